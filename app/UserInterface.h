@@ -1,0 +1,149 @@
+#pragma once
+// The user-interface port: every message box, question, hint and modal dialog that the logic
+// needs goes through this interface, so that the logic runs and is tested without a screen.
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+#include <vector>
+
+enum class Buttons { Ok, OkCancel, YesNo, YesNoCancel };
+enum class Icon { None, Information, Question, Warning, Error };
+
+// Button results keep the platform's numbers, which some callers compare against.
+enum class Answer { Ok = 1, Cancel = 2, Yes = 6, No = 7 };
+
+struct MessageRequest {
+    QString text;
+    Buttons buttons = Buttons::Ok;
+    Icon icon = Icon::None;
+    int stringId = 0;        // the string-table id the text came from, 0 for literal texts
+    bool foreground = false; // bring the box to the foreground
+};
+
+// Hint styles: only the low four bits count.
+enum class HintStyle { Ok = 0, YesNo = 4, OkCancel = 1 };
+
+struct HintRequest {
+    int hintId = 0;
+    QString text;
+    HintStyle style = HintStyle::Ok;
+    bool checkBoxTicked = false;
+};
+
+struct HintAnswer {
+    int result = 1;           // 1 OK, 2 Cancel, 6 Yes, 7 No
+    bool dontShowAgain = false;
+};
+
+struct RetryDialogRequest {
+    QString message;       // replaces the dialog's template text when not empty
+    int autoRetrySeconds = 180;
+    int flashCount = 0;
+    bool startHidden = false;
+};
+
+enum class RetryAnswer { Retry, Cancel };
+
+struct ChoiceItem {
+    QString text;
+    int data = 0;
+};
+
+struct LoginDialogRequest {
+    std::vector<ChoiceItem> users; // the dialog's combo box sorts them alphabetically
+    int preselectedData = -2;      // item data to select; no selection when no item carries it
+    bool focusPassword = false;
+};
+
+struct LoginDialogAnswer {
+    int selectedData = -1;
+    QString password;
+};
+
+struct ChangePasswordAnswer {
+    QString currentPassword;
+    QString newPassword;
+    QString repeatedPassword;
+};
+
+struct FileDialogRequest {
+    enum class Kind { Open, Save } kind = Kind::Open;
+    QString title;
+    QString initialPath;
+    QString filter;           // "*.defl|*.defl|*.mdb|*.mdb||" style
+    QString defaultExtension; // without the dot
+    bool overwritePrompt = false;
+};
+
+struct TemplateChoiceRequest {
+    QStringList subjects; // row i shows shortcut (i + 1) mod 10 for the first ten rows
+    int preselectedRow = 0;
+};
+
+class StatusTransitionModel;
+class AdministrationActions;
+
+class UserInterface {
+public:
+    virtual ~UserInterface() = default;
+
+    virtual Answer ShowMessage(const MessageRequest& request) = 0;
+    virtual HintAnswer ShowHint(const HintRequest& request) = 0;
+
+    virtual RetryAnswer RunRetryDialog(const RetryDialogRequest& request) = 0;
+
+    virtual std::optional<LoginDialogAnswer> RunLoginDialog(const LoginDialogRequest& request) = 0;
+    virtual std::optional<ChangePasswordAnswer> RunChangePasswordDialog() = 0;
+
+    // The workflow chooser: 0 standard, 1 simple, 2 import your own. Its OK or Cancel is not
+    // looked at; the radio index decides.
+    virtual int ChooseWorkflow() = 0;
+
+    // The template chooser: the chosen row, or none when cancelled.
+    virtual std::optional<int> ChooseTemplate(const TemplateChoiceRequest& request) = 0;
+
+    // The status transition dialog works on the model; true when it ended with OK.
+    virtual bool RunStatusTransitionDialog(StatusTransitionModel& model) = 0;
+
+    // The administration dialog: the path to open, or none when it was closed without one.
+    virtual std::optional<QString> RunAdministrationDialog(AdministrationActions& actions) = 0;
+
+    virtual std::optional<QString> ChooseFile(const FileDialogRequest& request) = 0;
+
+    virtual void BeginWaitCursor() = 0;
+    virtual void EndWaitCursor() = 0;
+
+    virtual bool IsShiftHeld() = 0;
+
+    // Opens a file or an address with the desktop's default program; false when that failed.
+    virtual bool OpenWithDesktop(const QString& pathOrUrl, bool inBackground) = 0;
+
+    // The main window's side of the connection state and the login.
+    virtual bool HasMainWindow() = 0;
+    virtual void ShowOfflineState(int blinkCountdown, const QString& tip) = 0;
+    virtual void ShowNormalState(const QString& tip) = 0;
+    virtual void NotifyLoginCompleted() = 0;
+};
+
+// The port the running program uses; set once at start-up (tests set their double).
+UserInterface& TheUserInterface();
+void SetUserInterface(UserInterface* ui);
+
+// Shows the wait cursor for the lifetime of the guard.
+class WaitCursor {
+public:
+    explicit WaitCursor(UserInterface& ui) : ui_(ui) { ui_.BeginWaitCursor(); }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+    ~WaitCursor() { ui_.EndWaitCursor(); }
+
+private:
+    UserInterface& ui_;
+};
+
+// Message box helpers over the string table.
+Answer ShowStringMessage(UserInterface& ui, int stringId, Buttons buttons, Icon icon = Icon::None);
+Answer ShowTextMessage(UserInterface& ui, const QString& text, Buttons buttons, Icon icon = Icon::None,
+                       int stringId = 0);

@@ -1,0 +1,20 @@
+#include "support/ChildProcess.h"
+
+#include <QApplication>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+int main(int argc, char** argv)
+{
+    QTemporaryDir configHome;
+    qputenv("XDG_CONFIG_HOME", configHome.path().toUtf8());
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    int exitCode = 0;
+    if (RunChildActionFromCommandLine(argc, argv, exitCode))
+        return exitCode;
+    testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
