@@ -1,0 +1,38 @@
+#pragma once
+// The user-interface port with real windows. The dialogs of each area define their own
+// methods of this class next to the dialog (for example store/DBRetryDialog.cpp defines
+// RunRetryDialog), so that no file has to know every dialog.
+
+#include "app/UserInterface.h"
+
+#include <QPointer>
+#include <QWidget>
+
+class QtUserInterface : public UserInterface {
+public:
+    // The window dialogs are parented to; none before the main window exists.
+    void SetMainWindow(QWidget* window) { mainWindow_ = window; }
+    QWidget* MainWindow() const { return mainWindow_; }
+
+    Answer ShowMessage(const MessageRequest& request) override;
+    HintAnswer ShowHint(const HintRequest& request) override;
+    RetryAnswer RunRetryDialog(const RetryDialogRequest& request) override;
+    std::optional<LoginDialogAnswer> RunLoginDialog(const LoginDialogRequest& request) override;
+    std::optional<ChangePasswordAnswer> RunChangePasswordDialog() override;
+    int ChooseWorkflow() override;
+    std::optional<int> ChooseTemplate(const TemplateChoiceRequest& request) override;
+    bool RunStatusTransitionDialog(StatusTransitionModel& model) override;
+    std::optional<QString> RunAdministrationDialog(AdministrationActions& actions) override;
+    std::optional<QString> ChooseFile(const FileDialogRequest& request) override;
+    void BeginWaitCursor() override;
+    void EndWaitCursor() override;
+    bool IsShiftHeld() override;
+    bool OpenWithDesktop(const QString& pathOrUrl, bool inBackground) override;
+    bool HasMainWindow() override;
+    void ShowOfflineState(int blinkCountdown, const QString& tip) override;
+    void ShowNormalState(const QString& tip) override;
+    void NotifyLoginCompleted() override;
+
+private:
+    QPointer<QWidget> mainWindow_;
+};
