@@ -1,0 +1,65 @@
+#include "platform/PresenceLock.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <utility>
+
+namespace {
+// Far above the engine's own lock bytes at 1 GiB; a lock may lie beyond the end of a file.
+constexpr off_t kPresenceRangeStart = 0x60000000;
+constexpr off_t kPresenceRangeLength = 1;
+} // namespace
+
+PresenceLock::PresenceLock(PresenceLock&& other) noexcept
+    : fd_(std::exchange(other.fd_, -1)), errorCode_(other.errorCode_)
+{
+}
+
+PresenceLock& PresenceLock::operator=(PresenceLock&& other) noexcept
+{
+    if (this != &other) {
+        Release();
+        fd_ = std::exchange(other.fd_, -1);
+        errorCode_ = other.errorCode_;
+    }
+    return *this;
+}
+
+PresenceLock::~PresenceLock()
+{
+    Release();
+}
+
+bool PresenceLock::Acquire(const QString& path, Kind kind)
+{
+    Release();
+    const QByteArray nativePath = path.toLocal8Bit();
+    const int fd = ::open(nativePath.constData(), (kind == Kind::Shared ? O_RDONLY : O_RDWR) | O_CLOEXEC);
+    if (fd < 0) {
+        errorCode_ = errno;
+        return false;
+    }
+    struct flock range = {};
+    range.l_type = kind == Kind::Shared ? F_RDLCK : F_WRLCK;
+    range.l_whence = SEEK_SET;
+    range.l_start = kPresenceRangeStart;
+    range.l_len = kPresenceRangeLength;
+    if (::fcntl(fd, F_OFD_SETLK, &range) != 0) {
+        errorCode_ = errno == EACCES ? EAGAIN : errno;
+        ::close(fd);
+        return false;
+    }
+    fd_ = fd;
+    errorCode_ = 0;
+    return true;
+}
+
+void PresenceLock::Release()
+{
+    if (fd_ >= 0) {
+        ::close(fd_);
+        fd_ = -1;
+    }
+}

@@ -1,0 +1,32 @@
+#pragma once
+// A lock on a byte range of the database file that the engine never touches. Every open
+// connection holds it shared; maintenance takes it exclusively without waiting. On POSIX a
+// rename of an open file succeeds, so this is how maintenance learns that a file is in use.
+// Open-file-description locks belong to the descriptor, so two connections of one process
+// exclude each other just as two workstations do.
+
+#include <QString>
+
+class PresenceLock {
+public:
+    enum class Kind { Shared, Exclusive };
+
+    PresenceLock() = default;
+    PresenceLock(const PresenceLock&) = delete;
+    PresenceLock& operator=(const PresenceLock&) = delete;
+    PresenceLock(PresenceLock&& other) noexcept;
+    PresenceLock& operator=(PresenceLock&& other) noexcept;
+    ~PresenceLock();
+
+    // Tries to take the lock without waiting. False when the file cannot be opened or the lock
+    // conflicts with one held elsewhere (errorCode then holds the reason, EAGAIN for a conflict).
+    bool Acquire(const QString& path, Kind kind);
+    void Release();
+
+    bool held() const { return fd_ >= 0; }
+    int errorCode() const { return errorCode_; }
+
+private:
+    int fd_ = -1;
+    int errorCode_ = 0;
+};

@@ -1,0 +1,110 @@
+#include "store/Statement.h"
+
+#include "store/Connection.h"
+#include "store/EngineStatus.h"
+
+#include <sqlite3.h>
+
+#include <type_traits>
+
+namespace engine {
+
+Statement::Statement(Connection& connection, const QString& sql) : connection_(connection), sql_(sql)
+{
+    if (!connection.IsOpen()) {
+        prepareStatus_ = kFailure;
+        RecordError({QStringLiteral("the connection is closed"), SQLITE_MISUSE, sql});
+        return;
+    }
+    const QByteArray text = sql.toUtf8();
+    const int code = sqlite3_prepare_v2(connection.db_, text.constData(), static_cast<int>(text.size()), &statement_,
+                                        nullptr);
+    if (code != SQLITE_OK) {
+        const long status = connection.Fail(code, sql);
+        prepareStatus_ = (code & 0xff) == SQLITE_ERROR ? kFaultyCommand : status;
+    } else if (statement_ == nullptr) {
+        // Only whitespace or a comment: nothing to run.
+        prepareStatus_ = kFaultyCommand;
+        RecordError({QStringLiteral("empty statement"), SQLITE_ERROR, sql});
+    }
+}
+
+Statement::~Statement()
+{
+    sqlite3_finalize(statement_);
+}
+
+long Statement::Bind(const std::vector<Value>& parameters)
+{
+    if (statement_ == nullptr)
+        return prepareStatus_;
+    for (std::size_t i = 0; i < parameters.size(); ++i) {
+        const int index = static_cast<int>(i) + 1;
+        const int code = std::visit(
+            [&](const auto& value) -> int {
+                using T = std::decay_t<decltype(value)>;
+                if constexpr (std::is_same_v<T, std::monostate>)
+                    return sqlite3_bind_null(statement_, index);
+                else if constexpr (std::is_same_v<T, std::int64_t>)
+                    return sqlite3_bind_int64(statement_, index, value);
+                else if constexpr (std::is_same_v<T, double>)
+                    return sqlite3_bind_double(statement_, index, value);
+                else if constexpr (std::is_same_v<T, QString>) {
+                    const QByteArray utf8 = value.toUtf8();
+                    return sqlite3_bind_text(statement_, index, utf8.constData(), static_cast<int>(utf8.size()),
+                                             SQLITE_TRANSIENT);
+                } else
+                    return sqlite3_bind_blob(statement_, index, value.constData(), static_cast<int>(value.size()),
+                                             SQLITE_TRANSIENT);
+            },
+            parameters[i]);
+        if (code != SQLITE_OK)
+            return connection_.Fail(code, sql_);
+    }
+    return kOk;
+}
+
+long Statement::Step()
+{
+    if (statement_ == nullptr)
+        return prepareStatus_;
+    const int code = sqlite3_step(statement_);
+    if (code == SQLITE_ROW)
+        return kOk;
+    if (code == SQLITE_DONE)
+        return kEndOfRowset;
+    return connection_.Fail(code, sql_);
+}
+
+int Statement::ColumnCount() const
+{
+    return statement_ == nullptr ? 0 : sqlite3_column_count(statement_);
+}
+
+QStringList Statement::ColumnNames() const
+{
+    QStringList names;
+    for (int i = 0; i < ColumnCount(); ++i)
+        names << QString::fromUtf8(sqlite3_column_name(statement_, i));
+    return names;
+}
+
+Value Statement::Column(int index) const
+{
+    switch (sqlite3_column_type(statement_, index)) {
+    case SQLITE_INTEGER:
+        return static_cast<std::int64_t>(sqlite3_column_int64(statement_, index));
+    case SQLITE_FLOAT:
+        return sqlite3_column_double(statement_, index);
+    case SQLITE_TEXT:
+        return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(statement_, index)),
+                                 sqlite3_column_bytes(statement_, index));
+    case SQLITE_BLOB:
+        return QByteArray(static_cast<const char*>(sqlite3_column_blob(statement_, index)),
+                          sqlite3_column_bytes(statement_, index));
+    default:
+        return std::monostate{};
+    }
+}
+
+} // namespace engine

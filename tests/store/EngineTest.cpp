@@ -1,0 +1,215 @@
+#include "platform/OleDate.h"
+#include "platform/PresenceLock.h"
+#include "store/Connection.h"
+#include "store/EngineStatus.h"
+#include "store/UpdatableRowset.h"
+#include "support/ChildProcess.h"
+#include "support/TempFolder.h"
+
+#include <QFileInfo>
+
+#include <iostream>
+#include <string>
+
+#include <gtest/gtest.h>
+
+using namespace engine;
+
+namespace {
+
+QString NewDatabase(const TempFolder& folder, const QString& name = QStringLiteral("test.defl"))
+{
+    const QString path = folder.file(name);
+    EXPECT_EQ(Connection::CreateFile(path), kOk);
+    Connection connection;
+    EXPECT_EQ(connection.Open(path), kOk);
+    EXPECT_EQ(connection.Execute(QStringLiteral("CREATE TABLE item (item_id INTEGER PRIMARY KEY AUTOINCREMENT, "
+                                                "name TEXT NOT NULL, amount INTEGER, stamp REAL)")),
+              kOk);
+    return path;
+}
+
+int HoldSharedPresence(const QStringList& arguments)
+{
+    Connection connection;
+    if (connection.Open(arguments.value(0)) != kOk)
+        return 2;
+    std::cout << "open" << std::endl;
+    // Keeps the file open until the parent closes our input.
+    std::string line;
+    std::getline(std::cin, line);
+    return 0;
+}
+REGISTER_CHILD_ACTION("hold-shared-presence", HoldSharedPresence);
+
+} // namespace
+
+TEST(Engine, CreatesOpensAndRefusesWhatItShould)
+{
+    TempFolder folder;
+    const QString path = NewDatabase(folder);
+    EXPECT_EQ(Connection::CreateFile(path), kDataSourceExists);
+
+    Connection missing;
+    EXPECT_EQ(missing.Open(folder.file(QStringLiteral("absent.defl"))), kFailure);
+    EXPECT_FALSE(missing.IsOpen());
+    EXPECT_FALSE(QFileInfo::exists(folder.file(QStringLiteral("absent.defl"))));
+    EXPECT_FALSE(TakeErrorRecords().empty());
+}
+
+TEST(Engine, CommandsRowsetsAndStatuses)
+{
+    TempFolder folder;
+    Connection connection;
+    ASSERT_EQ(connection.Open(NewDatabase(folder)), kOk);
+
+    EXPECT_EQ(connection.Execute(QStringLiteral("INSERT INTO item (name, amount) VALUES (?, ?)"),
+                                 {QStringLiteral("Müller's \"quote\""), std::int64_t{5}}),
+              kOk);
+    EXPECT_EQ(connection.LastInsertId(), 1);
+
+    Rowset rows;
+    ASSERT_EQ(connection.Query(QStringLiteral("SELECT name, amount, stamp FROM item WHERE amount = ?"), {std::int64_t{5}},
+                               rows),
+              kOk);
+    ASSERT_EQ(rows.MoveFirst(), kOk);
+    EXPECT_EQ(rows.Text(0), QStringLiteral("Müller's \"quote\""));
+    EXPECT_EQ(rows.Int(1), 5);
+    EXPECT_TRUE(rows.IsNull(2));
+    EXPECT_EQ(rows.MoveNext(), kEndOfRowset);
+    EXPECT_FALSE(Failed(kEndOfRowset));
+
+    ASSERT_EQ(connection.Query(QStringLiteral("SELECT name FROM item WHERE amount = 99"), {}, rows), kOk);
+    EXPECT_EQ(rows.MoveFirst(), kEndOfRowset);
+
+    EXPECT_EQ(connection.Execute(QStringLiteral("SELEKT nonsense")), kFaultyCommand);
+    const auto records = TakeErrorRecords();
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0].statement, QStringLiteral("SELEKT nonsense"));
+    EXPECT_FALSE(records[0].message.isEmpty());
+
+    EXPECT_EQ(connection.Execute(QStringLiteral("INSERT INTO item (item_id, name) VALUES (1, 'again')")),
+              kIntegrityViolation);
+
+    std::int64_t stamp = 0;
+    ASSERT_EQ(connection.QueryInt(QStringLiteral("SELECT CAST(now() AS INTEGER)"), {}, stamp), kOk);
+    EXPECT_NEAR(static_cast<double>(stamp), OleDateNow(), 1.0);
+}
+
+TEST(Engine, UpdatableRowsetDetectsChangesOfAnotherConnection)
+{
+    TempFolder folder;
+    const QString path = NewDatabase(folder);
+    Connection first;
+    Connection second;
+    ASSERT_EQ(first.Open(path), kOk);
+    ASSERT_EQ(second.Open(path), kOk);
+    ASSERT_EQ(first.Execute(QStringLiteral("INSERT INTO item (name, amount, stamp) VALUES ('a', 1, 46000.25)")), kOk);
+
+    const QString select = QStringLiteral("SELECT item_id, name, amount, stamp FROM item WHERE item_id = ?");
+    UpdatableRowset mine;
+    UpdatableRowset theirs;
+    ASSERT_EQ(mine.Open(first, select, {std::int64_t{1}}, QStringLiteral("item"), QStringLiteral("item_id")), kOk);
+    ASSERT_EQ(theirs.Open(second, select, {std::int64_t{1}}, QStringLiteral("item"), QStringLiteral("item_id")), kOk);
+    ASSERT_EQ(mine.MoveFirst(), kOk);
+    ASSERT_EQ(theirs.MoveFirst(), kOk);
+
+    EXPECT_EQ(theirs.SetData({std::nullopt, Value(QStringLiteral("theirs")), std::nullopt, std::nullopt}), kOk);
+    EXPECT_EQ(mine.SetData({std::nullopt, Value(QStringLiteral("mine")), Value(std::int64_t{2}), std::nullopt}),
+              kConcurrencyViolation);
+
+    Rowset check;
+    ASSERT_EQ(first.Query(QStringLiteral("SELECT name, amount FROM item"), {}, check), kOk);
+    ASSERT_EQ(check.MoveFirst(), kOk);
+    EXPECT_EQ(check.Text(0), QStringLiteral("theirs"));
+    EXPECT_EQ(check.Int(1), 1);
+
+    // Writing again through the rowset that made the last change succeeds: it remembers its own write.
+    EXPECT_EQ(theirs.SetData({std::nullopt, std::nullopt, Value(std::int64_t{3}), std::nullopt}), kOk);
+
+    ASSERT_EQ(theirs.Delete(), kOk);
+    EXPECT_EQ(mine.SetData({std::nullopt, Value(QStringLiteral("late")), std::nullopt, std::nullopt}), kDeletedRow);
+}
+
+TEST(Engine, UpdatableRowsetInsertsAndDeletesWhileWalking)
+{
+    TempFolder folder;
+    Connection connection;
+    ASSERT_EQ(connection.Open(NewDatabase(folder)), kOk);
+    for (const char* name : {"a", "b", "c"})
+        ASSERT_EQ(connection.Execute(QStringLiteral("INSERT INTO item (name) VALUES (?)"), {QString::fromUtf8(name)}), kOk);
+
+    UpdatableRowset rows;
+    ASSERT_EQ(rows.Open(connection, QStringLiteral("SELECT item_id, name FROM item ORDER BY item_id"), {},
+                        QStringLiteral("item"), QStringLiteral("item_id")),
+              kOk);
+    ASSERT_EQ(rows.MoveFirst(), kOk);
+    ASSERT_EQ(rows.MoveNext(), kOk);
+    ASSERT_EQ(rows.Delete(), kOk); // b
+    ASSERT_EQ(rows.MoveNext(), kOk);
+    EXPECT_EQ(rows.Text(1), QStringLiteral("c"));
+    EXPECT_EQ(rows.Delete(), kOk);
+    EXPECT_EQ(rows.MoveNext(), kEndOfRowset);
+
+    ASSERT_EQ(rows.Insert({std::nullopt, Value(QStringLiteral("d"))}), kOk);
+    EXPECT_EQ(rows.Int(0), 4);
+    EXPECT_EQ(rows.LastInsertId(), 4);
+    EXPECT_EQ(rows.Insert({Value(std::int64_t{1}), Value(QStringLiteral("dup"))}), kIntegrityViolation);
+
+    Rowset all;
+    ASSERT_EQ(connection.Query(QStringLiteral("SELECT group_concat(name, '') FROM item"), {}, all), kOk);
+    ASSERT_EQ(all.MoveFirst(), kOk);
+    EXPECT_EQ(all.Text(0), QStringLiteral("ad"));
+}
+
+TEST(Engine, CompactsIntoANewFileAndLeavesTheSource)
+{
+    TempFolder folder;
+    const QString path = NewDatabase(folder);
+    {
+        Connection connection;
+        ASSERT_EQ(connection.Open(path), kOk);
+        ASSERT_EQ(connection.Execute(QStringLiteral("INSERT INTO item (name) SELECT 'x' FROM (WITH RECURSIVE n(i) AS "
+                                                    "(SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 2000) SELECT i FROM n)")),
+                  kOk);
+        ASSERT_EQ(connection.Execute(QStringLiteral("DELETE FROM item WHERE item_id > 10")), kOk);
+    }
+    const QString compacted = folder.file(QStringLiteral("compact.defl"));
+    ASSERT_EQ(Connection::CompactInto(path, compacted), kOk);
+    EXPECT_LT(QFileInfo(compacted).size(), QFileInfo(path).size());
+    EXPECT_EQ(Connection::CompactInto(path, compacted), kDataSourceExists);
+
+    Connection reopened;
+    ASSERT_EQ(reopened.Open(compacted), kOk);
+    std::int64_t count = 0;
+    ASSERT_EQ(reopened.QueryInt(QStringLiteral("SELECT COUNT(*) FROM item"), {}, count), kOk);
+    EXPECT_EQ(count, 10);
+}
+
+TEST(Engine, PresenceLockSeesOpenConnectionsInThisAndOtherProcesses)
+{
+    TempFolder folder;
+    const QString path = NewDatabase(folder);
+    {
+        Connection connection;
+        ASSERT_EQ(connection.Open(path), kOk);
+        PresenceLock maintenance;
+        EXPECT_FALSE(maintenance.Acquire(path, PresenceLock::Kind::Exclusive));
+    }
+    PresenceLock maintenance;
+    ASSERT_TRUE(maintenance.Acquire(path, PresenceLock::Kind::Exclusive));
+    Connection blocked;
+    EXPECT_EQ(blocked.Open(path), kFailure);
+    maintenance.Release();
+
+    QProcess workstation;
+    StartChild(workstation, QStringLiteral("hold-shared-presence"), {path});
+    ASSERT_TRUE(workstation.waitForReadyRead(10000));
+    EXPECT_EQ(workstation.readLine().trimmed(), QByteArray("open"));
+    PresenceLock probe;
+    EXPECT_FALSE(probe.Acquire(path, PresenceLock::Kind::Exclusive)) << "the other process's open connection was not seen";
+    workstation.closeWriteChannel();
+    ASSERT_TRUE(workstation.waitForFinished(10000));
+    EXPECT_EQ(workstation.exitCode(), 0);
+    EXPECT_TRUE(maintenance.Acquire(path, PresenceLock::Kind::Exclusive));
+}
