@@ -16,6 +16,9 @@ constexpr StringEntry kStrings[] = {
 #include "resources/strings/app.inc"
 #include "resources/strings/store.inc"
 #include "resources/strings/document.inc"
+#include "resources/strings/workflow.inc"
+#include "resources/strings/defect.inc"
+#include "resources/strings/admin.inc"
 };
 
 const std::unordered_map<int, const char*>& StringMap()
