@@ -1,0 +1,31 @@
+#include "app/AboutDialog.h"
+
+#include "app/MemoryStatus.h"
+
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QLabel>
+#include <QVBoxLayout>
+
+CAboutDialog::CAboutDialog(QWidget* parent) : QDialog(parent)
+{
+    setWindowTitle(QStringLiteral("About Vellacord"));
+    auto* layout = new QVBoxLayout(this);
+    auto* version = new QLabel(QStringLiteral("Vellacord Version 1.7 build 100"), this);
+    version->setObjectName(QStringLiteral("version"));
+    layout->addWidget(version);
+
+    auto* figures = new QFormLayout;
+    auto* inUse = new QLabel(QStringLiteral("%1 KiB").arg(VirtualMemoryInUseKiB()), this);
+    inUse->setObjectName(QStringLiteral("memoryInUse"));
+    auto* change =
+        new QLabel(QStringLiteral("%1 KiB").arg(TheAvailableMemoryTrend().Change(AvailableMemoryKiB())), this);
+    change->setObjectName(QStringLiteral("memoryChange"));
+    figures->addRow(QStringLiteral("Virtual memory in use:"), inUse);
+    figures->addRow(QStringLiteral("Change since last shown:"), change);
+    layout->addLayout(figures);
+
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, this);
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    layout->addWidget(buttons);
+}

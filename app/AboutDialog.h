@@ -1,0 +1,10 @@
+#pragma once
+// The about box with the version and two memory figures.
+
+#include <QDialog>
+
+class CAboutDialog : public QDialog {
+    Q_OBJECT
+public:
+    explicit CAboutDialog(QWidget* parent = nullptr);
+};

@@ -1,0 +1,17 @@
+#include "app/DisplayNames.h"
+
+#include "app/Profile.h"
+
+namespace {
+constexpr int kMaxTranslationLength = 1023;
+}
+
+QString TranslateDisplayName(const QString& name)
+{
+    const auto profile = OpenProfile();
+    profile->beginGroup(QStringLiteral("Language"));
+    const QVariant value = profile->value(name);
+    if (!value.isValid())
+        return name;
+    return value.toString().left(kMaxTranslationLength);
+}

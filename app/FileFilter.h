@@ -1,0 +1,7 @@
+#pragma once
+
+#include <QString>
+
+// Converts a "Description|pattern|Description|pattern||" filter (patterns separated by ";")
+// into a Qt file-dialog filter ("Description (pattern);;...").
+QString QtFileFilter(const QString& filter);

@@ -1,0 +1,50 @@
+#include "app/HintDialog.h"
+
+#include "app/Hint.h"
+
+#include <QCheckBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+CHintDialog::CHintDialog(const HintRequest& request, QWidget* parent) : QDialog(parent)
+{
+    setWindowTitle(QStringLiteral("Hint"));
+    auto* layout = new QVBoxLayout(this);
+    auto* text = new QLabel(request.text, this);
+    text->setObjectName(QStringLiteral("hintText"));
+    text->setWordWrap(true);
+    layout->addWidget(text);
+
+    dontShowAgain_ = new QCheckBox(QStringLiteral("Do not show this message again."), this);
+    dontShowAgain_->setChecked(request.checkBoxTicked);
+    layout->addWidget(dontShowAgain_);
+
+    auto* row = new QHBoxLayout;
+    row->addStretch();
+    bool first = true;
+    for (const HintButton& button : HintButtonsForStyle(request.style)) {
+        auto* push = new QPushButton(button.caption, this);
+        push->setDefault(first);
+        first = false;
+        const int result = button.result;
+        connect(push, &QPushButton::clicked, this, [this, result] { done(result); });
+        row->addWidget(push);
+        escapeResult_ = result;
+    }
+    layout->addLayout(row);
+}
+
+void CHintDialog::reject()
+{
+    done(escapeResult_);
+}
+
+HintAnswer CHintDialog::Run()
+{
+    HintAnswer answer;
+    answer.result = exec();
+    answer.dontShowAgain = dontShowAgain_->isChecked();
+    return answer;
+}

@@ -1,0 +1,24 @@
+#pragma once
+// A message with a check box that turns it off for good.
+
+#include "app/UserInterface.h"
+
+#include <QDialog>
+
+class QCheckBox;
+
+class CHintDialog : public QDialog {
+    Q_OBJECT
+public:
+    CHintDialog(const HintRequest& request, QWidget* parent = nullptr);
+
+    // The button's result and the check box; Escape counts as the last button.
+    HintAnswer Run();
+
+protected:
+    void reject() override;
+
+private:
+    QCheckBox* dontShowAgain_ = nullptr;
+    int escapeResult_ = 1;
+};

@@ -1,0 +1,59 @@
+#pragma once
+// Settings of one workstation and one operating-system user, kept in the profile.
+
+#include "app/WindowPlacement.h"
+
+#include <QString>
+
+#include <cstdint>
+#include <vector>
+
+struct MailSettings {
+    std::int32_t size = 0; // always written as 8
+    std::int32_t mailMethod = 0;
+};
+static_assert(sizeof(MailSettings) == 8);
+
+// The last choices of the send-mail dialog.
+struct SendMailHistory {
+    bool to = true;
+    bool from = false;
+    bool extra = false;
+    bool attach = false;
+    QString addr;
+    QString comment;
+    std::int32_t sendMethod = 0;
+};
+
+// The oldest SQLite that has everything the program needs (RIGHT JOIN came with 3.39).
+inline constexpr int kMinimumEngineVersion = 3039000;
+
+class LocalSettings {
+public:
+    WindowPlacement windowPlacement;
+    bool mainWindowIsVisible = true;
+    MailSettings mailSettings;
+    QString mailTool;
+    bool includeAttachments = false;
+    std::vector<int> hints; // ids of the hints the user turned off
+    bool systray = false;
+    SendMailHistory sendMailHistory;
+    std::int32_t externalMailToolTimeout = 50000; // milliseconds; read only
+    bool dontSaveSettings = false;
+    bool memoSortable = false; // the engine sorts the long text fields
+    QString installSource;
+    QString webSource = QStringLiteral("@@page?empty=&gkw=@@keyword");
+    bool loaded = false;
+
+    // Reads the profile; false when the stored settings were absent (the defaults remain where
+    // reading stopped). Damaged data is an assertion failure.
+    bool Load();
+    // Writes every stored value; a failed write throws CResult<int>.
+    void Save();
+
+    // Refuses an engine older than kMinimumEngineVersion and finds out whether long texts sort.
+    void CheckDatabaseEngine(int libVersionNumber);
+};
+
+// The process-wide settings.
+LocalSettings& TheLocalSettings();

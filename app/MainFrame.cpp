@@ -1,0 +1,262 @@
+#include "app/MainFrame.h"
+
+#include "app/AboutDialog.h"
+#include "app/LocalSettings.h"
+#include "app/RemoveLocalSettings.h"
+#include "app/UserInterface.h"
+#include "app/WebPage.h"
+#include "document/DefectDoc.h"
+#include "resources/StringTable.h"
+#include "ui/DefectListView.h"
+#include "ui/DefectView.h"
+
+#include <QCloseEvent>
+#include <QLabel>
+#include <QMenuBar>
+#include <QSplitter>
+#include <QStatusBar>
+
+namespace {
+
+struct MenuItem {
+    const char* text; // nullptr for a separator
+    int command;
+    const char* keys; // alternatives separated by ";"
+};
+
+struct Menu {
+    const char* title;
+    std::initializer_list<MenuItem> items;
+};
+
+constexpr int kColumnsPopup = -1;
+
+const Menu kMainMenu[] = {
+    {"&File",
+     {{"&New database", 32798, ""},
+      {"&Database Administration...", 246, ""},
+      {nullptr, 0, ""},
+      {"&Export...", 247, ""},
+      {"Export to MS-Excel", 32811, ""},
+      {nullptr, 0, ""},
+      {"&Send email...", 32795, ""},
+      {nullptr, 0, ""},
+      {"E&xit", 57665, ""}}},
+    {"&Edit",
+     {{"&Undo", 57643, "Ctrl+Z;Alt+Backspace"},
+      {"&Redo", 57644, ""},
+      {nullptr, 0, ""},
+      {"Cu&t", 57635, "Ctrl+X;Shift+Del"},
+      {"&Copy", 57634, "Ctrl+C;Ctrl+Ins"},
+      {"&Paste", 57637, "Ctrl+V;Shift+Ins"},
+      {nullptr, 0, ""},
+      {"&Find...", 32820, "Ctrl+F"},
+      {"Find &Next", 32815, "F3"},
+      {"Find &Previous", 32816, "Shift+F3"}}},
+    {"&Record",
+     {{"&First Record", 59648, ""},
+      {"&Previous Record", 59651, "Shift+F8;Alt+Left"},
+      {"&Next Record", 59650, "F8;Alt+Right"},
+      {"&Last Record", 59649, ""},
+      {nullptr, 0, ""},
+      {"&Save Record", 32776, "Ctrl+S;Shift+Return"},
+      {"&Insert New", 133, "Ctrl+N"},
+      {"&Undo all changes", 134, "Ctrl+R"},
+      {"&Delete Record", 138, "Ctrl+D"},
+      {nullptr, 0, ""},
+      {"Mark as 'read'", 242, "Ctrl+Q"},
+      {"Mark as 'unread'", 243, "Ctrl+Shift+Q"}}},
+    {"&View",
+     {{"&Refresh", 32781, "F5"},
+      {nullptr, 0, ""},
+      {"&Toolbar", 59392, ""},
+      {"&Status Bar", 59393, ""},
+      {"S&plit", 57653, ""},
+      {nullptr, 0, ""},
+      {"&Organize Views...", 57696, "Ctrl+Shift+V"},
+      {"Organize &Filters...", 140, "Ctrl+Shift+F"},
+      {"&Columns", kColumnsPopup, ""}}},
+    {"&Setup",
+     {{"&Lists...", 185, "F9"},
+      {"&Options...", 203, ""},
+      {"Remove local settings", 208, ""},
+      {"&Change password", 32804, ""}}},
+    {"Re&ports", {{"&Charts", 32807, ""}, {"&Lists", 32808, ""}, {nullptr, 0, ""}, {"&Options...", 32809, ""}}},
+    {"&Help",
+     {{"&Help Topics", 57667, ""},
+      {nullptr, 0, ""},
+      {"&About Vellacord...", 57664, ""},
+      {"&Vellacord homepage", 199, ""},
+      {"www.vellacordteam.example", 200, ""}}},
+};
+
+// The first column entry of the Columns popup; the view fills the popup from this id on.
+constexpr int kFirstColumnCommand = 14599;
+
+// The commands this window carries out itself; the others wait for their areas.
+constexpr int kOwnCommands[] = {57665, 59393, 208, 57664, 199, 200};
+
+QList<QKeySequence> Shortcuts(const char* keys)
+{
+    QList<QKeySequence> shortcuts;
+    for (const QString& key : QString::fromLatin1(keys).split(QLatin1Char(';'), Qt::SkipEmptyParts))
+        shortcuts << QKeySequence(key);
+    return shortcuts;
+}
+
+} // namespace
+
+CMainFrame::CMainFrame(CDefectDoc& document, LocalSettings& settings, QWidget* parent)
+    : QMainWindow(parent), document_(document), settings_(settings)
+{
+    setWindowTitle(LoadString(57344));
+    CreateMenus();
+    CreateStatusBar();
+    CreatePanes();
+    ConnectCommands();
+}
+
+void CMainFrame::CreateMenus()
+{
+    for (const Menu& menu : kMainMenu) {
+        QMenu* popup = menuBar()->addMenu(QString::fromUtf8(menu.title));
+        for (const MenuItem& item : menu.items) {
+            if (item.text == nullptr) {
+                popup->addSeparator();
+                continue;
+            }
+            if (item.command == kColumnsPopup) {
+                QMenu* columns = popup->addMenu(QString::fromUtf8(item.text));
+                QAction* first = columns->addAction(QStringLiteral("_first_column_"));
+                first->setEnabled(false);
+                commands_[kFirstColumnCommand] = first;
+                continue;
+            }
+            QAction* action = popup->addAction(QString::fromUtf8(item.text));
+            action->setShortcuts(Shortcuts(item.keys));
+            action->setEnabled(false);
+            commands_[item.command] = action;
+        }
+    }
+    for (const int command : kOwnCommands)
+        commands_.at(command)->setEnabled(true);
+    for (const int prompted : {203, 208})
+        commands_.at(prompted)->setStatusTip(LoadString(prompted));
+}
+
+void CMainFrame::CreateStatusBar()
+{
+    QStatusBar* bar = statusBar();
+    auto addPane = [&](const QString& sizingText) {
+        auto* pane = new QLabel(bar);
+        pane->setMinimumWidth(pane->fontMetrics().horizontalAdvance(sizingText) + 8);
+        pane->setAlignment(Qt::AlignCenter);
+        bar->addPermanentWidget(pane);
+        return pane;
+    };
+    userPane_ = addPane(LoadString(178));
+    userPane_->setObjectName(QStringLiteral("currentUserPane"));
+    connectionPane_ = addPane(LoadString(196));
+    connectionPane_->setObjectName(QStringLiteral("connectionPane"));
+    // The key indicators stay greyed: the platform gives no portable lock-key state.
+    for (const char* indicator : {"CAP", "NUM", "SCRL"}) {
+        QLabel* pane = addPane(QString::fromLatin1(indicator));
+        pane->setText(QString::fromLatin1(indicator));
+        pane->setEnabled(false);
+    }
+}
+
+void CMainFrame::CreatePanes()
+{
+    auto* splitter = new QSplitter(Qt::Vertical, this);
+    listView_ = new CDefectListView(splitter);
+    formView_ = new CDefectView(splitter);
+    // The list takes one third of the height, the form the rest.
+    splitter->setStretchFactor(0, 1);
+    splitter->setStretchFactor(1, 2);
+    setCentralWidget(splitter);
+    formView_->setFocus();
+}
+
+void CMainFrame::ConnectCommands()
+{
+    connect(commands_.at(57665), &QAction::triggered, this, [this] {
+        QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+    });
+    QAction* statusBarItem = commands_.at(59393);
+    statusBarItem->setCheckable(true);
+    statusBarItem->setChecked(true);
+    connect(statusBarItem, &QAction::toggled, statusBar(), &QWidget::setVisible);
+    connect(commands_.at(208), &QAction::triggered, this,
+            [this] { RemoveLocalSettings(TheUserInterface(), settings_); });
+    connect(commands_.at(57664), &QAction::triggered, this, [this] {
+        CAboutDialog about(this);
+        about.exec();
+    });
+    connect(commands_.at(199), &QAction::triggered, this,
+            [] { OpenWebPage(QLatin1String(kHomePageAddress), QStringLiteral("homepage")); });
+    connect(commands_.at(200), &QAction::triggered, this,
+            [] { OpenWebPage(QLatin1String(kMakerAddress), QStringLiteral("homepage")); });
+}
+
+QAction* CMainFrame::CommandAction(int commandId) const
+{
+    const auto found = commands_.find(commandId);
+    return found == commands_.end() ? nullptr : found->second;
+}
+
+void CMainFrame::SetCurrentUser(const QString& displayName)
+{
+    userPane_->setText(displayName);
+}
+
+void CMainFrame::ShowOfflineState(const QString& tip)
+{
+    connectionPane_->setText(QStringLiteral("offline"));
+    connectionPane_->setToolTip(tip);
+}
+
+void CMainFrame::ShowNormalState(const QString& tip)
+{
+    connectionPane_->clear();
+    connectionPane_->setToolTip(tip);
+}
+
+void CMainFrame::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    if (!placementRestored_) {
+        placementRestored_ = true;
+        ApplySavedPlacement();
+    }
+}
+
+void CMainFrame::ApplySavedPlacement()
+{
+    const WindowPlacement& placement = settings_.windowPlacement;
+    if (!settings_.loaded || placement.IsEmpty())
+        return;
+    setGeometry(placement.NormalRect());
+    if (placement.showCmd == WindowPlacement::kMaximized)
+        setWindowState(windowState() | Qt::WindowMaximized);
+    else if (placement.showCmd == WindowPlacement::kMinimized)
+        setWindowState(windowState() | Qt::WindowMinimized);
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event)
+{
+    if (!document_.CanCloseDocument()) {
+        event->ignore();
+        return;
+    }
+    // A window that was never shown has no placement of its own; the saved one stays.
+    if (placementRestored_) {
+        const std::int32_t state = isMaximized()   ? WindowPlacement::kMaximized
+                                   : isMinimized() ? WindowPlacement::kMinimized
+                                                   : WindowPlacement::kNormal;
+        settings_.windowPlacement = WindowPlacement::Of(normalGeometry(), state);
+    }
+    settings_.mainWindowIsVisible = isVisible();
+    document_.OnCloseDocument();
+    event->accept();
+}

@@ -1,0 +1,55 @@
+#pragma once
+// The one top-level window: the menus, the status bar and the two panes of the document.
+
+#include <QMainWindow>
+
+#include <map>
+
+class CDefectDoc;
+class CDefectListView;
+class CDefectView;
+class LocalSettings;
+class QAction;
+class QLabel;
+
+class CMainFrame : public QMainWindow {
+    Q_OBJECT
+public:
+    CMainFrame(CDefectDoc& document, LocalSettings& settings, QWidget* parent = nullptr);
+
+    // The menu command with the given id; null for an id without a menu item. Areas built
+    // later connect to it and enable it.
+    QAction* CommandAction(int commandId) const;
+
+    CDefectListView* listView() const { return listView_; }
+    CDefectView* formView() const { return formView_; }
+
+    // The status bar's panes.
+    void SetCurrentUser(const QString& displayName);
+    void ShowOfflineState(const QString& tip);
+    void ShowNormalState(const QString& tip);
+
+signals:
+    // A login completed; the taskbar icon follows the settings.
+    void loginCompleted();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void CreateMenus();
+    void CreateStatusBar();
+    void CreatePanes();
+    void ConnectCommands();
+    void ApplySavedPlacement();
+
+    CDefectDoc& document_;
+    LocalSettings& settings_;
+    std::map<int, QAction*> commands_;
+    CDefectListView* listView_ = nullptr;
+    CDefectView* formView_ = nullptr;
+    QLabel* userPane_ = nullptr;
+    QLabel* connectionPane_ = nullptr;
+    bool placementRestored_ = false;
+};

@@ -1,0 +1,52 @@
+#include "app/MemoryStatus.h"
+
+#include <QFile>
+#include <QRegularExpression>
+
+#include <cstdlib>
+
+namespace {
+
+long ReadProcField(const QString& path, const QString& name)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        return 0;
+    return ProcField(QString::fromLatin1(file.readAll()), name).value_or(0);
+}
+
+} // namespace
+
+std::optional<long> ProcField(const QString& text, const QString& name)
+{
+    const QRegularExpression line(QStringLiteral("^%1:\\s*(\\d+)\\s*kB\\s*$").arg(QRegularExpression::escape(name)),
+                                  QRegularExpression::MultilineOption);
+    const QRegularExpressionMatch match = line.match(text);
+    if (!match.hasMatch())
+        return std::nullopt;
+    return match.captured(1).toLong();
+}
+
+long VirtualMemoryInUseKiB()
+{
+    return ReadProcField(QStringLiteral("/proc/self/status"), QStringLiteral("VmSize"));
+}
+
+long AvailableMemoryKiB()
+{
+    return ReadProcField(QStringLiteral("/proc/meminfo"), QStringLiteral("MemAvailable"));
+}
+
+QString AvailableMemoryTrend::Change(long availableNowKiB)
+{
+    const long reference = reference_.value_or(availableNowKiB);
+    reference_ = availableNowKiB;
+    const long used = reference - availableNowKiB;
+    return QString::asprintf("%s%ld", used < 0 ? "-" : "", std::labs(used));
+}
+
+AvailableMemoryTrend& TheAvailableMemoryTrend()
+{
+    static AvailableMemoryTrend trend;
+    return trend;
+}

@@ -1,0 +1,19 @@
+#include "app/Profile.h"
+
+#include <QStandardPaths>
+
+QString VendorFolder()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QLatin1Char('/') +
+           QLatin1String(kVendorKey);
+}
+
+QString ProfilePath()
+{
+    return VendorFolder() + QLatin1Char('/') + QLatin1String(kApplicationKey) + QStringLiteral(".conf");
+}
+
+std::unique_ptr<QSettings> OpenProfile()
+{
+    return std::make_unique<QSettings>(ProfilePath(), QSettings::IniFormat);
+}

@@ -1,0 +1,38 @@
+#include "app/QtApplication.h"
+
+CQtApplication::CQtApplication(int& argc, char** argv) : QApplication(argc, argv)
+{
+}
+
+bool CQtApplication::notify(QObject* receiver, QEvent* event)
+{
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (...) {
+        // The first failure decides; whatever fails while the loops wind down is a consequence.
+        if (!pending_) {
+            pending_ = std::current_exception();
+            // Outside the application's loop (during start-up) the dialog that failed runs on
+            // and the failure surfaces when the start sequence asks for it; ending the loops
+            // there would make every later dialog return at once.
+            if (inEventLoop_)
+                exit(0);
+        }
+        return false;
+    }
+}
+
+int CQtApplication::RunEventLoop()
+{
+    inEventLoop_ = true;
+    const int exitCode = exec();
+    inEventLoop_ = false;
+    ThrowPending();
+    return exitCode;
+}
+
+void CQtApplication::ThrowPending()
+{
+    if (pending_)
+        std::rethrow_exception(std::exchange(pending_, nullptr));
+}

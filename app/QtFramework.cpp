@@ -1,0 +1,92 @@
+#include "app/QtFramework.h"
+
+#include "app/MainFrame.h"
+#include "app/QtApplication.h"
+#include "app/QtUserInterface.h"
+#include "document/DefectDoc.h"
+
+#include <QTimer>
+
+QtFramework::QtFramework(CQtApplication& application, QtUserInterface& ui, LocalSettings& settings)
+    : application_(application), ui_(ui), settings_(settings)
+{
+}
+
+QtFramework::~QtFramework()
+{
+    DiscardDocumentAndFrame();
+}
+
+void QtFramework::CreateDocumentAndFrame()
+{
+    document_ = std::make_unique<CDefectDoc>();
+    frame_ = new CMainFrame(*document_, settings_);
+    frame_->setAttribute(Qt::WA_DeleteOnClose);
+    // The program ends with its main window, also when that was hidden.
+    QObject::connect(frame_, &QObject::destroyed, &application_, [] { CQtApplication::exit(0); });
+    ui_.SetMainWindow(frame_);
+}
+
+void QtFramework::DiscardDocumentAndFrame()
+{
+    ui_.SetMainWindow(nullptr);
+    if (frame_) {
+        QObject::disconnect(frame_, nullptr, &application_, nullptr);
+        delete frame_.data();
+    }
+    document_.reset();
+}
+
+bool QtFramework::ProcessShellCommand(const CDeflCommandLineInfo& commandLine)
+{
+    CreateDocumentAndFrame();
+    const bool opened = commandLine.fileName.isEmpty() ? document_->OnNewDocument()
+                                                       : document_->OnOpenDocument(commandLine.fileName);
+    application_.ThrowPending();
+    if (!opened) {
+        DiscardDocumentAndFrame();
+        return false;
+    }
+    return true;
+}
+
+bool QtFramework::OnFileNew()
+{
+    if (!frame_ || !document_)
+        return ProcessShellCommand(CDeflCommandLineInfo());
+    if (!document_->CanCloseDocument())
+        return false;
+    return document_->OnNewDocument();
+}
+
+void QtFramework::ShowMainWindow(bool visible)
+{
+    if (frame_)
+        frame_->setVisible(visible);
+}
+
+bool QtFramework::HasMainWindow()
+{
+    return !frame_.isNull();
+}
+
+void QtFramework::DestroyMainWindow()
+{
+    // Closing the document may fail again; it runs in the loop, under the guard.
+    QTimer::singleShot(0, &application_, [this] {
+        if (document_)
+            document_->OnCloseDocument();
+        DiscardDocumentAndFrame();
+        CQtApplication::exit(0);
+    });
+}
+
+int QtFramework::RunMessageLoop()
+{
+    return application_.RunEventLoop();
+}
+
+void QtFramework::PostQuit(int exitCode)
+{
+    QTimer::singleShot(0, &application_, [exitCode] { CQtApplication::exit(exitCode); });
+}

@@ -1,0 +1,41 @@
+#pragma once
+// The start sequence's framework on Qt: the one document with its main frame.
+
+#include "app/DeflApp.h"
+
+#include <QPointer>
+
+#include <memory>
+
+class CDefectDoc;
+class CMainFrame;
+class CQtApplication;
+class LocalSettings;
+class QtUserInterface;
+
+class QtFramework : public ApplicationFramework {
+public:
+    QtFramework(CQtApplication& application, QtUserInterface& ui, LocalSettings& settings);
+    ~QtFramework() override;
+
+    bool ProcessShellCommand(const CDeflCommandLineInfo& commandLine) override;
+    void ShowMainWindow(bool visible) override;
+    bool HasMainWindow() override;
+    void DestroyMainWindow() override;
+    int RunMessageLoop() override;
+    void PostQuit(int exitCode) override;
+
+    // "File new": the open document saves its changes and is initialised anew (the database is
+    // opened again); without a document the document and its frame are created.
+    bool OnFileNew();
+
+private:
+    void CreateDocumentAndFrame();
+    void DiscardDocumentAndFrame();
+
+    CQtApplication& application_;
+    QtUserInterface& ui_;
+    LocalSettings& settings_;
+    std::unique_ptr<CDefectDoc> document_;
+    QPointer<CMainFrame> frame_;
+};

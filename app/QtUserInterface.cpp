@@ -1,0 +1,152 @@
+#include "app/QtUserInterface.h"
+
+#include "app/FileFilter.h"
+#include "app/HintDialog.h"
+#include "app/MainFrame.h"
+#include "resources/StringTable.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QUrl>
+
+namespace {
+
+QMessageBox::Icon BoxIcon(Icon icon)
+{
+    switch (icon) {
+    case Icon::Information:
+        return QMessageBox::Information;
+    case Icon::Question:
+        return QMessageBox::Question;
+    case Icon::Warning:
+        return QMessageBox::Warning;
+    case Icon::Error:
+        return QMessageBox::Critical;
+    case Icon::None:
+        break;
+    }
+    return QMessageBox::NoIcon;
+}
+
+QMessageBox::StandardButtons BoxButtons(Buttons buttons)
+{
+    switch (buttons) {
+    case Buttons::Ok:
+        return QMessageBox::Ok;
+    case Buttons::OkCancel:
+        return QMessageBox::Ok | QMessageBox::Cancel;
+    case Buttons::YesNo:
+        return QMessageBox::Yes | QMessageBox::No;
+    case Buttons::YesNoCancel:
+        return QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
+    }
+    return QMessageBox::Ok;
+}
+
+Answer ToAnswer(int button, Buttons buttons)
+{
+    switch (button) {
+    case QMessageBox::Ok:
+        return Answer::Ok;
+    case QMessageBox::Yes:
+        return Answer::Yes;
+    case QMessageBox::No:
+        return Answer::No;
+    case QMessageBox::Cancel:
+        return Answer::Cancel;
+    default:
+        // A box closed without a button gives its escape answer.
+        return buttons == Buttons::YesNo ? Answer::No : buttons == Buttons::Ok ? Answer::Ok : Answer::Cancel;
+    }
+}
+
+CMainFrame* Frame(QWidget* window)
+{
+    return qobject_cast<CMainFrame*>(window);
+}
+
+} // namespace
+
+Answer QtUserInterface::ShowMessage(const MessageRequest& request)
+{
+    QMessageBox box(BoxIcon(request.icon), LoadString(57344), request.text, BoxButtons(request.buttons),
+                    mainWindow_ && mainWindow_->isVisible() ? mainWindow_.data() : nullptr);
+    if (request.foreground) {
+        box.setWindowFlag(Qt::WindowStaysOnTopHint);
+        box.show();
+        box.raise();
+        box.activateWindow();
+    }
+    return ToAnswer(box.exec(), request.buttons);
+}
+
+HintAnswer QtUserInterface::ShowHint(const HintRequest& request)
+{
+    CHintDialog dialog(request, mainWindow_ && mainWindow_->isVisible() ? mainWindow_.data() : nullptr);
+    return dialog.Run();
+}
+
+std::optional<QString> QtUserInterface::ChooseFile(const FileDialogRequest& request)
+{
+    QFileDialog dialog(mainWindow_, request.title, request.initialPath, QtFileFilter(request.filter));
+    const bool save = request.kind == FileDialogRequest::Kind::Save;
+    dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, !request.overwritePrompt);
+    if (!request.defaultExtension.isEmpty())
+        dialog.setDefaultSuffix(request.defaultExtension);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    return dialog.selectedFiles().constFirst();
+}
+
+void QtUserInterface::BeginWaitCursor()
+{
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+}
+
+void QtUserInterface::EndWaitCursor()
+{
+    QApplication::restoreOverrideCursor();
+}
+
+bool QtUserInterface::IsShiftHeld()
+{
+    return QGuiApplication::queryKeyboardModifiers().testFlag(Qt::ShiftModifier);
+}
+
+bool QtUserInterface::OpenWithDesktop(const QString& pathOrUrl, bool inBackground)
+{
+    const bool isFile = QFileInfo(pathOrUrl).isAbsolute() && QFileInfo::exists(pathOrUrl);
+    const bool opened = QDesktopServices::openUrl(isFile ? QUrl::fromLocalFile(pathOrUrl) : QUrl(pathOrUrl));
+    // What opens in the background must not take the focus from the box that follows.
+    if (opened && inBackground && mainWindow_ && mainWindow_->isVisible())
+        mainWindow_->activateWindow();
+    return opened;
+}
+
+bool QtUserInterface::HasMainWindow()
+{
+    return !mainWindow_.isNull();
+}
+
+void QtUserInterface::ShowOfflineState(int, const QString& tip)
+{
+    if (CMainFrame* frame = Frame(mainWindow_))
+        frame->ShowOfflineState(tip);
+}
+
+void QtUserInterface::ShowNormalState(const QString& tip)
+{
+    if (CMainFrame* frame = Frame(mainWindow_))
+        frame->ShowNormalState(tip);
+}
+
+void QtUserInterface::NotifyLoginCompleted()
+{
+    if (CMainFrame* frame = Frame(mainWindow_))
+        emit frame->loginCompleted();
+}

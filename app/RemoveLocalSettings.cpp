@@ -1,0 +1,25 @@
+#include "app/RemoveLocalSettings.h"
+
+#include "app/LocalSettings.h"
+#include "app/Profile.h"
+#include "app/UserInterface.h"
+
+#include <QDir>
+#include <QFile>
+
+bool RemoveLocalSettings(UserInterface& ui, LocalSettings& settings)
+{
+    if (ShowStringMessage(ui, 132, Buttons::YesNo, Icon::Question) != Answer::Yes)
+        return false;
+    {
+        // Empties QSettings' shared cache of the file as well, so that a later read in this
+        // process does not see the removed values.
+        const auto profile = OpenProfile();
+        profile->clear();
+        profile->sync();
+    }
+    QFile::remove(ProfilePath());
+    QDir().rmdir(VendorFolder());
+    settings.dontSaveSettings = true;
+    return true;
+}

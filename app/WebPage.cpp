@@ -1,0 +1,26 @@
+#include "app/WebPage.h"
+
+#include "app/LocalSettings.h"
+#include "app/UserInterface.h"
+#include "resources/StringTable.h"
+
+#include <cerrno>
+
+QString WebPageAddress(const QString& webSource, const QString& page, const QString& keyword)
+{
+    QString address = webSource;
+    address.replace(QStringLiteral("@@page"), page);
+    address.replace(QStringLiteral("@@keyword"), keyword);
+    return address;
+}
+
+void OpenWebPage(const QString& page, const QString& keyword)
+{
+    const QString address = WebPageAddress(TheLocalSettings().webSource, page, keyword);
+    UserInterface& ui = TheUserInterface();
+    errno = 0;
+    if (ui.OpenWithDesktop(address, false))
+        return;
+    const unsigned long diagnostic = static_cast<unsigned>(errno);
+    ShowTextMessage(ui, FormatString(147, address.toUtf8().constData(), diagnostic), Buttons::Ok, Icon::None, 147);
+}

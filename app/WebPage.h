@@ -1,0 +1,13 @@
+#pragma once
+
+#include <QString>
+
+// The two addresses of the help menu.
+inline constexpr const char* kHomePageAddress = "https://vellacord.example/";
+inline constexpr const char* kMakerAddress = "https://www.vellacordteam.example/";
+
+// The address for page and keyword built from the settings' web source.
+QString WebPageAddress(const QString& webSource, const QString& page, const QString& keyword);
+
+// Opens that address with the desktop's browser; tells the user (message 147) when it cannot.
+void OpenWebPage(const QString& page, const QString& keyword);

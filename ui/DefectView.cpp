@@ -1,0 +1,7 @@
+#include "ui/DefectView.h"
+
+CDefectView::CDefectView(QWidget* parent) : QWidget(parent)
+{
+    setObjectName(QStringLiteral("defectForm"));
+    setFocusPolicy(Qt::StrongFocus);
+}
