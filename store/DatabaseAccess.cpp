@@ -1,0 +1,245 @@
+#include "store/DatabaseAccess.h"
+
+#include "app/Check.h"
+#include "app/DatabaseUnavailable.h"
+#include "app/ErrorContext.h"
+#include "app/Result.h"
+#include "app/UserInterface.h"
+#include "platform/Utf8Text.h"
+#include "resources/StringTable.h"
+#include "store/Backups.h"
+#include "store/Compaction.h"
+#include "store/EngineStatus.h"
+#include "store/MaintenanceLock.h"
+#include "store/UpdatableRowset.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+namespace {
+
+constexpr int kMaxPathLength = 260;
+constexpr int kDerivedNameReserve = 14; // room for the names derived from the path
+constexpr int kApplicationTitle = 57344;
+constexpr int kMaxGrowthFactor = 4;
+constexpr std::int32_t kLockedStatus = database_unavailable::kMaintenanceLockStatus;
+
+const QString kSettingsSelect = QStringLiteral(
+    "SELECT BackupsToKeep, SizeAfterLastCompress, DateOfLastCompress, CompressEveryNDays, CompressGrowthFactor, "
+    "email_template, compressionTool, sendmailTool, rowid FROM SystemSettings");
+
+engine::RowValues SettingsValues(const SystemSettings& s)
+{
+    return {engine::Value(std::int64_t{s.BackupsToKeep}),
+            engine::Value(std::int64_t{s.SizeAfterLastCompress}),
+            engine::Value(s.DateOfLastCompress),
+            engine::Value(std::int64_t{s.CompressEveryNDays}),
+            engine::Value(std::int64_t{s.CompressGrowthFactor}),
+            engine::Value(FitToBuffer(s.email_template, SystemSettings::kTemplateBufferSize)),
+            engine::Value(FitToBuffer(s.compressionTool, SystemSettings::kToolBufferSize)),
+            engine::Value(FitToBuffer(s.sendmailTool, SystemSettings::kToolBufferSize)),
+            std::nullopt};
+}
+
+void CopyRow(const engine::Rowset& row, SystemSettings& s)
+{
+    s.BackupsToKeep = static_cast<std::int32_t>(row.Int(0));
+    s.SizeAfterLastCompress = static_cast<std::uint32_t>(row.Int(1));
+    s.DateOfLastCompress = row.Real(2);
+    s.CompressEveryNDays = static_cast<std::int32_t>(row.Int(3));
+    s.CompressGrowthFactor = static_cast<std::int32_t>(row.Int(4));
+    s.email_template = FitToBuffer(row.Text(5), SystemSettings::kTemplateBufferSize);
+    s.compressionTool = FitToBuffer(row.Text(6), SystemSettings::kToolBufferSize);
+    s.sendmailTool = FitToBuffer(row.Text(7), SystemSettings::kToolBufferSize);
+}
+
+double GrowthMultiplier(std::int32_t factor)
+{
+    return 1.0 + 0.5 * factor;
+}
+
+} // namespace
+
+CDatabaseAccess::CDatabaseAccess(UserInterface& ui, const Clock& clock) : ui_(ui), clock_(clock) {}
+
+CDatabaseAccess::CDatabaseAccess(UserInterface& ui, const Clock& clock, const QString& path)
+    : CDatabaseAccess(ui, clock)
+{
+    SetDatabaseFileName(path);
+}
+
+void CDatabaseAccess::SetDatabaseFileName(const QString& path)
+{
+    ErrorContext context("setting database filename");
+    check::precondition(path.size() + kDerivedNameReserve < kMaxPathLength, "the path to the database is too long.");
+    databaseFileName_ = path;
+}
+
+engine::Connection& CDatabaseAccess::GetDataConnection(RetryMode mode)
+{
+    ErrorContext context("GetDataConnection");
+    if (connected_)
+        return dataConnection_;
+    int flashCount = kFlashCount;
+    for (;;) {
+        long status = engine::kOk;
+        LockState lock = CMaintenanceLock::IsLocked(databaseFileName_);
+        if (lock.locked) {
+            status = kLockedStatus;
+        } else {
+            status = dataConnection_.Open(databaseFileName_);
+            if (engine::Failed(status)) {
+                lock = CMaintenanceLock::IsLocked(databaseFileName_);
+                if (lock.locked)
+                    status = kLockedStatus;
+            }
+        }
+        if (!engine::Failed(status) && status != kLockedStatus) {
+            if (flashCount == 0 && ui_.HasMainWindow())
+                ui_.ShowNormalState(LoadString(kApplicationTitle));
+            connected_ = true;
+            return dataConnection_;
+        }
+
+        dataConnection_.Close();
+        if (status == kLockedStatus && mode == RetryMode::None)
+            mode = RetryMode::Prompt;
+        if (mode == RetryMode::None)
+            throw database_unavailable(static_cast<std::int32_t>(status));
+        if (mode == RetryMode::Offline && ui_.HasMainWindow()) {
+            const int blinkCountdown = flashCount;
+            flashCount = 0;
+            ui_.ShowOfflineState(blinkCountdown, LoadString(165));
+        }
+
+        RetryDialogRequest request;
+        request.message = status == kLockedStatus ? FormatString(160, lock.message.toUtf8().constData())
+                                                  : LoadString(152);
+        request.autoRetrySeconds = kAutoRetrySeconds;
+        request.flashCount = flashCount;
+        request.startHidden = mode == RetryMode::Offline;
+        if (ui_.RunRetryDialog(request) == RetryAnswer::Cancel)
+            throw database_unavailable(static_cast<std::int32_t>(status));
+    }
+}
+
+void CDatabaseAccess::CloseDataConnection()
+{
+    dataConnection_.Close();
+    connected_ = false;
+}
+
+long CDatabaseAccess::LoadSystemSettings()
+{
+    ErrorContext context("Load system settings");
+    return TransferSystemSettings(true);
+}
+
+long CDatabaseAccess::SaveSystemSettings()
+{
+    ErrorContext context("Save system settings");
+    return TransferSystemSettings(false);
+}
+
+long CDatabaseAccess::TransferSystemSettings(bool load)
+{
+    // Leaves the connection as it was found, also when an exception passes.
+    struct RestoreConnectionState {
+        CDatabaseAccess& access;
+        bool wasOpen;
+        ~RestoreConnectionState()
+        {
+            if (!wasOpen)
+                access.CloseDataConnection();
+        }
+    } restore{*this, connected_};
+
+    engine::Connection& connection = GetDataConnection(RetryMode::Prompt);
+    if (load)
+        systemSettings_ = SystemSettings();
+
+    engine::UpdatableRowset rowset;
+    long status = rowset.Open(connection, kSettingsSelect, {}, QStringLiteral("SystemSettings"), QStringLiteral("rowid"));
+    if (!engine::Failed(status))
+        status = rowset.MoveFirst();
+    if (status == engine::kEndOfRowset) {
+        if (load) {
+            systemSettings_.DateOfLastCompress = clock_.OleNow();
+            systemSettings_.SizeAfterLastCompress = GetDatabaseFileSize();
+        }
+        status = rowset.Insert(SettingsValues(systemSettings_));
+    } else if (!engine::Failed(status)) {
+        if (load)
+            CopyRow(rowset, systemSettings_);
+        else
+            status = rowset.SetData(SettingsValues(systemSettings_));
+    }
+    rowset.Close();
+
+    if (systemSettings_.email_template.isEmpty())
+        systemSettings_.email_template = LoadString(184);
+    return status;
+}
+
+std::uint32_t CDatabaseAccess::GetDatabaseFileSize() const
+{
+    ErrorContext context("getting database file size");
+    const QFileInfo info(databaseFileName_);
+    CheckedCall(info.isFile());
+    const qint64 size = info.size();
+    check::assertion(size < (qint64{1} << 32), "GetFileExInfoStandard returns filesize > 4GB, which is not supported");
+    return static_cast<std::uint32_t>(size);
+}
+
+bool CDatabaseAccess::NeedsCompacting()
+{
+    LoadSystemSettings();
+    SystemSettings& s = systemSettings_;
+    bool due = false;
+    if (s.CompressEveryNDays > 0) {
+        const double now = clock_.OleNow();
+        if (now != 0 && s.DateOfLastCompress != 0)
+            due = now > s.DateOfLastCompress + s.CompressEveryNDays;
+    }
+    if (s.CompressGrowthFactor > 0) {
+        s.CompressGrowthFactor = std::min(s.CompressGrowthFactor, kMaxGrowthFactor);
+        if (!due)
+            due = static_cast<double>(GetDatabaseFileSize()) >
+                  static_cast<double>(s.SizeAfterLastCompress) * GrowthMultiplier(s.CompressGrowthFactor);
+    }
+    return due;
+}
+
+bool CDatabaseAccess::CompactAndRepair()
+{
+    ErrorContext context("compact and repair database file");
+    LoadSystemSettings();
+    CMaintenanceLock lock(databaseFileName_, QStringLiteral("compacting and repairing database"), true, clock_);
+    if (!lock.held()) {
+        ShowTextMessage(ui_, FormatString(160, lock.message().toUtf8().constData()), Buttons::Ok, Icon::Warning, 160);
+        return false;
+    }
+    const QString maintenanceName = MaintenanceName(databaseFileName_);
+    if (!RotateBackups(maintenanceName, databaseFileName_, systemSettings_.BackupsToKeep)) {
+        lock.Unlock();
+        return false;
+    }
+    if (!CompactDatabase(maintenanceName, databaseFileName_)) {
+        lock.Unlock();
+        return false;
+    }
+    const bool removedOriginal = QFile::remove(maintenanceName);
+    lock.Unlock();
+
+    {
+        ErrorContext saving("saving compression results");
+        GetDataConnection(RetryMode::None);
+        if (!engine::Failed(LoadSystemSettings())) {
+            systemSettings_.DateOfLastCompress = clock_.OleNow();
+            systemSettings_.SizeAfterLastCompress = GetDatabaseFileSize();
+            SaveSystemSettings();
+        }
+        CloseDataConnection();
+    }
+    return removedOriginal;
+}

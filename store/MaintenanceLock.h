@@ -1,0 +1,60 @@
+#pragma once
+// The maintenance lock: a rescue file beside the database that only one client can create, and
+// the database itself renamed out of the way, so that no client opens it while it is replaced.
+// The rescue file also tells a human how to recover when the locking client crashed.
+
+#include "platform/OleDate.h"
+
+#include <QFile>
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+// The directory part D (with its separator) and the file name F of a database path X give:
+QString RescueFileName(const QString& path);  // D + "#RESCUE-" + F + ".txt"
+QString MaintenanceName(const QString& path); // D + "#" + F + ".mt", where the file lies while locked
+
+// The rescue file's name as the lock message shows it: a directory part of 30 characters or more
+// loses its middle.
+QString AbbreviatedRescueName(const QString& rescueFileName);
+
+struct LockState {
+    bool locked = false;
+    QString message; // the first line of the rescue file and its name (string 161); empty when not locked
+};
+
+class CMaintenanceLock {
+public:
+    using Sleeper = std::function<void(int milliseconds)>;
+
+    // Serves IsLocked only; no lock is attempted.
+    explicit CMaintenanceLock(QString path);
+
+    // Tries to take the lock at once; held() tells the outcome, message() the reason of a refusal.
+    CMaintenanceLock(QString path, const QString& reason, bool mustExist, const Clock& clock = SystemClockInstance(),
+                     Sleeper sleep = {});
+
+    CMaintenanceLock(const CMaintenanceLock&) = delete;
+    CMaintenanceLock& operator=(const CMaintenanceLock&) = delete;
+    ~CMaintenanceLock();
+
+    bool Lock(const QString& reason, bool mustExist);
+
+    // Moves the database back and deletes the rescue file; true when both worked.
+    bool Unlock();
+
+    static LockState IsLocked(const QString& path);
+    LockState IsLocked() const { return IsLocked(path_); }
+
+    bool held() const { return rescueFileHandle_ != nullptr; }
+    const QString& message() const { return message_; }
+    const QString& path() const { return path_; }
+
+private:
+    QString message_;
+    std::unique_ptr<QFile> rescueFileHandle_;
+    QString path_;
+    const Clock& clock_;
+    Sleeper sleep_;
+};
