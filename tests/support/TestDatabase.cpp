@@ -1,0 +1,46 @@
+#include "TestDatabase.h"
+
+#include "ScriptedUserInterface.h"
+#include "app/Check.h"
+#include "store/Connection.h"
+#include "store/DatabaseVersion.h"
+#include "store/EngineStatus.h"
+#include "store/ScriptRunner.h"
+
+#include <cstdint>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+UserInterface* CurrentUserInterface()
+{
+    try {
+        return &TheUserInterface();
+    } catch (const check::precondition_violated&) {
+        return nullptr;
+    }
+}
+
+} // namespace
+
+QString CreateCurrentDatabase(const QString& path)
+{
+    // The test's own double may expect other interactions; the scripts get a strict one of their own.
+    UserInterface* previous = CurrentUserInterface();
+    {
+        ScriptedUserInterface scriptsOnly;
+        EXPECT_EQ(engine::Connection::CreateFile(path), engine::kOk) << path.toStdString();
+        engine::Connection connection;
+        EXPECT_EQ(connection.Open(path), engine::kOk) << path.toStdString();
+        // A test database need not survive a power cut; without the syncs it is built many times faster.
+        EXPECT_EQ(connection.Execute(QStringLiteral("PRAGMA synchronous=OFF")), engine::kOk);
+        EXPECT_TRUE(RunScript(190, connection, true));
+        EXPECT_TRUE(RunScript(191, connection, true));
+        std::int64_t version = 0;
+        EXPECT_EQ(connection.QueryInt(QStringLiteral("select dbversion from versiontable"), {}, version), engine::kOk);
+        EXPECT_EQ(version, EXPECTED_DB_VERSION);
+    }
+    SetUserInterface(previous);
+    return path;
+}
