@@ -161,8 +161,12 @@ create table SystemSettings (
 )
 go
 
--- Every defect appears once, whether or not its references resolve. Lookup columns that occur
--- once keep their names; the repeated ones are qualified with their table or alias.
+-- Every defect appears once, whether or not its references resolve. The lookups are joined in the
+-- order category, component, priority, severity, addressee, status, author. Each is the mirror of
+-- "Lookup RIGHT JOIN (the join so far)": the same rows, but written this way SQLite finds a
+-- defect by its key instead of building the whole joined list for every query.
+-- Lookup columns that occur once keep their names; the repeated ones are qualified with their
+-- table or alias.
 create view DefectListQuery as
 select
     DefectList.defect_id, DefectList.statusid, DefectList.priorityid, DefectList.severityid,
@@ -186,17 +190,13 @@ select
     [From].displayname AS "From.displayname", [From].loginname AS "From.loginname",
     [From].sys_sortorder AS "From.sys_sortorder", [From].sys_readonly AS "From.sys_readonly",
     [From].passwd AS "From.passwd", [From].userflags AS "From.userflags"
-from Status RIGHT JOIN (
-        Stakeholder AS [To] RIGHT JOIN (
-            Severity RIGHT JOIN (
-                Priority RIGHT JOIN (
-                    Component RIGHT JOIN (
-                        Category RIGHT JOIN DefectList ON category.category_id = DefectList.categoryid
-                    ) ON Component.Component_ID = DefectList.ComponentID
-                ) ON Priority.Priority_ID = DefectList.PriorityID
-            ) ON Severity.Severity_ID = DefectList.SeverityID
-        ) ON [To].Stakeholder_ID = DefectList.ToID
-    ) ON Status.Status_ID = DefectList.StatusID
+from DefectList
+    LEFT JOIN Category ON category.category_id = DefectList.categoryid
+    LEFT JOIN Component ON Component.Component_ID = DefectList.ComponentID
+    LEFT JOIN Priority ON Priority.Priority_ID = DefectList.PriorityID
+    LEFT JOIN Severity ON Severity.Severity_ID = DefectList.SeverityID
+    LEFT JOIN Stakeholder AS [To] ON [To].Stakeholder_ID = DefectList.ToID
+    LEFT JOIN Status ON Status.Status_ID = DefectList.StatusID
     LEFT JOIN Stakeholder AS [From] ON DefectList.FromID = [From].Stakeholder_ID
 go
 

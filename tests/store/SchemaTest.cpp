@@ -188,4 +188,16 @@ TEST(Schema, DefectListQueryShowsEveryDefectOnceWithQualifiedColumns)
     EXPECT_EQ(Texts(db.Rows(QStringLiteral("select subject from DefectListQuery where [To.displayname] is null or "
                                            "[Status.sys_sortorder] > 0 order by [Status.sys_sortorder] desc"))),
               QStringLiteral("resolved\ndangling"));
+
+    // The form reads one defect at a time; that must not build the whole joined list.
+    Rowset plan;
+    ASSERT_EQ(db.connection.Query(QStringLiteral("explain query plan select * from DefectListQuery where defect_id=?"), {1},
+                                  plan),
+              kOk);
+    QStringList steps;
+    for (long status = plan.MoveFirst(); status == kOk; status = plan.MoveNext())
+        steps << plan.Text(plan.ColumnCount() - 1);
+    EXPECT_TRUE(steps.value(0).startsWith(QStringLiteral("SEARCH DefectList USING INTEGER PRIMARY KEY")))
+        << steps.join(QLatin1Char('\n')).toStdString();
+    EXPECT_TRUE(steps.filter(QStringLiteral("SCAN")).isEmpty()) << steps.join(QLatin1Char('\n')).toStdString();
 }
