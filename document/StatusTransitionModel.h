@@ -1,0 +1,61 @@
+#pragma once
+// What the status transition dialog offers and decides, without the dialog: the statuses the
+// workflow allows from the current one, the "show all" switch, the description of the selected
+// status and the comment rule on OK.
+
+#include "document/LookupEntries.h"
+
+#include <QString>
+
+#include <vector>
+
+class UserInterface;
+
+class StatusTransitionModel {
+public:
+    struct Item {
+        QString text;
+        int data = -1; // the status id; -1 for a line that cannot be chosen
+    };
+
+    // The lists are the document's and are read live, so they must outlive the model.
+    StatusTransitionModel(const std::vector<StatusEntry>& statuses, const std::vector<StatusTransition>& transitions,
+                          int currentStatus, UserInterface& ui);
+
+    const std::vector<Item>& Items() const { return items_; }
+    int SelectedIndex() const { return selected_; } // -1 when nothing is selected
+    void Select(int index);
+
+    bool ShowAll() const { return showAll_; }
+    void SetShowAll(bool showAll);
+
+    bool IsOkEnabled() const;
+    QString Description() const;
+
+    const QString& Comment() const { return comment_; }
+    void SetComment(const QString& comment) { comment_ = comment; }
+
+    // OK: true when the dialog may close; false when the user wants to add the missing comment.
+    bool Accept();
+
+    // The status the defect has; after an accepted OK the one the user chose.
+    int CurrentStatus() const { return currentStatus_; }
+
+private:
+    void Fill();
+    const StatusEntry* FindStatus(int statusId) const;
+    int SelectedData() const;
+
+    const std::vector<StatusEntry>& statuses_;
+    const std::vector<StatusTransition>& transitions_;
+    int currentStatus_;
+    UserInterface& ui_;
+    std::vector<Item> items_;
+    int selected_ = -1;
+    bool showAll_ = false;
+    QString comment_;
+};
+
+// The words of a comment as the workflow counts them: pieces between blanks (only the blank
+// separates) that are longer than one character.
+int CountCommentWords(const QString& comment);
