@@ -1,0 +1,177 @@
+#include "store/DBRetryDialog.h"
+
+#include "app/QtUserInterface.h"
+#include "resources/StringTable.h"
+
+#include <QApplication>
+#include <QDialogButtonBox>
+#include <QEvent>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QStyle>
+#include <QVBoxLayout>
+#include <QWindowStateChangeEvent>
+
+namespace {
+constexpr int kTickMs = 500;
+constexpr int kCaption = 19601;
+constexpr int kCountdownTemplate = 19602;
+constexpr int kRetryButton = 19603;
+constexpr int kCancelButton = 19604;
+constexpr int kDefaultMessage = 152;
+} // namespace
+
+CDBRetryDialog::CDBRetryDialog(QWidget* parent, const QString& message, int autoRetrySeconds, int flashCount,
+                               bool startHidden)
+    : QDialog(parent),
+      countdownFormat_(LoadString(kCountdownTemplate)),
+      remainingHalfSeconds_(2 * autoRetrySeconds),
+      flashCount_(2 * flashCount),
+      startHidden_(startHidden),
+      parentWasVisible_(parent != nullptr && parent->isVisible())
+{
+    setWindowTitle(LoadString(kCaption));
+
+    auto* icon = new QLabel(this);
+    icon->setObjectName(QStringLiteral("icon"));
+    const int iconSize = style()->pixelMetric(QStyle::PM_MessageBoxIconSize, nullptr, this);
+    icon->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxCritical, nullptr, this).pixmap(iconSize, iconSize));
+    icon->setAlignment(Qt::AlignTop);
+
+    auto* text = new QLabel(message.isEmpty() ? LoadString(kDefaultMessage) : message, this);
+    text->setObjectName(QStringLiteral("message"));
+    text->setWordWrap(true);
+
+    countdown_ = new QLabel(this);
+    countdown_->setObjectName(QStringLiteral("countdown"));
+    ShowCountdown();
+
+    auto* buttons = new QDialogButtonBox(this);
+    QPushButton* retry = buttons->addButton(LoadString(kRetryButton), QDialogButtonBox::AcceptRole);
+    retry->setObjectName(QStringLiteral("retry"));
+    retry->setDefault(true);
+    buttons->addButton(LoadString(kCancelButton), QDialogButtonBox::RejectRole)->setObjectName(QStringLiteral("cancel"));
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+
+    auto* texts = new QVBoxLayout;
+    texts->addWidget(text);
+    texts->addWidget(countdown_);
+    auto* top = new QHBoxLayout;
+    top->addWidget(icon);
+    top->addLayout(texts, 1);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(top);
+    layout->addWidget(buttons);
+
+    connect(&timer_, &QTimer::timeout, this, &CDBRetryDialog::Tick);
+    timer_.start(kTickMs);
+}
+
+CDBRetryDialog::~CDBRetryDialog()
+{
+    timer_.stop();
+    QWidget* parent = parentWidget();
+    if (parent != nullptr && parentWasVisible_ && !parent->isVisible()) {
+        if (isMinimized())
+            parent->showMinimized();
+        else
+            parent->show();
+    }
+    ShowParentPopups();
+}
+
+void CDBRetryDialog::ShowCountdown()
+{
+    countdown_->setText(QString::asprintf(countdownFormat_.toUtf8().constData(), remainingHalfSeconds_ / 2));
+}
+
+void CDBRetryDialog::Tick()
+{
+    if (--remainingHalfSeconds_ <= 0) {
+        accept();
+        return;
+    }
+    ShowCountdown();
+    if (flashCount_ > 0 && isActiveWindow())
+        flashCount_ = 1;
+    if (flashCount_ > 0) {
+        if (flashCount_ > 1 && parentWidget() != nullptr)
+            QApplication::alert(parentWidget(), kTickMs);
+        --flashCount_;
+    }
+}
+
+bool CDBRetryDialog::ParentHiddenOrMinimised() const
+{
+    const QWidget* parent = parentWidget();
+    return parent == nullptr || !parent->isVisible() || parent->isMinimized();
+}
+
+void CDBRetryDialog::HideParentPopups()
+{
+    QWidget* parent = parentWidget();
+    if (parent == nullptr)
+        return;
+    for (QWidget* child : parent->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        if (child != this && child->isWindow() && child->isVisible()) {
+            child->hide();
+            hiddenPopups_.emplace_back(child);
+        }
+    }
+}
+
+void CDBRetryDialog::ShowParentPopups()
+{
+    for (const QPointer<QWidget>& popup : hiddenPopups_) {
+        if (popup)
+            popup->show();
+    }
+    hiddenPopups_.clear();
+}
+
+void CDBRetryDialog::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    if (startHidden_) {
+        startHidden_ = false;
+        if (ParentHiddenOrMinimised()) {
+            HideParentPopups();
+            // Hidden while the main window is out of sight; the countdown goes on meanwhile.
+            QTimer::singleShot(0, this, &QWidget::hide);
+        }
+    } else {
+        activateWindow();
+        setFocus();
+    }
+}
+
+void CDBRetryDialog::changeEvent(QEvent* event)
+{
+    QDialog::changeEvent(event);
+    if (event->type() != QEvent::WindowStateChange)
+        return;
+    const auto* change = static_cast<QWindowStateChangeEvent*>(event);
+    QWidget* parent = parentWidget();
+    if (isMinimized() && !(change->oldState() & Qt::WindowMinimized)) {
+        if (parent != nullptr) {
+            if (parentWasVisible_)
+                parent->showMinimized();
+            else
+                parent->hide();
+        }
+        HideParentPopups();
+    } else if (!isMinimized() && (change->oldState() & Qt::WindowMinimized)) {
+        if (parent != nullptr)
+            parent->showNormal();
+        ShowParentPopups();
+    }
+}
+
+RetryAnswer QtUserInterface::RunRetryDialog(const RetryDialogRequest& request)
+{
+    CDBRetryDialog dialog(MainWindow(), request.message, request.autoRetrySeconds, request.flashCount,
+                          request.startHidden);
+    return dialog.exec() == QDialog::Accepted ? RetryAnswer::Retry : RetryAnswer::Cancel;
+}

@@ -1,0 +1,40 @@
+#pragma once
+// The dialog that waits for the database file: it retries by itself when its countdown runs out,
+// flashes the main window for a while, and stays out of sight while the main window is hidden.
+
+#include <QDialog>
+#include <QPointer>
+#include <QTimer>
+
+#include <vector>
+
+class QLabel;
+
+class CDBRetryDialog : public QDialog {
+    Q_OBJECT
+
+public:
+    // Ends with Accepted for Retry (also when the countdown runs out) and Rejected for Cancel.
+    CDBRetryDialog(QWidget* parent, const QString& message, int autoRetrySeconds, int flashCount, bool startHidden);
+    ~CDBRetryDialog() override;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    void Tick();
+    void ShowCountdown();
+    bool ParentHiddenOrMinimised() const;
+    void HideParentPopups();
+    void ShowParentPopups();
+
+    QLabel* countdown_ = nullptr;
+    QString countdownFormat_;
+    QTimer timer_;
+    int remainingHalfSeconds_ = 0;
+    int flashCount_ = 0;
+    bool startHidden_ = false;
+    bool parentWasVisible_ = false;
+    std::vector<QPointer<QWidget>> hiddenPopups_;
+};
