@@ -1,0 +1,114 @@
+#include "store/OpenDatabase.h"
+
+#include "app/DatabaseUnavailable.h"
+#include "app/ErrorReport.h"
+#include "app/Result.h"
+#include "app/UserInterface.h"
+#include "resources/StringTable.h"
+#include "store/AdministrationActions.h"
+#include "store/DatabaseAccess.h"
+#include "store/DatabaseVersion.h"
+#include "store/EngineStatus.h"
+
+#include <QFileInfo>
+
+#include <cstdint>
+
+namespace {
+
+enum class VersionStatus { TooOld, Current, TooNew, NotADatabase };
+
+VersionStatus ReadVersion(engine::Connection& connection)
+{
+    std::int64_t version = 0;
+    if (connection.QueryInt(QStringLiteral("SELECT dbversion from versiontable"), {}, version) != engine::kOk)
+        return VersionStatus::NotADatabase;
+    if (version < EXPECTED_DB_VERSION)
+        return VersionStatus::TooOld;
+    return version == EXPECTED_DB_VERSION ? VersionStatus::Current : VersionStatus::TooNew;
+}
+
+QString CouldNotOpen(const QString& path)
+{
+    return FormatString(129, path.toUtf8().constData());
+}
+
+} // namespace
+
+bool OpenDatabase(CDatabaseAccess& access, std::optional<QString> path, AdministrationActions& actions,
+                  OpenState& state)
+{
+    UserInterface& ui = access.ui();
+    bool useDefault = !path.has_value();
+    QString databasePath = path.value_or(QStringLiteral("default.defl"));
+    bool showDialog = databasePath.isEmpty() || ui.IsShiftHeld() || state.openAttempted;
+    state.openAttempted = true;
+
+    while (!access.connected()) {
+        try {
+            bool chosenInDialog = false;
+            if (showDialog) {
+                const std::optional<QString> chosen = ui.RunAdministrationDialog(actions);
+                if (!chosen)
+                    return false;
+                databasePath = *chosen;
+                useDefault = false;
+                chosenInDialog = true;
+            }
+            access.SetDatabaseFileName(databasePath);
+            const bool named = !useDefault && !chosenInDialog;
+            engine::Connection& connection = access.GetDataConnection(named ? RetryMode::Prompt : RetryMode::None);
+
+            switch (ReadVersion(connection)) {
+            case VersionStatus::Current:
+                if (access.NeedsCompacting()) {
+                    const Answer answer = ShowStringMessage(ui, 163, Buttons::YesNoCancel, Icon::Question);
+                    if (answer == Answer::Cancel) {
+                        access.CloseDataConnection();
+                        showDialog = true;
+                    } else if (answer == Answer::Yes) {
+                        access.CloseDataConnection();
+                        showDialog = !access.CompactAndRepair();
+                    }
+                }
+                break;
+            case VersionStatus::NotADatabase:
+                access.CloseDataConnection();
+                ShowStringMessage(ui, 125, Buttons::Ok, Icon::Warning);
+                showDialog = true;
+                break;
+            case VersionStatus::TooOld:
+                access.CloseDataConnection();
+                if (ShowStringMessage(ui, 124, Buttons::YesNo, Icon::Question) == Answer::Yes)
+                    showDialog = !actions.ConvertDatabase(databasePath);
+                else
+                    showDialog = true;
+                break;
+            case VersionStatus::TooNew:
+                access.CloseDataConnection();
+                ShowStringMessage(ui, 155, Buttons::Ok, Icon::Warning);
+                showDialog = true;
+                break;
+            }
+        } catch (const database_unavailable& unavailable) {
+            access.CloseDataConnection();
+            if (!useDefault) {
+                const QString code =
+                    QString::asprintf("\n(0x%08lx)", static_cast<unsigned long>(static_cast<std::uint32_t>(unavailable.status)));
+                ShowTextMessage(ui, CouldNotOpen(databasePath) + code, Buttons::Ok, Icon::Warning, 129);
+            }
+            showDialog = true;
+        } catch (const CHResult&) {
+            access.CloseDataConnection();
+            ShowTextMessage(ui, CouldNotOpen(databasePath), Buttons::Ok, Icon::Warning, 129);
+            showDialog = true;
+        } catch (const std::exception& failure) {
+            access.CloseDataConnection();
+            ReportFailure(QString::fromUtf8(failure.what()), ReportStyle::Information);
+            showDialog = true;
+        }
+    }
+
+    access.SetDatabaseFileName(QFileInfo(databasePath).absoluteFilePath());
+    return true;
+}
