@@ -1,20 +1,181 @@
 #include "document/DefectDoc.h"
 
+#include "app/Check.h"
+#include "app/CommandLine.h"
+#include "app/UserInterface.h"
+#include "document/ChangePassword.h"
+#include "document/Login.h"
+#include "resources/StringTable.h"
+#include "store/StandInAdministration.h"
+
+namespace {
+
+constexpr int kSaveViewQuestion = 136;
+
+} // namespace
+
+CDefectDoc::CDefectDoc()
+    : CDefectDoc(std::make_unique<StandInAdministration>(TheUserInterface(), SystemClockInstance()))
+{
+}
+
+CDefectDoc::CDefectDoc(std::unique_ptr<AdministrationActions> ownAdministration)
+    : ownAdministration_(std::move(ownAdministration)),
+      ui_(TheUserInterface()),
+      clock_(SystemClockInstance()),
+      administration_(*ownAdministration_),
+      database_(ui_, clock_),
+      lookups_(*this, clock_),
+      operatingSystemUser_(OperatingSystemUserName)
+{
+}
+
+CDefectDoc::CDefectDoc(UserInterface& ui, const Clock& clock, AdministrationActions& administration)
+    : ui_(ui),
+      clock_(clock),
+      administration_(administration),
+      database_(ui_, clock_),
+      lookups_(*this, clock_),
+      operatingSystemUser_(OperatingSystemUserName)
+{
+}
+
+CDefectDoc::~CDefectDoc() = default;
+
 bool CDefectDoc::OnNewDocument()
 {
+    return Open(std::nullopt);
+}
+
+bool CDefectDoc::OnOpenDocument(const QString& path)
+{
+    return Open(path);
+}
+
+bool CDefectDoc::Open(std::optional<QString> path)
+{
+    // A document opened again starts from a closed connection, so that the open procedure runs.
+    GoOffline();
+    loggedIn_ = false;
+    if (!OpenDatabase(database_, std::move(path), administration_, openState_))
+        return false;
+    path_ = database_.DatabaseFileName();
+    return Login();
+}
+
+engine::Connection& CDefectDoc::GetDocumentConnection(RetryMode mode)
+{
+    const bool wasConnected = database_.connected();
+    if (!wasConnected && loggedIn_)
+        CallSeam(seams_.pauseTimers);
+    engine::Connection* connection = nullptr;
+    try {
+        connection = &database_.GetDataConnection(mode);
+    } catch (...) {
+        if (loggedIn_)
+            CallSeam(seams_.resumeTimers);
+        throw;
+    }
+    if (!wasConnected) {
+        lookups_.ForgetLoadTime();
+        if (loggedIn_)
+            CallSeam(seams_.resumeTimers);
+    }
+    if (connectionUse_.useCount == 0 && loggedIn_)
+        CallSeam(seams_.restartAutoClose);
+    return *connection;
+}
+
+void CDefectDoc::GoOffline()
+{
+    if (!database_.connected())
+        return;
+    database_.CloseDataConnection();
+    lookups_.ForgetLoadTime();
+    CallSeam(seams_.releaseRecord);
+}
+
+bool CDefectDoc::Login()
+{
+    LoginEnvironment environment{ui_, lookups_, operatingSystemUser_, seams_.runListEditor};
+    loggedIn_ = false;
+    if (!autoLogin_.isEmpty()) {
+        if (const std::optional<std::int32_t> id = AutoLogin(environment, autoLogin_)) {
+            loggedInId_ = *id;
+            loggedIn_ = true;
+        }
+    }
+    if (!loggedIn_) {
+        const std::optional<std::int32_t> id = RunLoginLoop(environment);
+        if (!id)
+            return false;
+        loggedInId_ = *id;
+        loggedIn_ = true;
+    }
+    LoadUserSettings();
+    const StakeholderEntry* user = lookups_.FindStakeholder(loggedInId_);
+    check::abort_if(user == nullptr, "login error - no such stakeholder");
+    currentUserIsAdministrator_ = IsAdministrator(*user, lookups_.administratorCount());
+    loginComplete_ = true;
+    connectionUse_.keepOpenCount = 0;
+    ui_.NotifyLoginCompleted();
     return true;
 }
 
-bool CDefectDoc::OnOpenDocument(const QString&)
+bool CDefectDoc::LoadUserSettings()
 {
-    return true;
+    const bool found = ::LoadUserSettings(*this, loggedInId_, userSettings_, selection_);
+    if (found && seams_.selectDefect)
+        seams_.selectDefect(userSettings_.LastDefectId);
+    CallSeam(seams_.startTimers);
+    return found;
+}
+
+bool CDefectDoc::SaveUserSettings()
+{
+    if (!loginComplete_)
+        return true;
+    return ::SaveUserSettings(*this, ui_, clock_, loggedInId_, selection_, userSettings_);
+}
+
+void CDefectDoc::ChangePassword()
+{
+    ::ChangePassword(ui_, *this, lookups_, loggedInId_);
+}
+
+QString CDefectDoc::CurrentUserName() const
+{
+    if (!loggedIn_)
+        return QString();
+    const StakeholderEntry* user = lookups_.FindStakeholder(loggedInId_);
+    return user != nullptr ? user->displayname : QString();
 }
 
 bool CDefectDoc::CanCloseDocument()
 {
-    return true;
+    if (seams_.viewHasUnsavedChanges && seams_.viewHasUnsavedChanges()) {
+        const Answer answer = ShowStringMessage(ui_, kSaveViewQuestion, Buttons::YesNoCancel, Icon::Question);
+        if (answer == Answer::Cancel)
+            return false;
+        if (answer == Answer::Yes)
+            CallSeam(seams_.saveView);
+    }
+    if (!SaveUserSettings())
+        return false;
+    return !seams_.saveCurrentDefect || seams_.saveCurrentDefect();
 }
 
 void CDefectDoc::OnCloseDocument()
 {
+    if (loginComplete_) {
+        // The maintenance check loads the system settings, giving a database that lacks their row one.
+        database_.NeedsCompacting();
+        GoOffline();
+    }
+    CallSeam(seams_.clearTimers);
+    CallSeam(seams_.forgetOnClose);
+    connectionUse_.useCount = 0;
+    loggedIn_ = false;
+    path_ = QString::fromLatin1(kDefaultPath);
+    selection_ = SessionSelection{};
 }

@@ -1,11 +1,91 @@
 #pragma once
+// The open database as the logged-in user sees it. The document composes its parts: the
+// database access, the lookup lists, the login and the user settings.
+
+#include "document/ConnectionProvider.h"
+#include "document/ConnectionUse.h"
+#include "document/DocumentSeams.h"
+#include "document/LookupLists.h"
+#include "document/UserSettings.h"
+#include "store/DatabaseAccess.h"
+#include "store/OpenDatabase.h"
 
 #include <QString>
 
-class CDefectDoc {
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+
+class AdministrationActions;
+class Clock;
+class UserInterface;
+
+class CDefectDoc : public ConnectionProvider {
 public:
+    static constexpr const char* kDefaultPath = "default.defl";
+
+    // The running program: the installed port, the system clock, administration as built.
+    CDefectDoc();
+    CDefectDoc(UserInterface& ui, const Clock& clock, AdministrationActions& administration);
+    ~CDefectDoc() override;
+
+    // The framework's document operations.
     bool OnNewDocument();
     bool OnOpenDocument(const QString& path);
     bool CanCloseDocument();
     void OnCloseDocument();
+
+    engine::Connection& GetDocumentConnection(RetryMode mode) override;
+    void GoOffline();
+    bool connected() const { return database_.connected(); }
+    ConnectionUseCounts& connectionUse() { return connectionUse_; }
+
+    // The stakeholder to log in without asking, used once (the command line's -autologin).
+    void SetAutoLogin(const QString& loginName) { autoLogin_ = loginName; }
+    // The login name of the process's user, for the login dialog's preselection.
+    void SetOperatingSystemUser(std::function<std::optional<QString>()> source) { operatingSystemUser_ = std::move(source); }
+
+    bool Login();
+    bool LoadUserSettings();
+    bool SaveUserSettings();
+    void ChangePassword();
+
+    bool loggedIn() const { return loggedIn_; }
+    bool loginComplete() const { return loginComplete_; }
+    std::int32_t loggedInId() const { return loggedInId_; }
+    bool currentUserIsAdministrator() const { return currentUserIsAdministrator_; }
+    // The display name of the logged-in stakeholder; empty when nobody is logged in.
+    QString CurrentUserName() const;
+
+    const QString& PathName() const { return path_; }
+    CDatabaseAccess& database() { return database_; }
+    LookupLists& lookups() { return lookups_; }
+    SessionSelection& selection() { return selection_; }
+    UserSettingsRecord& userSettings() { return userSettings_; }
+    DocumentSeams& seams() { return seams_; }
+
+private:
+    explicit CDefectDoc(std::unique_ptr<AdministrationActions> ownAdministration);
+    bool Open(std::optional<QString> path);
+
+    std::unique_ptr<AdministrationActions> ownAdministration_;
+    UserInterface& ui_;
+    const Clock& clock_;
+    AdministrationActions& administration_;
+    CDatabaseAccess database_;
+    OpenState openState_;
+    LookupLists lookups_;
+    ConnectionUseCounts connectionUse_;
+    DocumentSeams seams_;
+
+    QString path_ = QString::fromLatin1(kDefaultPath);
+    QString autoLogin_;
+    std::function<std::optional<QString>()> operatingSystemUser_;
+    bool loggedIn_ = false;
+    bool loginComplete_ = false;
+    bool currentUserIsAdministrator_ = false;
+    std::int32_t loggedInId_ = 0;
+    SessionSelection selection_;
+    UserSettingsRecord userSettings_;
 };

@@ -1,0 +1,25 @@
+#pragma once
+// Dialog 262: the current password and the new one twice.
+
+#include "app/UserInterface.h"
+
+#include <QDialog>
+
+class QLineEdit;
+
+class CChangePasswordDialog : public QDialog {
+    Q_OBJECT
+public:
+    explicit CChangePasswordDialog(QWidget* parent = nullptr);
+
+    ChangePasswordAnswer Result() const;
+
+    QLineEdit* currentPassword() const { return current_; }
+    QLineEdit* newPassword() const { return new_; }
+    QLineEdit* repeatedPassword() const { return repeated_; }
+
+private:
+    QLineEdit* current_;
+    QLineEdit* new_;
+    QLineEdit* repeated_;
+};

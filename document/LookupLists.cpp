@@ -1,0 +1,156 @@
+#include "document/LookupLists.h"
+
+#include "platform/OleDate.h"
+#include "platform/Utf8Text.h"
+#include "store/EngineStatus.h"
+#include "store/Rowset.h"
+
+#include <algorithm>
+
+namespace {
+
+// Runs one list's query; a list whose query fails keeps what it held.
+template <typename Entry, typename MakeEntry>
+void LoadList(ConnectionProvider& connections, const char* sql, std::vector<Entry>& list, MakeEntry makeEntry)
+{
+    engine::Rowset rows;
+    engine::Connection& connection = connections.GetDocumentConnection(RetryMode::Offline);
+    if (engine::Failed(connection.Query(QString::fromLatin1(sql), {}, rows)))
+        return;
+    list.clear();
+    for (long status = rows.MoveFirst(); status == engine::kOk; status = rows.MoveNext())
+        list.push_back(makeEntry(rows));
+}
+
+std::int32_t Int32(const engine::Rowset& rows, int column)
+{
+    return static_cast<std::int32_t>(rows.Int(column));
+}
+
+QString Text(const engine::Rowset& rows, int column, int bufferSize)
+{
+    return FitToBuffer(rows.Text(column), bufferSize);
+}
+
+template <typename Entry, typename Id>
+const Entry* FindById(const std::vector<Entry>& list, std::int32_t id, Id idOf)
+{
+    const auto found = std::find_if(list.begin(), list.end(), [&](const Entry& e) { return idOf(e) == id; });
+    return found == list.end() ? nullptr : &*found;
+}
+
+} // namespace
+
+QString StakeholderDisplayName(const StakeholderEntry& entry)
+{
+    if (!entry.displayname.isEmpty())
+        return entry.displayname;
+    if (!entry.loginname.isEmpty())
+        return entry.loginname;
+    return entry.email;
+}
+
+LookupLists::LookupLists(ConnectionProvider& connections, const Clock& clock) : connections_(connections), clock_(clock)
+{
+}
+
+void LookupLists::LoadLookups(bool force)
+{
+    if (!force && clock_.SecondsSince1970() - lookupsLoadedAt_ <= kMinimumIntervalSeconds)
+        return;
+
+    LoadList(connections_, "SELECT status_id, status, sys_sortorder, statusdescription FROM status ORDER BY sys_sortorder",
+             statuses_, [](const engine::Rowset& r) {
+                 return StatusEntry{Int32(r, 0), Text(r, 1, StatusEntry::kStatusSize), Int32(r, 2),
+                                    Text(r, 3, StatusEntry::kDescriptionSize)};
+             });
+    LoadList(connections_,
+             "SELECT fromStatus, toStatus, sys_sortorder, commentWordsRequired FROM statustransitions ORDER BY sys_sortorder",
+             transitions_, [](const engine::Rowset& r) {
+                 return StatusTransition{Int32(r, 0), Int32(r, 1), Int32(r, 2), Int32(r, 3)};
+             });
+    LoadList(connections_, "Select component_id, component from component order by sys_sortorder", components_,
+             [](const engine::Rowset& r) {
+                 return ComponentEntry{Text(r, 1, ComponentEntry::kComponentSize), Int32(r, 0)};
+             });
+    LoadList(connections_, "select severity_id, severity from severity order by sys_sortorder", severities_,
+             [](const engine::Rowset& r) { return RatingEntry{Text(r, 1, RatingEntry::kNameSize), Int32(r, 0)}; });
+    LoadList(connections_,
+             "SELECT stakeholder_id, email, displayname, loginname, passwd, userflags FROM stakeholder ORDER BY sys_sortorder",
+             stakeholders_, [](const engine::Rowset& r) {
+                 StakeholderEntry entry;
+                 entry.stakeholder_id = Int32(r, 0);
+                 entry.email = Text(r, 1, StakeholderEntry::kEmailSize);
+                 entry.displayname = Text(r, 2, StakeholderEntry::kDisplayNameSize);
+                 entry.loginname = Text(r, 3, StakeholderEntry::kLoginNameSize);
+                 entry.passwd = Text(r, 4, StakeholderEntry::kPasswdSize);
+                 entry.userflags = Text(r, 5, StakeholderEntry::kUserFlagsSize);
+                 return entry;
+             });
+    LoadList(connections_, "select priority_id, priority from priority order by sys_sortorder", priorities_,
+             [](const engine::Rowset& r) { return RatingEntry{Text(r, 1, RatingEntry::kNameSize), Int32(r, 0)}; });
+    LoadList(connections_, "Select category_id, category, categorydescription from category order by sys_sortorder",
+             categories_, [](const engine::Rowset& r) {
+                 return CategoryEntry{Int32(r, 0), Text(r, 1, CategoryEntry::kCategorySize),
+                                      Text(r, 2, CategoryEntry::kDescriptionSize)};
+             });
+
+    lookupsLoadedAt_ = clock_.SecondsSince1970();
+    administratorCount_ = static_cast<int>(std::count_if(stakeholders_.begin(), stakeholders_.end(), [](const StakeholderEntry& e) {
+        return e.userflags.contains(QLatin1Char('a')) || e.userflags.contains(QLatin1Char('A'));
+    }));
+}
+
+const StatusEntry* LookupLists::FindStatus(std::int32_t id) const
+{
+    return FindById(statuses_, id, [](const StatusEntry& e) { return e.status_id; });
+}
+
+const StakeholderEntry* LookupLists::FindStakeholder(std::int32_t id) const
+{
+    return FindById(stakeholders_, id, [](const StakeholderEntry& e) { return e.stakeholder_id; });
+}
+
+const StakeholderEntry* LookupLists::FindStakeholderByLogin(const QString& name) const
+{
+    for (const StakeholderEntry& entry : stakeholders_)
+        if (entry.loginname == name)
+            return &entry;
+    for (const StakeholderEntry& entry : stakeholders_)
+        if (entry.loginname.compare(name, Qt::CaseInsensitive) == 0)
+            return &entry;
+    return nullptr;
+}
+
+QString LookupLists::LookupName(LookupList list, std::int32_t id) const
+{
+    const auto nameOr = [id](const auto* entry, auto name) {
+        return entry != nullptr ? name(*entry) : QStringLiteral("-- %1 --").arg(id);
+    };
+    switch (list) {
+    case LookupList::Status:
+        return nameOr(FindStatus(id), [](const StatusEntry& e) { return e.status; });
+    case LookupList::Component:
+        return nameOr(FindById(components_, id, [](const ComponentEntry& e) { return e.component_id; }),
+                      [](const ComponentEntry& e) { return e.component; });
+    case LookupList::Category:
+        return nameOr(FindById(categories_, id, [](const CategoryEntry& e) { return e.category_id; }),
+                      [](const CategoryEntry& e) { return e.category; });
+    case LookupList::Severity:
+        return nameOr(FindById(severities_, id, [](const RatingEntry& e) { return e.id; }),
+                      [](const RatingEntry& e) { return e.name; });
+    case LookupList::Priority:
+        return nameOr(FindById(priorities_, id, [](const RatingEntry& e) { return e.id; }),
+                      [](const RatingEntry& e) { return e.name; });
+    case LookupList::Stakeholder:
+        return nameOr(FindStakeholder(id), [](const StakeholderEntry& e) { return StakeholderDisplayName(e); });
+    }
+    return QStringLiteral("-- %1 --").arg(id);
+}
+
+void LookupLists::SetStakeholderPasswd(std::int32_t id, const QString& passwd)
+{
+    for (StakeholderEntry& entry : stakeholders_)
+        if (entry.stakeholder_id == id)
+            entry.passwd = FitToBuffer(passwd, StakeholderEntry::kPasswdSize);
+}
