@@ -1,0 +1,68 @@
+#pragma once
+// What the defect record's operations need from the document that composes them. The
+// document implements it; tests implement it with doubles.
+
+#include "document/ConnectionProvider.h"
+#include "document/LookupEntries.h"
+
+#include <QString>
+
+#include <cstdint>
+#include <vector>
+
+class Clock;
+class UserInterface;
+struct DefectRecord;
+
+class DefectContext : public ConnectionProvider {
+public:
+    // The port for every message and dialog.
+    virtual UserInterface& Ui() = 0;
+    // The time that stamps Modified, Opened and lastread.
+    virtual const Clock& Time() const = 0;
+    // The logged-in stakeholder's id.
+    virtual std::int32_t LoggedInId() const = 0;
+    // True when the logged-in stakeholder is an administrator.
+    virtual bool IsAdministrator() const = 0;
+    // The logged-in stakeholder's display name, as the list's From column shows it.
+    virtual QString LoggedInDisplayName() const = 0;
+    // The status transitions in sys_sortorder order.
+    virtual const std::vector<StatusTransition>& StatusTransitions() const = 0;
+    // Appends one history line for `statusId` with `comment` to the record (in memory only).
+    virtual void AddHistoryEntry(DefectRecord& record, std::int32_t statusId, const QString& comment) = 0;
+    // The user's last chosen template id, and setting it.
+    virtual std::int32_t LastTemplateId() const = 0;
+    virtual void SetLastTemplateId(std::int32_t id) = 0;
+    // Adds (defect id, modified) to the known unread set so that one's own save is no news.
+    virtual void AddKnownUnread(std::int32_t defectId, double modified) = 0;
+    // Sends the notification mail for the saved defect.
+    virtual void SendNotification(const DefectRecord& record) = 0;
+    // Brings the main window to the front, restoring it unless it is maximised.
+    virtual void BringMainWindowToFront() = 0;
+    // The database file's path, the base of the attachment directories.
+    virtual QString DatabasePath() const = 0;
+};
+
+// The defect list as the record's operations see it; rows are identified by their defect id.
+class DefectListSeam {
+public:
+    struct Row {
+        std::int32_t defectId = 0;
+        QString fromText; // the From cell: the author's display name
+        bool selected = false;
+    };
+
+    virtual ~DefectListSeam() = default;
+    // Every row in list order.
+    virtual std::vector<Row> Rows() const = 0;
+    // Rewrites the row of the record's defect, or adds one when there is none.
+    virtual void UpdateRow(const DefectRecord& record) = 0;
+    // Adds a row for a new defect.
+    virtual void AddRow(const DefectRecord& record) = 0;
+    // Makes the defect current (-1: none): clears the selection, selects and shows its row, loads it.
+    virtual void SelectDefect(std::int32_t defectId) = 0;
+    // Fills the list again from the database.
+    virtual void Refill() = 0;
+    // Removes the row of one defect.
+    virtual void RemoveRow(std::int32_t defectId) = 0;
+};

@@ -1,0 +1,104 @@
+#include "document/DefectDeletion.h"
+
+#include "app/ErrorContext.h"
+#include "app/Result.h"
+#include "app/UserInterface.h"
+#include "document/DefectPersistence.h"
+#include "store/AttachmentPaths.h"
+#include "store/EngineStatus.h"
+
+#include <QDir>
+
+namespace {
+
+constexpr int kNoRights = 193;
+constexpr int kReallyDelete = 107;
+constexpr int kStatementLength = 500;
+
+void RemoveAttachmentDirectory(const QString& databasePath, std::int32_t defectId)
+{
+    QDir directory(DefectAttachmentPath(databasePath, defectId));
+    if (!directory.exists())
+        return;
+    ErrorContext label("removing defect attachment directory");
+    CheckedCall(directory.removeRecursively());
+}
+
+// Runs one DELETE; the attachments of its defects go only once their rows are gone, so a
+// failed statement never leaves defects without their files.
+void DeleteBatch(DefectContext& context, const QString& sql, const std::vector<std::int32_t>& ids)
+{
+    engine::Connection& connection = context.GetDocumentConnection(RetryMode::Offline);
+    if (engine::Failed(connection.Execute(sql))) {
+        ShowTextMessage(context.Ui(), QStringLiteral("Delete command failed"), Buttons::Ok, Icon::Error);
+        return;
+    }
+    for (const std::int32_t id : ids)
+        RemoveAttachmentDirectory(context.DatabasePath(), id);
+}
+
+} // namespace
+
+std::int32_t NextCurrentDefect(const std::vector<DefectListSeam::Row>& rows)
+{
+    std::ptrdiff_t lastSelected = -1;
+    for (std::size_t i = 0; i < rows.size(); ++i)
+        if (rows[i].selected)
+            lastSelected = static_cast<std::ptrdiff_t>(i);
+    if (lastSelected < 0)
+        return -1;
+    if (static_cast<std::size_t>(lastSelected) + 1 < rows.size())
+        return rows[static_cast<std::size_t>(lastSelected) + 1].defectId;
+    for (std::ptrdiff_t i = lastSelected - 1; i >= 0; --i)
+        if (!rows[static_cast<std::size_t>(i)].selected)
+            return rows[static_cast<std::size_t>(i)].defectId;
+    return -1;
+}
+
+void DeleteSelectedDefects(DefectContext& context, DefectPersistence& persistence, DefectListSeam* list)
+{
+    if (list == nullptr || !persistence.SaveRecord(true))
+        return;
+    const std::vector<DefectListSeam::Row> rows = list->Rows();
+    std::vector<std::int32_t> selected;
+    for (const DefectListSeam::Row& row : rows)
+        if (row.selected)
+            selected.push_back(row.defectId);
+    if (selected.empty())
+        return;
+
+    UserInterface& ui = context.Ui();
+    if (!context.IsAdministrator()) {
+        const QString me = context.LoggedInDisplayName();
+        for (const DefectListSeam::Row& row : rows) {
+            if (row.selected && row.fromText != me) {
+                ShowStringMessage(ui, kNoRights, Buttons::Ok, Icon::Warning);
+                return;
+            }
+        }
+    }
+    if (ShowStringMessage(ui, kReallyDelete, Buttons::YesNo, Icon::Question) != Answer::Yes)
+        return;
+
+    // The ids are integers taken from the list, so formatting them into the text is safe.
+    QString sql;
+    std::vector<std::int32_t> batch;
+    for (std::size_t i = 0; i < selected.size(); ++i) {
+        const std::int32_t id = selected[i];
+        sql += sql.isEmpty() ? QStringLiteral("DELETE FROM DefectList WHERE Defect_ID = %1").arg(id)
+                             : QStringLiteral(" OR Defect_ID = %1").arg(id);
+        batch.push_back(id);
+        if (sql.size() > kStatementLength || i + 1 == selected.size()) {
+            DeleteBatch(context, sql, batch);
+            sql.clear();
+            batch.clear();
+        }
+    }
+
+    const std::int32_t next = NextCurrentDefect(rows);
+    list->SelectDefect(next);
+    if (selected.size() > 1)
+        list->Refill();
+    else
+        list->RemoveRow(selected.front());
+}

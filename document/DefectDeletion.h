@@ -1,0 +1,18 @@
+#pragma once
+// Deleting the defects selected in the list, with their attachment directories. Only the
+// author of a defect or an administrator may delete it.
+
+#include "document/DefectContext.h"
+
+#include <cstdint>
+#include <vector>
+
+class DefectPersistence;
+
+// The defect that becomes current after the selected rows are gone: the row after the last
+// selected one, else the nearest unselected row before it, else none (-1).
+std::int32_t NextCurrentDefect(const std::vector<DefectListSeam::Row>& rows);
+
+// Saves the current defect, checks the rights, asks string 107 and deletes the selected
+// defects in statements of a little over 500 characters. Without a list nothing happens.
+void DeleteSelectedDefects(DefectContext& context, DefectPersistence& persistence, DefectListSeam* list);

@@ -1,0 +1,176 @@
+#include "document/DefectPersistence.h"
+
+#include "app/ErrorContext.h"
+#include "app/ErrorReport.h"
+#include "app/UserInterface.h"
+#include "document/DefectForm.h"
+#include "platform/OleDate.h"
+#include "store/EngineStatus.h"
+
+namespace {
+
+constexpr int kConcurrentChange = 126;
+constexpr int kInsertQuestionEvery = 500;
+
+bool SendsNotification(std::int32_t statusId)
+{
+    return statusId != reserved::kStatusTemplate && statusId != reserved::kStatusDraft;
+}
+
+} // namespace
+
+long DefectPersistence::LoadDefect(std::int32_t id, bool force)
+{
+    engine::Connection& connection = context_.GetDocumentConnection(RetryMode::Offline);
+    rowset_.Close();
+    const long status = rowset_.Open(connection, DefectRecord::SelectByIdText(), {std::int64_t{id}},
+                                     QStringLiteral("defectlist"), QStringLiteral("Defect_ID"));
+    if (engine::Failed(status)) {
+        // The rowset is closed, so nothing can be written back until the next load.
+        loaded_ = false;
+        return status;
+    }
+    const bool found = rowset_.MoveFirst() == engine::kOk;
+    record_ = found ? DefectRecord::FromRow(rowset_) : DefectRecord{};
+    ShowLoadedRecord(force);
+    loaded_ = found;
+    if (form_ != nullptr)
+        form_->setEnabled(loaded_);
+    return status;
+}
+
+void DefectPersistence::ShowLoadedRecord(bool force)
+{
+    if (form_ == nullptr)
+        return;
+    if (force || !form_->isModified()) {
+        form_->showValues(record_);
+        return;
+    }
+    if (record_ == form_->workingCopy())
+        return; // nobody else changed it: the user's edits stay
+    ShowStringMessage(context_.Ui(), kConcurrentChange, Buttons::Ok, Icon::Warning);
+    form_->showValues(record_);
+}
+
+void DefectPersistence::ReloadCurrentDefect()
+{
+    if (form_ != nullptr)
+        LoadDefect(currentDefectId_, false);
+}
+
+void DefectPersistence::SelectDefect(std::int32_t id)
+{
+    currentDefectId_ = id;
+    LoadDefect(id, false);
+}
+
+bool DefectPersistence::SaveRecord(bool interactive)
+{
+    ErrorContext label("Saving record");
+    if (form_ == nullptr)
+        return true;
+    if (!loaded_) {
+        // Edits made while offline meet the concurrency check of the reload here.
+        ReloadCurrentDefect();
+        if (!loaded_)
+            return true;
+    }
+    if (!form_->isModified())
+        return true;
+
+    DefectRecord taken = record_;
+    if (form_->takeValues(taken)) {
+        taken.Defect_ID = record_.Defect_ID;
+        record_ = taken;
+    }
+    if (record_.ToID != context_.LoggedInId())
+        record_.lastread = 0;
+    record_.Modified = context_.Time().OleNow();
+    if (record_.History.isEmpty())
+        context_.AddHistoryEntry(record_, record_.StatusID, QString());
+    record_.FitTexts();
+
+    const long status = rowset_.SetData(record_.ToRowValues());
+    if (status == engine::kConcurrencyViolation) {
+        if (interactive && ShowStringMessage(context_.Ui(), kConcurrentChange, Buttons::OkCancel, Icon::Warning) !=
+                               Answer::Ok)
+            return false;
+        LoadDefect(record_.Defect_ID, true);
+        return true;
+    }
+    if (engine::Failed(status))
+        return !interactive || ShowOleDbErrors(status) == Answer::Yes;
+
+    context_.AddKnownUnread(record_.Defect_ID, record_.Modified);
+    form_->showValues(record_);
+    if (SendsNotification(record_.StatusID)) {
+        WaitCursor wait(context_.Ui());
+        context_.SendNotification(record_);
+    }
+    if (list_ != nullptr)
+        list_->UpdateRow(record_);
+    return true;
+}
+
+void DefectPersistence::InsertDefect(const DefectRecord& templateRecord)
+{
+    // The insert goes through the record's rowset, which must be open on the live connection.
+    LoadDefect(currentDefectId_, false);
+
+    const double now = context_.Time().OleNow();
+    record_ = templateRecord;
+    const auto& transitions = context_.StatusTransitions();
+    record_.StatusID = transitions.empty() ? reserved::kStatusNew : transitions.front().fromStatus;
+    record_.FromID = context_.LoggedInId();
+    record_.Defect_ID = 0;
+    record_.Opened = now;
+    record_.Modified = now;
+    record_.lastread = now;
+    record_.History.clear();
+    record_.Closed = 0;
+    if (form_ != nullptr) {
+        form_->showValues(record_);
+        DefectRecord taken = record_;
+        if (form_->takeValues(taken)) {
+            taken.Defect_ID = 0;
+            record_ = taken;
+        }
+        form_->clearModified();
+    }
+    record_.FitTexts();
+
+    UserInterface& ui = context_.Ui();
+    if (!rowset_.IsOpen()) {
+        ShowTextMessage(ui, QStringLiteral("Insert failed."), Buttons::Ok, Icon::Error);
+        return;
+    }
+    const engine::RowValues values = record_.ToRowValues();
+    long status = rowset_.Insert(values);
+    // Another workstation may take the same key at the same moment; trying again gets the next one.
+    for (int failures = 1; status == engine::kIntegrityViolation; ++failures) {
+        if (failures % kInsertQuestionEvery == 0 &&
+            ShowTextMessage(ui, QStringLiteral("Tried 500 inserts but all failed. Do you want to keep on trying?"),
+                            Buttons::YesNo, Icon::Question) != Answer::Yes)
+            break;
+        status = rowset_.Insert(values);
+    }
+    if (engine::Failed(status)) {
+        ShowTextMessage(ui, QStringLiteral("Insert failed."), Buttons::Ok, Icon::Error);
+        return;
+    }
+    record_.Defect_ID = static_cast<std::int32_t>(rowset_.LastInsertId());
+
+    if (list_ != nullptr) {
+        list_->AddRow(record_);
+        list_->SelectDefect(record_.Defect_ID);
+    } else {
+        SelectDefect(record_.Defect_ID);
+    }
+}
+
+void DefectPersistence::CloseRowset()
+{
+    rowset_.Close();
+    loaded_ = false;
+}

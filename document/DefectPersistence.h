@@ -1,0 +1,59 @@
+#pragma once
+// The current defect: reading it by id into the form, saving it with optimistic concurrency
+// and inserting new defects. Several workstations write the same rows; the rowset notices
+// when a row changed since it was read, and the user decides whose values win.
+
+#include "document/DefectContext.h"
+#include "document/DefectRecord.h"
+#include "store/UpdatableRowset.h"
+
+#include <cstdint>
+
+class DefectForm;
+
+class DefectPersistence {
+public:
+    explicit DefectPersistence(DefectContext& context) : context_(context) {}
+
+    // The form registers itself when it is first shown; none when it is gone.
+    void SetForm(DefectForm* form) { form_ = form; }
+    DefectForm* Form() const { return form_; }
+    // The list whose rows follow saves and inserts; none while there is no list.
+    void SetList(DefectListSeam* list) { list_ = list; }
+
+    std::int32_t CurrentDefectId() const { return currentDefectId_; }
+    void SetCurrentDefectId(std::int32_t id) { currentDefectId_ = id; }
+    bool RecordLoaded() const { return loaded_; }
+    const DefectRecord& Record() const { return record_; }
+    DefectRecord& Record() { return record_; }
+
+    // Reads defect `id` into the record and shows it. A modified form keeps its edits unless
+    // the stored defect changed under them (string 126) or `force` is set. Returns the status
+    // of opening the statement.
+    long LoadDefect(std::int32_t id, bool force);
+    // LoadDefect of the current defect, not forced, when a form exists.
+    void ReloadCurrentDefect();
+    // Makes `id` the current defect and loads it.
+    void SelectDefect(std::int32_t id);
+
+    // Writes the form's edits. True when the caller may go on: saved, nothing to save, or
+    // the user chose to discard the edits.
+    bool SaveRecord(bool interactive);
+
+    // Adds a defect made from `templateRecord` and makes it current.
+    void InsertDefect(const DefectRecord& templateRecord);
+
+    // The connection is going away: the record stays in memory but is no longer loaded.
+    void CloseRowset();
+
+private:
+    void ShowLoadedRecord(bool force);
+
+    DefectContext& context_;
+    DefectForm* form_ = nullptr;
+    DefectListSeam* list_ = nullptr;
+    engine::UpdatableRowset rowset_;
+    DefectRecord record_;
+    std::int32_t currentDefectId_ = 0;
+    bool loaded_ = false;
+};

@@ -1,0 +1,61 @@
+#include "document/DefectTemplates.h"
+
+#include "app/Check.h"
+#include "app/Result.h"
+#include "app/UserInterface.h"
+#include "document/DefectPersistence.h"
+#include "resources/StringTable.h"
+#include "store/EngineStatus.h"
+
+namespace {
+
+constexpr int kNewDefectSubject = 141;
+
+int PreselectedRow(const std::vector<DefectRecord>& templates, std::int32_t lastTemplateId)
+{
+    for (std::size_t row = 0; row < templates.size(); ++row)
+        if (templates[row].Defect_ID == lastTemplateId)
+            return static_cast<int>(row);
+    return 0;
+}
+
+} // namespace
+
+std::vector<DefectRecord> LoadTemplates(DefectContext& context)
+{
+    engine::Connection& connection = context.GetDocumentConnection(RetryMode::Offline);
+    engine::Rowset rows;
+    CHResult result(connection.Query(DefectRecord::SelectText() +
+                                         QStringLiteral(" WHERE statusid=0 and (fromid=? or fromid=0)"),
+                                     {std::int64_t{context.LoggedInId()}}, rows));
+    result.check();
+
+    std::vector<DefectRecord> templates;
+    for (long status = rows.MoveFirst(); status == engine::kOk; status = rows.MoveNext())
+        templates.push_back(DefectRecord::FromRow(rows));
+    DefectRecord blank;
+    blank.Subject = LoadString(kNewDefectSubject);
+    templates.push_back(blank);
+    return templates;
+}
+
+void NewDefectFromTemplate(DefectContext& context, DefectPersistence& persistence)
+{
+    const std::vector<DefectRecord> templates = LoadTemplates(context);
+    std::size_t chosen = templates.size() - 1;
+    if (templates.size() >= 2) {
+        TemplateChoiceRequest request;
+        for (const DefectRecord& entry : templates)
+            request.subjects << entry.Subject;
+        request.preselectedRow = PreselectedRow(templates, context.LastTemplateId());
+        const std::optional<int> row = context.Ui().ChooseTemplate(request);
+        if (!row)
+            return;
+        check::precondition(*row >= 0 && static_cast<std::size_t>(*row) < templates.size(),
+                            "the chosen template is not in the list");
+        chosen = static_cast<std::size_t>(*row);
+    }
+    context.SetLastTemplateId(templates[chosen].Defect_ID);
+    persistence.InsertDefect(templates[chosen]);
+    context.BringMainWindowToFront();
+}
