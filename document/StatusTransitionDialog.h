@@ -1,0 +1,30 @@
+#pragma once
+// Dialog 226: the new status of a defect and the comment for the move, decided by the model.
+
+#include <QDialog>
+
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+class StatusTransitionModel;
+
+class CStatusTransitionDialog : public QDialog {
+    Q_OBJECT
+public:
+    CStatusTransitionDialog(StatusTransitionModel& model, QWidget* parent = nullptr);
+
+    void accept() override;
+
+private:
+    void FillList();
+    void ShowSelection();
+
+    StatusTransitionModel& model_;
+    QListWidget* statuses_;
+    QLineEdit* comment_;
+    QCheckBox* showAll_;
+    QLabel* description_;
+    QPushButton* ok_;
+};

@@ -1,0 +1,54 @@
+#include "store/SelectWorkflowDialog.h"
+
+#include "app/QtUserInterface.h"
+
+#include <QButtonGroup>
+#include <QDialogButtonBox>
+#include <QLabel>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+CSelectWorkflowDialog::CSelectWorkflowDialog(QWidget* parent) : QDialog(parent), choices_(new QButtonGroup(this))
+{
+    setWindowTitle(QStringLiteral("Select workflow"));
+    auto* layout = new QVBoxLayout(this);
+    auto* text = new QLabel(QStringLiteral("Select the workflow you want to use. The workflow helps you selecting the "
+                                           "right status of a defect. You can change your selection later at any "
+                                           "time you like."),
+                            this);
+    text->setWordWrap(true);
+    layout->addWidget(text);
+
+    const QString captions[] = {
+        QStringLiteral("Standard workflow for medium and large sized teams with separate hotline and/or test department"),
+        QStringLiteral("Simple workflow for small teams without separate hotline and test department"),
+        QStringLiteral("import your own workflow"),
+    };
+    int index = 0;
+    for (const QString& caption : captions) {
+        auto* radio = new QRadioButton(caption, this);
+        radio->setObjectName(QStringLiteral("workflow%1").arg(index));
+        choices_->addButton(radio, index++);
+        layout->addWidget(radio);
+    }
+    choices_->button(0)->setChecked(true);
+
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    buttons->addButton(QStringLiteral("&Help"), QDialogButtonBox::HelpRole);
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    layout->addWidget(buttons);
+}
+
+int CSelectWorkflowDialog::Index() const
+{
+    return choices_->checkedId();
+}
+
+int QtUserInterface::ChooseWorkflow()
+{
+    CSelectWorkflowDialog dialog(MainWindow());
+    // OK and Cancel alike: the radio button decides.
+    dialog.exec();
+    return dialog.Index();
+}

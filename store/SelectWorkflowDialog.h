@@ -1,0 +1,18 @@
+#pragma once
+// Dialog 231: the choice of the workflow a new database starts with.
+
+#include <QDialog>
+
+class QButtonGroup;
+
+class CSelectWorkflowDialog : public QDialog {
+    Q_OBJECT
+public:
+    explicit CSelectWorkflowDialog(QWidget* parent = nullptr);
+
+    // 0 standard, 1 simple, 2 import your own workflow.
+    int Index() const;
+
+private:
+    QButtonGroup* choices_;
+};

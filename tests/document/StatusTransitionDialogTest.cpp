@@ -1,0 +1,120 @@
+#include "document/StatusTransitionDialog.h"
+#include "document/StatusTransitionModel.h"
+#include "store/SelectWorkflowDialog.h"
+#include "support/ScriptedUserInterface.h"
+
+#include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+std::vector<StatusEntry> Statuses()
+{
+    return {{1, QStringLiteral("new"), 0, QStringLiteral("just entered")},
+            {2, QStringLiteral("open"), 1, QStringLiteral("being looked at")},
+            {3, QStringLiteral("in progress"), 2, QStringLiteral("someone works on it")},
+            {7, QStringLiteral("rejected"), 3, QStringLiteral("not a defect")}};
+}
+
+std::vector<StatusTransition> Transitions()
+{
+    return {{2, 3, 0, 0}, {2, -1, 1, 0}, {2, 7, 2, 3}, {3, 2, 3, 3}};
+}
+
+QPushButton* OkButton(QDialog& dialog)
+{
+    return dialog.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok);
+}
+
+} // namespace
+
+TEST(StatusTransitionDialog, ShowsTheModelAndClosesOnlyWhenItAccepts)
+{
+    const auto statuses = Statuses();
+    const auto transitions = Transitions();
+    ScriptedUserInterface ui;
+    StatusTransitionModel model(statuses, transitions, 2, ui);
+    CStatusTransitionDialog dialog(model);
+    EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Statustransition"));
+
+    auto* list = dialog.findChild<QListWidget*>(QStringLiteral("statusList"));
+    auto* description = dialog.findChild<QLabel*>(QStringLiteral("description"));
+    auto* comment = dialog.findChild<QLineEdit*>(QStringLiteral("comment"));
+    auto* showAll = dialog.findChild<QCheckBox*>(QStringLiteral("showAll"));
+    ASSERT_TRUE(list && description && comment && showAll);
+    ASSERT_EQ(list->count(), 3);
+    EXPECT_EQ(list->item(0)->text(), QStringLiteral("in progress"));
+    EXPECT_EQ(list->item(1)->text(), QString());
+    EXPECT_EQ(list->item(2)->text(), QStringLiteral("rejected *"));
+    EXPECT_EQ(list->currentRow(), 0);
+    EXPECT_EQ(description->text(), QStringLiteral("someone works on it"));
+    EXPECT_TRUE(OkButton(dialog)->isEnabled());
+
+    // The separator cannot be chosen, not even by a double click.
+    list->setCurrentRow(1);
+    EXPECT_FALSE(OkButton(dialog)->isEnabled());
+    EXPECT_EQ(description->text(), QString());
+    emit list->itemDoubleClicked(list->item(1));
+    EXPECT_EQ(dialog.result(), QDialog::Rejected);
+
+    // Too short a comment and Yes: the dialog stays; No: it closes with the chosen status.
+    list->setCurrentRow(2);
+    comment->setText(QStringLiteral("a b c"));
+    ui.ExpectMessage(156, Answer::Yes);
+    dialog.accept();
+    EXPECT_EQ(dialog.result(), QDialog::Rejected);
+    EXPECT_EQ(model.CurrentStatus(), 2);
+    ui.ExpectMessage(156, Answer::No);
+    emit list->itemDoubleClicked(list->item(2));
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    EXPECT_EQ(model.CurrentStatus(), 7);
+    EXPECT_EQ(model.Comment(), QStringLiteral("a b c"));
+}
+
+TEST(StatusTransitionDialog, ShowAllRefillsTheList)
+{
+    const auto statuses = Statuses();
+    const auto transitions = Transitions();
+    ScriptedUserInterface ui;
+    StatusTransitionModel model(statuses, transitions, 1, ui);
+    CStatusTransitionDialog dialog(model);
+    auto* list = dialog.findChild<QListWidget*>(QStringLiteral("statusList"));
+    auto* showAll = dialog.findChild<QCheckBox*>(QStringLiteral("showAll"));
+    EXPECT_EQ(list->count(), 0);
+    EXPECT_FALSE(OkButton(dialog)->isEnabled());
+
+    showAll->setChecked(true);
+    ASSERT_EQ(list->count(), 4);
+    EXPECT_EQ(list->item(3)->text(), QStringLiteral("rejected"));
+    EXPECT_EQ(list->currentRow(), 0);
+    EXPECT_EQ(dialog.findChild<QLabel*>(QStringLiteral("description"))->text(), QStringLiteral("just entered"));
+    list->setCurrentRow(3);
+    dialog.accept();
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    EXPECT_EQ(model.CurrentStatus(), 7);
+}
+
+TEST(SelectWorkflowDialog, OffersTheThreeChoicesWithTheStandardPreselected)
+{
+    CSelectWorkflowDialog dialog;
+    EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Select workflow"));
+    EXPECT_EQ(dialog.Index(), 0);
+    auto* own = dialog.findChild<QRadioButton*>(QStringLiteral("workflow2"));
+    ASSERT_NE(own, nullptr);
+    EXPECT_EQ(own->text(), QStringLiteral("import your own workflow"));
+    EXPECT_EQ(dialog.findChild<QRadioButton*>(QStringLiteral("workflow1"))->text(),
+              QStringLiteral("Simple workflow for small teams without separate hotline and test department"));
+    own->click();
+    EXPECT_EQ(dialog.Index(), 2);
+    QStringList buttons;
+    for (QAbstractButton* button : dialog.findChild<QDialogButtonBox*>()->buttons())
+        buttons << button->text();
+    EXPECT_TRUE(buttons.contains(QStringLiteral("&Help")));
+}
