@@ -1,0 +1,366 @@
+#include "app/Check.h"
+#include "app/DatabaseUnavailable.h"
+#include "resources/StringTable.h"
+#include "store/Connection.h"
+#include "store/DatabaseAccess.h"
+#include "store/EngineStatus.h"
+#include "store/MaintenanceLock.h"
+#include "store/Rowset.h"
+#include "support/ChildProcess.h"
+#include "support/ScriptedUserInterface.h"
+#include "support/TempFolder.h"
+#include "support/TestDatabase.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QTextStream>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+namespace {
+
+// A double whose retry dialog can change the world before it answers.
+class RetryingUserInterface : public ScriptedUserInterface {
+public:
+    std::function<void()> beforeRetryAnswer;
+    RetryAnswer RunRetryDialog(const RetryDialogRequest& request) override
+    {
+        if (beforeRetryAnswer)
+            beforeRetryAnswer();
+        return ScriptedUserInterface::RunRetryDialog(request);
+    }
+};
+
+std::int32_t UnavailableStatus(const std::function<void()>& action)
+{
+    try {
+        action();
+    } catch (const database_unavailable& unavailable) {
+        EXPECT_STREQ("database unavailable", unavailable.what());
+        return unavailable.status;
+    }
+    ADD_FAILURE() << "database_unavailable expected";
+    return 0;
+}
+
+void Exec(const QString& path, const QString& sql, const engine::Parameters& parameters = {})
+{
+    engine::Connection connection;
+    ASSERT_EQ(engine::kOk, connection.Open(path));
+    ASSERT_EQ(engine::kOk, connection.Execute(sql, parameters));
+}
+
+std::int64_t QueryInt(const QString& path, const QString& sql)
+{
+    engine::Connection connection;
+    EXPECT_EQ(engine::kOk, connection.Open(path));
+    std::int64_t value = -1;
+    EXPECT_EQ(engine::kOk, connection.QueryInt(sql, {}, value));
+    return value;
+}
+
+// The second workstation: holds the maintenance lock until told to stop on its standard input.
+int HoldMaintenanceLock(const QStringList& arguments)
+{
+    CMaintenanceLock lock(arguments.value(0), QStringLiteral("compacting on the other workstation"), true);
+    if (!lock.held())
+        return 2;
+    QTextStream(stdout) << "ready" << Qt::endl;
+    QFile input;
+    input.open(stdin, QIODevice::ReadOnly);
+    input.readLine();
+    return lock.Unlock() ? 0 : 3;
+}
+REGISTER_CHILD_ACTION("hold-maintenance-lock", HoldMaintenanceLock);
+
+} // namespace
+
+TEST(DatabaseAccessTest, FileNameLengthIsLimited)
+{
+    ScriptedUserInterface ui;
+    CDatabaseAccess access(ui, SystemClockInstance());
+    access.SetDatabaseFileName(QString(245, QLatin1Char('x')));
+    EXPECT_EQ(245, access.DatabaseFileName().size());
+    try {
+        access.SetDatabaseFileName(QString(246, QLatin1Char('x')));
+        ADD_FAILURE() << "precondition violation expected";
+    } catch (const check::precondition_violated& violation) {
+        EXPECT_STREQ("the path to the database is too long.", violation.what());
+    }
+}
+
+TEST(DatabaseAccessTest, UnreachableFileRaisesAtOnceOrWaitsInTheRetryDialog)
+{
+    TempFolder folder;
+    const QString path = folder.file(QStringLiteral("gone.defl"));
+    RetryingUserInterface ui;
+    CDatabaseAccess access(ui, SystemClockInstance(), path);
+
+    EXPECT_EQ(engine::kFailure, UnavailableStatus([&] { access.GetDataConnection(RetryMode::None); }));
+    EXPECT_EQ(0u, ui.retryRequests.size());
+    EXPECT_FALSE(access.connected());
+
+    ui.ExpectRetry(RetryAnswer::Retry);
+    ui.ExpectRetry(RetryAnswer::Cancel);
+    EXPECT_EQ(engine::kFailure, UnavailableStatus([&] { access.GetDataConnection(RetryMode::Prompt); }));
+    ASSERT_EQ(2u, ui.retryRequests.size());
+    for (const RetryDialogRequest& request : ui.retryRequests) {
+        EXPECT_EQ(LoadString(152), request.message);
+        EXPECT_EQ(20, request.flashCount);
+        EXPECT_EQ(180, request.autoRetrySeconds);
+        EXPECT_FALSE(request.startHidden);
+    }
+    EXPECT_TRUE(ui.stateChanges.empty());
+
+    // The file comes back while the dialog waits: the retry connects.
+    ui.ExpectRetry(RetryAnswer::Retry);
+    ui.beforeRetryAnswer = [&] { CreateCurrentDatabase(path); };
+    engine::Connection& connection = access.GetDataConnection(RetryMode::Prompt);
+    EXPECT_TRUE(access.connected());
+    EXPECT_EQ(&connection, &access.GetDataConnection(RetryMode::None));
+    access.CloseDataConnection();
+    EXPECT_FALSE(access.connected());
+    EXPECT_FALSE(connection.IsOpen());
+    ui.VerifyAllUsed();
+}
+
+TEST(DatabaseAccessTest, OfflineModeShowsTheOfflineStateOnceAndTheNormalStateAfterwards)
+{
+    TempFolder folder;
+    const QString path = folder.file(QStringLiteral("gone.defl"));
+    RetryingUserInterface ui;
+    ui.mainWindow = true;
+    CDatabaseAccess access(ui, SystemClockInstance(), path);
+
+    ui.ExpectRetry(RetryAnswer::Retry);
+    ui.ExpectRetry(RetryAnswer::Retry);
+    int dialogs = 0;
+    ui.beforeRetryAnswer = [&] {
+        if (++dialogs == 2)
+            CreateCurrentDatabase(path);
+    };
+    access.GetDataConnection(RetryMode::Offline);
+    EXPECT_TRUE(access.connected());
+    ASSERT_EQ(2u, ui.retryRequests.size());
+    EXPECT_TRUE(ui.retryRequests[0].startHidden);
+    EXPECT_EQ(0, ui.retryRequests[0].flashCount);
+    EXPECT_EQ(LoadString(152), ui.retryRequests[1].message);
+    const std::vector<QString> expected{QStringLiteral("offline:20:Vellacord database offline"),
+                                        QStringLiteral("offline:0:Vellacord database offline"),
+                                        QStringLiteral("normal:Vellacord")};
+    EXPECT_EQ(expected, ui.stateChanges);
+
+    // Without a main window nothing changes state and the dialog keeps its flash count.
+    access.CloseDataConnection();
+    QFile::remove(path);
+    ui.mainWindow = false;
+    ui.beforeRetryAnswer = nullptr;
+    ui.ExpectRetry(RetryAnswer::Cancel);
+    EXPECT_EQ(engine::kFailure, UnavailableStatus([&] { access.GetDataConnection(RetryMode::Offline); }));
+    EXPECT_EQ(20, ui.retryRequests.back().flashCount);
+    EXPECT_EQ(3u, ui.stateChanges.size());
+}
+
+TEST(DatabaseAccessTest, LockedFileAlwaysOffersTheRetryDialogWithTheReason)
+{
+    TempFolder folder;
+    const QString path = CreateCurrentDatabase(folder.file(QStringLiteral("locked.defl")));
+    ScriptedUserInterface ui;
+    CDatabaseAccess access(ui, SystemClockInstance(), path);
+
+    QProcess child;
+    StartChild(child, QStringLiteral("hold-maintenance-lock"), {path});
+    ASSERT_TRUE(child.waitForReadyRead(10000));
+    ASSERT_EQ(QByteArray("ready"), child.readLine().trimmed());
+
+    ui.ExpectRetry(RetryAnswer::Cancel);
+    EXPECT_EQ(5, UnavailableStatus([&] { access.GetDataConnection(RetryMode::None); }));
+    ASSERT_EQ(1u, ui.retryRequests.size());
+    const QString message = ui.retryRequests[0].message;
+    EXPECT_TRUE(message.startsWith(QStringLiteral("The database is currently locked: The database has been locked at ")));
+    EXPECT_TRUE(message.contains(QStringLiteral("The reason is: \"compacting on the other workstation\".\r\n"
+                                                "For more information please open the file ")));
+    EXPECT_TRUE(message.endsWith(AbbreviatedRescueName(RescueFileName(path)) + QStringLiteral(".")));
+
+    child.write("stop\n");
+    child.closeWriteChannel();
+    ASSERT_TRUE(child.waitForFinished(10000));
+    EXPECT_EQ(0, child.exitCode());
+    access.GetDataConnection(RetryMode::None);
+    EXPECT_TRUE(access.connected());
+}
+
+TEST(DatabaseAccessTest, FirstLoadInsertsTheDefaultRowAndSaveWritesItBack)
+{
+    TempFolder folder;
+    const QString path = CreateCurrentDatabase(folder.file(QStringLiteral("settings.defl")));
+    ScriptedUserInterface ui;
+    ManualClock clock;
+    CDatabaseAccess access(ui, clock, path);
+    const std::uint32_t size = access.GetDatabaseFileSize();
+    EXPECT_EQ(QFileInfo(path).size(), size);
+
+    EXPECT_EQ(engine::kOk, access.LoadSystemSettings());
+    EXPECT_FALSE(access.connected());
+    const SystemSettings& loaded = access.settings();
+    EXPECT_EQ(5, loaded.BackupsToKeep);
+    EXPECT_EQ(size, loaded.SizeAfterLastCompress);
+    EXPECT_DOUBLE_EQ(clock.OleNow(), loaded.DateOfLastCompress);
+    EXPECT_EQ(7, loaded.CompressEveryNDays);
+    EXPECT_EQ(2, loaded.CompressGrowthFactor);
+    EXPECT_EQ(LoadString(184), loaded.email_template);
+    EXPECT_TRUE(loaded.compressionTool.isEmpty());
+    EXPECT_TRUE(loaded.sendmailTool.isEmpty());
+
+    engine::Connection check;
+    ASSERT_EQ(engine::kOk, check.Open(path));
+    engine::Rowset rows;
+    ASSERT_EQ(engine::kOk, check.Query(QStringLiteral("SELECT BackupsToKeep, SizeAfterLastCompress, DateOfLastCompress, "
+                                                      "CompressEveryNDays, CompressGrowthFactor, email_template, "
+                                                      "compressionTool, sendmailTool FROM SystemSettings"),
+                                       {}, rows));
+    ASSERT_EQ(1u, rows.size());
+    rows.MoveFirst();
+    EXPECT_EQ(5, rows.Int(0));
+    EXPECT_EQ(size, rows.Int(1));
+    EXPECT_DOUBLE_EQ(clock.OleNow(), rows.Real(2));
+    EXPECT_EQ(7, rows.Int(3));
+    EXPECT_EQ(2, rows.Int(4));
+    EXPECT_EQ(QString(), rows.Text(5));
+    check.Close();
+
+    // A second load finds the row and adds none.
+    clock.Advance(3600);
+    EXPECT_EQ(engine::kOk, access.LoadSystemSettings());
+    EXPECT_EQ(1, QueryInt(path, QStringLiteral("SELECT count(*) FROM SystemSettings")));
+    EXPECT_DOUBLE_EQ(clock.OleNow() - 1.0 / 24, access.settings().DateOfLastCompress);
+
+    // Save keeps an open connection open.
+    access.GetDataConnection(RetryMode::None);
+    access.settings().BackupsToKeep = 3;
+    access.settings().email_template = QStringLiteral("Defect %DEFECTID%");
+    access.settings().compressionTool = QString(2500, QLatin1Char('z'));
+    access.settings().sendmailTool = QStringLiteral("mailer \"%TO%\"");
+    EXPECT_EQ(engine::kOk, access.SaveSystemSettings());
+    EXPECT_TRUE(access.connected());
+    access.CloseDataConnection();
+
+    CDatabaseAccess other(ui, clock, path);
+    EXPECT_EQ(engine::kOk, other.LoadSystemSettings());
+    EXPECT_EQ(3, other.settings().BackupsToKeep);
+    EXPECT_EQ(QStringLiteral("Defect %DEFECTID%"), other.settings().email_template);
+    EXPECT_EQ(1999, other.settings().compressionTool.size()); // the 2000-byte buffer with its terminator
+    EXPECT_EQ(QStringLiteral("mailer \"%TO%\""), other.settings().sendmailTool);
+    EXPECT_EQ(1, QueryInt(path, QStringLiteral("SELECT count(*) FROM SystemSettings")));
+}
+
+TEST(DatabaseAccessTest, CompactionIsDueByAgeOrByGrowth)
+{
+    TempFolder folder;
+    const QString path = CreateCurrentDatabase(folder.file(QStringLiteral("age.defl")));
+    ScriptedUserInterface ui;
+    ManualClock clock;
+    CDatabaseAccess access(ui, clock, path);
+    ASSERT_EQ(engine::kOk, access.LoadSystemSettings());
+    const double size = access.GetDatabaseFileSize();
+    const auto setRow = [&](double daysAgo, double sizeAtCompaction, int everyNDays, int factor) {
+        Exec(path,
+             QStringLiteral("UPDATE SystemSettings SET DateOfLastCompress = ?, SizeAfterLastCompress = ?, "
+                            "CompressEveryNDays = ?, CompressGrowthFactor = ?"),
+             {clock.OleNow() - daysAgo, static_cast<std::int64_t>(sizeAtCompaction), std::int64_t{everyNDays},
+              std::int64_t{factor}});
+    };
+
+    setRow(8, size, 7, 2);
+    EXPECT_TRUE(access.NeedsCompacting());
+    setRow(6, size, 7, 2);
+    EXPECT_FALSE(access.NeedsCompacting());
+    setRow(6, size / 2 - 1, 7, 2); // more than doubled
+    EXPECT_TRUE(access.NeedsCompacting());
+    setRow(6, size / 2 + 1, 7, 2);
+    EXPECT_FALSE(access.NeedsCompacting());
+    setRow(6, size / 1.5 - 1, 7, 1);
+    EXPECT_TRUE(access.NeedsCompacting());
+
+    // Factor 9 acts as 4: three times the size, not five and a half.
+    setRow(6, size / 3.2, 7, 9);
+    EXPECT_TRUE(access.NeedsCompacting());
+    EXPECT_EQ(4, access.settings().CompressGrowthFactor);
+    setRow(6, size / 2.9, 7, 9);
+    EXPECT_FALSE(access.NeedsCompacting());
+
+    // Both rules switched off, and an unset date never counts as old.
+    setRow(400, 1, 0, 0);
+    EXPECT_FALSE(access.NeedsCompacting());
+    Exec(path, QStringLiteral("UPDATE SystemSettings SET DateOfLastCompress = 0, SizeAfterLastCompress = ?, "
+                              "CompressEveryNDays = 7, CompressGrowthFactor = 2"),
+         {static_cast<std::int64_t>(size)});
+    EXPECT_FALSE(access.NeedsCompacting());
+    EXPECT_FALSE(access.connected());
+}
+
+TEST(DatabaseAccessTest, CompactAndRepairBacksUpShrinksAndRecordsTheResult)
+{
+    TempFolder folder;
+    const QString path = CreateCurrentDatabase(folder.file(QStringLiteral("grown.defl")));
+    ScriptedUserInterface ui;
+    ManualClock clock;
+    CDatabaseAccess access(ui, clock, path);
+    ASSERT_EQ(engine::kOk, access.LoadSystemSettings());
+    Exec(path, QStringLiteral("CREATE TABLE filler (n INTEGER, payload TEXT)"));
+    Exec(path, QStringLiteral("WITH RECURSIVE k(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM k WHERE n < 2000) "
+                              "INSERT INTO filler SELECT n, printf('%.2000c', 'x') FROM k"));
+    Exec(path, QStringLiteral("DELETE FROM filler WHERE n > 20"));
+    const QByteArray before = [&] {
+        QFile file(path);
+        file.open(QIODevice::ReadOnly);
+        return file.readAll();
+    }();
+    clock.Advance(86400);
+
+    EXPECT_TRUE(access.CompactAndRepair());
+    EXPECT_FALSE(access.connected());
+    EXPECT_FALSE(QFileInfo::exists(RescueFileName(path)));
+    EXPECT_FALSE(QFileInfo::exists(MaintenanceName(path)));
+    QFile backup(path + QStringLiteral(".1"));
+    ASSERT_TRUE(backup.open(QIODevice::ReadOnly));
+    EXPECT_EQ(before, backup.readAll());
+    const qint64 after = QFileInfo(path).size();
+    EXPECT_LT(after * 4, before.size());
+    EXPECT_EQ(20, QueryInt(path, QStringLiteral("SELECT count(*) FROM filler")));
+    EXPECT_EQ(13, QueryInt(path, QStringLiteral("SELECT dbversion FROM versiontable")));
+
+    CDatabaseAccess reader(ui, clock, path);
+    ASSERT_EQ(engine::kOk, reader.LoadSystemSettings());
+    EXPECT_EQ(static_cast<std::uint32_t>(after), reader.settings().SizeAfterLastCompress);
+    EXPECT_DOUBLE_EQ(clock.OleNow(), reader.settings().DateOfLastCompress);
+
+    // Five backups by default: the second compaction moves the first backup up.
+    EXPECT_TRUE(access.CompactAndRepair());
+    EXPECT_TRUE(QFileInfo::exists(path + QStringLiteral(".2")));
+    ui.VerifyAllUsed();
+}
+
+TEST(DatabaseAccessTest, CompactAndRepairIsRefusedWhileAnotherConnectionHasTheFileOpen)
+{
+    TempFolder folder;
+    const QString path = CreateCurrentDatabase(folder.file(QStringLiteral("busy.defl")));
+    ScriptedUserInterface ui;
+    CDatabaseAccess access(ui, SystemClockInstance(), path);
+    engine::Connection other;
+    ASSERT_EQ(engine::kOk, other.Open(path));
+
+    ui.ExpectMessage(160);
+    EXPECT_FALSE(access.CompactAndRepair());
+    ASSERT_EQ(1u, ui.messages.size());
+    EXPECT_EQ(QStringLiteral("The database is currently locked: ") + LoadString(164) + QStringLiteral("."),
+              ui.messages[0].text);
+    EXPECT_TRUE(QFileInfo::exists(path));
+    EXPECT_FALSE(QFileInfo::exists(MaintenanceName(path)));
+    EXPECT_FALSE(QFileInfo::exists(RescueFileName(path)));
+    EXPECT_FALSE(QFileInfo::exists(path + QStringLiteral(".1")));
+    std::int64_t version = 0;
+    EXPECT_EQ(engine::kOk, other.QueryInt(QStringLiteral("SELECT dbversion FROM versiontable"), {}, version));
+}

@@ -1,0 +1,242 @@
+#include "app/Check.h"
+#include "resources/StringTable.h"
+#include "store/Backups.h"
+#include "store/Connection.h"
+#include "store/EngineStatus.h"
+#include "store/MaintenanceLock.h"
+#include "support/ChildProcess.h"
+#include "support/TempFolder.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSysInfo>
+#include <QTextStream>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+void WriteFile(const QString& path, const QByteArray& content)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(content);
+}
+
+QByteArray ReadFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QString NewDatabase(const TempFolder& folder, const QString& name = QStringLiteral("shared.defl"))
+{
+    const QString path = folder.file(name);
+    EXPECT_EQ(engine::kOk, engine::Connection::CreateFile(path));
+    return path;
+}
+
+// The second workstation: keeps the database open until told to stop on its standard input.
+int HoldDatabaseOpen(const QStringList& arguments)
+{
+    engine::Connection connection;
+    if (connection.Open(arguments.value(0)) != engine::kOk)
+        return 2;
+    QTextStream(stdout) << "ready" << Qt::endl;
+    QFile input;
+    input.open(stdin, QIODevice::ReadOnly);
+    input.readLine();
+    return 0;
+}
+REGISTER_CHILD_ACTION("hold-database-open", HoldDatabaseOpen);
+
+} // namespace
+
+TEST(MaintenanceLockTest, NamesBesideTheDatabase)
+{
+    EXPECT_EQ(QStringLiteral("/share/db/#RESCUE-bugs.defl.txt"), RescueFileName(QStringLiteral("/share/db/bugs.defl")));
+    EXPECT_EQ(QStringLiteral("/share/db/#bugs.defl.mt"), MaintenanceName(QStringLiteral("/share/db/bugs.defl")));
+    EXPECT_EQ(QStringLiteral("#RESCUE-bugs.defl.txt"), RescueFileName(QStringLiteral("bugs.defl")));
+    EXPECT_EQ(QStringLiteral("#bugs.defl.mt"), MaintenanceName(QStringLiteral("bugs.defl")));
+}
+
+TEST(MaintenanceLockTest, LockWritesTheRescueFileMovesTheDatabaseAndUnlockPutsItBack)
+{
+    TempFolder folder;
+    const QString path = NewDatabase(folder);
+    const QByteArray original = ReadFile(path);
+    ManualClock clock;
+    {
+        CMaintenanceLock lock(path, QStringLiteral("testing the lock"), true, clock);
+        ASSERT_TRUE(lock.held());
+        EXPECT_TRUE(lock.message().isEmpty());
+        EXPECT_FALSE(QFileInfo::exists(path));
+        EXPECT_EQ(original, ReadFile(MaintenanceName(path)));
+
+        const QString rescue = QString::fromUtf8(ReadFile(RescueFileName(path)));
+        const QString firstLine = rescue.section(QStringLiteral("\r\n"), 0, 0);
+        EXPECT_TRUE(firstLine.startsWith(QStringLiteral("The database has been locked at ")));
+        EXPECT_TRUE(firstLine.contains(QStringLiteral(" at %1. ").arg(QSysInfo::machineHostName())));
+        EXPECT_TRUE(firstLine.endsWith(QStringLiteral("The reason is: \"testing the lock\".")));
+        EXPECT_TRUE(rescue.contains(QStringLiteral("1. Rename the file \"%1\" into \"%2\".").arg(MaintenanceName(path), path)));
+        EXPECT_TRUE(rescue.contains(QStringLiteral("use a database backup \"%1.v\"").arg(path)));
+        EXPECT_FALSE(rescue.endsWith(QChar()));
+
+        const LockState state = CMaintenanceLock::IsLocked(path);
+        EXPECT_TRUE(state.locked);
+        EXPECT_EQ(firstLine + QStringLiteral("\r\nFor more information please open the file ") +
+                      AbbreviatedRescueName(RescueFileName(path)),
+                  state.message);
+
+        // Only one client holds the lock; the second learns why it is refused.
+        CMaintenanceLock second(path, QStringLiteral("other"), true, clock);
+        EXPECT_FALSE(second.held());
+        EXPECT_EQ(state.message, second.message());
+
+        EXPECT_THROW(
+            {
+                try {
+                    lock.Lock(QStringLiteral("again"), true);
+                } catch (const check::precondition_violated& violation) {
+                    EXPECT_STREQ("rescueFileHandle!=NULL - cannot call lock in this state", violation.what());
+                    throw;
+                }
+            },
+            check::precondition_violated);
+
+        EXPECT_TRUE(lock.Unlock());
+        EXPECT_FALSE(lock.held());
+    }
+    EXPECT_EQ(original, ReadFile(path));
+    EXPECT_FALSE(QFileInfo::exists(MaintenanceName(path)));
+    EXPECT_FALSE(QFileInfo::exists(RescueFileName(path)));
+    EXPECT_FALSE(CMaintenanceLock::IsLocked(path).locked);
+    EXPECT_TRUE(CMaintenanceLock::IsLocked(path).message.isEmpty());
+}
+
+TEST(MaintenanceLockTest, DestructorReleasesAndMissingFilesFollowMustExist)
+{
+    TempFolder folder;
+    const QString path = NewDatabase(folder);
+    {
+        CMaintenanceLock lock(path, QStringLiteral("scoped"), true);
+        ASSERT_TRUE(lock.held());
+    }
+    EXPECT_TRUE(QFileInfo::exists(path));
+    EXPECT_FALSE(QFileInfo::exists(RescueFileName(path)));
+
+    const QString missing = folder.file(QStringLiteral("new.defl"));
+    {
+        CMaintenanceLock lock(missing, QStringLiteral("creating"), false);
+        EXPECT_TRUE(lock.held());
+        EXPECT_TRUE(QFileInfo::exists(RescueFileName(missing)));
+        EXPECT_FALSE(lock.Unlock()); // nothing to move back
+    }
+    EXPECT_FALSE(QFileInfo::exists(RescueFileName(missing)));
+
+    EXPECT_THROW(CMaintenanceLock(missing, QStringLiteral("compacting"), true), check::assertion_failed);
+    // The failed lock leaves nothing that would keep other clients out.
+    EXPECT_FALSE(QFileInfo::exists(RescueFileName(missing)));
+}
+
+TEST(MaintenanceLockTest, RefusedWhileAConnectionOrAnotherProcessHasTheFileOpen)
+{
+    TempFolder folder;
+    const QString path = NewDatabase(folder);
+    {
+        engine::Connection connection;
+        ASSERT_EQ(engine::kOk, connection.Open(path));
+        CMaintenanceLock lock(path, QStringLiteral("compacting"), true);
+        EXPECT_FALSE(lock.held());
+        EXPECT_EQ(LoadString(164), lock.message());
+        EXPECT_TRUE(QFileInfo::exists(path));
+        EXPECT_FALSE(QFileInfo::exists(RescueFileName(path)));
+    }
+
+    QProcess child;
+    StartChild(child, QStringLiteral("hold-database-open"), {path});
+    ASSERT_TRUE(child.waitForReadyRead(10000));
+    ASSERT_EQ(QByteArray("ready"), child.readLine().trimmed());
+    {
+        CMaintenanceLock lock(path, QStringLiteral("compacting"), true);
+        EXPECT_FALSE(lock.held());
+        EXPECT_EQ(LoadString(164), lock.message());
+        EXPECT_TRUE(QFileInfo::exists(path));
+        EXPECT_FALSE(QFileInfo::exists(MaintenanceName(path)));
+        EXPECT_FALSE(QFileInfo::exists(RescueFileName(path)));
+    }
+    child.write("stop\n");
+    child.closeWriteChannel();
+    ASSERT_TRUE(child.waitForFinished(10000));
+    EXPECT_EQ(0, child.exitCode());
+
+    CMaintenanceLock lock(path, QStringLiteral("compacting"), true);
+    EXPECT_TRUE(lock.held());
+}
+
+TEST(MaintenanceLockTest, UnlockTriesTwentyFiveTimesToDeleteTheRescueFile)
+{
+    TempFolder folder;
+    const QString path = NewDatabase(folder);
+    std::vector<int> sleeps;
+    CMaintenanceLock lock(path, QStringLiteral("testing"), true, SystemClockInstance(),
+                          [&sleeps](int ms) { sleeps.push_back(ms); });
+    ASSERT_TRUE(lock.held());
+    // A non-empty directory in place of the rescue file cannot be deleted.
+    const QString rescue = RescueFileName(path);
+    ASSERT_TRUE(QFile::remove(rescue));
+    ASSERT_TRUE(QDir().mkpath(rescue + QStringLiteral("/inside")));
+
+    EXPECT_FALSE(lock.Unlock());
+    EXPECT_EQ(std::vector<int>(24, 200), sleeps);
+    EXPECT_TRUE(QFileInfo::exists(path)); // the database went back all the same
+    QDir(rescue).removeRecursively();
+}
+
+TEST(MaintenanceLockTest, IsLockedReadsTheFirstLineAndAbbreviatesLongNames)
+{
+    TempFolder folder;
+    const QString path = folder.file(QStringLiteral("bugs.defl"));
+    WriteFile(RescueFileName(path), "\r\nsecond line\r\n");
+    LockState state = CMaintenanceLock::IsLocked(path);
+    EXPECT_TRUE(state.locked);
+    EXPECT_TRUE(state.message.startsWith(QStringLiteral("unknown\r\nFor more information please open the file ")));
+
+    WriteFile(RescueFileName(path), "locked by someone\nmore");
+    state = CMaintenanceLock::IsLocked(path);
+    EXPECT_EQ(QStringLiteral("locked by someone\r\nFor more information please open the file ") +
+                  AbbreviatedRescueName(RescueFileName(path)),
+              state.message);
+
+    // The separator at index 29 keeps the name; at index 30 and beyond the middle goes.
+    const QString short29 = QStringLiteral("/") + QString(28, QLatin1Char('a')) + QStringLiteral("/#RESCUE-x.txt");
+    EXPECT_EQ(short29, AbbreviatedRescueName(short29));
+    const QString name = QStringLiteral("/tmp/abcdefghijklmnopqrstuvwxyz0123456789/#RESCUE-db.defl.txt");
+    EXPECT_EQ(QStringLiteral("/tmp/abcdefgh...wxyz0123456789/#RESCUE-db.defl.txt"), AbbreviatedRescueName(name));
+    const QString long30 = QStringLiteral("/") + QString(29, QLatin1Char('b')) + QStringLiteral("/#RESCUE-x.txt");
+    EXPECT_EQ(QStringLiteral("/bbbbbbbbbbbb...bbbbbbbbbbbbbb/#RESCUE-x.txt"), AbbreviatedRescueName(long30));
+}
+
+TEST(BackupsTest, RotationKeepsTheGivenNumberAndZeroMakesNone)
+{
+    TempFolder folder;
+    const QString path = folder.file(QStringLiteral("bugs.defl"));
+    const QString source = folder.file(QStringLiteral("#bugs.defl.mt"));
+    WriteFile(source, "current");
+    WriteFile(path + QStringLiteral(".1"), "one");
+    WriteFile(path + QStringLiteral(".2"), "two");
+    WriteFile(path + QStringLiteral(".3"), "three");
+
+    EXPECT_TRUE(RotateBackups(source, path, 3));
+    EXPECT_EQ("current", ReadFile(path + QStringLiteral(".1")));
+    EXPECT_EQ("one", ReadFile(path + QStringLiteral(".2")));
+    EXPECT_EQ("two", ReadFile(path + QStringLiteral(".3")));
+    EXPECT_FALSE(QFileInfo::exists(path + QStringLiteral(".4")));
+
+    WriteFile(source, "later");
+    EXPECT_TRUE(RotateBackups(source, path, 0));
+    EXPECT_EQ("current", ReadFile(path + QStringLiteral(".1")));
+
+    EXPECT_FALSE(RotateBackups(folder.file(QStringLiteral("missing")), path, 3));
+}
