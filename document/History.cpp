@@ -1,0 +1,55 @@
+#include "document/History.h"
+
+#include "app/Check.h"
+#include "app/ErrorContext.h"
+#include "platform/Utf8Text.h"
+
+#include <QLocale>
+
+namespace {
+
+const QString kUnknown = QStringLiteral("???");
+
+QString StatusName(const std::vector<StatusEntry>& statuses, int statusId)
+{
+    for (const StatusEntry& status : statuses) {
+        if (status.status_id == statusId)
+            return status.status;
+    }
+    return kUnknown;
+}
+
+// Display name, else login name, else e-mail address.
+QString UserName(const std::vector<StakeholderEntry>& stakeholders, int stakeholderId)
+{
+    for (const StakeholderEntry& stakeholder : stakeholders) {
+        if (stakeholder.stakeholder_id != stakeholderId)
+            continue;
+        if (!stakeholder.displayname.isEmpty())
+            return stakeholder.displayname;
+        if (!stakeholder.loginname.isEmpty())
+            return stakeholder.loginname;
+        return stakeholder.email;
+    }
+    return kUnknown;
+}
+
+} // namespace
+
+void AddHistoryEntry(QString& history, const QString& statusName, const QString& userName, const QString& comment,
+                     const QDate& today)
+{
+    ErrorContext context("add a history entry to a defect");
+    const QString entry = QStringLiteral("%1\t%2 (%3)\t%4\n")
+                              .arg(QLocale::system().toString(today, QLocale::ShortFormat), statusName, userName, comment);
+    check::assertion(Utf8Length(history) + Utf8Length(entry) + 1 < kHistoryBufferSize,
+                     "History buffer too small to store comment information. Create a new database entry instead.");
+    history += entry;
+}
+
+void AddHistoryEntry(QString& history, const std::vector<StatusEntry>& statuses,
+                     const std::vector<StakeholderEntry>& stakeholders, int statusId, int loggedInId,
+                     const QString& comment, const QDate& today)
+{
+    AddHistoryEntry(history, StatusName(statuses, statusId), UserName(stakeholders, loggedInId), comment, today);
+}

@@ -1,0 +1,23 @@
+#pragma once
+// The history log of a defect: one tab-separated line per status change, appended in place
+// and never rewritten. The log lives in the defect record's 8000-byte History buffer.
+
+#include "document/LookupEntries.h"
+
+#include <QDate>
+#include <QString>
+
+#include <vector>
+
+constexpr int kHistoryBufferSize = 8000;
+
+// Appends "date<TAB>status (user)<TAB>comment<LF>", the date in the locale's short format. An
+// entry that does not fit the buffer is an assertion failure and leaves `history` unchanged.
+void AddHistoryEntry(QString& history, const QString& statusName, const QString& userName, const QString& comment,
+                     const QDate& today);
+
+// The same with the names taken from the lookup lists; "???" stands for an unknown status or an
+// unknown logged-in user.
+void AddHistoryEntry(QString& history, const std::vector<StatusEntry>& statuses,
+                     const std::vector<StakeholderEntry>& stakeholders, int statusId, int loggedInId,
+                     const QString& comment, const QDate& today);
