@@ -26,18 +26,35 @@ void RemoveAttachmentDirectory(const QString& databasePath, std::int32_t defectI
 
 // Runs one DELETE; the attachments of its defects go only once their rows are gone, so a
 // failed statement never leaves defects without their files.
-void DeleteBatch(DefectContext& context, const QString& sql, const std::vector<std::int32_t>& ids)
+void RunBatch(DefectContext& context, const DeleteBatch& batch)
 {
     engine::Connection& connection = context.GetDocumentConnection(RetryMode::Offline);
-    if (engine::Failed(connection.Execute(sql))) {
+    if (engine::Failed(connection.Execute(batch.sql))) {
         ShowTextMessage(context.Ui(), QStringLiteral("Delete command failed"), Buttons::Ok, Icon::Error);
         return;
     }
-    for (const std::int32_t id : ids)
+    for (const std::int32_t id : batch.ids)
         RemoveAttachmentDirectory(context.DatabasePath(), id);
 }
 
 } // namespace
+
+std::vector<DeleteBatch> BuildDeleteBatches(const std::vector<std::int32_t>& ids)
+{
+    // The ids are integers taken from the list, so formatting them into the text is safe.
+    std::vector<DeleteBatch> batches;
+    DeleteBatch batch;
+    for (std::size_t i = 0; i < ids.size(); ++i) {
+        batch.sql += batch.sql.isEmpty() ? QStringLiteral("DELETE FROM DefectList WHERE Defect_ID = %1").arg(ids[i])
+                                         : QStringLiteral(" OR Defect_ID = %1").arg(ids[i]);
+        batch.ids.push_back(ids[i]);
+        if (batch.sql.size() > kStatementLength || i + 1 == ids.size()) {
+            batches.push_back(std::move(batch));
+            batch = {};
+        }
+    }
+    return batches;
+}
 
 std::int32_t NextCurrentDefect(const std::vector<DefectListSeam::Row>& rows)
 {
@@ -80,20 +97,8 @@ void DeleteSelectedDefects(DefectContext& context, DefectPersistence& persistenc
     if (ShowStringMessage(ui, kReallyDelete, Buttons::YesNo, Icon::Question) != Answer::Yes)
         return;
 
-    // The ids are integers taken from the list, so formatting them into the text is safe.
-    QString sql;
-    std::vector<std::int32_t> batch;
-    for (std::size_t i = 0; i < selected.size(); ++i) {
-        const std::int32_t id = selected[i];
-        sql += sql.isEmpty() ? QStringLiteral("DELETE FROM DefectList WHERE Defect_ID = %1").arg(id)
-                             : QStringLiteral(" OR Defect_ID = %1").arg(id);
-        batch.push_back(id);
-        if (sql.size() > kStatementLength || i + 1 == selected.size()) {
-            DeleteBatch(context, sql, batch);
-            sql.clear();
-            batch.clear();
-        }
-    }
+    for (const DeleteBatch& batch : BuildDeleteBatches(selected))
+        RunBatch(context, batch);
 
     const std::int32_t next = NextCurrentDefect(rows);
     list->SelectDefect(next);

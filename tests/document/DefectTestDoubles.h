@@ -1,0 +1,167 @@
+#pragma once
+// Doubles for the defect record's tests: a workstation (context with its own connection), a
+// form that edits its controls like a user, and a list that records what it was asked.
+
+#include "document/DefectContext.h"
+#include "document/DefectForm.h"
+#include "document/DefectPersistence.h"
+#include "document/DefectRecord.h"
+#include "platform/OleDate.h"
+#include "store/Connection.h"
+#include "store/EngineStatus.h"
+
+#include <QString>
+
+#include <functional>
+#include <utility>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+class FakeDefectContext : public DefectContext {
+public:
+    FakeDefectContext(const QString& databasePath, UserInterface& ui) : ui_(ui), path_(databasePath)
+    {
+        EXPECT_EQ(connection.Open(databasePath), engine::kOk);
+    }
+
+    engine::Connection& GetDocumentConnection(RetryMode) override
+    {
+        ++connectionRequests;
+        return connection;
+    }
+    UserInterface& Ui() override { return ui_; }
+    const Clock& Time() const override { return clock; }
+    std::int32_t LoggedInId() const override { return loggedInId; }
+    bool IsAdministrator() const override { return administrator; }
+    QString LoggedInDisplayName() const override { return displayName; }
+    const std::vector<StatusTransition>& StatusTransitions() const override { return transitions; }
+    void AddHistoryEntry(DefectRecord& record, std::int32_t statusId, const QString& comment) override
+    {
+        record.History += QStringLiteral("line status %1 (%2)\t%3\n").arg(statusId).arg(displayName, comment);
+        ++historyCalls;
+    }
+    std::int32_t LastTemplateId() const override { return lastTemplateId; }
+    void SetLastTemplateId(std::int32_t id) override { lastTemplateId = id; }
+    void AddKnownUnread(std::int32_t defectId, double modified) override { knownUnread.emplace_back(defectId, modified); }
+    void SendNotification(const DefectRecord& record) override { notified.push_back(record.Defect_ID); }
+    void BringMainWindowToFront() override { ++broughtToFront; }
+    QString DatabasePath() const override { return path_; }
+
+    engine::Connection connection;
+    ManualClock clock;
+    std::int32_t loggedInId = 1;
+    bool administrator = false;
+    QString displayName = QStringLiteral("Ann");
+    std::vector<StatusTransition> transitions{{5, 6, 10, 0}, {1, 2, 20, 0}};
+    std::int32_t lastTemplateId = 0;
+    int historyCalls = 0;
+    int connectionRequests = 0;
+    int broughtToFront = 0;
+    std::vector<std::pair<std::int32_t, double>> knownUnread;
+    std::vector<std::int32_t> notified;
+
+private:
+    UserInterface& ui_;
+    QString path_;
+};
+
+// The controls hold a record; Edit changes them the way the user would and marks the form.
+class FakeDefectForm : public DefectForm {
+public:
+    FakeDefectForm(std::int32_t loggedInId, UserInterface& ui) : loggedInId_(loggedInId), ui_(ui) {}
+
+    void Edit(const std::function<void(DefectRecord&)>& change)
+    {
+        change(controls);
+        modified_ = true;
+    }
+
+    bool isModified() const override { return modified_; }
+    bool takeValues(DefectRecord& record) override
+    {
+        DefectRecord taken = controls;
+        if (!ApplyTemplateOwnerRule(taken, loggedInId_, ui_))
+            return false;
+        taken.Defect_ID = record.Defect_ID;
+        record = taken;
+        return true;
+    }
+    void showValues(const DefectRecord& record) override
+    {
+        controls = record;
+        working_ = record;
+        modified_ = false;
+        ++shown;
+    }
+    const DefectRecord& workingCopy() const override { return working_; }
+    void clearModified() override { modified_ = false; }
+    void setEnabled(bool enabled) override { this->enabled = enabled; }
+
+    DefectRecord controls;
+    bool enabled = false;
+    int shown = 0;
+
+private:
+    std::int32_t loggedInId_;
+    UserInterface& ui_;
+    DefectRecord working_;
+    bool modified_ = false;
+};
+
+class FakeDefectList : public DefectListSeam {
+public:
+    explicit FakeDefectList(DefectPersistence& persistence) : persistence_(persistence) {}
+
+    std::vector<Row> Rows() const override { return rows; }
+    void UpdateRow(const DefectRecord& record) override { updated.push_back(record.Defect_ID); }
+    void AddRow(const DefectRecord& record) override { added.push_back(record.Defect_ID); }
+    void SelectDefect(std::int32_t defectId) override
+    {
+        selectedDefects.push_back(defectId);
+        persistence_.SelectDefect(defectId);
+    }
+    void Refill() override { ++refills; }
+    void RemoveRow(std::int32_t defectId) override { removed.push_back(defectId); }
+
+    std::vector<Row> rows;
+    std::vector<std::int32_t> updated;
+    std::vector<std::int32_t> added;
+    std::vector<std::int32_t> selectedDefects;
+    std::vector<std::int32_t> removed;
+    int refills = 0;
+
+private:
+    DefectPersistence& persistence_;
+};
+
+// One workstation: its own connection, form and list over the shared file.
+struct Workstation {
+    Workstation(const QString& path, UserInterface& ui, std::int32_t loggedInId = 1)
+        : context(path, ui), form(loggedInId, ui), persistence(context), list(persistence)
+    {
+        context.loggedInId = loggedInId;
+        persistence.SetForm(&form);
+        persistence.SetList(&list);
+    }
+
+    FakeDefectContext context;
+    FakeDefectForm form;
+    DefectPersistence persistence;
+    FakeDefectList list;
+};
+
+// Adds a defect row with the given id directly, the way another program version might.
+inline void InsertDefectRow(engine::Connection& connection, std::int32_t id, std::int32_t statusId, std::int32_t toId,
+                            std::int32_t fromId = 1, const QString& subject = QStringLiteral("subject"))
+{
+    ASSERT_EQ(connection.Execute(QStringLiteral("INSERT INTO defectlist (defect_id, statusid, toid, fromid, subject, "
+                                                "description, comments, history, opened, modified, closed, lastread, "
+                                                "priorityid, severityid, componentid, categoryid, foundbuild, "
+                                                "fixedbuild, foundversion, fixedversion, cc) "
+                                                "VALUES (?, ?, ?, ?, ?, 'description', 'comments', '', 46000.5, "
+                                                "46000.5, 0, 46001.25, 2, 3, 4, 5, 100, 0, '1.0', '', 'cc@x')"),
+                                 {std::int64_t{id}, std::int64_t{statusId}, std::int64_t{toId}, std::int64_t{fromId},
+                                  subject}),
+              engine::kOk);
+}
