@@ -72,7 +72,11 @@ Answer ShowOleDbErrors(long hr, const QString& text)
 
 QString ErrorDumpPath()
 {
-    return QDir::tempPath() + QDir::separator() + QStringLiteral("Vellacord.dump.txt");
+    // An unusable temporary folder reads as empty; the dump must not land in the root folder then.
+    const QString folder = QDir::tempPath();
+    if (folder.isEmpty())
+        return QString();
+    return folder + QDir::separator() + QStringLiteral("Vellacord.dump.txt");
 }
 
 QString ErrorDumpText(const QString& msg, bool crashing, const QDateTime& at, const QString& context)
@@ -104,7 +108,7 @@ void WriteErrorDump(const QString& msg, bool crashing)
 {
     const QString path = ErrorDumpPath();
     QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text))
+    if (path.isEmpty() || !file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text))
         return;
     const QString context = QString::fromStdString(TheErrorContext().ContextText(false));
     file.write(ErrorDumpText(msg, crashing, QDateTime::currentDateTime(), context).toUtf8());

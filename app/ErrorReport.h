@@ -33,7 +33,8 @@ Answer ShowOleDbErrors(long hr, const QString& text = QString());
 // A status or platform result as eight hexadecimal digits ("80004005").
 QString HexCode(long value);
 
-// The dump file: the temporary folder followed by "Vellacord.dump.txt".
+// The dump file: the temporary folder followed by "Vellacord.dump.txt"; empty when there is
+// no usable temporary folder.
 QString ErrorDumpPath();
 
 // The dump's content for msg at time `at` with the given context text.

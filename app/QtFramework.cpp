@@ -40,6 +40,7 @@ void QtFramework::DiscardDocumentAndFrame()
 bool QtFramework::ProcessShellCommand(const CDeflCommandLineInfo& commandLine)
 {
     CreateDocumentAndFrame();
+    document_->SetAutoLogin(commandLine.autoLogin);
     const bool opened = commandLine.fileName.isEmpty() ? document_->OnNewDocument()
                                                        : document_->OnOpenDocument(commandLine.fileName);
     application_.ThrowPending();

@@ -1,0 +1,111 @@
+#include "app/DeflApp.h"
+#include "app/ErrorContext.h"
+#include "app/LocalSettings.h"
+#include "app/Profile.h"
+#include "support/ScriptedUserInterface.h"
+
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+#include <optional>
+
+namespace {
+
+struct FakeFramework : ApplicationFramework {
+    bool opens = true;
+    std::optional<CDeflCommandLineInfo> processed;
+    std::optional<bool> shownVisible;
+    int loopExitCode = 0;
+
+    bool ProcessShellCommand(const CDeflCommandLineInfo& commandLine) override
+    {
+        processed = commandLine;
+        return opens;
+    }
+    void ShowMainWindow(bool visible) override { shownVisible = visible; }
+    bool HasMainWindow() override { return true; }
+    void DestroyMainWindow() override {}
+    int RunMessageLoop() override { return loopExitCode; }
+    void PostQuit(int) override {}
+};
+
+class DeflAppTest : public testing::Test {
+protected:
+    void SetUp() override { Forget(); }
+    void TearDown() override { Forget(); }
+    static void Forget()
+    {
+        {
+            const auto profile = OpenProfile();
+            profile->clear();
+            profile->sync();
+        }
+        QFile::remove(ProfilePath());
+        TheErrorContext().ContextText(true);
+    }
+    static bool Stored(const QString& key) { return OpenProfile()->contains(key); }
+};
+
+} // namespace
+
+TEST_F(DeflAppTest, StartRunAndEndWriteTheSettings)
+{
+    ScriptedUserInterface ui;
+    FakeFramework framework;
+    framework.loopExitCode = 3;
+    LocalSettings settings;
+    CDeflApp app(framework, settings);
+    EXPECT_EQ(app.Main({QStringLiteral("/autologin=Bob"), QStringLiteral("team.defl")}), 3);
+    ASSERT_TRUE(framework.processed.has_value());
+    EXPECT_EQ(framework.processed->fileName, QStringLiteral("team.defl"));
+    EXPECT_EQ(framework.processed->autoLogin, QStringLiteral("Bob"));
+    EXPECT_EQ(framework.shownVisible, true);
+    EXPECT_TRUE(settings.memoSortable);
+    EXPECT_TRUE(Stored(QStringLiteral("Settings/mainWindowPosition")));
+    EXPECT_TRUE(Stored(QStringLiteral("SendMailDialogHistory/sendMethod")));
+}
+
+TEST_F(DeflAppTest, WindowLeftInTheBackgroundStaysHidden)
+{
+    ScriptedUserInterface ui;
+    LocalSettings saved;
+    saved.mainWindowIsVisible = false;
+    saved.Save();
+
+    FakeFramework framework;
+    LocalSettings settings;
+    CDeflApp app(framework, settings);
+    EXPECT_TRUE(app.InitInstance({}));
+    EXPECT_EQ(framework.shownVisible, false);
+    EXPECT_EQ(framework.processed->shellCommand, CDeflCommandLineInfo::ShellCommand::FileNew);
+}
+
+TEST_F(DeflAppTest, DatabaseThatDoesNotOpenEndsWithoutWritingSettings)
+{
+    ScriptedUserInterface ui;
+    FakeFramework framework;
+    framework.opens = false;
+    LocalSettings settings;
+    CDeflApp app(framework, settings);
+    EXPECT_EQ(app.Main({}), 1);
+    EXPECT_TRUE(settings.dontSaveSettings);
+    EXPECT_FALSE(framework.shownVisible.has_value());
+    EXPECT_FALSE(QFile::exists(ProfilePath()));
+}
+
+TEST_F(DeflAppTest, DamagedSettingsEndTheStartAndAreRepairedAtExit)
+{
+    {
+        const auto profile = OpenProfile();
+        profile->setValue(QStringLiteral("Settings/mainWindowPosition"), QByteArray(10, '\x05'));
+    }
+    ScriptedUserInterface ui;
+    ui.ExpectMessageText(QStringLiteral("the error is \"the registry settings are damaged\"\nloading settings from registry\n "));
+    FakeFramework framework;
+    LocalSettings settings;
+    CDeflApp app(framework, settings);
+    EXPECT_EQ(app.Main({}), 1);
+    EXPECT_FALSE(framework.processed.has_value());
+    EXPECT_EQ(OpenProfile()->value(QStringLiteral("Settings/mainWindowPosition")).toByteArray(), QByteArray(44, '\0'));
+}

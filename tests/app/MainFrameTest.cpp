@@ -1,0 +1,93 @@
+#include "app/LocalSettings.h"
+#include "app/MainFrame.h"
+#include "document/DefectDoc.h"
+#include "support/ScriptedUserInterface.h"
+#include "ui/DefectListView.h"
+#include "ui/DefectView.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QSplitter>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+QStringList Titles(const QList<QAction*>& actions)
+{
+    QStringList titles;
+    for (const QAction* action : actions)
+        if (!action->isSeparator())
+            titles << action->text();
+    return titles;
+}
+
+} // namespace
+
+TEST(MainFrame, MenusHoldTheirItemsWithKeysAndOnlyBuiltOnesAreEnabled)
+{
+    ScriptedUserInterface ui;
+    CDefectDoc document;
+    LocalSettings settings;
+    CMainFrame frame(document, settings);
+    const QList<QAction*> menus = frame.menuBar()->actions();
+    EXPECT_EQ(Titles(menus), (QStringList{"&File", "&Edit", "&Record", "&View", "&Setup", "Re&ports", "&Help"}));
+    EXPECT_EQ(Titles(menus[0]->menu()->actions()),
+              (QStringList{"&New database", "&Database Administration...", "&Export...", "Export to MS-Excel",
+                           "&Send email...", "E&xit"}));
+    EXPECT_EQ(Titles(menus[2]->menu()->actions()),
+              (QStringList{"&First Record", "&Previous Record", "&Next Record", "&Last Record", "&Save Record",
+                           "&Insert New", "&Undo all changes", "&Delete Record", "Mark as 'read'",
+                           "Mark as 'unread'"}));
+    EXPECT_EQ(Titles(menus[6]->menu()->actions()),
+              (QStringList{"&Help Topics", "&About Vellacord...", "&Vellacord homepage", "www.vellacordteam.example"}));
+
+    EXPECT_EQ(frame.CommandAction(32776)->shortcuts(),
+              (QList<QKeySequence>{QKeySequence(QStringLiteral("Ctrl+S")), QKeySequence(QStringLiteral("Shift+Return"))}));
+    EXPECT_EQ(frame.CommandAction(59651)->shortcuts().value(1), QKeySequence(QStringLiteral("Alt+Left")));
+    EXPECT_EQ(frame.CommandAction(243)->shortcut(), QKeySequence(QStringLiteral("Ctrl+Shift+Q")));
+    EXPECT_EQ(frame.CommandAction(185)->shortcut(), QKeySequence(QStringLiteral("F9")));
+    EXPECT_EQ(frame.CommandAction(14599)->text(), QStringLiteral("_first_column_"));
+
+    for (const int enabled : {57664, 208, 57665, 199, 200})
+        EXPECT_TRUE(frame.CommandAction(enabled)->isEnabled()) << enabled;
+    for (const int disabled : {32798, 246, 133, 32776, 185, 203, 57643})
+        EXPECT_FALSE(frame.CommandAction(disabled)->isEnabled()) << disabled;
+    EXPECT_EQ(frame.CommandAction(208)->statusTip(),
+              QStringLiteral("Removes Vellacord's entries from the local registry. Resets all local settings to their "
+                             "default values."));
+    EXPECT_EQ(frame.CommandAction(4711), nullptr);
+}
+
+TEST(MainFrame, PanesAndClosingKeepsPlacementAndVisibility)
+{
+    ScriptedUserInterface ui;
+    CDefectDoc document;
+    LocalSettings settings;
+    settings.loaded = true;
+    settings.windowPlacement = WindowPlacement::Of(QRect(40, 50, 640, 480), WindowPlacement::kNormal);
+    CMainFrame frame(document, settings);
+
+    auto* splitter = qobject_cast<QSplitter*>(frame.centralWidget());
+    ASSERT_NE(splitter, nullptr);
+    EXPECT_EQ(splitter->orientation(), Qt::Vertical);
+    EXPECT_EQ(splitter->widget(0), frame.listView());
+    EXPECT_EQ(splitter->widget(1), frame.formView());
+
+    auto* connection = frame.findChild<QLabel*>(QStringLiteral("connectionPane"));
+    ASSERT_NE(connection, nullptr);
+    frame.ShowOfflineState(QStringLiteral("offline tip"));
+    EXPECT_EQ(connection->text(), QStringLiteral("offline"));
+    frame.ShowNormalState(QStringLiteral("Vellacord"));
+    EXPECT_TRUE(connection->text().isEmpty());
+
+    frame.show();
+    EXPECT_EQ(frame.geometry().size(), QSize(640, 480));
+    frame.resize(700, 500);
+    EXPECT_TRUE(frame.close());
+    EXPECT_TRUE(settings.mainWindowIsVisible);
+    EXPECT_EQ(settings.windowPlacement.NormalRect().size(), QSize(700, 500));
+    EXPECT_EQ(settings.windowPlacement.showCmd, WindowPlacement::kNormal);
+}

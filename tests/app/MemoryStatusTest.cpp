@@ -1,0 +1,28 @@
+#include "app/FileFilter.h"
+#include "app/MemoryStatus.h"
+
+#include <gtest/gtest.h>
+
+TEST(MemoryStatus, ProcFieldsAndTheTrendSinceTheLastShowing)
+{
+    const QString status = QStringLiteral("Name:\tvellacord\nVmPeak:\t  300000 kB\nVmSize:\t  251234 kB\nVmRSS:\t 1 kB\n");
+    EXPECT_EQ(ProcField(status, QStringLiteral("VmSize")), 251234);
+    EXPECT_EQ(ProcField(status, QStringLiteral("MemAvailable")), std::nullopt);
+    EXPECT_GT(VirtualMemoryInUseKiB(), 0);
+    EXPECT_GT(AvailableMemoryKiB(), 0);
+
+    AvailableMemoryTrend trend;
+    EXPECT_EQ(trend.Change(1000), QStringLiteral("0"));
+    EXPECT_EQ(trend.Change(900), QStringLiteral("100"));
+    EXPECT_EQ(trend.Change(950), QStringLiteral("-50"));
+    EXPECT_EQ(trend.Change(950), QStringLiteral("0"));
+}
+
+TEST(FileFilter, PairsBecomeQtFilters)
+{
+    EXPECT_EQ(QtFileFilter(QStringLiteral("*.defl|*.defl|*.mdb|*.mdb||")),
+              QStringLiteral("*.defl (*.defl);;*.mdb (*.mdb)"));
+    EXPECT_EQ(QtFileFilter(QStringLiteral("Text files|*.txt;*.log|All files|*.*||")),
+              QStringLiteral("Text files (*.txt *.log);;All files (*.*)"));
+    EXPECT_EQ(QtFileFilter(QString()), QString());
+}
