@@ -2,6 +2,7 @@
 
 #include "app/Check.h"
 #include "app/ErrorContext.h"
+#include "document/LookupLists.h"
 #include "platform/Utf8Text.h"
 
 #include <QLocale>
@@ -19,17 +20,11 @@ QString StatusName(const std::vector<StatusEntry>& statuses, int statusId)
     return kUnknown;
 }
 
-// Display name, else login name, else e-mail address.
 QString UserName(const std::vector<StakeholderEntry>& stakeholders, int stakeholderId)
 {
     for (const StakeholderEntry& stakeholder : stakeholders) {
-        if (stakeholder.stakeholder_id != stakeholderId)
-            continue;
-        if (!stakeholder.displayname.isEmpty())
-            return stakeholder.displayname;
-        if (!stakeholder.loginname.isEmpty())
-            return stakeholder.loginname;
-        return stakeholder.email;
+        if (stakeholder.stakeholder_id == stakeholderId)
+            return StakeholderDisplayName(stakeholder);
     }
     return kUnknown;
 }
