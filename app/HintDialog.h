@@ -15,7 +15,7 @@ public:
     // The button's result and the check box; Escape counts as the last button.
     HintAnswer Run();
 
-protected:
+    // Escape and the window's close button.
     void reject() override;
 
 private:
