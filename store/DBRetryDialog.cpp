@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QDialogButtonBox>
 #include <QEvent>
+#include <QEventLoop>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -65,6 +66,8 @@ CDBRetryDialog::CDBRetryDialog(QWidget* parent, const QString& message, int auto
     layout->addLayout(top);
     layout->addWidget(buttons);
 
+    if (parent != nullptr)
+        parent->installEventFilter(this);
     connect(&timer_, &QTimer::timeout, this, &CDBRetryDialog::Tick);
     timer_.start(kTickMs);
 }
@@ -80,6 +83,15 @@ CDBRetryDialog::~CDBRetryDialog()
             parent->show();
     }
     ShowParentPopups();
+}
+
+int CDBRetryDialog::Run()
+{
+    QEventLoop loop;
+    connect(this, &QDialog::finished, &loop, &QEventLoop::exit);
+    setWindowModality(Qt::ApplicationModal);
+    show();
+    return loop.exec();
 }
 
 void CDBRetryDialog::ShowCountdown()
@@ -147,6 +159,24 @@ void CDBRetryDialog::showEvent(QShowEvent* event)
     }
 }
 
+bool CDBRetryDialog::eventFilter(QObject* watched, QEvent* event)
+{
+    // The main window coming back brings the hidden dialog with it: it blocks the main window's input.
+    if (watched == parentWidget() && (event->type() == QEvent::Show || event->type() == QEvent::WindowStateChange) &&
+        !isVisible() && timer_.isActive()) {
+        const QWidget* parent = parentWidget();
+        if (parent->isVisible() && !parent->isMinimized()) {
+            QTimer::singleShot(0, this, [this] {
+                if (timer_.isActive() && !isVisible()) {
+                    show();
+                    ShowParentPopups();
+                }
+            });
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
 void CDBRetryDialog::changeEvent(QEvent* event)
 {
     QDialog::changeEvent(event);
@@ -173,5 +203,5 @@ RetryAnswer QtUserInterface::RunRetryDialog(const RetryDialogRequest& request)
 {
     CDBRetryDialog dialog(MainWindow(), request.message, request.autoRetrySeconds, request.flashCount,
                           request.startHidden);
-    return dialog.exec() == QDialog::Accepted ? RetryAnswer::Retry : RetryAnswer::Cancel;
+    return dialog.Run() == QDialog::Accepted ? RetryAnswer::Retry : RetryAnswer::Cancel;
 }

@@ -18,9 +18,13 @@ public:
     CDBRetryDialog(QWidget* parent, const QString& message, int autoRetrySeconds, int flashCount, bool startHidden);
     ~CDBRetryDialog() override;
 
+    // Runs the dialog modally. Unlike exec(), hiding the dialog with the main window does not end it.
+    int Run();
+
 protected:
     void showEvent(QShowEvent* event) override;
     void changeEvent(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void Tick();
