@@ -28,10 +28,10 @@ CLoginDialog::CLoginDialog(const LoginDialogRequest& request, QWidget* parent)
     password_->setObjectName(QStringLiteral("password1132"));
     password_->setEchoMode(QLineEdit::Password);
 
-    // The combo box sorts its items alphabetically, as the list control of the dialog does.
+    // The user list is sorted alphabetically, ignoring case.
     std::vector<ChoiceItem> sorted = request.users;
     std::stable_sort(sorted.begin(), sorted.end(), [](const ChoiceItem& a, const ChoiceItem& b) {
-        return QString::localeAwareCompare(a.text, b.text) < 0;
+        return a.text.compare(b.text, Qt::CaseInsensitive) < 0;
     });
     for (const ChoiceItem& item : sorted)
         users_->addItem(item.text, item.data);

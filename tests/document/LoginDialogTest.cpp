@@ -1,0 +1,42 @@
+#include "document/ChangePasswordDialog.h"
+#include "document/LoginDialog.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+
+#include <gtest/gtest.h>
+
+TEST(LoginDialogTest, SortsTheUsersAndKeepsTheirIds)
+{
+    LoginDialogRequest request;
+    request.users = {{QStringLiteral("Zed"), 1}, {QStringLiteral("amy"), 2}, {QStringLiteral("<add user...>"), -1}};
+    request.preselectedData = 1;
+    CLoginDialog dialog(request);
+    ASSERT_EQ(dialog.users()->count(), 3);
+    EXPECT_EQ(dialog.users()->itemText(0), "<add user...>");
+    EXPECT_EQ(dialog.users()->itemText(1), "amy");
+    EXPECT_EQ(dialog.users()->itemText(2), "Zed");
+    EXPECT_EQ(dialog.users()->currentText(), "Zed");
+    EXPECT_EQ(dialog.password()->echoMode(), QLineEdit::Password);
+    dialog.password()->setText(QStringLiteral("pw"));
+    EXPECT_EQ(dialog.Result().selectedData, 1);
+    EXPECT_EQ(dialog.Result().password, "pw");
+
+    request.preselectedData = -2;
+    CLoginDialog unselected(request);
+    EXPECT_EQ(unselected.users()->currentIndex(), -1);
+    EXPECT_EQ(unselected.Result().selectedData, -2);
+}
+
+TEST(LoginDialogTest, ChangePasswordHandsBackAllThreeFields)
+{
+    CChangePasswordDialog dialog;
+    EXPECT_EQ(dialog.newPassword()->echoMode(), QLineEdit::Password);
+    dialog.currentPassword()->setText(QStringLiteral("a"));
+    dialog.newPassword()->setText(QStringLiteral("b"));
+    dialog.repeatedPassword()->setText(QStringLiteral("c"));
+    const ChangePasswordAnswer answer = dialog.Result();
+    EXPECT_EQ(answer.currentPassword, "a");
+    EXPECT_EQ(answer.newPassword, "b");
+    EXPECT_EQ(answer.repeatedPassword, "c");
+}
