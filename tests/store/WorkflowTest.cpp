@@ -4,6 +4,7 @@
 #include "store/Rowset.h"
 #include "store/Workflow.h"
 #include "support/ScriptedUserInterface.h"
+#include "support/TestDatabase.h"
 #include "support/TempFolder.h"
 
 #include <QFile>
@@ -23,13 +24,8 @@ class WorkflowStore : public testing::Test {
 protected:
     void SetUp() override
     {
-        const QString path = folder_.file(QStringLiteral("workflow.defl"));
-        ASSERT_EQ(Connection::CreateFile(path), kOk);
-        ASSERT_EQ(connection_.Open(path), kOk);
-        ASSERT_EQ(connection_.Execute(QStringLiteral("CREATE TABLE statustransitions (fromStatus INTEGER NOT NULL, "
-                                                     "toStatus INTEGER NOT NULL, sys_sortorder INTEGER, "
-                                                     "commentWordsRequired INTEGER)")),
-                  kOk);
+        ASSERT_EQ(connection_.Open(CreateCurrentDatabase(folder_.file(QStringLiteral("workflow.defl")))), kOk);
+        ASSERT_TRUE(StoredWorkflow().empty());
     }
 
     // (from, to, words) by sort order, checking that the sort orders count from 0 without gaps.
