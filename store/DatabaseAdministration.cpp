@@ -1,0 +1,193 @@
+#include "store/DatabaseAdministration.h"
+
+#include "app/Check.h"
+#include "app/ErrorContext.h"
+#include "app/ErrorReport.h"
+#include "app/LocalSettings.h"
+#include "app/UserInterface.h"
+#include "platform/OleDate.h"
+#include "resources/StringTable.h"
+#include "store/AttachmentPaths.h"
+#include "store/Connection.h"
+#include "store/DatabaseAccess.h"
+#include "store/DatabaseVersion.h"
+#include "store/EngineStatus.h"
+#include "store/MaintenanceLock.h"
+#include "store/ScriptRunner.h"
+#include "store/Workflow.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <sqlite3.h>
+
+#include <cstdint>
+
+namespace {
+
+constexpr int kSchemaScript = 190;
+constexpr int kSeedScript = 191;
+// The first version with a workflow table; older files get a workflow after their conversion.
+constexpr int kFirstVersionWithWorkflow = 6;
+
+constexpr ConversionStep kConversionTable[] = {
+    {1, 0},    {3, 197},  {4, 213},  {5, 214},  {6, 228},  {7, 237},
+    {8, 241},  {9, 254},  {10, 255}, {11, 261}, {12, 265}, {13, 270},
+};
+static_assert(kConversionTable[std::size(kConversionTable) - 1].target == EXPECTED_DB_VERSION);
+
+unsigned long Code32(long status)
+{
+    return static_cast<std::uint32_t>(status);
+}
+
+// kOk, a failure, or kEndOfRowset when the table has no row.
+long ReadVersion(engine::Connection& connection, std::int64_t& version)
+{
+    return connection.QueryInt(QStringLiteral("Select dbversion from versiontable"), {}, version);
+}
+
+} // namespace
+
+DatabaseAdministration::DatabaseAdministration(UserInterface& ui, const Clock& clock, Discard discard)
+    : ui_(ui), clock_(clock), discard_(std::move(discard))
+{
+}
+
+std::span<const ConversionStep> DatabaseAdministration::ConversionTable()
+{
+    return kConversionTable;
+}
+
+bool DatabaseAdministration::MoveToTrashOrDelete(const QString& path)
+{
+    if (QFile::moveToTrash(path))
+        return true;
+    const QFileInfo info(path);
+    if (info.isDir() && !info.isSymLink())
+        return QDir(path).removeRecursively();
+    return QFile::remove(path);
+}
+
+bool DatabaseAdministration::CreateDatabase(const QString& path)
+{
+    ErrorContext context("create new database file");
+    CMaintenanceLock lock(path, QStringLiteral("creating new database file"), false, clock_);
+    if (!lock.held()) {
+        ShowTextMessage(ui_, FormatString(160, lock.message().toUtf8().constData()), Buttons::Ok, Icon::Warning, 160);
+        return false;
+    }
+    RemoveOldDatabase(lock, path);
+
+    if (sqlite3_libversion_number() < kMinimumEngineVersion) {
+        ShowOleDbErrors(engine::kFailure, LoadString(162));
+        return false;
+    }
+    const long status = engine::Connection::CreateFile(path);
+    if (status == engine::kDataSourceExists) {
+        ShowStringMessage(ui_, 122, Buttons::Ok, Icon::Warning);
+        return false;
+    }
+    if (engine::Failed(status)) {
+        ShowOleDbErrors(status, QStringLiteral("failed to create database"));
+        ShowStringMessage(ui_, 123, Buttons::Ok, Icon::Error);
+        return false;
+    }
+    return InitializeDatabase(path);
+}
+
+bool DatabaseAdministration::RemoveOldDatabase(const CMaintenanceLock& lock, const QString& path)
+{
+    ErrorContext context("Removing old database");
+    check::precondition(lock.held(), "database is not locked.");
+    const QString oldDatabase = MaintenanceName(path);
+    if (QFileInfo::exists(oldDatabase))
+        check::assertion(discard_(oldDatabase), "Could not delete old database");
+    const QString attachments = AttachmentRootFor(path);
+    if (QFileInfo::exists(attachments))
+        check::assertion(discard_(attachments), "Could not delete attachment directory");
+    return true;
+}
+
+bool DatabaseAdministration::InitializeDatabase(const QString& path)
+{
+    ErrorContext context("initializing database");
+    engine::Connection connection;
+    const long status = connection.Open(path);
+    if (engine::Failed(status)) {
+        ShowOleDbErrors(status, QStringLiteral("failed to create database"));
+        ShowStringMessage(ui_, 123, Buttons::Ok, Icon::Error);
+        return false;
+    }
+    RunScript(kSchemaScript, connection, true);
+    RunScript(kSeedScript, connection, true);
+    // The scripts report each failing statement; a file that did not reach the version row is no
+    // usable database, whatever else went in.
+    std::int64_t version = 0;
+    if (engine::Failed(ReadVersion(connection, version)) || version != EXPECTED_DB_VERSION)
+        return false;
+    ChooseAndStoreWorkflow(connection, ui_);
+    return true;
+}
+
+bool DatabaseAdministration::ConvertDatabase(const QString& path)
+{
+    ErrorContext context("converting old database to current format");
+    const QString backup = path + QStringLiteral(".bak");
+    if (!QFile::copy(path, backup)) {
+        // Without a copy of the original the conversion does not start.
+        check::assertion(QFileInfo::exists(backup), "could not copy the database to its backup file");
+        if (ShowStringMessage(ui_, 137, Buttons::YesNo, Icon::Question) != Answer::Yes)
+            return false;
+        check::assertion(QFile::remove(backup) && QFile::copy(path, backup),
+                         "could not copy the database to its backup file");
+    }
+
+    engine::Connection connection;
+    std::int64_t version = 0;
+    long status = connection.Open(path);
+    if (!engine::Failed(status))
+        status = ReadVersion(connection, version);
+    if (status != engine::kOk) {
+        ShowTextMessage(ui_, FormatString(127, Code32(status)), Buttons::Ok, Icon::Error, 127);
+        return false;
+    }
+    if (!RunConversions(connection, static_cast<int>(version)))
+        return false;
+
+    // The scripts report each failing statement and go on; the version row tells whether the
+    // file arrived.
+    std::int64_t reached = 0;
+    if (engine::Failed(ReadVersion(connection, reached)) || reached < EXPECTED_DB_VERSION)
+        return false;
+    if (version < kFirstVersionWithWorkflow)
+        return ChooseAndStoreWorkflow(connection, ui_);
+    return true;
+}
+
+bool DatabaseAdministration::RunConversions(engine::Connection& connection, int version)
+{
+    for (const ConversionStep& step : kConversionTable) {
+        if (step.target <= version)
+            continue;
+        if (step.script == 0) {
+            ShowTextMessage(ui_,
+                            QStringLiteral("This database version cannot be converted. Export all data, create a new "
+                                           "database and import the data."),
+                            Buttons::Ok, Icon::Error);
+            return false;
+        }
+        if (scriptObserver_)
+            scriptObserver_(step.script);
+        RunScript(step.script, connection, true);
+        version = step.target;
+    }
+    return true;
+}
+
+bool DatabaseAdministration::CompactAndRepair(const QString& path)
+{
+    CDatabaseAccess access(ui_, clock_, path);
+    return access.CompactAndRepair();
+}

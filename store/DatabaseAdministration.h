@@ -1,0 +1,65 @@
+#pragma once
+// Creating, converting and repairing database files: what the administration dialog, the open
+// procedure and vellacord-admin do to a file as a whole.
+
+#include "store/AdministrationActions.h"
+
+#include <QString>
+
+#include <functional>
+#include <span>
+
+class CMaintenanceLock;
+class Clock;
+class UserInterface;
+
+namespace engine {
+class Connection;
+}
+
+// One step of the conversion table: a database below `target` is brought to it by `script`;
+// script 0 means that no conversion leads there.
+struct ConversionStep {
+    int target;
+    int script;
+};
+
+class DatabaseAdministration : public AdministrationActions {
+public:
+    // Puts a file or a directory out of the way; false when that failed.
+    using Discard = std::function<bool(const QString& path)>;
+    // Told the id of every conversion script before it runs.
+    using ScriptObserver = std::function<void(int scriptId)>;
+
+    DatabaseAdministration(UserInterface& ui, const Clock& clock, Discard discard = MoveToTrashOrDelete);
+
+    void SetScriptObserver(ScriptObserver observer) { scriptObserver_ = std::move(observer); }
+
+    // Replaces the file at path (and its attachment directory) by a new database.
+    bool CreateDatabase(const QString& path) override;
+    bool CompactAndRepair(const QString& path) override;
+    // Brings an older file to the current version; a copy of the original is kept as path + ".bak".
+    bool ConvertDatabase(const QString& path) override;
+
+    // The schema scripts and the workflow the user picks, on the new file at path.
+    bool InitializeDatabase(const QString& path);
+
+    // The file the lock moved aside and the attachment directory go out of the way.
+    bool RemoveOldDatabase(const CMaintenanceLock& lock, const QString& path);
+
+    // In the order the conversion walks it; the last target is EXPECTED_DB_VERSION.
+    static std::span<const ConversionStep> ConversionTable();
+
+    // The desktop's trash; where there is none (no desktop session, as on build servers) the
+    // file or directory is deleted instead, since the new database has to take its place.
+    static bool MoveToTrashOrDelete(const QString& path);
+
+private:
+    // Runs the conversion scripts from `version` on; false when that version cannot be converted.
+    bool RunConversions(engine::Connection& connection, int version);
+
+    UserInterface& ui_;
+    const Clock& clock_;
+    Discard discard_;
+    ScriptObserver scriptObserver_;
+};
