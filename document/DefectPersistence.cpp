@@ -19,6 +19,18 @@ bool SendsNotification(std::int32_t statusId)
 
 } // namespace
 
+long InsertRetryingKeyCollisions(const std::function<long()>& insert, const std::function<bool()>& keepTrying)
+{
+    long status = insert();
+    // Another workstation may take the same key at the same moment; trying again gets the next one.
+    for (int failures = 1; status == engine::kIntegrityViolation; ++failures) {
+        if (failures % kInsertQuestionEvery == 0 && !keepTrying())
+            break;
+        status = insert();
+    }
+    return status;
+}
+
 long DefectPersistence::LoadDefect(std::int32_t id, bool force)
 {
     engine::Connection& connection = context_.GetDocumentConnection(RetryMode::Offline);
@@ -146,15 +158,10 @@ void DefectPersistence::InsertDefect(const DefectRecord& templateRecord)
         return;
     }
     const engine::RowValues values = record_.ToRowValues();
-    long status = rowset_.Insert(values);
-    // Another workstation may take the same key at the same moment; trying again gets the next one.
-    for (int failures = 1; status == engine::kIntegrityViolation; ++failures) {
-        if (failures % kInsertQuestionEvery == 0 &&
-            ShowTextMessage(ui, QStringLiteral("Tried 500 inserts but all failed. Do you want to keep on trying?"),
-                            Buttons::YesNo, Icon::Question) != Answer::Yes)
-            break;
-        status = rowset_.Insert(values);
-    }
+    const long status = InsertRetryingKeyCollisions([&] { return rowset_.Insert(values); }, [&] {
+        return ShowTextMessage(ui, QStringLiteral("Tried 500 inserts but all failed. Do you want to keep on trying?"),
+                               Buttons::YesNo, Icon::Question) == Answer::Yes;
+    });
     if (engine::Failed(status)) {
         ShowTextMessage(ui, QStringLiteral("Insert failed."), Buttons::Ok, Icon::Error);
         return;

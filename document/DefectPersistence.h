@@ -8,8 +8,13 @@
 #include "store/UpdatableRowset.h"
 
 #include <cstdint>
+#include <functional>
 
 class DefectForm;
+
+// Runs `insert` until it reports anything but a key collision; after every 500 collisions
+// `keepTrying` decides whether to go on. Returns the last status.
+long InsertRetryingKeyCollisions(const std::function<long()>& insert, const std::function<bool()>& keepTrying);
 
 class DefectPersistence {
 public:

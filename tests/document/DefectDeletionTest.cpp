@@ -1,0 +1,184 @@
+#include "DefectTestDoubles.h"
+
+#include "document/DefectDeletion.h"
+#include "store/AttachmentPaths.h"
+#include "support/ScriptedUserInterface.h"
+#include "support/TempFolder.h"
+#include "support/TestDatabase.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+std::int64_t CountDefects(engine::Connection& connection)
+{
+    std::int64_t count = -1;
+    EXPECT_EQ(connection.QueryInt(QStringLiteral("SELECT count(*) FROM defectlist"), {}, count), engine::kOk);
+    return count;
+}
+
+void MakeAttachment(const QString& databasePath, int id)
+{
+    const QString directory = DefectAttachmentPath(databasePath, id);
+    ASSERT_TRUE(QDir().mkpath(directory + QStringLiteral("/nested")));
+    QFile file(directory + QStringLiteral("/nested/log.txt"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("attached");
+}
+
+class DefectDeletionTest : public testing::Test {
+protected:
+    DefectDeletionTest() : path(CreateCurrentDatabase(folder.file(QStringLiteral("team.defl")))) {}
+
+    TempFolder folder;
+    ScriptedUserInterface ui;
+    QString path;
+};
+
+} // namespace
+
+TEST(DefectDeletionRulesTest, StatementsEndJustAfterPassing500CharactersAndTheNextRowIsChosen)
+{
+    std::vector<std::int32_t> ids;
+    for (int id = 1001; id <= 1120; ++id)
+        ids.push_back(id);
+    const std::vector<DeleteBatch> batches = BuildDeleteBatches(ids);
+    ASSERT_GT(batches.size(), 2u);
+    std::vector<std::int32_t> all;
+    for (std::size_t i = 0; i < batches.size(); ++i) {
+        const DeleteBatch& batch = batches[i];
+        EXPECT_TRUE(batch.sql.startsWith(QStringLiteral("DELETE FROM DefectList WHERE Defect_ID = %1").arg(batch.ids[0])));
+        const QString lastClause = QStringLiteral(" OR Defect_ID = %1").arg(batch.ids.back());
+        EXPECT_TRUE(batch.sql.endsWith(lastClause));
+        EXPECT_EQ(batch.sql.count(QStringLiteral("Defect_ID")), static_cast<qsizetype>(batch.ids.size()));
+        if (i + 1 < batches.size()) {
+            EXPECT_GT(batch.sql.size(), 500) << i;
+            EXPECT_LE(batch.sql.size() - lastClause.size(), 500) << "cut as soon as it passed 500, " << i;
+        }
+        all.insert(all.end(), batch.ids.begin(), batch.ids.end());
+    }
+    EXPECT_EQ(all, ids);
+    EXPECT_EQ(BuildDeleteBatches({42}).front().sql, QStringLiteral("DELETE FROM DefectList WHERE Defect_ID = 42"));
+
+    using Row = DefectListSeam::Row;
+    EXPECT_EQ(NextCurrentDefect({{1, {}, true}, {2, {}, false}, {3, {}, true}, {4, {}, false}}), 4);
+    EXPECT_EQ(NextCurrentDefect({{1, {}, false}, {2, {}, true}, {3, {}, false}, {4, {}, true}}), 3);
+    EXPECT_EQ(NextCurrentDefect({{1, {}, false}, {2, {}, true}, {3, {}, true}}), 1);
+    EXPECT_EQ(NextCurrentDefect({{1, {}, true}, {2, {}, true}}), -1);
+    EXPECT_EQ(NextCurrentDefect(std::vector<Row>{}), -1);
+}
+
+TEST_F(DefectDeletionTest, Deleting120DefectsRemovesRowsAndAttachmentDirectories)
+{
+    Workstation a(path, ui, 1);
+    ASSERT_EQ(a.context.connection.Execute(QStringLiteral("BEGIN")), engine::kOk);
+    for (int id = 1; id <= 125; ++id) {
+        InsertDefectRow(a.context.connection, id, 1, 2);
+        a.list.rows.push_back({id, QStringLiteral("Ann"), id > 2 && id <= 122});
+    }
+    ASSERT_EQ(a.context.connection.Execute(QStringLiteral("COMMIT")), engine::kOk);
+    for (const int id : {3, 60, 122, 123})
+        MakeAttachment(path, id);
+    a.persistence.SelectDefect(3);
+
+    ui.ExpectMessage(107, Answer::Yes);
+    DeleteSelectedDefects(a.context, a.persistence, &a.list);
+    EXPECT_EQ(CountDefects(a.context.connection), 5);
+    std::int64_t kept = 0;
+    ASSERT_EQ(a.context.connection.QueryInt(QStringLiteral("SELECT count(*) FROM defectlist WHERE defect_id IN "
+                                                           "(1, 2, 123, 124, 125)"),
+                                            {}, kept),
+              engine::kOk);
+    EXPECT_EQ(kept, 5);
+    EXPECT_FALSE(QDir(DefectAttachmentPath(path, 3)).exists());
+    EXPECT_FALSE(QDir(DefectAttachmentPath(path, 60)).exists());
+    EXPECT_FALSE(QDir(DefectAttachmentPath(path, 122)).exists());
+    EXPECT_TRUE(QDir(DefectAttachmentPath(path, 123)).exists());
+    ASSERT_FALSE(a.list.selectedDefects.empty());
+    EXPECT_EQ(a.list.selectedDefects.back(), 123);
+    EXPECT_EQ(a.persistence.CurrentDefectId(), 123);
+    EXPECT_EQ(a.list.refills, 1);
+    EXPECT_TRUE(a.list.removed.empty());
+
+    // One defect: its row is removed instead of a refill.
+    for (auto& row : a.list.rows)
+        row.selected = row.defectId == 125;
+    ui.ExpectMessage(107, Answer::Yes);
+    DeleteSelectedDefects(a.context, a.persistence, &a.list);
+    EXPECT_EQ(CountDefects(a.context.connection), 4);
+    EXPECT_EQ(a.list.removed, std::vector<std::int32_t>{125});
+    EXPECT_EQ(a.list.refills, 1);
+    ASSERT_FALSE(a.list.selectedDefects.empty());
+    EXPECT_EQ(a.list.selectedDefects.back(), 124);
+
+    // No: nothing goes.
+    ui.ExpectMessage(107, Answer::No);
+    DeleteSelectedDefects(a.context, a.persistence, &a.list);
+    EXPECT_EQ(CountDefects(a.context.connection), 4);
+    ui.VerifyAllUsed();
+}
+
+TEST_F(DefectDeletionTest, OnlyTheAuthorOrAnAdministratorDeletes)
+{
+    Workstation a(path, ui, 1);
+    for (int id = 1; id <= 3; ++id)
+        InsertDefectRow(a.context.connection, id, 1, 2);
+    a.list.rows = {{1, QStringLiteral("Ann"), true}, {2, QStringLiteral("Bob"), true}, {3, QStringLiteral("Bob"), false}};
+    MakeAttachment(path, 1);
+
+    ui.ExpectMessage(193);
+    DeleteSelectedDefects(a.context, a.persistence, &a.list);
+    EXPECT_EQ(CountDefects(a.context.connection), 3);
+    EXPECT_TRUE(QDir(DefectAttachmentPath(path, 1)).exists());
+    EXPECT_TRUE(a.list.selectedDefects.empty());
+
+    // Nothing selected, or no list: nothing is asked.
+    for (auto& row : a.list.rows)
+        row.selected = false;
+    DeleteSelectedDefects(a.context, a.persistence, &a.list);
+    DeleteSelectedDefects(a.context, a.persistence, nullptr);
+
+    a.context.administrator = true;
+    a.list.rows[1].selected = true;
+    ui.ExpectMessage(107, Answer::Yes);
+    DeleteSelectedDefects(a.context, a.persistence, &a.list);
+    EXPECT_EQ(CountDefects(a.context.connection), 2);
+    ASSERT_FALSE(a.list.selectedDefects.empty());
+    EXPECT_EQ(a.list.selectedDefects.back(), 3);
+    ui.VerifyAllUsed();
+}
+
+TEST_F(DefectDeletionTest, AFailingStatementKeepsItsDefectsAttachmentsAndTheOthersStillRun)
+{
+    Workstation a(path, ui, 1);
+    ASSERT_EQ(a.context.connection.Execute(QStringLiteral("BEGIN")), engine::kOk);
+    for (int id = 1; id <= 120; ++id) {
+        InsertDefectRow(a.context.connection, id, 1, 2);
+        a.list.rows.push_back({id, QStringLiteral("Ann"), true});
+        MakeAttachment(path, id);
+    }
+    ASSERT_EQ(a.context.connection.Execute(QStringLiteral("COMMIT")), engine::kOk);
+    ASSERT_EQ(a.context.connection.Execute(QStringLiteral("CREATE TRIGGER keep BEFORE DELETE ON defectlist WHEN "
+                                                          "old.defect_id = 1 BEGIN SELECT RAISE(ABORT, 'kept'); END")),
+              engine::kOk);
+    const std::vector<DeleteBatch> batches = BuildDeleteBatches([] {
+        std::vector<std::int32_t> ids;
+        for (int id = 1; id <= 120; ++id)
+            ids.push_back(id);
+        return ids;
+    }());
+    const std::size_t firstBatch = batches.front().ids.size();
+
+    ui.ExpectMessage(107, Answer::Yes);
+    ui.ExpectMessageText(QStringLiteral("Delete command failed"));
+    DeleteSelectedDefects(a.context, a.persistence, &a.list);
+    EXPECT_EQ(CountDefects(a.context.connection), static_cast<std::int64_t>(firstBatch));
+    EXPECT_TRUE(QDir(DefectAttachmentPath(path, 1)).exists());
+    EXPECT_TRUE(QFile::exists(DefectAttachmentPath(path, static_cast<int>(firstBatch)) + QStringLiteral("/nested/log.txt")));
+    EXPECT_FALSE(QDir(DefectAttachmentPath(path, static_cast<int>(firstBatch) + 1)).exists());
+    EXPECT_FALSE(QDir(DefectAttachmentPath(path, 120)).exists());
+    ui.VerifyAllUsed();
+}

@@ -1,0 +1,235 @@
+#include "DefectTestDoubles.h"
+
+#include "support/ScriptedUserInterface.h"
+#include "support/TempFolder.h"
+#include "support/TestDatabase.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+QString StoredText(engine::Connection& connection, const QString& column, int id)
+{
+    engine::Rowset rows;
+    EXPECT_EQ(connection.Query(QStringLiteral("SELECT %1 FROM defectlist WHERE defect_id = ?").arg(column),
+                               {std::int64_t{id}}, rows),
+              engine::kOk);
+    return rows.MoveFirst() == engine::kOk ? rows.Text(0) : QString();
+}
+
+double StoredReal(engine::Connection& connection, const QString& column, int id)
+{
+    engine::Rowset rows;
+    EXPECT_EQ(connection.Query(QStringLiteral("SELECT %1 FROM defectlist WHERE defect_id = ?").arg(column),
+                               {std::int64_t{id}}, rows),
+              engine::kOk);
+    return rows.MoveFirst() == engine::kOk ? rows.Real(0) : -1;
+}
+
+class DefectPersistenceTest : public testing::Test {
+protected:
+    DefectPersistenceTest() : path(CreateCurrentDatabase(folder.file(QStringLiteral("team.defl")))) {}
+
+    TempFolder folder;
+    ScriptedUserInterface ui;
+    QString path;
+};
+
+} // namespace
+
+TEST_F(DefectPersistenceTest, TwoWorkstationsSavingTheSameDefect)
+{
+    Workstation a(path, ui, 1);
+    Workstation b(path, ui, 2);
+    InsertDefectRow(a.context.connection, 7, 1, 2);
+    a.persistence.SelectDefect(7);
+    b.persistence.SelectDefect(7);
+    ASSERT_TRUE(a.persistence.RecordLoaded());
+    EXPECT_TRUE(a.form.enabled);
+
+    // B saves first; A's save meets the change and the user chooses OK: B's values come back.
+    b.form.Edit([](DefectRecord& r) { r.Subject = QStringLiteral("B subject"); });
+    ASSERT_TRUE(b.persistence.SaveRecord(true));
+    a.form.Edit([](DefectRecord& r) { r.Description = QStringLiteral("A description"); });
+    ui.ExpectMessage(126, Answer::Ok);
+    EXPECT_TRUE(a.persistence.SaveRecord(true));
+    ASSERT_FALSE(ui.messages.empty());
+    EXPECT_EQ(ui.messages.back().buttons, Buttons::OkCancel);
+    EXPECT_FALSE(a.form.isModified());
+    EXPECT_EQ(a.form.controls.Subject, QStringLiteral("B subject"));
+    EXPECT_EQ(a.form.controls.Description, QStringLiteral("description"));
+    EXPECT_EQ(StoredText(a.context.connection, QStringLiteral("subject"), 7), QStringLiteral("B subject"));
+    EXPECT_EQ(StoredText(a.context.connection, QStringLiteral("description"), 7), QStringLiteral("description"));
+    EXPECT_TRUE(a.context.knownUnread.empty());
+    EXPECT_TRUE(a.context.notified.empty());
+
+    // B saves again; this time A cancels: A keeps the edits, the caller stops, B's data stays.
+    b.form.Edit([](DefectRecord& r) { r.Comments = QStringLiteral("B comments"); });
+    ASSERT_TRUE(b.persistence.SaveRecord(true));
+    a.form.Edit([](DefectRecord& r) { r.Subject = QStringLiteral("A subject"); });
+    ui.ExpectMessage(126, Answer::Cancel);
+    EXPECT_FALSE(a.persistence.SaveRecord(true));
+    EXPECT_TRUE(a.form.isModified());
+    EXPECT_EQ(a.form.controls.Subject, QStringLiteral("A subject"));
+    EXPECT_EQ(StoredText(a.context.connection, QStringLiteral("subject"), 7), QStringLiteral("B subject"));
+    EXPECT_EQ(StoredText(a.context.connection, QStringLiteral("comments"), 7), QStringLiteral("B comments"));
+
+    // Not interactive: no question, the stored values win.
+    EXPECT_TRUE(a.persistence.SaveRecord(false));
+    EXPECT_EQ(a.form.controls.Comments, QStringLiteral("B comments"));
+    EXPECT_FALSE(a.form.isModified());
+    EXPECT_EQ(ui.CountOf("message"), 2);
+    ui.VerifyAllUsed();
+}
+
+TEST_F(DefectPersistenceTest, LoadingUnderModifiedFormKeepsEditsUnlessTheDefectChanged)
+{
+    Workstation a(path, ui, 1);
+    Workstation b(path, ui, 2);
+    InsertDefectRow(a.context.connection, 7, 1, 2);
+    InsertDefectRow(a.context.connection, 8, 1, 2);
+    a.persistence.SelectDefect(7);
+    b.persistence.SelectDefect(7);
+
+    a.form.Edit([](DefectRecord& r) { r.Subject = QStringLiteral("A edit"); });
+    a.persistence.ReloadCurrentDefect();
+    EXPECT_TRUE(a.form.isModified());
+    EXPECT_EQ(a.form.controls.Subject, QStringLiteral("A edit"));
+
+    // Going offline and saving reloads first; nothing changed meanwhile, so the edit is written.
+    a.persistence.CloseRowset();
+    EXPECT_FALSE(a.persistence.RecordLoaded());
+    EXPECT_TRUE(a.persistence.SaveRecord(true));
+    EXPECT_EQ(StoredText(a.context.connection, QStringLiteral("subject"), 7), QStringLiteral("A edit"));
+
+    // Offline edits meet another workstation's change at the reload: OK only, the edits go.
+    a.persistence.CloseRowset();
+    a.form.Edit([](DefectRecord& r) { r.Subject = QStringLiteral("offline edit"); });
+    b.persistence.LoadDefect(7, false);
+    b.form.Edit([](DefectRecord& r) { r.Cc = QStringLiteral("b@x"); });
+    ASSERT_TRUE(b.persistence.SaveRecord(true));
+    ui.ExpectMessage(126, Answer::Ok);
+    EXPECT_TRUE(a.persistence.SaveRecord(true));
+    ASSERT_FALSE(ui.messages.empty());
+    EXPECT_EQ(ui.messages.back().buttons, Buttons::Ok);
+    EXPECT_EQ(a.form.controls.Cc, QStringLiteral("b@x"));
+    EXPECT_EQ(StoredText(a.context.connection, QStringLiteral("subject"), 7), QStringLiteral("A edit"));
+
+    // Forced loads never ask; a missing defect leaves the form disabled.
+    a.form.Edit([](DefectRecord& r) { r.Subject = QStringLiteral("thrown away"); });
+    a.persistence.LoadDefect(8, true);
+    EXPECT_EQ(a.form.controls.Defect_ID, 8);
+    EXPECT_TRUE(a.form.enabled);
+    a.persistence.SelectDefect(4711);
+    EXPECT_FALSE(a.persistence.RecordLoaded());
+    EXPECT_FALSE(a.form.enabled);
+    EXPECT_TRUE(a.persistence.SaveRecord(true)) << "nothing loaded means nothing to save";
+    ui.VerifyAllUsed();
+}
+
+TEST_F(DefectPersistenceTest, SaveStampsTheRecordMarksItUnreadAndNotifiesOnlyRealDefects)
+{
+    Workstation a(path, ui, 1);
+    InsertDefectRow(a.context.connection, 7, 1, 1); // addressed to the saving user
+    InsertDefectRow(a.context.connection, 8, 1, 2); // addressed to somebody else
+    InsertDefectRow(a.context.connection, 9, 0, 2); // a template
+    InsertDefectRow(a.context.connection, 10, 999, 2); // a draft
+
+    EXPECT_TRUE(a.persistence.SaveRecord(true)) << "no record and no edits: nothing to do";
+    EXPECT_EQ(a.context.historyCalls, 0);
+
+    a.persistence.SelectDefect(7);
+    EXPECT_TRUE(a.persistence.SaveRecord(true)) << "an unmodified form is not saved";
+    EXPECT_EQ(a.context.historyCalls, 0);
+
+    a.context.clock.Advance(3600);
+    a.form.Edit([](DefectRecord& r) { r.Subject = QStringLiteral("own"); });
+    ASSERT_TRUE(a.persistence.SaveRecord(true));
+    const double firstSave = a.context.clock.OleNow();
+    EXPECT_DOUBLE_EQ(StoredReal(a.context.connection, QStringLiteral("lastread"), 7), 46001.25);
+    EXPECT_DOUBLE_EQ(StoredReal(a.context.connection, QStringLiteral("modified"), 7), firstSave);
+    const QString history = StoredText(a.context.connection, QStringLiteral("history"), 7);
+    EXPECT_EQ(history, QStringLiteral("line status 1 (Ann)\t\n"));
+    ASSERT_EQ(a.context.knownUnread.size(), 1u);
+    EXPECT_EQ(a.context.knownUnread[0].first, 7);
+    EXPECT_DOUBLE_EQ(a.context.knownUnread[0].second, firstSave);
+    EXPECT_EQ(a.context.notified, std::vector<std::int32_t>{7});
+    EXPECT_EQ(a.list.updated, std::vector<std::int32_t>{7});
+    EXPECT_EQ(ui.waitCursorUses, 1);
+    EXPECT_EQ(ui.waitCursorDepth, 0);
+
+    // The second save keeps the one history line.
+    a.form.Edit([](DefectRecord& r) { r.Subject = QStringLiteral("own again"); });
+    ASSERT_TRUE(a.persistence.SaveRecord(true));
+    EXPECT_EQ(StoredText(a.context.connection, QStringLiteral("history"), 7), history);
+    EXPECT_EQ(a.context.historyCalls, 1);
+
+    a.list.SelectDefect(8);
+    a.form.Edit([](DefectRecord& r) { r.Subject = QStringLiteral("someone else's"); });
+    ASSERT_TRUE(a.persistence.SaveRecord(true));
+    EXPECT_EQ(StoredReal(a.context.connection, QStringLiteral("lastread"), 8), 0.0);
+
+    for (const int id : {9, 10}) {
+        a.list.SelectDefect(id);
+        a.form.Edit([](DefectRecord& r) { r.Subject = QStringLiteral("kind of its own"); });
+        ASSERT_TRUE(a.persistence.SaveRecord(true));
+        EXPECT_EQ(StoredText(a.context.connection, QStringLiteral("subject"), id), QStringLiteral("kind of its own"));
+    }
+    EXPECT_EQ(a.context.notified, (std::vector<std::int32_t>{7, 7, 8}));
+    EXPECT_EQ(a.list.updated, (std::vector<std::int32_t>{7, 7, 8, 9, 10}));
+    ui.VerifyAllUsed();
+}
+
+TEST_F(DefectPersistenceTest, TemplateOfSomebodyElseAsksForTheOwner)
+{
+    Workstation a(path, ui, 1);
+    InsertDefectRow(a.context.connection, 9, 0, 2, 2, QStringLiteral("template of 2"));
+    a.persistence.SelectDefect(9);
+
+    ui.ExpectMessage(139, Answer::Yes);
+    a.form.Edit([](DefectRecord& r) { r.Subject = QStringLiteral("taken over"); });
+    ASSERT_TRUE(a.persistence.SaveRecord(true));
+    EXPECT_EQ(StoredText(a.context.connection, QStringLiteral("fromid"), 9), QStringLiteral("1"));
+    EXPECT_EQ(StoredText(a.context.connection, QStringLiteral("subject"), 9), QStringLiteral("taken over"));
+
+    // No: the edits are refused and the stored values are what gets written.
+    InsertDefectRow(a.context.connection, 11, 0, 2, 3, QStringLiteral("template of 3"));
+    a.list.SelectDefect(11);
+    ui.ExpectMessage(139, Answer::No);
+    a.form.Edit([](DefectRecord& r) { r.Subject = QStringLiteral("refused"); });
+    EXPECT_TRUE(a.persistence.SaveRecord(true));
+    EXPECT_EQ(StoredText(a.context.connection, QStringLiteral("fromid"), 11), QStringLiteral("3"));
+    EXPECT_EQ(StoredText(a.context.connection, QStringLiteral("subject"), 11), QStringLiteral("template of 3"));
+    EXPECT_EQ(a.form.controls.Subject, QStringLiteral("template of 3"));
+
+    // Templates of nobody and one's own never ask.
+    DefectRecord own;
+    own.StatusID = 0;
+    own.FromID = 1;
+    EXPECT_TRUE(ApplyTemplateOwnerRule(own, 1, ui));
+    own.FromID = 0;
+    EXPECT_TRUE(ApplyTemplateOwnerRule(own, 1, ui));
+    EXPECT_EQ(own.FromID, 0);
+    EXPECT_TRUE(a.context.notified.empty());
+    ui.VerifyAllUsed();
+}
+
+TEST_F(DefectPersistenceTest, AFailedWriteCountsAsDoneOnlyWhenTheReportIsAnsweredYes)
+{
+    Workstation a(path, ui, 1);
+    Workstation b(path, ui, 2);
+    InsertDefectRow(a.context.connection, 7, 1, 1);
+    a.persistence.SelectDefect(7);
+    ASSERT_EQ(b.context.connection.Execute(QStringLiteral("DELETE FROM defectlist WHERE defect_id = 7")), engine::kOk);
+
+    a.form.Edit([](DefectRecord& r) { r.Subject = QStringLiteral("into the void"); });
+    ui.ExpectMessageText(QString(), Answer::No);
+    EXPECT_FALSE(a.persistence.SaveRecord(true));
+    ASSERT_FALSE(ui.messages.empty());
+    EXPECT_EQ(ui.messages.back().buttons, Buttons::YesNo);
+    ui.ExpectMessageText(QString(), Answer::Yes);
+    EXPECT_TRUE(a.persistence.SaveRecord(true));
+    EXPECT_TRUE(a.context.knownUnread.empty());
+    EXPECT_TRUE(a.list.updated.empty());
+    ui.VerifyAllUsed();
+}
