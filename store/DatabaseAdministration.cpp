@@ -19,6 +19,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QStandardPaths>
 
 #include <sqlite3.h>
 
@@ -60,14 +61,51 @@ std::span<const ConversionStep> DatabaseAdministration::ConversionTable()
     return kConversionTable;
 }
 
-bool DatabaseAdministration::MoveToTrashOrDelete(const QString& path)
+bool DatabaseAdministration::IsConvertible(int version)
 {
-    if (QFile::moveToTrash(path))
-        return true;
+    for (const ConversionStep& step : kConversionTable) {
+        if (step.target > version)
+            return step.script != 0;
+    }
+    return true;
+}
+
+QString DatabaseAdministration::CannotConvertText()
+{
+    return QStringLiteral("This database version cannot be converted. Export all data, create a new database and "
+                          "import the data.");
+}
+
+namespace {
+
+bool Delete(const QString& path)
+{
     const QFileInfo info(path);
     if (info.isDir() && !info.isSymLink())
         return QDir(path).removeRecursively();
     return QFile::remove(path);
+}
+
+// A trash keeps its files in "files" below "Trash" (the home trash) or ".Trash-<uid>" (a volume's).
+bool IsInTrash(const QString& path)
+{
+    QDir files = QFileInfo(path).dir();
+    if (files.dirName() != QLatin1String("files") || !files.cdUp())
+        return false;
+    return files.dirName() == QLatin1String("Trash") || files.dirName().startsWith(QLatin1String(".Trash"));
+}
+
+} // namespace
+
+bool DatabaseAdministration::MoveToTrashOrDelete(const QString& path)
+{
+    // Qt sets up the home trash only below an existing data directory; without one it takes the
+    // working directory for the trash, which is why the destination is checked as well.
+    QDir().mkpath(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation));
+    QString inTrash;
+    if (QFile::moveToTrash(path, &inTrash))
+        return IsInTrash(inTrash) || Delete(inTrash);
+    return Delete(path);
 }
 
 bool DatabaseAdministration::CreateDatabase(const QString& path)
@@ -172,14 +210,11 @@ bool DatabaseAdministration::RunConversions(engine::Connection& connection, int 
         if (step.target <= version)
             continue;
         if (step.script == 0) {
-            ShowTextMessage(ui_,
-                            QStringLiteral("This database version cannot be converted. Export all data, create a new "
-                                           "database and import the data."),
-                            Buttons::Ok, Icon::Error);
+            ShowTextMessage(ui_, CannotConvertText(), Buttons::Ok, Icon::Error);
             return false;
         }
         if (scriptObserver_)
-            scriptObserver_(step.script);
+            scriptObserver_(step.script, step.target);
         RunScript(step.script, connection, true);
         version = step.target;
     }

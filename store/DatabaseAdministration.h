@@ -28,8 +28,8 @@ class DatabaseAdministration : public AdministrationActions {
 public:
     // Puts a file or a directory out of the way; false when that failed.
     using Discard = std::function<bool(const QString& path)>;
-    // Told the id of every conversion script before it runs.
-    using ScriptObserver = std::function<void(int scriptId)>;
+    // Told every conversion script before it runs, with the version it leads to.
+    using ScriptObserver = std::function<void(int scriptId, int targetVersion)>;
 
     DatabaseAdministration(UserInterface& ui, const Clock& clock, Discard discard = MoveToTrashOrDelete);
 
@@ -49,6 +49,9 @@ public:
 
     // In the order the conversion walks it; the last target is EXPECTED_DB_VERSION.
     static std::span<const ConversionStep> ConversionTable();
+    // False for versions that no script converts (0, left behind by an interrupted conversion).
+    static bool IsConvertible(int version);
+    static QString CannotConvertText();
 
     // The desktop's trash; where there is none (no desktop session, as on build servers) the
     // file or directory is deleted instead, since the new database has to take its place.

@@ -112,7 +112,7 @@ class ConversionTest : public ::testing::Test {
 protected:
     ConversionTest() : administration(ui, SystemClockInstance())
     {
-        administration.SetScriptObserver([this](int script) { scriptsRun.push_back(script); });
+        administration.SetScriptObserver([this](int script, int) { scriptsRun.push_back(script); });
     }
 
     QString Old(int version)

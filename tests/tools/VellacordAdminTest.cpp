@@ -1,0 +1,219 @@
+#include "resources/StringTable.h"
+#include "store/Connection.h"
+#include "store/DatabaseVersion.h"
+#include "store/EngineStatus.h"
+#include "store/MaintenanceLock.h"
+#include "store/fixtures/OldVersionDatabase.h"
+#include "support/TempFolder.h"
+#include "support/TestDatabase.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QProcessEnvironment>
+
+#include <cstdint>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct ToolRun {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+// The test programs live in <build>/tests, the tool in <build>.
+QString ToolPath()
+{
+    return QDir(QCoreApplication::applicationDirPath()).absoluteFilePath(QStringLiteral("../vellacord-admin"));
+}
+
+class VellacordAdminTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(QFileInfo(ToolPath()).isExecutable()) << "build vellacord-admin first: " << ToolPath().toStdString();
+        ASSERT_TRUE(QDir().mkpath(home()));
+    }
+
+    // The tool's trash lies in a home of the test's own.
+    QString home() const { return folder.file(QStringLiteral("home")); }
+    QString trash() const { return home() + QStringLiteral("/.local/share/Trash/files"); }
+
+    ToolRun Admin(const QStringList& arguments)
+    {
+        QProcess process;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("HOME"), home());
+        environment.remove(QStringLiteral("XDG_DATA_HOME"));
+        process.setProcessEnvironment(environment);
+        process.start(ToolPath(), arguments);
+        ToolRun run;
+        if (!process.waitForFinished(60000))
+            return run;
+        run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+        run.out = QString::fromUtf8(process.readAllStandardOutput());
+        run.err = QString::fromUtf8(process.readAllStandardError());
+        return run;
+    }
+
+    static std::int64_t Int(const QString& path, const QString& sql)
+    {
+        engine::Connection connection;
+        EXPECT_EQ(connection.Open(path), engine::kOk);
+        std::int64_t value = -1;
+        EXPECT_EQ(connection.QueryInt(sql, {}, value), engine::kOk) << sql.toStdString();
+        return value;
+    }
+
+    TempFolder folder;
+};
+
+TEST_F(VellacordAdminTest, CreateAndVersion)
+{
+    const QString path = folder.file(QStringLiteral("team.defl"));
+    ToolRun run = Admin({QStringLiteral("create"), path, QStringLiteral("--workflow"), QStringLiteral("simple")});
+    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_TRUE(run.err.isEmpty()) << run.err.toStdString();
+    EXPECT_EQ(Int(path, QStringLiteral("select count(*) from statustransitions")), 30);
+
+    run = Admin({QStringLiteral("version"), path});
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.out, QStringLiteral("%1\n").arg(EXPECTED_DB_VERSION));
+
+    // An existing file is refused unless replacing it is asked for; then it goes to the trash.
+    engine::Connection writer;
+    ASSERT_EQ(writer.Open(path), engine::kOk);
+    ASSERT_EQ(writer.Execute(QStringLiteral("insert into defectlist (subject) values ('keep me')")), engine::kOk);
+    writer.Close();
+    run = Admin({QStringLiteral("create"), path});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(run.err.contains(QStringLiteral("exists"))) << run.err.toStdString();
+    EXPECT_EQ(Int(path, QStringLiteral("select count(*) from defectlist")), 1);
+
+    ASSERT_TRUE(QDir().mkpath(folder.file(QStringLiteral("team.attach/0000000001"))));
+    run = Admin({QStringLiteral("create"), path, QStringLiteral("--replace"), QStringLiteral("--workflow"),
+                 QStringLiteral("none")});
+    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_EQ(Int(path, QStringLiteral("select count(*) from defectlist")), 0);
+    EXPECT_EQ(Int(path, QStringLiteral("select count(*) from statustransitions")), 0);
+    EXPECT_EQ(Int(trash() + QStringLiteral("/#team.defl.mt"), QStringLiteral("select count(*) from defectlist")), 1);
+    EXPECT_TRUE(QFileInfo(trash() + QStringLiteral("/team.attach/0000000001")).isDir());
+    EXPECT_FALSE(QFileInfo::exists(folder.file(QStringLiteral("team.attach"))));
+
+    // A lock held by another client refuses the creation and leaves the file alone.
+    {
+        CMaintenanceLock lock(path, QStringLiteral("compacting and repairing database"), true);
+        ASSERT_TRUE(lock.held());
+        run = Admin({QStringLiteral("create"), path, QStringLiteral("--replace")});
+        EXPECT_EQ(run.exitCode, 1);
+        EXPECT_TRUE(run.err.contains(QStringLiteral("The database is currently locked"))) << run.err.toStdString();
+    }
+    EXPECT_EQ(Int(path, QStringLiteral("select dbversion from versiontable")), EXPECTED_DB_VERSION);
+
+    run = Admin({QStringLiteral("version"), folder.file(QStringLiteral("missing.defl"))});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(run.out.isEmpty());
+    EXPECT_TRUE(run.err.contains(QStringLiteral("missing.defl")));
+}
+
+TEST_F(VellacordAdminTest, ConvertPrintsTheScriptsAndAnswersFromItsOptions)
+{
+    const QString path = folder.file(QStringLiteral("old.defl"));
+    fixtures::BuildOldVersionDatabase(path, 3);
+    ToolRun run = Admin({QStringLiteral("convert"), path});
+    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+    const QStringList scripts = run.out.split(QLatin1Char('\n')).filter(QStringLiteral("script "));
+    EXPECT_EQ(scripts.size(), 10) << run.out.toStdString();
+    EXPECT_EQ(scripts.value(0), QStringLiteral("script 213: to version 4"));
+    EXPECT_EQ(scripts.value(9), QStringLiteral("script 270: to version 13"));
+    EXPECT_EQ(Int(path, QStringLiteral("select dbversion from versiontable")), EXPECTED_DB_VERSION);
+    EXPECT_EQ(Int(path, QStringLiteral("select count(*) from statustransitions")), 35);
+    EXPECT_EQ(Int(path + QStringLiteral(".bak"), QStringLiteral("select dbversion from versiontable")), 3);
+
+    run = Admin({QStringLiteral("convert"), path});
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_TRUE(run.out.contains(QStringLiteral("already at version 13"))) << run.out.toStdString();
+
+    // From below version 6 without a workflow, as asked.
+    const QString five = folder.file(QStringLiteral("five.defl"));
+    fixtures::BuildOldVersionDatabase(five, 5);
+    run = Admin({QStringLiteral("convert"), five, QStringLiteral("--workflow"), QStringLiteral("none")});
+    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_TRUE(run.out.contains(QStringLiteral("without a workflow")));
+    EXPECT_EQ(Int(five, QStringLiteral("select count(*) from statustransitions")), 0);
+
+    // An existing backup is kept unless overwriting it is asked for.
+    const QString twelve = folder.file(QStringLiteral("twelve.defl"));
+    fixtures::BuildOldVersionDatabase(twelve, 12);
+    QFile backup(twelve + QStringLiteral(".bak"));
+    ASSERT_TRUE(backup.open(QIODevice::WriteOnly));
+    backup.write("older backup");
+    backup.close();
+    run = Admin({QStringLiteral("convert"), twelve});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(run.err.contains(LoadString(137))) << run.err.toStdString();
+    EXPECT_EQ(Int(twelve, QStringLiteral("select dbversion from versiontable")), 12);
+    run = Admin({QStringLiteral("convert"), twelve, QStringLiteral("--overwrite-backup")});
+    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_EQ(run.out.split(QLatin1Char('\n')).filter(QStringLiteral("script ")),
+              QStringList(QStringLiteral("script 270: to version 13")));
+    EXPECT_EQ(Int(twelve + QStringLiteral(".bak"), QStringLiteral("select dbversion from versiontable")), 12);
+
+    // Version 0, left behind by an interrupted conversion, is refused.
+    const QString interrupted = folder.file(QStringLiteral("interrupted.defl"));
+    fixtures::BuildOldVersionDatabase(interrupted, 10);
+    {
+        engine::Connection connection;
+        ASSERT_EQ(connection.Open(interrupted), engine::kOk);
+        ASSERT_EQ(connection.Execute(QStringLiteral("update versiontable set dbversion=0")), engine::kOk);
+    }
+    run = Admin({QStringLiteral("convert"), interrupted});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(run.err.contains(QStringLiteral("This database version cannot be converted."))) << run.err.toStdString();
+    EXPECT_FALSE(run.out.contains(QStringLiteral("script ")));
+}
+
+TEST_F(VellacordAdminTest, RepairKeepsBackupsAndIsRefusedWhileTheFileIsOpen)
+{
+    const QString path = CreateCurrentDatabase(folder.file(QStringLiteral("team.defl")));
+    ToolRun run = Admin({QStringLiteral("repair"), path});
+    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_TRUE(QFileInfo::exists(path + QStringLiteral(".1")));
+    EXPECT_EQ(Int(path, QStringLiteral("select dbversion from versiontable")), EXPECTED_DB_VERSION);
+
+    {
+        engine::Connection otherClient;
+        ASSERT_EQ(otherClient.Open(path), engine::kOk);
+        run = Admin({QStringLiteral("repair"), path});
+        EXPECT_EQ(run.exitCode, 1);
+        EXPECT_TRUE(run.err.contains(LoadString(164))) << run.err.toStdString();
+    }
+    EXPECT_FALSE(QFileInfo::exists(path + QStringLiteral(".2")));
+    EXPECT_FALSE(QFileInfo::exists(MaintenanceName(path)));
+}
+
+TEST_F(VellacordAdminTest, UsageErrorsAndHelp)
+{
+    ToolRun run = Admin({QStringLiteral("--help")});
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_TRUE(run.out.startsWith(QStringLiteral("Usage: vellacord-admin")));
+
+    for (const QStringList& arguments :
+         {QStringList(), QStringList({QStringLiteral("destroy"), QStringLiteral("x.defl")}),
+          QStringList(QStringLiteral("create")),
+          QStringList({QStringLiteral("create"), QStringLiteral("x.defl"), QStringLiteral("--workflow"),
+                       QStringLiteral("fancy")}),
+          QStringList({QStringLiteral("repair"), QStringLiteral("x.defl"), QStringLiteral("--replace")})}) {
+        run = Admin(arguments);
+        EXPECT_EQ(run.exitCode, 1) << arguments.join(QLatin1Char(' ')).toStdString();
+        EXPECT_TRUE(run.err.contains(QStringLiteral("Usage:")));
+    }
+    EXPECT_FALSE(QFileInfo::exists(QStringLiteral("x.defl")));
+}
+
+} // namespace

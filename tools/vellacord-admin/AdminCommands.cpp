@@ -1,0 +1,259 @@
+#include "AdminCommands.h"
+
+#include "CommandLineUserInterface.h"
+
+#include "app/ErrorContext.h"
+#include "platform/OleDate.h"
+#include "store/Connection.h"
+#include "store/DatabaseAdministration.h"
+#include "store/DatabaseVersion.h"
+#include "store/EngineStatus.h"
+#include "store/MaintenanceLock.h"
+
+#include <QFileInfo>
+#include <QTextStream>
+
+#include <cstdint>
+#include <map>
+
+namespace {
+
+QTextStream& Out()
+{
+    static QTextStream out(stdout);
+    return out;
+}
+
+QTextStream& Err()
+{
+    static QTextStream err(stderr);
+    return err;
+}
+
+int Fail(const QString& text)
+{
+    Err() << "vellacord-admin: " << text << Qt::endl;
+    return 1;
+}
+
+std::optional<int> WorkflowIndex(const QString& name)
+{
+    if (name == QLatin1String("standard"))
+        return 0;
+    if (name == QLatin1String("simple"))
+        return 1;
+    if (name == QLatin1String("none"))
+        return 2;
+    return std::nullopt;
+}
+
+QString EngineMessage()
+{
+    const std::vector<engine::ErrorRecord> records = engine::TakeErrorRecords();
+    return records.empty() ? QString() : records.front().message;
+}
+
+// The version row of the file, or the reason it cannot be read.
+std::optional<int> ReadVersion(const QString& file, QString& error)
+{
+    const LockState lock = CMaintenanceLock::IsLocked(file);
+    if (lock.locked) {
+        error = QStringLiteral("%1 is locked for maintenance: %2").arg(file, lock.message);
+        return std::nullopt;
+    }
+    engine::Connection connection;
+    if (engine::Failed(connection.Open(file))) {
+        error = QStringLiteral("cannot open %1: %2").arg(file, EngineMessage());
+        return std::nullopt;
+    }
+    std::int64_t version = 0;
+    if (connection.QueryInt(QStringLiteral("Select dbversion from versiontable"), {}, version) != engine::kOk) {
+        error = QStringLiteral("%1 is no Vellacord database: it has no schema version").arg(file);
+        return std::nullopt;
+    }
+    return static_cast<int>(version);
+}
+
+int Version(const AdminOptions& options)
+{
+    QString error;
+    const std::optional<int> version = ReadVersion(options.file, error);
+    if (!version)
+        return Fail(error);
+    Out() << *version << Qt::endl;
+    return 0;
+}
+
+int Create(const AdminOptions& options, DatabaseAdministration& administration)
+{
+    if (QFileInfo::exists(options.file) && !options.replace)
+        return Fail(QStringLiteral("%1 exists; pass --replace to replace it (the old file and its attachment "
+                                   "directory go to the trash)")
+                        .arg(options.file));
+    if (!administration.CreateDatabase(options.file))
+        return Fail(QStringLiteral("could not create %1").arg(options.file));
+    Out() << "created " << options.file << " (version " << EXPECTED_DB_VERSION << ")" << Qt::endl;
+    return 0;
+}
+
+int Convert(const AdminOptions& options, DatabaseAdministration& administration)
+{
+    QString error;
+    const std::optional<int> version = ReadVersion(options.file, error);
+    if (!version)
+        return Fail(error);
+    if (*version == EXPECTED_DB_VERSION) {
+        Out() << options.file << " is already at version " << EXPECTED_DB_VERSION << Qt::endl;
+        return 0;
+    }
+    if (*version > EXPECTED_DB_VERSION)
+        return Fail(QStringLiteral("%1 has version %2, which needs a newer program than this one (version %3)")
+                        .arg(options.file)
+                        .arg(*version)
+                        .arg(EXPECTED_DB_VERSION));
+    if (!DatabaseAdministration::IsConvertible(*version))
+        return Fail(QStringLiteral("%1 has version %2. %3")
+                        .arg(options.file)
+                        .arg(*version)
+                        .arg(DatabaseAdministration::CannotConvertText()));
+
+    administration.SetScriptObserver([](int script, int target) {
+        Out() << "script " << script << ": to version " << target << Qt::endl;
+    });
+    const bool converted = administration.ConvertDatabase(options.file);
+    const std::optional<int> reached = ReadVersion(options.file, error);
+    if (reached != EXPECTED_DB_VERSION)
+        return Fail(QStringLiteral("the conversion of %1 failed; the original is kept in %1.bak").arg(options.file));
+    // Without a workflow the program's conversion counts as failed, so that the user is asked
+    // again; here the user said so on the command line.
+    const bool withoutWorkflowAsAsked = *version < 6 && options.workflow == 2;
+    if (!converted && !withoutWorkflowAsAsked)
+        return Fail(QStringLiteral("%1 was converted, but its workflow could not be stored").arg(options.file));
+    Out() << "converted " << options.file << " from version " << *version << " to " << EXPECTED_DB_VERSION
+          << (withoutWorkflowAsAsked ? " without a workflow" : "") << "; the original is kept in " << options.file
+          << ".bak" << Qt::endl;
+    return 0;
+}
+
+int Repair(const AdminOptions& options, DatabaseAdministration& administration)
+{
+    if (!QFileInfo(options.file).isFile())
+        return Fail(QStringLiteral("%1 does not exist").arg(options.file));
+    if (!administration.CompactAndRepair(options.file))
+        return Fail(QStringLiteral("could not repair %1").arg(options.file));
+    Out() << "repaired " << options.file << Qt::endl;
+    return 0;
+}
+
+} // namespace
+
+QString AdminUsage()
+{
+    return QStringLiteral(
+        "Usage: vellacord-admin COMMAND FILE [OPTIONS]\n"
+        "\n"
+        "Maintenance of a Vellacord database file from the command line.\n"
+        "\n"
+        "Commands:\n"
+        "  create FILE [--workflow standard|simple|none] [--replace]\n"
+        "      Creates a new database. An existing FILE is refused unless --replace is given;\n"
+        "      then it and its attachment directory go to the trash.\n"
+        "  convert FILE [--workflow standard|simple|none] [--overwrite-backup]\n"
+        "      Converts a database of an older version (1 and up) to the current version %1,\n"
+        "      keeping a copy of the original in FILE.bak (an existing one is replaced only\n"
+        "      with --overwrite-backup). Files older than version 6 get the chosen workflow.\n"
+        "  repair FILE\n"
+        "      Compacts and repairs the database, keeping numbered backups FILE.1, FILE.2, ...\n"
+        "      Refused while another program has the file open.\n"
+        "  version FILE\n"
+        "      Prints the schema version of the database.\n"
+        "\n"
+        "The workflow is standard when not given. Messages go to the error stream; the exit\n"
+        "status is 0 on success and 1 on failure.\n")
+        .arg(EXPECTED_DB_VERSION);
+}
+
+std::optional<AdminOptions> ParseAdminArguments(const QStringList& arguments, QString& error)
+{
+    AdminOptions options;
+    if (arguments.isEmpty()) {
+        error = QStringLiteral("no command given");
+        return std::nullopt;
+    }
+    if (arguments.contains(QLatin1String("--help")) || arguments.contains(QLatin1String("-h")))
+        return options;
+
+    const QString command = arguments.front();
+    const std::map<QString, AdminOptions::Command> commands = {{QStringLiteral("create"), AdminOptions::Command::Create},
+                                                               {QStringLiteral("convert"), AdminOptions::Command::Convert},
+                                                               {QStringLiteral("repair"), AdminOptions::Command::Repair},
+                                                               {QStringLiteral("version"), AdminOptions::Command::Version}};
+    const auto found = commands.find(command);
+    if (found == commands.end()) {
+        error = QStringLiteral("unknown command \"%1\"").arg(command);
+        return std::nullopt;
+    }
+    options.command = found->second;
+    const bool takesWorkflow = options.command == AdminOptions::Command::Create ||
+                               options.command == AdminOptions::Command::Convert;
+
+    for (int i = 1; i < arguments.size(); ++i) {
+        const QString& argument = arguments.at(i);
+        if (argument == QLatin1String("--workflow") && takesWorkflow) {
+            const std::optional<int> index = WorkflowIndex(arguments.value(++i));
+            if (!index) {
+                error = QStringLiteral("--workflow takes standard, simple or none");
+                return std::nullopt;
+            }
+            options.workflow = *index;
+        } else if (argument == QLatin1String("--replace") && options.command == AdminOptions::Command::Create) {
+            options.replace = true;
+        } else if (argument == QLatin1String("--overwrite-backup") &&
+                   options.command == AdminOptions::Command::Convert) {
+            options.overwriteBackup = true;
+        } else if (argument.startsWith(QLatin1Char('-')) || !options.file.isEmpty()) {
+            error = QStringLiteral("unexpected argument \"%1\" for %2").arg(argument, command);
+            return std::nullopt;
+        } else {
+            options.file = argument;
+        }
+    }
+    if (options.file.isEmpty()) {
+        error = QStringLiteral("%1 needs a FILE").arg(command);
+        return std::nullopt;
+    }
+    options.file = QFileInfo(options.file).absoluteFilePath();
+    return options;
+}
+
+int RunAdminCommand(const AdminOptions& options)
+{
+    if (options.command == AdminOptions::Command::Help) {
+        Out() << AdminUsage();
+        return 0;
+    }
+    std::map<int, Answer> answers;
+    answers[137] = options.overwriteBackup ? Answer::Yes : Answer::No;
+    CommandLineUserInterface ui(options.workflow, answers);
+    SetUserInterface(&ui);
+    DatabaseAdministration administration(ui, SystemClockInstance());
+    int status = 1;
+    switch (options.command) {
+    case AdminOptions::Command::Create:
+        status = Create(options, administration);
+        break;
+    case AdminOptions::Command::Convert:
+        status = Convert(options, administration);
+        break;
+    case AdminOptions::Command::Repair:
+        status = Repair(options, administration);
+        break;
+    case AdminOptions::Command::Version:
+        status = Version(options);
+        break;
+    case AdminOptions::Command::Help:
+        break;
+    }
+    SetUserInterface(nullptr);
+    return status;
+}

@@ -1,0 +1,25 @@
+#pragma once
+// The commands of vellacord-admin and their options.
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+struct AdminOptions {
+    enum class Command { Help, Create, Convert, Repair, Version };
+    Command command = Command::Help;
+    QString file;
+    int workflow = 0; // the workflow chooser's index: 0 standard, 1 simple, 2 none
+    bool replace = false;
+    bool overwriteBackup = false;
+};
+
+// The options of the arguments (without the program name); none, with `error` set, when they
+// make no command.
+std::optional<AdminOptions> ParseAdminArguments(const QStringList& arguments, QString& error);
+
+QString AdminUsage();
+
+// Runs the command; the exit status (0 success, 1 failure).
+int RunAdminCommand(const AdminOptions& options);

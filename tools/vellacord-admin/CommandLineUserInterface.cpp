@@ -1,0 +1,87 @@
+#include "CommandLineUserInterface.h"
+
+#include <cstdio>
+
+CommandLineUserInterface::CommandLineUserInterface(int workflow, std::map<int, Answer> answers)
+    : workflow_(workflow), answers_(std::move(answers)), err_(stderr)
+{
+}
+
+void CommandLineUserInterface::Print(const QString& text)
+{
+    reported_ = true;
+    QString plain = text;
+    plain.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    err_ << "vellacord-admin: " << plain.trimmed() << Qt::endl;
+}
+
+Answer CommandLineUserInterface::ShowMessage(const MessageRequest& request)
+{
+    Print(request.text);
+    switch (request.buttons) {
+    case Buttons::Ok:
+        return Answer::Ok;
+    case Buttons::OkCancel:
+        return Answer::Cancel;
+    case Buttons::YesNo:
+    case Buttons::YesNoCancel:
+        break;
+    }
+    const auto answer = answers_.find(request.stringId);
+    const Answer given = answer != answers_.end() ? answer->second : Answer::No;
+    if (request.stringId != 0)
+        err_ << "vellacord-admin: answered " << (given == Answer::Yes ? "yes" : "no") << Qt::endl;
+    return given;
+}
+
+HintAnswer CommandLineUserInterface::ShowHint(const HintRequest& request)
+{
+    Print(request.text);
+    return {};
+}
+
+RetryAnswer CommandLineUserInterface::RunRetryDialog(const RetryDialogRequest& request)
+{
+    Print(request.message.isEmpty() ? QStringLiteral("the database cannot be reached") : request.message);
+    return RetryAnswer::Cancel;
+}
+
+std::optional<LoginDialogAnswer> CommandLineUserInterface::RunLoginDialog(const LoginDialogRequest&)
+{
+    return std::nullopt;
+}
+
+std::optional<ChangePasswordAnswer> CommandLineUserInterface::RunChangePasswordDialog()
+{
+    return std::nullopt;
+}
+
+int CommandLineUserInterface::ChooseWorkflow()
+{
+    return workflow_;
+}
+
+std::optional<int> CommandLineUserInterface::ChooseTemplate(const TemplateChoiceRequest&)
+{
+    return std::nullopt;
+}
+
+bool CommandLineUserInterface::RunStatusTransitionDialog(StatusTransitionModel&)
+{
+    return false;
+}
+
+std::optional<QString> CommandLineUserInterface::RunAdministrationDialog(AdministrationActions&)
+{
+    return std::nullopt;
+}
+
+std::optional<QString> CommandLineUserInterface::ChooseFile(const FileDialogRequest&)
+{
+    return std::nullopt;
+}
+
+bool CommandLineUserInterface::OpenWithDesktop(const QString&, bool)
+{
+    return false;
+}
