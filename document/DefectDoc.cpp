@@ -4,6 +4,10 @@
 #include "app/CommandLine.h"
 #include "app/UserInterface.h"
 #include "document/ChangePassword.h"
+#include "document/DefectDeletion.h"
+#include "document/DefectForm.h"
+#include "document/DefectTemplates.h"
+#include "document/History.h"
 #include "document/Login.h"
 #include "resources/StringTable.h"
 #include "store/StandInAdministration.h"
@@ -28,6 +32,7 @@ CDefectDoc::CDefectDoc(std::unique_ptr<AdministrationActions> ownAdministration)
       lookups_(*this, clock_),
       operatingSystemUser_(OperatingSystemUserName)
 {
+    ConnectDefectSeams();
 }
 
 CDefectDoc::CDefectDoc(UserInterface& ui, const Clock& clock, AdministrationActions& administration)
@@ -38,9 +43,75 @@ CDefectDoc::CDefectDoc(UserInterface& ui, const Clock& clock, AdministrationActi
       lookups_(*this, clock_),
       operatingSystemUser_(OperatingSystemUserName)
 {
+    ConnectDefectSeams();
 }
 
 CDefectDoc::~CDefectDoc() = default;
+
+void CDefectDoc::ConnectDefectSeams()
+{
+    seams_.saveCurrentDefect = [this] { return defects_.SaveRecord(true); };
+    seams_.selectDefect = [this](std::int32_t defectId) {
+        if (defects_.SaveRecord(true))
+            defects_.SelectDefect(defectId);
+    };
+    seams_.releaseRecord = [this] { defects_.CloseRowset(); };
+    seams_.forgetOnClose = [this] {
+        defects_.CloseRowset();
+        defects_.SetCurrentDefectId(0);
+    };
+}
+
+void CDefectDoc::InsertNewDefect()
+{
+    if (defects_.SaveRecord(true))
+        NewDefectFromTemplate(*this, defects_);
+}
+
+void CDefectDoc::UndoAllChanges()
+{
+    if (DefectForm* form = defects_.Form()) {
+        form->clearModified();
+        defects_.ReloadCurrentDefect();
+    }
+}
+
+bool CDefectDoc::SaveCurrentRecord()
+{
+    return defects_.SaveRecord(true);
+}
+
+void CDefectDoc::DeleteSelectedRecords(DefectListSeam* list)
+{
+    DeleteSelectedDefects(*this, defects_, list);
+}
+
+void CDefectDoc::AddHistoryEntry(DefectRecord& record, std::int32_t statusId, const QString& comment)
+{
+    ::AddHistoryEntry(record.History, lookups_.statuses(), lookups_.stakeholders(), statusId, loggedInId_, comment,
+                      clock_.Now().date());
+}
+
+void CDefectDoc::AddKnownUnread(std::int32_t defectId, double modified)
+{
+    CallSeam(seams_.addKnownUnread, defectId, modified);
+}
+
+void CDefectDoc::SendNotification(const DefectRecord& record)
+{
+    if (seams_.sendNotification)
+        seams_.sendNotification(record);
+}
+
+void CDefectDoc::BringMainWindowToFront()
+{
+    CallSeam(seams_.bringMainWindowToFront);
+}
+
+QString CDefectDoc::DatabasePath() const
+{
+    return database_.DatabaseFileName();
+}
 
 bool CDefectDoc::OnNewDocument()
 {
@@ -115,7 +186,7 @@ bool CDefectDoc::Login()
     LoadUserSettings();
     const StakeholderEntry* user = lookups_.FindStakeholder(loggedInId_);
     check::abort_if(user == nullptr, "login error - no such stakeholder");
-    currentUserIsAdministrator_ = IsAdministrator(*user, lookups_.administratorCount());
+    currentUserIsAdministrator_ = ::IsAdministrator(*user, lookups_.administratorCount());
     loginComplete_ = true;
     connectionUse_.keepOpenCount = 0;
     ui_.NotifyLoginCompleted();
@@ -148,7 +219,9 @@ QString CDefectDoc::CurrentUserName() const
     if (!loggedIn_)
         return QString();
     const StakeholderEntry* user = lookups_.FindStakeholder(loggedInId_);
-    return user != nullptr ? user->displayname : QString();
+    // The same fallbacks as every other place that names a stakeholder, so the list's From
+    // cells and the delete rights compare equal texts.
+    return user != nullptr ? StakeholderDisplayName(*user) : QString();
 }
 
 bool CDefectDoc::CanCloseDocument()

@@ -4,6 +4,8 @@
 
 #include "document/ConnectionProvider.h"
 #include "document/ConnectionUse.h"
+#include "document/DefectContext.h"
+#include "document/DefectPersistence.h"
 #include "document/DocumentSeams.h"
 #include "document/LookupLists.h"
 #include "document/UserSettings.h"
@@ -21,7 +23,7 @@ class AdministrationActions;
 class Clock;
 class UserInterface;
 
-class CDefectDoc : public ConnectionProvider {
+class CDefectDoc : public DefectContext {
 public:
     static constexpr const char* kDefaultPath = "default.defl";
 
@@ -64,9 +66,32 @@ public:
     SessionSelection& selection() { return selection_; }
     UserSettingsRecord& userSettings() { return userSettings_; }
     DocumentSeams& seams() { return seams_; }
+    DefectPersistence& defects() { return defects_; }
+
+    // Commands of the current defect.
+    void InsertNewDefect();
+    void UndoAllChanges();
+    bool SaveCurrentRecord();
+    void DeleteSelectedRecords(DefectListSeam* list);
+
+    // What the defect record's operations need of the document.
+    UserInterface& Ui() override { return ui_; }
+    const Clock& Time() const override { return clock_; }
+    std::int32_t LoggedInId() const override { return loggedInId_; }
+    bool IsAdministrator() const override { return currentUserIsAdministrator_; }
+    QString LoggedInDisplayName() const override { return CurrentUserName(); }
+    const std::vector<StatusTransition>& StatusTransitions() const override { return lookups_.transitions(); }
+    void AddHistoryEntry(DefectRecord& record, std::int32_t statusId, const QString& comment) override;
+    std::int32_t LastTemplateId() const override { return userSettings_.LastTemplateId; }
+    void SetLastTemplateId(std::int32_t id) override { userSettings_.LastTemplateId = id; }
+    void AddKnownUnread(std::int32_t defectId, double modified) override;
+    void SendNotification(const DefectRecord& record) override;
+    void BringMainWindowToFront() override;
+    QString DatabasePath() const override;
 
 private:
     explicit CDefectDoc(std::unique_ptr<AdministrationActions> ownAdministration);
+    void ConnectDefectSeams();
     bool Open(std::optional<QString> path);
 
     std::unique_ptr<AdministrationActions> ownAdministration_;
@@ -78,6 +103,7 @@ private:
     LookupLists lookups_;
     ConnectionUseCounts connectionUse_;
     DocumentSeams seams_;
+    DefectPersistence defects_{*this};
 
     QString path_ = QString::fromLatin1(kDefaultPath);
     QString autoLogin_;

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <functional>
 
+struct DefectRecord;
+
 struct DocumentSeams {
     // The current view has column changes that were not saved; and saving them.
     std::function<bool()> viewHasUnsavedChanges;
@@ -19,6 +21,12 @@ struct DocumentSeams {
     std::function<void()> forgetOnClose;
     // The list editor; it reloads the lookup lists itself.
     std::function<void()> runListEditor;
+
+    // After a save: the pair enters the known unread set; the notification mail goes out.
+    std::function<void(std::int32_t defectId, double modified)> addKnownUnread;
+    std::function<void(const DefectRecord& record)> sendNotification;
+    // Brings the main window to the front after a new defect was made.
+    std::function<void()> bringMainWindowToFront;
 
     // The document's timers: both with their full periods, paused while waiting for the file,
     // the auto-close countdown restarted by each request for the connection, and forgotten.
