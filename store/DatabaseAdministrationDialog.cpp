@@ -1,0 +1,132 @@
+#include "store/DatabaseAdministrationDialog.h"
+
+#include "app/Guards.h"
+#include "app/QtUserInterface.h"
+#include "resources/StringTable.h"
+#include "store/AdministrationActions.h"
+
+#include <QDialogButtonBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace {
+
+enum TextId {
+    kCaption = 18701,
+    kGroup = 18702,
+    kCreateNew = 18703,
+    kRepair = 18704,
+    kOpen = 18705,
+    kClose = 18706,
+    kHelp = 18707,
+    kCreateNewText = 18708,
+    kRepairText = 18709,
+    kOpenText = 18710,
+};
+
+const QString kFilter = QStringLiteral("*.defl|*.defl|*.mdb|*.mdb||");
+const QString kDefaultExtension = QStringLiteral("defl");
+
+} // namespace
+
+CDatabaseAdministration::CDatabaseAdministration(UserInterface& ui, AdministrationActions& actions, QWidget* parent)
+    : QDialog(parent), ui_(ui), actions_(actions)
+{
+    setWindowTitle(LoadString(kCaption));
+    auto* layout = new QVBoxLayout(this);
+    auto* group = new QGroupBox(LoadString(kGroup), this);
+    auto* commands = new QGridLayout(group);
+    const struct {
+        int button;
+        int text;
+        const char* name;
+        void (CDatabaseAdministration::*handler)();
+    } rows[] = {
+        {kCreateNew, kCreateNewText, "createNew", &CDatabaseAdministration::OnCreateNew},
+        {kRepair, kRepairText, "repair", &CDatabaseAdministration::OnRepair},
+        {kOpen, kOpenText, "open", &CDatabaseAdministration::OnOpen},
+    };
+    int row = 0;
+    for (const auto& command : rows) {
+        auto* button = new QPushButton(LoadString(command.button), group);
+        button->setObjectName(QString::fromLatin1(command.name));
+        button->setAutoDefault(false);
+        auto* text = new QLabel(LoadString(command.text), group);
+        text->setObjectName(QString::fromLatin1(command.name) + QStringLiteral("Text"));
+        text->setWordWrap(true);
+        commands->addWidget(button, row, 0, Qt::AlignTop);
+        commands->addWidget(text, row, 1);
+        const auto handler = command.handler;
+        connect(button, &QPushButton::clicked, this, [this, handler] { RunGuardedHandler([this, handler] { (this->*handler)(); }); });
+        ++row;
+    }
+    commands->setColumnStretch(1, 1);
+    layout->addWidget(group);
+
+    auto* buttons = new QDialogButtonBox(this);
+    auto* close = buttons->addButton(LoadString(kClose), QDialogButtonBox::RejectRole);
+    close->setObjectName(QStringLiteral("close"));
+    auto* help = buttons->addButton(LoadString(kHelp), QDialogButtonBox::HelpRole);
+    help->setObjectName(QStringLiteral("help"));
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    layout->addWidget(buttons);
+    setMinimumWidth(460);
+}
+
+std::optional<QString> CDatabaseAdministration::ChooseDatabaseFile(bool save, const QString& initialPath)
+{
+    FileDialogRequest request;
+    request.kind = save ? FileDialogRequest::Kind::Save : FileDialogRequest::Kind::Open;
+    request.initialPath = initialPath;
+    request.filter = kFilter;
+    request.defaultExtension = kDefaultExtension;
+    request.overwritePrompt = save;
+    return ui_.ChooseFile(request);
+}
+
+void CDatabaseAdministration::EndWithPath(const QString& path)
+{
+    chosenPath_ = path;
+    done(kOpenCode);
+}
+
+void CDatabaseAdministration::OnCreateNew()
+{
+    const std::optional<QString> path = ChooseDatabaseFile(true, QStringLiteral("./default.defl"));
+    if (!path)
+        return;
+    {
+        WaitCursor wait(ui_);
+        // A failed creation still ends with the path: opening it then tells what is wrong, and
+        // the open procedure shows this dialog again.
+        actions_.CreateDatabase(*path);
+    }
+    EndWithPath(*path);
+}
+
+void CDatabaseAdministration::OnRepair()
+{
+    const std::optional<QString> path = ChooseDatabaseFile(false, QString());
+    if (!path)
+        return;
+    WaitCursor wait(ui_);
+    actions_.CompactAndRepair(*path);
+}
+
+void CDatabaseAdministration::OnOpen()
+{
+    const std::optional<QString> path = ChooseDatabaseFile(false, QStringLiteral("./*.defl"));
+    if (path)
+        EndWithPath(*path);
+}
+
+std::optional<QString> QtUserInterface::RunAdministrationDialog(AdministrationActions& actions)
+{
+    CDatabaseAdministration dialog(*this, actions, MainWindow());
+    if (dialog.exec() != CDatabaseAdministration::kOpenCode)
+        return std::nullopt;
+    return dialog.chosenPath();
+}

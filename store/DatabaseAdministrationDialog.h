@@ -1,0 +1,38 @@
+#pragma once
+// Dialog 187: creating a new database, repairing one or choosing the one to open. It shows
+// when no database is known, when Shift is held at start-up and after a failed open.
+
+#include <QDialog>
+#include <QString>
+
+#include <optional>
+
+class AdministrationActions;
+class UserInterface;
+
+class CDatabaseAdministration : public QDialog {
+    Q_OBJECT
+public:
+    // The dialog's end when a database was chosen to be opened.
+    static constexpr int kOpenCode = 1059;
+
+    // File choosers and the wait cursor go through `ui`.
+    CDatabaseAdministration(UserInterface& ui, AdministrationActions& actions, QWidget* parent = nullptr);
+
+    // The database to open; none unless the dialog ended with kOpenCode.
+    const std::optional<QString>& chosenPath() const { return chosenPath_; }
+
+    // The button handlers; each runs under the dialog's guard, which reports a failure and keeps
+    // the dialog open.
+    void OnCreateNew();
+    void OnRepair();
+    void OnOpen();
+
+private:
+    std::optional<QString> ChooseDatabaseFile(bool save, const QString& initialPath);
+    void EndWithPath(const QString& path);
+
+    UserInterface& ui_;
+    AdministrationActions& actions_;
+    std::optional<QString> chosenPath_;
+};

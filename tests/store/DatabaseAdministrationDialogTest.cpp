@@ -1,0 +1,158 @@
+#include "app/Check.h"
+#include "app/QtUserInterface.h"
+#include "store/AdministrationActions.h"
+#include "store/DatabaseAdministrationDialog.h"
+#include "support/ScriptedUserInterface.h"
+
+#include <QApplication>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class RecordingActions : public AdministrationActions {
+public:
+    bool CreateDatabase(const QString& path) override
+    {
+        created << path;
+        return false;
+    }
+    bool CompactAndRepair(const QString& path) override
+    {
+        if (failRepair)
+            check::assertion(false, "compaction went wrong");
+        repaired << path;
+        return true;
+    }
+    bool ConvertDatabase(const QString& path) override
+    {
+        converted << path;
+        return true;
+    }
+
+    QStringList created;
+    QStringList repaired;
+    QStringList converted;
+    bool failRepair = false;
+};
+
+void Click(QDialog& dialog, const char* name)
+{
+    auto* button = dialog.findChild<QPushButton*>(QString::fromLatin1(name));
+    ASSERT_NE(button, nullptr) << name;
+    button->click();
+}
+
+QString Text(QDialog& dialog, const char* name)
+{
+    const auto* widget = dialog.findChild<QAbstractButton*>(QString::fromLatin1(name));
+    if (widget != nullptr)
+        return widget->text();
+    const auto* label = dialog.findChild<QLabel*>(QString::fromLatin1(name));
+    return label != nullptr ? label->text() : QStringLiteral("<none>");
+}
+
+TEST(DatabaseAdministrationDialogTest, ShowsItsCommandsWithTheirTexts)
+{
+    ScriptedUserInterface ui;
+    RecordingActions actions;
+    CDatabaseAdministration dialog(ui, actions);
+    EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Database administration"));
+    const auto* group = dialog.findChild<QGroupBox*>();
+    ASSERT_NE(group, nullptr);
+    EXPECT_EQ(group->title(), QStringLiteral("Database commands"));
+    EXPECT_EQ(Text(dialog, "createNew"), QStringLiteral("&Create new"));
+    EXPECT_EQ(Text(dialog, "repair"), QStringLiteral("&Repair"));
+    EXPECT_EQ(Text(dialog, "open"), QStringLiteral("&Open"));
+    EXPECT_EQ(Text(dialog, "close"), QStringLiteral("Close"));
+    EXPECT_EQ(Text(dialog, "help"), QStringLiteral("Help"));
+    EXPECT_EQ(Text(dialog, "createNewText"),
+              QStringLiteral("Create a new database. Optional: fill it with data from an existing database."));
+    EXPECT_EQ(Text(dialog, "repairText"), QStringLiteral("Attempt to compact and repair a database."));
+    EXPECT_EQ(Text(dialog, "openText"), QStringLiteral("Open a database and start using it."));
+}
+
+TEST(DatabaseAdministrationDialogTest, CreateNewAsksForANameCreatesAndEndsWithIt)
+{
+    ScriptedUserInterface ui;
+    RecordingActions actions;
+    CDatabaseAdministration dialog(ui, actions);
+
+    ui.ExpectFile(std::nullopt);
+    Click(dialog, "createNew");
+    EXPECT_TRUE(actions.created.isEmpty());
+    EXPECT_EQ(dialog.result(), 0);
+
+    ui.ExpectFile(QStringLiteral("/data/team.defl"));
+    Click(dialog, "createNew");
+    ui.VerifyAllUsed();
+    // The result of the creation does not matter: the new file is opened next.
+    EXPECT_EQ(actions.created, QStringList(QStringLiteral("/data/team.defl")));
+    EXPECT_EQ(dialog.result(), CDatabaseAdministration::kOpenCode);
+    EXPECT_EQ(dialog.chosenPath(), QStringLiteral("/data/team.defl"));
+    EXPECT_EQ(ui.waitCursorUses, 1);
+    EXPECT_EQ(ui.waitCursorDepth, 0);
+
+    ASSERT_EQ(ui.fileRequests.size(), 2u);
+    const FileDialogRequest& request = ui.fileRequests.back();
+    EXPECT_EQ(request.kind, FileDialogRequest::Kind::Save);
+    EXPECT_EQ(request.initialPath, QStringLiteral("./default.defl"));
+    EXPECT_TRUE(request.overwritePrompt);
+    EXPECT_EQ(request.filter, QStringLiteral("*.defl|*.defl|*.mdb|*.mdb||"));
+    EXPECT_EQ(request.defaultExtension, QStringLiteral("defl"));
+}
+
+TEST(DatabaseAdministrationDialogTest, RepairStaysOpenAndAFailureIsReportedWithoutClosing)
+{
+    ScriptedUserInterface ui;
+    RecordingActions actions;
+    CDatabaseAdministration dialog(ui, actions);
+
+    ui.ExpectFile(QStringLiteral("/data/team.defl"));
+    Click(dialog, "repair");
+    EXPECT_EQ(actions.repaired, QStringList(QStringLiteral("/data/team.defl")));
+    EXPECT_EQ(dialog.result(), 0);
+    EXPECT_EQ(ui.fileRequests.back().kind, FileDialogRequest::Kind::Open);
+    EXPECT_FALSE(ui.fileRequests.back().overwritePrompt);
+
+    actions.failRepair = true;
+    ui.ExpectFile(QStringLiteral("/data/other.defl"));
+    ui.ExpectMessageText(QStringLiteral("exception raised:"));
+    Click(dialog, "repair");
+    ui.VerifyAllUsed();
+    EXPECT_TRUE(ui.messages.back().text.contains(QStringLiteral("compaction went wrong")));
+    EXPECT_EQ(ui.waitCursorDepth, 0);
+    EXPECT_EQ(dialog.result(), 0);
+    EXPECT_FALSE(dialog.chosenPath());
+}
+
+TEST(DatabaseAdministrationDialogTest, OpenEndsWithThePathAndThePortReturnsNothingOnClose)
+{
+    ScriptedUserInterface ui;
+    RecordingActions actions;
+    CDatabaseAdministration dialog(ui, actions);
+    ui.ExpectFile(QStringLiteral("/data/team.defl"));
+    Click(dialog, "open");
+    EXPECT_EQ(ui.fileRequests.back().initialPath, QStringLiteral("./*.defl"));
+    EXPECT_EQ(dialog.result(), CDatabaseAdministration::kOpenCode);
+    EXPECT_EQ(dialog.chosenPath(), QStringLiteral("/data/team.defl"));
+    EXPECT_TRUE(actions.created.isEmpty());
+
+    QtUserInterface qtUi;
+    bool closed = false;
+    QTimer::singleShot(50, [&] {
+        auto* shown = qobject_cast<CDatabaseAdministration*>(QApplication::activeModalWidget());
+        if (shown != nullptr) {
+            closed = true;
+            Click(*shown, "close");
+        }
+    });
+    EXPECT_FALSE(qtUi.RunAdministrationDialog(actions));
+    EXPECT_TRUE(closed);
+}
+
+} // namespace
