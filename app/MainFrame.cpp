@@ -6,6 +6,7 @@
 #include "app/UserInterface.h"
 #include "app/WebPage.h"
 #include "document/DefectDoc.h"
+#include "document/DefectForm.h"
 #include "resources/StringTable.h"
 #include "ui/DefectListView.h"
 #include "ui/DefectView.h"
@@ -197,6 +198,29 @@ void CMainFrame::ConnectCommands()
             [] { OpenWebPage(QLatin1String(kHomePageAddress), QStringLiteral("homepage")); });
     connect(commands_.at(200), &QAction::triggered, this,
             [] { OpenWebPage(QLatin1String(kMakerAddress), QStringLiteral("homepage")); });
+    ConnectDocumentCommands();
+}
+
+void CMainFrame::ConnectDocumentCommands()
+{
+    connect(commands_.at(32804), &QAction::triggered, this, [this] { document_.ChangePassword(); });
+    connect(commands_.at(133), &QAction::triggered, this, [this] { document_.InsertNewDefect(); });
+    connect(commands_.at(134), &QAction::triggered, this, [this] { document_.UndoAllChanges(); });
+    connect(commands_.at(32776), &QAction::triggered, this, [this] { document_.SaveCurrentRecord(); });
+    for (QMenu* menu : menuBar()->findChildren<QMenu*>())
+        connect(menu, &QMenu::aboutToShow, this, &CMainFrame::UpdateDocumentCommands);
+    UpdateDocumentCommands();
+}
+
+void CMainFrame::UpdateDocumentCommands()
+{
+    const bool loggedIn = document_.loggedIn();
+    const DefectForm* form = document_.defects().Form();
+    const bool formModified = form != nullptr && form->isModified();
+    commands_.at(32804)->setEnabled(loggedIn);
+    commands_.at(133)->setEnabled(loggedIn);
+    commands_.at(134)->setEnabled(formModified);
+    commands_.at(32776)->setEnabled(formModified);
 }
 
 QAction* CMainFrame::CommandAction(int commandId) const

@@ -42,6 +42,9 @@ private:
     void CreateStatusBar();
     void CreatePanes();
     void ConnectCommands();
+    void ConnectDocumentCommands();
+    // Commands whose state follows the document: updated whenever a menu opens.
+    void UpdateDocumentCommands();
     void ApplySavedPlacement();
 
     CDefectDoc& document_;

@@ -5,6 +5,9 @@
 #include "app/QtUserInterface.h"
 #include "document/DefectDoc.h"
 
+#include "app/LocalSettings.h"
+
+#include <QAction>
 #include <QTimer>
 
 QtFramework::QtFramework(CQtApplication& application, QtUserInterface& ui, LocalSettings& settings)
@@ -25,6 +28,31 @@ void QtFramework::CreateDocumentAndFrame()
     // The program ends with its main window, also when that was hidden.
     QObject::connect(frame_, &QObject::destroyed, &application_, [] { CQtApplication::exit(0); });
     ui_.SetMainWindow(frame_);
+    for (const int command : {32798, 246}) {
+        QAction* action = frame_->CommandAction(command);
+        action->setEnabled(true);
+        QObject::connect(action, &QAction::triggered, frame_, [this] { SwitchDatabase(); });
+    }
+}
+
+void QtFramework::SwitchDatabase()
+{
+    if (!document_->CanCloseDocument())
+        return;
+    if (!settings_.dontSaveSettings)
+        settings_.Save();
+    frame_->hide();
+    document_->OnCloseDocument();
+    // An open was attempted before, so the open procedure shows the administration dialog.
+    if (!document_->OnNewDocument()) {
+        settings_.dontSaveSettings = true;
+        QTimer::singleShot(0, &application_, [this] {
+            DiscardDocumentAndFrame();
+            CQtApplication::exit(0);
+        });
+        return;
+    }
+    frame_->show();
 }
 
 void QtFramework::DiscardDocumentAndFrame()

@@ -31,6 +31,9 @@ public:
 
 private:
     void CreateDocumentAndFrame();
+    // "&File > &New database" and "&Database Administration...": close this database, let the
+    // administration dialog choose the next one; the program ends when none is opened.
+    void SwitchDatabase();
     void DiscardDocumentAndFrame();
 
     CQtApplication& application_;
