@@ -239,7 +239,7 @@ TEST_F(ConversionTest, VersionTwelveRunsOnlyTheLastScript)
                                                "columnid=19")),
               QStringList(QStringLiteral("1|Cc|120|19")));
     EXPECT_EQ(Int(connection, QStringLiteral("select count(*) from defectlist where cc is null")), 3);
-    // A file that the conversion already brought over is backed up, not converted twice.
+    // The original stays beside the converted file.
     EXPECT_TRUE(QFile::exists(path + QStringLiteral(".bak")));
 }
 
