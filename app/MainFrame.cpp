@@ -16,6 +16,7 @@
 #include <QMenuBar>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QTimer>
 
 namespace {
 
@@ -94,6 +95,10 @@ const Menu kMainMenu[] = {
 // The first column entry of the Columns popup; the view fills the popup from this id on.
 constexpr int kFirstColumnCommand = 14599;
 
+// Without a saved placement the window opens at a size that shows the list and the form.
+const QSize kFirstStartSize(1024, 720);
+constexpr int kPaneRefreshMs = 500;
+
 // The commands this window carries out itself; the others wait for their areas.
 constexpr int kOwnCommands[] = {57665, 59393, 208, 57664, 199, 200};
 
@@ -115,6 +120,22 @@ CMainFrame::CMainFrame(CDefectDoc& document, LocalSettings& settings, QWidget* p
     CreateStatusBar();
     CreatePanes();
     ConnectCommands();
+    resize(kFirstStartSize);
+    // The panes follow the document the way the menu commands do; a short poll is cheaper
+    // than making every part of the document report its changes.
+    auto* paneTimer = new QTimer(this);
+    connect(paneTimer, &QTimer::timeout, this, &CMainFrame::UpdateStatusPanes);
+    paneTimer->start(kPaneRefreshMs);
+    connect(this, &CMainFrame::loginCompleted, this, &CMainFrame::UpdateStatusPanes);
+}
+
+void CMainFrame::UpdateStatusPanes()
+{
+    userPane_->setText(document_.CurrentUserName());
+    if (document_.connected())
+        connectionPane_->clear();
+    else
+        connectionPane_->setText(QStringLiteral("offline"));
 }
 
 void CMainFrame::CreateMenus()

@@ -46,6 +46,8 @@ private:
     // Commands whose state follows the document: updated whenever a menu opens.
     void UpdateDocumentCommands();
     void ApplySavedPlacement();
+    // The current user and the connection state.
+    void UpdateStatusPanes();
 
     CDefectDoc& document_;
     LocalSettings& settings_;

@@ -10,7 +10,7 @@
 #include "document/History.h"
 #include "document/Login.h"
 #include "resources/StringTable.h"
-#include "store/StandInAdministration.h"
+#include "store/DatabaseAdministration.h"
 
 namespace {
 
@@ -19,7 +19,7 @@ constexpr int kSaveViewQuestion = 136;
 } // namespace
 
 CDefectDoc::CDefectDoc()
-    : CDefectDoc(std::make_unique<StandInAdministration>(TheUserInterface(), SystemClockInstance()))
+    : CDefectDoc(std::make_unique<DatabaseAdministration>(TheUserInterface(), SystemClockInstance()))
 {
 }
 
