@@ -1,3 +1,5 @@
+#include "AppTestSupport.h"
+
 #include "app/DeflApp.h"
 #include "app/ErrorContext.h"
 #include "app/LocalSettings.h"
@@ -34,16 +36,7 @@ class DeflAppTest : public testing::Test {
 protected:
     void SetUp() override { Forget(); }
     void TearDown() override { Forget(); }
-    static void Forget()
-    {
-        {
-            const auto profile = OpenProfile();
-            profile->clear();
-            profile->sync();
-        }
-        QFile::remove(ProfilePath());
-        TheErrorContext().ContextText(true);
-    }
+    static void Forget() { ForgetLocalSettingsAndContext(); }
     static bool Stored(const QString& key) { return OpenProfile()->contains(key); }
 };
 

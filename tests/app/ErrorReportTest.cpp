@@ -1,3 +1,5 @@
+#include "AppTestSupport.h"
+
 #include "app/ErrorContext.h"
 #include "app/ErrorReport.h"
 #include "store/EngineStatus.h"
@@ -21,16 +23,9 @@ void FailInside(const char* operation)
 
 class ErrorReportTest : public testing::Test {
 protected:
-    void SetUp() override
-    {
-        TheErrorContext().ContextText(true);
-        savedTemp_ = qgetenv("TMPDIR");
-        qputenv("TMPDIR", temp_.path().toUtf8());
-    }
-    void TearDown() override { qputenv("TMPDIR", savedTemp_); }
+    void SetUp() override { TheErrorContext().ContextText(true); }
 
-    TempFolder temp_;
-    QByteArray savedTemp_;
+    TemporaryFolderOverride temp_;
 };
 
 const QString kDumpHead = QStringLiteral(

@@ -1,3 +1,5 @@
+#include "AppTestSupport.h"
+
 #include "app/Check.h"
 #include "app/DatabaseUnavailable.h"
 #include "app/ErrorContext.h"
@@ -37,13 +39,7 @@ void FailingStatusCall(const char* operation, long status)
 
 class GuardTest : public testing::Test {
 protected:
-    void SetUp() override
-    {
-        TheErrorContext().ContextText(true);
-        savedTemp_ = qgetenv("TMPDIR");
-        qputenv("TMPDIR", temp_.path().toUtf8());
-    }
-    void TearDown() override { qputenv("TMPDIR", savedTemp_); }
+    void SetUp() override { TheErrorContext().ContextText(true); }
 
     QString DumpErrorLine() const
     {
@@ -56,8 +52,7 @@ protected:
         return QString();
     }
 
-    TempFolder temp_;
-    QByteArray savedTemp_;
+    TemporaryFolderOverride temp_;
 };
 
 // A message loop that fails as scripted and then returns what was posted.

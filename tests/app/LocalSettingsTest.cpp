@@ -1,3 +1,5 @@
+#include "AppTestSupport.h"
+
 #include "app/Check.h"
 #include "app/DisplayNames.h"
 #include "app/ErrorContext.h"
@@ -22,17 +24,7 @@ protected:
     void SetUp() override { Forget(); }
     void TearDown() override { Forget(); }
 
-    static void Forget()
-    {
-        {
-            const auto profile = OpenProfile();
-            profile->clear();
-            profile->sync();
-        }
-        QFile::remove(ProfilePath());
-        QDir(ProfilePath()).removeRecursively();
-        TheErrorContext().ContextText(true);
-    }
+    static void Forget() { ForgetLocalSettingsAndContext(); }
 
     static void Put(const QString& key, const QVariant& value)
     {
