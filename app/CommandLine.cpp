@@ -2,9 +2,6 @@
 
 #include <QFileInfo>
 
-#include <pwd.h>
-#include <unistd.h>
-
 namespace {
 
 const QString kAutoLogin = QStringLiteral("autologin");
@@ -23,14 +20,6 @@ bool IsSwitch(const QString& argument)
 }
 
 } // namespace
-
-std::optional<QString> OperatingSystemUserName()
-{
-    const passwd* entry = getpwuid(geteuid());
-    if (entry == nullptr || entry->pw_name == nullptr)
-        return std::nullopt;
-    return QString::fromLocal8Bit(entry->pw_name);
-}
 
 void CDeflCommandLineInfo::ParseParam(const QString& param, bool isSwitch)
 {

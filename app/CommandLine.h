@@ -1,6 +1,8 @@
 #pragma once
 // The program's command line: a database file to open and the switch autologin.
 
+#include "platform/UserName.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -21,8 +23,6 @@ public:
     // The login name of the process's user; none when it cannot be found out.
     std::function<std::optional<QString>()> operatingSystemUser;
 };
-
-std::optional<QString> OperatingSystemUserName();
 
 // Parses the arguments after the program name.
 CDeflCommandLineInfo ParseCommandLine(const QStringList& arguments,

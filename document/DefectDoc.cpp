@@ -1,7 +1,7 @@
 #include "document/DefectDoc.h"
 
 #include "app/Check.h"
-#include "app/CommandLine.h"
+#include "platform/UserName.h"
 #include "app/UserInterface.h"
 #include "document/ChangePassword.h"
 #include "document/DefectDeletion.h"

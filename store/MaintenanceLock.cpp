@@ -4,6 +4,7 @@
 #include "app/ErrorContext.h"
 #include "app/Result.h"
 #include "platform/PresenceLock.h"
+#include "platform/UserName.h"
 #include "resources/StringTable.h"
 
 #include <QFileInfo>
@@ -11,8 +12,6 @@
 #include <QSysInfo>
 #include <QThread>
 
-#include <pwd.h>
-#include <unistd.h>
 
 #include <cerrno>
 
@@ -31,9 +30,7 @@ std::pair<QString, QString> SplitPath(const QString& path)
 
 QString LoginName()
 {
-    if (const passwd* entry = getpwuid(geteuid()); entry != nullptr && entry->pw_name != nullptr)
-        return QString::fromLocal8Bit(entry->pw_name);
-    return qEnvironmentVariable("USER");
+    return OperatingSystemUserName().value_or(qEnvironmentVariable("USER"));
 }
 
 QByteArray RescueText(const QString& path, const QString& reason, const Clock& clock)
