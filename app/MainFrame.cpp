@@ -97,7 +97,7 @@ constexpr int kFirstColumnCommand = 14599;
 
 // Without a saved placement the window opens at a size that shows the list and the form.
 const QSize kFirstStartSize(1024, 720);
-constexpr int kPaneRefreshMs = 500;
+constexpr int kStateRefreshMs = 500;
 
 // The commands this window carries out itself; the others wait for their areas.
 constexpr int kOwnCommands[] = {57665, 59393, 208, 57664, 199, 200};
@@ -121,12 +121,19 @@ CMainFrame::CMainFrame(CDefectDoc& document, LocalSettings& settings, QWidget* p
     CreatePanes();
     ConnectCommands();
     resize(kFirstStartSize);
-    // The panes follow the document the way the menu commands do; a short poll is cheaper
-    // than making every part of the document report its changes.
-    auto* paneTimer = new QTimer(this);
-    connect(paneTimer, &QTimer::timeout, this, &CMainFrame::UpdateStatusPanes);
-    paneTimer->start(kPaneRefreshMs);
-    connect(this, &CMainFrame::loginCompleted, this, &CMainFrame::UpdateStatusPanes);
+    // The panes and the commands' states follow the document; a short poll is cheaper than
+    // making every part of the document report its changes, and it keeps the shortcuts of
+    // enabled commands working before any menu was opened.
+    auto* stateTimer = new QTimer(this);
+    connect(stateTimer, &QTimer::timeout, this, &CMainFrame::UpdateDocumentState);
+    stateTimer->start(kStateRefreshMs);
+    connect(this, &CMainFrame::loginCompleted, this, &CMainFrame::UpdateDocumentState);
+}
+
+void CMainFrame::UpdateDocumentState()
+{
+    UpdateStatusPanes();
+    UpdateDocumentCommands();
 }
 
 void CMainFrame::UpdateStatusPanes()

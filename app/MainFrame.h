@@ -48,6 +48,7 @@ private:
     void ApplySavedPlacement();
     // The current user and the connection state.
     void UpdateStatusPanes();
+    void UpdateDocumentState();
 
     CDefectDoc& document_;
     LocalSettings& settings_;

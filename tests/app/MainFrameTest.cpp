@@ -1,7 +1,11 @@
 #include "app/LocalSettings.h"
 #include "app/MainFrame.h"
 #include "document/DefectDoc.h"
+#include "document/DocumentTestSupport.h"
+#include "platform/OleDate.h"
 #include "support/ScriptedUserInterface.h"
+#include "support/TempFolder.h"
+#include "support/TestDatabase.h"
 #include "ui/DefectListView.h"
 #include "ui/DefectView.h"
 
@@ -90,4 +94,34 @@ TEST(MainFrame, PanesAndClosingKeepsPlacementAndVisibility)
     EXPECT_TRUE(settings.mainWindowIsVisible);
     EXPECT_EQ(settings.windowPlacement.NormalRect().size(), QSize(700, 500));
     EXPECT_EQ(settings.windowPlacement.showCmd, WindowPlacement::kNormal);
+}
+
+TEST(MainFrame, DocumentCommandsAndTheUserPaneFollowTheLogin)
+{
+    TempFolder folder;
+    const QString path = CreateCurrentDatabase(folder.file(QStringLiteral("frame.defl")));
+    {
+        engine::Connection setup;
+        ASSERT_EQ(setup.Open(path), engine::kOk);
+        AddStakeholder(setup, 1, QStringLiteral("Ann"), QStringLiteral("ann"));
+    }
+    ScriptedUserInterface ui;
+    ManualClock clock;
+    NoAdministration administration;
+    CDefectDoc document(ui, clock, administration);
+    LocalSettings settings;
+    CMainFrame frame(document, settings);
+    auto* user = frame.findChild<QLabel*>(QStringLiteral("currentUserPane"));
+    ASSERT_NE(user, nullptr);
+    EXPECT_FALSE(frame.CommandAction(133)->isEnabled());
+    EXPECT_FALSE(frame.CommandAction(32804)->isEnabled());
+
+    document.SetOperatingSystemUser([] { return std::nullopt; });
+    document.SetAutoLogin(QStringLiteral("ann"));
+    ASSERT_TRUE(document.OnOpenDocument(path));
+    emit frame.loginCompleted();
+    EXPECT_TRUE(frame.CommandAction(133)->isEnabled()) << "the shortcut works before any menu was opened";
+    EXPECT_TRUE(frame.CommandAction(32804)->isEnabled());
+    EXPECT_FALSE(frame.CommandAction(32776)->isEnabled()) << "no form with changes";
+    EXPECT_EQ(user->text(), QStringLiteral("Ann"));
 }
