@@ -119,6 +119,12 @@ TEST_F(VellacordAdminTest, CreateAndVersion)
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_TRUE(run.out.isEmpty());
     EXPECT_TRUE(run.err.contains(QStringLiteral("missing.defl")));
+
+    // A folder that does not exist is named as the reason, not taken for a lock.
+    run = Admin({QStringLiteral("create"), folder.file(QStringLiteral("no/such/team.defl"))});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(run.err.contains(QStringLiteral("folder does not exist"))) << run.err.toStdString();
+    EXPECT_FALSE(run.err.contains(QStringLiteral("locked"))) << run.err.toStdString();
 }
 
 TEST_F(VellacordAdminTest, ConvertPrintsTheScriptsAndAnswersFromItsOptions)
@@ -157,6 +163,10 @@ TEST_F(VellacordAdminTest, ConvertPrintsTheScriptsAndAnswersFromItsOptions)
     run = Admin({QStringLiteral("convert"), twelve});
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_TRUE(run.err.contains(LoadString(137))) << run.err.toStdString();
+    // The backup there is an older one: it is not called the original.
+    EXPECT_TRUE(run.err.contains(QStringLiteral("was not converted and is unchanged"))) << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains(QStringLiteral("--overwrite-backup"))) << run.err.toStdString();
+    EXPECT_FALSE(run.err.contains(QStringLiteral("the original is kept"))) << run.err.toStdString();
     EXPECT_EQ(Int(twelve, QStringLiteral("select dbversion from versiontable")), 12);
     run = Admin({QStringLiteral("convert"), twelve, QStringLiteral("--overwrite-backup")});
     EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
@@ -176,6 +186,32 @@ TEST_F(VellacordAdminTest, ConvertPrintsTheScriptsAndAnswersFromItsOptions)
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_TRUE(run.err.contains(QStringLiteral("This database version cannot be converted."))) << run.err.toStdString();
     EXPECT_FALSE(run.out.contains(QStringLiteral("script ")));
+
+    // A newer file, a file that is no database and a missing one are refused without a backup.
+    {
+        engine::Connection connection;
+        ASSERT_EQ(connection.Open(interrupted), engine::kOk);
+        ASSERT_EQ(connection.Execute(QStringLiteral("update versiontable set dbversion=14")), engine::kOk);
+    }
+    QFile::remove(interrupted + QStringLiteral(".bak"));
+    run = Admin({QStringLiteral("convert"), interrupted});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(run.err.contains(QStringLiteral("needs a newer program"))) << run.err.toStdString();
+    EXPECT_EQ(Int(interrupted, QStringLiteral("select dbversion from versiontable")), 14);
+    const QString text = folder.file(QStringLiteral("notes.defl"));
+    QFile notes(text);
+    ASSERT_TRUE(notes.open(QIODevice::WriteOnly));
+    notes.write("not a database");
+    notes.close();
+    const QString missing = folder.file(QStringLiteral("missing.defl"));
+    for (const QString& path : {interrupted, text, missing}) {
+        run = Admin({QStringLiteral("convert"), path});
+        EXPECT_EQ(run.exitCode, 1) << path.toStdString();
+        EXPECT_TRUE(run.err.contains(path)) << run.err.toStdString();
+        EXPECT_TRUE(run.out.isEmpty()) << run.out.toStdString();
+        EXPECT_FALSE(QFileInfo::exists(path + QStringLiteral(".bak"))) << path.toStdString();
+    }
+    EXPECT_FALSE(QFileInfo::exists(missing));
 }
 
 TEST_F(VellacordAdminTest, RepairKeepsBackupsAndIsRefusedWhileTheFileIsOpen)
@@ -195,6 +231,10 @@ TEST_F(VellacordAdminTest, RepairKeepsBackupsAndIsRefusedWhileTheFileIsOpen)
     }
     EXPECT_FALSE(QFileInfo::exists(path + QStringLiteral(".2")));
     EXPECT_FALSE(QFileInfo::exists(MaintenanceName(path)));
+
+    run = Admin({QStringLiteral("repair"), folder.file(QStringLiteral("missing.defl"))});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(run.err.contains(QStringLiteral("does not exist"))) << run.err.toStdString();
 }
 
 TEST_F(VellacordAdminTest, UsageErrorsAndHelp)

@@ -10,6 +10,7 @@
 #include "store/EngineStatus.h"
 #include "store/MaintenanceLock.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QTextStream>
 
@@ -86,6 +87,10 @@ int Version(const AdminOptions& options)
 
 int Create(const AdminOptions& options, DatabaseAdministration& administration)
 {
+    // Without its folder even the lock file cannot be written, and the lock's refusal would name
+    // no reason.
+    if (!QFileInfo(options.file).dir().exists())
+        return Fail(QStringLiteral("cannot create %1: its folder does not exist").arg(options.file));
     if (QFileInfo::exists(options.file) && !options.replace)
         return Fail(QStringLiteral("%1 exists; pass --replace to replace it (the old file and its attachment "
                                    "directory go to the trash)")
@@ -120,10 +125,18 @@ int Convert(const AdminOptions& options, DatabaseAdministration& administration)
     administration.SetScriptObserver([](int script, int target) {
         Out() << "script " << script << ": to version " << target << Qt::endl;
     });
+    const QString backup = options.file + QStringLiteral(".bak");
+    const bool hadBackup = QFileInfo::exists(backup);
     const bool converted = administration.ConvertDatabase(options.file);
     const std::optional<int> reached = ReadVersion(options.file, error);
+    // An existing backup that may not be overwritten stops the conversion before it starts; the
+    // backup then is an older one, not a copy of this file.
+    if (hadBackup && !options.overwriteBackup && reached == version)
+        return Fail(QStringLiteral("%1 was not converted and is unchanged: %2 exists; pass --overwrite-backup to "
+                                   "replace it")
+                        .arg(options.file, backup));
     if (reached != EXPECTED_DB_VERSION)
-        return Fail(QStringLiteral("the conversion of %1 failed; the original is kept in %1.bak").arg(options.file));
+        return Fail(QStringLiteral("the conversion of %1 failed; the original is kept in %2").arg(options.file, backup));
     // Without a workflow the program's conversion counts as failed, so that the user is asked
     // again; here the user said so on the command line.
     const bool withoutWorkflowAsAsked = *version < 6 && options.workflow == 2;
@@ -235,7 +248,11 @@ int RunAdminCommand(const AdminOptions& options)
     std::map<int, Answer> answers;
     answers[137] = options.overwriteBackup ? Answer::Yes : Answer::No;
     CommandLineUserInterface ui(options.workflow, answers);
-    SetUserInterface(&ui);
+    // Installed for the length of the command only, also when a failure leaves it.
+    struct Installed {
+        explicit Installed(UserInterface& ui) { SetUserInterface(&ui); }
+        ~Installed() { SetUserInterface(nullptr); }
+    } installed(ui);
     DatabaseAdministration administration(ui, SystemClockInstance());
     int status = 1;
     switch (options.command) {
@@ -254,6 +271,5 @@ int RunAdminCommand(const AdminOptions& options)
     case AdminOptions::Command::Help:
         break;
     }
-    SetUserInterface(nullptr);
     return status;
 }

@@ -9,7 +9,6 @@ CommandLineUserInterface::CommandLineUserInterface(int workflow, std::map<int, A
 
 void CommandLineUserInterface::Print(const QString& text)
 {
-    reported_ = true;
     QString plain = text;
     plain.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     err_ << "vellacord-admin: " << plain.trimmed() << Qt::endl;

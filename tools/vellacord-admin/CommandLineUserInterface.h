@@ -33,14 +33,10 @@ public:
     void ShowNormalState(const QString&) override {}
     void NotifyLoginCompleted() override {}
 
-    // Whether a message reported something (every message of the administration does).
-    bool reported() const { return reported_; }
-
 private:
     void Print(const QString& text);
 
     int workflow_;
     std::map<int, Answer> answers_;
     QTextStream err_;
-    bool reported_ = false;
 };
