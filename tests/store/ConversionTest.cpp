@@ -194,6 +194,12 @@ TEST_F(ConversionTest, VersionThreeGetsTemplatesDraftsAndStakeholdersFrom1000)
                                                "(select id from views where viewname='mine') order by columnorder")),
               QStringList({QStringLiteral("0|Id|0"), QStringLiteral("2|Subject|1"), QStringLiteral("1|Status|2"),
                            QStringLiteral("15|Read|3"), QStringLiteral("16|vFound|4"), QStringLiteral("17|vFixed|5")}));
+    EXPECT_EQ(Texts(connection, QStringLiteral("select columnid, [name], width, columnorder, sortorder, descending, "
+                                               "invisible from viewcolumns where viewid=1 and columnid>=15 order by "
+                                               "columnorder")),
+              QStringList({QStringLiteral("15|Read|120|17|0|0|0"), QStringLiteral("16|vFound|60|18|0|0|0"),
+                           QStringLiteral("17|vFixed|60|19|0|0|0"), QStringLiteral("18|Categorie|120|20|0|0|0"),
+                           QStringLiteral("19|Cc|120|21|0|0|0")}));
     EXPECT_EQ(Texts(connection, QStringLiteral("select filtername from filter where userid=0 order by id")),
               QStringList({QStringLiteral("default"), QStringLiteral("new defects"), QStringLiteral("unfinished defects"),
                            QStringLiteral("my templates"), QStringLiteral("my drafts"), QStringLiteral("unread"),
