@@ -154,7 +154,7 @@ void DefectPersistence::InsertDefect(const DefectRecord& templateRecord)
 
     UserInterface& ui = context_.Ui();
     if (!rowset_.IsOpen()) {
-        ShowTextMessage(ui, QStringLiteral("Insert failed."), Buttons::Ok, Icon::Error);
+        InsertFailed();
         return;
     }
     const engine::RowValues values = record_.ToRowValues();
@@ -163,7 +163,7 @@ void DefectPersistence::InsertDefect(const DefectRecord& templateRecord)
                                Buttons::YesNo, Icon::Question) == Answer::Yes;
     });
     if (engine::Failed(status)) {
-        ShowTextMessage(ui, QStringLiteral("Insert failed."), Buttons::Ok, Icon::Error);
+        InsertFailed();
         return;
     }
     record_.Defect_ID = static_cast<std::int32_t>(rowset_.LastInsertId());
@@ -174,6 +174,14 @@ void DefectPersistence::InsertDefect(const DefectRecord& templateRecord)
     } else {
         SelectDefect(record_.Defect_ID);
     }
+}
+
+void DefectPersistence::InsertFailed()
+{
+    ShowTextMessage(context_.Ui(), QStringLiteral("Insert failed."), Buttons::Ok, Icon::Error);
+    // The record holds the defect that was never stored while the rowset still stands on the
+    // current defect's row; a save now would write the new values over that defect.
+    LoadDefect(currentDefectId_, true);
 }
 
 void DefectPersistence::CloseRowset()

@@ -53,6 +53,7 @@ public:
 
 private:
     void ShowLoadedRecord(bool force);
+    void InsertFailed();
 
     DefectContext& context_;
     DefectForm* form_ = nullptr;

@@ -179,6 +179,41 @@ TEST_F(DefectTemplatesTest, KeyCollisionsAreRetriedWithAQuestionEvery500Tries)
     ui.VerifyAllUsed();
 }
 
+TEST_F(DefectTemplatesTest, AFailedInsertLeavesTheCurrentDefectAsStored)
+{
+    Workstation a(path, ui, 1);
+    InsertDefectRow(a.context.connection, 7, 1, 2, 1, QStringLiteral("current"));
+    a.list.SelectDefect(7);
+    engine::Connection other;
+    ASSERT_EQ(other.Open(path), engine::kOk);
+    ASSERT_EQ(other.Execute(QStringLiteral("CREATE TRIGGER collide BEFORE INSERT ON defectlist "
+                                           "BEGIN SELECT RAISE(ABORT, 'key collision'); END")),
+              engine::kOk);
+
+    ui.ExpectMessageText(QStringLiteral("Tried 500 inserts"), Answer::No);
+    ui.ExpectMessageText(QStringLiteral("Insert failed."));
+    NewDefectFromTemplate(a.context, a.persistence);
+    EXPECT_EQ(CountDefects(a.context.connection), 1);
+
+    // The form must not go on showing the defect that was never stored: its save would land
+    // in the current defect's row.
+    EXPECT_EQ(a.form.controls.Defect_ID, 7);
+    EXPECT_EQ(a.form.controls.Subject, QStringLiteral("current"));
+    EXPECT_TRUE(a.persistence.RecordLoaded());
+    a.form.Edit([](DefectRecord& r) { r.Cc = QStringLiteral("edited@x"); });
+    ASSERT_TRUE(a.persistence.SaveRecord(true));
+    engine::Rowset rows;
+    ASSERT_EQ(a.context.connection.Query(QStringLiteral("SELECT subject, description, cc FROM defectlist "
+                                                        "WHERE defect_id = 7"),
+                                         {}, rows),
+              engine::kOk);
+    ASSERT_EQ(rows.MoveFirst(), engine::kOk);
+    EXPECT_EQ(rows.Text(0), QStringLiteral("current"));
+    EXPECT_EQ(rows.Text(1), QStringLiteral("description"));
+    EXPECT_EQ(rows.Text(2), QStringLiteral("edited@x"));
+    ui.VerifyAllUsed();
+}
+
 TEST(InsertRetryTest, AsksAfterEvery500CollisionsAndStopsOnNo)
 {
     int tries = 0;
