@@ -76,4 +76,10 @@ TEST(TemplateSelectionDialogTest, ADigitChoosesItsRowAndConfirmsAtOnce)
     CTemplateSelectionDialog activated(Subjects(3), 0);
     emit activated.list()->itemActivated(activated.list()->topLevelItem(2), 1);
     EXPECT_EQ(activated.result(), QDialog::Accepted);
+
+    CTemplateSelectionDialog entered(Subjects(3), 1);
+    entered.show();
+    Press(entered.list(), Qt::Key_Return, QStringLiteral("\r"));
+    EXPECT_EQ(entered.result(), QDialog::Accepted);
+    EXPECT_EQ(entered.choice(), 1);
 }
