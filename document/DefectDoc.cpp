@@ -62,6 +62,13 @@ void CDefectDoc::ConnectDefectSeams()
     };
 }
 
+void CDefectDoc::RegisterForm(DefectForm* form)
+{
+    defects_.SetForm(form);
+    if (form != nullptr)
+        defects_.ReloadCurrentDefect();
+}
+
 void CDefectDoc::InsertNewDefect()
 {
     if (defects_.SaveRecord(true))

@@ -68,6 +68,9 @@ public:
     DocumentSeams& seams() { return seams_; }
     DefectPersistence& defects() { return defects_; }
 
+    // The form registers itself when it is first shown and is shown the current defect.
+    void RegisterForm(DefectForm* form);
+
     // Commands of the current defect.
     void InsertNewDefect();
     void UndoAllChanges();

@@ -63,6 +63,18 @@ TEST_F(DefectDocCompositionTest, TheLastDefectReturnsAndTheCloseSavesItsEdits)
     EXPECT_FALSE(doc_.defects().RecordLoaded());
 }
 
+TEST_F(DefectDocCompositionTest, AFormRegisteredLaterIsShownTheCurrentDefect)
+{
+    Exec(setup_, QStringLiteral("INSERT INTO UserSettings (UserId, LastDefectId, LastViewId, LastFilterId) VALUES (1, 7, 1, 1)"));
+    ASSERT_TRUE(doc_.OnOpenDocument(path_));
+    FakeDefectForm form(1, ui_);
+    doc_.RegisterForm(&form);
+    EXPECT_EQ(form.controls.Subject, QStringLiteral("crash on start"));
+    EXPECT_TRUE(form.enabled);
+    doc_.RegisterForm(nullptr);
+    EXPECT_EQ(doc_.defects().Form(), nullptr);
+}
+
 TEST_F(DefectDocCompositionTest, ANewDefectWithoutTemplatesBelongsToTheLoggedInUser)
 {
     ASSERT_TRUE(doc_.OnOpenDocument(path_));
