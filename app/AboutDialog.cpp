@@ -19,7 +19,7 @@ CAboutDialog::CAboutDialog(QWidget* parent) : QDialog(parent)
     auto* inUse = new QLabel(QStringLiteral("%1 KiB").arg(VirtualMemoryInUseKiB()), this);
     inUse->setObjectName(QStringLiteral("memoryInUse"));
     auto* change =
-        new QLabel(QStringLiteral("%1 KiB").arg(TheAvailableMemoryTrend().Change(AvailableMemoryKiB())), this);
+        new QLabel(QStringLiteral("%1 KiB").arg(TheAvailableMemoryTrend().Change(AvailableVirtualMemoryKiB())), this);
     change->setObjectName(QStringLiteral("memoryChange"));
     figures->addRow(QStringLiteral("Virtual memory in use:"), inUse);
     figures->addRow(QStringLiteral("Change since last shown:"), change);

@@ -3,6 +3,9 @@
 #include <QFile>
 #include <QRegularExpression>
 
+#include <sys/resource.h>
+
+#include <cstdint>
 #include <cstdlib>
 
 namespace {
@@ -32,9 +35,15 @@ long VirtualMemoryInUseKiB()
     return ReadProcField(QStringLiteral("/proc/self/status"), QStringLiteral("VmSize"));
 }
 
-long AvailableMemoryKiB()
+long AvailableVirtualMemoryKiB()
 {
-    return ReadProcField(QStringLiteral("/proc/meminfo"), QStringLiteral("MemAvailable"));
+    // Without a limit the user half of the pointer range stands for the total; the about box
+    // shows only changes of this figure, which do not depend on the total.
+    long totalKiB = static_cast<long>((std::uintptr_t(1) << (sizeof(void*) * 8 - 1)) / 1024);
+    rlimit limit{};
+    if (getrlimit(RLIMIT_AS, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY)
+        totalKiB = static_cast<long>(limit.rlim_cur / 1024);
+    return totalKiB - VirtualMemoryInUseKiB();
 }
 
 QString AvailableMemoryTrend::Change(long availableNowKiB)
