@@ -79,15 +79,6 @@ bool QtFramework::ProcessShellCommand(const CDeflCommandLineInfo& commandLine)
     return true;
 }
 
-bool QtFramework::OnFileNew()
-{
-    if (!frame_ || !document_)
-        return ProcessShellCommand(CDeflCommandLineInfo());
-    if (!document_->CanCloseDocument())
-        return false;
-    return document_->OnNewDocument();
-}
-
 void QtFramework::ShowMainWindow(bool visible)
 {
     if (frame_)

@@ -25,10 +25,6 @@ public:
     int RunMessageLoop() override;
     void PostQuit(int exitCode) override;
 
-    // "File new": the open document saves its changes and is initialised anew (the database is
-    // opened again); without a document the document and its frame are created.
-    bool OnFileNew();
-
 private:
     void CreateDocumentAndFrame();
     // "&File > &New database" and "&Database Administration...": close this database, let the
