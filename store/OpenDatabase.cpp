@@ -102,6 +102,13 @@ bool OpenDatabase(CDatabaseAccess& access, std::optional<QString> path, Administ
             access.CloseDataConnection();
             ShowTextMessage(ui, CouldNotOpen(databasePath), Buttons::Ok, Icon::Warning, 129);
             showDialog = true;
+        } catch (const CResult<int>& result) {
+            // A failed platform call (a file that cannot be examined or written) is reported like
+            // any other failure of the pass, and the dialog offers the next choice.
+            access.CloseDataConnection();
+            ReportFailure(QStringLiteral("Exception caught: CBResult error code: ") + HexCode(result.value),
+                          ReportStyle::Information);
+            showDialog = true;
         } catch (const std::exception& failure) {
             access.CloseDataConnection();
             ReportFailure(QString::fromUtf8(failure.what()), ReportStyle::Information);

@@ -1,3 +1,4 @@
+#include "app/Result.h"
 #include "resources/StringTable.h"
 #include "store/AdministrationActions.h"
 #include "store/Connection.h"
@@ -22,9 +23,12 @@ public:
     bool ConvertDatabase(const QString& path) override
     {
         converted.push_back(path);
+        if (failConversionWithPlatformError)
+            CheckedCall(false);
         return false;
     }
     std::vector<QString> converted;
+    bool failConversionWithPlatformError = false;
 };
 
 class OpenDatabaseTest : public testing::Test {
@@ -179,5 +183,17 @@ TEST_F(OpenDatabaseTest, OldCompactionIsOfferedAndItsAnswersAreFollowed)
     EXPECT_TRUE(access.connected());
     EXPECT_TRUE(QFileInfo::exists(path + QStringLiteral(".1")));
     EXPECT_DOUBLE_EQ(clock.OleNow(), access.settings().DateOfLastCompress);
+    ui.VerifyAllUsed();
+}
+
+TEST_F(OpenDatabaseTest, AFailedPlatformCallIsReportedAndTheDialogComesBack)
+{
+    const QString old = DatabaseWithVersion(QStringLiteral("old.defl"), 12);
+    actions.failConversionWithPlatformError = true;
+    ui.ExpectMessage(124, Answer::Yes);
+    ui.ExpectMessageText(QStringLiteral("CBResult error code: 00000000"));
+    ExpectDialogAnswering(std::nullopt);
+    EXPECT_FALSE(OpenDatabase(access, old, actions, state));
+    EXPECT_FALSE(access.connected());
     ui.VerifyAllUsed();
 }
