@@ -2,6 +2,7 @@
 #include "document/LoginDialog.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QLineEdit>
 
 #include <gtest/gtest.h>
@@ -39,4 +40,23 @@ TEST(LoginDialogTest, ChangePasswordHandsBackAllThreeFields)
     EXPECT_EQ(answer.currentPassword, "a");
     EXPECT_EQ(answer.newPassword, "b");
     EXPECT_EQ(answer.repeatedPassword, "c");
+}
+
+TEST(LoginDialogTest, APreselectedUserPutsTheFocusOnThePassword)
+{
+    LoginDialogRequest request;
+    request.users = {{QStringLiteral("amy"), 2}, {QStringLiteral("<add user...>"), -1}};
+    request.preselectedData = 2;
+    request.focusPassword = true;
+    CLoginDialog preselected(request);
+    preselected.show();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(preselected.focusWidget(), preselected.password());
+    preselected.hide();
+
+    request.focusPassword = false;
+    CLoginDialog choosing(request);
+    choosing.show();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(choosing.focusWidget(), choosing.users());
 }

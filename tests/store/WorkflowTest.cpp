@@ -72,22 +72,26 @@ TEST(WorkflowResources, HaveTheBuiltInTransitionsInOrder)
         EXPECT_FALSE(text.isEmpty() || QByteArrayLiteral(" \t\r\n").contains(text.back())) << id;
     }
 
-    const std::vector<StatusTransition> standard = Load(Resource(230).toStdString());
-    ASSERT_EQ(standard.size(), 35u);
-    const Triple standardSample[] = {{1, 2, 0}, {1, 7, 3}, {0, 1, 0}, {2, -1, 0}, {2, 1, 3}, {10, 11, 3}, {999, 2, 0}};
-    const int standardAt[] = {0, 2, 5, 9, 13, 30, 34};
-    for (std::size_t i = 0; i < std::size(standardAt); ++i) {
-        const StatusTransition& t = standard[static_cast<std::size_t>(standardAt[i])];
-        EXPECT_EQ(Triple(t.fromStatus, t.toStatus, t.commentWordsRequired), standardSample[i]) << standardAt[i];
-        EXPECT_EQ(t.sys_sortorder, standardAt[i]);
+    // Every transition in file order: a wrong or swapped line changes what users may choose.
+    const std::vector<Triple> standard{
+        {1, 2, 0},   {1, 3, 0},  {1, 7, 3},  {1, 8, 3},  {1, 9, 3},   {0, 1, 0},   {0, 2, 0},   {2, 3, 0},  {2, 4, 0},
+        {2, -1, 0},  {2, 7, 3},  {2, 8, 3},  {2, 9, 3},  {2, 1, 3},   {3, 4, 0},   {3, 2, 3},   {4, 5, 0},  {4, 2, 3},
+        {4, 3, 0},   {5, 6, 0},  {5, 2, 3},  {5, 4, 0},  {6, 10, 0},  {6, 11, 3},  {7, 10, 0},  {7, 11, 3}, {8, 10, 0},
+        {8, 11, 3},  {9, 10, 0}, {9, 11, 3}, {10, 11, 3}, {11, 2, 0}, {11, 7, 3},  {999, 1, 0}, {999, 2, 0}};
+    const std::vector<Triple> simple{
+        {2, 4, 0},  {2, 5, 0},   {2, 6, 0},  {0, 2, 0},  {2, -1, 0},  {2, 7, 3},  {2, 8, 3},  {2, 9, 3},
+        {4, 5, 0},  {4, 6, 0},   {4, 2, 3},  {5, 6, 0},  {5, 2, 3},   {5, 4, 0},  {6, 10, 0}, {6, 11, 3},
+        {7, 10, 0}, {7, 11, 3},  {8, 10, 0}, {8, 11, 3}, {9, 10, 0},  {9, 11, 3}, {10, 11, 3}, {11, 4, 0},
+        {11, 5, 0}, {11, 6, 0},  {11, 7, 3}, {11, 8, 3}, {11, 9, 3},  {999, 2, 0}};
+    for (const auto& [id, expected] : {std::pair{230, standard}, std::pair{233, simple}}) {
+        const std::vector<StatusTransition> loaded = Load(Resource(id).toStdString());
+        std::vector<Triple> triples;
+        for (const StatusTransition& t : loaded) {
+            EXPECT_EQ(t.sys_sortorder, static_cast<int>(triples.size())) << id;
+            triples.emplace_back(t.fromStatus, t.toStatus, t.commentWordsRequired);
+        }
+        EXPECT_EQ(triples, expected) << id;
     }
-
-    const std::vector<StatusTransition> simple = Load(Resource(233).toStdString());
-    ASSERT_EQ(simple.size(), 30u);
-    EXPECT_EQ(Triple(simple[0].fromStatus, simple[0].toStatus, simple[0].commentWordsRequired), Triple(2, 4, 0));
-    EXPECT_EQ(Triple(simple[4].fromStatus, simple[4].toStatus, simple[4].commentWordsRequired), Triple(2, -1, 0));
-    EXPECT_EQ(Triple(simple[28].fromStatus, simple[28].toStatus, simple[28].commentWordsRequired), Triple(11, 9, 3));
-    EXPECT_EQ(Triple(simple[29].fromStatus, simple[29].toStatus, simple[29].commentWordsRequired), Triple(999, 2, 0));
 }
 
 TEST(WorkflowReader, AcceptsTrailingWhitespaceButNotMissingNumbers)
