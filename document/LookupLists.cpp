@@ -56,7 +56,8 @@ LookupLists::LookupLists(ConnectionProvider& connections, const Clock& clock) : 
 
 void LookupLists::LoadLookups(bool force)
 {
-    if (!force && clock_.SecondsSince1970() - lookupsLoadedAt_ <= kMinimumIntervalSeconds)
+    // A load time of 0 means the tables were never read (or the connection was reopened).
+    if (!force && lookupsLoadedAt_ != 0 && clock_.SecondsSince1970() - lookupsLoadedAt_ <= kMinimumIntervalSeconds)
         return;
 
     LoadList(connections_, "SELECT status_id, status, sys_sortorder, statusdescription FROM status ORDER BY sys_sortorder",

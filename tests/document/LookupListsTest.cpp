@@ -41,6 +41,12 @@ TEST_F(LookupListsTest, LoadsAtMostEveryFifteenSecondsUnlessForced)
     lists_.ForgetLoadTime();
     lists_.LoadLookups(false);
     EXPECT_EQ(StatusName(2), "reconnected");
+
+    // A forgotten load time forces the next load whatever the clock says.
+    ManualClock early(QDateTime::fromSecsSinceEpoch(10));
+    LookupLists fresh(db_, early);
+    fresh.LoadLookups(false);
+    EXPECT_EQ(fresh.LookupName(LookupList::Status, 2), "reconnected");
 }
 
 TEST_F(LookupListsTest, ReadsEveryListInSortOrder)
