@@ -56,10 +56,6 @@ void CDefectDoc::ConnectDefectSeams()
             defects_.SelectDefect(defectId);
     };
     seams_.releaseRecord = [this] { defects_.CloseRowset(); };
-    seams_.forgetOnClose = [this] {
-        defects_.CloseRowset();
-        defects_.SetCurrentDefectId(0);
-    };
 }
 
 void CDefectDoc::RegisterForm(DefectForm* form)
@@ -253,6 +249,8 @@ void CDefectDoc::OnCloseDocument()
         GoOffline();
     }
     CallSeam(seams_.clearTimers);
+    defects_.CloseRowset();
+    defects_.SetCurrentDefectId(0);
     CallSeam(seams_.forgetOnClose);
     connectionUse_.useCount = 0;
     loggedIn_ = false;

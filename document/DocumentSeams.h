@@ -17,7 +17,7 @@ struct DocumentSeams {
     std::function<void(std::int32_t defectId)> selectDefect;
     // Forgets the current record's rowset while keeping its contents (going offline).
     std::function<void()> releaseRecord;
-    // The document closes: the current record and the known unread entries are forgotten.
+    // The document closes: the known unread entries are forgotten.
     std::function<void()> forgetOnClose;
     // The list editor; it reloads the lookup lists itself.
     std::function<void()> runListEditor;
