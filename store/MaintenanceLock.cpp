@@ -12,7 +12,6 @@
 #include <QSysInfo>
 #include <QThread>
 
-
 #include <cerrno>
 
 namespace {
@@ -70,8 +69,6 @@ QString AbbreviatedRescueName(const QString& rescueFileName)
     // 13 characters of the start, "..." and the 14 characters before the separator: 30 in all.
     return rescueFileName.left(13) + QStringLiteral("...") + rescueFileName.mid(separator - 14);
 }
-
-CMaintenanceLock::CMaintenanceLock(QString path) : path_(std::move(path)), clock_(SystemClockInstance()) {}
 
 CMaintenanceLock::CMaintenanceLock(QString path, const QString& reason, bool mustExist, const Clock& clock,
                                    Sleeper sleep)

@@ -28,9 +28,6 @@ class CMaintenanceLock {
 public:
     using Sleeper = std::function<void(int milliseconds)>;
 
-    // Serves IsLocked only; no lock is attempted.
-    explicit CMaintenanceLock(QString path);
-
     // Tries to take the lock at once; held() tells the outcome, message() the reason of a refusal.
     CMaintenanceLock(QString path, const QString& reason, bool mustExist, const Clock& clock = SystemClockInstance(),
                      Sleeper sleep = {});
@@ -45,11 +42,9 @@ public:
     bool Unlock();
 
     static LockState IsLocked(const QString& path);
-    LockState IsLocked() const { return IsLocked(path_); }
 
     bool held() const { return rescueFileHandle_ != nullptr; }
     const QString& message() const { return message_; }
-    const QString& path() const { return path_; }
 
 private:
     QString message_;

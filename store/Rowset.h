@@ -32,7 +32,6 @@ public:
     bool IsNull(int column) const { return engine::IsNull(Get(column)); }
 
     std::size_t size() const { return rows_.size(); }
-    const std::vector<Row>& rows() const { return rows_; }
 
 protected:
     QStringList columns_;

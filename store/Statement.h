@@ -22,9 +22,8 @@ public:
     Statement& operator=(const Statement&) = delete;
     ~Statement();
 
-    // The status of the preparation; kFaultyCommand when the text was not understood.
-    long prepareStatus() const { return prepareStatus_; }
-
+    // Without a prepared statement, Bind and Step return the status of the preparation:
+    // kFaultyCommand when the text was not understood.
     long Bind(const std::vector<Value>& parameters);
 
     // kOk for a row, kEndOfRowset at the end, a failure status otherwise.
