@@ -43,12 +43,6 @@ unsigned long Code32(long status)
     return static_cast<std::uint32_t>(status);
 }
 
-// kOk, a failure, or kEndOfRowset when the table has no row.
-long ReadVersion(engine::Connection& connection, std::int64_t& version)
-{
-    return connection.QueryInt(QStringLiteral("Select dbversion from versiontable"), {}, version);
-}
-
 } // namespace
 
 DatabaseAdministration::DatabaseAdministration(UserInterface& ui, const Clock& clock, Discard discard)
@@ -163,7 +157,7 @@ bool DatabaseAdministration::InitializeDatabase(const QString& path)
     // The scripts report each failing statement; a file that did not reach the version row is no
     // usable database, whatever else went in.
     std::int64_t version = 0;
-    if (engine::Failed(ReadVersion(connection, version)) || version != EXPECTED_DB_VERSION)
+    if (engine::Failed(ReadDatabaseVersion(connection, version)) || version != EXPECTED_DB_VERSION)
         return false;
     ChooseAndStoreWorkflow(connection, ui_);
     return true;
@@ -186,7 +180,7 @@ bool DatabaseAdministration::ConvertDatabase(const QString& path)
     std::int64_t version = 0;
     long status = connection.Open(path);
     if (!engine::Failed(status))
-        status = ReadVersion(connection, version);
+        status = ReadDatabaseVersion(connection, version);
     if (status != engine::kOk) {
         ShowTextMessage(ui_, FormatString(127, Code32(status)), Buttons::Ok, Icon::Error, 127);
         return false;
@@ -197,7 +191,7 @@ bool DatabaseAdministration::ConvertDatabase(const QString& path)
     // The scripts report each failing statement and go on; the version row tells whether the
     // file arrived.
     std::int64_t reached = 0;
-    if (engine::Failed(ReadVersion(connection, reached)) || reached < EXPECTED_DB_VERSION)
+    if (engine::Failed(ReadDatabaseVersion(connection, reached)) || reached < EXPECTED_DB_VERSION)
         return false;
     if (version < kFirstVersionWithWorkflow)
         return ChooseAndStoreWorkflow(connection, ui_);

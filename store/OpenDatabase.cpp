@@ -21,7 +21,7 @@ enum class VersionStatus { TooOld, Current, TooNew, NotADatabase };
 VersionStatus ReadVersion(engine::Connection& connection)
 {
     std::int64_t version = 0;
-    if (connection.QueryInt(QStringLiteral("SELECT dbversion from versiontable"), {}, version) != engine::kOk)
+    if (ReadDatabaseVersion(connection, version) != engine::kOk)
         return VersionStatus::NotADatabase;
     if (version < EXPECTED_DB_VERSION)
         return VersionStatus::TooOld;

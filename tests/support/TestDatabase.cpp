@@ -38,7 +38,7 @@ QString CreateCurrentDatabase(const QString& path)
         EXPECT_TRUE(RunScript(190, connection, true));
         EXPECT_TRUE(RunScript(191, connection, true));
         std::int64_t version = 0;
-        EXPECT_EQ(connection.QueryInt(QStringLiteral("select dbversion from versiontable"), {}, version), engine::kOk);
+        EXPECT_EQ(ReadDatabaseVersion(connection, version), engine::kOk);
         EXPECT_EQ(version, EXPECTED_DB_VERSION);
     }
     SetUserInterface(previous);
