@@ -28,8 +28,7 @@ QString ReadString(const QSettings& profile, const QString& key, const QString& 
 // A write that could not be stored throws the failed result.
 void Write(QSettings& profile, const QString& key, const QVariant& value)
 {
-    CBResult written(profile.isWritable() ? 1 : 0);
-    written.check();
+    CheckedCall(profile.isWritable());
     profile.setValue(key, value);
 }
 
@@ -132,8 +131,7 @@ void LocalSettings::Save()
     WriteSendMailHistory(*profile, sendMailHistory);
 
     profile->sync();
-    CBResult stored(profile->status() == QSettings::NoError ? 1 : 0);
-    stored.check();
+    CheckedCall(profile->status() == QSettings::NoError);
 }
 
 void LocalSettings::CheckDatabaseEngine(int libVersionNumber)
