@@ -98,6 +98,7 @@ constexpr int kFirstColumnCommand = 14599;
 // Without a saved placement the window opens at a size that shows the list and the form.
 const QSize kFirstStartSize(1024, 720);
 constexpr int kStateRefreshMs = 500;
+const QString kOfflineText = QStringLiteral("offline");
 
 // The commands this window carries out itself; the others wait for their areas.
 constexpr int kOwnCommands[] = {57665, 59393, 208, 57664, 199, 200};
@@ -142,7 +143,7 @@ void CMainFrame::UpdateStatusPanes()
     if (document_.connected())
         connectionPane_->clear();
     else
-        connectionPane_->setText(QStringLiteral("offline"));
+        connectionPane_->setText(kOfflineText);
 }
 
 void CMainFrame::CreateMenus()
@@ -257,14 +258,9 @@ QAction* CMainFrame::CommandAction(int commandId) const
     return found == commands_.end() ? nullptr : found->second;
 }
 
-void CMainFrame::SetCurrentUser(const QString& displayName)
-{
-    userPane_->setText(displayName);
-}
-
 void CMainFrame::ShowOfflineState(const QString& tip)
 {
-    connectionPane_->setText(QStringLiteral("offline"));
+    connectionPane_->setText(kOfflineText);
     connectionPane_->setToolTip(tip);
 }
 

@@ -24,8 +24,7 @@ public:
     CDefectListView* listView() const { return listView_; }
     CDefectView* formView() const { return formView_; }
 
-    // The status bar's panes.
-    void SetCurrentUser(const QString& displayName);
+    // The connection pane of the status bar.
     void ShowOfflineState(const QString& tip);
     void ShowNormalState(const QString& tip);
 
