@@ -6,32 +6,26 @@
 #include <exception>
 #include <type_traits>
 
-class CBaseResult {
-};
-
 template <typename T>
 struct ResultTraits;
 
 template <>
 struct ResultTraits<long> {
     static bool failed(long value) { return value < 0; }
-    static constexpr const char* reportName = "CHResult";
 };
 
 template <>
 struct ResultTraits<int> {
     static bool failed(int value) { return value == 0; }
-    static constexpr const char* reportName = "CBResult";
 };
 
 template <>
 struct ResultTraits<unsigned> {
     static bool failed(unsigned value) { return value == 0; }
-    static constexpr const char* reportName = "";
 };
 
 template <typename T>
-class CResult : public CBaseResult {
+class CResult {
 public:
     explicit CResult(T initial = successValue()) : value(initial) {}
 
@@ -88,7 +82,6 @@ public:
     }
 
     bool failed() const { return ResultTraits<T>::failed(value); }
-    static const char* reportName() { return ResultTraits<T>::reportName; }
 
     bool checked = false;
     T value;
