@@ -27,10 +27,14 @@ QString HexCode(long value)
     return QString::asprintf("%08lx", static_cast<unsigned long>(Code32(value)));
 }
 
+QString ErrorContextText(bool clear)
+{
+    return QString::fromStdString(TheErrorContext().ContextText(clear));
+}
+
 QString DescribeError(const QString& msg)
 {
-    return QStringLiteral("the error is \"") + msg + QStringLiteral("\"\n") +
-           QString::fromStdString(TheErrorContext().ContextText(true));
+    return QStringLiteral("the error is \"") + msg + QStringLiteral("\"\n") + ErrorContextText(true);
 }
 
 Answer ReportFailure(const QString& msg, ReportStyle style)
@@ -110,8 +114,7 @@ void WriteErrorDump(const QString& msg, bool crashing)
     QFile file(path);
     if (path.isEmpty() || !file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text))
         return;
-    const QString context = QString::fromStdString(TheErrorContext().ContextText(false));
-    file.write(ErrorDumpText(msg, crashing, QDateTime::currentDateTime(), context).toUtf8());
+    file.write(ErrorDumpText(msg, crashing, QDateTime::currentDateTime(), ErrorContextText(false)).toUtf8());
     file.close();
     TheUserInterface().OpenWithDesktop(path, true);
 }

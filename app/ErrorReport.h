@@ -17,6 +17,9 @@ struct ErrorRecord;
 // document's open step the information icon.
 enum class ReportStyle { Error, Information };
 
+// The recorded error context as text; `clear` empties it.
+QString ErrorContextText(bool clear);
+
 // "the error is \"msg\"\n" followed by the error context, which is emptied.
 QString DescribeError(const QString& msg);
 

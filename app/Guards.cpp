@@ -1,6 +1,5 @@
 #include "app/Guards.h"
 
-#include "app/ErrorContext.h"
 #include "app/ErrorReport.h"
 #include "app/Result.h"
 #include "app/UserInterface.h"
@@ -13,11 +12,6 @@ namespace {
 void ShowPlain(const QString& text)
 {
     ShowTextMessage(TheUserInterface(), text, Buttons::Ok);
-}
-
-QString Context(bool clear)
-{
-    return QString::fromStdString(TheErrorContext().ContextText(clear));
 }
 
 void DumpAndReport(const QString& text, bool crashing)
@@ -33,7 +27,7 @@ bool RunStartupGuard(const std::function<bool()>& body)
     try {
         return body();
     } catch (const CResult<int>&) {
-        ShowPlain(QStringLiteral("Operation failed - ") + Context(true));
+        ShowPlain(QStringLiteral("Operation failed - ") + ErrorContextText(true));
     } catch (const CResult<long>& result) {
         ShowOleDbErrors(result.value, QStringLiteral("operation could not be completed. exiting now."));
     } catch (const std::exception& e) {
@@ -51,9 +45,9 @@ bool RunGuardedHandler(const std::function<void()>& handler)
         return true;
     } catch (const CResult<int>& result) {
         const QString lastError = HexCode(result.lastError);
-        ShowPlain(QStringLiteral("GetLastError returned %1\r\n%2").arg(lastError, Context(true)));
+        ShowPlain(QStringLiteral("GetLastError returned %1\r\n%2").arg(lastError, ErrorContextText(true)));
     } catch (const CResult<long>& result) {
-        ShowOleDbErrors(result.value, QStringLiteral("exception raised:\r\n") + Context(true));
+        ShowOleDbErrors(result.value, QStringLiteral("exception raised:\r\n") + ErrorContextText(true));
     } catch (const std::exception& e) {
         ShowPlain(QStringLiteral("exception raised:\r\n") + DescribeError(QString::fromUtf8(e.what())));
     }

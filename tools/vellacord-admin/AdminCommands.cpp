@@ -2,7 +2,6 @@
 
 #include "CommandLineUserInterface.h"
 
-#include "app/ErrorContext.h"
 #include "platform/OleDate.h"
 #include "store/Connection.h"
 #include "store/DatabaseAdministration.h"

@@ -3,9 +3,8 @@
 
 #include "AdminCommands.h"
 
-#include "app/ErrorContext.h"
+#include "app/ErrorReport.h"
 #include "app/Result.h"
-#include "app/UserInterface.h"
 
 #include <QCoreApplication>
 #include <QTextStream>
@@ -18,7 +17,7 @@ int Report(const QString& text)
 {
     QTextStream err(stderr);
     err << "vellacord-admin: " << text;
-    const QString context = QString::fromStdString(TheErrorContext().ContextText(true)).trimmed();
+    const QString context = ErrorContextText(true).trimmed();
     if (!context.isEmpty())
         err << " (while: " << context.split(QStringLiteral("\n ")).join(QStringLiteral(", ")) << ")";
     err << Qt::endl;
@@ -41,7 +40,7 @@ int main(int argc, char** argv)
     try {
         return RunAdminCommand(*options);
     } catch (const CResult<long>& result) {
-        return Report(QStringLiteral("database engine error 0x%1").arg(static_cast<quint32>(result.value), 8, 16, QLatin1Char('0')));
+        return Report(QStringLiteral("database engine error 0x") + HexCode(result.value));
     } catch (const CResult<int>& result) {
         return Report(QStringLiteral("system error %1").arg(result.lastError));
     } catch (const std::exception& e) {
