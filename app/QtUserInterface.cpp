@@ -63,6 +63,12 @@ Answer ToAnswer(int button, Buttons buttons)
     }
 }
 
+// Boxes are parented to the main window only while it is shown.
+QWidget* VisibleWindow(QWidget* window)
+{
+    return window && window->isVisible() ? window : nullptr;
+}
+
 CMainFrame* Frame(QWidget* window)
 {
     return qobject_cast<CMainFrame*>(window);
@@ -73,7 +79,7 @@ CMainFrame* Frame(QWidget* window)
 Answer QtUserInterface::ShowMessage(const MessageRequest& request)
 {
     QMessageBox box(BoxIcon(request.icon), LoadString(57344), request.text, BoxButtons(request.buttons),
-                    mainWindow_ && mainWindow_->isVisible() ? mainWindow_.data() : nullptr);
+                    VisibleWindow(mainWindow_));
     if (request.foreground) {
         box.setWindowFlag(Qt::WindowStaysOnTopHint);
         box.show();
@@ -85,7 +91,7 @@ Answer QtUserInterface::ShowMessage(const MessageRequest& request)
 
 HintAnswer QtUserInterface::ShowHint(const HintRequest& request)
 {
-    CHintDialog dialog(request, mainWindow_ && mainWindow_->isVisible() ? mainWindow_.data() : nullptr);
+    CHintDialog dialog(request, VisibleWindow(mainWindow_));
     return dialog.Run();
 }
 
