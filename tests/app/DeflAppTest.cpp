@@ -1,7 +1,6 @@
 #include "AppTestSupport.h"
 
 #include "app/DeflApp.h"
-#include "app/ErrorContext.h"
 #include "app/LocalSettings.h"
 #include "app/Profile.h"
 #include "support/ScriptedUserInterface.h"
@@ -34,9 +33,8 @@ struct FakeFramework : ApplicationFramework {
 
 class DeflAppTest : public testing::Test {
 protected:
-    void SetUp() override { Forget(); }
-    void TearDown() override { Forget(); }
-    static void Forget() { ForgetLocalSettingsAndContext(); }
+    void SetUp() override { ForgetLocalSettingsAndContext(); }
+    void TearDown() override { ForgetLocalSettingsAndContext(); }
     static bool Stored(const QString& key) { return OpenProfile()->contains(key); }
 };
 

@@ -4,7 +4,6 @@
 #include "app/ErrorReport.h"
 #include "store/EngineStatus.h"
 #include "support/ScriptedUserInterface.h"
-#include "support/TempFolder.h"
 
 #include <QFile>
 

@@ -9,7 +9,6 @@
 #include "resources/StringTable.h"
 #include "store/EngineStatus.h"
 #include "support/ScriptedUserInterface.h"
-#include "support/TempFolder.h"
 
 #include <QFile>
 

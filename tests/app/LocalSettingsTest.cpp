@@ -21,10 +21,8 @@ namespace {
 
 class LocalSettingsTest : public testing::Test {
 protected:
-    void SetUp() override { Forget(); }
-    void TearDown() override { Forget(); }
-
-    static void Forget() { ForgetLocalSettingsAndContext(); }
+    void SetUp() override { ForgetLocalSettingsAndContext(); }
+    void TearDown() override { ForgetLocalSettingsAndContext(); }
 
     static void Put(const QString& key, const QVariant& value)
     {

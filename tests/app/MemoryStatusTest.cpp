@@ -1,4 +1,3 @@
-#include "app/FileFilter.h"
 #include "app/MemoryStatus.h"
 
 #include <gtest/gtest.h>
@@ -27,13 +26,4 @@ TEST(MemoryStatus, ProcFieldsAndTheTrendSinceTheLastShowing)
     EXPECT_EQ(trend.Change(900), QStringLiteral("100"));
     EXPECT_EQ(trend.Change(950), QStringLiteral("-50"));
     EXPECT_EQ(trend.Change(950), QStringLiteral("0"));
-}
-
-TEST(FileFilter, PairsBecomeQtFilters)
-{
-    EXPECT_EQ(QtFileFilter(QStringLiteral("*.defl|*.defl|*.mdb|*.mdb||")),
-              QStringLiteral("*.defl (*.defl);;*.mdb (*.mdb)"));
-    EXPECT_EQ(QtFileFilter(QStringLiteral("Text files|*.txt;*.log|All files|*.*||")),
-              QStringLiteral("Text files (*.txt *.log);;All files (*.*)"));
-    EXPECT_EQ(QtFileFilter(QString()), QString());
 }
