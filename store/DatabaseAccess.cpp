@@ -113,8 +113,7 @@ engine::Connection& CDatabaseAccess::GetDataConnection(RetryMode mode)
         }
 
         RetryDialogRequest request;
-        request.message = status == kLockedStatus ? FormatString(160, lock.message.toUtf8().constData())
-                                                  : LoadString(152);
+        request.message = status == kLockedStatus ? LockRefusalText(lock.message) : LoadString(152);
         request.autoRetrySeconds = kAutoRetrySeconds;
         request.flashCount = flashCount;
         request.startHidden = mode == RetryMode::Offline;
@@ -216,7 +215,7 @@ bool CDatabaseAccess::CompactAndRepair()
     LoadSystemSettings();
     CMaintenanceLock lock(databaseFileName_, QStringLiteral("compacting and repairing database"), true, clock_);
     if (!lock.held()) {
-        ShowTextMessage(ui_, FormatString(160, lock.message().toUtf8().constData()), Buttons::Ok, Icon::Warning, 160);
+        ShowTextMessage(ui_, LockRefusalText(lock.message()), Buttons::Ok, Icon::Warning, 160);
         return false;
     }
     const QString maintenanceName = MaintenanceName(databaseFileName_);

@@ -107,7 +107,7 @@ bool DatabaseAdministration::CreateDatabase(const QString& path)
     ErrorContext context("create new database file");
     CMaintenanceLock lock(path, QStringLiteral("creating new database file"), false, clock_);
     if (!lock.held()) {
-        ShowTextMessage(ui_, FormatString(160, lock.message().toUtf8().constData()), Buttons::Ok, Icon::Warning, 160);
+        ShowTextMessage(ui_, LockRefusalText(lock.message()), Buttons::Ok, Icon::Warning, 160);
         return false;
     }
     RemoveOldDatabase(lock, path);

@@ -70,6 +70,11 @@ QString AbbreviatedRescueName(const QString& rescueFileName)
     return rescueFileName.left(13) + QStringLiteral("...") + rescueFileName.mid(separator - 14);
 }
 
+QString LockRefusalText(const QString& lockMessage)
+{
+    return FormatString(160, lockMessage.toUtf8().constData());
+}
+
 CMaintenanceLock::CMaintenanceLock(QString path, const QString& reason, bool mustExist, const Clock& clock,
                                    Sleeper sleep)
     : path_(std::move(path)), clock_(clock), sleep_(std::move(sleep))

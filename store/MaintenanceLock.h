@@ -19,6 +19,9 @@ QString MaintenanceName(const QString& path); // D + "#" + F + ".mt", where the 
 // loses its middle.
 QString AbbreviatedRescueName(const QString& rescueFileName);
 
+// What a user is told about a file that is locked for maintenance (string 160 with the lock's message).
+QString LockRefusalText(const QString& lockMessage);
+
 struct LockState {
     bool locked = false;
     QString message; // the first line of the rescue file and its name (string 161); empty when not locked
