@@ -67,7 +67,7 @@ std::optional<int> ReadVersion(const QString& file, QString& error)
         return std::nullopt;
     }
     std::int64_t version = 0;
-    if (connection.QueryInt(QStringLiteral("Select dbversion from versiontable"), {}, version) != engine::kOk) {
+    if (ReadDatabaseVersion(connection, version) != engine::kOk) {
         error = QStringLiteral("%1 is no Vellacord database: it has no schema version").arg(file);
         return std::nullopt;
     }
