@@ -13,20 +13,14 @@ const QString kUnknown = QStringLiteral("???");
 
 QString StatusName(const std::vector<StatusEntry>& statuses, int statusId)
 {
-    for (const StatusEntry& status : statuses) {
-        if (status.status_id == statusId)
-            return status.status;
-    }
-    return kUnknown;
+    const StatusEntry* status = FindStatus(statuses, statusId);
+    return status != nullptr ? status->status : kUnknown;
 }
 
 QString UserName(const std::vector<StakeholderEntry>& stakeholders, int stakeholderId)
 {
-    for (const StakeholderEntry& stakeholder : stakeholders) {
-        if (stakeholder.stakeholder_id == stakeholderId)
-            return StakeholderDisplayName(stakeholder);
-    }
-    return kUnknown;
+    const StakeholderEntry* stakeholder = FindStakeholder(stakeholders, stakeholderId);
+    return stakeholder != nullptr ? StakeholderDisplayName(*stakeholder) : kUnknown;
 }
 
 } // namespace

@@ -50,6 +50,16 @@ QString StakeholderDisplayName(const StakeholderEntry& entry)
     return entry.email;
 }
 
+const StatusEntry* FindStatus(const std::vector<StatusEntry>& statuses, std::int32_t id)
+{
+    return FindById(statuses, id, [](const StatusEntry& e) { return e.status_id; });
+}
+
+const StakeholderEntry* FindStakeholder(const std::vector<StakeholderEntry>& stakeholders, std::int32_t id)
+{
+    return FindById(stakeholders, id, [](const StakeholderEntry& e) { return e.stakeholder_id; });
+}
+
 LookupLists::LookupLists(ConnectionProvider& connections, const Clock& clock) : connections_(connections), clock_(clock)
 {
 }
@@ -104,12 +114,12 @@ void LookupLists::LoadLookups(bool force)
 
 const StatusEntry* LookupLists::FindStatus(std::int32_t id) const
 {
-    return FindById(statuses_, id, [](const StatusEntry& e) { return e.status_id; });
+    return ::FindStatus(statuses_, id);
 }
 
 const StakeholderEntry* LookupLists::FindStakeholder(std::int32_t id) const
 {
-    return FindById(stakeholders_, id, [](const StakeholderEntry& e) { return e.stakeholder_id; });
+    return ::FindStakeholder(stakeholders_, id);
 }
 
 const StakeholderEntry* LookupLists::FindStakeholderByLogin(const QString& name) const

@@ -17,6 +17,10 @@ enum class LookupList { Status, Component, Category, Severity, Priority, Stakeho
 // The display name, else the login name, else the e-mail address.
 QString StakeholderDisplayName(const StakeholderEntry& entry);
 
+// The entry of a list with the id; none when no entry has it.
+const StatusEntry* FindStatus(const std::vector<StatusEntry>& statuses, std::int32_t id);
+const StakeholderEntry* FindStakeholder(const std::vector<StakeholderEntry>& stakeholders, std::int32_t id);
+
 class LookupLists {
 public:
     static constexpr qint64 kMinimumIntervalSeconds = 15;

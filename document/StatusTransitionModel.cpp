@@ -2,6 +2,7 @@
 
 #include "app/Check.h"
 #include "app/UserInterface.h"
+#include "document/LookupLists.h"
 #include "resources/StringTable.h"
 
 namespace {
@@ -14,15 +15,6 @@ StatusTransitionModel::StatusTransitionModel(const std::vector<StatusEntry>& sta
     : statuses_(statuses), transitions_(transitions), currentStatus_(currentStatus), ui_(ui)
 {
     Fill();
-}
-
-const StatusEntry* StatusTransitionModel::FindStatus(int statusId) const
-{
-    for (const StatusEntry& status : statuses_) {
-        if (status.status_id == statusId)
-            return &status;
-    }
-    return nullptr;
 }
 
 void StatusTransitionModel::Fill()
@@ -40,7 +32,7 @@ void StatusTransitionModel::Fill()
     for (const StatusTransition& transition : transitions_) {
         if (transition.fromStatus != currentStatus_)
             continue;
-        const StatusEntry* target = FindStatus(transition.toStatus);
+        const StatusEntry* target = FindStatus(statuses_, transition.toStatus);
         Item item;
         if (target != nullptr) {
             item.text = target->status;
@@ -78,7 +70,7 @@ bool StatusTransitionModel::IsOkEnabled() const
 
 QString StatusTransitionModel::Description() const
 {
-    const StatusEntry* status = FindStatus(SelectedData());
+    const StatusEntry* status = FindStatus(statuses_, SelectedData());
     return status != nullptr ? status->statusdescription : QString();
 }
 

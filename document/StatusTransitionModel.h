@@ -43,7 +43,6 @@ public:
 
 private:
     void Fill();
-    const StatusEntry* FindStatus(int statusId) const;
     int SelectedData() const;
 
     const std::vector<StatusEntry>& statuses_;
