@@ -11,11 +11,6 @@ enum Column {
     kfixedversion, kcategoryid, kCc
 };
 
-std::int32_t Int32(const engine::Rowset& rowset, int column)
-{
-    return static_cast<std::int32_t>(rowset.Int(column));
-}
-
 engine::Value Number(std::int32_t value)
 {
     return static_cast<std::int64_t>(value);
@@ -53,24 +48,24 @@ DefectRecord DefectRecord::FromRow(const engine::Rowset& rowset)
     DefectRecord record;
     record.Closed = rowset.Real(kClosed);
     record.Comments = rowset.Text(kComments);
-    record.ComponentID = Int32(rowset, kComponentID);
-    record.Defect_ID = Int32(rowset, kDefect_ID);
+    record.ComponentID = rowset.Int32(kComponentID);
+    record.Defect_ID = rowset.Int32(kDefect_ID);
     record.Description = rowset.Text(kDescription);
-    record.FixedBuild = Int32(rowset, kFixedBuild);
-    record.FoundBuild = Int32(rowset, kFoundBuild);
-    record.FromID = Int32(rowset, kFromID);
+    record.FixedBuild = rowset.Int32(kFixedBuild);
+    record.FoundBuild = rowset.Int32(kFoundBuild);
+    record.FromID = rowset.Int32(kFromID);
     record.History = rowset.Text(kHistory);
     record.Modified = rowset.Real(kModified);
     record.Opened = rowset.Real(kOpened);
-    record.PriorityID = Int32(rowset, kPriorityID);
-    record.SeverityID = Int32(rowset, kSeverityID);
-    record.StatusID = Int32(rowset, kStatusID);
+    record.PriorityID = rowset.Int32(kPriorityID);
+    record.SeverityID = rowset.Int32(kSeverityID);
+    record.StatusID = rowset.Int32(kStatusID);
     record.Subject = rowset.Text(kSubject);
-    record.ToID = Int32(rowset, kToID);
+    record.ToID = rowset.Int32(kToID);
     record.lastread = rowset.Real(klastread);
     record.foundversion = rowset.Text(kfoundversion);
     record.fixedversion = rowset.Text(kfixedversion);
-    record.categoryid = Int32(rowset, kcategoryid);
+    record.categoryid = rowset.Int32(kcategoryid);
     record.Cc = rowset.Text(kCc);
     record.FitTexts();
     return record;

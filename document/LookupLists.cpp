@@ -22,11 +22,6 @@ void LoadList(ConnectionProvider& connections, const char* sql, std::vector<Entr
         list.push_back(makeEntry(rows));
 }
 
-std::int32_t Int32(const engine::Rowset& rows, int column)
-{
-    return static_cast<std::int32_t>(rows.Int(column));
-}
-
 QString Text(const engine::Rowset& rows, int column, int bufferSize)
 {
     return FitToBuffer(rows.Text(column), bufferSize);
@@ -72,25 +67,25 @@ void LookupLists::LoadLookups(bool force)
 
     LoadList(connections_, "SELECT status_id, status, sys_sortorder, statusdescription FROM status ORDER BY sys_sortorder",
              statuses_, [](const engine::Rowset& r) {
-                 return StatusEntry{Int32(r, 0), Text(r, 1, StatusEntry::kStatusSize), Int32(r, 2),
+                 return StatusEntry{r.Int32(0), Text(r, 1, StatusEntry::kStatusSize), r.Int32(2),
                                     Text(r, 3, StatusEntry::kDescriptionSize)};
              });
     LoadList(connections_,
              "SELECT fromStatus, toStatus, sys_sortorder, commentWordsRequired FROM statustransitions ORDER BY sys_sortorder",
              transitions_, [](const engine::Rowset& r) {
-                 return StatusTransition{Int32(r, 0), Int32(r, 1), Int32(r, 2), Int32(r, 3)};
+                 return StatusTransition{r.Int32(0), r.Int32(1), r.Int32(2), r.Int32(3)};
              });
     LoadList(connections_, "Select component_id, component from component order by sys_sortorder", components_,
              [](const engine::Rowset& r) {
-                 return ComponentEntry{Text(r, 1, ComponentEntry::kComponentSize), Int32(r, 0)};
+                 return ComponentEntry{Text(r, 1, ComponentEntry::kComponentSize), r.Int32(0)};
              });
     LoadList(connections_, "select severity_id, severity from severity order by sys_sortorder", severities_,
-             [](const engine::Rowset& r) { return RatingEntry{Text(r, 1, RatingEntry::kNameSize), Int32(r, 0)}; });
+             [](const engine::Rowset& r) { return RatingEntry{Text(r, 1, RatingEntry::kNameSize), r.Int32(0)}; });
     LoadList(connections_,
              "SELECT stakeholder_id, email, displayname, loginname, passwd, userflags FROM stakeholder ORDER BY sys_sortorder",
              stakeholders_, [](const engine::Rowset& r) {
                  StakeholderEntry entry;
-                 entry.stakeholder_id = Int32(r, 0);
+                 entry.stakeholder_id = r.Int32(0);
                  entry.email = Text(r, 1, StakeholderEntry::kEmailSize);
                  entry.displayname = Text(r, 2, StakeholderEntry::kDisplayNameSize);
                  entry.loginname = Text(r, 3, StakeholderEntry::kLoginNameSize);
@@ -99,10 +94,10 @@ void LookupLists::LoadLookups(bool force)
                  return entry;
              });
     LoadList(connections_, "select priority_id, priority from priority order by sys_sortorder", priorities_,
-             [](const engine::Rowset& r) { return RatingEntry{Text(r, 1, RatingEntry::kNameSize), Int32(r, 0)}; });
+             [](const engine::Rowset& r) { return RatingEntry{Text(r, 1, RatingEntry::kNameSize), r.Int32(0)}; });
     LoadList(connections_, "Select category_id, category, categorydescription from category order by sys_sortorder",
              categories_, [](const engine::Rowset& r) {
-                 return CategoryEntry{Int32(r, 0), Text(r, 1, CategoryEntry::kCategorySize),
+                 return CategoryEntry{r.Int32(0), Text(r, 1, CategoryEntry::kCategorySize),
                                       Text(r, 2, CategoryEntry::kDescriptionSize)};
              });
 

@@ -27,11 +27,6 @@ std::int16_t Int16(const engine::Rowset& rows, int column)
     return static_cast<std::int16_t>(rows.Int(column));
 }
 
-std::int32_t Int32(const engine::Rowset& rows, int column)
-{
-    return static_cast<std::int32_t>(rows.Int(column));
-}
-
 engine::RowValues ValuesOf(const UserSettingsRecord& r)
 {
     using V = std::int64_t;
@@ -56,14 +51,14 @@ bool LoadUserSettings(ConnectionProvider& connections, std::int32_t userId, User
         selection.myDefectsOn = false;
         return false;
     }
-    record.LastDefectId = Int32(rows, 0);
-    record.LastFilterId = Int32(rows, 1);
+    record.LastDefectId = rows.Int32(0);
+    record.LastFilterId = rows.Int32(1);
     record.LastFilterState = Int16(rows, 2);
-    record.LastViewId = Int32(rows, 3);
-    record.UserId = Int32(rows, 4);
+    record.LastViewId = rows.Int32(3);
+    record.UserId = rows.Int32(4);
     record.LastMyDefectsState = Int16(rows, 5);
-    record.Hotkey = Int32(rows, 6);
-    record.LastTemplateId = Int32(rows, 7);
+    record.Hotkey = rows.Int32(6);
+    record.LastTemplateId = rows.Int32(7);
     record.AutoRefreshList = Int16(rows, 8);
     record.AutoCloseDB = Int16(rows, 9);
     record.NotifyOfChanges = Int16(rows, 10);

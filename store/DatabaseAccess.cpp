@@ -43,11 +43,11 @@ engine::RowValues SettingsValues(const SystemSettings& s)
 
 void CopyRow(const engine::Rowset& row, SystemSettings& s)
 {
-    s.BackupsToKeep = static_cast<std::int32_t>(row.Int(0));
+    s.BackupsToKeep = row.Int32(0);
     s.SizeAfterLastCompress = static_cast<std::uint32_t>(row.Int(1));
     s.DateOfLastCompress = row.Real(2);
-    s.CompressEveryNDays = static_cast<std::int32_t>(row.Int(3));
-    s.CompressGrowthFactor = static_cast<std::int32_t>(row.Int(4));
+    s.CompressEveryNDays = row.Int32(3);
+    s.CompressGrowthFactor = row.Int32(4);
     s.email_template = FitToBuffer(row.Text(5), SystemSettings::kTemplateBufferSize);
     s.compressionTool = FitToBuffer(row.Text(6), SystemSettings::kToolBufferSize);
     s.sendmailTool = FitToBuffer(row.Text(7), SystemSettings::kToolBufferSize);

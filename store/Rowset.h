@@ -27,6 +27,7 @@ public:
     const Row& CurrentRow() const;
     const Value& Get(int column) const;
     std::int64_t Int(int column) const { return AsInt(Get(column)); }
+    std::int32_t Int32(int column) const { return static_cast<std::int32_t>(Int(column)); }
     double Real(int column) const { return AsReal(Get(column)); }
     QString Text(int column) const { return AsText(Get(column)); }
     bool IsNull(int column) const { return engine::IsNull(Get(column)); }
