@@ -6,6 +6,10 @@
 #include <exception>
 #include <type_traits>
 
+// The common base of the result types, so that one handler can catch any of them.
+class CBaseResult {
+};
+
 template <typename T>
 struct ResultTraits;
 
@@ -25,7 +29,7 @@ struct ResultTraits<unsigned> {
 };
 
 template <typename T>
-class CResult {
+class CResult : public CBaseResult {
 public:
     explicit CResult(T initial = successValue()) : value(initial) {}
 

@@ -45,5 +45,7 @@ int main(int argc, char** argv)
         return Report(QStringLiteral("system error %1").arg(result.lastError));
     } catch (const std::exception& e) {
         return Report(QString::fromUtf8(e.what()));
+    } catch (const CBaseResult&) {
+        return Report(QStringLiteral("a system call failed"));
     }
 }
