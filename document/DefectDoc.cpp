@@ -102,8 +102,7 @@ void CDefectDoc::AddKnownUnread(std::int32_t defectId, double modified)
 
 void CDefectDoc::SendNotification(const DefectRecord& record)
 {
-    if (seams_.sendNotification)
-        seams_.sendNotification(record);
+    CallSeam(seams_.sendNotification, record);
 }
 
 void CDefectDoc::BringMainWindowToFront()
@@ -199,8 +198,8 @@ bool CDefectDoc::Login()
 bool CDefectDoc::LoadUserSettings()
 {
     const bool found = ::LoadUserSettings(*this, loggedInId_, userSettings_, selection_);
-    if (found && seams_.selectDefect)
-        seams_.selectDefect(userSettings_.LastDefectId);
+    if (found)
+        CallSeam(seams_.selectDefect, userSettings_.LastDefectId);
     CallSeam(seams_.startTimers);
     return found;
 }

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <type_traits>
 
 struct DefectRecord;
 
@@ -37,9 +38,9 @@ struct DocumentSeams {
     std::function<void()> clearTimers;
 };
 
-// Calls a seam when something is plugged in.
+// Calls a seam when something is plugged in; the seam alone decides the argument types.
 template <typename... Args>
-void CallSeam(const std::function<void(Args...)>& seam, Args... args)
+void CallSeam(const std::function<void(Args...)>& seam, std::type_identity_t<Args>... args)
 {
     if (seam)
         seam(args...);
