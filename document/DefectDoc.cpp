@@ -1,7 +1,6 @@
 #include "document/DefectDoc.h"
 
 #include "app/Check.h"
-#include "platform/UserName.h"
 #include "app/UserInterface.h"
 #include "document/ChangePassword.h"
 #include "document/DefectDeletion.h"
@@ -9,6 +8,7 @@
 #include "document/DefectTemplates.h"
 #include "document/History.h"
 #include "document/Login.h"
+#include "platform/UserName.h"
 #include "resources/StringTable.h"
 #include "store/DatabaseAdministration.h"
 
@@ -24,15 +24,9 @@ CDefectDoc::CDefectDoc()
 }
 
 CDefectDoc::CDefectDoc(std::unique_ptr<AdministrationActions> ownAdministration)
-    : ownAdministration_(std::move(ownAdministration)),
-      ui_(TheUserInterface()),
-      clock_(SystemClockInstance()),
-      administration_(*ownAdministration_),
-      database_(ui_, clock_),
-      lookups_(*this, clock_),
-      operatingSystemUser_(OperatingSystemUserName)
+    : CDefectDoc(TheUserInterface(), SystemClockInstance(), *ownAdministration)
 {
-    ConnectDefectSeams();
+    ownAdministration_ = std::move(ownAdministration);
 }
 
 CDefectDoc::CDefectDoc(UserInterface& ui, const Clock& clock, AdministrationActions& administration)
