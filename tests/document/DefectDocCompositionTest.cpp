@@ -2,19 +2,15 @@
 // back at login, the close saves pending edits with a real history line, and a new defect
 // belongs to the logged-in user.
 
+#include "DefectDocFixture.h"
 #include "DefectTestDoubles.h"
-#include "DocumentTestSupport.h"
-
-#include "document/DefectDoc.h"
-#include "support/ScriptedUserInterface.h"
 
 namespace {
 
-class DefectDocCompositionTest : public DatabaseTest {
+class DefectDocCompositionTest : public DefectDocFixture {
 protected:
     DefectDocCompositionTest()
     {
-        EXPECT_EQ(setup_.Open(path_), engine::kOk);
         AddStakeholder(setup_, 1, QStringLiteral("Ann"), QStringLiteral("ann"));
         AddStakeholder(setup_, 2, QStringLiteral("Bob"), QStringLiteral("bob"));
         Exec(setup_, QStringLiteral("INSERT INTO defectlist (defect_id, statusid, subject, toid, fromid, history, lastread) "
@@ -30,12 +26,6 @@ protected:
                   engine::kOk);
         return rows.MoveFirst() == engine::kOk ? rows.Text(0) : QString();
     }
-
-    engine::Connection setup_;
-    ScriptedUserInterface ui_;
-    ManualClock clock_;
-    NoAdministration administration_;
-    CDefectDoc doc_{ui_, clock_, administration_};
 };
 
 TEST_F(DefectDocCompositionTest, TheLastDefectReturnsAndTheCloseSavesItsEdits)

@@ -1,18 +1,13 @@
-#include "DocumentTestSupport.h"
-
-#include "document/DefectDoc.h"
-#include "platform/OleDate.h"
-#include "support/ScriptedUserInterface.h"
+#include "DefectDocFixture.h"
 
 #include <QDir>
 
 namespace {
 
-class DefectDocTest : public DatabaseTest {
+class DefectDocTest : public DefectDocFixture {
 protected:
     DefectDocTest()
     {
-        EXPECT_EQ(setup_.Open(path_), engine::kOk);
         AddStakeholder(setup_, 1, QStringLiteral("Ann"), QStringLiteral("ann"));
         doc_.SetOperatingSystemUser([] { return std::nullopt; });
         DocumentSeams& seams = doc_.seams();
@@ -22,11 +17,6 @@ protected:
         seams.releaseRecord = [this] { events_.push_back(QStringLiteral("release")); };
     }
 
-    engine::Connection setup_;
-    ScriptedUserInterface ui_;
-    ManualClock clock_;
-    NoAdministration administration_;
-    CDefectDoc doc_{ui_, clock_, administration_};
     std::vector<QString> events_;
 };
 

@@ -1,19 +1,15 @@
-#include "DocumentTestSupport.h"
+#include "DefectDocFixture.h"
 
 #include "app/Check.h"
-#include "document/DefectDoc.h"
 #include "document/Login.h"
 #include "document/PasswordHash.h"
-#include "platform/OleDate.h"
-#include "support/ScriptedUserInterface.h"
 
 namespace {
 
-class LoginTest : public DatabaseTest {
+class LoginTest : public DefectDocFixture {
 protected:
     LoginTest()
     {
-        EXPECT_EQ(setup_.Open(path_), engine::kOk);
         doc_.database().SetDatabaseFileName(path_);
         doc_.SetOperatingSystemUser([this] { return systemUser_; });
     }
@@ -23,11 +19,6 @@ protected:
         return [id, password](const LoginDialogRequest&) { return LoginDialogAnswer{id, password}; };
     }
 
-    engine::Connection setup_;
-    ScriptedUserInterface ui_;
-    ManualClock clock_;
-    NoAdministration administration_;
-    CDefectDoc doc_{ui_, clock_, administration_};
     std::optional<QString> systemUser_;
 };
 

@@ -1,17 +1,13 @@
-#include "DocumentTestSupport.h"
+#include "DefectDocFixture.h"
 
-#include "document/DefectDoc.h"
-#include "platform/OleDate.h"
 #include "resources/StringTable.h"
-#include "support/ScriptedUserInterface.h"
 
 namespace {
 
-class UserSettingsTest : public DatabaseTest {
+class UserSettingsTest : public DefectDocFixture {
 protected:
     UserSettingsTest()
     {
-        EXPECT_EQ(setup_.Open(path_), engine::kOk);
         AddStakeholder(setup_, 1, QStringLiteral("Ann"), QStringLiteral("ann"));
         doc_.database().SetDatabaseFileName(path_);
         doc_.SetOperatingSystemUser([] { return std::nullopt; });
@@ -30,12 +26,6 @@ protected:
                   engine::kOk);
         return value;
     }
-
-    engine::Connection setup_;
-    ScriptedUserInterface ui_;
-    ManualClock clock_;
-    NoAdministration administration_;
-    CDefectDoc doc_{ui_, clock_, administration_};
 };
 
 TEST_F(UserSettingsTest, AUserWithoutARowGetsTheDefaultsAndTheCloseInsertsIt)
