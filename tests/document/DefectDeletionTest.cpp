@@ -13,13 +13,6 @@
 
 namespace {
 
-std::int64_t CountDefects(engine::Connection& connection)
-{
-    std::int64_t count = -1;
-    EXPECT_EQ(connection.QueryInt(QStringLiteral("SELECT count(*) FROM defectlist"), {}, count), engine::kOk);
-    return count;
-}
-
 void MakeAttachment(const QString& databasePath, int id)
 {
     const QString directory = DefectAttachmentPath(databasePath, id);

@@ -9,13 +9,6 @@
 
 namespace {
 
-std::int64_t CountDefects(engine::Connection& connection)
-{
-    std::int64_t count = -1;
-    EXPECT_EQ(connection.QueryInt(QStringLiteral("SELECT count(*) FROM defectlist"), {}, count), engine::kOk);
-    return count;
-}
-
 // Another workstation ends the key collisions while the user is asked whether to go on.
 class CollisionEndingUserInterface : public ScriptedUserInterface {
 public:

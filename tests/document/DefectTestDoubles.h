@@ -9,6 +9,7 @@
 #include "platform/OleDate.h"
 #include "store/Connection.h"
 #include "store/EngineStatus.h"
+#include "support/TestDatabase.h"
 
 #include <QString>
 
@@ -150,6 +151,11 @@ struct Workstation {
     DefectPersistence persistence;
     FakeDefectList list;
 };
+
+inline std::int64_t CountDefects(engine::Connection& connection)
+{
+    return QueryNumber(connection, QStringLiteral("SELECT count(*) FROM defectlist"));
+}
 
 // Adds a defect row with the given id directly, the way another program version might.
 inline void InsertDefectRow(engine::Connection& connection, std::int32_t id, std::int32_t statusId, std::int32_t toId,

@@ -36,13 +36,6 @@ QStringList Texts(Connection& connection, const QString& sql, const Parameters& 
     return texts;
 }
 
-std::int64_t Int(Connection& connection, const QString& sql, const Parameters& parameters = {})
-{
-    std::int64_t value = -1;
-    EXPECT_EQ(connection.QueryInt(sql, parameters, value), kOk) << sql.toStdString();
-    return value;
-}
-
 // Every table and view with its columns (position, name, type, not null, default, key) and indexes.
 std::map<QString, QStringList> ShapeOf(Connection& connection)
 {
@@ -93,7 +86,7 @@ void ExpectEveryRowKept(Connection& converted, const QString& original)
         }
         const QString missing = QStringLiteral("select count(*) from (select %1 from old.[%3] except select %2 from main.[%3])")
                                     .arg(oldSide.join(QLatin1Char(',')), newSide.join(QLatin1Char(',')), table);
-        EXPECT_EQ(Int(converted, missing), 0) << "rows lost or changed in " << table.toStdString();
+        EXPECT_EQ(QueryNumber(converted, missing), 0) << "rows lost or changed in " << table.toStdString();
     }
     converted.Execute(QStringLiteral("detach database old"));
 }
@@ -146,7 +139,7 @@ TEST_F(ConversionTest, EveryOlderVersionReachesTheCurrentSchemaAndKeepsItsRows)
 
         Connection converted;
         ASSERT_EQ(converted.Open(path), kOk);
-        EXPECT_EQ(Int(converted, QStringLiteral("select dbversion from versiontable")), EXPECTED_DB_VERSION);
+        EXPECT_EQ(QueryNumber(converted, QStringLiteral("select dbversion from versiontable")), EXPECTED_DB_VERSION);
         const std::map<QString, QStringList> shape = ShapeOf(converted);
         for (const auto& [name, columns] : currentShape)
             EXPECT_EQ(shape.count(name) ? shape.at(name) : QStringList(), columns) << name.toStdString();
@@ -154,9 +147,9 @@ TEST_F(ConversionTest, EveryOlderVersionReachesTheCurrentSchemaAndKeepsItsRows)
         EXPECT_EQ(ViewDefinition(converted), ViewDefinition(fresh));
         ExpectEveryRowKept(converted, path + QStringLiteral(".bak"));
         // Every defect is still found through the list's view.
-        EXPECT_EQ(Int(converted, QStringLiteral("select count(*) from DefectListQuery")), 3);
+        EXPECT_EQ(QueryNumber(converted, QStringLiteral("select count(*) from DefectListQuery")), 3);
         if (version < 6) {
-            EXPECT_EQ(Int(converted, QStringLiteral("select count(*) from statustransitions")), 35);
+            EXPECT_EQ(QueryNumber(converted, QStringLiteral("select count(*) from statustransitions")), 35);
         }
     }
     EXPECT_EQ(ui.CountOf("message"), 0);
@@ -184,8 +177,8 @@ TEST_F(ConversionTest, VersionThreeGetsTemplatesDraftsAndStakeholdersFrom1000)
     EXPECT_EQ(Texts(connection, QStringLiteral("select Hotkey, LastTemplateId, AutoRefreshList, AutoCloseDB, "
                                                "NotifyOfChanges from UserSettings")),
               QStringList(QStringLiteral("619|NULL|60|5|0")));
-    EXPECT_GT(Int(connection, QStringLiteral("select count(*) from UserSettings where dateLastSaved > 40000")), 0);
-    EXPECT_EQ(Int(connection, QStringLiteral("select count(*) from defectlist where lastread > 40000 and "
+    EXPECT_GT(QueryNumber(connection, QStringLiteral("select count(*) from UserSettings where dateLastSaved > 40000")), 0);
+    EXPECT_EQ(QueryNumber(connection, QStringLiteral("select count(*) from defectlist where lastread > 40000 and "
                                              "categoryid=0")),
               3);
     // The private view keeps its own columns and gets the three of version 8 after them; only
@@ -205,7 +198,7 @@ TEST_F(ConversionTest, VersionThreeGetsTemplatesDraftsAndStakeholdersFrom1000)
                            QStringLiteral("my templates"), QStringLiteral("my drafts"), QStringLiteral("unread"),
                            QStringLiteral("unfinished features"), QStringLiteral("unfinished todo"),
                            QStringLiteral("new features"), QStringLiteral("new todo")}));
-    EXPECT_EQ(Int(connection, QStringLiteral("select count(*) from statustransitions")), 30);
+    EXPECT_EQ(QueryNumber(connection, QStringLiteral("select count(*) from statustransitions")), 30);
 
     Connection fresh;
     ASSERT_EQ(fresh.Open(CreateCurrentDatabase(folder.file(QStringLiteral("fresh.defl")))), kOk);
@@ -222,10 +215,10 @@ TEST_F(ConversionTest, VersionFiveAsksForTheWorkflowAndImportingOwnCountsAsFailu
 
     Connection connection;
     ASSERT_EQ(connection.Open(path), kOk);
-    EXPECT_EQ(Int(connection, QStringLiteral("select dbversion from versiontable")), EXPECTED_DB_VERSION);
-    EXPECT_EQ(Int(connection, QStringLiteral("select count(*) from statustransitions")), 0);
+    EXPECT_EQ(QueryNumber(connection, QStringLiteral("select dbversion from versiontable")), EXPECTED_DB_VERSION);
+    EXPECT_EQ(QueryNumber(connection, QStringLiteral("select count(*) from statustransitions")), 0);
     // The German status names of that time get their German descriptions.
-    EXPECT_EQ(Int(connection, QStringLiteral("select count(*) from status where statusdescription is not null")), 13);
+    EXPECT_EQ(QueryNumber(connection, QStringLiteral("select count(*) from status where statusdescription is not null")), 13);
     EXPECT_EQ(Texts(connection, QStringLiteral("select statusdescription from status where status='neu'")),
               QStringList(QStringLiteral("Dieser Fehler wurde noch nicht bewertet. Der Verantwortliche (an:) muß "
                                          "entscheiden, was damit geschehen soll.")));
@@ -244,7 +237,7 @@ TEST_F(ConversionTest, VersionTwelveRunsOnlyTheLastScript)
     EXPECT_EQ(Texts(connection, QStringLiteral("select viewid, [name], width, columnorder from viewcolumns where "
                                                "columnid=19")),
               QStringList(QStringLiteral("1|Cc|120|19")));
-    EXPECT_EQ(Int(connection, QStringLiteral("select count(*) from defectlist where cc is null")), 3);
+    EXPECT_EQ(QueryNumber(connection, QStringLiteral("select count(*) from defectlist where cc is null")), 3);
     // The original stays beside the converted file.
     EXPECT_TRUE(QFile::exists(path + QStringLiteral(".bak")));
 }

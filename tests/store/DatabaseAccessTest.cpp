@@ -52,15 +52,6 @@ void Exec(const QString& path, const QString& sql, const engine::Parameters& par
     ASSERT_EQ(engine::kOk, connection.Execute(sql, parameters));
 }
 
-std::int64_t QueryInt(const QString& path, const QString& sql)
-{
-    engine::Connection connection;
-    EXPECT_EQ(engine::kOk, connection.Open(path));
-    std::int64_t value = -1;
-    EXPECT_EQ(engine::kOk, connection.QueryInt(sql, {}, value));
-    return value;
-}
-
 // The second workstation: holds the maintenance lock until told to stop on its standard input.
 int HoldMaintenanceLock(const QStringList& arguments)
 {
@@ -234,7 +225,7 @@ TEST(DatabaseAccessTest, FirstLoadInsertsTheDefaultRowAndSaveWritesItBack)
     // A second load finds the row and adds none.
     clock.Advance(3600);
     EXPECT_EQ(engine::kOk, access.LoadSystemSettings());
-    EXPECT_EQ(1, QueryInt(path, QStringLiteral("SELECT count(*) FROM SystemSettings")));
+    EXPECT_EQ(1, QueryNumber(path, QStringLiteral("SELECT count(*) FROM SystemSettings")));
     EXPECT_DOUBLE_EQ(clock.OleNow() - 1.0 / 24, access.settings().DateOfLastCompress);
 
     // Save keeps an open connection open.
@@ -253,7 +244,7 @@ TEST(DatabaseAccessTest, FirstLoadInsertsTheDefaultRowAndSaveWritesItBack)
     EXPECT_EQ(QStringLiteral("Defect %DEFECTID%"), other.settings().email_template);
     EXPECT_EQ(1999, other.settings().compressionTool.size()); // the 2000-byte buffer with its terminator
     EXPECT_EQ(QStringLiteral("mailer \"%TO%\""), other.settings().sendmailTool);
-    EXPECT_EQ(1, QueryInt(path, QStringLiteral("SELECT count(*) FROM SystemSettings")));
+    EXPECT_EQ(1, QueryNumber(path, QStringLiteral("SELECT count(*) FROM SystemSettings")));
 }
 
 TEST(DatabaseAccessTest, CompactionIsDueByAgeOrByGrowth)
@@ -329,8 +320,8 @@ TEST(DatabaseAccessTest, CompactAndRepairBacksUpShrinksAndRecordsTheResult)
     EXPECT_EQ(before, backup.readAll());
     const qint64 after = QFileInfo(path).size();
     EXPECT_LT(after * 4, before.size());
-    EXPECT_EQ(20, QueryInt(path, QStringLiteral("SELECT count(*) FROM filler")));
-    EXPECT_EQ(13, QueryInt(path, QStringLiteral("SELECT dbversion FROM versiontable")));
+    EXPECT_EQ(20, QueryNumber(path, QStringLiteral("SELECT count(*) FROM filler")));
+    EXPECT_EQ(13, QueryNumber(path, QStringLiteral("SELECT dbversion FROM versiontable")));
 
     CDatabaseAccess reader(ui, clock, path);
     ASSERT_EQ(engine::kOk, reader.LoadSystemSettings());

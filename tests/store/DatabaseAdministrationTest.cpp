@@ -24,15 +24,6 @@ using namespace engine;
 
 namespace {
 
-std::int64_t Int(const QString& path, const QString& sql)
-{
-    Connection connection;
-    EXPECT_EQ(connection.Open(path), kOk) << path.toStdString();
-    std::int64_t value = -1;
-    EXPECT_EQ(connection.QueryInt(sql, {}, value), kOk) << sql.toStdString();
-    return value;
-}
-
 QByteArray Content(const QString& path)
 {
     QFile file(path);
@@ -84,23 +75,23 @@ TEST(DatabaseAdministrationTest, CreatingOverAFileDiscardsItWithItsAttachmentsAn
 
     // The old file went out of the way from where the lock had put it, with its attachments.
     EXPECT_EQ(trash.discarded, QStringList({MaintenanceName(path), attachments}));
-    EXPECT_EQ(Int(trash.folder + QStringLiteral("/#team.DEFL.mt"), QStringLiteral("select count(*) from defectlist")), 1);
+    EXPECT_EQ(QueryNumber(trash.folder + QStringLiteral("/#team.DEFL.mt"), QStringLiteral("select count(*) from defectlist")), 1);
     EXPECT_EQ(Content(trash.folder + QStringLiteral("/team.attach/0000000001/log.txt")), QByteArray("attached"));
     EXPECT_FALSE(QFileInfo::exists(attachments));
     EXPECT_FALSE(QFileInfo::exists(MaintenanceName(path)));
     EXPECT_FALSE(QFileInfo::exists(RescueFileName(path)));
 
-    EXPECT_EQ(Int(path, QStringLiteral("select dbversion from versiontable")), EXPECTED_DB_VERSION);
-    EXPECT_EQ(Int(path, QStringLiteral("select count(*) from defectlist")), 0);
-    EXPECT_EQ(Int(path, QStringLiteral("select count(*) from viewcolumns where viewid=1")), 20);
-    EXPECT_EQ(Int(path, QStringLiteral("select count(*) from statustransitions")), 30);
+    EXPECT_EQ(QueryNumber(path, QStringLiteral("select dbversion from versiontable")), EXPECTED_DB_VERSION);
+    EXPECT_EQ(QueryNumber(path, QStringLiteral("select count(*) from defectlist")), 0);
+    EXPECT_EQ(QueryNumber(path, QStringLiteral("select count(*) from viewcolumns where viewid=1")), 20);
+    EXPECT_EQ(QueryNumber(path, QStringLiteral("select count(*) from statustransitions")), 30);
 
     // A new path needs nothing discarded, and "import your own workflow" still creates the file.
     const QString second = folder.file(QStringLiteral("second.defl"));
     ui.ExpectWorkflowChoice(2);
     EXPECT_TRUE(administration.CreateDatabase(second));
     EXPECT_EQ(trash.discarded.size(), 2);
-    EXPECT_EQ(Int(second, QStringLiteral("select count(*) from statustransitions")), 0);
+    EXPECT_EQ(QueryNumber(second, QStringLiteral("select count(*) from statustransitions")), 0);
 }
 
 TEST(DatabaseAdministrationTest, CreatingIsRefusedWhileTheFileIsInUseOrLockedOrReappears)
@@ -126,7 +117,7 @@ TEST(DatabaseAdministrationTest, CreatingIsRefusedWhileTheFileIsInUseOrLockedOrR
         EXPECT_TRUE(ui.messages.back().text.contains(QStringLiteral("compacting and repairing database")));
     }
     EXPECT_TRUE(trash.discarded.isEmpty());
-    EXPECT_EQ(Int(path, QStringLiteral("select dbversion from versiontable")), EXPECTED_DB_VERSION);
+    EXPECT_EQ(QueryNumber(path, QStringLiteral("select dbversion from versiontable")), EXPECTED_DB_VERSION);
 
     // A file that appears at the path after the old one went away is not overwritten.
     DatabaseAdministration racing(ui, SystemClockInstance(), [&](const QString& discarded) {
@@ -161,8 +152,8 @@ TEST(DatabaseAdministrationTest, AnExistingBackupIsOverwrittenOnlyWhenTheUserAgr
     ui.ExpectMessage(137, Answer::Yes);
     EXPECT_TRUE(administration.ConvertDatabase(path));
     EXPECT_EQ(Content(backup), original);
-    EXPECT_EQ(Int(path, QStringLiteral("select dbversion from versiontable")), EXPECTED_DB_VERSION);
-    EXPECT_EQ(Int(backup, QStringLiteral("select dbversion from versiontable")), 12);
+    EXPECT_EQ(QueryNumber(path, QStringLiteral("select dbversion from versiontable")), EXPECTED_DB_VERSION);
+    EXPECT_EQ(QueryNumber(backup, QStringLiteral("select dbversion from versiontable")), 12);
 }
 
 } // namespace

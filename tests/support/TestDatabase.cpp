@@ -44,3 +44,17 @@ QString CreateCurrentDatabase(const QString& path)
     SetUserInterface(previous);
     return path;
 }
+
+std::int64_t QueryNumber(engine::Connection& connection, const QString& sql, const engine::Parameters& parameters)
+{
+    std::int64_t value = -1;
+    EXPECT_EQ(connection.QueryInt(sql, parameters, value), engine::kOk) << sql.toStdString();
+    return value;
+}
+
+std::int64_t QueryNumber(const QString& path, const QString& sql)
+{
+    engine::Connection connection;
+    EXPECT_EQ(connection.Open(path), engine::kOk) << path.toStdString();
+    return QueryNumber(connection, sql);
+}
