@@ -58,6 +58,9 @@ bool PresenceLock::Acquire(const QString& path, Kind kind)
 
 void PresenceLock::Release()
 {
+    // Closing any descriptor of a file also drops the process's POSIX record locks on it,
+    // the engine's included. That is harmless only because no statement stays open between
+    // calls, so the engine holds no lock when a connection closes.
     if (fd_ >= 0) {
         ::close(fd_);
         fd_ = -1;
