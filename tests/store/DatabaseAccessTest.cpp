@@ -66,6 +66,17 @@ int HoldMaintenanceLock(const QStringList& arguments)
 }
 REGISTER_CHILD_ACTION("hold-maintenance-lock", HoldMaintenanceLock);
 
+// A database of the current version on disk, opened through the access object on a clock
+// that the test moves.
+class DatabaseAccessOnDisk : public testing::Test {
+protected:
+    TempFolder folder;
+    const QString path = CreateCurrentDatabase(folder.file(QStringLiteral("test.defl")));
+    ScriptedUserInterface ui;
+    ManualClock clock;
+    CDatabaseAccess access{ui, clock, path};
+};
+
 } // namespace
 
 TEST(DatabaseAccessTest, FileNameLengthIsLimited)
@@ -183,13 +194,8 @@ TEST(DatabaseAccessTest, LockedFileAlwaysOffersTheRetryDialogWithTheReason)
     EXPECT_TRUE(access.connected());
 }
 
-TEST(DatabaseAccessTest, FirstLoadInsertsTheDefaultRowAndSaveWritesItBack)
+TEST_F(DatabaseAccessOnDisk, FirstLoadInsertsTheDefaultRowAndSaveWritesItBack)
 {
-    TempFolder folder;
-    const QString path = CreateCurrentDatabase(folder.file(QStringLiteral("settings.defl")));
-    ScriptedUserInterface ui;
-    ManualClock clock;
-    CDatabaseAccess access(ui, clock, path);
     const std::uint32_t size = access.GetDatabaseFileSize();
     EXPECT_EQ(QFileInfo(path).size(), size);
 
@@ -247,13 +253,8 @@ TEST(DatabaseAccessTest, FirstLoadInsertsTheDefaultRowAndSaveWritesItBack)
     EXPECT_EQ(1, QueryNumber(path, QStringLiteral("SELECT count(*) FROM SystemSettings")));
 }
 
-TEST(DatabaseAccessTest, CompactionIsDueByAgeOrByGrowth)
+TEST_F(DatabaseAccessOnDisk, CompactionIsDueByAgeOrByGrowth)
 {
-    TempFolder folder;
-    const QString path = CreateCurrentDatabase(folder.file(QStringLiteral("age.defl")));
-    ScriptedUserInterface ui;
-    ManualClock clock;
-    CDatabaseAccess access(ui, clock, path);
     ASSERT_EQ(engine::kOk, access.LoadSystemSettings());
     const double size = access.GetDatabaseFileSize();
     const auto setRow = [&](double daysAgo, double sizeAtCompaction, int everyNDays, int factor) {
@@ -292,13 +293,8 @@ TEST(DatabaseAccessTest, CompactionIsDueByAgeOrByGrowth)
     EXPECT_FALSE(access.connected());
 }
 
-TEST(DatabaseAccessTest, CompactAndRepairBacksUpShrinksAndRecordsTheResult)
+TEST_F(DatabaseAccessOnDisk, CompactAndRepairBacksUpShrinksAndRecordsTheResult)
 {
-    TempFolder folder;
-    const QString path = CreateCurrentDatabase(folder.file(QStringLiteral("grown.defl")));
-    ScriptedUserInterface ui;
-    ManualClock clock;
-    CDatabaseAccess access(ui, clock, path);
     ASSERT_EQ(engine::kOk, access.LoadSystemSettings());
     Exec(path, QStringLiteral("CREATE TABLE filler (n INTEGER, payload TEXT)"));
     Exec(path, QStringLiteral("WITH RECURSIVE k(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM k WHERE n < 2000) "
