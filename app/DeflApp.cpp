@@ -1,9 +1,9 @@
 #include "app/DeflApp.h"
 
-#include "app/Guards.h"
-#include "app/LocalSettings.h"
-#include "app/Profile.h"
-#include "resources/StringTable.h"
+#include "app/base/Guards.h"
+#include "platform/LocalSettings.h"
+#include "platform/Profile.h"
+#include "app/base/StringTable.h"
 
 #include <QCoreApplication>
 

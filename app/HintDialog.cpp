@@ -1,6 +1,6 @@
 #include "app/HintDialog.h"
 
-#include "app/Hint.h"
+#include "app/base/Hint.h"
 
 #include <QCheckBox>
 #include <QHBoxLayout>

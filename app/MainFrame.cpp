@@ -1,13 +1,13 @@
 #include "app/MainFrame.h"
 
 #include "app/AboutDialog.h"
-#include "app/LocalSettings.h"
+#include "platform/LocalSettings.h"
 #include "app/RemoveLocalSettings.h"
-#include "app/UserInterface.h"
+#include "app/base/UserInterface.h"
 #include "app/WebPage.h"
 #include "document/DefectDoc.h"
 #include "document/DefectForm.h"
-#include "resources/StringTable.h"
+#include "app/base/StringTable.h"
 #include "ui/DefectListView.h"
 #include "ui/DefectView.h"
 

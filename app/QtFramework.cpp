@@ -5,7 +5,7 @@
 #include "app/QtUserInterface.h"
 #include "document/DefectDoc.h"
 
-#include "app/LocalSettings.h"
+#include "platform/LocalSettings.h"
 
 #include <QAction>
 #include <QTimer>

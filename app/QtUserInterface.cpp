@@ -3,7 +3,7 @@
 #include "app/FileFilter.h"
 #include "app/HintDialog.h"
 #include "app/MainFrame.h"
-#include "resources/StringTable.h"
+#include "app/base/StringTable.h"
 
 #include <QApplication>
 #include <QDesktopServices>

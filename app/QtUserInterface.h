@@ -3,7 +3,7 @@
 // methods of this class next to the dialog (for example store/DBRetryDialog.cpp defines
 // RunRetryDialog), so that no file has to know every dialog.
 
-#include "app/UserInterface.h"
+#include "app/base/UserInterface.h"
 
 #include <QPointer>
 #include <QWidget>
@@ -21,7 +21,7 @@ public:
     std::optional<ChangePasswordAnswer> RunChangePasswordDialog() override;
     int ChooseWorkflow() override;
     std::optional<int> ChooseTemplate(const TemplateChoiceRequest& request) override;
-    bool RunStatusTransitionDialog(StatusTransitionModel& model) override;
+    bool RunStatusTransitionDialog(StatusTransitionChoices& model) override;
     std::optional<QString> RunAdministrationDialog(AdministrationActions& actions) override;
     std::optional<QString> ChooseFile(const FileDialogRequest& request) override;
     void BeginWaitCursor() override;

@@ -1,8 +1,8 @@
 #include "app/RemoveLocalSettings.h"
 
-#include "app/LocalSettings.h"
-#include "app/Profile.h"
-#include "app/UserInterface.h"
+#include "platform/LocalSettings.h"
+#include "platform/Profile.h"
+#include "app/base/UserInterface.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,8 +1,8 @@
 #include "app/WebPage.h"
 
-#include "app/LocalSettings.h"
-#include "app/UserInterface.h"
-#include "resources/StringTable.h"
+#include "platform/LocalSettings.h"
+#include "app/base/UserInterface.h"
+#include "app/base/StringTable.h"
 
 #include <cerrno>
 

@@ -1,5 +1,5 @@
 #include "app/DeflApp.h"
-#include "app/LocalSettings.h"
+#include "platform/LocalSettings.h"
 #include "app/QtApplication.h"
 #include "app/QtFramework.h"
 #include "app/QtUserInterface.h"

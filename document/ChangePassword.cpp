@@ -1,8 +1,8 @@
 #include "document/ChangePassword.h"
 
-#include "app/Check.h"
-#include "app/ErrorReport.h"
-#include "app/UserInterface.h"
+#include "app/base/Check.h"
+#include "app/base/ErrorReport.h"
+#include "app/base/UserInterface.h"
 #include "document/LookupLists.h"
 #include "document/PasswordHash.h"
 #include "store/EngineStatus.h"

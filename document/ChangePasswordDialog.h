@@ -1,7 +1,7 @@
 #pragma once
 // Dialog 262: the current password and the new one twice.
 
-#include "app/UserInterface.h"
+#include "app/base/UserInterface.h"
 
 #include <QDialog>
 

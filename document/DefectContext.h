@@ -3,7 +3,7 @@
 // document implements it; tests implement it with doubles.
 
 #include "document/ConnectionProvider.h"
-#include "document/LookupEntries.h"
+#include "store/LookupEntries.h"
 
 #include <QString>
 

@@ -1,8 +1,8 @@
 #include "document/DefectDeletion.h"
 
-#include "app/ErrorContext.h"
-#include "app/Result.h"
-#include "app/UserInterface.h"
+#include "app/base/ErrorContext.h"
+#include "app/base/Result.h"
+#include "app/base/UserInterface.h"
 #include "document/DefectPersistence.h"
 #include "store/AttachmentPaths.h"
 #include "store/EngineStatus.h"

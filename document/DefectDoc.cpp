@@ -1,7 +1,7 @@
 #include "document/DefectDoc.h"
 
-#include "app/Check.h"
-#include "app/UserInterface.h"
+#include "app/base/Check.h"
+#include "app/base/UserInterface.h"
 #include "document/ChangePassword.h"
 #include "document/DefectDeletion.h"
 #include "document/DefectForm.h"
@@ -9,7 +9,7 @@
 #include "document/History.h"
 #include "document/Login.h"
 #include "platform/UserName.h"
-#include "resources/StringTable.h"
+#include "app/base/StringTable.h"
 #include "store/DatabaseAdministration.h"
 
 namespace {

@@ -1,7 +1,7 @@
 #include "document/DefectForm.h"
 
-#include "app/UserInterface.h"
-#include "document/LookupEntries.h"
+#include "app/base/UserInterface.h"
+#include "store/LookupEntries.h"
 
 bool ApplyTemplateOwnerRule(DefectRecord& taken, std::int32_t loggedInId, UserInterface& ui)
 {

@@ -1,8 +1,8 @@
 #include "document/DefectPersistence.h"
 
-#include "app/ErrorContext.h"
-#include "app/ErrorReport.h"
-#include "app/UserInterface.h"
+#include "app/base/ErrorContext.h"
+#include "app/base/ErrorReport.h"
+#include "app/base/UserInterface.h"
 #include "document/DefectForm.h"
 #include "platform/OleDate.h"
 #include "store/EngineStatus.h"

@@ -1,6 +1,6 @@
 #include "document/DefectRecord.h"
 
-#include "app/Check.h"
+#include "app/base/Check.h"
 #include "platform/Utf8Text.h"
 
 namespace {

@@ -1,10 +1,10 @@
 #include "document/DefectTemplates.h"
 
-#include "app/Check.h"
-#include "app/Result.h"
-#include "app/UserInterface.h"
+#include "app/base/Check.h"
+#include "app/base/Result.h"
+#include "app/base/UserInterface.h"
 #include "document/DefectPersistence.h"
-#include "resources/StringTable.h"
+#include "app/base/StringTable.h"
 #include "store/EngineStatus.h"
 
 namespace {

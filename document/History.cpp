@@ -1,7 +1,7 @@
 #include "document/History.h"
 
-#include "app/Check.h"
-#include "app/ErrorContext.h"
+#include "app/base/Check.h"
+#include "app/base/ErrorContext.h"
 #include "document/LookupLists.h"
 #include "platform/Utf8Text.h"
 

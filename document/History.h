@@ -2,7 +2,7 @@
 // The history log of a defect: one tab-separated line per status change, appended in place
 // and never rewritten. The log lives in the defect record's 8000-byte History buffer.
 
-#include "document/LookupEntries.h"
+#include "store/LookupEntries.h"
 
 #include <QDate>
 #include <QString>

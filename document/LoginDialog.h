@@ -1,7 +1,7 @@
 #pragma once
 // Dialog 130: the stakeholder to log in as and the password.
 
-#include "app/UserInterface.h"
+#include "app/base/UserInterface.h"
 
 #include <QDialog>
 

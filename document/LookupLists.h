@@ -3,7 +3,7 @@
 // are read in one batch and refreshed at most every 15 seconds unless a caller forces it.
 
 #include "document/ConnectionProvider.h"
-#include "document/LookupEntries.h"
+#include "store/LookupEntries.h"
 
 #include <QString>
 

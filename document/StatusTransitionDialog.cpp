@@ -1,7 +1,7 @@
 #include "document/StatusTransitionDialog.h"
 
 #include "app/QtUserInterface.h"
-#include "document/StatusTransitionModel.h"
+#include "app/base/StatusTransitionChoices.h"
 
 #include <QCheckBox>
 #include <QDialogButtonBox>
@@ -12,7 +12,7 @@
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
-CStatusTransitionDialog::CStatusTransitionDialog(StatusTransitionModel& model, QWidget* parent)
+CStatusTransitionDialog::CStatusTransitionDialog(StatusTransitionChoices& model, QWidget* parent)
     : QDialog(parent), model_(model), statuses_(new QListWidget(this)), comment_(new QLineEdit(this)),
       showAll_(new QCheckBox(QStringLiteral("show &all"), this)), description_(new QLabel(this))
 {
@@ -56,7 +56,7 @@ void CStatusTransitionDialog::FillList()
     {
         const QSignalBlocker blocker(statuses_);
         statuses_->clear();
-        for (const StatusTransitionModel::Item& item : model_.Items())
+        for (const StatusTransitionChoices::Item& item : model_.Items())
             statuses_->addItem(item.text);
         statuses_->setCurrentRow(model_.SelectedIndex());
     }
@@ -82,7 +82,7 @@ void CStatusTransitionDialog::accept()
     QDialog::accept();
 }
 
-bool QtUserInterface::RunStatusTransitionDialog(StatusTransitionModel& model)
+bool QtUserInterface::RunStatusTransitionDialog(StatusTransitionChoices& model)
 {
     CStatusTransitionDialog dialog(model, MainWindow());
     return dialog.exec() == QDialog::Accepted;

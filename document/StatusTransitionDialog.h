@@ -8,12 +8,12 @@ class QLabel;
 class QLineEdit;
 class QListWidget;
 class QPushButton;
-class StatusTransitionModel;
+class StatusTransitionChoices;
 
 class CStatusTransitionDialog : public QDialog {
     Q_OBJECT
 public:
-    CStatusTransitionDialog(StatusTransitionModel& model, QWidget* parent = nullptr);
+    CStatusTransitionDialog(StatusTransitionChoices& model, QWidget* parent = nullptr);
 
     void accept() override;
 
@@ -21,7 +21,7 @@ private:
     void FillList();
     void ShowSelection();
 
-    StatusTransitionModel& model_;
+    StatusTransitionChoices& model_;
     QListWidget* statuses_;
     QLineEdit* comment_;
     QCheckBox* showAll_;

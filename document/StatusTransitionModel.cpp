@@ -1,9 +1,9 @@
 #include "document/StatusTransitionModel.h"
 
-#include "app/Check.h"
-#include "app/UserInterface.h"
+#include "app/base/Check.h"
+#include "app/base/UserInterface.h"
 #include "document/LookupLists.h"
-#include "resources/StringTable.h"
+#include "app/base/StringTable.h"
 
 namespace {
 constexpr int kCommentRequiredQuestion = 156;

@@ -3,7 +3,8 @@
 // workflow allows from the current one, the "show all" switch, the description of the selected
 // status and the comment rule on OK.
 
-#include "document/LookupEntries.h"
+#include "app/base/StatusTransitionChoices.h"
+#include "store/LookupEntries.h"
 
 #include <QString>
 
@@ -11,32 +12,28 @@
 
 class UserInterface;
 
-class StatusTransitionModel {
+class StatusTransitionModel : public StatusTransitionChoices {
 public:
-    struct Item {
-        QString text;
-        int data = -1; // the status id; -1 for a line that cannot be chosen
-    };
 
     // The lists are the document's and are read live, so they must outlive the model.
     StatusTransitionModel(const std::vector<StatusEntry>& statuses, const std::vector<StatusTransition>& transitions,
                           int currentStatus, UserInterface& ui);
 
-    const std::vector<Item>& Items() const { return items_; }
-    int SelectedIndex() const { return selected_; } // -1 when nothing is selected
-    void Select(int index);
+    const std::vector<Item>& Items() const override { return items_; }
+    int SelectedIndex() const override { return selected_; } // -1 when nothing is selected
+    void Select(int index) override;
 
-    bool ShowAll() const { return showAll_; }
-    void SetShowAll(bool showAll);
+    bool ShowAll() const override { return showAll_; }
+    void SetShowAll(bool showAll) override;
 
-    bool IsOkEnabled() const;
-    QString Description() const;
+    bool IsOkEnabled() const override;
+    QString Description() const override;
 
-    const QString& Comment() const { return comment_; }
-    void SetComment(const QString& comment) { comment_ = comment; }
+    const QString& Comment() const override { return comment_; }
+    void SetComment(const QString& comment) override { comment_ = comment; }
 
     // OK: true when the dialog may close; false when the user wants to add the missing comment.
-    bool Accept();
+    bool Accept() override;
 
     // The status the defect has; after an accepted OK the one the user chose.
     int CurrentStatus() const { return currentStatus_; }

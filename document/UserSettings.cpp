@@ -1,10 +1,10 @@
 #include "document/UserSettings.h"
 
-#include "app/ErrorContext.h"
-#include "app/Result.h"
-#include "app/UserInterface.h"
+#include "app/base/ErrorContext.h"
+#include "app/base/Result.h"
+#include "app/base/UserInterface.h"
 #include "platform/OleDate.h"
-#include "resources/StringTable.h"
+#include "app/base/StringTable.h"
 #include "store/EngineStatus.h"
 #include "store/UpdatableRowset.h"
 

@@ -1,7 +1,7 @@
 #include "store/Compaction.h"
 
-#include "app/ErrorContext.h"
-#include "app/Result.h"
+#include "app/base/ErrorContext.h"
+#include "app/base/Result.h"
 #include "store/Connection.h"
 #include "store/EngineStatus.h"
 

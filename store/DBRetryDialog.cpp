@@ -1,7 +1,7 @@
 #include "store/DBRetryDialog.h"
 
 #include "app/QtUserInterface.h"
-#include "resources/StringTable.h"
+#include "app/base/StringTable.h"
 
 #include <QApplication>
 #include <QDialogButtonBox>

@@ -1,12 +1,12 @@
 #include "store/DatabaseAccess.h"
 
-#include "app/Check.h"
-#include "app/DatabaseUnavailable.h"
-#include "app/ErrorContext.h"
-#include "app/Result.h"
-#include "app/UserInterface.h"
+#include "app/base/Check.h"
+#include "app/base/DatabaseUnavailable.h"
+#include "app/base/ErrorContext.h"
+#include "app/base/Result.h"
+#include "app/base/UserInterface.h"
 #include "platform/Utf8Text.h"
-#include "resources/StringTable.h"
+#include "app/base/StringTable.h"
 #include "store/Backups.h"
 #include "store/Compaction.h"
 #include "store/EngineStatus.h"
@@ -207,38 +207,4 @@ bool CDatabaseAccess::NeedsCompacting()
                   static_cast<double>(s.SizeAfterLastCompress) * GrowthMultiplier(s.CompressGrowthFactor);
     }
     return due;
-}
-
-bool CDatabaseAccess::CompactAndRepair()
-{
-    ErrorContext context("compact and repair database file");
-    LoadSystemSettings();
-    CMaintenanceLock lock(databaseFileName_, QStringLiteral("compacting and repairing database"), true, clock_);
-    if (!lock.held()) {
-        ShowTextMessage(ui_, LockRefusalText(lock.message()), Buttons::Ok, Icon::Warning, 160);
-        return false;
-    }
-    const QString maintenanceName = MaintenanceName(databaseFileName_);
-    if (!RotateBackups(maintenanceName, databaseFileName_, systemSettings_.BackupsToKeep)) {
-        lock.Unlock();
-        return false;
-    }
-    if (!CompactDatabase(maintenanceName, databaseFileName_)) {
-        lock.Unlock();
-        return false;
-    }
-    const bool removedOriginal = QFile::remove(maintenanceName);
-    lock.Unlock();
-
-    {
-        ErrorContext saving("saving compression results");
-        GetDataConnection(RetryMode::None);
-        if (!engine::Failed(LoadSystemSettings())) {
-            systemSettings_.DateOfLastCompress = clock_.OleNow();
-            systemSettings_.SizeAfterLastCompress = GetDatabaseFileSize();
-            SaveSystemSettings();
-        }
-        CloseDataConnection();
-    }
-    return removedOriginal;
 }

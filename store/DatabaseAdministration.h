@@ -2,7 +2,7 @@
 // Creating, converting and repairing database files: what the administration dialog, the open
 // procedure and vellacord-admin do to a file as a whole.
 
-#include "store/AdministrationActions.h"
+#include "app/base/AdministrationActions.h"
 
 #include <QString>
 

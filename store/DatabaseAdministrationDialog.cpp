@@ -1,9 +1,9 @@
 #include "store/DatabaseAdministrationDialog.h"
 
-#include "app/Guards.h"
+#include "app/base/Guards.h"
 #include "app/QtUserInterface.h"
-#include "resources/StringTable.h"
-#include "store/AdministrationActions.h"
+#include "app/base/StringTable.h"
+#include "app/base/AdministrationActions.h"
 
 #include <QDialogButtonBox>
 #include <QGridLayout>

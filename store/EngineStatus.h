@@ -1,11 +1,9 @@
 #pragma once
-// The statuses of the database engine that the program tells apart, and the error records
-// a failed call leaves for the error report.
+// The statuses of the database engine that the program tells apart.
 
-#include <QString>
+#include "app/base/ErrorRecord.h"
 
 #include <cstdint>
-#include <vector>
 
 namespace engine {
 
@@ -27,16 +25,5 @@ inline bool Failed(long status)
 {
     return status < 0;
 }
-
-struct ErrorRecord {
-    QString message;
-    int extendedCode = 0;
-    QString statement;
-};
-
-// Replaces the pending records by the one of the latest failure.
-void RecordError(ErrorRecord record);
-// Hands the pending records to the error report and forgets them.
-std::vector<ErrorRecord> TakeErrorRecords();
 
 } // namespace engine

@@ -1,11 +1,11 @@
 #include "store/MaintenanceLock.h"
 
-#include "app/Check.h"
-#include "app/ErrorContext.h"
-#include "app/Result.h"
+#include "app/base/Check.h"
+#include "app/base/ErrorContext.h"
+#include "app/base/Result.h"
 #include "platform/PresenceLock.h"
 #include "platform/UserName.h"
-#include "resources/StringTable.h"
+#include "app/base/StringTable.h"
 
 #include <QFileInfo>
 #include <QLocale>

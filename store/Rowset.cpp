@@ -1,6 +1,6 @@
 #include "store/Rowset.h"
 
-#include "app/Check.h"
+#include "app/base/Check.h"
 #include "store/EngineStatus.h"
 
 namespace engine {

@@ -1,8 +1,8 @@
 #include "store/ScriptRunner.h"
 
-#include "app/Check.h"
-#include "app/ErrorContext.h"
-#include "app/ErrorReport.h"
+#include "app/base/Check.h"
+#include "app/base/ErrorContext.h"
+#include "app/base/ErrorReport.h"
 #include "store/Connection.h"
 #include "store/EngineStatus.h"
 

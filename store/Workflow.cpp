@@ -1,8 +1,8 @@
 #include "store/Workflow.h"
 
-#include "app/Check.h"
-#include "app/ErrorContext.h"
-#include "app/UserInterface.h"
+#include "app/base/Check.h"
+#include "app/base/ErrorContext.h"
+#include "app/base/UserInterface.h"
 #include "store/Connection.h"
 #include "store/EngineStatus.h"
 #include "store/UpdatableRowset.h"

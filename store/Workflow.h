@@ -3,7 +3,7 @@
 // of comment that move needs. Two workflows are built in (":/TXT_FILE/230" standard,
 // ":/TXT_FILE/233" simple); the open database keeps its own in table statustransitions.
 
-#include "document/LookupEntries.h"
+#include "store/LookupEntries.h"
 
 #include <istream>
 #include <vector>

@@ -2,8 +2,8 @@
 // Shared pieces of the shell's tests: a clean settings file and error context, and a
 // temporary folder standing in for the system's.
 
-#include "app/ErrorContext.h"
-#include "app/Profile.h"
+#include "app/base/ErrorContext.h"
+#include "platform/Profile.h"
 #include "support/TempFolder.h"
 
 #include <QByteArray>

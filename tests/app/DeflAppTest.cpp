@@ -1,8 +1,8 @@
 #include "AppTestSupport.h"
 
 #include "app/DeflApp.h"
-#include "app/LocalSettings.h"
-#include "app/Profile.h"
+#include "platform/LocalSettings.h"
+#include "platform/Profile.h"
 #include "support/ScriptedUserInterface.h"
 
 #include <QFile>

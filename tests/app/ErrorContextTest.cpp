@@ -1,4 +1,4 @@
-#include "app/ErrorContext.h"
+#include "app/base/ErrorContext.h"
 
 #include <gtest/gtest.h>
 

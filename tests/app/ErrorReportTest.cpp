@@ -1,7 +1,7 @@
 #include "AppTestSupport.h"
 
-#include "app/ErrorContext.h"
-#include "app/ErrorReport.h"
+#include "app/base/ErrorContext.h"
+#include "app/base/ErrorReport.h"
 #include "store/EngineStatus.h"
 #include "support/ScriptedUserInterface.h"
 

@@ -1,15 +1,15 @@
 #include "AppTestSupport.h"
 
-#include "app/Check.h"
-#include "app/DisplayNames.h"
-#include "app/ErrorContext.h"
-#include "app/Hint.h"
-#include "app/LocalSettings.h"
-#include "app/Profile.h"
+#include "app/base/Check.h"
+#include "platform/DisplayNames.h"
+#include "app/base/ErrorContext.h"
+#include "app/base/Hint.h"
+#include "platform/LocalSettings.h"
+#include "platform/Profile.h"
 #include "app/RemoveLocalSettings.h"
-#include "app/Result.h"
+#include "app/base/Result.h"
 #include "app/WebPage.h"
-#include "resources/StringTable.h"
+#include "app/base/StringTable.h"
 #include "support/ScriptedUserInterface.h"
 
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "app/LocalSettings.h"
+#include "platform/LocalSettings.h"
 #include "app/MainFrame.h"
 #include "document/DefectDoc.h"
 #include "document/DocumentTestSupport.h"

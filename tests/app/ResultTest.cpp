@@ -1,5 +1,5 @@
-#include "app/Check.h"
-#include "app/Result.h"
+#include "app/base/Check.h"
+#include "app/base/Result.h"
 
 #include <gtest/gtest.h>
 

@@ -5,7 +5,7 @@
 #include "support/TempFolder.h"
 #include "support/TestDatabase.h"
 #include "document/ConnectionProvider.h"
-#include "store/AdministrationActions.h"
+#include "app/base/AdministrationActions.h"
 #include "store/Connection.h"
 #include "store/EngineStatus.h"
 #include "store/Rowset.h"

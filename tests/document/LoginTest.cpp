@@ -1,6 +1,6 @@
 #include "DefectDocFixture.h"
 
-#include "app/Check.h"
+#include "app/base/Check.h"
 #include "document/Login.h"
 #include "document/PasswordHash.h"
 

@@ -1,4 +1,4 @@
-#include "app/Check.h"
+#include "app/base/Check.h"
 #include "document/StatusTransitionModel.h"
 #include "store/Workflow.h"
 #include "support/ScriptedUserInterface.h"

@@ -1,6 +1,6 @@
 #include "DefectDocFixture.h"
 
-#include "resources/StringTable.h"
+#include "app/base/StringTable.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
-#include "app/Check.h"
+#include "app/base/Check.h"
 #include "app/QtUserInterface.h"
-#include "store/AdministrationActions.h"
+#include "app/base/AdministrationActions.h"
 #include "store/DatabaseAdministrationDialog.h"
 #include "support/ScriptedUserInterface.h"
 

@@ -1,5 +1,5 @@
-#include "app/Check.h"
-#include "resources/StringTable.h"
+#include "app/base/Check.h"
+#include "app/base/StringTable.h"
 #include "store/Backups.h"
 #include "store/Connection.h"
 #include "store/EngineStatus.h"

@@ -1,5 +1,5 @@
-#include "app/Check.h"
-#include "app/ErrorContext.h"
+#include "app/base/Check.h"
+#include "app/base/ErrorContext.h"
 #include "store/Connection.h"
 #include "store/EngineStatus.h"
 #include "store/ScriptRunner.h"

@@ -1,4 +1,4 @@
-#include "app/Check.h"
+#include "app/base/Check.h"
 #include "store/Connection.h"
 #include "store/EngineStatus.h"
 #include "store/Rowset.h"

@@ -95,7 +95,7 @@ void ScriptedUserInterface::ExpectTemplateScript(std::function<std::optional<int
     templateAnswers_.push_back(std::move(script));
 }
 
-void ScriptedUserInterface::ExpectStatusTransition(std::function<bool(StatusTransitionModel&)> script)
+void ScriptedUserInterface::ExpectStatusTransition(std::function<bool(StatusTransitionChoices&)> script)
 {
     transitionScripts_.push_back(std::move(script));
 }
@@ -203,7 +203,7 @@ std::optional<int> ScriptedUserInterface::ChooseTemplate(const TemplateChoiceReq
     return script(request);
 }
 
-bool ScriptedUserInterface::RunStatusTransitionDialog(StatusTransitionModel& model)
+bool ScriptedUserInterface::RunStatusTransitionDialog(StatusTransitionChoices& model)
 {
     interactions_.push_back({"status transition", 0, QString()});
     if (transitionScripts_.empty()) {

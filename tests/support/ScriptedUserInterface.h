@@ -2,7 +2,7 @@
 // A user-interface double: answers from queues set up by the test, records every interaction
 // with its text, and fails the test on an interaction nobody expected.
 
-#include "app/UserInterface.h"
+#include "app/base/UserInterface.h"
 
 #include <deque>
 #include <functional>
@@ -31,7 +31,7 @@ public:
     void ExpectWorkflowChoice(int index);
     void ExpectTemplateChoice(std::optional<int> row);
     void ExpectTemplateScript(std::function<std::optional<int>(const TemplateChoiceRequest&)> script);
-    void ExpectStatusTransition(std::function<bool(StatusTransitionModel&)> script);
+    void ExpectStatusTransition(std::function<bool(StatusTransitionChoices&)> script);
     void ExpectAdministration(std::function<std::optional<QString>(AdministrationActions&)> script);
     void ExpectFile(std::optional<QString> path);
 
@@ -60,7 +60,7 @@ public:
     std::optional<ChangePasswordAnswer> RunChangePasswordDialog() override;
     int ChooseWorkflow() override;
     std::optional<int> ChooseTemplate(const TemplateChoiceRequest& request) override;
-    bool RunStatusTransitionDialog(StatusTransitionModel& model) override;
+    bool RunStatusTransitionDialog(StatusTransitionChoices& model) override;
     std::optional<QString> RunAdministrationDialog(AdministrationActions& actions) override;
     std::optional<QString> ChooseFile(const FileDialogRequest& request) override;
     void BeginWaitCursor() override;
@@ -88,7 +88,7 @@ private:
     std::deque<std::optional<ChangePasswordAnswer>> changePasswordAnswers_;
     std::deque<int> workflowAnswers_;
     std::deque<std::function<std::optional<int>(const TemplateChoiceRequest&)>> templateAnswers_;
-    std::deque<std::function<bool(StatusTransitionModel&)>> transitionScripts_;
+    std::deque<std::function<bool(StatusTransitionChoices&)>> transitionScripts_;
     std::deque<std::function<std::optional<QString>(AdministrationActions&)>> administrationScripts_;
     std::deque<std::optional<QString>> fileAnswers_;
     bool verified_ = false;

@@ -1,7 +1,7 @@
 #include "TestDatabase.h"
 
 #include "ScriptedUserInterface.h"
-#include "app/Check.h"
+#include "app/base/Check.h"
 #include "store/Connection.h"
 #include "store/DatabaseVersion.h"
 #include "store/EngineStatus.h"

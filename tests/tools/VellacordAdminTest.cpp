@@ -1,4 +1,4 @@
-#include "resources/StringTable.h"
+#include "app/base/StringTable.h"
 #include "store/Connection.h"
 #include "store/DatabaseVersion.h"
 #include "store/EngineStatus.h"

@@ -65,7 +65,7 @@ std::optional<int> CommandLineUserInterface::ChooseTemplate(const TemplateChoice
     return std::nullopt;
 }
 
-bool CommandLineUserInterface::RunStatusTransitionDialog(StatusTransitionModel&)
+bool CommandLineUserInterface::RunStatusTransitionDialog(StatusTransitionChoices&)
 {
     return false;
 }

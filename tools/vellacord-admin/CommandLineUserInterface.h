@@ -2,7 +2,7 @@
 // The user-interface port of vellacord-admin: messages go to the error stream, and the questions
 // the administration asks are answered from the command line's options, never interactively.
 
-#include "app/UserInterface.h"
+#include "app/base/UserInterface.h"
 
 #include <QTextStream>
 
@@ -21,7 +21,7 @@ public:
     std::optional<ChangePasswordAnswer> RunChangePasswordDialog() override;
     int ChooseWorkflow() override;
     std::optional<int> ChooseTemplate(const TemplateChoiceRequest& request) override;
-    bool RunStatusTransitionDialog(StatusTransitionModel& model) override;
+    bool RunStatusTransitionDialog(StatusTransitionChoices& model) override;
     std::optional<QString> RunAdministrationDialog(AdministrationActions& actions) override;
     std::optional<QString> ChooseFile(const FileDialogRequest& request) override;
     void BeginWaitCursor() override {}

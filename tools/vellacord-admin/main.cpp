@@ -3,8 +3,8 @@
 
 #include "AdminCommands.h"
 
-#include "app/ErrorReport.h"
-#include "app/Result.h"
+#include "app/base/ErrorReport.h"
+#include "app/base/Result.h"
 
 #include <QCoreApplication>
 #include <QTextStream>

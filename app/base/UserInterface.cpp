@@ -1,7 +1,7 @@
-#include "app/UserInterface.h"
+#include "app/base/UserInterface.h"
 
-#include "app/Check.h"
-#include "resources/StringTable.h"
+#include "app/base/Check.h"
+#include "app/base/StringTable.h"
 
 namespace {
 UserInterface* currentUserInterface = nullptr;

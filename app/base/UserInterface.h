@@ -82,7 +82,7 @@ struct TemplateChoiceRequest {
     int preselectedRow = 0;
 };
 
-class StatusTransitionModel;
+class StatusTransitionChoices;
 class AdministrationActions;
 
 class UserInterface {
@@ -105,7 +105,7 @@ public:
     virtual std::optional<int> ChooseTemplate(const TemplateChoiceRequest& request) = 0;
 
     // The status transition dialog works on the model; true when it ended with OK.
-    virtual bool RunStatusTransitionDialog(StatusTransitionModel& model) = 0;
+    virtual bool RunStatusTransitionDialog(StatusTransitionChoices& model) = 0;
 
     // The administration dialog: the path to open, or none when it was closed without one.
     virtual std::optional<QString> RunAdministrationDialog(AdministrationActions& actions) = 0;

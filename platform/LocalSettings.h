@@ -1,7 +1,7 @@
 #pragma once
 // Settings of one workstation and one operating-system user, kept in the profile.
 
-#include "app/WindowPlacement.h"
+#include "platform/WindowPlacement.h"
 
 #include <QString>
 

@@ -1,6 +1,6 @@
-#include "app/Hint.h"
+#include "app/base/Hint.h"
 
-#include "resources/StringTable.h"
+#include "app/base/StringTable.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "app/Profile.h"
+#include "platform/Profile.h"
 
 #include <QStandardPaths>
 

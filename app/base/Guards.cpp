@@ -1,9 +1,9 @@
-#include "app/Guards.h"
+#include "app/base/Guards.h"
 
-#include "app/ErrorReport.h"
-#include "app/Result.h"
-#include "app/UserInterface.h"
-#include "resources/StringTable.h"
+#include "app/base/ErrorReport.h"
+#include "app/base/Result.h"
+#include "app/base/UserInterface.h"
+#include "app/base/StringTable.h"
 
 #include <exception>
 

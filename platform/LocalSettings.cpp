@@ -1,9 +1,9 @@
-#include "app/LocalSettings.h"
+#include "platform/LocalSettings.h"
 
-#include "app/Check.h"
-#include "app/ErrorContext.h"
-#include "app/Profile.h"
-#include "app/Result.h"
+#include "app/base/Check.h"
+#include "app/base/ErrorContext.h"
+#include "platform/Profile.h"
+#include "app/base/Result.h"
 
 #include <sqlite3.h>
 

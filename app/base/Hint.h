@@ -1,7 +1,7 @@
 #pragma once
 // Hints: message boxes with a check box that turns them off for good.
 
-#include "app/UserInterface.h"
+#include "app/base/UserInterface.h"
 
 #include <QString>
 

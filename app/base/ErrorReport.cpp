@@ -1,7 +1,7 @@
-#include "app/ErrorReport.h"
+#include "app/base/ErrorReport.h"
 
-#include "app/ErrorContext.h"
-#include "store/EngineStatus.h"
+#include "app/base/ErrorContext.h"
+#include "app/base/ErrorRecord.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
-#include "resources/StringTable.h"
+#include "app/base/StringTable.h"
 
-#include "app/Check.h"
+#include "app/base/Check.h"
 
 #include <unordered_map>
 

@@ -1,6 +1,6 @@
-#include "app/DisplayNames.h"
+#include "platform/DisplayNames.h"
 
-#include "app/Profile.h"
+#include "platform/Profile.h"
 
 namespace {
 constexpr int kMaxTranslationLength = 1023;

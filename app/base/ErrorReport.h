@@ -2,7 +2,7 @@
 // The reports a failure ends in: the message box texts, the engine's error records and the
 // dump file that stands behind the message box.
 
-#include "app/UserInterface.h"
+#include "app/base/UserInterface.h"
 
 #include <QDateTime>
 #include <QString>

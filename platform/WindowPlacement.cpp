@@ -1,4 +1,4 @@
-#include "app/WindowPlacement.h"
+#include "platform/WindowPlacement.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "store/EngineStatus.h"
+#include "app/base/ErrorRecord.h"
 
 #include <utility>
 
