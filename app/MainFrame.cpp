@@ -16,7 +16,6 @@
 #include <QMenuBar>
 #include <QSplitter>
 #include <QStatusBar>
-#include <QTimer>
 
 namespace {
 
@@ -97,7 +96,6 @@ constexpr int kFirstColumnCommand = 14599;
 
 // Without a saved placement the window opens at a size that shows the list and the form.
 const QSize kFirstStartSize(1024, 720);
-constexpr int kStateRefreshMs = 500;
 const QString kOfflineText = QStringLiteral("offline");
 
 // The commands this window carries out itself; the others wait for their areas.
@@ -122,13 +120,29 @@ CMainFrame::CMainFrame(CDefectDoc& document, LocalSettings& settings, QWidget* p
     CreatePanes();
     ConnectCommands();
     resize(kFirstStartSize);
-    // The panes and the commands' states follow the document; a short poll is cheaper than
-    // making every part of the document report its changes, and it keeps the shortcuts of
-    // enabled commands working before any menu was opened.
-    auto* stateTimer = new QTimer(this);
-    connect(stateTimer, &QTimer::timeout, this, &CMainFrame::UpdateDocumentState);
-    stateTimer->start(kStateRefreshMs);
-    connect(this, &CMainFrame::loginCompleted, this, &CMainFrame::UpdateDocumentState);
+    FollowDocument();
+}
+
+void CMainFrame::FollowDocument()
+{
+    // Enabled commands must work by their shortcuts before any menu was opened, so their
+    // states follow the document as it changes, not only when a menu opens.
+    connect(&document_, &CDefectDoc::loginCompleted, this, &CMainFrame::UpdateDocumentState);
+    connect(&document_, &CDefectDoc::closed, this, &CMainFrame::UpdateDocumentState);
+    connect(&document_, &CDefectDoc::connectionStateChanged, this, &CMainFrame::UpdateStatusPanes);
+    connect(&document_, &CDefectDoc::lookupListsReloaded, this, &CMainFrame::UpdateStatusPanes);
+    connect(&document_, &CDefectDoc::currentDefectChanged, this, &CMainFrame::UpdateDocumentCommands);
+    connect(&document_, &CDefectDoc::defectSaved, this, &CMainFrame::UpdateDocumentCommands);
+    connect(&document_, &CDefectDoc::defectCreated, this, &CMainFrame::BringToFront);
+    UpdateDocumentState();
+}
+
+void CMainFrame::BringToFront()
+{
+    if (isMinimized())
+        showNormal();
+    raise();
+    activateWindow();
 }
 
 void CMainFrame::UpdateDocumentState()

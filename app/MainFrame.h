@@ -28,10 +28,6 @@ public:
     void ShowOfflineState(const QString& tip);
     void ShowNormalState(const QString& tip);
 
-signals:
-    // A login completed; the taskbar icon follows the settings.
-    void loginCompleted();
-
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -42,8 +38,12 @@ private:
     void CreatePanes();
     void ConnectCommands();
     void ConnectDocumentCommands();
-    // Commands whose state follows the document: updated whenever a menu opens.
+    // The panes and commands follow the document's signals.
+    void FollowDocument();
+    // Commands whose state follows the document.
     void UpdateDocumentCommands();
+    // After a new defect: to the front, restored unless maximised.
+    void BringToFront();
     void ApplySavedPlacement();
     // The current user and the connection state.
     void UpdateStatusPanes();

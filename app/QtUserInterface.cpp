@@ -151,8 +151,3 @@ void QtUserInterface::ShowNormalState(const QString& tip)
         frame->ShowNormalState(tip);
 }
 
-void QtUserInterface::NotifyLoginCompleted()
-{
-    if (CMainFrame* frame = Frame(mainWindow_))
-        emit frame->loginCompleted();
-}

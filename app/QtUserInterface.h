@@ -31,7 +31,6 @@ public:
     bool HasMainWindow() override;
     void ShowOfflineState(int blinkCountdown, const QString& tip) override;
     void ShowNormalState(const QString& tip) override;
-    void NotifyLoginCompleted() override;
 
 private:
     QPointer<QWidget> mainWindow_;

@@ -33,12 +33,14 @@ public:
     // The user's last chosen template id, and setting it.
     virtual std::int32_t LastTemplateId() const = 0;
     virtual void SetLastTemplateId(std::int32_t id) = 0;
-    // Adds (defect id, modified) to the known unread set so that one's own save is no news.
-    virtual void AddKnownUnread(std::int32_t defectId, double modified) = 0;
-    // Sends the notification mail for the saved defect.
-    virtual void SendNotification(const DefectRecord& record) = 0;
-    // Brings the main window to the front, restoring it unless it is maximised.
-    virtual void BringMainWindowToFront() = 0;
+    // Events of the record's operations; the document announces them to its listeners.
+    // A defect was written: the list shows it, unread tracking knows it is one's own change,
+    // the notification mail goes out.
+    virtual void DefectSaved(const DefectRecord& record) = 0;
+    // A new defect was made from a template: the main window comes to the front.
+    virtual void DefectCreated(std::int32_t defectId) = 0;
+    // Another defect became the current one (0 or -1: none).
+    virtual void CurrentDefectChanged(std::int32_t defectId) = 0;
     // The database file's path, the base of the attachment directories.
     virtual QString DatabasePath() const = 0;
 };

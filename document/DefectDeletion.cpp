@@ -72,17 +72,18 @@ std::int32_t NextCurrentDefect(const std::vector<DefectListSeam::Row>& rows)
     return -1;
 }
 
-void DeleteSelectedDefects(DefectContext& context, DefectPersistence& persistence, DefectListSeam* list)
+std::vector<std::int32_t> DeleteSelectedDefects(DefectContext& context, DefectPersistence& persistence,
+                                                DefectListSeam* list)
 {
     if (list == nullptr || !persistence.SaveRecord(true))
-        return;
+        return {};
     const std::vector<DefectListSeam::Row> rows = list->Rows();
     std::vector<std::int32_t> selected;
     for (const DefectListSeam::Row& row : rows)
         if (row.selected)
             selected.push_back(row.defectId);
     if (selected.empty())
-        return;
+        return {};
 
     UserInterface& ui = context.Ui();
     if (!context.IsAdministrator()) {
@@ -90,12 +91,12 @@ void DeleteSelectedDefects(DefectContext& context, DefectPersistence& persistenc
         for (const DefectListSeam::Row& row : rows) {
             if (row.selected && row.fromText != me) {
                 ShowStringMessage(ui, kNoRights, Buttons::Ok, Icon::Warning);
-                return;
+                return {};
             }
         }
     }
     if (ShowStringMessage(ui, kReallyDelete, Buttons::YesNo, Icon::Question) != Answer::Yes)
-        return;
+        return {};
 
     for (const DeleteBatch& batch : BuildDeleteBatches(selected))
         RunBatch(context, batch);
@@ -106,4 +107,5 @@ void DeleteSelectedDefects(DefectContext& context, DefectPersistence& persistenc
         list->Refill();
     else
         list->RemoveRow(selected.front());
+    return selected;
 }

@@ -37,20 +37,10 @@ CDefectDoc::CDefectDoc(UserInterface& ui, const Clock& clock, AdministrationActi
       lookups_(*this, clock_),
       operatingSystemUser_(OperatingSystemUserName)
 {
-    ConnectDefectSeams();
+    connect(&lookups_, &LookupLists::reloaded, this, &CDefectDoc::lookupListsReloaded);
 }
 
 CDefectDoc::~CDefectDoc() = default;
-
-void CDefectDoc::ConnectDefectSeams()
-{
-    seams_.saveCurrentDefect = [this] { return defects_.SaveRecord(true); };
-    seams_.selectDefect = [this](std::int32_t defectId) {
-        if (defects_.SaveRecord(true))
-            defects_.SelectDefect(defectId);
-    };
-    seams_.releaseRecord = [this] { defects_.CloseRowset(); };
-}
 
 void CDefectDoc::RegisterForm(DefectForm* form)
 {
@@ -80,7 +70,9 @@ bool CDefectDoc::SaveCurrentRecord()
 
 void CDefectDoc::DeleteSelectedRecords(DefectListSeam* list)
 {
-    DeleteSelectedDefects(*this, defects_, list);
+    const std::vector<std::int32_t> deleted = DeleteSelectedDefects(*this, defects_, list);
+    if (!deleted.empty())
+        emit defectsDeleted(QList<qint32>(deleted.begin(), deleted.end()));
 }
 
 void CDefectDoc::AddHistoryEntry(DefectRecord& record, std::int32_t statusId, const QString& comment)
@@ -89,19 +81,20 @@ void CDefectDoc::AddHistoryEntry(DefectRecord& record, std::int32_t statusId, co
                       clock_.Now().date());
 }
 
-void CDefectDoc::AddKnownUnread(std::int32_t defectId, double modified)
+void CDefectDoc::DefectSaved(const DefectRecord& record)
 {
-    CallSeam(seams_.addKnownUnread, defectId, modified);
+    emit defectSaved(record.Defect_ID, record.Modified, record);
 }
 
-void CDefectDoc::SendNotification(const DefectRecord& record)
+void CDefectDoc::DefectCreated(std::int32_t defectId)
 {
-    CallSeam(seams_.sendNotification, record);
+    emit defectCreated(defectId);
 }
 
-void CDefectDoc::BringMainWindowToFront()
+void CDefectDoc::CurrentDefectChanged(std::int32_t defectId)
 {
-    CallSeam(seams_.bringMainWindowToFront);
+    selection_.currentDefectId = defectId;
+    emit currentDefectChanged(defectId);
 }
 
 QString CDefectDoc::DatabasePath() const
@@ -134,22 +127,23 @@ engine::Connection& CDefectDoc::GetDocumentConnection(RetryMode mode)
 {
     const bool wasConnected = database_.connected();
     if (!wasConnected && loggedIn_)
-        CallSeam(seams_.pauseTimers);
+        emit connectionWaitStarted();
     engine::Connection* connection = nullptr;
     try {
         connection = &database_.GetDataConnection(mode);
     } catch (...) {
         if (loggedIn_)
-            CallSeam(seams_.resumeTimers);
+            emit connectionWaitEnded();
         throw;
     }
     if (!wasConnected) {
         lookups_.ForgetLoadTime();
         if (loggedIn_)
-            CallSeam(seams_.resumeTimers);
+            emit connectionWaitEnded();
+        emit connectionStateChanged(true);
     }
     if (connectionUse_.useCount == 0 && loggedIn_)
-        CallSeam(seams_.restartAutoClose);
+        emit connectionRequested();
     return *connection;
 }
 
@@ -159,12 +153,13 @@ void CDefectDoc::GoOffline()
         return;
     database_.CloseDataConnection();
     lookups_.ForgetLoadTime();
-    CallSeam(seams_.releaseRecord);
+    defects_.CloseRowset();
+    emit connectionStateChanged(false);
 }
 
 bool CDefectDoc::Login()
 {
-    LoginEnvironment environment{ui_, lookups_, operatingSystemUser_, seams_.runListEditor};
+    LoginEnvironment environment{ui_, lookups_, operatingSystemUser_, listEditor_};
     loggedIn_ = false;
     if (!autoLogin_.isEmpty()) {
         if (const std::optional<std::int32_t> id = AutoLogin(environment, autoLogin_)) {
@@ -185,16 +180,16 @@ bool CDefectDoc::Login()
     currentUserIsAdministrator_ = ::IsAdministrator(*user, lookups_.administratorCount());
     loginComplete_ = true;
     connectionUse_.keepOpenCount = 0;
-    ui_.NotifyLoginCompleted();
+    emit loginCompleted();
     return true;
 }
 
 bool CDefectDoc::LoadUserSettings()
 {
     const bool found = ::LoadUserSettings(*this, loggedInId_, userSettings_, selection_);
-    if (found)
-        CallSeam(seams_.selectDefect, userSettings_.LastDefectId);
-    CallSeam(seams_.startTimers);
+    if (found && defects_.SaveRecord(true))
+        defects_.SelectDefect(userSettings_.LastDefectId);
+    emit userSettingsLoaded();
     return found;
 }
 
@@ -222,16 +217,16 @@ QString CDefectDoc::CurrentUserName() const
 
 bool CDefectDoc::CanCloseDocument()
 {
-    if (seams_.viewHasUnsavedChanges && seams_.viewHasUnsavedChanges()) {
+    if (viewChanges_ != nullptr && viewChanges_->HasUnsavedChanges()) {
         const Answer answer = ShowStringMessage(ui_, kSaveViewQuestion, Buttons::YesNoCancel, Icon::Question);
         if (answer == Answer::Cancel)
             return false;
         if (answer == Answer::Yes)
-            CallSeam(seams_.saveView);
+            viewChanges_->SaveView();
     }
     if (!SaveUserSettings())
         return false;
-    return !seams_.saveCurrentDefect || seams_.saveCurrentDefect();
+    return defects_.SaveRecord(true);
 }
 
 void CDefectDoc::OnCloseDocument()
@@ -241,12 +236,11 @@ void CDefectDoc::OnCloseDocument()
         database_.NeedsCompacting();
         GoOffline();
     }
-    CallSeam(seams_.clearTimers);
     defects_.CloseRowset();
     defects_.SetCurrentDefectId(0);
-    CallSeam(seams_.forgetOnClose);
     connectionUse_.useCount = 0;
     loggedIn_ = false;
     path_ = QString::fromLatin1(kDefaultPath);
     selection_ = SessionSelection{};
+    emit closed();
 }

@@ -1,17 +1,19 @@
 #pragma once
 // The open database as the logged-in user sees it. The document composes its parts: the
-// database access, the lookup lists, the login and the user settings.
+// database access, the lookup lists, the login and the user settings; it announces what
+// happens through signals and knows its windows only as listeners.
 
 #include "document/ConnectionProvider.h"
 #include "document/ConnectionUse.h"
 #include "document/DefectContext.h"
 #include "document/DefectPersistence.h"
-#include "document/DocumentSeams.h"
 #include "document/LookupLists.h"
 #include "document/UserSettings.h"
 #include "store/DatabaseAccess.h"
 #include "store/OpenDatabase.h"
 
+#include <QList>
+#include <QObject>
 #include <QString>
 
 #include <cstdint>
@@ -23,7 +25,17 @@ class AdministrationActions;
 class Clock;
 class UserInterface;
 
-class CDefectDoc : public DefectContext {
+// What the document asks of the current view before it closes.
+class ViewChanges {
+public:
+    virtual ~ViewChanges() = default;
+    // The current view has column changes that were not saved.
+    virtual bool HasUnsavedChanges() const = 0;
+    virtual void SaveView() = 0;
+};
+
+class CDefectDoc : public QObject, public DefectContext {
+    Q_OBJECT
 public:
     static constexpr const char* kDefaultPath = "default.defl";
 
@@ -65,8 +77,12 @@ public:
     LookupLists& lookups() { return lookups_; }
     SessionSelection& selection() { return selection_; }
     UserSettingsRecord& userSettings() { return userSettings_; }
-    DocumentSeams& seams() { return seams_; }
     DefectPersistence& defects() { return defects_; }
+
+    // The current view, asked before the document closes; none while there is no view.
+    void SetViewChanges(ViewChanges* view) { viewChanges_ = view; }
+    // The list editor that "<add user...>" in the login dialog runs; it reloads the lists itself.
+    void SetListEditor(std::function<void()> editor) { listEditor_ = std::move(editor); }
 
     // The form registers itself when it is first shown and is shown the current defect.
     void RegisterForm(DefectForm* form);
@@ -87,14 +103,35 @@ public:
     void AddHistoryEntry(DefectRecord& record, std::int32_t statusId, const QString& comment) override;
     std::int32_t LastTemplateId() const override { return userSettings_.LastTemplateId; }
     void SetLastTemplateId(std::int32_t id) override { userSettings_.LastTemplateId = id; }
-    void AddKnownUnread(std::int32_t defectId, double modified) override;
-    void SendNotification(const DefectRecord& record) override;
-    void BringMainWindowToFront() override;
+    void DefectSaved(const DefectRecord& record) override;
+    void DefectCreated(std::int32_t defectId) override;
+    void CurrentDefectChanged(std::int32_t defectId) override;
     QString DatabasePath() const override;
+
+signals:
+    // A login completed; the user and the commands that need one follow.
+    void loginCompleted();
+    // The user settings were read after a login: the document's timers start.
+    void userSettingsLoaded();
+    // The document was closed: timers stop, known unread entries are forgotten.
+    void closed();
+    void currentDefectChanged(qint32 defectId);
+    // A defect was written; `record` holds what was written.
+    void defectSaved(qint32 defectId, double modified, const DefectRecord& record);
+    // A new defect was made from a template and is current.
+    void defectCreated(qint32 defectId);
+    void defectsDeleted(const QList<qint32>& defectIds);
+    // The data connection was opened or closed.
+    void connectionStateChanged(bool connected);
+    // A request for the connection had to wait for the file (timers pause) and the wait ended.
+    void connectionWaitStarted();
+    void connectionWaitEnded();
+    // A request for the connection outside a long operation: the auto-close countdown restarts.
+    void connectionRequested();
+    void lookupListsReloaded();
 
 private:
     explicit CDefectDoc(std::unique_ptr<AdministrationActions> ownAdministration);
-    void ConnectDefectSeams();
     bool Open(std::optional<QString> path);
 
     std::unique_ptr<AdministrationActions> ownAdministration_;
@@ -105,8 +142,9 @@ private:
     OpenState openState_;
     LookupLists lookups_;
     ConnectionUseCounts connectionUse_;
-    DocumentSeams seams_;
     DefectPersistence defects_{*this};
+    ViewChanges* viewChanges_ = nullptr;
+    std::function<void()> listEditor_;
 
     QString path_ = QString::fromLatin1(kDefaultPath);
     QString autoLogin_;

@@ -12,11 +12,6 @@ namespace {
 constexpr int kConcurrentChange = 126;
 constexpr int kInsertQuestionEvery = 500;
 
-bool SendsNotification(std::int32_t statusId)
-{
-    return statusId != reserved::kStatusTemplate && statusId != reserved::kStatusDraft;
-}
-
 } // namespace
 
 long InsertRetryingKeyCollisions(const std::function<long()>& insert, const std::function<bool()>& keepTrying)
@@ -73,8 +68,16 @@ void DefectPersistence::ReloadCurrentDefect()
 
 void DefectPersistence::SelectDefect(std::int32_t id)
 {
-    currentDefectId_ = id;
+    SetCurrentDefectId(id);
     LoadDefect(id, false);
+}
+
+void DefectPersistence::SetCurrentDefectId(std::int32_t id)
+{
+    if (id == currentDefectId_)
+        return;
+    currentDefectId_ = id;
+    context_.CurrentDefectChanged(id);
 }
 
 bool DefectPersistence::SaveRecord(bool interactive)
@@ -114,14 +117,14 @@ bool DefectPersistence::SaveRecord(bool interactive)
     if (engine::Failed(status))
         return !interactive || ShowOleDbErrors(status) == Answer::Yes;
 
-    context_.AddKnownUnread(record_.Defect_ID, record_.Modified);
     form_->showValues(record_);
-    if (SendsNotification(record_.StatusID)) {
+    if (NotifiesOnSave(record_)) {
+        // A listener sends the notification mail, which takes a moment.
         WaitCursor wait(context_.Ui());
-        context_.SendNotification(record_);
+        context_.DefectSaved(record_);
+    } else {
+        context_.DefectSaved(record_);
     }
-    if (list_ != nullptr)
-        list_->UpdateRow(record_);
     return true;
 }
 

@@ -23,11 +23,11 @@ public:
     // The form registers itself when it is first shown; none when it is gone.
     void SetForm(DefectForm* form) { form_ = form; }
     DefectForm* Form() const { return form_; }
-    // The list whose rows follow saves and inserts; none while there is no list.
+    // The list whose rows follow inserts; none while there is no list. Saves reach it as events.
     void SetList(DefectListSeam* list) { list_ = list; }
 
     std::int32_t CurrentDefectId() const { return currentDefectId_; }
-    void SetCurrentDefectId(std::int32_t id) { currentDefectId_ = id; }
+    void SetCurrentDefectId(std::int32_t id);
     bool RecordLoaded() const { return loaded_; }
     const DefectRecord& Record() const { return record_; }
     DefectRecord& Record() { return record_; }

@@ -2,6 +2,7 @@
 
 #include "app/base/Check.h"
 #include "platform/Utf8Text.h"
+#include "store/LookupEntries.h"
 
 namespace {
 
@@ -109,4 +110,9 @@ void DefectRecord::FitTexts()
     Cc = FitToBuffer(Cc, kCcSize);
     foundversion = FitToBuffer(foundversion, kVersionSize);
     fixedversion = FitToBuffer(fixedversion, kVersionSize);
+}
+
+bool NotifiesOnSave(const DefectRecord& record)
+{
+    return record.StatusID != reserved::kStatusTemplate && record.StatusID != reserved::kStatusDraft;
 }

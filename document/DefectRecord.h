@@ -62,3 +62,6 @@ struct DefectRecord {
     // All 21 columns equal: texts byte for byte, numbers and dates exactly.
     friend bool operator==(const DefectRecord&, const DefectRecord&) = default;
 };
+
+// A saved defect is announced by mail unless it is a template or a draft.
+bool NotifiesOnSave(const DefectRecord& record);

@@ -57,5 +57,5 @@ void NewDefectFromTemplate(DefectContext& context, DefectPersistence& persistenc
     }
     context.SetLastTemplateId(templates[chosen].Defect_ID);
     persistence.InsertDefect(templates[chosen]);
-    context.BringMainWindowToFront();
+    context.DefectCreated(persistence.CurrentDefectId());
 }

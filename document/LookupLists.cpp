@@ -105,6 +105,7 @@ void LookupLists::LoadLookups(bool force)
     administratorCount_ = static_cast<int>(std::count_if(stakeholders_.begin(), stakeholders_.end(), [](const StakeholderEntry& e) {
         return e.userflags.contains(QLatin1Char('a')) || e.userflags.contains(QLatin1Char('A'));
     }));
+    emit reloaded();
 }
 
 const StatusEntry* LookupLists::FindStatus(std::int32_t id) const

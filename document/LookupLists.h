@@ -5,6 +5,7 @@
 #include "document/ConnectionProvider.h"
 #include "store/LookupEntries.h"
 
+#include <QObject>
 #include <QString>
 
 #include <cstdint>
@@ -21,12 +22,14 @@ QString StakeholderDisplayName(const StakeholderEntry& entry);
 const StatusEntry* FindStatus(const std::vector<StatusEntry>& statuses, std::int32_t id);
 const StakeholderEntry* FindStakeholder(const std::vector<StakeholderEntry>& stakeholders, std::int32_t id);
 
-class LookupLists {
+class LookupLists : public QObject {
+    Q_OBJECT
 public:
     static constexpr qint64 kMinimumIntervalSeconds = 15;
 
     LookupLists(ConnectionProvider& connections, const Clock& clock);
 
+    // Announces `reloaded` when the tables were read.
     void LoadLookups(bool force);
     // The next load reads the tables whatever the interval (the connection was reopened).
     void ForgetLoadTime() { lookupsLoadedAt_ = 0; }
@@ -65,4 +68,7 @@ private:
     std::vector<StakeholderEntry> stakeholders_;
     std::vector<RatingEntry> priorities_;
     std::vector<CategoryEntry> categories_;
+
+signals:
+    void reloaded();
 };

@@ -124,7 +124,6 @@ public:
     virtual bool HasMainWindow() = 0;
     virtual void ShowOfflineState(int blinkCountdown, const QString& tip) = 0;
     virtual void ShowNormalState(const QString& tip) = 0;
-    virtual void NotifyLoginCompleted() = 0;
 };
 
 // The port the running program uses; set once at start-up (tests set their double).

@@ -119,9 +119,18 @@ TEST(MainFrame, DocumentCommandsAndTheUserPaneFollowTheLogin)
     document.SetOperatingSystemUser([] { return std::nullopt; });
     document.SetAutoLogin(QStringLiteral("ann"));
     ASSERT_TRUE(document.OnOpenDocument(path));
-    emit frame.loginCompleted();
     EXPECT_TRUE(frame.CommandAction(133)->isEnabled()) << "the shortcut works before any menu was opened";
     EXPECT_TRUE(frame.CommandAction(32804)->isEnabled());
     EXPECT_FALSE(frame.CommandAction(32776)->isEnabled()) << "no form with changes";
     EXPECT_EQ(user->text(), QStringLiteral("Ann"));
+
+    // The panes follow the document at once, with no timer to wait for.
+    auto* connection = frame.findChild<QLabel*>(QStringLiteral("connectionPane"));
+    document.GoOffline();
+    EXPECT_EQ(connection->text(), QStringLiteral("offline"));
+    document.GetDocumentConnection(RetryMode::None);
+    EXPECT_TRUE(connection->text().isEmpty());
+    document.OnCloseDocument();
+    EXPECT_FALSE(frame.CommandAction(133)->isEnabled());
+    EXPECT_TRUE(user->text().isEmpty());
 }

@@ -1,6 +1,8 @@
 #include "DefectDocFixture.h"
+#include "DefectTestDoubles.h"
 
 #include <QDir>
+#include <QSignalSpy>
 
 namespace {
 
@@ -10,11 +12,14 @@ protected:
     {
         AddStakeholder(setup_, 1, QStringLiteral("Ann"), QStringLiteral("ann"));
         doc_.SetOperatingSystemUser([] { return std::nullopt; });
-        DocumentSeams& seams = doc_.seams();
-        seams.pauseTimers = [this] { events_.push_back(QStringLiteral("pause")); };
-        seams.resumeTimers = [this] { events_.push_back(QStringLiteral("resume")); };
-        seams.restartAutoClose = [this] { events_.push_back(QStringLiteral("restart")); };
-        seams.releaseRecord = [this] { events_.push_back(QStringLiteral("release")); };
+        auto record = [this](const char* event) { return [this, event] { events_.push_back(QLatin1String(event)); }; };
+        QObject::connect(&doc_, &CDefectDoc::connectionWaitStarted, record("pause"));
+        QObject::connect(&doc_, &CDefectDoc::connectionWaitEnded, record("resume"));
+        QObject::connect(&doc_, &CDefectDoc::connectionRequested, record("restart"));
+        QObject::connect(&doc_, &CDefectDoc::connectionStateChanged, [this](bool connected) {
+            if (!connected)
+                events_.push_back(QStringLiteral("offline"));
+        });
     }
 
     std::vector<QString> events_;
@@ -23,11 +28,12 @@ protected:
 TEST_F(DefectDocTest, OpensTheNamedDatabaseAndLogsIn)
 {
     doc_.SetAutoLogin(QStringLiteral("ann"));
+    QSignalSpy loggedIn(&doc_, &CDefectDoc::loginCompleted);
     ASSERT_TRUE(doc_.OnOpenDocument(path_));
     EXPECT_EQ(doc_.PathName(), QDir(path_).absolutePath());
     EXPECT_TRUE(doc_.loggedIn());
     EXPECT_EQ(doc_.CurrentUserName(), "Ann");
-    EXPECT_EQ(ui_.stateChanges.back(), "login");
+    EXPECT_EQ(loggedIn.count(), 1);
 }
 
 TEST_F(DefectDocTest, TheConnectionReopensOnDemandAndReloadsTheLists)
@@ -57,7 +63,7 @@ TEST_F(DefectDocTest, TheConnectionReopensOnDemandAndReloadsTheLists)
     events_.clear();
     doc_.GoOffline();
     EXPECT_FALSE(doc_.connected());
-    EXPECT_EQ(events_, std::vector<QString>{QStringLiteral("release")});
+    EXPECT_EQ(events_, std::vector<QString>{QStringLiteral("offline")});
     doc_.lookups().LoadLookups(false);
     EXPECT_TRUE(doc_.connected());
     EXPECT_EQ(doc_.CurrentUserName(), "Anna");
@@ -85,21 +91,31 @@ TEST_F(DefectDocTest, CloseAsksAboutTheViewAndHonoursEveryRefusal)
     doc_.database().SetDatabaseFileName(path_);
     doc_.SetAutoLogin(QStringLiteral("ann"));
     ASSERT_TRUE(doc_.Login());
-    int viewSaves = 0;
-    bool defectSaves = false;
-    doc_.seams().viewHasUnsavedChanges = [] { return true; };
-    doc_.seams().saveView = [&] { ++viewSaves; };
-    doc_.seams().saveCurrentDefect = [&] { return defectSaves; };
+    struct UnsavedView : ViewChanges {
+        bool HasUnsavedChanges() const override { return true; }
+        void SaveView() override { ++saves; }
+        int saves = 0;
+    } view;
+    doc_.SetViewChanges(&view);
+    // The current defect has edits that another workstation's change overtakes.
+    InsertDefectRow(setup_, 5, 1, 1);
+    FakeDefectForm form(1, ui_);
+    doc_.RegisterForm(&form);
+    doc_.defects().SelectDefect(5);
+    form.Edit([](DefectRecord& r) { r.Subject = QStringLiteral("mine"); });
+    Exec(setup_, QStringLiteral("UPDATE defectlist SET subject='theirs' WHERE defect_id=5"));
 
     ui_.ExpectMessage(136, Answer::Cancel);
     EXPECT_FALSE(doc_.CanCloseDocument());
     ui_.ExpectMessage(136, Answer::No);
+    ui_.ExpectMessage(126, Answer::Cancel);
     EXPECT_FALSE(doc_.CanCloseDocument()) << "the current defect refused";
-    EXPECT_EQ(viewSaves, 0);
-    defectSaves = true;
+    EXPECT_EQ(view.saves, 0);
     ui_.ExpectMessage(136, Answer::Yes);
+    ui_.ExpectMessage(126, Answer::Ok);
     EXPECT_TRUE(doc_.CanCloseDocument());
-    EXPECT_EQ(viewSaves, 1);
+    EXPECT_EQ(view.saves, 1);
+    doc_.RegisterForm(nullptr);
 
     doc_.selection() = SessionSelection{9, 2, 2, true, true};
     doc_.OnCloseDocument();

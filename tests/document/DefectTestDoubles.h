@@ -44,9 +44,17 @@ public:
     }
     std::int32_t LastTemplateId() const override { return lastTemplateId; }
     void SetLastTemplateId(std::int32_t id) override { lastTemplateId = id; }
-    void AddKnownUnread(std::int32_t defectId, double modified) override { knownUnread.emplace_back(defectId, modified); }
-    void SendNotification(const DefectRecord& record) override { notified.push_back(record.Defect_ID); }
-    void BringMainWindowToFront() override { ++broughtToFront; }
+    // What the document's listeners do with a save: unread tracking, mail, the list.
+    void DefectSaved(const DefectRecord& record) override
+    {
+        knownUnread.emplace_back(record.Defect_ID, record.Modified);
+        if (NotifiesOnSave(record))
+            notified.push_back(record.Defect_ID);
+        if (list != nullptr)
+            list->UpdateRow(record);
+    }
+    void DefectCreated(std::int32_t) override { ++broughtToFront; }
+    void CurrentDefectChanged(std::int32_t) override {}
     QString DatabasePath() const override { return path_; }
 
     engine::Connection connection;
@@ -59,6 +67,7 @@ public:
     int historyCalls = 0;
     int connectionRequests = 0;
     int broughtToFront = 0;
+    DefectListSeam* list = nullptr;
     std::vector<std::pair<std::int32_t, double>> knownUnread;
     std::vector<std::int32_t> notified;
 
@@ -144,6 +153,7 @@ struct Workstation {
         context.loggedInId = loggedInId;
         persistence.SetForm(&form);
         persistence.SetList(&list);
+        context.list = &list;
     }
 
     FakeDefectContext context;

@@ -1,5 +1,7 @@
 #include "DefectDocFixture.h"
 
+#include <QSignalSpy>
+
 #include "app/base/Check.h"
 #include "document/Login.h"
 #include "document/PasswordHash.h"
@@ -26,12 +28,13 @@ TEST_F(LoginTest, AutoLoginFindsTheUserOnceWithoutAPassword)
 {
     AddStakeholder(setup_, 1, QStringLiteral("Ann"), QStringLiteral("smith"), PasswordHash(QStringLiteral("pw")));
     doc_.SetAutoLogin(QStringLiteral("SMITH"));
+    QSignalSpy loggedIn(&doc_, &CDefectDoc::loginCompleted);
     ASSERT_TRUE(doc_.Login());
     EXPECT_EQ(doc_.loggedInId(), 1);
     EXPECT_TRUE(doc_.loginComplete());
     EXPECT_EQ(doc_.CurrentUserName(), "Ann");
     EXPECT_EQ(ui_.CountOf("login"), 0);
-    EXPECT_EQ(ui_.stateChanges, std::vector<QString>{QStringLiteral("login")});
+    EXPECT_EQ(loggedIn.count(), 1);
 
     // The name is used once: the next login asks.
     ui_.ExpectLogin(std::nullopt);
@@ -89,10 +92,10 @@ TEST_F(LoginTest, AnEmptyListPreselectsItsOnlyItemAndAddUserStartsAgain)
 
     // With the editor plugged in, "<add user...>" runs it and the login starts again with the new list.
     int editorRuns = 0;
-    doc_.seams().runListEditor = [&] {
+    doc_.SetListEditor([&] {
         ++editorRuns;
         AddStakeholder(setup_, 5, QStringLiteral("New"), QStringLiteral("new"));
-    };
+    });
     ui_.ExpectLoginScript(Choose(-1));
     ui_.ExpectLoginScript(Choose(5));
     ASSERT_TRUE(doc_.Login());
@@ -157,7 +160,7 @@ TEST_F(LoginTest, AStakeholderDeletedDuringTheLoginIsAContractFailure)
         Exec(setup_, QStringLiteral("DELETE FROM stakeholder WHERE stakeholder_id=1"));
         return LoginDialogAnswer{1, QString()};
     });
-    doc_.seams().selectDefect = [this](std::int32_t) { doc_.lookups().LoadLookups(true); };
+    QObject::connect(&doc_, &CDefectDoc::userSettingsLoaded, [this] { doc_.lookups().LoadLookups(true); });
     Exec(setup_, QStringLiteral("INSERT INTO UserSettings (UserId, LastDefectId) VALUES (1, 0)"));
     EXPECT_THROW(doc_.Login(), check::abort_on);
 }

@@ -1,5 +1,7 @@
 #include "DefectDocFixture.h"
 
+#include <QSignalSpy>
+
 #include "app/base/StringTable.h"
 
 namespace {
@@ -30,12 +32,12 @@ protected:
 
 TEST_F(UserSettingsTest, AUserWithoutARowGetsTheDefaultsAndTheCloseInsertsIt)
 {
-    int timerStarts = 0;
-    doc_.seams().startTimers = [&] { ++timerStarts; };
-    doc_.seams().selectDefect = [](std::int32_t) { ADD_FAILURE() << "no last defect without a row"; };
+    QSignalSpy timerStarts(&doc_, &CDefectDoc::userSettingsLoaded);
+    QSignalSpy selected(&doc_, &CDefectDoc::currentDefectChanged);
     doc_.selection().currentViewId = 7;
     LogIn(doc_);
-    EXPECT_EQ(timerStarts, 1);
+    EXPECT_EQ(timerStarts.count(), 1);
+    EXPECT_EQ(selected.count(), 0) << "no last defect without a row";
     EXPECT_EQ(doc_.selection().currentViewId, 1);
     EXPECT_EQ(doc_.selection().currentFilterId, 1);
     EXPECT_FALSE(doc_.selection().filterOn);
@@ -88,12 +90,12 @@ TEST_F(UserSettingsTest, TheNextLoginRestoresWhatTheCloseSaved)
     EXPECT_FALSE(doc_.loggedIn());
     EXPECT_EQ(doc_.PathName(), "default.defl");
 
-    std::vector<std::int32_t> selected;
     CDefectDoc next(ui_, clock_, administration_);
     next.database().SetDatabaseFileName(path_);
-    next.seams().selectDefect = [&](std::int32_t id) { selected.push_back(id); };
+    QSignalSpy selected(&next, &CDefectDoc::currentDefectChanged);
     LogIn(next);
-    EXPECT_EQ(selected, std::vector<std::int32_t>{17});
+    ASSERT_EQ(selected.count(), 1);
+    EXPECT_EQ(selected.at(0).at(0).toInt(), 17);
     EXPECT_EQ(next.selection().currentViewId, 2);
     EXPECT_EQ(next.selection().currentFilterId, 3);
     EXPECT_TRUE(next.selection().filterOn);
@@ -127,11 +129,10 @@ TEST_F(UserSettingsTest, AFailingSaveRetriesEightTimesAtMostAndCancelRefusesTheC
 
     ui_.ExpectRetry(RetryAnswer::Retry);
     ui_.ExpectRetry(RetryAnswer::Cancel);
-    bool defectSaved = false;
-    doc_.seams().saveCurrentDefect = [&] { return defectSaved = true; };
+    QSignalSpy defectSaved(&doc_, &CDefectDoc::defectSaved);
     EXPECT_FALSE(doc_.CanCloseDocument());
     EXPECT_EQ(ui_.CountOf("retry"), 9);
-    EXPECT_FALSE(defectSaved);
+    EXPECT_EQ(defectSaved.count(), 0);
 
 }
 

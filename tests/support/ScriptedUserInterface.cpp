@@ -277,7 +277,3 @@ void ScriptedUserInterface::ShowNormalState(const QString& tip)
     stateChanges.push_back(QStringLiteral("normal:%1").arg(tip));
 }
 
-void ScriptedUserInterface::NotifyLoginCompleted()
-{
-    stateChanges.push_back(QStringLiteral("login"));
-}

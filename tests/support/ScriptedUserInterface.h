@@ -49,7 +49,7 @@ public:
     std::vector<LoginDialogRequest> loginRequests;
     std::vector<FileDialogRequest> fileRequests;
     std::vector<QString> openedWithDesktop;
-    std::vector<QString> stateChanges; // "offline:<blink>:<tip>", "normal:<tip>", "login"
+    std::vector<QString> stateChanges; // "offline:<blink>:<tip>", "normal:<tip>"
     int waitCursorDepth = 0;
     int waitCursorUses = 0;
 
@@ -70,7 +70,6 @@ public:
     bool HasMainWindow() override;
     void ShowOfflineState(int blinkCountdown, const QString& tip) override;
     void ShowNormalState(const QString& tip) override;
-    void NotifyLoginCompleted() override;
 
 private:
     struct ExpectedMessage {

@@ -31,7 +31,6 @@ public:
     bool HasMainWindow() override { return false; }
     void ShowOfflineState(int, const QString&) override {}
     void ShowNormalState(const QString&) override {}
-    void NotifyLoginCompleted() override {}
 
 private:
     void Print(const QString& text);
