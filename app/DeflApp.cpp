@@ -1,4 +1,5 @@
 #include "app/DeflApp.h"
+#include "app/base/StringIds.h"
 
 #include "app/base/Guards.h"
 #include "platform/LocalSettings.h"
@@ -20,7 +21,7 @@ bool CDeflApp::InitInstance(const QStringList& arguments)
 bool CDeflApp::StartSequence(const QStringList& arguments)
 {
     QCoreApplication::setOrganizationName(QLatin1String(kVendorKey));
-    QCoreApplication::setApplicationName(LoadString(57344));
+    QCoreApplication::setApplicationName(LoadString(string_id::kApplicationTitle));
 
     commandLine_ = ParseCommandLine(arguments);
     settings_.Load();

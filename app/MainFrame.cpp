@@ -1,6 +1,8 @@
 #include "app/MainFrame.h"
 
 #include "app/AboutDialog.h"
+#include "app/base/CommandIds.h"
+#include "app/base/StringIds.h"
 #include "platform/LocalSettings.h"
 #include "app/RemoveLocalSettings.h"
 #include "app/base/UserInterface.h"
@@ -34,72 +36,71 @@ constexpr int kColumnsPopup = -1;
 
 const Menu kMainMenu[] = {
     {"&File",
-     {{"&New database", 32798, ""},
-      {"&Database Administration...", 246, ""},
+     {{"&New database", command::kNewDatabase, ""},
+      {"&Database Administration...", command::kDatabaseAdministration, ""},
       {nullptr, 0, ""},
-      {"&Export...", 247, ""},
-      {"Export to MS-Excel", 32811, ""},
+      {"&Export...", command::kExport, ""},
+      {"Export to MS-Excel", command::kExportToSpreadsheet, ""},
       {nullptr, 0, ""},
-      {"&Send email...", 32795, ""},
+      {"&Send email...", command::kSendEmail, ""},
       {nullptr, 0, ""},
-      {"E&xit", 57665, ""}}},
+      {"E&xit", command::kExit, ""}}},
     {"&Edit",
-     {{"&Undo", 57643, "Ctrl+Z;Alt+Backspace"},
-      {"&Redo", 57644, ""},
+     {{"&Undo", command::kUndo, "Ctrl+Z;Alt+Backspace"},
+      {"&Redo", command::kRedo, ""},
       {nullptr, 0, ""},
-      {"Cu&t", 57635, "Ctrl+X;Shift+Del"},
-      {"&Copy", 57634, "Ctrl+C;Ctrl+Ins"},
-      {"&Paste", 57637, "Ctrl+V;Shift+Ins"},
+      {"Cu&t", command::kCut, "Ctrl+X;Shift+Del"},
+      {"&Copy", command::kCopy, "Ctrl+C;Ctrl+Ins"},
+      {"&Paste", command::kPaste, "Ctrl+V;Shift+Ins"},
       {nullptr, 0, ""},
-      {"&Find...", 32820, "Ctrl+F"},
-      {"Find &Next", 32815, "F3"},
-      {"Find &Previous", 32816, "Shift+F3"}}},
+      {"&Find...", command::kFind, "Ctrl+F"},
+      {"Find &Next", command::kFindNext, "F3"},
+      {"Find &Previous", command::kFindPrevious, "Shift+F3"}}},
     {"&Record",
-     {{"&First Record", 59648, ""},
-      {"&Previous Record", 59651, "Shift+F8;Alt+Left"},
-      {"&Next Record", 59650, "F8;Alt+Right"},
-      {"&Last Record", 59649, ""},
+     {{"&First Record", command::kFirstRecord, ""},
+      {"&Previous Record", command::kPreviousRecord, "Shift+F8;Alt+Left"},
+      {"&Next Record", command::kNextRecord, "F8;Alt+Right"},
+      {"&Last Record", command::kLastRecord, ""},
       {nullptr, 0, ""},
-      {"&Save Record", 32776, "Ctrl+S;Shift+Return"},
-      {"&Insert New", 133, "Ctrl+N"},
-      {"&Undo all changes", 134, "Ctrl+R"},
-      {"&Delete Record", 138, "Ctrl+D"},
+      {"&Save Record", command::kSaveRecord, "Ctrl+S;Shift+Return"},
+      {"&Insert New", command::kInsertNew, "Ctrl+N"},
+      {"&Undo all changes", command::kUndoAllChanges, "Ctrl+R"},
+      {"&Delete Record", command::kDeleteRecord, "Ctrl+D"},
       {nullptr, 0, ""},
-      {"Mark as 'read'", 242, "Ctrl+Q"},
-      {"Mark as 'unread'", 243, "Ctrl+Shift+Q"}}},
+      {"Mark as 'read'", command::kMarkAsRead, "Ctrl+Q"},
+      {"Mark as 'unread'", command::kMarkAsUnread, "Ctrl+Shift+Q"}}},
     {"&View",
-     {{"&Refresh", 32781, "F5"},
+     {{"&Refresh", command::kRefresh, "F5"},
       {nullptr, 0, ""},
-      {"&Toolbar", 59392, ""},
-      {"&Status Bar", 59393, ""},
-      {"S&plit", 57653, ""},
+      {"&Toolbar", command::kToolbar, ""},
+      {"&Status Bar", command::kStatusBar, ""},
+      {"S&plit", command::kSplit, ""},
       {nullptr, 0, ""},
-      {"&Organize Views...", 57696, "Ctrl+Shift+V"},
-      {"Organize &Filters...", 140, "Ctrl+Shift+F"},
+      {"&Organize Views...", command::kOrganizeViews, "Ctrl+Shift+V"},
+      {"Organize &Filters...", command::kOrganizeFilters, "Ctrl+Shift+F"},
       {"&Columns", kColumnsPopup, ""}}},
     {"&Setup",
-     {{"&Lists...", 185, "F9"},
-      {"&Options...", 203, ""},
-      {"Remove local settings", 208, ""},
-      {"&Change password", 32804, ""}}},
-    {"Re&ports", {{"&Charts", 32807, ""}, {"&Lists", 32808, ""}, {nullptr, 0, ""}, {"&Options...", 32809, ""}}},
+     {{"&Lists...", command::kSetupLists, "F9"},
+      {"&Options...", command::kOptions, ""},
+      {"Remove local settings", command::kRemoveLocalSettings, ""},
+      {"&Change password", command::kChangePassword, ""}}},
+    {"Re&ports", {{"&Charts", command::kCharts, ""}, {"&Lists", command::kReportLists, ""}, {nullptr, 0, ""}, {"&Options...", command::kReportOptions, ""}}},
     {"&Help",
-     {{"&Help Topics", 57667, ""},
+     {{"&Help Topics", command::kHelpTopics, ""},
       {nullptr, 0, ""},
-      {"&About Vellacord...", 57664, ""},
-      {"&Vellacord homepage", 199, ""},
-      {"www.vellacordteam.example", 200, ""}}},
+      {"&About Vellacord...", command::kAbout, ""},
+      {"&Vellacord homepage", command::kHomePage, ""},
+      {"www.vellacordteam.example", command::kMakerPage, ""}}},
 };
 
-// The first column entry of the Columns popup; the view fills the popup from this id on.
-constexpr int kFirstColumnCommand = 14599;
 
 // Without a saved placement the window opens at a size that shows the list and the form.
 const QSize kFirstStartSize(1024, 720);
 const QString kOfflineText = QStringLiteral("offline");
 
 // The commands this window carries out itself; the others wait for their areas.
-constexpr int kOwnCommands[] = {57665, 59393, 208, 57664, 199, 200};
+constexpr int kOwnCommands[] = {command::kExit, command::kStatusBar, command::kRemoveLocalSettings, command::kAbout,
+                                command::kHomePage, command::kMakerPage};
 
 QList<QKeySequence> Shortcuts(const char* keys)
 {
@@ -114,7 +115,7 @@ QList<QKeySequence> Shortcuts(const char* keys)
 CMainFrame::CMainFrame(CDefectDoc& document, LocalSettings& settings, QWidget* parent)
     : QMainWindow(parent), document_(document), settings_(settings)
 {
-    setWindowTitle(LoadString(57344));
+    setWindowTitle(LoadString(string_id::kApplicationTitle));
     CreateMenus();
     CreateStatusBar();
     CreatePanes();
@@ -173,7 +174,7 @@ void CMainFrame::CreateMenus()
                 QMenu* columns = popup->addMenu(QString::fromUtf8(item.text));
                 QAction* first = columns->addAction(QStringLiteral("_first_column_"));
                 first->setEnabled(false);
-                commands_[kFirstColumnCommand] = first;
+                commands_[command::kFirstColumn] = first;
                 continue;
             }
             QAction* action = popup->addAction(QString::fromUtf8(item.text));
@@ -184,7 +185,7 @@ void CMainFrame::CreateMenus()
     }
     for (const int command : kOwnCommands)
         commands_.at(command)->setEnabled(true);
-    for (const int prompted : {203, 208})
+    for (const int prompted : {command::kOptions, command::kRemoveLocalSettings})
         commands_.at(prompted)->setStatusTip(LoadString(prompted));
 }
 
@@ -198,9 +199,9 @@ void CMainFrame::CreateStatusBar()
         bar->addPermanentWidget(pane);
         return pane;
     };
-    userPane_ = addPane(LoadString(178));
+    userPane_ = addPane(LoadString(string_id::kUserPaneSizing));
     userPane_->setObjectName(QStringLiteral("currentUserPane"));
-    connectionPane_ = addPane(LoadString(196));
+    connectionPane_ = addPane(LoadString(string_id::kConnectionPaneSizing));
     connectionPane_->setObjectName(QStringLiteral("connectionPane"));
     // The key indicators stay greyed: the platform gives no portable lock-key state.
     for (const char* indicator : {"CAP", "NUM", "SCRL"}) {
@@ -224,32 +225,32 @@ void CMainFrame::CreatePanes()
 
 void CMainFrame::ConnectCommands()
 {
-    connect(commands_.at(57665), &QAction::triggered, this, [this] {
+    connect(commands_.at(command::kExit), &QAction::triggered, this, [this] {
         QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
     });
-    QAction* statusBarItem = commands_.at(59393);
+    QAction* statusBarItem = commands_.at(command::kStatusBar);
     statusBarItem->setCheckable(true);
     statusBarItem->setChecked(true);
     connect(statusBarItem, &QAction::toggled, statusBar(), &QWidget::setVisible);
-    connect(commands_.at(208), &QAction::triggered, this,
+    connect(commands_.at(command::kRemoveLocalSettings), &QAction::triggered, this,
             [this] { RemoveLocalSettings(TheUserInterface(), settings_); });
-    connect(commands_.at(57664), &QAction::triggered, this, [this] {
+    connect(commands_.at(command::kAbout), &QAction::triggered, this, [this] {
         CAboutDialog about(this);
         about.exec();
     });
-    connect(commands_.at(199), &QAction::triggered, this,
+    connect(commands_.at(command::kHomePage), &QAction::triggered, this,
             [] { OpenWebPage(QLatin1String(kHomePageAddress), QStringLiteral("homepage")); });
-    connect(commands_.at(200), &QAction::triggered, this,
+    connect(commands_.at(command::kMakerPage), &QAction::triggered, this,
             [] { OpenWebPage(QLatin1String(kMakerAddress), QStringLiteral("homepage")); });
     ConnectDocumentCommands();
 }
 
 void CMainFrame::ConnectDocumentCommands()
 {
-    connect(commands_.at(32804), &QAction::triggered, this, [this] { document_.ChangePassword(); });
-    connect(commands_.at(133), &QAction::triggered, this, [this] { document_.InsertNewDefect(); });
-    connect(commands_.at(134), &QAction::triggered, this, [this] { document_.UndoAllChanges(); });
-    connect(commands_.at(32776), &QAction::triggered, this, [this] { document_.SaveCurrentRecord(); });
+    connect(commands_.at(command::kChangePassword), &QAction::triggered, this, [this] { document_.ChangePassword(); });
+    connect(commands_.at(command::kInsertNew), &QAction::triggered, this, [this] { document_.InsertNewDefect(); });
+    connect(commands_.at(command::kUndoAllChanges), &QAction::triggered, this, [this] { document_.UndoAllChanges(); });
+    connect(commands_.at(command::kSaveRecord), &QAction::triggered, this, [this] { document_.SaveCurrentRecord(); });
     for (QMenu* menu : menuBar()->findChildren<QMenu*>())
         connect(menu, &QMenu::aboutToShow, this, &CMainFrame::UpdateDocumentCommands);
     UpdateDocumentCommands();
@@ -260,10 +261,10 @@ void CMainFrame::UpdateDocumentCommands()
     const bool loggedIn = document_.loggedIn();
     const DefectForm* form = document_.defects().Form();
     const bool formModified = form != nullptr && form->isModified();
-    commands_.at(32804)->setEnabled(loggedIn);
-    commands_.at(133)->setEnabled(loggedIn);
-    commands_.at(134)->setEnabled(formModified);
-    commands_.at(32776)->setEnabled(formModified);
+    commands_.at(command::kChangePassword)->setEnabled(loggedIn);
+    commands_.at(command::kInsertNew)->setEnabled(loggedIn);
+    commands_.at(command::kUndoAllChanges)->setEnabled(formModified);
+    commands_.at(command::kSaveRecord)->setEnabled(formModified);
 }
 
 QAction* CMainFrame::CommandAction(int commandId) const

@@ -1,6 +1,7 @@
 #include "app/QtFramework.h"
 
 #include "app/MainFrame.h"
+#include "app/base/CommandIds.h"
 #include "app/QtApplication.h"
 #include "app/QtUserInterface.h"
 #include "document/DefectDoc.h"
@@ -28,7 +29,7 @@ void QtFramework::CreateDocumentAndFrame()
     // The program ends with its main window, also when that was hidden.
     QObject::connect(frame_, &QObject::destroyed, &application_, [] { CQtApplication::exit(0); });
     ui_.SetMainWindow(frame_);
-    for (const int command : {32798, 246}) {
+    for (const int command : {command::kNewDatabase, command::kDatabaseAdministration}) {
         QAction* action = frame_->CommandAction(command);
         action->setEnabled(true);
         QObject::connect(action, &QAction::triggered, frame_, [this] { SwitchDatabase(); });

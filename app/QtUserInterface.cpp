@@ -1,4 +1,5 @@
 #include "app/QtUserInterface.h"
+#include "app/base/StringIds.h"
 
 #include "app/FileFilter.h"
 #include "app/HintDialog.h"
@@ -78,7 +79,7 @@ CMainFrame* Frame(QWidget* window)
 
 Answer QtUserInterface::ShowMessage(const MessageRequest& request)
 {
-    QMessageBox box(BoxIcon(request.icon), LoadString(57344), request.text, BoxButtons(request.buttons),
+    QMessageBox box(BoxIcon(request.icon), LoadString(string_id::kApplicationTitle), request.text, BoxButtons(request.buttons),
                     VisibleWindow(mainWindow_));
     if (request.foreground) {
         box.setWindowFlag(Qt::WindowStaysOnTopHint);

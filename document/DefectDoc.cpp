@@ -6,17 +6,12 @@
 #include "document/DefectDeletion.h"
 #include "document/DefectForm.h"
 #include "document/DefectTemplates.h"
+#include "document/DocumentStringIds.h"
 #include "document/History.h"
 #include "document/Login.h"
 #include "platform/UserName.h"
 #include "app/base/StringTable.h"
 #include "store/DatabaseAdministration.h"
-
-namespace {
-
-constexpr int kSaveViewQuestion = 136;
-
-} // namespace
 
 CDefectDoc::CDefectDoc()
     : CDefectDoc(std::make_unique<DatabaseAdministration>(TheUserInterface(), SystemClockInstance()))
@@ -218,7 +213,7 @@ QString CDefectDoc::CurrentUserName() const
 bool CDefectDoc::CanCloseDocument()
 {
     if (viewChanges_ != nullptr && viewChanges_->HasUnsavedChanges()) {
-        const Answer answer = ShowStringMessage(ui_, kSaveViewQuestion, Buttons::YesNoCancel, Icon::Question);
+        const Answer answer = ShowStringMessage(ui_, string_id::kSaveViewQuestion, Buttons::YesNoCancel, Icon::Question);
         if (answer == Answer::Cancel)
             return false;
         if (answer == Answer::Yes)
