@@ -29,14 +29,14 @@ long InsertRetryingKeyCollisions(const std::function<long()>& insert, const std:
 long DefectPersistence::LoadDefect(std::int32_t id, bool force)
 {
     engine::Connection& connection = context_.GetDocumentConnection(RetryMode::Offline);
-    rowset_.Close();
-    const long status = rowset_.Open(connection, DefectRecord::SelectByIdText(), {std::int64_t{id}},
-                                     QStringLiteral("defectlist"), QStringLiteral("Defect_ID"));
-    if (engine::Failed(status)) {
-        // The rowset is closed, so nothing can be written back until the next load.
-        loaded_ = false;
+    engine::UpdatableRowset fresh;
+    const long status = fresh.Open(connection, DefectRecord::SelectByIdText(), {std::int64_t{id}},
+                                   QStringLiteral("defectlist"), QStringLiteral("Defect_ID"));
+    if (engine::Failed(status))
+        // Nothing changes: the record, whether it is loaded and the form's edits stay, so the
+        // next save either writes the edits or says that it could not.
         return status;
-    }
+    rowset_ = std::move(fresh);
     const bool found = rowset_.MoveFirst() == engine::kOk;
     record_ = found ? DefectRecord::FromRow(rowset_) : DefectRecord{};
     ShowLoadedRecord(force);
@@ -60,16 +60,16 @@ void DefectPersistence::ShowLoadedRecord(bool force)
     form_->showValues(record_);
 }
 
-void DefectPersistence::ReloadCurrentDefect()
+long DefectPersistence::ReloadCurrentDefect()
 {
-    if (form_ != nullptr)
-        LoadDefect(currentDefectId_, false);
+    return form_ != nullptr ? LoadDefect(currentDefectId_, false) : engine::kOk;
 }
 
 void DefectPersistence::SelectDefect(std::int32_t id)
 {
-    SetCurrentDefectId(id);
-    LoadDefect(id, false);
+    // A defect that cannot be read does not become current; the shown one stays.
+    if (!engine::Failed(LoadDefect(id, false)))
+        SetCurrentDefectId(id);
 }
 
 void DefectPersistence::SetCurrentDefectId(std::int32_t id)
@@ -87,9 +87,9 @@ bool DefectPersistence::SaveRecord(bool interactive)
         return true;
     if (!loaded_) {
         // Edits made while offline meet the concurrency check of the reload here.
-        ReloadCurrentDefect();
+        const long status = ReloadCurrentDefect();
         if (!loaded_)
-            return true;
+            return !form_->isModified() || GoOnAfterFailedWrite(status, interactive);
     }
     if (!form_->isModified())
         return true;
@@ -115,7 +115,7 @@ bool DefectPersistence::SaveRecord(bool interactive)
         return true;
     }
     if (engine::Failed(status))
-        return !interactive || ShowOleDbErrors(status) == Answer::Yes;
+        return GoOnAfterFailedWrite(status, interactive);
 
     form_->showValues(record_);
     if (NotifiesOnSave(record_)) {
@@ -177,6 +177,12 @@ void DefectPersistence::InsertDefect(const DefectRecord& templateRecord)
     } else {
         SelectDefect(record_.Defect_ID);
     }
+}
+
+bool DefectPersistence::GoOnAfterFailedWrite(long status, bool interactive)
+{
+    // Without a question nobody chose to drop the edits, so the caller must not go on.
+    return interactive && ShowOleDbErrors(status) == Answer::Yes;
 }
 
 void DefectPersistence::InsertFailed()

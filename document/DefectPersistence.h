@@ -36,13 +36,13 @@ public:
     // the stored defect changed under them (string 126) or `force` is set. Returns the status
     // of opening the statement.
     long LoadDefect(std::int32_t id, bool force);
-    // LoadDefect of the current defect, not forced, when a form exists.
-    void ReloadCurrentDefect();
-    // Makes `id` the current defect and loads it.
+    // LoadDefect of the current defect, not forced, when a form exists; its status.
+    long ReloadCurrentDefect();
+    // Loads `id` and makes it the current defect; a defect that cannot be read leaves all as it was.
     void SelectDefect(std::int32_t id);
 
     // Writes the form's edits. True when the caller may go on: saved, nothing to save, or
-    // the user chose to discard the edits.
+    // the user chose to discard the edits; never true while edits were left unwritten unasked.
     bool SaveRecord(bool interactive);
 
     // Adds a defect made from `templateRecord` and makes it current.
@@ -54,6 +54,7 @@ public:
 private:
     void ShowLoadedRecord(bool force);
     void InsertFailed();
+    bool GoOnAfterFailedWrite(long status, bool interactive);
 
     DefectContext& context_;
     DefectForm* form_ = nullptr;

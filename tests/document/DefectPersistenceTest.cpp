@@ -233,3 +233,38 @@ TEST_F(DefectPersistenceTest, AFailedWriteCountsAsDoneOnlyWhenTheReportIsAnswere
     EXPECT_TRUE(a.list.updated.empty());
     ui.VerifyAllUsed();
 }
+
+TEST_F(DefectPersistenceTest, AFailedLoadKeepsTheEditsAndNoSaveClaimsToHaveWrittenThem)
+{
+    Workstation a(path, ui, 1);
+    engine::Connection other;
+    ASSERT_EQ(other.Open(path), engine::kOk);
+    InsertDefectRow(other, 7, 1, 1);
+    InsertDefectRow(other, 8, 1, 1);
+    a.persistence.SelectDefect(7);
+    a.form.Edit([](DefectRecord& r) { r.Subject = QStringLiteral("mine"); });
+
+    // The defects cannot be read or written for a moment: selecting another one changes nothing.
+    engine::Rowset view;
+    ASSERT_EQ(other.Query(QStringLiteral("SELECT sql FROM sqlite_master WHERE name = 'DefectListQuery'"), {}, view),
+              engine::kOk);
+    ASSERT_EQ(view.MoveFirst(), engine::kOk);
+    const QString viewSql = view.Text(0);
+    ASSERT_EQ(other.Execute(QStringLiteral("DROP VIEW DefectListQuery")), engine::kOk);
+    ASSERT_EQ(other.Execute(QStringLiteral("ALTER TABLE defectlist RENAME TO away")), engine::kOk);
+    a.persistence.SelectDefect(8);
+    EXPECT_EQ(a.persistence.CurrentDefectId(), 7);
+    EXPECT_TRUE(a.persistence.RecordLoaded());
+    EXPECT_TRUE(a.form.isModified());
+    EXPECT_FALSE(a.persistence.SaveRecord(false)) << "a failed write without a question is no success";
+
+    // Offline, the reload before the save fails as well: still no success, still the edits.
+    a.persistence.CloseRowset();
+    EXPECT_FALSE(a.persistence.SaveRecord(false));
+    EXPECT_EQ(a.form.controls.Subject, QStringLiteral("mine"));
+
+    ASSERT_EQ(other.Execute(QStringLiteral("ALTER TABLE away RENAME TO defectlist")), engine::kOk);
+    ASSERT_EQ(other.Execute(viewSql), engine::kOk);
+    EXPECT_TRUE(a.persistence.SaveRecord(false));
+    EXPECT_EQ(StoredText(other, QStringLiteral("subject"), 7), QStringLiteral("mine"));
+}

@@ -1,4 +1,5 @@
 #include "DefectDocFixture.h"
+#include "DefectTestDoubles.h"
 
 #include <QSignalSpy>
 
@@ -164,3 +165,18 @@ TEST_F(UserSettingsTest, ASaveThatSucceedsOnARetryLetsTheCloseGoOn)
 }
 
 } // namespace
+
+TEST_F(UserSettingsTest, TheDefectSelectedLastReturnsAtTheNextLogin)
+{
+    LogIn(doc_);
+    InsertDefectRow(setup_, 5, 1, 1);
+    doc_.defects().SelectDefect(5);
+    ASSERT_TRUE(doc_.CanCloseDocument());
+    doc_.OnCloseDocument();
+    EXPECT_EQ(SettingsValue(QStringLiteral("LastDefectId")), 5);
+
+    CDefectDoc next(ui_, clock_, administration_);
+    next.database().SetDatabaseFileName(path_);
+    LogIn(next);
+    EXPECT_EQ(next.defects().CurrentDefectId(), 5);
+}
