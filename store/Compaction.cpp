@@ -13,6 +13,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 namespace {
 
@@ -39,24 +40,18 @@ QString EngineMessage()
     return records.empty() ? QStringLiteral("the database engine failed") : records.front().message;
 }
 
-// What the copy must share with the original.
-struct Contents {
-    std::int64_t version = 0;
-    std::int64_t defects = 0;
-};
-
-std::optional<Contents> ReadContents(engine::Connection& connection, const QString& shownName, QString& failure)
+QString NoSchemaText(const QString& shownName)
 {
-    Contents contents;
-    if (ReadDatabaseVersion(connection, contents.version) != engine::kOk) {
-        failure = QStringLiteral("%1 is no Vellacord database: it has no schema version").arg(shownName);
-        return std::nullopt;
-    }
-    if (connection.QueryInt(QStringLiteral("SELECT count(*) FROM defectlist"), {}, contents.defects) != engine::kOk) {
-        failure = QStringLiteral("cannot count the defects of %1: %2").arg(shownName, EngineMessage());
-        return std::nullopt;
-    }
-    return contents;
+    return QStringLiteral("%1 is no Vellacord database: it has no schema version").arg(shownName);
+}
+
+std::optional<std::int64_t> CountDefects(engine::Connection& connection, const QString& shownName, QString& failure)
+{
+    std::int64_t defects = 0;
+    if (connection.QueryInt(QStringLiteral("SELECT count(*) FROM defectlist"), {}, defects) == engine::kOk)
+        return defects;
+    failure = QStringLiteral("cannot count the defects of %1: %2").arg(shownName, EngineMessage());
+    return std::nullopt;
 }
 
 // Removes the temporary copy and its journal unless the copy arrived.
@@ -86,24 +81,27 @@ QString QuickCheck(engine::Connection& connection)
     return problems == 0 ? QString() : QStringLiteral("the quick check finds %1 problems").arg(problems);
 }
 
-QString CheckCopy(const QString& copy, const Contents& original, const QString& destination)
+QString CheckCopy(const QString& copy, std::int64_t version, std::int64_t defects, const QString& destination)
 {
     engine::Connection connection;
     if (engine::Failed(connection.Open(copy)))
         return QStringLiteral("cannot open the compacted copy of %1: %2").arg(destination, EngineMessage());
     if (const QString failure = QuickCheck(connection); !failure.isEmpty())
         return QStringLiteral("the compacted copy of %1 is damaged (%2)").arg(destination, failure);
+    std::int64_t copiedVersion = 0;
+    if (ReadDatabaseVersion(connection, copiedVersion) != engine::kOk)
+        return NoSchemaText(copy);
     QString failure;
-    const std::optional<Contents> compacted = ReadContents(connection, copy, failure);
-    if (!compacted)
+    const std::optional<std::int64_t> copiedDefects = CountDefects(connection, copy, failure);
+    if (!copiedDefects)
         return failure;
-    if (compacted->version != original.version || compacted->defects != original.defects)
+    if (copiedVersion != version || *copiedDefects != defects)
         return QStringLiteral("the compacted copy of %1 differs from it: version %2 and %3 defects instead of %4 and %5")
             .arg(destination)
-            .arg(compacted->version)
-            .arg(compacted->defects)
-            .arg(original.version)
-            .arg(original.defects);
+            .arg(copiedVersion)
+            .arg(*copiedDefects)
+            .arg(version)
+            .arg(defects);
     return {};
 }
 
@@ -115,21 +113,24 @@ QString CompactDatabase(const QString& source, const QString& destination)
     engine::Connection connection;
     if (engine::Failed(connection.Open(source)))
         return QStringLiteral("cannot open %1 to compact it: %2").arg(destination, EngineMessage());
-    QString failure;
-    const std::optional<Contents> original = ReadContents(connection, destination, failure);
-    if (!original)
-        return failure;
-    if (original->version != EXPECTED_DB_VERSION)
+    std::int64_t version = 0;
+    if (ReadDatabaseVersion(connection, version) != engine::kOk)
+        return NoSchemaText(destination);
+    if (version != EXPECTED_DB_VERSION)
         return QStringLiteral("%1 has schema version %2, not %3; convert it before repairing it")
             .arg(destination)
-            .arg(original->version)
+            .arg(version)
             .arg(EXPECTED_DB_VERSION);
 
     const TemporaryCopy copy(TemporaryName(destination));
     if (engine::Failed(connection.Execute(QStringLiteral("VACUUM INTO ?"), {copy.path()})))
         return QStringLiteral("could not compact %1: %2").arg(destination, EngineMessage());
+    QString failure;
+    const std::optional<std::int64_t> defects = CountDefects(connection, destination, failure);
+    if (!defects)
+        return failure;
     connection.Close();
-    failure = CheckCopy(copy.path(), *original, destination);
+    failure = CheckCopy(copy.path(), version, *defects, destination);
     if (failure.isEmpty())
         failure = TakeOverAccessAndSync(copy.path(), source);
     if (!failure.isEmpty())
