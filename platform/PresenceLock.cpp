@@ -1,9 +1,9 @@
 #include "platform/PresenceLock.h"
 
-#include <fcntl.h>
+#include "platform/OpenFileLock.h"
+
 #include <unistd.h>
 
-#include <cerrno>
 #include <utility>
 
 namespace {
@@ -41,13 +41,8 @@ bool PresenceLock::Acquire(const QString& path, Kind kind)
         errorCode_ = errno;
         return false;
     }
-    struct flock range = {};
-    range.l_type = kind == Kind::Shared ? F_RDLCK : F_WRLCK;
-    range.l_whence = SEEK_SET;
-    range.l_start = kPresenceRangeStart;
-    range.l_len = kPresenceRangeLength;
-    if (::fcntl(fd, F_OFD_SETLK, &range) != 0) {
-        errorCode_ = errno == EACCES ? EAGAIN : errno;
+    if (!TryOpenFileLock(fd, kind == Kind::Shared ? F_RDLCK : F_WRLCK, kPresenceRangeStart, kPresenceRangeLength)) {
+        errorCode_ = errno;
         ::close(fd);
         return false;
     }

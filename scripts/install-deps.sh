@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev
-  libsqlite3-dev
+  libsqlite3-dev sqlite3
   libgtest-dev libgmock-dev libbenchmark-dev
 )
 if [ "${VELLACORD_GUI_TOOLS:-0}" = 1 ]; then

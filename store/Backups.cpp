@@ -1,5 +1,7 @@
 #include "store/Backups.h"
 
+#include "platform/DurableFiles.h"
+
 #include <QFile>
 
 namespace {
@@ -16,7 +18,13 @@ bool RotateBackups(const QString& source, const QString& path, int count)
     QFile::remove(BackupName(path, count));
     for (int n = count - 1; n >= 1; --n)
         QFile::rename(BackupName(path, n), BackupName(path, n + 1));
-    // A copy never replaces an existing file, and the newest backup must be fresh.
-    QFile::remove(BackupName(path, 1));
-    return QFile::copy(source, BackupName(path, 1));
+    const bool moved = ReplaceByRename(source, BackupName(path, 1));
+    SyncFolderOf(path);
+    return moved;
+}
+
+bool CopyBackup(const QString& source, const QString& backup)
+{
+    QFile::remove(backup);
+    return QFile::copy(source, backup) && SyncFile(backup) && SyncFolderOf(backup);
 }

@@ -1,22 +1,159 @@
 #include "store/Compaction.h"
 
 #include "app/base/ErrorContext.h"
-#include "app/base/Result.h"
+#include "platform/DurableFiles.h"
 #include "store/Connection.h"
+#include "store/DatabaseVersion.h"
 #include "store/EngineStatus.h"
 
+#include <QCoreApplication>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
-bool CompactDatabase(const QString& source, const QString& destination)
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+namespace {
+
+// ".team.defl.compact-" — hidden, and neither the database's name, its journal's nor a backup's.
+QString LeftoverPrefix(const QString& path)
+{
+    return QStringLiteral(".%1.compact-").arg(QFileInfo(path).fileName());
+}
+
+QString TemporaryName(const QString& path)
+{
+    return QFileInfo(path).dir().filePath(LeftoverPrefix(path) +
+                                          QStringLiteral("%1.tmp").arg(QCoreApplication::applicationPid()));
+}
+
+QString JournalOf(const QString& path)
+{
+    return path + QStringLiteral("-journal");
+}
+
+QString EngineMessage()
+{
+    const std::vector<engine::ErrorRecord> records = engine::TakeErrorRecords();
+    return records.empty() ? QStringLiteral("the database engine failed") : records.front().message;
+}
+
+QString NoSchemaText(const QString& shownName)
+{
+    return QStringLiteral("%1 is no Vellacord database: it has no schema version").arg(shownName);
+}
+
+std::optional<std::int64_t> CountDefects(engine::Connection& connection, const QString& shownName, QString& failure)
+{
+    std::int64_t defects = 0;
+    if (connection.QueryInt(QStringLiteral("SELECT count(*) FROM defectlist"), {}, defects) == engine::kOk)
+        return defects;
+    failure = QStringLiteral("cannot count the defects of %1: %2").arg(shownName, EngineMessage());
+    return std::nullopt;
+}
+
+// Removes the temporary copy and its journal unless the copy arrived.
+class TemporaryCopy {
+public:
+    explicit TemporaryCopy(QString path) : path_(std::move(path)) { Remove(); }
+    TemporaryCopy(const TemporaryCopy&) = delete;
+    TemporaryCopy& operator=(const TemporaryCopy&) = delete;
+    ~TemporaryCopy() { Remove(); }
+    const QString& path() const { return path_; }
+
+private:
+    void Remove() const
+    {
+        QFile::remove(path_);
+        QFile::remove(JournalOf(path_));
+    }
+    QString path_;
+};
+
+QString QuickCheck(engine::Connection& connection)
+{
+    std::int64_t problems = 0;
+    if (connection.QueryInt(QStringLiteral("SELECT count(*) FROM pragma_quick_check WHERE quick_check <> 'ok'"), {},
+                            problems) != engine::kOk)
+        return EngineMessage();
+    return problems == 0 ? QString() : QStringLiteral("the quick check finds %1 problems").arg(problems);
+}
+
+QString CheckCopy(const QString& copy, std::int64_t version, std::int64_t defects, const QString& destination)
+{
+    engine::Connection connection;
+    if (engine::Failed(connection.Open(copy)))
+        return QStringLiteral("cannot open the compacted copy of %1: %2").arg(destination, EngineMessage());
+    if (const QString failure = QuickCheck(connection); !failure.isEmpty())
+        return QStringLiteral("the compacted copy of %1 is damaged (%2)").arg(destination, failure);
+    std::int64_t copiedVersion = 0;
+    if (ReadDatabaseVersion(connection, copiedVersion) != engine::kOk)
+        return NoSchemaText(copy);
+    QString failure;
+    const std::optional<std::int64_t> copiedDefects = CountDefects(connection, copy, failure);
+    if (!copiedDefects)
+        return failure;
+    if (copiedVersion != version || *copiedDefects != defects)
+        return QStringLiteral("the compacted copy of %1 differs from it: version %2 and %3 defects instead of %4 and %5")
+            .arg(destination)
+            .arg(copiedVersion)
+            .arg(*copiedDefects)
+            .arg(version)
+            .arg(defects);
+    return {};
+}
+
+} // namespace
+
+QString CompactDatabase(const QString& source, const QString& destination)
 {
     ErrorContext context("compacting database");
-    QFile::remove(destination);
-    const long status = engine::Connection::CompactInto(source, destination);
-    if (engine::Failed(status))
-        // A partial copy at the destination would keep the lock's release from moving the
-        // original back.
-        QFile::remove(destination);
-    CHResult result(status);
-    result.check();
-    return true;
+    engine::Connection connection;
+    if (engine::Failed(connection.Open(source)))
+        return QStringLiteral("cannot open %1 to compact it: %2").arg(destination, EngineMessage());
+    std::int64_t version = 0;
+    if (ReadDatabaseVersion(connection, version) != engine::kOk)
+        return NoSchemaText(destination);
+    if (version != EXPECTED_DB_VERSION)
+        return QStringLiteral("%1 has schema version %2, not %3; convert it before repairing it")
+            .arg(destination)
+            .arg(version)
+            .arg(EXPECTED_DB_VERSION);
+
+    const TemporaryCopy copy(TemporaryName(destination));
+    if (engine::Failed(connection.Execute(QStringLiteral("VACUUM INTO ?"), {copy.path()})))
+        return QStringLiteral("could not compact %1: %2").arg(destination, EngineMessage());
+    QString failure;
+    const std::optional<std::int64_t> defects = CountDefects(connection, destination, failure);
+    if (!defects)
+        return failure;
+    connection.Close();
+    failure = CheckCopy(copy.path(), version, *defects, destination);
+    if (failure.isEmpty())
+        failure = TakeOverAccessAndSync(copy.path(), source);
+    if (!failure.isEmpty())
+        return failure;
+    if (!ReplaceByRename(copy.path(), destination))
+        return QStringLiteral("could not put the compacted copy of %1 in its place").arg(destination);
+    SyncFolderOf(destination);
+    return {};
+}
+
+QStringList CompactionLeftovers(const QString& path)
+{
+    const QDir folder = QFileInfo(path).dir();
+    QStringList leftovers;
+    for (const QString& name : folder.entryList({LeftoverPrefix(path) + QLatin1Char('*')}, QDir::Files | QDir::Hidden))
+        leftovers << folder.filePath(name);
+    return leftovers;
+}
+
+QString QuickCheckFailure(const QString& path)
+{
+    engine::Connection connection;
+    if (engine::Failed(connection.Open(path)))
+        return EngineMessage();
+    return QuickCheck(connection);
 }

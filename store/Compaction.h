@@ -1,7 +1,18 @@
 #pragma once
+// Compaction of a closed database into a verified copy that replaces the file by one atomic rename.
 
 #include <QString>
+#include <QStringList>
 
-// Writes a compact copy of the closed database `source` to `destination`, replacing whatever lies
-// there. An engine failure throws its status as CResult<long>; no half-written destination remains.
-bool CompactDatabase(const QString& source, const QString& destination);
+// Compacts the closed database `source` into a temporary file beside `destination`, checks the
+// copy (quick check, schema version, defect count), gives it the access of `source`, syncs it and
+// renames it over `destination`. Nothing else is ever written at `destination`, so a crash leaves
+// either the old state or the finished copy there. Refuses a source without the current schema.
+// Empty on success, else what went wrong, naming `destination`.
+QString CompactDatabase(const QString& source, const QString& destination);
+
+// The temporary files that compactions of `path` may have left behind, with their journals.
+QStringList CompactionLeftovers(const QString& path);
+
+// Empty when the file opens and passes the engine's quick check, else what is wrong.
+QString QuickCheckFailure(const QString& path);

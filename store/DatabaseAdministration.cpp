@@ -8,6 +8,7 @@
 #include "platform/OleDate.h"
 #include "app/base/StringTable.h"
 #include "store/AttachmentPaths.h"
+#include "store/Backups.h"
 #include "store/Connection.h"
 #include "store/DatabaseAccess.h"
 #include "store/DatabaseVersion.h"
@@ -157,8 +158,15 @@ bool DatabaseAdministration::InitializeDatabase(const QString& path)
     // The scripts report each failing statement; a file that did not reach the version row is no
     // usable database, whatever else went in.
     std::int64_t version = 0;
-    if (engine::Failed(ReadDatabaseVersion(connection, version)) || version != EXPECTED_DB_VERSION)
+    if (engine::Failed(ReadDatabaseVersion(connection, version)) || version != EXPECTED_DB_VERSION) {
+        ShowTextMessage(ui_,
+                        QStringLiteral("%1 was created without a complete schema: its version is %2, not %3.")
+                            .arg(path)
+                            .arg(version)
+                            .arg(EXPECTED_DB_VERSION),
+                        Buttons::Ok, Icon::Error);
         return false;
+    }
     ChooseAndStoreWorkflow(connection, ui_);
     return true;
 }
@@ -167,14 +175,10 @@ bool DatabaseAdministration::ConvertDatabase(const QString& path)
 {
     ErrorContext context("converting old database to current format");
     const QString backup = path + QStringLiteral(".bak");
-    if (!QFile::copy(path, backup)) {
-        // Without a copy of the original the conversion does not start.
-        check::assertion(QFileInfo::exists(backup), "could not copy the database to its backup file");
-        if (ShowStringMessage(ui_, 137, Buttons::YesNo, Icon::Question) != Answer::Yes)
-            return false;
-        check::assertion(QFile::remove(backup) && QFile::copy(path, backup),
-                         "could not copy the database to its backup file");
-    }
+    if (QFileInfo::exists(backup) && ShowStringMessage(ui_, 137, Buttons::YesNo, Icon::Question) != Answer::Yes)
+        return false;
+    // Without a copy of the original the conversion does not start.
+    check::assertion(CopyBackup(path, backup), "could not copy the database to its backup file");
 
     engine::Connection connection;
     std::int64_t version = 0;

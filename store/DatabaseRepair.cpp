@@ -21,15 +21,16 @@ bool CDatabaseAccess::CompactAndRepair()
         return false;
     }
     const QString maintenanceName = MaintenanceName(databaseFileName_);
-    if (!RotateBackups(maintenanceName, databaseFileName_, systemSettings_.BackupsToKeep)) {
+    const QString failure = CompactDatabase(maintenanceName, databaseFileName_);
+    if (!failure.isEmpty()) {
         lock.Unlock();
+        ShowTextMessage(ui_, failure, Buttons::Ok, Icon::Error);
         return false;
     }
-    if (!CompactDatabase(maintenanceName, databaseFileName_)) {
-        lock.Unlock();
-        return false;
-    }
-    const bool removedOriginal = QFile::remove(maintenanceName);
+    // The compacted file stands at the name; the original becomes the newest backup.
+    const bool keptOriginal = systemSettings_.BackupsToKeep > 0
+                                  ? RotateBackups(maintenanceName, databaseFileName_, systemSettings_.BackupsToKeep)
+                                  : QFile::remove(maintenanceName);
     lock.Unlock();
 
     {
@@ -42,5 +43,5 @@ bool CDatabaseAccess::CompactAndRepair()
         }
         CloseDataConnection();
     }
-    return removedOriginal;
+    return keptOriginal;
 }

@@ -3,9 +3,11 @@
 #include "app/base/Check.h"
 #include "app/base/ErrorContext.h"
 #include "app/base/Result.h"
+#include "app/base/StringTable.h"
+#include "platform/DurableFiles.h"
 #include "platform/PresenceLock.h"
 #include "platform/UserName.h"
-#include "app/base/StringTable.h"
+#include "store/Compaction.h"
 
 #include <QFileInfo>
 #include <QLocale>
@@ -35,16 +37,83 @@ QString LoginName()
 QByteArray RescueText(const QString& path, const QString& reason, const Clock& clock)
 {
     const QString when = QLocale::system().toString(clock.Now(), QLocale::ShortFormat);
+    const QByteArray database = path.toUtf8();
     return FormatString(159, when.toUtf8().constData(), LoginName().toUtf8().constData(),
                         QSysInfo::machineHostName().toUtf8().constData(), reason.toUtf8().constData(),
-                        MaintenanceName(path).toUtf8().constData(), path.toUtf8().constData(),
-                        path.toUtf8().constData())
+                        MaintenanceName(path).toUtf8().constData(), database.constData(), database.constData(),
+                        QFileInfo(path).fileName().toUtf8().constData(), database.constData())
         .toUtf8();
 }
 
 void RealSleep(int milliseconds)
 {
     QThread::msleep(static_cast<unsigned long>(milliseconds));
+}
+
+QString FirstLine(const QString& rescueName)
+{
+    QFile rescueFile(rescueName);
+    QByteArray line = rescueFile.open(QIODevice::ReadOnly) ? rescueFile.readLine() : QByteArray();
+    while (line.endsWith('\n') || line.endsWith('\r'))
+        line.chop(1);
+    return line.isEmpty() ? QStringLiteral("unknown") : QString::fromUtf8(line);
+}
+
+LockState Locked(const QString& rescueName, const QString& reason)
+{
+    return {true, FormatString(161, reason.toUtf8().constData(), AbbreviatedRescueName(rescueName).toUtf8().constData()),
+            QString()};
+}
+
+// Undoes a maintenance whose client died: empty on success, else why the database stays locked.
+QString PutDatabaseBack(const QString& path)
+{
+    for (const QString& leftover : CompactionLeftovers(path))
+        QFile::remove(leftover);
+    const QString maintenanceName = MaintenanceName(path);
+    const QString journal = path + QStringLiteral("-journal");
+    if (!QFileInfo::exists(maintenanceName)) {
+        // The database never left its name, or its compacted copy arrived there: a journal beside
+        // it is its own, and only a journal without a database is a leftover.
+        if (!QFileInfo::exists(path))
+            QFile::remove(journal);
+        return {};
+    }
+    // The original is complete. Whatever lies at its name is an unfinished copy, and a journal there
+    // belongs to that copy: replayed onto the original it would destroy it.
+    QFile::remove(journal);
+    if (const QString damage = QuickCheckFailure(maintenanceName); !damage.isEmpty())
+        return QStringLiteral("%1 fails its check (%2); restore a backup").arg(maintenanceName, damage);
+    // Moved only while nobody has it open, as any maintenance moves it.
+    PresenceLock presence;
+    if (!presence.Acquire(maintenanceName, PresenceLock::Kind::Exclusive))
+        return QStringLiteral("%1 is in use").arg(maintenanceName);
+    if (!ReplaceByRename(maintenanceName, path))
+        return QStringLiteral("%1 cannot be renamed to %2").arg(maintenanceName, path);
+    presence.Release();
+    SyncFolderOf(path);
+    return {};
+}
+
+LockState Recover(const QString& path)
+{
+    const QString rescueName = RescueFileName(path);
+    const QString firstLine = FirstLine(rescueName);
+    HeldFile rescueFile;
+    if (!rescueFile.TakeOver(rescueName)) {
+        const bool goneMeanwhile = rescueFile.errorCode() == ENOENT && HeldFile::Inspect(rescueName) == HeldFile::State::Absent;
+        return goneMeanwhile ? LockState() : Locked(rescueName, firstLine);
+    }
+    if (const QString failure = PutDatabaseBack(path); !failure.isEmpty())
+        return Locked(rescueName, QStringLiteral("The maintenance of %1 was interrupted and cannot be undone "
+                                                 "automatically: %2.")
+                                      .arg(path, failure));
+    QFile::remove(rescueName);
+    SyncFolderOf(path);
+    return {false, QString(),
+            QStringLiteral("The maintenance of %1 was interrupted: the client that locked it no longer runs (%2). "
+                           "The database has been checked, put back in place and unlocked.")
+                .arg(path, firstLine)};
 }
 
 } // namespace
@@ -99,15 +168,15 @@ bool CMaintenanceLock::Lock(const QString& reason, bool mustExist)
     check::precondition(!held(), "rescueFileHandle!=NULL - cannot call lock in this state");
 
     const QString rescueName = RescueFileName(path_);
-    auto rescueFile = std::make_unique<QFile>(rescueName);
-    if (!rescueFile->open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+    bool created = rescueFile_.Create(rescueName, path_);
+    if (!created && rescueFile_.errorCode() == EEXIST && !IsLocked(path_).locked)
+        created = rescueFile_.Create(rescueName, path_); // a dead client's lock, undone just now
+    if (!created) {
         message_ = QFileInfo::exists(rescueName) ? IsLocked(path_).message : QString();
         return false;
     }
     message_.clear();
-    rescueFileHandle_ = std::move(rescueFile);
-    const QByteArray text = RescueText(path_, reason, clock_);
-    const bool written = rescueFileHandle_->write(text) == text.size() && rescueFileHandle_->flush();
+    const bool written = rescueFile_.Write(RescueText(path_, reason, clock_));
     if (!written)
         Unlock();
     CheckedCall(written);
@@ -139,7 +208,6 @@ bool CMaintenanceLock::Lock(const QString& reason, bool mustExist)
 
 bool CMaintenanceLock::Unlock()
 {
-    rescueFileHandle_.reset();
     const bool movedBack = QFile::rename(MaintenanceName(path_), path_);
     const QString rescueName = RescueFileName(path_);
     bool deleted = false;
@@ -148,21 +216,21 @@ bool CMaintenanceLock::Unlock()
         if (!deleted && attempt < kDeleteAttempts)
             (sleep_ ? sleep_ : RealSleep)(kDeleteIntervalMs);
     }
+    // Released last: a rescue file that nobody holds tells other clients that its owner died.
+    rescueFile_.Release();
     return movedBack && deleted;
 }
 
 LockState CMaintenanceLock::IsLocked(const QString& path)
 {
     const QString rescueName = RescueFileName(path);
-    QFile rescueFile(rescueName);
-    if (!rescueFile.open(QIODevice::ReadOnly))
+    switch (HeldFile::Inspect(rescueName)) {
+    case HeldFile::State::Absent:
         return {};
-    QByteArray line = rescueFile.readLine();
-    while (line.endsWith('\n') || line.endsWith('\r'))
-        line.chop(1);
-    QString firstLine = QString::fromUtf8(line);
-    if (firstLine.isEmpty())
-        firstLine = QStringLiteral("unknown");
-    return {true, FormatString(161, firstLine.toUtf8().constData(),
-                               AbbreviatedRescueName(rescueName).toUtf8().constData())};
+    case HeldFile::State::Held:
+        return Locked(rescueName, FirstLine(rescueName));
+    case HeldFile::State::Abandoned:
+        break;
+    }
+    return Recover(path);
 }

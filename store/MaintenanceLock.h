@@ -1,15 +1,15 @@
 #pragma once
 // The maintenance lock: a rescue file beside the database that only one client can create, and
 // the database itself renamed out of the way, so that no client opens it while it is replaced.
-// The rescue file also tells a human how to recover when the locking client crashed.
+// The locking client holds the rescue file locked while it works; a rescue file that nobody holds
+// was left by a client that died, and the next client recovers the database by itself.
 
+#include "platform/HeldFile.h"
 #include "platform/OleDate.h"
 
-#include <QFile>
 #include <QString>
 
 #include <functional>
-#include <memory>
 
 // The directory part D (with its separator) and the file name F of a database path X give:
 QString RescueFileName(const QString& path);  // D + "#RESCUE-" + F + ".txt"
@@ -25,6 +25,7 @@ QString LockRefusalText(const QString& lockMessage);
 struct LockState {
     bool locked = false;
     QString message; // the first line of the rescue file and its name (string 161); empty when not locked
+    QString recovered; // when a dead client's lock was undone: what happened, to show the user
 };
 
 class CMaintenanceLock {
@@ -44,14 +45,16 @@ public:
     // Moves the database back and deletes the rescue file; true when both worked.
     bool Unlock();
 
+    // Also recovers the database from a lock that nobody holds any more: leftovers of the
+    // interrupted maintenance go, the database returns to its name and the rescue file goes.
     static LockState IsLocked(const QString& path);
 
-    bool held() const { return rescueFileHandle_ != nullptr; }
+    bool held() const { return rescueFile_.held(); }
     const QString& message() const { return message_; }
 
 private:
     QString message_;
-    std::unique_ptr<QFile> rescueFileHandle_;
+    HeldFile rescueFile_;
     QString path_;
     const Clock& clock_;
     Sleeper sleep_;

@@ -6,6 +6,7 @@
 #include "store/MaintenanceLock.h"
 #include "support/ChildProcess.h"
 #include "support/TempFolder.h"
+#include "support/TestDatabase.h"
 
 #include <QDir>
 #include <QFile>
@@ -50,6 +51,15 @@ int HoldDatabaseOpen(const QStringList& arguments)
     return 0;
 }
 REGISTER_CHILD_ACTION("hold-database-open", HoldDatabaseOpen);
+
+// A rescue file as a client that is still running holds it.
+void HoldRescueFile(HeldFile& holder, const QString& path, const QByteArray& content)
+{
+    holder.Release();
+    QFile::remove(RescueFileName(path));
+    ASSERT_TRUE(holder.Create(RescueFileName(path), path));
+    ASSERT_TRUE(holder.Write(content));
+}
 
 } // namespace
 
@@ -198,12 +208,13 @@ TEST(MaintenanceLockTest, IsLockedReadsTheFirstLineAndAbbreviatesLongNames)
 {
     TempFolder folder;
     const QString path = folder.file(QStringLiteral("bugs.defl"));
-    WriteFile(RescueFileName(path), "\r\nsecond line\r\n");
+    HeldFile holder;
+    HoldRescueFile(holder, path, "\r\nsecond line\r\n");
     LockState state = CMaintenanceLock::IsLocked(path);
     EXPECT_TRUE(state.locked);
     EXPECT_TRUE(state.message.startsWith(QStringLiteral("unknown\r\nFor more information please open the file ")));
 
-    WriteFile(RescueFileName(path), "locked by someone\nmore");
+    HoldRescueFile(holder, path, "locked by someone\nmore");
     state = CMaintenanceLock::IsLocked(path);
     EXPECT_EQ(QStringLiteral("locked by someone\r\nFor more information please open the file ") +
                   AbbreviatedRescueName(RescueFileName(path)),
@@ -218,6 +229,42 @@ TEST(MaintenanceLockTest, IsLockedReadsTheFirstLineAndAbbreviatesLongNames)
     EXPECT_EQ(QStringLiteral("/bbbbbbbbbbbb...bbbbbbbbbbbbbb/#RESCUE-x.txt"), AbbreviatedRescueName(long30));
 }
 
+TEST(MaintenanceLockTest, ALockWhoseClientDiedIsUndoneByTheNextClientUnlessTheOriginalIsDamaged)
+{
+    TempFolder folder;
+    const QString path = CreateCurrentDatabase(folder.file(QStringLiteral("team.defl")));
+    const QByteArray original = ReadFile(path);
+    // As a compaction killed while it wrote at the live name left it: a partial file and its journal.
+    ASSERT_TRUE(QFile::rename(path, MaintenanceName(path)));
+    WriteFile(path, "partial");
+    WriteFile(path + QStringLiteral("-journal"), "stale journal");
+    const QStringList leftovers = {folder.file(QStringLiteral(".team.defl.compact-99.tmp")),
+                                   folder.file(QStringLiteral(".team.defl.compact-99.tmp-journal"))};
+    for (const QString& leftover : leftovers)
+        WriteFile(leftover, "x");
+    WriteFile(RescueFileName(path), "The database has been locked by a client that died.\r\nsteps");
+
+    LockState state = CMaintenanceLock::IsLocked(path);
+    EXPECT_FALSE(state.locked);
+    EXPECT_TRUE(state.recovered.contains(path)) << state.recovered.toStdString();
+    EXPECT_TRUE(state.recovered.contains(QStringLiteral("locked by a client that died")));
+    EXPECT_EQ(original, ReadFile(path));
+    for (const QString& gone : leftovers + QStringList{path + QStringLiteral("-journal"), MaintenanceName(path),
+                                                       RescueFileName(path)})
+        EXPECT_FALSE(QFileInfo::exists(gone)) << gone.toStdString();
+    EXPECT_TRUE(CMaintenanceLock::IsLocked(path).recovered.isEmpty());
+
+    // A damaged original is not put back: the lock stays and says why.
+    ASSERT_TRUE(QFile::rename(path, MaintenanceName(path)));
+    WriteFile(MaintenanceName(path), original.left(original.size() / 2));
+    WriteFile(RescueFileName(path), "locked\r\n");
+    state = CMaintenanceLock::IsLocked(path);
+    EXPECT_TRUE(state.locked);
+    EXPECT_TRUE(state.message.contains(QStringLiteral("cannot be undone automatically"))) << state.message.toStdString();
+    EXPECT_TRUE(QFileInfo::exists(MaintenanceName(path)));
+    EXPECT_TRUE(QFileInfo::exists(RescueFileName(path)));
+}
+
 TEST(BackupsTest, RotationKeepsTheGivenNumberAndZeroMakesNone)
 {
     TempFolder folder;
@@ -230,6 +277,7 @@ TEST(BackupsTest, RotationKeepsTheGivenNumberAndZeroMakesNone)
 
     EXPECT_TRUE(RotateBackups(source, path, 3));
     EXPECT_EQ("current", ReadFile(path + QStringLiteral(".1")));
+    EXPECT_FALSE(QFileInfo::exists(source)); // moved, not copied
     EXPECT_EQ("one", ReadFile(path + QStringLiteral(".2")));
     EXPECT_EQ("two", ReadFile(path + QStringLiteral(".3")));
     EXPECT_FALSE(QFileInfo::exists(path + QStringLiteral(".4")));

@@ -2,6 +2,7 @@
 #include "store/Connection.h"
 #include "store/DatabaseVersion.h"
 #include "store/EngineStatus.h"
+#include "store/Compaction.h"
 #include "store/MaintenanceLock.h"
 #include "store/fixtures/OldVersionDatabase.h"
 #include "support/TempFolder.h"
@@ -9,12 +10,19 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QStandardPaths>
+#include <QThread>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdint>
+#include <random>
 
 #include <gtest/gtest.h>
 
@@ -68,6 +76,13 @@ protected:
         std::int64_t value = -1;
         EXPECT_EQ(connection.QueryInt(sql, {}, value), engine::kOk) << sql.toStdString();
         return value;
+    }
+
+    static void Write(const QString& path, const QByteArray& content)
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(content);
     }
 
     TempFolder folder;
@@ -235,6 +250,119 @@ TEST_F(VellacordAdminTest, RepairKeepsBackupsAndIsRefusedWhileTheFileIsOpen)
     run = Admin({QStringLiteral("repair"), folder.file(QStringLiteral("missing.defl"))});
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_TRUE(run.err.contains(QStringLiteral("does not exist"))) << run.err.toStdString();
+
+    // A lock that its client still holds is refused by unlock and repair alike, naming the lock.
+    {
+        CMaintenanceLock lock(path, QStringLiteral("compacting and repairing database"), true);
+        ASSERT_TRUE(lock.held());
+        for (const QString& command : {QStringLiteral("unlock"), QStringLiteral("repair")}) {
+            run = Admin({command, path});
+            EXPECT_EQ(run.exitCode, 1);
+            EXPECT_TRUE(run.err.contains(path + QStringLiteral(" is locked for maintenance"))) << run.err.toStdString();
+        }
+    }
+    // A lock whose client died is undone by repair, which says so, then repairs.
+    ASSERT_TRUE(QFile::rename(path, MaintenanceName(path)));
+    Write(RescueFileName(path), "locked by a client that died\r\n");
+    run = Admin({QStringLiteral("repair"), path});
+    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains(QStringLiteral("The maintenance of %1 was interrupted").arg(path))) << run.err.toStdString();
+    EXPECT_TRUE(QFileInfo::exists(path + QStringLiteral(".2")));
+
+    // A file without the schema is refused by name, and its backups stay as they were.
+    const QString bare = folder.file(QStringLiteral("bare.defl"));
+    ASSERT_EQ(engine::Connection::CreateFile(bare), engine::kOk);
+    Write(bare + QStringLiteral(".1"), "older backup");
+    run = Admin({QStringLiteral("repair"), bare});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(run.err.contains(bare + QStringLiteral(" is no Vellacord database"))) << run.err.toStdString();
+    EXPECT_TRUE(QFileInfo::exists(bare));
+    QFile backup(bare + QStringLiteral(".1"));
+    ASSERT_TRUE(backup.open(QIODevice::ReadOnly));
+    EXPECT_EQ(backup.readAll(), "older backup");
+    EXPECT_FALSE(QFileInfo::exists(bare + QStringLiteral(".2")));
+}
+
+// Killed at any moment, a repair leaves nothing for a human to mend: the next client, or unlock,
+// brings back every defect.
+TEST_F(VellacordAdminTest, RepairKilledAtRandomMomentsIsRecoveredByTheNextClient)
+{
+    constexpr int kDefects = 20000;
+    constexpr int kRounds = 24;
+    const QString path = CreateCurrentDatabase(folder.file(QStringLiteral("team.defl")));
+    {
+        engine::Connection connection;
+        ASSERT_EQ(connection.Open(path), engine::kOk);
+        ASSERT_EQ(connection.Execute(QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n "
+                                                    "WHERE i < %1) INSERT INTO defectlist (subject, description) "
+                                                    "SELECT 'defect ' || i, printf('%.200c', 'd') FROM n")
+                                         .arg(kDefects)),
+                  engine::kOk);
+    }
+    QElapsedTimer timer;
+    timer.start();
+    ASSERT_EQ(Admin({QStringLiteral("repair"), path}).exitCode, 0);
+    const qint64 wholeRunUs = timer.nsecsElapsed() / 1000;
+
+    std::mt19937 random(20240611);
+    int interrupted = 0;
+    for (int round = 0; round < kRounds; ++round) {
+        QProcess repair;
+        repair.start(ToolPath(), {QStringLiteral("repair"), path});
+        ASSERT_TRUE(repair.waitForStarted());
+        QThread::usleep(std::uniform_int_distribution<qint64>(0, wholeRunUs)(random));
+        repair.kill();
+        ASSERT_TRUE(repair.waitForFinished());
+        interrupted += QFileInfo::exists(RescueFileName(path));
+
+        if (round % 2 == 0) {
+            const LockState state = CMaintenanceLock::IsLocked(path);
+            EXPECT_FALSE(state.locked) << "round " << round << ": " << state.message.toStdString();
+        } else {
+            const ToolRun run = Admin({QStringLiteral("unlock"), path});
+            EXPECT_EQ(run.exitCode, 0) << "round " << round << ": " << run.err.toStdString();
+        }
+        EXPECT_FALSE(QFileInfo::exists(RescueFileName(path))) << "round " << round;
+        EXPECT_TRUE(CompactionLeftovers(path).isEmpty()) << "round " << round;
+        EXPECT_EQ(Int(path, QStringLiteral("select count(*) from defectlist")), kDefects) << "round " << round;
+        EXPECT_EQ(Int(path, QStringLiteral("select count(*) from pragma_quick_check where quick_check <> 'ok'")), 0);
+    }
+    // Most kills land while the file is locked; none may need a human.
+    EXPECT_GE(interrupted, kRounds / 4);
+}
+
+TEST_F(VellacordAdminTest, RepairLeavesTheFileWritableForTheOtherUsersOfItsGroup)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "only root can give the file to another user and group";
+    if (QStandardPaths::findExecutable(QStringLiteral("setpriv")).isEmpty() ||
+        QStandardPaths::findExecutable(QStringLiteral("sqlite3")).isEmpty())
+        GTEST_SKIP() << "needs setpriv and the sqlite3 shell to write as another user";
+    constexpr uid_t kOwner = 4242;
+    constexpr gid_t kTeam = 4243;
+    const QString path = CreateCurrentDatabase(folder.file(QStringLiteral("team.defl")));
+    ASSERT_EQ(::chown(QFile::encodeName(folder.path()).constData(), 0, kTeam), 0);
+    ASSERT_EQ(::chmod(QFile::encodeName(folder.path()).constData(), 0770), 0);
+    ASSERT_EQ(::chown(QFile::encodeName(path).constData(), kOwner, kTeam), 0);
+    ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), 0660), 0);
+
+    const ToolRun run = Admin({QStringLiteral("repair"), path});
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    struct stat compacted = {};
+    ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &compacted), 0);
+    EXPECT_EQ(compacted.st_uid, kOwner);
+    EXPECT_EQ(compacted.st_gid, kTeam);
+    EXPECT_EQ(compacted.st_mode & 07777, 0660u);
+
+    // A colleague of the team, neither the owner nor root, writes to it.
+    QProcess colleague;
+    colleague.start(QStringLiteral("setpriv"),
+                    {QStringLiteral("--reuid=4244"), QStringLiteral("--regid=%1").arg(kTeam), QStringLiteral("--clear-groups"),
+                     QStringLiteral("sqlite3"), QStringLiteral("-batch"), QStringLiteral("-bail"), path,
+                     QStringLiteral("insert into defectlist (subject) values ('from a colleague')")});
+    ASSERT_TRUE(colleague.waitForFinished(30000));
+    EXPECT_EQ(colleague.exitCode(), 0) << colleague.readAllStandardError().toStdString();
+    EXPECT_EQ(Int(path, QStringLiteral("select count(*) from defectlist where subject = 'from a colleague'")), 1);
 }
 
 TEST_F(VellacordAdminTest, UsageErrorsAndHelp)

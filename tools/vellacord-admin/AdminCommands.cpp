@@ -53,12 +53,27 @@ QString EngineMessage()
     return records.empty() ? QString() : records.front().message;
 }
 
+// The state of the maintenance lock; a lock left by a client that died is undone first, and the
+// user is told.
+LockState InspectLock(const QString& file)
+{
+    const LockState lock = CMaintenanceLock::IsLocked(file);
+    if (!lock.recovered.isEmpty())
+        Err() << "vellacord-admin: " << lock.recovered << Qt::endl;
+    return lock;
+}
+
+QString LockedText(const QString& file, const LockState& lock)
+{
+    return QStringLiteral("%1 is locked for maintenance: %2")
+        .arg(file, QString(lock.message).replace(QLatin1String("\r\n"), QLatin1String("\n")));
+}
+
 // The version row of the file, or the reason it cannot be read.
 std::optional<int> ReadVersion(const QString& file, QString& error)
 {
-    const LockState lock = CMaintenanceLock::IsLocked(file);
-    if (lock.locked) {
-        error = QStringLiteral("%1 is locked for maintenance: %2").arg(file, lock.message);
+    if (const LockState lock = InspectLock(file); lock.locked) {
+        error = LockedText(file, lock);
         return std::nullopt;
     }
     engine::Connection connection;
@@ -149,11 +164,23 @@ int Convert(const AdminOptions& options, DatabaseAdministration& administration)
 
 int Repair(const AdminOptions& options, DatabaseAdministration& administration)
 {
+    if (const LockState lock = InspectLock(options.file); lock.locked)
+        return Fail(LockedText(options.file, lock));
     if (!QFileInfo(options.file).isFile())
         return Fail(QStringLiteral("%1 does not exist").arg(options.file));
     if (!administration.CompactAndRepair(options.file))
         return Fail(QStringLiteral("could not repair %1").arg(options.file));
     Out() << "repaired " << options.file << Qt::endl;
+    return 0;
+}
+
+int Unlock(const AdminOptions& options)
+{
+    const LockState lock = InspectLock(options.file);
+    if (lock.locked)
+        return Fail(LockedText(options.file, lock) + QStringLiteral("\nIt was not unlocked."));
+    if (lock.recovered.isEmpty())
+        Out() << options.file << " is not locked" << Qt::endl;
     return 0;
 }
 
@@ -177,6 +204,9 @@ QString AdminUsage()
         "  repair FILE\n"
         "      Compacts and repairs the database, keeping numbered backups FILE.1, FILE.2, ...\n"
         "      Refused while another program has the file open.\n"
+        "  unlock FILE\n"
+        "      Undoes a maintenance lock whose client died: checks the database, puts it back\n"
+        "      in place and deletes the rescue file. Refused while the locking client runs.\n"
         "  version FILE\n"
         "      Prints the schema version of the database.\n"
         "\n"
@@ -199,6 +229,7 @@ std::optional<AdminOptions> ParseAdminArguments(const QStringList& arguments, QS
     const std::map<QString, AdminOptions::Command> commands = {{QStringLiteral("create"), AdminOptions::Command::Create},
                                                                {QStringLiteral("convert"), AdminOptions::Command::Convert},
                                                                {QStringLiteral("repair"), AdminOptions::Command::Repair},
+                                                               {QStringLiteral("unlock"), AdminOptions::Command::Unlock},
                                                                {QStringLiteral("version"), AdminOptions::Command::Version}};
     const auto found = commands.find(command);
     if (found == commands.end()) {
@@ -263,6 +294,9 @@ int RunAdminCommand(const AdminOptions& options)
         break;
     case AdminOptions::Command::Repair:
         status = Repair(options, administration);
+        break;
+    case AdminOptions::Command::Unlock:
+        status = Unlock(options);
         break;
     case AdminOptions::Command::Version:
         status = Version(options);

@@ -7,7 +7,7 @@
 #include <optional>
 
 struct AdminOptions {
-    enum class Command { Help, Create, Convert, Repair, Version };
+    enum class Command { Help, Create, Convert, Repair, Unlock, Version };
     Command command = Command::Help;
     QString file;
     int workflow = 0; // the workflow chooser's index: 0 standard, 1 simple, 2 none

@@ -1,0 +1,81 @@
+#include "platform/DurableFiles.h"
+
+#include <QFileInfo>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+// An open descriptor for the length of one operation.
+class Descriptor {
+public:
+    Descriptor(const QString& path, int flags) : fd_(::open(path.toLocal8Bit().constData(), flags | O_CLOEXEC)) {}
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    ~Descriptor()
+    {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    int fd() const { return fd_; }
+
+private:
+    int fd_;
+};
+
+bool Sync(const QString& path, int flags)
+{
+    const Descriptor file(path, flags);
+    return file.fd() >= 0 && ::fsync(file.fd()) == 0;
+}
+
+QString Failure(const char* what, const QString& path)
+{
+    return QStringLiteral("cannot %1 %2: %3").arg(QLatin1String(what), path, QString::fromLocal8Bit(std::strerror(errno)));
+}
+
+} // namespace
+
+bool SyncFile(const QString& path)
+{
+    return Sync(path, O_RDONLY);
+}
+
+bool SyncFolderOf(const QString& path)
+{
+    return Sync(QFileInfo(path).absolutePath(), O_RDONLY | O_DIRECTORY);
+}
+
+bool ReplaceByRename(const QString& from, const QString& to)
+{
+    return std::rename(from.toLocal8Bit().constData(), to.toLocal8Bit().constData()) == 0;
+}
+
+QString TakeOverAccessAndSync(const QString& replacement, const QString& original)
+{
+    struct stat wanted = {};
+    if (::stat(original.toLocal8Bit().constData(), &wanted) != 0)
+        return Failure("read the access of", original);
+    const Descriptor file(replacement, O_RDONLY);
+    struct stat current = {};
+    if (file.fd() < 0 || ::fstat(file.fd(), &current) != 0)
+        return Failure("open", replacement);
+    // Only root may give a file away; anyone may pass it to a group of their own.
+    const uid_t owner = ::geteuid() == 0 ? wanted.st_uid : static_cast<uid_t>(-1);
+    const bool groupMatters = ((wanted.st_mode >> 3) & 7) != (wanted.st_mode & 7);
+    if ((owner != current.st_uid || wanted.st_gid != current.st_gid) && ::fchown(file.fd(), owner, wanted.st_gid) != 0 &&
+        (owner != static_cast<uid_t>(-1) || groupMatters))
+        return Failure("give the owner and group of the database to", replacement);
+    // After the owner: a change of owner clears the set-id bits.
+    if (::fchmod(file.fd(), wanted.st_mode & 07777) != 0)
+        return Failure("give the permissions of the database to", replacement);
+    if (::fsync(file.fd()) != 0)
+        return Failure("write to the disk", replacement);
+    return {};
+}
