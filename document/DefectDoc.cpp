@@ -1,17 +1,22 @@
 #include "document/DefectDoc.h"
 
 #include "app/base/Check.h"
+#include "app/base/DatabaseUnavailable.h"
 #include "app/base/UserInterface.h"
 #include "document/ChangePassword.h"
 #include "document/DefectDeletion.h"
 #include "document/DefectForm.h"
 #include "document/DefectTemplates.h"
 #include "document/DocumentStringIds.h"
+#include "document/EditRecovery.h"
 #include "document/History.h"
 #include "document/Login.h"
 #include "platform/UserName.h"
 #include "app/base/StringTable.h"
 #include "store/DatabaseAdministration.h"
+
+#include <QFile>
+#include <QLocale>
 
 CDefectDoc::CDefectDoc()
     : CDefectDoc(std::make_unique<DatabaseAdministration>(TheUserInterface(), SystemClockInstance()))
@@ -175,7 +180,9 @@ bool CDefectDoc::Login()
     currentUserIsAdministrator_ = ::IsAdministrator(*user, lookups_.administratorCount());
     loginComplete_ = true;
     connectionUse_.keepOpenCount = 0;
+    fileUnreachable_ = false;
     emit loginCompleted();
+    OfferKeptEdits();
     return true;
 }
 
@@ -212,6 +219,18 @@ QString CDefectDoc::CurrentUserName() const
 
 bool CDefectDoc::CanCloseDocument()
 {
+    try {
+        return CanCloseReachableDocument();
+    } catch (const database_unavailable&) {
+        // The user gave up waiting for the file; quitting must stay possible without losing edits.
+        fileUnreachable_ = true;
+        KeepUnsavedEdits();
+        return true;
+    }
+}
+
+bool CDefectDoc::CanCloseReachableDocument()
+{
     if (viewChanges_ != nullptr && viewChanges_->HasUnsavedChanges()) {
         const Answer answer = ShowStringMessage(ui_, string_id::kSaveViewQuestion, Buttons::YesNoCancel, Icon::Question);
         if (answer == Answer::Cancel)
@@ -226,11 +245,17 @@ bool CDefectDoc::CanCloseDocument()
 
 void CDefectDoc::OnCloseDocument()
 {
-    if (loginComplete_) {
-        // The maintenance check loads the system settings, giving a database that lacks their row one.
-        database_.NeedsCompacting();
-        GoOffline();
+    // A close that nobody asked about (after a failure) must not lose the current defect's edits.
+    KeepUnsavedEdits();
+    if (loginComplete_ && !fileUnreachable_) {
+        try {
+            // The maintenance check loads the system settings, giving a database that lacks their row one.
+            database_.NeedsCompacting();
+        } catch (const database_unavailable&) {
+            // Nothing to check on a file that cannot be reached; the close goes on.
+        }
     }
+    GoOffline();
     defects_.CloseRowset();
     defects_.SetCurrentDefectId(0);
     connectionUse_.useCount = 0;
@@ -238,4 +263,80 @@ void CDefectDoc::OnCloseDocument()
     path_ = QString::fromLatin1(kDefaultPath);
     selection_ = SessionSelection{};
     emit closed();
+}
+
+void CDefectDoc::KeepUnsavedEdits()
+{
+    DefectForm* form = defects_.Form();
+    if (form == nullptr || !form->isModified())
+        return;
+    RecoveredEdits edits;
+    edits.databasePath = database_.DatabaseFileName();
+    edits.userId = loggedInId_;
+    edits.original = form->workingCopy();
+    edits.edited = edits.original;
+    form->takeValues(edits.edited);
+    edits.edited.Defect_ID = edits.original.Defect_ID;
+    edits.keptAt = clock_.Now();
+    const QString file = RecoveryFilePath(edits.databasePath);
+    if (!KeepEdits(file, edits)) {
+        ShowTextMessage(ui_, QStringLiteral("Your changes to defect %1 could not be saved to the database, and they "
+                                            "could not be kept in %2 either. They are lost.")
+                                 .arg(edits.original.Defect_ID)
+                                 .arg(file),
+                        Buttons::Ok, Icon::Error);
+        return;
+    }
+    form->clearModified();
+    ShowTextMessage(ui_, QStringLiteral("The database %1 cannot be reached, so your changes to defect %2 were not "
+                                        "saved there. They were kept in\n%3\nand will be offered again the next "
+                                        "time you open this database.")
+                             .arg(edits.databasePath)
+                             .arg(edits.original.Defect_ID)
+                             .arg(file),
+                    Buttons::Ok, Icon::Warning);
+}
+
+void CDefectDoc::OfferKeptEdits()
+{
+    const QString file = RecoveryFilePath(database_.DatabaseFileName());
+    const std::optional<RecoveredEdits> edits = ReadKeptEdits(file);
+    // Edits belong to the user who made them; another user's login leaves them for that user.
+    if (!edits || edits->userId != loggedInId_)
+        return;
+    const Answer answer =
+        ShowTextMessage(ui_,
+                        QStringLiteral("Your changes to defect %1 could not be saved on %2 because the database could "
+                                       "not be reached. Apply them now?\n\nYes applies them, No throws them away, "
+                                       "Cancel keeps them for later.")
+                            .arg(edits->original.Defect_ID)
+                            .arg(QLocale::system().toString(edits->keptAt, QLocale::ShortFormat)),
+                        Buttons::YesNoCancel, Icon::Question);
+    if (answer == Answer::No)
+        QFile::remove(file);
+    else if (answer == Answer::Yes)
+        ApplyKeptEdits(*edits, file);
+}
+
+void CDefectDoc::ApplyKeptEdits(const RecoveredEdits& edits, const QString& file)
+{
+    switch (defects_.ApplyKeptEdits(edits.original, edits.edited)) {
+    case KeptEditsResult::Applied:
+        QFile::remove(file);
+        break;
+    case KeptEditsResult::ChangedSince:
+        ShowTextMessage(ui_, QStringLiteral("Defect %1 was changed by another user since, so your changes were not "
+                                            "applied. They stay in %2.")
+                                 .arg(edits.original.Defect_ID)
+                                 .arg(file),
+                        Buttons::Ok, Icon::Warning);
+        break;
+    case KeptEditsResult::Unreadable:
+        ShowTextMessage(ui_, QStringLiteral("Defect %1 could not be read or written, so your changes were not "
+                                            "applied. They stay in %2.")
+                                 .arg(edits.original.Defect_ID)
+                                 .arg(file),
+                        Buttons::Ok, Icon::Warning);
+        break;
+    }
 }

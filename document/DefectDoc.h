@@ -22,6 +22,7 @@
 #include <optional>
 
 class AdministrationActions;
+struct RecoveredEdits;
 class Clock;
 class UserInterface;
 
@@ -49,6 +50,9 @@ public:
     bool OnOpenDocument(const QString& path);
     bool CanCloseDocument();
     void OnCloseDocument();
+    // Quitting while the file cannot be reached: the current defect's unsaved edits go to a
+    // recovery file in the user's data folder, and the user is told where.
+    void KeepUnsavedEdits();
 
     engine::Connection& GetDocumentConnection(RetryMode mode) override;
     void GoOffline();
@@ -133,6 +137,10 @@ signals:
 private:
     explicit CDefectDoc(std::unique_ptr<AdministrationActions> ownAdministration);
     bool Open(std::optional<QString> path);
+    bool CanCloseReachableDocument();
+    // At login: edits kept when the file could not be reached are offered again.
+    void OfferKeptEdits();
+    void ApplyKeptEdits(const RecoveredEdits& edits, const QString& file);
 
     std::unique_ptr<AdministrationActions> ownAdministration_;
     UserInterface& ui_;
@@ -145,6 +153,7 @@ private:
     DefectPersistence defects_{*this};
     ViewChanges* viewChanges_ = nullptr;
     std::function<void()> listEditor_;
+    bool fileUnreachable_ = false; // the user gave up waiting for the file while closing
 
     QString path_ = QString::fromLatin1(kDefaultPath);
     QString autoLogin_;

@@ -99,6 +99,25 @@ bool DefectPersistence::SaveRecord(bool interactive)
         taken.Defect_ID = record_.Defect_ID;
         record_ = taken;
     }
+    return WriteRecord(interactive);
+}
+
+KeptEditsResult DefectPersistence::ApplyKeptEdits(const DefectRecord& original, const DefectRecord& edited)
+{
+    ErrorContext label("Applying kept edits");
+    SelectDefect(original.Defect_ID);
+    if (!loaded_ || currentDefectId_ != original.Defect_ID)
+        return KeptEditsResult::Unreadable;
+    // Somebody else's later change must not be overwritten by edits made before it.
+    if (!(record_ == original))
+        return KeptEditsResult::ChangedSince;
+    record_ = edited;
+    record_.Defect_ID = original.Defect_ID;
+    return WriteRecord(true) ? KeptEditsResult::Applied : KeptEditsResult::Unreadable;
+}
+
+bool DefectPersistence::WriteRecord(bool interactive)
+{
     if (record_.ToID != context_.LoggedInId())
         record_.lastread = 0;
     record_.Modified = context_.Time().OleNow();
@@ -117,7 +136,8 @@ bool DefectPersistence::SaveRecord(bool interactive)
     if (engine::Failed(status))
         return GoOnAfterFailedWrite(status, interactive);
 
-    form_->showValues(record_);
+    if (form_ != nullptr)
+        form_->showValues(record_);
     if (NotifiesOnSave(record_)) {
         // A listener sends the notification mail, which takes a moment.
         WaitCursor wait(context_.Ui());

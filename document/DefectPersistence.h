@@ -12,6 +12,8 @@
 
 class DefectForm;
 
+enum class KeptEditsResult { Applied, ChangedSince, Unreadable };
+
 // Runs `insert` until it reports anything but a key collision; after every 500 collisions
 // `keepTrying` decides whether to go on. Returns the last status.
 long InsertRetryingKeyCollisions(const std::function<long()>& insert, const std::function<bool()>& keepTrying);
@@ -45,6 +47,9 @@ public:
     // the user chose to discard the edits; never true while edits were left unwritten unasked.
     bool SaveRecord(bool interactive);
 
+    // Writes edits kept from an earlier session when the defect is still as they found it.
+    KeptEditsResult ApplyKeptEdits(const DefectRecord& original, const DefectRecord& edited);
+
     // Adds a defect made from `templateRecord` and makes it current.
     void InsertDefect(const DefectRecord& templateRecord);
 
@@ -55,6 +60,8 @@ private:
     void ShowLoadedRecord(bool force);
     void InsertFailed();
     bool GoOnAfterFailedWrite(long status, bool interactive);
+    // Stamps and writes the record into its row, then announces the save.
+    bool WriteRecord(bool interactive);
 
     DefectContext& context_;
     DefectForm* form_ = nullptr;

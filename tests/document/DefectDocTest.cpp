@@ -1,7 +1,9 @@
 #include "DefectDocFixture.h"
 #include "DefectTestDoubles.h"
+#include "document/EditRecovery.h"
 
 #include <QDir>
+#include <QFile>
 #include <QSignalSpy>
 
 namespace {
@@ -129,3 +131,39 @@ TEST_F(DefectDocTest, CloseAsksAboutTheViewAndHonoursEveryRefusal)
 }
 
 } // namespace
+
+TEST_F(DefectDocTest, QuittingWhileTheFileIsGoneKeepsTheEditsAndTheNextLoginAppliesThem)
+{
+    doc_.database().SetDatabaseFileName(path_);
+    doc_.SetAutoLogin(QStringLiteral("ann"));
+    ASSERT_TRUE(doc_.Login());
+    InsertDefectRow(setup_, 5, 1, 1);
+    FakeDefectForm form(1, ui_);
+    doc_.RegisterForm(&form);
+    doc_.defects().SelectDefect(5);
+    form.Edit([](DefectRecord& r) { r.Subject = QStringLiteral("mine"); });
+
+    // The share goes away; the user gives up waiting and quits.
+    doc_.GoOffline();
+    setup_.Close();
+    ASSERT_TRUE(QFile::rename(path_, path_ + QStringLiteral(".away")));
+    ui_.ExpectRetry(RetryAnswer::Cancel);
+    ui_.ExpectMessageText(QString(), Answer::Ok);
+    EXPECT_TRUE(doc_.CanCloseDocument());
+    EXPECT_TRUE(ui_.messages.back().text.contains(RecoveryFilePath(path_)));
+    doc_.OnCloseDocument();
+    EXPECT_EQ(ui_.CountOf("retry"), 1) << "closing asks nothing more of the lost file";
+    doc_.RegisterForm(nullptr);
+
+    ASSERT_TRUE(QFile::rename(path_ + QStringLiteral(".away"), path_));
+    CDefectDoc next(ui_, clock_, administration_);
+    next.database().SetDatabaseFileName(path_);
+    next.SetOperatingSystemUser([] { return std::nullopt; });
+    next.SetAutoLogin(QStringLiteral("ann"));
+    ui_.ExpectMessageText(QString(), Answer::Yes);
+    ASSERT_TRUE(next.Login());
+    ASSERT_EQ(setup_.Open(path_), engine::kOk);
+    EXPECT_EQ(QueryNumber(setup_, QStringLiteral("SELECT subject = 'mine' FROM defectlist WHERE defect_id = 5")), 1);
+    EXPECT_FALSE(QFile::exists(RecoveryFilePath(path_)));
+    ui_.VerifyAllUsed();
+}

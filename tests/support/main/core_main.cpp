@@ -1,4 +1,5 @@
 #include "support/ChildProcess.h"
+#include "support/main/TestHome.h"
 
 #include <QCoreApplication>
 #include <QTemporaryDir>
@@ -7,10 +8,8 @@
 
 int main(int argc, char** argv)
 {
-    // Settings of the tests never touch the user's own.
-    QTemporaryDir configHome;
-    if (qEnvironmentVariableIsEmpty("VELLACORD_TEST_KEEP_CONFIG"))
-        qputenv("XDG_CONFIG_HOME", configHome.path().toUtf8());
+    QTemporaryDir home;
+    UseOwnFolders(home);
     QCoreApplication app(argc, argv);
     int exitCode = 0;
     if (RunChildActionFromCommandLine(argc, argv, exitCode))

@@ -1,4 +1,5 @@
 #include "support/ChildProcess.h"
+#include "support/main/TestHome.h"
 
 #include <QApplication>
 #include <QTemporaryDir>
@@ -7,8 +8,8 @@
 
 int main(int argc, char** argv)
 {
-    QTemporaryDir configHome;
-    qputenv("XDG_CONFIG_HOME", configHome.path().toUtf8());
+    QTemporaryDir home;
+    UseOwnFolders(home);
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);

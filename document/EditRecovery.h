@@ -1,0 +1,29 @@
+#pragma once
+// Edits of the current defect that could not reach the shared file when the user quit: kept in
+// the user's data folder and offered again at the next login on the same database.
+
+#include "document/DefectRecord.h"
+
+#include <QDateTime>
+#include <QString>
+
+#include <cstdint>
+#include <optional>
+
+struct RecoveredEdits {
+    QString databasePath;
+    std::int32_t userId = 0;
+    DefectRecord original; // the defect as it was read before the edits
+    DefectRecord edited;
+    QDateTime keptAt;
+};
+
+// $XDG_DATA_HOME/VellacordTeam/recovery (usually ~/.local/share/VellacordTeam/recovery).
+QString RecoveryFolder();
+// The recovery file of one database; one file per database, named after its path.
+QString RecoveryFilePath(const QString& databasePath);
+
+// Writes the edits durably; false when the file could not be written.
+bool KeepEdits(const QString& file, const RecoveredEdits& edits);
+// The edits of the file; none when it is missing or unreadable.
+std::optional<RecoveredEdits> ReadKeptEdits(const QString& file);
