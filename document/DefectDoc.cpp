@@ -320,23 +320,16 @@ void CDefectDoc::OfferKeptEdits()
 
 void CDefectDoc::ApplyKeptEdits(const RecoveredEdits& edits, const QString& file)
 {
-    switch (defects_.ApplyKeptEdits(edits.original, edits.edited)) {
-    case KeptEditsResult::Applied:
+    const KeptEditsResult result = defects_.ApplyKeptEdits(edits.original, edits.edited);
+    if (result == KeptEditsResult::Applied) {
         QFile::remove(file);
-        break;
-    case KeptEditsResult::ChangedSince:
-        ShowTextMessage(ui_, QStringLiteral("Defect %1 was changed by another user since, so your changes were not "
-                                            "applied. They stay in %2.")
-                                 .arg(edits.original.Defect_ID)
-                                 .arg(file),
-                        Buttons::Ok, Icon::Warning);
-        break;
-    case KeptEditsResult::Unreadable:
-        ShowTextMessage(ui_, QStringLiteral("Defect %1 could not be read or written, so your changes were not "
-                                            "applied. They stay in %2.")
-                                 .arg(edits.original.Defect_ID)
-                                 .arg(file),
-                        Buttons::Ok, Icon::Warning);
-        break;
+        return;
     }
+    const QString reason = result == KeptEditsResult::ChangedSince ? QStringLiteral("was changed by another user since")
+                                                                   : QStringLiteral("could not be read or written");
+    ShowTextMessage(ui_,
+                    QStringLiteral("Defect %1 %2, so your changes were not applied. They stay in %3.")
+                        .arg(edits.original.Defect_ID)
+                        .arg(reason, file),
+                    Buttons::Ok, Icon::Warning);
 }
