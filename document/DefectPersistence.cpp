@@ -112,7 +112,7 @@ bool DefectPersistence::SaveRecord(bool interactive)
         return true;
     }
     if (engine::Failed(status))
-        return !interactive || ShowOleDbErrors(status) == Answer::Yes;
+        return !interactive || ShowOleDbErrors(context_.Ui(), status, rowset_.TakeErrorRecords()) == Answer::Yes;
 
     context_.AddKnownUnread(record_.Defect_ID, record_.Modified);
     form_->showValues(record_);

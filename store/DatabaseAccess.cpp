@@ -60,7 +60,15 @@ double GrowthMultiplier(std::int32_t factor)
 
 } // namespace
 
-CDatabaseAccess::CDatabaseAccess(UserInterface& ui, const Clock& clock) : ui_(ui), clock_(clock) {}
+CDatabaseAccess::CDatabaseAccess(UserInterface& ui, const Clock& clock) : ui_(ui), clock_(clock)
+{
+    // A call that finds the file gone waits in the retry dialog and runs again on the file that
+    // is back, as the operation that asked for the connection would have waited.
+    dataConnection_.SetLossHandler([this](long) {
+        CloseDataConnection();
+        GetDataConnection(lastMode_);
+    });
+}
 
 CDatabaseAccess::CDatabaseAccess(UserInterface& ui, const Clock& clock, const QString& path)
     : CDatabaseAccess(ui, clock)
@@ -78,8 +86,13 @@ void CDatabaseAccess::SetDatabaseFileName(const QString& path)
 engine::Connection& CDatabaseAccess::GetDataConnection(RetryMode mode)
 {
     ErrorContext context("GetDataConnection");
-    if (connected_)
-        return dataConnection_;
+    lastMode_ = mode;
+    if (connected_) {
+        // A file deleted, renamed away or replaced would otherwise go on serving its old rows.
+        if (!dataConnection_.lost() && dataConnection_.StillNamesItsFile())
+            return dataConnection_;
+        CloseDataConnection();
+    }
     int flashCount = kFlashCount;
     for (;;) {
         long status = engine::kOk;

@@ -54,7 +54,7 @@ TEST(Engine, CreatesOpensAndRefusesWhatItShould)
     EXPECT_EQ(missing.Open(folder.file(QStringLiteral("absent.defl"))), kFailure);
     EXPECT_FALSE(missing.IsOpen());
     EXPECT_FALSE(QFileInfo::exists(folder.file(QStringLiteral("absent.defl"))));
-    EXPECT_FALSE(TakeErrorRecords().empty());
+    EXPECT_FALSE(missing.TakeErrorRecords().empty());
 }
 
 TEST(Engine, CommandsRowsetsAndStatuses)
@@ -83,7 +83,7 @@ TEST(Engine, CommandsRowsetsAndStatuses)
     EXPECT_EQ(rows.MoveFirst(), kEndOfRowset);
 
     EXPECT_EQ(connection.Execute(QStringLiteral("SELEKT nonsense")), kFaultyCommand);
-    const auto records = TakeErrorRecords();
+    const auto records = connection.TakeErrorRecords();
     ASSERT_EQ(records.size(), 1u);
     EXPECT_EQ(records[0].statement, QStringLiteral("SELEKT nonsense"));
     EXPECT_FALSE(records[0].message.isEmpty());

@@ -47,9 +47,9 @@ std::optional<int> WorkflowIndex(const QString& name)
     return std::nullopt;
 }
 
-QString EngineMessage()
+QString EngineMessage(engine::Connection& connection)
 {
-    const std::vector<engine::ErrorRecord> records = engine::TakeErrorRecords();
+    const engine::ErrorRecords records = connection.TakeErrorRecords();
     return records.empty() ? QString() : records.front().message;
 }
 
@@ -63,7 +63,7 @@ std::optional<int> ReadVersion(const QString& file, QString& error)
     }
     engine::Connection connection;
     if (engine::Failed(connection.Open(file))) {
-        error = QStringLiteral("cannot open %1: %2").arg(file, EngineMessage());
+        error = QStringLiteral("cannot open %1: %2").arg(file, EngineMessage(connection));
         return std::nullopt;
     }
     std::int64_t version = 0;
