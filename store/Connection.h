@@ -88,6 +88,9 @@ private:
     long QueryOnce(const QString& sql, const Parameters& parameters, Rowset& rows);
     long OpenFailure(long status, const ErrorRecord& record);
     bool InTransaction() const;
+    long BeginImmediate();
+    // Commits when status is a success, else rolls back; returns the outcome.
+    long Commit(long status);
     static int WaitForLock(void* connection, int attempt);
 
     sqlite3* db_ = nullptr;
@@ -99,6 +102,7 @@ private:
     ErrorRecords errors_;
     LossHandler lossHandler_;
     std::chrono::steady_clock::time_point waitingSince_;
+    std::chrono::steady_clock::time_point lastCommit_;
 };
 
 } // namespace engine

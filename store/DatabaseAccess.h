@@ -68,6 +68,9 @@ public:
 
 private:
     long TransferSystemSettings(bool load);
+    // Opens the connection, waiting in the retry dialog as the mode says while the file cannot be
+    // reached; a given failure counts as the first attempt.
+    engine::Connection& WaitForFile(RetryMode mode, long failure);
 
     SystemSettings systemSettings_;
     QString databaseFileName_;
