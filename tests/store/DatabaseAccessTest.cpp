@@ -65,10 +65,7 @@ int HoldMaintenanceLock(const QStringList& arguments)
     CMaintenanceLock lock(arguments.value(0), QStringLiteral("compacting on the other workstation"), true);
     if (!lock.held())
         return 2;
-    QTextStream(stdout) << "ready" << Qt::endl;
-    QFile input;
-    input.open(stdin, QIODevice::ReadOnly);
-    input.readLine();
+    SignalReadyAndWaitForStop();
     return lock.Unlock() ? 0 : 3;
 }
 REGISTER_CHILD_ACTION("hold-maintenance-lock", HoldMaintenanceLock);
@@ -79,10 +76,7 @@ int HoldExclusiveLock(const QStringList& arguments)
     engine::Connection connection;
     if (connection.Open(arguments.value(0)) != engine::kOk || connection.Execute(QStringLiteral("BEGIN EXCLUSIVE")) != engine::kOk)
         return 2;
-    QTextStream(stdout) << "ready" << Qt::endl;
-    QFile input;
-    input.open(stdin, QIODevice::ReadOnly);
-    input.readLine();
+    SignalReadyAndWaitForStop();
     return 0;
 }
 REGISTER_CHILD_ACTION("hold-exclusive-lock", HoldExclusiveLock);
