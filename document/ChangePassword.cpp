@@ -37,7 +37,7 @@ void ChangePassword(UserInterface& ui, ConnectionProvider& connections, LookupLi
         const long status = connection.Execute(QStringLiteral("UPDATE stakeholder set passwd=? WHERE stakeholder_id=?"),
                                                {newValue, std::int64_t{loggedInId}});
         if (engine::Failed(status)) {
-            ReportFailure(OleDbErrorReport(status, engine::TakeErrorRecords()), ReportStyle::Error);
+            ReportFailure(OleDbErrorReport(status, connection.TakeErrorRecords()), ReportStyle::Error);
             continue;
         }
         lookups.SetStakeholderPasswd(loggedInId, newValue);

@@ -202,7 +202,7 @@ void DefectPersistence::InsertDefect(const DefectRecord& templateRecord)
 bool DefectPersistence::GoOnAfterFailedWrite(long status, bool interactive)
 {
     // Without a question nobody chose to drop the edits, so the caller must not go on.
-    return interactive && ShowOleDbErrors(status) == Answer::Yes;
+    return interactive && ShowOleDbErrors(context_.Ui(), status, rowset_.TakeErrorRecords()) == Answer::Yes;
 }
 
 void DefectPersistence::InsertFailed()

@@ -25,9 +25,10 @@ std::vector<DefectRecord> LoadTemplates(DefectContext& context)
 {
     engine::Connection& connection = context.GetDocumentConnection(RetryMode::Offline);
     engine::Rowset rows;
-    CHResult result(connection.Query(DefectRecord::SelectText() +
-                                         QStringLiteral(" WHERE statusid=0 and (fromid=? or fromid=0)"),
-                                     {std::int64_t{context.LoggedInId()}}, rows));
+    const long status = connection.Query(DefectRecord::SelectText() +
+                                             QStringLiteral(" WHERE statusid=0 and (fromid=? or fromid=0)"),
+                                         {std::int64_t{context.LoggedInId()}}, rows);
+    CHResult result(status, connection.errorRecords());
     result.check();
 
     std::vector<DefectRecord> templates;

@@ -34,12 +34,6 @@ QString JournalOf(const QString& path)
     return path + QStringLiteral("-journal");
 }
 
-QString EngineMessage()
-{
-    const std::vector<engine::ErrorRecord> records = engine::TakeErrorRecords();
-    return records.empty() ? QStringLiteral("the database engine failed") : records.front().message;
-}
-
 QString NoSchemaText(const QString& shownName)
 {
     return QStringLiteral("%1 is no Vellacord database: it has no schema version").arg(shownName);
@@ -50,7 +44,7 @@ std::optional<std::int64_t> CountDefects(engine::Connection& connection, const Q
     std::int64_t defects = 0;
     if (connection.QueryInt(QStringLiteral("SELECT count(*) FROM defectlist"), {}, defects) == engine::kOk)
         return defects;
-    failure = QStringLiteral("cannot count the defects of %1: %2").arg(shownName, EngineMessage());
+    failure = QStringLiteral("cannot count the defects of %1: %2").arg(shownName, connection.TakeErrorMessage());
     return std::nullopt;
 }
 
@@ -84,7 +78,7 @@ QString QuickCheck(engine::Connection& connection)
     std::int64_t problems = 0;
     if (connection.QueryInt(QStringLiteral("SELECT count(*) FROM pragma_quick_check WHERE quick_check <> 'ok'"), {},
                             problems) != engine::kOk)
-        return EngineMessage();
+        return connection.TakeErrorMessage();
     return problems == 0 ? QString() : QStringLiteral("the quick check finds %1 problems").arg(problems);
 }
 
@@ -92,7 +86,7 @@ QString CheckCopy(const QString& copy, std::int64_t version, std::int64_t defect
 {
     engine::Connection connection;
     if (engine::Failed(connection.Open(copy)))
-        return QStringLiteral("cannot open the compacted copy of %1: %2").arg(destination, EngineMessage());
+        return QStringLiteral("cannot open the compacted copy of %1: %2").arg(destination, connection.TakeErrorMessage());
     MapIntoMemory(connection);
     if (const QString failure = QuickCheck(connection); !failure.isEmpty())
         return QStringLiteral("the compacted copy of %1 is damaged (%2)").arg(destination, failure);
@@ -120,7 +114,7 @@ QString CompactDatabase(const QString& source, const QString& destination)
     ErrorContext context("compacting database");
     engine::Connection connection;
     if (engine::Failed(connection.Open(source)))
-        return QStringLiteral("cannot open %1 to compact it: %2").arg(destination, EngineMessage());
+        return QStringLiteral("cannot open %1 to compact it: %2").arg(destination, connection.TakeErrorMessage());
     MapIntoMemory(connection);
     std::int64_t version = 0;
     if (ReadDatabaseVersion(connection, version) != engine::kOk)
@@ -133,7 +127,7 @@ QString CompactDatabase(const QString& source, const QString& destination)
 
     const TemporaryCopy copy(TemporaryName(destination));
     if (engine::Failed(connection.Execute(QStringLiteral("VACUUM INTO ?"), {copy.path()})))
-        return QStringLiteral("could not compact %1: %2").arg(destination, EngineMessage());
+        return QStringLiteral("could not compact %1: %2").arg(destination, connection.TakeErrorMessage());
     QString failure;
     const std::optional<std::int64_t> defects = CountDefects(connection, destination, failure);
     if (!defects)
@@ -163,6 +157,6 @@ QString QuickCheckFailure(const QString& path)
 {
     engine::Connection connection;
     if (engine::Failed(connection.Open(path)))
-        return EngineMessage();
+        return connection.TakeErrorMessage();
     return QuickCheck(connection);
 }

@@ -1,13 +1,18 @@
 #pragma once
 // A connection to one database file that several processes share.
 
+#include "app/base/ErrorRecord.h"
 #include "platform/PresenceLock.h"
 #include "store/EngineValue.h"
 
 #include <QString>
 
+#include <chrono>
 #include <cstdint>
+#include <functional>
 #include <vector>
+
+#include <sys/types.h>
 
 struct sqlite3;
 
@@ -19,6 +24,10 @@ using Parameters = std::vector<Value>;
 
 class Connection {
 public:
+    // Called when a call found the file unreachable outside a transaction: it either opens this
+    // connection again (the call is then repeated) or throws.
+    using LossHandler = std::function<void(long status)>;
+
     Connection() = default;
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;
@@ -26,13 +35,21 @@ public:
     Connection& operator=(Connection&& other) noexcept;
     ~Connection();
 
-    // Opens an existing file for shared use. A file taken for maintenance cannot be opened.
+    // Opens an existing file for shared use. A file taken for maintenance, locked by another
+    // program beyond the busy limit, or not writable here cannot be opened.
     long Open(const QString& path);
     void Close();
     bool IsOpen() const { return db_ != nullptr; }
     const QString& path() const { return path_; }
 
-    // Runs a command without a result; "?" marks the parameters.
+    // The file went away, was replaced, or stayed locked beyond the busy limit; only reopening helps.
+    bool lost() const { return lost_; }
+    // The path still names the file this connection has open, and it is still readable and writable.
+    bool StillNamesItsFile() const;
+    void SetLossHandler(LossHandler handler) { lossHandler_ = std::move(handler); }
+
+    // Runs a command without a result; "?" marks the parameters. A write outside a transaction
+    // runs in a transaction of its own, begun IMMEDIATE.
     long Execute(const QString& sql, const Parameters& parameters = {});
 
     // Reads every row of a SELECT into `rows`; no statement stays open afterwards.
@@ -41,22 +58,53 @@ public:
     // The first column of the first row; kEndOfRowset when there is no row.
     long QueryInt(const QString& sql, const Parameters& parameters, std::int64_t& value);
 
+    // Runs `body` in a write transaction begun IMMEDIATE: committed when it succeeds, else rolled back.
+    long WriteTransaction(const std::function<long()>& body);
+
     std::int64_t LastInsertId() const;
     int Changes() const;
 
+    // The records of the last failure on this connection.
+    const ErrorRecords& errorRecords() const { return errors_; }
+    ErrorRecords TakeErrorRecords();
+    // The message of the last failure for a one-line report; the records are taken.
+    QString TakeErrorMessage();
+    // Records a failure found above the engine (a row changed by another user, for example).
+    long RecordFailure(long status, const ErrorRecord& record);
+
     // Creates a new, empty database file; refuses with kDataSourceExists when the path exists.
-    static long CreateFile(const QString& path);
+    // The records of a failure go to `errors` when given.
+    static long CreateFile(const QString& path, ErrorRecords* errors = nullptr);
 
     // Writes a compact copy of the closed file `source` to `destination` (which must not exist).
-    static long CompactInto(const QString& source, const QString& destination);
+    static long CompactInto(const QString& source, const QString& destination, ErrorRecords* errors = nullptr);
+
+    // How long a call waits for another workstation's lock before the file counts as unreachable.
+    static void SetBusyLimit(std::chrono::milliseconds limit);
 
 private:
     friend class Statement;
     long Fail(int code, const QString& sql);
+    long Attempt(const std::function<long()>& call);
+    long ExecuteOnce(const QString& sql, const Parameters& parameters);
+    long QueryOnce(const QString& sql, const Parameters& parameters, Rowset& rows);
+    long OpenFailure(long status, const ErrorRecord& record);
+    bool InTransaction() const;
+    long BeginImmediate();
+    // Commits when status is a success, else rolls back; returns the outcome.
+    long Commit(long status);
+    static int WaitForLock(void* connection, int attempt);
 
     sqlite3* db_ = nullptr;
     PresenceLock presence_;
     QString path_;
+    dev_t device_ = 0;
+    ino_t inode_ = 0;
+    bool lost_ = false;
+    ErrorRecords errors_;
+    LossHandler lossHandler_;
+    std::chrono::steady_clock::time_point waitingSince_;
+    std::chrono::steady_clock::time_point lastCommit_;
 };
 
 } // namespace engine

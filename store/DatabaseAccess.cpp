@@ -16,6 +16,10 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <sqlite3.h>
+
+#include <utility>
+
 namespace {
 
 constexpr int kMaxPathLength = 260;
@@ -53,6 +57,16 @@ void CopyRow(const engine::Rowset& row, SystemSettings& s)
     s.sendmailTool = FitToBuffer(row.Text(7), SystemSettings::kToolBufferSize);
 }
 
+// String 152; a file or folder that this user may not write gets its own line saying which,
+// since no network or other program is to blame then.
+QString UnreachableText(const engine::Connection& connection)
+{
+    const engine::ErrorRecords& records = connection.errorRecords();
+    if (records.empty() || records.front().extendedCode != SQLITE_READONLY)
+        return LoadString(152);
+    return LoadString(152) + QStringLiteral("\n\n") + records.front().message;
+}
+
 double GrowthMultiplier(std::int32_t factor)
 {
     return 1.0 + 0.5 * factor;
@@ -60,7 +74,15 @@ double GrowthMultiplier(std::int32_t factor)
 
 } // namespace
 
-CDatabaseAccess::CDatabaseAccess(UserInterface& ui, const Clock& clock) : ui_(ui), clock_(clock) {}
+CDatabaseAccess::CDatabaseAccess(UserInterface& ui, const Clock& clock) : ui_(ui), clock_(clock)
+{
+    // A call that finds the file gone waits in the retry dialog and runs again on the file that
+    // is back, as the operation that asked for the connection would have waited.
+    dataConnection_.SetLossHandler([this](long status) {
+        CloseDataConnection();
+        WaitForFile(lastMode_, status);
+    });
+}
 
 CDatabaseAccess::CDatabaseAccess(UserInterface& ui, const Clock& clock, const QString& path)
     : CDatabaseAccess(ui, clock)
@@ -78,18 +100,36 @@ void CDatabaseAccess::SetDatabaseFileName(const QString& path)
 engine::Connection& CDatabaseAccess::GetDataConnection(RetryMode mode)
 {
     ErrorContext context("GetDataConnection");
-    if (connected_)
+    lastMode_ = mode;
+    if (!connected_)
+        return WaitForFile(mode, engine::kOk);
+    if (!dataConnection_.lost() && dataConnection_.StillNamesItsFile())
         return dataConnection_;
+    // A file deleted, renamed away or replaced must neither go on serving its old rows nor be
+    // swapped for whatever now lies at the path without the user noticing.
+    CloseDataConnection();
+    return WaitForFile(mode, engine::kFailure);
+}
+
+engine::Connection& CDatabaseAccess::WaitForFile(RetryMode mode, long failure)
+{
+    // A maintainer that died left its lock behind; the check undoes it, and the user hears so.
+    const auto inspectLock = [this] {
+        LockState lock = CMaintenanceLock::IsLocked(databaseFileName_);
+        if (!lock.recovered.isEmpty())
+            ShowTextMessage(ui_, lock.recovered, Buttons::Ok, Icon::Information);
+        return lock;
+    };
     int flashCount = kFlashCount;
     for (;;) {
-        long status = engine::kOk;
-        LockState lock = CMaintenanceLock::IsLocked(databaseFileName_);
+        long status = std::exchange(failure, engine::kOk);
+        LockState lock = inspectLock();
         if (lock.locked) {
             status = kLockedStatus;
-        } else {
+        } else if (!engine::Failed(status)) { // a failure the caller found counts as this attempt
             status = dataConnection_.Open(databaseFileName_);
             if (engine::Failed(status)) {
-                lock = CMaintenanceLock::IsLocked(databaseFileName_);
+                lock = inspectLock();
                 if (lock.locked)
                     status = kLockedStatus;
             }
@@ -113,7 +153,7 @@ engine::Connection& CDatabaseAccess::GetDataConnection(RetryMode mode)
         }
 
         RetryDialogRequest request;
-        request.message = status == kLockedStatus ? LockRefusalText(lock.message) : LoadString(152);
+        request.message = status == kLockedStatus ? LockRefusalText(lock.message) : UnreachableText(dataConnection_);
         request.autoRetrySeconds = kAutoRetrySeconds;
         request.flashCount = flashCount;
         request.startHidden = mode == RetryMode::Offline;

@@ -41,8 +41,10 @@ public:
     void SetDatabaseFileName(const QString& path);
     const QString& DatabaseFileName() const { return databaseFileName_; }
 
-    // The open connection; opens it first when needed. Raises database_unavailable when the file
-    // cannot be reached and the mode (or the user, in the retry dialog) gives up.
+    // The open connection; opens it first when needed, and again when the file it had open is no
+    // longer the file at the path. Raises database_unavailable when the file cannot be reached and
+    // the mode (or the user, in the retry dialog) gives up; a call on the connection that finds
+    // the file unreachable waits the same way.
     engine::Connection& GetDataConnection(RetryMode mode);
     void CloseDataConnection();
     bool connected() const { return connected_; }
@@ -66,11 +68,15 @@ public:
 
 private:
     long TransferSystemSettings(bool load);
+    // Opens the connection, waiting in the retry dialog as the mode says while the file cannot be
+    // reached; a given failure counts as the first attempt.
+    engine::Connection& WaitForFile(RetryMode mode, long failure);
 
     SystemSettings systemSettings_;
     QString databaseFileName_;
     engine::Connection dataConnection_;
     bool connected_ = false;
+    RetryMode lastMode_ = RetryMode::Prompt; // how the running operation asked for the connection
     UserInterface& ui_;
     const Clock& clock_;
 };

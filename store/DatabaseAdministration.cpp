@@ -114,16 +114,17 @@ bool DatabaseAdministration::CreateDatabase(const QString& path)
     RemoveOldDatabase(lock, path);
 
     if (sqlite3_libversion_number() < kMinimumEngineVersion) {
-        ShowOleDbErrors(engine::kFailure, LoadString(162));
+        ShowOleDbErrors(ui_, engine::kFailure, {}, LoadString(162));
         return false;
     }
-    const long status = engine::Connection::CreateFile(path);
+    engine::ErrorRecords errors;
+    const long status = engine::Connection::CreateFile(path, &errors);
     if (status == engine::kDataSourceExists) {
         ShowStringMessage(ui_, 122, Buttons::Ok, Icon::Warning);
         return false;
     }
     if (engine::Failed(status)) {
-        ShowOleDbErrors(status, QStringLiteral("failed to create database"));
+        ShowOleDbErrors(ui_, status, errors, QStringLiteral("failed to create database"));
         ShowStringMessage(ui_, 123, Buttons::Ok, Icon::Error);
         return false;
     }
@@ -149,12 +150,12 @@ bool DatabaseAdministration::InitializeDatabase(const QString& path)
     engine::Connection connection;
     const long status = connection.Open(path);
     if (engine::Failed(status)) {
-        ShowOleDbErrors(status, QStringLiteral("failed to create database"));
+        ShowOleDbErrors(ui_, status, connection.TakeErrorRecords(), QStringLiteral("failed to create database"));
         ShowStringMessage(ui_, 123, Buttons::Ok, Icon::Error);
         return false;
     }
-    RunScript(kSchemaScript, connection, true);
-    RunScript(kSeedScript, connection, true);
+    RunScript(kSchemaScript, connection, ui_, true);
+    RunScript(kSeedScript, connection, ui_, true);
     // The scripts report each failing statement; a file that did not reach the version row is no
     // usable database, whatever else went in.
     std::int64_t version = 0;
@@ -213,7 +214,7 @@ bool DatabaseAdministration::RunConversions(engine::Connection& connection, int 
         }
         if (scriptObserver_)
             scriptObserver_(step.script, step.target);
-        RunScript(step.script, connection, true);
+        RunScript(step.script, connection, ui_, true);
         version = step.target;
     }
     return true;

@@ -10,6 +10,7 @@
 #include "store/DatabaseVersion.h"
 #include "store/EngineStatus.h"
 
+#include <QDir>
 #include <QFileInfo>
 
 #include <cstdint>
@@ -74,7 +75,8 @@ bool OpenDatabase(CDatabaseAccess& access, std::optional<QString> path, Administ
                 break;
             case VersionStatus::NotADatabase:
                 access.CloseDataConnection();
-                ShowStringMessage(ui, 125, Buttons::Ok, Icon::Warning);
+                ShowTextMessage(ui, LoadString(125) + QStringLiteral("\n") + QDir::toNativeSeparators(databasePath),
+                                Buttons::Ok, Icon::Warning, 125);
                 showDialog = true;
                 break;
             case VersionStatus::TooOld:

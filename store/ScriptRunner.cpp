@@ -102,7 +102,8 @@ ScriptStatement NextStatement(const char* begin, const char* end)
     return result;
 }
 
-bool RunStatements(const char* begin, const char* end, engine::Connection& connection, bool continueOnError)
+bool RunStatements(const char* begin, const char* end, engine::Connection& connection, UserInterface& ui,
+                   bool continueOnError)
 {
     const char* pos = begin;
     while (pos < end) {
@@ -116,18 +117,18 @@ bool RunStatements(const char* begin, const char* end, engine::Connection& conne
             continue;
         if (statement.ignoreErrors) {
             // The records of an expected failure must not show up in a later report.
-            engine::TakeErrorRecords();
+            connection.TakeErrorRecords();
             continue;
         }
-        ShowOleDbErrors(status, sql);
+        ShowOleDbErrors(ui, status, connection.TakeErrorRecords(), sql);
         if (!continueOnError)
             return false;
     }
     return true;
 }
 
-bool RunScript(int id, engine::Connection& connection, bool continueOnError)
+bool RunScript(int id, engine::Connection& connection, UserInterface& ui, bool continueOnError)
 {
     const QByteArray script = LoadScript(id);
-    return RunStatements(script.constData(), script.constData() + script.size(), connection, continueOnError);
+    return RunStatements(script.constData(), script.constData() + script.size(), connection, ui, continueOnError);
 }

@@ -9,6 +9,8 @@
 
 #include <QByteArray>
 
+class UserInterface;
+
 namespace engine {
 class Connection;
 }
@@ -26,6 +28,7 @@ ScriptStatement NextStatement(const char* begin, const char* end);
 
 // Runs every statement of the text. A failure not marked to be ignored shows the engine's error
 // report with the statement; without continueOnError the run then stops and returns false.
-bool RunStatements(const char* begin, const char* end, engine::Connection& connection, bool continueOnError);
+bool RunStatements(const char* begin, const char* end, engine::Connection& connection, UserInterface& ui,
+                   bool continueOnError);
 
-bool RunScript(int id, engine::Connection& connection, bool continueOnError);
+bool RunScript(int id, engine::Connection& connection, UserInterface& ui, bool continueOnError);

@@ -3,29 +3,50 @@
 #include "store/Connection.h"
 #include "store/EngineStatus.h"
 
+#include <QRegularExpression>
+
 #include <sqlite3.h>
 
 #include <type_traits>
 
 namespace engine {
 
+namespace {
+
+// Whether anything but whitespace, comments and semicolons follows the first statement.
+bool HasFurtherStatement(sqlite3* db, const char* tail, const char* end)
+{
+    sqlite3_stmt* next = nullptr;
+    const int code = sqlite3_prepare_v2(db, tail, static_cast<int>(end - tail), &next, nullptr);
+    const bool further = code != SQLITE_OK || next != nullptr;
+    sqlite3_finalize(next);
+    return further;
+}
+
+} // namespace
+
 Statement::Statement(Connection& connection, const QString& sql) : connection_(connection), sql_(sql)
 {
     if (!connection.IsOpen()) {
-        prepareStatus_ = kFailure;
-        RecordError({QStringLiteral("the connection is closed"), SQLITE_MISUSE, sql});
+        prepareStatus_ = connection.RecordFailure(kFailure, {QStringLiteral("the connection is closed"), SQLITE_MISUSE, sql});
         return;
     }
     const QByteArray text = sql.toUtf8();
+    const char* tail = nullptr;
     const int code = sqlite3_prepare_v2(connection.db_, text.constData(), static_cast<int>(text.size()), &statement_,
-                                        nullptr);
+                                        &tail);
     if (code != SQLITE_OK) {
         const long status = connection.Fail(code, sql);
         prepareStatus_ = (code & 0xff) == SQLITE_ERROR ? kFaultyCommand : status;
     } else if (statement_ == nullptr) {
         // Only whitespace or a comment: nothing to run.
-        prepareStatus_ = kFaultyCommand;
-        RecordError({QStringLiteral("empty statement"), SQLITE_ERROR, sql});
+        prepareStatus_ = connection.RecordFailure(kFaultyCommand, {QStringLiteral("empty statement"), SQLITE_ERROR, sql});
+    } else if (HasFurtherStatement(connection.db_, tail, text.constData() + text.size())) {
+        // Only the first statement would run, and the rest would be dropped without a word.
+        sqlite3_finalize(statement_);
+        statement_ = nullptr;
+        prepareStatus_ = connection.RecordFailure(
+            kFaultyCommand, {QStringLiteral("more than one statement in one command"), SQLITE_ERROR, sql});
     }
 }
 
@@ -74,6 +95,19 @@ long Statement::Step()
     if (code == SQLITE_DONE)
         return kEndOfRowset;
     return connection_.Fail(code, sql_);
+}
+
+bool Statement::WritesInTransaction() const
+{
+    if (statement_ == nullptr || sqlite3_stmt_readonly(statement_) != 0)
+        return false;
+    // Transaction control itself, and commands that refuse to run inside a transaction.
+    static const QStringList kAlone{QStringLiteral("BEGIN"),   QStringLiteral("COMMIT"),   QStringLiteral("END"),
+                                    QStringLiteral("ROLLBACK"), QStringLiteral("SAVEPOINT"), QStringLiteral("RELEASE"),
+                                    QStringLiteral("VACUUM"),  QStringLiteral("PRAGMA"),   QStringLiteral("ATTACH"),
+                                    QStringLiteral("DETACH")};
+    const QString command = sql_.section(QRegularExpression(QStringLiteral("\\W+")), 0, 0, QString::SectionSkipEmpty);
+    return !kAlone.contains(command, Qt::CaseInsensitive);
 }
 
 int Statement::ColumnCount() const

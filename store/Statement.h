@@ -23,11 +23,14 @@ public:
     ~Statement();
 
     // Without a prepared statement, Bind and Step return the status of the preparation:
-    // kFaultyCommand when the text was not understood.
+    // kFaultyCommand when the text was not understood or holds more than one statement.
     long Bind(const std::vector<Value>& parameters);
 
     // kOk for a row, kEndOfRowset at the end, a failure status otherwise.
     long Step();
+
+    // A statement that changes the database and may run inside a transaction.
+    bool WritesInTransaction() const;
 
     int ColumnCount() const;
     QStringList ColumnNames() const;

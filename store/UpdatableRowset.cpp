@@ -36,15 +36,20 @@ void UpdatableRowset::Close()
     Reset({}, {});
 }
 
-long UpdatableRowset::Fail(long status, const QString& message, const QString& sql)
+ErrorRecords UpdatableRowset::TakeErrorRecords()
 {
-    RecordError({message, 0, sql});
-    return status;
+    return connection_ != nullptr ? connection_->TakeErrorRecords() : ErrorRecords{};
 }
 
 long UpdatableRowset::SetData(const RowValues& values)
 {
     check::precondition(IsOpen() && !AtEnd(), "no current row to write");
+    // The probe after an update that changed nothing must see the same state of the file.
+    return connection_->WriteTransaction([&] { return WriteCurrentRow(values); });
+}
+
+long UpdatableRowset::WriteCurrentRow(const RowValues& values)
+{
     check::precondition(values.size() == static_cast<std::size_t>(ColumnCount()), "one value per column");
 
     QStringList assignments;
@@ -80,8 +85,8 @@ long UpdatableRowset::SetData(const RowValues& values)
         std::int64_t exists = 0;
         const QString probe = QStringLiteral("SELECT 1 FROM %1 WHERE %2 = ?").arg(Quoted(table_), Quoted(columns_[keyIndex_]));
         if (connection_->QueryInt(probe, {Get(keyIndex_)}, exists) == kOk)
-            return Fail(kConcurrencyViolation, QStringLiteral("the row was changed by another user"), sql);
-        return Fail(kDeletedRow, QStringLiteral("the row was deleted by another user"), sql);
+            return connection_->RecordFailure(kConcurrencyViolation, {QStringLiteral("the row was changed by another user"), 0, sql});
+        return connection_->RecordFailure(kDeletedRow, {QStringLiteral("the row was deleted by another user"), 0, sql});
     }
     rows_[current_] = std::move(written);
     return kOk;

@@ -21,7 +21,7 @@ public:
     void Close();
     bool IsOpen() const { return connection_ != nullptr; }
 
-    // Writes into the current row.
+    // Writes into the current row, in a transaction of its own unless one is open.
     long SetData(const RowValues& values);
 
     // Adds a row and makes it current; a key collision is kIntegrityViolation.
@@ -32,8 +32,11 @@ public:
 
     std::int64_t LastInsertId() const;
 
+    // The records of the last failure on the rowset's connection.
+    ErrorRecords TakeErrorRecords();
+
 private:
-    long Fail(long status, const QString& message, const QString& sql);
+    long WriteCurrentRow(const RowValues& values);
 
     Connection* connection_ = nullptr;
     QString table_;

@@ -1,5 +1,5 @@
 #pragma once
-// The engine's error record: what a failed database call reports, shown by the error report.
+// The engine's error records: what a failed database call reports, shown by the error report.
 
 #include <QString>
 
@@ -13,9 +13,7 @@ struct ErrorRecord {
     QString statement;
 };
 
-// Replaces the pending records by the one of the latest failure.
-void RecordError(ErrorRecord record);
-// Hands the pending records to the error report and forgets them.
-std::vector<ErrorRecord> TakeErrorRecords();
+// The records of one failure; a connection keeps those of its own last failure.
+using ErrorRecords = std::vector<ErrorRecord>;
 
 } // namespace engine

@@ -47,7 +47,7 @@ Answer ReportFailure(const QString& msg, ReportStyle style)
     return TheUserInterface().ShowMessage(request);
 }
 
-QString OleDbErrorReport(long hr, const std::vector<engine::ErrorRecord>& records)
+QString OleDbErrorReport(long hr, const engine::ErrorRecords& records)
 {
     QString report;
     if (hr != 0)
@@ -66,12 +66,12 @@ QString OleDbErrorReport(long hr, const std::vector<engine::ErrorRecord>& record
     return report;
 }
 
-Answer ShowOleDbErrors(long hr, const QString& text)
+Answer ShowOleDbErrors(UserInterface& ui, long hr, const engine::ErrorRecords& records, const QString& text)
 {
-    QString report = OleDbErrorReport(hr, engine::TakeErrorRecords());
+    QString report = OleDbErrorReport(hr, records);
     if (!text.isEmpty())
         report += QStringLiteral("\n\n") + text;
-    return ShowTextMessage(TheUserInterface(), report, Buttons::YesNo);
+    return ShowTextMessage(ui, report, Buttons::YesNo);
 }
 
 QString ErrorDumpPath()

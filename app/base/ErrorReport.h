@@ -2,16 +2,11 @@
 // The reports a failure ends in: the message box texts, the engine's error records and the
 // dump file that stands behind the message box.
 
+#include "app/base/ErrorRecord.h"
 #include "app/base/UserInterface.h"
 
 #include <QDateTime>
 #include <QString>
-
-#include <vector>
-
-namespace engine {
-struct ErrorRecord;
-}
 
 // How a failure report looks: the guards use the error icon in the foreground, the
 // document's open step the information icon.
@@ -26,12 +21,11 @@ QString DescribeError(const QString& msg);
 // "Operation failed - \n" and the description of msg; returns the button pressed.
 Answer ReportFailure(const QString& msg, ReportStyle style);
 
-// The report of the engine's error records for status hr (the records are passed in).
-QString OleDbErrorReport(long hr, const std::vector<engine::ErrorRecord>& records);
+// The report of the engine's error records for status hr.
+QString OleDbErrorReport(long hr, const engine::ErrorRecords& records);
 
-// Shows the report of the engine's pending error records, followed by text when given, with
-// Yes and No; returns the answer.
-Answer ShowOleDbErrors(long hr, const QString& text = QString());
+// Shows the report of the records, followed by text when given, with Yes and No; returns the answer.
+Answer ShowOleDbErrors(UserInterface& ui, long hr, const engine::ErrorRecords& records, const QString& text = QString());
 
 // A status or platform result as eight hexadecimal digits ("80004005").
 QString HexCode(long value);

@@ -29,7 +29,7 @@ bool RunStartupGuard(const std::function<bool()>& body)
     } catch (const CResult<int>&) {
         ShowPlain(QStringLiteral("Operation failed - ") + ErrorContextText(true));
     } catch (const CResult<long>& result) {
-        ShowOleDbErrors(result.value, QStringLiteral("operation could not be completed. exiting now."));
+        ShowOleDbErrors(TheUserInterface(), result.value, result.records, QStringLiteral("operation could not be completed. exiting now."));
     } catch (const std::exception& e) {
         ReportFailure(QString::fromUtf8(e.what()), ReportStyle::Error);
     } catch (...) {
@@ -47,7 +47,7 @@ bool RunGuardedHandler(const std::function<void()>& handler)
         const QString lastError = HexCode(result.lastError);
         ShowPlain(QStringLiteral("GetLastError returned %1\r\n%2").arg(lastError, ErrorContextText(true)));
     } catch (const CResult<long>& result) {
-        ShowOleDbErrors(result.value, QStringLiteral("exception raised:\r\n") + ErrorContextText(true));
+        ShowOleDbErrors(TheUserInterface(), result.value, result.records, QStringLiteral("exception raised:\r\n") + ErrorContextText(true));
     } catch (const std::exception& e) {
         ShowPlain(QStringLiteral("exception raised:\r\n") + DescribeError(QString::fromUtf8(e.what())));
     }

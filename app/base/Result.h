@@ -2,9 +2,12 @@
 // Result wrappers for platform calls: a failure that nobody looked at throws the result object
 // itself, at the next assignment, at destruction, or when checked explicitly.
 
+#include "app/base/ErrorRecord.h"
+
 #include <cerrno>
 #include <exception>
 #include <type_traits>
+#include <utility>
 
 // The common base of the result types, so that one handler can catch any of them.
 class CBaseResult {
@@ -33,7 +36,13 @@ class CResult : public CBaseResult {
 public:
     explicit CResult(T initial = successValue()) : value(initial) {}
 
-    CResult(const CResult& other) : checked(other.checked), value(other.value), lastError(other.lastError) {}
+    // An engine status with the error records of the failing connection, for the report.
+    CResult(T initial, engine::ErrorRecords errorRecords) : value(initial), records(std::move(errorRecords)) {}
+
+    CResult(const CResult& other)
+        : checked(other.checked), value(other.value), lastError(other.lastError), records(other.records)
+    {
+    }
 
     CResult& operator=(T newValue)
     {
@@ -42,6 +51,7 @@ public:
         value = newValue;
         checked = false;
         lastError = 0;
+        records.clear();
         return *this;
     }
 
@@ -53,6 +63,7 @@ public:
             checked = other.checked;
             value = other.value;
             lastError = other.lastError;
+            records = other.records;
         }
         return *this;
     }
@@ -90,6 +101,7 @@ public:
     bool checked = false;
     T value;
     int lastError = 0; // the platform's error code when a boolean or unsigned call failed
+    engine::ErrorRecords records; // what the engine said about a failed status
 
 private:
     static constexpr T successValue() { return std::is_same_v<T, long> ? T(0) : T(1); }

@@ -76,9 +76,9 @@ TEST_F(ErrorReportTest, DescribeAndReportCarryTheContextAndEmptyIt)
 TEST_F(ErrorReportTest, EngineRecordsReportWithTextAndYesNo)
 {
     ScriptedUserInterface ui;
-    engine::RecordError({QStringLiteral("near \"selec\": syntax error"), 1, QStringLiteral("selec * from x")});
+    const engine::ErrorRecords records{{QStringLiteral("near \"selec\": syntax error"), 1, QStringLiteral("selec * from x")}};
     ui.ExpectMessageText(QStringLiteral("OLE DB Error Record dump"), Answer::No);
-    EXPECT_EQ(ShowOleDbErrors(engine::kFaultyCommand, QStringLiteral("failed to create database")), Answer::No);
+    EXPECT_EQ(ShowOleDbErrors(ui, engine::kFaultyCommand, records, QStringLiteral("failed to create database")), Answer::No);
     ASSERT_EQ(ui.messages.size(), 1u);
     EXPECT_EQ(ui.messages[0].buttons, Buttons::YesNo);
     EXPECT_EQ(ui.messages[0].text,
@@ -88,9 +88,9 @@ TEST_F(ErrorReportTest, EngineRecordsReportWithTextAndYesNo)
                              "OLE DB Error Record dump end\n"
                              "\n\nfailed to create database"));
 
-    // The records were handed over; a second report finds none.
+    // A failure without records says so.
     ui.ExpectMessageText(QStringLiteral("No OLE DB Error Information found: hr = 0x80004005\n"), Answer::Yes);
-    EXPECT_EQ(ShowOleDbErrors(engine::kFailure), Answer::Yes);
+    EXPECT_EQ(ShowOleDbErrors(ui, engine::kFailure, {}), Answer::Yes);
     EXPECT_EQ(ui.messages[1].text,
               QStringLiteral("OLE DB Error Record dump for hr = 0x80004005\nNo OLE DB Error Information found: hr = 0x80004005\n"));
 }

@@ -29,10 +29,10 @@ void FailingBoolCall(const char* operation)
     result.check();
 }
 
-void FailingStatusCall(const char* operation, long status)
+void FailingStatusCall(const char* operation, long status, engine::ErrorRecords records = {})
 {
     ErrorContext context(operation);
-    CHResult result(status);
+    CHResult result(status, std::move(records));
     result.check();
 }
 
@@ -161,10 +161,9 @@ TEST_F(GuardTest, StartupGuardReportsEachKindAndFails)
     EXPECT_EQ(ui.messages.back().text, QStringLiteral("Operation failed - loading settings from registry\n "));
     EXPECT_EQ(ui.messages.back().buttons, Buttons::Ok);
 
-    engine::RecordError({QStringLiteral("disk I/O error"), 10, QString()});
     ui.ExpectMessageText(QStringLiteral("Description: \"disk I/O error\""));
     EXPECT_FALSE(RunStartupGuard([] {
-        FailingStatusCall("setting database filename", kEFail);
+        FailingStatusCall("setting database filename", kEFail, {{QStringLiteral("disk I/O error"), 10, QString()}});
         return true;
     }));
     EXPECT_TRUE(ui.messages.back().text.endsWith(QStringLiteral("\n\noperation could not be completed. exiting now.")));

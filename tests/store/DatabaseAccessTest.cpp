@@ -6,6 +6,7 @@
 #include "store/EngineStatus.h"
 #include "store/MaintenanceLock.h"
 #include "store/Rowset.h"
+#include "store/UpdatableRowset.h"
 #include "support/ChildProcess.h"
 #include "support/ScriptedUserInterface.h"
 #include "support/TempFolder.h"
@@ -17,7 +18,13 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <functional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <unistd.h>
 
 namespace {
 
@@ -58,13 +65,21 @@ int HoldMaintenanceLock(const QStringList& arguments)
     CMaintenanceLock lock(arguments.value(0), QStringLiteral("compacting on the other workstation"), true);
     if (!lock.held())
         return 2;
-    QTextStream(stdout) << "ready" << Qt::endl;
-    QFile input;
-    input.open(stdin, QIODevice::ReadOnly);
-    input.readLine();
+    SignalReadyAndWaitForStop();
     return lock.Unlock() ? 0 : 3;
 }
 REGISTER_CHILD_ACTION("hold-maintenance-lock", HoldMaintenanceLock);
+
+// Another program: holds the file locked exclusively until told to stop on its standard input.
+int HoldExclusiveLock(const QStringList& arguments)
+{
+    engine::Connection connection;
+    if (connection.Open(arguments.value(0)) != engine::kOk || connection.Execute(QStringLiteral("BEGIN EXCLUSIVE")) != engine::kOk)
+        return 2;
+    SignalReadyAndWaitForStop();
+    return 0;
+}
+REGISTER_CHILD_ACTION("hold-exclusive-lock", HoldExclusiveLock);
 
 // A database of the current version on disk, opened through the access object on a clock
 // that the test moves.
@@ -350,4 +365,86 @@ TEST(DatabaseAccessTest, CompactAndRepairIsRefusedWhileAnotherConnectionHasTheFi
     EXPECT_FALSE(QFileInfo::exists(path + QStringLiteral(".1")));
     std::int64_t version = 0;
     EXPECT_EQ(engine::kOk, other.QueryInt(QStringLiteral("SELECT dbversion FROM versiontable"), {}, version));
+}
+
+TEST(DatabaseAccessTest, AFileGoneOrReplacedTakesTheRetryPathAndRetryWorksOnceItIsBack)
+{
+    TempFolder folder;
+    const QString path = CreateCurrentDatabase(folder.file(QStringLiteral("team.defl")));
+    const QString other = CreateCurrentDatabase(folder.file(QStringLiteral("other.defl")));
+    const QString moved = folder.file(QStringLiteral("moved.defl"));
+    const QString saved = folder.file(QStringLiteral("saved.defl"));
+    ASSERT_TRUE(QFile::copy(path, saved));
+    RetryingUserInterface ui;
+    CDatabaseAccess access(ui, SystemClockInstance(), path);
+    const auto putBack = [&] {
+        QFile::remove(path);
+        QFile::copy(saved, path);
+    };
+    const std::vector<std::pair<const char*, std::function<void()>>> losses = {
+        {"deleted", [&] { QFile::remove(path); }},
+        {"renamed away", [&] { QFile::remove(moved); QFile::rename(path, moved); }},
+        {"replaced", [&] { QFile::remove(path); QFile::copy(other, path); }},
+        {"made unreadable", [&] { QFile::setPermissions(path, {}); }},
+    };
+    for (const auto& [name, lose] : losses) {
+        SCOPED_TRACE(name);
+        if (geteuid() == 0 && std::string(name) == "made unreadable")
+            continue; // permissions do not bind root
+        QueryNumber(access.GetDataConnection(RetryMode::Prompt), QStringLiteral("SELECT count(*) FROM versiontable"));
+        lose();
+        EXPECT_EQ(engine::kFailure, UnavailableStatus([&] { access.GetDataConnection(RetryMode::None); }));
+        EXPECT_FALSE(access.connected());
+        putBack();
+
+        QueryNumber(access.GetDataConnection(RetryMode::Prompt), QStringLiteral("SELECT count(*) FROM versiontable"));
+        lose();
+        ui.ExpectRetry(RetryAnswer::Retry);
+        ui.beforeRetryAnswer = putBack;
+        engine::Connection& back = access.GetDataConnection(RetryMode::Prompt);
+        EXPECT_EQ(LoadString(152), ui.retryRequests.back().message);
+        EXPECT_EQ(1, QueryNumber(back, QStringLiteral("SELECT count(*) FROM versiontable")));
+        ui.VerifyAllUsed();
+    }
+
+    // A save on the open connection after the file went away waits in the retry dialog and is
+    // written into the file once it is back, not into the one that went away.
+    engine::Connection& connection = access.GetDataConnection(RetryMode::Prompt);
+    ASSERT_EQ(engine::kOk, connection.Execute(QStringLiteral("INSERT INTO defectlist (defect_id, subject) VALUES (1, 'a')")));
+    engine::UpdatableRowset rowset;
+    ASSERT_EQ(engine::kOk, rowset.Open(connection, QStringLiteral("SELECT defect_id, subject FROM defectlist"), {},
+                                       QStringLiteral("defectlist"), QStringLiteral("defect_id")));
+    ASSERT_EQ(engine::kOk, rowset.MoveFirst());
+    QFile::remove(moved);
+    QFile::rename(path, moved);
+    ui.ExpectRetry(RetryAnswer::Retry);
+    ui.beforeRetryAnswer = [&] { QFile::rename(moved, path); };
+    EXPECT_EQ(engine::kOk, rowset.SetData({std::nullopt, engine::Value(QStringLiteral("b"))}));
+    EXPECT_EQ(1, QueryNumber(path, QStringLiteral("SELECT count(*) FROM defectlist WHERE subject = 'b'")));
+    ui.VerifyAllUsed();
+}
+
+TEST(DatabaseAccessTest, AFileAnotherProgramHoldsLockedIsUnreachable)
+{
+    TempFolder folder;
+    const QString path = CreateCurrentDatabase(folder.file(QStringLiteral("held.defl")));
+    RetryingUserInterface ui;
+    CDatabaseAccess access(ui, SystemClockInstance(), path);
+    engine::Connection::SetBusyLimit(std::chrono::milliseconds(300));
+
+    QProcess child;
+    StartChild(child, QStringLiteral("hold-exclusive-lock"), {path});
+    ASSERT_TRUE(child.waitForReadyRead(10000));
+    ui.ExpectRetry(RetryAnswer::Retry);
+    ui.beforeRetryAnswer = [&] {
+        child.write("stop\n");
+        child.closeWriteChannel();
+        child.waitForFinished(10000);
+    };
+    access.GetDataConnection(RetryMode::Prompt);
+    engine::Connection::SetBusyLimit(std::chrono::seconds(30));
+    EXPECT_TRUE(access.connected());
+    ASSERT_EQ(1u, ui.retryRequests.size());
+    EXPECT_EQ(LoadString(152), ui.retryRequests[0].message);
+    ui.VerifyAllUsed();
 }

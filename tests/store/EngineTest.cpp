@@ -4,7 +4,9 @@
 #include "store/EngineStatus.h"
 #include "store/UpdatableRowset.h"
 #include "support/ChildProcess.h"
+#include "support/SaveLoop.h"
 #include "support/TempFolder.h"
+#include "support/TestDatabase.h"
 
 #include <QFileInfo>
 
@@ -54,7 +56,7 @@ TEST(Engine, CreatesOpensAndRefusesWhatItShould)
     EXPECT_EQ(missing.Open(folder.file(QStringLiteral("absent.defl"))), kFailure);
     EXPECT_FALSE(missing.IsOpen());
     EXPECT_FALSE(QFileInfo::exists(folder.file(QStringLiteral("absent.defl"))));
-    EXPECT_FALSE(TakeErrorRecords().empty());
+    EXPECT_FALSE(missing.TakeErrorRecords().empty());
 }
 
 TEST(Engine, CommandsRowsetsAndStatuses)
@@ -83,13 +85,20 @@ TEST(Engine, CommandsRowsetsAndStatuses)
     EXPECT_EQ(rows.MoveFirst(), kEndOfRowset);
 
     EXPECT_EQ(connection.Execute(QStringLiteral("SELEKT nonsense")), kFaultyCommand);
-    const auto records = TakeErrorRecords();
+    const auto records = connection.TakeErrorRecords();
     ASSERT_EQ(records.size(), 1u);
     EXPECT_EQ(records[0].statement, QStringLiteral("SELEKT nonsense"));
     EXPECT_FALSE(records[0].message.isEmpty());
 
     EXPECT_EQ(connection.Execute(QStringLiteral("INSERT INTO item (item_id, name) VALUES (1, 'again')")),
               kIntegrityViolation);
+
+    // A second statement in one command would be dropped unseen: the command is refused whole.
+    EXPECT_EQ(connection.Execute(QStringLiteral("INSERT INTO item (name) VALUES ('x'); DELETE FROM item")), kFaultyCommand);
+    EXPECT_EQ(connection.Execute(QStringLiteral("INSERT INTO item (name) VALUES ('y'); -- done\n")), kOk);
+    std::int64_t items = 0;
+    ASSERT_EQ(connection.QueryInt(QStringLiteral("SELECT count(*) FROM item"), {}, items), kOk);
+    EXPECT_EQ(items, 2);
 
     std::int64_t stamp = 0;
     ASSERT_EQ(connection.QueryInt(QStringLiteral("SELECT CAST(now() AS INTEGER)"), {}, stamp), kOk);
@@ -212,4 +221,22 @@ TEST(Engine, PresenceLockSeesOpenConnectionsInThisAndOtherProcesses)
     ASSERT_TRUE(workstation.waitForFinished(10000));
     EXPECT_EQ(workstation.exitCode(), 0);
     EXPECT_TRUE(maintenance.Acquire(path, PresenceLock::Kind::Exclusive));
+}
+
+TEST(Engine, EightWorkstationsSavingAtOnceLoseNothing)
+{
+    TempFolder folder;
+    const QString path = CreateCurrentDatabase(folder.file(QStringLiteral("shared.defl")));
+    AddCounterDefects(path, 8);
+    // Without disk syncs: the test is about locks, not about the disk.
+    const SaveLoopResult result = RunSaveLoops(path, 8, 100, QStringLiteral("synchronous=OFF"));
+    EXPECT_EQ(result.failedLoads, 0);
+    EXPECT_EQ(result.failedSaves, 0);
+    EXPECT_EQ(QueryNumber(path, QStringLiteral("SELECT count(*) FROM defectlist WHERE subject = '100'")), 8);
+    Connection connection;
+    ASSERT_EQ(connection.Open(path), kOk);
+    Rowset check;
+    ASSERT_EQ(connection.Query(QStringLiteral("PRAGMA integrity_check"), {}, check), kOk);
+    ASSERT_EQ(check.MoveFirst(), kOk);
+    EXPECT_EQ(check.Text(0), QStringLiteral("ok"));
 }

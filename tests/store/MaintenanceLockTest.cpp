@@ -44,10 +44,7 @@ int HoldDatabaseOpen(const QStringList& arguments)
     engine::Connection connection;
     if (connection.Open(arguments.value(0)) != engine::kOk)
         return 2;
-    QTextStream(stdout) << "ready" << Qt::endl;
-    QFile input;
-    input.open(stdin, QIODevice::ReadOnly);
-    input.readLine();
+    SignalReadyAndWaitForStop();
     return 0;
 }
 REGISTER_CHILD_ACTION("hold-database-open", HoldDatabaseOpen);

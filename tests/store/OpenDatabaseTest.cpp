@@ -125,6 +125,7 @@ TEST_F(OpenDatabaseTest, VersionsOtherThanTheCurrentOneAreNotOpened)
     const QString current = DatabaseWithVersion(QStringLiteral("current.defl"), 13);
     ExpectDialogAnswering(current);
     EXPECT_TRUE(OpenDatabase(access, plain, actions, fourth));
+    EXPECT_TRUE(ui.messages.back().text.endsWith(QDir::toNativeSeparators(plain)));
     EXPECT_EQ(current, access.DatabaseFileName());
     EXPECT_TRUE(access.connected());
     ui.VerifyAllUsed();

@@ -136,7 +136,7 @@ TEST(Schema, CountersContinueAfterTheSeed)
                                                    "sortorder) values (1, 5, 'again', 1, 1, 1)")),
               kIntegrityViolation);
     EXPECT_EQ(db.connection.Execute(QStringLiteral("insert into UserSettings (UserId) values (null)")), kIntegrityViolation);
-    TakeErrorRecords();
+    db.connection.TakeErrorRecords();
 }
 
 TEST(Schema, DefectListQueryShowsEveryDefectOnceWithQualifiedColumns)

@@ -38,7 +38,7 @@ Statements Scan(const std::string& script)
 
 bool RunText(const std::string& script, Connection& connection, bool continueOnError = true)
 {
-    return RunStatements(script.data(), script.data() + script.size(), connection, continueOnError);
+    return RunStatements(script.data(), script.data() + script.size(), connection, TheUserInterface(), continueOnError);
 }
 
 struct Database {
@@ -111,7 +111,7 @@ TEST(ScriptRunner, RunsStatementsAndReportsFailuresUnlessMarked)
 
     // A failure carrying the ignore mark is silent and leaves no records for a later report.
     EXPECT_TRUE(RunText("drop view DefectListQuery -!\r\ninsert into category (category) values ('a') !\r\n", db.connection));
-    EXPECT_TRUE(TakeErrorRecords().empty());
+    EXPECT_TRUE(db.connection.errorRecords().empty());
     EXPECT_EQ(db.Count(), 1);
     EXPECT_EQ(ui.CountOf("message"), 0);
 

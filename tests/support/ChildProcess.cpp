@@ -1,6 +1,8 @@
 #include "ChildProcess.h"
 
 #include <QCoreApplication>
+#include <QFile>
+#include <QTextStream>
 
 #include <map>
 
@@ -52,4 +54,12 @@ int RunChild(const QString& action, const QStringList& arguments, int timeoutMs)
         return -1;
     }
     return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+}
+
+void SignalReadyAndWaitForStop()
+{
+    QTextStream(stdout) << "ready" << Qt::endl;
+    QFile input;
+    input.open(stdin, QIODevice::ReadOnly);
+    input.readLine();
 }

@@ -23,5 +23,8 @@ void StartChild(QProcess& process, const QString& action, const QStringList& arg
 // Runs the action in a child and waits for it; returns its exit code (-1 when it did not finish).
 int RunChild(const QString& action, const QStringList& arguments, int timeoutMs = 30000);
 
+// In a child: tells the parent "ready" and waits until the parent writes a line or closes our input.
+void SignalReadyAndWaitForStop();
+
 #define REGISTER_CHILD_ACTION(name, function) \
     static const bool childActionRegistered_##function = RegisterChildAction(QStringLiteral(name), function)

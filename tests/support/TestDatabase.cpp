@@ -35,8 +35,8 @@ QString CreateCurrentDatabase(const QString& path)
         EXPECT_EQ(connection.Open(path), engine::kOk) << path.toStdString();
         // A test database need not survive a power cut; without the syncs it is built many times faster.
         EXPECT_EQ(connection.Execute(QStringLiteral("PRAGMA synchronous=OFF")), engine::kOk);
-        EXPECT_TRUE(RunScript(190, connection, true));
-        EXPECT_TRUE(RunScript(191, connection, true));
+        EXPECT_TRUE(RunScript(190, connection, scriptsOnly, true));
+        EXPECT_TRUE(RunScript(191, connection, scriptsOnly, true));
         std::int64_t version = 0;
         EXPECT_EQ(ReadDatabaseVersion(connection, version), engine::kOk);
         EXPECT_EQ(version, EXPECTED_DB_VERSION);

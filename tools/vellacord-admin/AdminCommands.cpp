@@ -47,12 +47,6 @@ std::optional<int> WorkflowIndex(const QString& name)
     return std::nullopt;
 }
 
-QString EngineMessage()
-{
-    const std::vector<engine::ErrorRecord> records = engine::TakeErrorRecords();
-    return records.empty() ? QString() : records.front().message;
-}
-
 // The state of the maintenance lock; a lock left by a client that died is undone first, and the
 // user is told.
 LockState InspectLock(const QString& file)
@@ -78,7 +72,7 @@ std::optional<int> ReadVersion(const QString& file, QString& error)
     }
     engine::Connection connection;
     if (engine::Failed(connection.Open(file))) {
-        error = QStringLiteral("cannot open %1: %2").arg(file, EngineMessage());
+        error = QStringLiteral("cannot open %1: %2").arg(file, connection.TakeErrorMessage());
         return std::nullopt;
     }
     std::int64_t version = 0;
