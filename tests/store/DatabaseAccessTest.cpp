@@ -207,6 +207,19 @@ TEST(DatabaseAccessTest, LockedFileAlwaysOffersTheRetryDialogWithTheReason)
     EXPECT_EQ(0, child.exitCode());
     access.GetDataConnection(RetryMode::None);
     EXPECT_TRUE(access.connected());
+
+    // A lock whose maintainer died is undone by the next open, which says so and goes on.
+    access.CloseDataConnection();
+    ASSERT_TRUE(QFile::rename(path, MaintenanceName(path)));
+    QFile rescue(RescueFileName(path));
+    ASSERT_TRUE(rescue.open(QIODevice::WriteOnly));
+    rescue.write("The database has been locked by a workstation that died.\r\nsteps");
+    rescue.close();
+    ui.ExpectMessageText(path);
+    access.GetDataConnection(RetryMode::None);
+    EXPECT_TRUE(access.connected());
+    EXPECT_FALSE(QFileInfo::exists(RescueFileName(path)));
+    ui.VerifyAllUsed();
 }
 
 TEST_F(DatabaseAccessOnDisk, FirstLoadInsertsTheDefaultRowAndSaveWritesItBack)
