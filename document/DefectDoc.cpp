@@ -278,7 +278,7 @@ void CDefectDoc::KeepUnsavedEdits()
     form->takeValues(edits.edited);
     edits.edited.Defect_ID = edits.original.Defect_ID;
     edits.keptAt = clock_.Now();
-    const QString file = RecoveryFilePath(edits.databasePath);
+    const QString file = NewKeptEditsFile(edits.databasePath, loggedInId_);
     if (!KeepEdits(file, edits)) {
         ShowTextMessage(ui_, QStringLiteral("Your changes to defect %1 could not be saved to the database, and they "
                                             "could not be kept in %2 either. They are lost.")
@@ -299,10 +299,15 @@ void CDefectDoc::KeepUnsavedEdits()
 
 void CDefectDoc::OfferKeptEdits()
 {
-    const QString file = RecoveryFilePath(database_.DatabaseFileName());
-    const std::optional<RecoveredEdits> edits = ReadKeptEdits(file);
     // Edits belong to the user who made them; another user's login leaves them for that user.
-    if (!edits || edits->userId != loggedInId_)
+    for (const QString& file : KeptEditsFiles(database_.DatabaseFileName(), loggedInId_))
+        OfferKeptEdits(file);
+}
+
+void CDefectDoc::OfferKeptEdits(const QString& file)
+{
+    const std::optional<RecoveredEdits> edits = ReadKeptEdits(file);
+    if (!edits)
         return;
     const Answer answer =
         ShowTextMessage(ui_,

@@ -140,6 +140,7 @@ private:
     bool CanCloseReachableDocument();
     // At login: edits kept when the file could not be reached are offered again.
     void OfferKeptEdits();
+    void OfferKeptEdits(const QString& file);
     void ApplyKeptEdits(const RecoveredEdits& edits, const QString& file);
 
     std::unique_ptr<AdministrationActions> ownAdministration_;

@@ -113,10 +113,12 @@ KeptEditsResult DefectPersistence::ApplyKeptEdits(const DefectRecord& original, 
         return KeptEditsResult::ChangedSince;
     record_ = edited;
     record_.Defect_ID = original.Defect_ID;
-    return WriteRecord(true) ? KeptEditsResult::Applied : KeptEditsResult::Unreadable;
+    bool stored = false;
+    WriteRecord(true, &stored);
+    return stored ? KeptEditsResult::Applied : KeptEditsResult::Unreadable;
 }
 
-bool DefectPersistence::WriteRecord(bool interactive)
+bool DefectPersistence::WriteRecord(bool interactive, bool* stored)
 {
     if (record_.ToID != context_.LoggedInId())
         record_.lastread = 0;
@@ -136,6 +138,8 @@ bool DefectPersistence::WriteRecord(bool interactive)
     if (engine::Failed(status))
         return GoOnAfterFailedWrite(status, interactive);
 
+    if (stored != nullptr)
+        *stored = true;
     if (form_ != nullptr)
         form_->showValues(record_);
     if (NotifiesOnSave(record_)) {

@@ -60,8 +60,9 @@ private:
     void ShowLoadedRecord(bool force);
     void InsertFailed();
     bool GoOnAfterFailedWrite(long status, bool interactive);
-    // Stamps and writes the record into its row, then announces the save.
-    bool WriteRecord(bool interactive);
+    // Stamps and writes the record into its row, then announces the save; `stored` tells whether
+    // the row now holds the record (the result only whether the caller may go on).
+    bool WriteRecord(bool interactive, bool* stored = nullptr);
 
     DefectContext& context_;
     DefectForm* form_ = nullptr;

@@ -61,12 +61,35 @@ QString RecoveryFolder()
            QLatin1String(kVendorKey) + QStringLiteral("/recovery");
 }
 
-QString RecoveryFilePath(const QString& databasePath)
+namespace {
+
+// "team-<hash of the database's path>-user7": the start of every recovery file of one user.
+QString KeptEditsStem(const QString& databasePath, std::int32_t userId)
 {
     const QString absolute = QFileInfo(databasePath).absoluteFilePath();
     const QByteArray hash = QCryptographicHash::hash(absolute.toUtf8(), QCryptographicHash::Sha1).toHex().left(12);
-    return RecoveryFolder() + QLatin1Char('/') + QFileInfo(absolute).completeBaseName() + QLatin1Char('-') +
-           QString::fromLatin1(hash) + QStringLiteral(".json");
+    return QStringLiteral("%1-%2-user%3").arg(QFileInfo(absolute).completeBaseName(), QString::fromLatin1(hash)).arg(userId);
+}
+
+} // namespace
+
+QString NewKeptEditsFile(const QString& databasePath, std::int32_t userId)
+{
+    const QString stem = RecoveryFolder() + QLatin1Char('/') + KeptEditsStem(databasePath, userId);
+    QString file = stem + QStringLiteral(".json");
+    for (int n = 2; QFileInfo::exists(file); ++n)
+        file = stem + QStringLiteral("-%1.json").arg(n);
+    return file;
+}
+
+QStringList KeptEditsFiles(const QString& databasePath, std::int32_t userId)
+{
+    const QDir folder(RecoveryFolder());
+    QStringList files;
+    for (const QFileInfo& entry : folder.entryInfoList({KeptEditsStem(databasePath, userId) + QStringLiteral("*.json")},
+                                                       QDir::Files, QDir::Time | QDir::Reversed))
+        files << entry.absoluteFilePath();
+    return files;
 }
 
 bool KeepEdits(const QString& file, const RecoveredEdits& edits)

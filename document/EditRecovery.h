@@ -6,6 +6,7 @@
 
 #include <QDateTime>
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 #include <optional>
@@ -20,8 +21,11 @@ struct RecoveredEdits {
 
 // $XDG_DATA_HOME/VellacordTeam/recovery (usually ~/.local/share/VellacordTeam/recovery).
 QString RecoveryFolder();
-// The recovery file of one database; one file per database, named after its path.
-QString RecoveryFilePath(const QString& databasePath);
+// A new recovery file for the database and the user: named after both, never one that exists,
+// so that edits kept earlier are never overwritten.
+QString NewKeptEditsFile(const QString& databasePath, std::int32_t userId);
+// The recovery files of the database and the user, oldest first.
+QStringList KeptEditsFiles(const QString& databasePath, std::int32_t userId);
 
 // Writes the edits durably; false when the file could not be written.
 bool KeepEdits(const QString& file, const RecoveredEdits& edits);

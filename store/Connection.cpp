@@ -324,7 +324,17 @@ long Connection::WriteTransaction(const std::function<long()>& body)
         return body();
     return Attempt([&] {
         const long begun = BeginImmediate();
-        return Failed(begun) ? begun : Commit(body());
+        if (Failed(begun))
+            return begun;
+        long status = kOk;
+        try {
+            status = body();
+        } catch (...) {
+            // An open transaction would keep every other workstation from writing.
+            sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+            throw;
+        }
+        return Commit(status);
     });
 }
 

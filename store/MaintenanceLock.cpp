@@ -79,9 +79,21 @@ QString PutDatabaseBack(const QString& path)
             QFile::remove(journal);
         return {};
     }
-    // The original is complete. Whatever lies at its name is an unfinished copy, and a journal there
-    // belongs to that copy: replayed onto the original it would destroy it.
-    QFile::remove(journal);
+    if (QFileInfo::exists(path)) {
+        // Only a verified copy ever arrives at the name, by rename; a file there that passes the
+        // check is the database (its journal is its own), and the original is kept aside.
+        if (QuickCheckFailure(path).isEmpty()) {
+            const QString aside = path + QStringLiteral(".interrupted");
+            QFile::remove(aside);
+            return QFile::rename(maintenanceName, aside)
+                       ? QString()
+                       : QStringLiteral("%1 cannot be renamed to %2").arg(maintenanceName, aside);
+        }
+        // An unfinished copy, as an older version wrote it at the name: it and its journal go, so
+        // that the journal is never replayed onto the original.
+        QFile::remove(path);
+        QFile::remove(journal);
+    }
     if (const QString damage = QuickCheckFailure(maintenanceName); !damage.isEmpty())
         return QStringLiteral("%1 fails its check (%2); restore a backup").arg(maintenanceName, damage);
     // Moved only while nobody has it open, as any maintenance moves it.
@@ -195,6 +207,16 @@ bool CMaintenanceLock::Lock(const QString& reason, bool mustExist)
         // A failed lock must not leave the rescue file behind: it would keep every client out.
         Unlock();
         check::assertion(false, "database lock failed");
+    }
+    // With nobody connected a journal is the unfinished change of a workstation that stopped; it
+    // belongs to the file and must travel with it, so maintenance waits until an open completes it.
+    if (const QString journal = path_ + QStringLiteral("-journal"); QFileInfo::exists(journal)) {
+        presence.Release();
+        Unlock();
+        message_ = QStringLiteral("%1 holds an unfinished change of a workstation that stopped. Open the database "
+                                  "once, which completes it, and try again.")
+                       .arg(journal);
+        return false;
     }
     if (!QFile::rename(path_, MaintenanceName(path_))) {
         presence.Release();

@@ -150,7 +150,8 @@ TEST_F(DefectDocTest, QuittingWhileTheFileIsGoneKeepsTheEditsAndTheNextLoginAppl
     ui_.ExpectRetry(RetryAnswer::Cancel);
     ui_.ExpectMessageText(QString(), Answer::Ok);
     EXPECT_TRUE(doc_.CanCloseDocument());
-    EXPECT_TRUE(ui_.messages.back().text.contains(RecoveryFilePath(path_)));
+    ASSERT_EQ(KeptEditsFiles(path_, 1).size(), 1);
+    EXPECT_TRUE(ui_.messages.back().text.contains(KeptEditsFiles(path_, 1).front()));
     doc_.OnCloseDocument();
     EXPECT_EQ(ui_.CountOf("retry"), 1) << "closing asks nothing more of the lost file";
     doc_.RegisterForm(nullptr);
@@ -164,6 +165,6 @@ TEST_F(DefectDocTest, QuittingWhileTheFileIsGoneKeepsTheEditsAndTheNextLoginAppl
     ASSERT_TRUE(next.Login());
     ASSERT_EQ(setup_.Open(path_), engine::kOk);
     EXPECT_EQ(QueryNumber(setup_, QStringLiteral("SELECT subject = 'mine' FROM defectlist WHERE defect_id = 5")), 1);
-    EXPECT_FALSE(QFile::exists(RecoveryFilePath(path_)));
+    EXPECT_TRUE(KeptEditsFiles(path_, 1).isEmpty());
     ui_.VerifyAllUsed();
 }

@@ -1,5 +1,6 @@
 #include "app/base/Check.h"
 #include "app/base/StringTable.h"
+#include "platform/OleDate.h"
 #include "store/Backups.h"
 #include "store/Connection.h"
 #include "store/EngineStatus.h"
@@ -260,6 +261,22 @@ TEST(MaintenanceLockTest, ALockWhoseClientDiedIsUndoneByTheNextClientUnlessTheOr
     EXPECT_TRUE(state.message.contains(QStringLiteral("cannot be undone automatically"))) << state.message.toStdString();
     EXPECT_TRUE(QFileInfo::exists(MaintenanceName(path)));
     EXPECT_TRUE(QFileInfo::exists(RescueFileName(path)));
+
+    // A sound database at the name (a compacted copy that arrived) stays with its journal; the
+    // original is kept aside, never renamed over it.
+    WriteFile(path, original);
+    WriteFile(path + QStringLiteral("-journal"), "");
+    ASSERT_FALSE(CMaintenanceLock::IsLocked(path).locked);
+    EXPECT_EQ(original, ReadFile(path));
+    EXPECT_TRUE(QFileInfo::exists(path + QStringLiteral("-journal")));
+    EXPECT_TRUE(QFileInfo::exists(path + QStringLiteral(".interrupted")));
+
+    // With nobody connected a journal is a stopped workstation's unfinished change: no maintenance.
+    CMaintenanceLock lock(path, QStringLiteral("repair"), true, SystemClockInstance());
+    EXPECT_FALSE(lock.held());
+    EXPECT_TRUE(lock.message().contains(QStringLiteral("unfinished change"))) << lock.message().toStdString();
+    EXPECT_TRUE(QFileInfo::exists(path));
+    EXPECT_FALSE(QFileInfo::exists(RescueFileName(path)));
 }
 
 TEST(BackupsTest, RotationKeepsTheGivenNumberAndZeroMakesNone)
