@@ -273,8 +273,12 @@ long Connection::Commit(long status)
 {
     if (!Failed(status)) {
         const long committed = ExecuteOnce(QStringLiteral("COMMIT"), {});
-        if (Failed(committed))
+        if (Failed(committed)) {
             status = committed;
+            // The engine may fail after the change reached the file; running it again could
+            // apply it twice (a second defect from one insert).
+            commitUncertain_ = true;
+        }
     }
     if (Failed(status) && InTransaction())
         sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
@@ -288,7 +292,8 @@ long Connection::Attempt(const std::function<long()>& call)
     for (;;) {
         const bool outermost = !InTransaction();
         const long status = call();
-        if (!lost_ || !outermost || !lossHandler_)
+        const bool uncertain = std::exchange(commitUncertain_, false);
+        if (!lost_ || !outermost || !lossHandler_ || uncertain)
             return status;
         lossHandler_(status);
         if (!IsOpen() || lost_)

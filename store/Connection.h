@@ -101,6 +101,7 @@ private:
     dev_t device_ = 0;
     ino_t inode_ = 0;
     bool lost_ = false;
+    bool commitUncertain_ = false; // the last COMMIT failed: whether it reached the file is unknown
     ErrorRecords errors_;
     LossHandler lossHandler_;
     std::chrono::steady_clock::time_point waitingSince_;
