@@ -192,6 +192,8 @@ bool CMaintenanceLock::Lock(const QString& reason, bool mustExist)
     if (!written)
         Unlock();
     CheckedCall(written);
+    // The rescue file must outlive a power loss that the database's rename below survives.
+    SyncFolderOf(rescueName);
 
     // No connection may have the file open while it moves: each holds the presence lock shared.
     PresenceLock presence;
