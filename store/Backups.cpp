@@ -25,6 +25,11 @@ bool RotateBackups(const QString& source, const QString& path, int count)
 
 bool CopyBackup(const QString& source, const QString& backup)
 {
-    QFile::remove(backup);
-    return QFile::copy(source, backup) && SyncFile(backup) && SyncFolderOf(backup);
+    // Written aside and renamed, so that the earlier backup stays until the new one is whole.
+    const QString partial = backup + QStringLiteral(".partial");
+    QFile::remove(partial);
+    const bool copied = QFile::copy(source, partial) && SyncFile(partial) && ReplaceByRename(partial, backup);
+    if (!copied)
+        QFile::remove(partial);
+    return copied && SyncFolderOf(backup);
 }

@@ -7,6 +7,6 @@
 // count <= 0. False when `source` could not take its place.
 bool RotateBackups(const QString& source, const QString& path, int count);
 
-// Copies `source` to `backup`, replacing it, and syncs the copy: a backup that a crash can leave
-// half written is none.
+// Copies `source` to `backup`, replacing it only once the synced copy is whole: a backup that a
+// crash can leave half written is none. The caller keeps writers out while it copies.
 bool CopyBackup(const QString& source, const QString& backup);

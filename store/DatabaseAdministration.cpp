@@ -178,14 +178,21 @@ bool DatabaseAdministration::ConvertDatabase(const QString& path)
     const QString backup = path + QStringLiteral(".bak");
     if (QFileInfo::exists(backup) && ShowStringMessage(ui_, 137, Buttons::YesNo, Icon::Question) != Answer::Yes)
         return false;
-    // Without a copy of the original the conversion does not start.
-    check::assertion(CopyBackup(path, backup), "could not copy the database to its backup file");
-
     engine::Connection connection;
     std::int64_t version = 0;
     long status = connection.Open(path);
+    // The read transaction keeps other programs from writing while the file is copied; its first
+    // read completes a change that a stopped workstation left in the journal.
+    if (!engine::Failed(status))
+        status = connection.Execute(QStringLiteral("BEGIN"));
     if (!engine::Failed(status))
         status = ReadDatabaseVersion(connection, version);
+    if (status == engine::kOk) {
+        // Without a copy of the original the conversion does not start.
+        const bool copied = CopyBackup(path, backup);
+        connection.Execute(QStringLiteral("COMMIT"));
+        check::assertion(copied, "could not copy the database to its backup file");
+    }
     if (status != engine::kOk) {
         ShowTextMessage(ui_, FormatString(127, Code32(status)), Buttons::Ok, Icon::Error, 127);
         return false;
