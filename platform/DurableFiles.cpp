@@ -57,6 +57,23 @@ bool ReplaceByRename(const QString& from, const QString& to)
     return std::rename(from.toLocal8Bit().constData(), to.toLocal8Bit().constData()) == 0;
 }
 
+bool RenameToFreeName(const QString& from, const QString& to)
+{
+    const QByteArray source = from.toLocal8Bit();
+    const QByteArray target = to.toLocal8Bit();
+    if (::renameat2(AT_FDCWD, source.constData(), AT_FDCWD, target.constData(), RENAME_NOREPLACE) == 0)
+        return true;
+    if (errno != EINVAL && errno != ENOSYS)
+        return false;
+    // File systems without the flag: a hard link refuses an existing name just as well.
+    if (::link(source.constData(), target.constData()) == 0)
+        return ::unlink(source.constData()) == 0;
+    if (errno == EEXIST)
+        return false;
+    // Neither is supported (some network shares): a check just before the rename is the best left.
+    return !QFileInfo::exists(to) && std::rename(source.constData(), target.constData()) == 0;
+}
+
 QString TakeOverAccessAndSync(const QString& replacement, const QString& original)
 {
     struct stat wanted = {};

@@ -13,6 +13,9 @@ bool SyncFolderOf(const QString& path);
 // Renames `from` to `to` in one step, replacing a file at `to`.
 bool ReplaceByRename(const QString& from, const QString& to);
 
+// Renames `from` to `to` in one step, but never over a file at `to` (false then).
+bool RenameToFreeName(const QString& from, const QString& to);
+
 // Gives `replacement` the permission bits and group of `original`, and its owner where the process
 // may (as root), then syncs it. Empty on success, else what failed.
 QString TakeOverAccessAndSync(const QString& replacement, const QString& original);

@@ -138,7 +138,9 @@ QString CompactDatabase(const QString& source, const QString& destination)
         failure = TakeOverAccessAndSync(copy.path(), source);
     if (!failure.isEmpty())
         return failure;
-    if (!ReplaceByRename(copy.path(), destination))
+    // The name stays empty while the database is away; a file there means another client took the
+    // database back meanwhile, and its writes must not be overwritten by this copy.
+    if (!RenameToFreeName(copy.path(), destination))
         return QStringLiteral("could not put the compacted copy of %1 in its place").arg(destination);
     SyncFolderOf(destination);
     return {};

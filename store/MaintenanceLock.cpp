@@ -100,7 +100,7 @@ QString PutDatabaseBack(const QString& path)
     PresenceLock presence;
     if (!presence.Acquire(maintenanceName, PresenceLock::Kind::Exclusive))
         return QStringLiteral("%1 is in use").arg(maintenanceName);
-    if (!ReplaceByRename(maintenanceName, path))
+    if (!RenameToFreeName(maintenanceName, path))
         return QStringLiteral("%1 cannot be renamed to %2").arg(maintenanceName, path);
     presence.Release();
     SyncFolderOf(path);

@@ -1,5 +1,6 @@
 #include "app/base/Check.h"
 #include "app/base/StringTable.h"
+#include "platform/DurableFiles.h"
 #include "platform/OleDate.h"
 #include "store/Backups.h"
 #include "store/Connection.h"
@@ -301,4 +302,19 @@ TEST(BackupsTest, RotationKeepsTheGivenNumberAndZeroMakesNone)
     EXPECT_EQ("current", ReadFile(path + QStringLiteral(".1")));
 
     EXPECT_FALSE(RotateBackups(folder.file(QStringLiteral("missing")), path, 3));
+}
+
+TEST(DurableFilesTest, RenameToAFreeNameNeverReplacesAFile)
+{
+    TempFolder folder;
+    const QString copy = folder.file(QStringLiteral("copy"));
+    const QString live = folder.file(QStringLiteral("live"));
+    WriteFile(copy, "copy");
+    WriteFile(live, "live");
+    EXPECT_FALSE(RenameToFreeName(copy, live));
+    EXPECT_EQ(QByteArray("live"), ReadFile(live));
+    ASSERT_TRUE(QFile::remove(live));
+    EXPECT_TRUE(RenameToFreeName(copy, live));
+    EXPECT_EQ(QByteArray("copy"), ReadFile(live));
+    EXPECT_FALSE(QFileInfo::exists(copy));
 }
