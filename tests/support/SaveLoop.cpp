@@ -1,9 +1,10 @@
 #include "support/SaveLoop.h"
 
+#include "document/DefectTestDoubles.h"
 #include "store/Connection.h"
 #include "store/EngineStatus.h"
-#include "store/UpdatableRowset.h"
 #include "support/ChildProcess.h"
+#include "support/ScriptedUserInterface.h"
 
 #include <QProcess>
 #include <QTextStream>
@@ -15,35 +16,36 @@
 
 namespace {
 
-const QString kSelect = QStringLiteral("SELECT defect_id, subject, modified FROM defectlist WHERE defect_id = ?");
-
-// Arguments: path, defect id, rounds, a pragma to run first (may be empty). Prints the failed loads and
-// saves on the first line, then one save time in milliseconds per line.
+// Arguments: path, defect id, rounds, a pragma to run first (may be empty). Each round reads the
+// defect into the form, raises the counter in its subject as a user would, and saves it through
+// the program's save path. Prints the failed loads and saves on the first line, then one save
+// time in milliseconds per line.
 int SaveLoop(const QStringList& arguments)
 {
-    engine::Connection connection;
-    if (engine::Failed(connection.Open(arguments.value(0))))
+    ScriptedUserInterface ui;
+    Workstation workstation(arguments.value(0), ui);
+    if (!workstation.context.connection.IsOpen())
         return 2;
     if (!arguments.value(3).isEmpty() &&
-        engine::Failed(connection.Execute(QStringLiteral("PRAGMA ") + arguments.value(3))))
+        engine::Failed(workstation.context.connection.Execute(QStringLiteral("PRAGMA ") + arguments.value(3))))
         return 3;
-    const std::int64_t id = arguments.value(1).toLongLong();
+    DefectPersistence& persistence = workstation.persistence;
+    const std::int32_t id = arguments.value(1).toInt();
     const int rounds = arguments.value(2).toInt();
+    persistence.SelectDefect(id);
     int failedLoads = 0;
     int failedSaves = 0;
     QString times;
     for (int round = 0; round < rounds; ++round) {
-        engine::UpdatableRowset rowset;
-        if (engine::Failed(rowset.Open(connection, kSelect, {id}, QStringLiteral("defectlist"), QStringLiteral("defect_id"))) ||
-            rowset.MoveFirst() != engine::kOk) {
+        if (engine::Failed(persistence.LoadDefect(id, true)) || !persistence.RecordLoaded()) {
             ++failedLoads;
             continue;
         }
-        const QString next = QString::number(rowset.Text(1).toLongLong() + 1);
+        workstation.form.Edit([](DefectRecord& r) { r.Subject = QString::number(r.Subject.toLongLong() + 1); });
         const auto start = std::chrono::steady_clock::now();
-        const long status = rowset.SetData({std::nullopt, engine::Value(next), engine::Value(double(round))});
+        const bool saved = persistence.SaveRecord(false) && !workstation.form.isModified();
         const std::chrono::duration<double, std::milli> took = std::chrono::steady_clock::now() - start;
-        if (engine::Failed(status))
+        if (!saved)
             ++failedSaves;
         else
             times += QString::number(took.count()) + QLatin1Char('\n');

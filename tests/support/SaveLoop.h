@@ -1,7 +1,7 @@
 #pragma once
-// Workstations saving one shared file at the same time: each process reads its own defect and
-// writes it back with a counter raised by one, the way the form saves a record, and reports
-// what failed and how long each save took.
+// Workstations saving one shared file at the same time: each process reads its own defect into
+// a form and saves it back through the program's save path with a counter raised by one, and
+// reports what failed and how long each save took.
 
 #include <QString>
 
