@@ -21,7 +21,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <limits>
 #include <random>
 
 #include <gtest/gtest.h>
@@ -299,10 +301,15 @@ TEST_F(VellacordAdminTest, RepairKilledAtRandomMomentsIsRecoveredByTheNextClient
                                          .arg(kDefects)),
                   engine::kOk);
     }
-    QElapsedTimer timer;
-    timer.start();
-    ASSERT_EQ(Admin({QStringLiteral("repair"), path}).exitCode, 0);
-    const qint64 wholeRunUs = timer.nsecsElapsed() / 1000;
+    // The kills are spread over the quickest of three whole runs: one slow run (a busy machine)
+    // would put most kills after the repair's end.
+    qint64 wholeRunUs = std::numeric_limits<qint64>::max();
+    for (int run = 0; run < 3; ++run) {
+        QElapsedTimer timer;
+        timer.start();
+        ASSERT_EQ(Admin({QStringLiteral("repair"), path}).exitCode, 0);
+        wholeRunUs = std::min(wholeRunUs, timer.nsecsElapsed() / 1000);
+    }
 
     std::mt19937 random(20240611);
     int interrupted = 0;
