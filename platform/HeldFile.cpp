@@ -1,5 +1,6 @@
 #include "platform/HeldFile.h"
 
+#include "platform/FileIdentity.h"
 #include "platform/OpenFileLock.h"
 
 #include <sys/stat.h>
@@ -37,12 +38,10 @@ bool HeldFile::Hold(const QString& path, int fd)
         errorCode_ = errno;
         return false;
     }
-    struct stat opened = {};
-    struct stat named = {};
     if (!TryOpenFileLock(fd, F_WRLCK, 0, kWholeFile)) {
         errorCode_ = errno;
-    } else if (::fstat(fd, &opened) != 0 || ::stat(path.toLocal8Bit().constData(), &named) != 0 ||
-               opened.st_dev != named.st_dev || opened.st_ino != named.st_ino) {
+    } else if (const std::optional<FileIdentity> opened = FileIdentity::OfDescriptor(fd);
+               !opened || FileIdentity::OfName(path) != opened) {
         errorCode_ = ENOENT;
     } else {
         fd_ = fd;

@@ -11,7 +11,6 @@
 
 #include <sqlite3.h>
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -90,8 +89,7 @@ Connection::Connection(Connection&& other) noexcept
     : db_(std::exchange(other.db_, nullptr)),
       presence_(std::move(other.presence_)),
       path_(std::move(other.path_)),
-      device_(other.device_),
-      inode_(other.inode_),
+      identity_(other.identity_),
       lost_(std::exchange(other.lost_, false)),
       errors_(std::move(other.errors_)),
       lossHandler_(std::move(other.lossHandler_))
@@ -107,8 +105,7 @@ Connection& Connection::operator=(Connection&& other) noexcept
         db_ = std::exchange(other.db_, nullptr);
         presence_ = std::move(other.presence_);
         path_ = std::move(other.path_);
-        device_ = other.device_;
-        inode_ = other.inode_;
+        identity_ = other.identity_;
         lost_ = std::exchange(other.lost_, false);
         errors_ = std::move(other.errors_);
         lossHandler_ = std::move(other.lossHandler_);
@@ -207,12 +204,11 @@ long Connection::Open(const QString& path)
         Close();
         return status;
     }
-    struct stat identity = {};
-    if (::stat(nativePath.constData(), &identity) != 0)
+    const std::optional<FileIdentity> identity = FileIdentity::OfName(path);
+    if (!identity)
         return OpenFailure(kFailure, {QStringLiteral("the database file vanished: %1").arg(path), SQLITE_CANTOPEN, {}});
     path_ = path;
-    device_ = identity.st_dev;
-    inode_ = identity.st_ino;
+    identity_ = *identity;
     sqlite3_extended_result_codes(db_, 1);
     sqlite3_busy_handler(db_, WaitForLock, this);
     sqlite3_create_function_v2(db_, "now", 0, SQLITE_UTF8, nullptr, NowFunction, nullptr, nullptr, nullptr);
@@ -251,10 +247,7 @@ bool Connection::StillNamesItsFile() const
 {
     if (db_ == nullptr)
         return false;
-    const QByteArray nativePath = QFile::encodeName(path_);
-    struct stat identity = {};
-    return ::stat(nativePath.constData(), &identity) == 0 && identity.st_dev == device_ && identity.st_ino == inode_ &&
-           ::access(nativePath.constData(), R_OK | W_OK) == 0;
+    return FileIdentity::OfName(path_) == identity_ && ::access(QFile::encodeName(path_).constData(), R_OK | W_OK) == 0;
 }
 
 bool Connection::InTransaction() const

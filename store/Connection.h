@@ -2,6 +2,7 @@
 // A connection to one database file that several processes share.
 
 #include "app/base/ErrorRecord.h"
+#include "platform/FileIdentity.h"
 #include "platform/PresenceLock.h"
 #include "store/EngineValue.h"
 
@@ -11,8 +12,6 @@
 #include <cstdint>
 #include <functional>
 #include <vector>
-
-#include <sys/types.h>
 
 struct sqlite3;
 
@@ -98,8 +97,7 @@ private:
     sqlite3* db_ = nullptr;
     PresenceLock presence_;
     QString path_;
-    dev_t device_ = 0;
-    ino_t inode_ = 0;
+    FileIdentity identity_; // the file opened under path_
     bool lost_ = false;
     bool commitUncertain_ = false; // the last COMMIT failed: whether it reached the file is unknown
     ErrorRecords errors_;
