@@ -29,10 +29,6 @@ QString TemporaryName(const QString& path)
                                           QStringLiteral("%1.tmp").arg(QCoreApplication::applicationPid()));
 }
 
-QString JournalOf(const QString& path)
-{
-    return path + QStringLiteral("-journal");
-}
 
 QString NoSchemaText(const QString& shownName)
 {
@@ -144,6 +140,11 @@ QString CompactDatabase(const QString& source, const QString& destination)
         return QStringLiteral("could not put the compacted copy of %1 in its place").arg(destination);
     SyncFolderOf(destination);
     return {};
+}
+
+QString JournalOf(const QString& path)
+{
+    return path + QStringLiteral("-journal");
 }
 
 QStringList CompactionLeftovers(const QString& path)

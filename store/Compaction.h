@@ -11,6 +11,9 @@
 // Empty on success, else what went wrong, naming `destination`.
 QString CompactDatabase(const QString& source, const QString& destination);
 
+// The engine's rollback journal of a database file: "team.defl-journal".
+QString JournalOf(const QString& path);
+
 // The temporary files that compactions of `path` may have left behind, with their journals.
 QStringList CompactionLeftovers(const QString& path);
 

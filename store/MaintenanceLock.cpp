@@ -71,7 +71,7 @@ QString PutDatabaseBack(const QString& path)
     for (const QString& leftover : CompactionLeftovers(path))
         QFile::remove(leftover);
     const QString maintenanceName = MaintenanceName(path);
-    const QString journal = path + QStringLiteral("-journal");
+    const QString journal = JournalOf(path);
     if (!QFileInfo::exists(maintenanceName)) {
         // The database never left its name, or its compacted copy arrived there: a journal beside
         // it is its own, and only a journal without a database is a leftover.
@@ -212,7 +212,7 @@ bool CMaintenanceLock::Lock(const QString& reason, bool mustExist)
     }
     // With nobody connected a journal is the unfinished change of a workstation that stopped; it
     // belongs to the file and must travel with it, so maintenance waits until an open completes it.
-    if (const QString journal = path_ + QStringLiteral("-journal"); QFileInfo::exists(journal)) {
+    if (const QString journal = JournalOf(path_); QFileInfo::exists(journal)) {
         presence.Release();
         Unlock();
         message_ = QStringLiteral("%1 holds an unfinished change of a workstation that stopped. Open the database "
