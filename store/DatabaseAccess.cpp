@@ -7,13 +7,10 @@
 #include "app/base/UserInterface.h"
 #include "platform/Utf8Text.h"
 #include "app/base/StringTable.h"
-#include "store/Backups.h"
-#include "store/Compaction.h"
 #include "store/EngineStatus.h"
 #include "store/MaintenanceLock.h"
 #include "store/UpdatableRowset.h"
 
-#include <QFile>
 #include <QFileInfo>
 
 #include <sqlite3.h>
