@@ -174,6 +174,24 @@ bool CDefectDoc::Login()
         loggedInId_ = *id;
         loggedIn_ = true;
     }
+    CompleteLogin();
+    OfferKeptEdits();
+    return true;
+}
+
+bool CDefectDoc::LoginAs(std::int32_t stakeholderId)
+{
+    lookups_.LoadLookups(true);
+    if (lookups_.FindStakeholder(stakeholderId) == nullptr)
+        return false;
+    loggedInId_ = stakeholderId;
+    loggedIn_ = true;
+    CompleteLogin();
+    return true;
+}
+
+void CDefectDoc::CompleteLogin()
+{
     LoadUserSettings();
     const StakeholderEntry* user = lookups_.FindStakeholder(loggedInId_);
     check::abort_if(user == nullptr, "login error - no such stakeholder");
@@ -182,8 +200,6 @@ bool CDefectDoc::Login()
     connectionUse_.keepOpenCount = 0;
     fileUnreachable_ = false;
     emit loginCompleted();
-    OfferKeptEdits();
-    return true;
 }
 
 bool CDefectDoc::LoadUserSettings()

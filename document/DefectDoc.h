@@ -30,8 +30,9 @@ class UserInterface;
 class ViewChanges {
 public:
     virtual ~ViewChanges() = default;
-    // The current view has column changes that were not saved.
-    virtual bool HasUnsavedChanges() const = 0;
+    // The current view has column changes that were not saved (the list's widths and order
+    // are read back first).
+    virtual bool HasUnsavedChanges() = 0;
     virtual void SaveView() = 0;
 };
 
@@ -65,6 +66,9 @@ public:
     void SetOperatingSystemUser(std::function<std::optional<QString>()> source) { operatingSystemUser_ = std::move(source); }
 
     bool Login();
+    // Logs the stakeholder in without the login dialog or a password, for a tool that has the
+    // file in hand anyway (vellacord-admin); false when there is no such stakeholder.
+    bool LoginAs(std::int32_t stakeholderId);
     bool LoadUserSettings();
     bool SaveUserSettings();
     void ChangePassword();
@@ -138,6 +142,8 @@ private:
     explicit CDefectDoc(std::unique_ptr<AdministrationActions> ownAdministration);
     bool Open(std::optional<QString> path);
     bool CanCloseReachableDocument();
+    // The login's common end: user settings, administrator rights, the signal.
+    void CompleteLogin();
     // At login: edits kept when the file could not be reached are offered again.
     void OfferKeptEdits();
     void OfferKeptEdits(const QString& file);

@@ -1,17 +1,15 @@
 #include "document/UserSettings.h"
 
 #include "app/base/ErrorContext.h"
-#include "app/base/Result.h"
 #include "app/base/UserInterface.h"
 #include "platform/OleDate.h"
-#include "app/base/StringTable.h"
 #include "store/EngineStatus.h"
+#include "store/RetriedWrite.h"
 #include "store/UpdatableRowset.h"
 
 namespace {
 
 constexpr int kSaveAttempts = 8;
-constexpr int kDatabaseUnreachableText = 152;
 
 const QString& SelectSql()
 {
@@ -99,19 +97,7 @@ bool SaveUserSettings(ConnectionProvider& connections, UserInterface& ui, const 
 {
     ErrorContext context("Saving user settings");
     WaitCursor wait(ui);
-    for (int attempt = 0; attempt < kSaveAttempts; ++attempt) {
-        if (attempt > 0) {
-            RetryDialogRequest request;
-            request.message = LoadString(kDatabaseUnreachableText);
-            if (ui.RunRetryDialog(request) == RetryAnswer::Cancel)
-                return false;
-        }
-        try {
-            if (!engine::Failed(WriteUserSettings(connections, clock, userId, selection, record)))
-                return true;
-        } catch (CResult<long>&) {
-            // A provider failure raised on the way counts as a failed attempt like a failing status.
-        }
-    }
-    return false;
+    return RunWithRetries(ui, kSaveAttempts, [&] {
+        return WriteUserSettings(connections, clock, userId, selection, record);
+    });
 }

@@ -361,6 +361,28 @@ long Connection::QueryOnce(const QString& sql, const Parameters& parameters, Row
     return kOk;
 }
 
+long Connection::ReadRows(const QString& sql, const Parameters& parameters, Access access,
+                          const std::function<void()>& begin, const std::function<void(const Statement&)>& row)
+{
+    return Attempt([&] {
+        Statement statement(*this, sql, access);
+        long status = statement.Bind(parameters);
+        if (Failed(status))
+            return status;
+        bool begun = false;
+        while ((status = statement.Step()) == kOk) {
+            if (!std::exchange(begun, true))
+                begin();
+            row(statement);
+        }
+        if (status != kEndOfRowset)
+            return status;
+        if (!begun)
+            begin();
+        return kOk;
+    });
+}
+
 long Connection::QueryInt(const QString& sql, const Parameters& parameters, std::int64_t& value)
 {
     Rowset rows;

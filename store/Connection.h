@@ -18,6 +18,8 @@ struct sqlite3;
 namespace engine {
 
 class Rowset;
+class Statement;
+enum class Access;
 
 using Parameters = std::vector<Value>;
 
@@ -53,6 +55,13 @@ public:
 
     // Reads every row of a SELECT into `rows`; no statement stays open afterwards.
     long Query(const QString& sql, const Parameters& parameters, Rowset& rows);
+
+    // Hands the rows of a SELECT one by one to `row`, without keeping them. `begin` runs once the
+    // statement has delivered its first row (or ended without one), in every attempt: a read
+    // that found the file gone starts again from the top once the file is back, and a statement
+    // that fails at once leaves the caller's old rows alone. kOk when every row was read.
+    long ReadRows(const QString& sql, const Parameters& parameters, Access access, const std::function<void()>& begin,
+                  const std::function<void(const Statement&)>& row);
 
     // The first column of the first row; kEndOfRowset when there is no row.
     long QueryInt(const QString& sql, const Parameters& parameters, std::int64_t& value);

@@ -2,6 +2,7 @@
 
 #include "store/Connection.h"
 #include "store/EngineStatus.h"
+#include "store/ReadOnlyFence.h"
 
 #include <QRegularExpression>
 
@@ -25,19 +26,22 @@ bool HasFurtherStatement(sqlite3* db, const char* tail, const char* end)
 
 } // namespace
 
-Statement::Statement(Connection& connection, const QString& sql) : connection_(connection), sql_(sql)
+Statement::Statement(Connection& connection, const QString& sql, Access access) : connection_(connection), sql_(sql)
 {
     if (!connection.IsOpen()) {
         prepareStatus_ = connection.RecordFailure(kFailure, {QStringLiteral("the connection is closed"), SQLITE_MISUSE, sql});
         return;
     }
+    if (access == Access::ReadOnly)
+        fence_ = std::make_unique<ReadOnlyFence>(connection.db_);
     const QByteArray text = sql.toUtf8();
     const char* tail = nullptr;
     const int code = sqlite3_prepare_v2(connection.db_, text.constData(), static_cast<int>(text.size()), &statement_,
                                         &tail);
     if (code != SQLITE_OK) {
         const long status = connection.Fail(code, sql);
-        prepareStatus_ = (code & 0xff) == SQLITE_ERROR ? kFaultyCommand : status;
+        // A fenced text that tries more than reading is as faulty as one that does not parse.
+        prepareStatus_ = (code & 0xff) == SQLITE_ERROR || (code & 0xff) == SQLITE_AUTH ? kFaultyCommand : status;
     } else if (statement_ == nullptr) {
         // Only whitespace or a comment: nothing to run.
         prepareStatus_ = connection.RecordFailure(kFaultyCommand, {QStringLiteral("empty statement"), SQLITE_ERROR, sql});
@@ -47,6 +51,11 @@ Statement::Statement(Connection& connection, const QString& sql) : connection_(c
         statement_ = nullptr;
         prepareStatus_ = connection.RecordFailure(
             kFaultyCommand, {QStringLiteral("more than one statement in one command"), SQLITE_ERROR, sql});
+    } else if (fence_ && sqlite3_stmt_readonly(statement_) == 0) {
+        sqlite3_finalize(statement_);
+        statement_ = nullptr;
+        prepareStatus_ = connection.RecordFailure(
+            kFaultyCommand, {QStringLiteral("the condition does more than read"), SQLITE_AUTH, sql});
     }
 }
 
@@ -94,7 +103,12 @@ long Statement::Step()
         return kOk;
     if (code == SQLITE_DONE)
         return kEndOfRowset;
-    return connection_.Fail(code, sql_);
+    const long status = connection_.Fail(code, sql_);
+    if (fence_ && fence_->timedOut())
+        return connection_.RecordFailure(
+            kFaultyCommand, {QStringLiteral("the condition ran longer than %1 seconds").arg(ReadOnlyFence::kLongestRun.count()),
+                             SQLITE_INTERRUPT, sql_});
+    return status;
 }
 
 bool Statement::WritesInTransaction() const
@@ -121,6 +135,23 @@ QStringList Statement::ColumnNames() const
     for (int i = 0; i < ColumnCount(); ++i)
         names << QString::fromUtf8(sqlite3_column_name(statement_, i));
     return names;
+}
+
+std::int64_t Statement::ColumnInt(int index) const
+{
+    return sqlite3_column_int64(statement_, index);
+}
+
+double Statement::ColumnReal(int index) const
+{
+    return sqlite3_column_double(statement_, index);
+}
+
+const char* Statement::ColumnUtf8(int index, int& bytes) const
+{
+    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement_, index));
+    bytes = sqlite3_column_bytes(statement_, index);
+    return text;
 }
 
 Value Statement::Column(int index) const

@@ -7,6 +7,9 @@
 #include <QString>
 #include <QStringList>
 
+#include <cstdint>
+
+#include <memory>
 #include <vector>
 
 struct sqlite3_stmt;
@@ -14,10 +17,16 @@ struct sqlite3_stmt;
 namespace engine {
 
 class Connection;
+class ReadOnlyFence;
+
+// What a statement may do to the file. A statement that carries text a user typed (a filter)
+// is prepared ReadOnly: anything but reading makes it a faulty command, and so does a run
+// beyond the fence's time limit.
+enum class Access { Any, ReadOnly };
 
 class Statement {
 public:
-    Statement(Connection& connection, const QString& sql);
+    Statement(Connection& connection, const QString& sql, Access access = Access::Any);
     Statement(const Statement&) = delete;
     Statement& operator=(const Statement&) = delete;
     ~Statement();
@@ -35,12 +44,18 @@ public:
     int ColumnCount() const;
     QStringList ColumnNames() const;
     Value Column(int index) const;
+    // Direct reads of the current row for callers that read many rows.
+    std::int64_t ColumnInt(int index) const;
+    double ColumnReal(int index) const;
+    // The column's UTF-8 bytes; valid until the next step.
+    const char* ColumnUtf8(int index, int& bytes) const;
 
 private:
     Connection& connection_;
     QString sql_;
     sqlite3_stmt* statement_ = nullptr;
     long prepareStatus_ = 0;
+    std::unique_ptr<ReadOnlyFence> fence_; // stands from the preparation to the end of the statement
 };
 
 } // namespace engine

@@ -19,6 +19,7 @@ constexpr StringEntry kStrings[] = {
 #include "resources/strings/workflow.inc"
 #include "resources/strings/defect.inc"
 #include "resources/strings/admin.inc"
+#include "resources/strings/list.inc"
 };
 
 const std::unordered_map<int, const char*>& StringMap()

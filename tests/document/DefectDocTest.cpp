@@ -94,7 +94,7 @@ TEST_F(DefectDocTest, CloseAsksAboutTheViewAndHonoursEveryRefusal)
     doc_.SetAutoLogin(QStringLiteral("ann"));
     ASSERT_TRUE(doc_.Login());
     struct UnsavedView : ViewChanges {
-        bool HasUnsavedChanges() const override { return true; }
+        bool HasUnsavedChanges() override { return true; }
         void SaveView() override { ++saves; }
         int saves = 0;
     } view;

@@ -1,0 +1,460 @@
+// The defect list: view and filter handling, the list fill, navigation and search.
+
+#include "list/DefectList.h"
+
+#include "app/base/CommandIds.h"
+#include "app/base/ErrorContext.h"
+#include "app/base/StringTable.h"
+#include "app/base/UserInterface.h"
+#include "list/ColumnCatalogue.h"
+#include "list/ListSearch.h"
+#include "store/EngineStatus.h"
+#include "store/Statement.h"
+
+namespace {
+
+constexpr int kInvalidFilterText = 112;
+constexpr int kSaveViewQuestion = 136;
+constexpr int kFilteredCountText = 168;
+constexpr int kCountText = 169;
+constexpr std::int32_t kDefaultViewId = 1;
+
+// Column positions of the list statement's select part.
+enum ListField {
+    kClosed, kComments, kComponentId, kDefectId, kDescription, kFixedBuild, kFoundBuild, kFromId, kHistory,
+    kModified, kOpened, kPriorityId, kSeverityId, kStatusId, kSubject, kToId, kLastRead, kFoundVersion,
+    kFixedVersion, kCategoryId, kCc
+};
+
+QByteArray Utf8(const engine::Statement& statement, int field, int characters = -1)
+{
+    int bytes = 0;
+    const char* text = statement.ColumnUtf8(field, bytes);
+    if (text == nullptr)
+        return QByteArray();
+    return characters < 0 ? QByteArray(text, bytes) : FirstCharacters(text, bytes, characters);
+}
+
+ListRow RowOf(const engine::Statement& statement)
+{
+    const auto id = [&](int field) { return static_cast<std::int32_t>(statement.ColumnInt(field)); };
+    ListRow row;
+    row.defectId = id(kDefectId);
+    row.statusId = id(kStatusId);
+    row.toId = id(kToId);
+    row.fromId = id(kFromId);
+    row.priorityId = id(kPriorityId);
+    row.severityId = id(kSeverityId);
+    row.componentId = id(kComponentId);
+    row.categoryId = id(kCategoryId);
+    row.foundBuild = id(kFoundBuild);
+    row.fixedBuild = id(kFixedBuild);
+    row.opened = statement.ColumnReal(kOpened);
+    row.modified = statement.ColumnReal(kModified);
+    row.closed = statement.ColumnReal(kClosed);
+    row.lastRead = statement.ColumnReal(kLastRead);
+    row.subject = Utf8(statement, kSubject);
+    row.description = Utf8(statement, kDescription, column::kMemoCellLength);
+    row.comments = Utf8(statement, kComments, column::kMemoCellLength);
+    row.foundVersion = Utf8(statement, kFoundVersion);
+    row.fixedVersion = Utf8(statement, kFixedVersion);
+    row.cc = Utf8(statement, kCc);
+    return row;
+}
+
+} // namespace
+
+CDefectList::CDefectList(CDefectDoc& document, QObject* parent)
+    : QObject(parent), document_(document), model_(document.lookups())
+{
+    document_.defects().SetList(this);
+    document_.SetViewChanges(this);
+    connect(&document_, &CDefectDoc::defectSaved, this,
+            [this](qint32, double, const DefectRecord& record) { UpdateRow(record); });
+    // A login or a reopened file shows the list of the (new) user with that user's view.
+    connect(&document_, &CDefectDoc::loginCompleted, this, [this] {
+        view_.Drop();
+        emit viewChoicesChanged();
+        emit filterChoicesChanged();
+        FillList();
+    });
+}
+
+CDefectList::~CDefectList()
+{
+    document_.defects().SetList(nullptr);
+    document_.SetViewChanges(nullptr);
+}
+
+// Views -------------------------------------------------------------------------------------
+
+bool CDefectList::LoadView(std::int32_t viewId)
+{
+    return ::LoadView(document_, document_.Ui(), viewId, view_);
+}
+
+void CDefectList::LoadCurrentViewWithFallback()
+{
+    SessionSelection& selection = document_.selection();
+    if (!LoadView(selection.currentViewId)) {
+        selection.currentViewId = kDefaultViewId;
+        LoadView(kDefaultViewId);
+    }
+}
+
+void CDefectList::ApplyViewToList()
+{
+    model_.SetColumns(view_.ToListColumns());
+}
+
+bool CDefectList::ReadBackFromList()
+{
+    return view_.ReadBack(model_.columns());
+}
+
+void CDefectList::SortByClickedColumn(int column)
+{
+    view_.SortByClickedColumn(column);
+    FillList();
+}
+
+std::vector<ColumnMenuItem> CDefectList::ColumnMenu()
+{
+    ReadBackFromList();
+    return view_.ColumnMenu();
+}
+
+void CDefectList::ToggleColumn(int commandId)
+{
+    ReadBackFromList();
+    if (!view_.ToggleColumn(commandId))
+        return;
+    ApplyViewToList();
+    FillList();
+}
+
+bool CDefectList::QuerySaveView()
+{
+    if (!HasUnsavedChanges())
+        return true;
+    switch (ShowStringMessage(document_.Ui(), kSaveViewQuestion, Buttons::YesNoCancel, Icon::Question)) {
+    case Answer::Cancel:
+        return false;
+    case Answer::Yes:
+        SaveCurrentView();
+        return true;
+    default:
+        return true;
+    }
+}
+
+bool CDefectList::HasUnsavedChanges()
+{
+    if (!view_.loaded())
+        return false;
+    ReadBackFromList();
+    return view_.modified;
+}
+
+bool CDefectList::SaveCurrentView()
+{
+    return ::SaveView(document_, document_.Ui(), view_);
+}
+
+void CDefectList::ChangeView(std::int32_t viewId)
+{
+    ErrorContext context("changing the view");
+    SessionSelection& selection = document_.selection();
+    if (viewId != selection.currentViewId && QuerySaveView()) {
+        selection.currentViewId = viewId;
+        view_.Drop();
+        FillList();
+    }
+    // Reselects the current view in the box, which undoes the choice after Cancel.
+    emit viewChoicesChanged();
+}
+
+BoxChoices CDefectList::ViewChoices()
+{
+    return ::ViewChoices(document_, document_.loggedInId(), document_.selection().currentViewId);
+}
+
+// Filters -----------------------------------------------------------------------------------
+
+bool CDefectList::IsFilterActive() const
+{
+    return document_.selection().filterOn && !filter_.text.isEmpty();
+}
+
+void CDefectList::ChangeFilter(std::int32_t filterId)
+{
+    ErrorContext context("changing the filter");
+    document_.selection().currentFilterId = filterId;
+    if (document_.selection().filterOn)
+        FillList();
+}
+
+void CDefectList::SetFilterOn(bool checked)
+{
+    document_.selection().filterOn = checked;
+    filter_ = LoadFilter(document_, document_.selection().currentFilterId);
+    // A checked box with an empty filter counts as off, and is stored so.
+    document_.selection().filterOn = IsFilterActive();
+    FillList();
+}
+
+void CDefectList::SetMyDefects(bool checked)
+{
+    document_.selection().myDefectsOn = checked;
+    FillList();
+}
+
+BoxChoices CDefectList::FilterChoices()
+{
+    return ::FilterChoices(document_, document_.loggedInId(), document_.selection().currentFilterId);
+}
+
+// The list ----------------------------------------------------------------------------------
+
+ListCondition CDefectList::BuildListCondition(bool withCondition) const
+{
+    ListSettings settings;
+    settings.loggedInId = document_.loggedInId();
+    settings.filterActive = IsFilterActive();
+    settings.filterText = filter_.text;
+    settings.myDefects = IsMyDefectsActive();
+    settings.orderBy = view_.BuildOrderBy();
+    return ::BuildListCondition(settings, withCondition);
+}
+
+long CDefectList::ReadRows(const ListCondition& condition, int& currentRow)
+{
+    const std::int32_t currentId = document_.defects().CurrentDefectId();
+    engine::Connection& connection = document_.GetDocumentConnection(RetryMode::Offline);
+    const long status = connection.ReadRows(
+        ListStatement(condition), {}, condition.carriesFilter ? engine::Access::ReadOnly : engine::Access::Any,
+        [&] {
+            currentRow = -1;
+            model_.Clear();
+        },
+        [&](const engine::Statement& statement) {
+            ListRow row = RowOf(statement);
+            if (row.defectId == currentId)
+                currentRow = model_.rowCount() + model_.pendingCount();
+            model_.Append(std::move(row));
+        });
+    model_.FinishAppending();
+    return status;
+}
+
+void CDefectList::FillList()
+{
+    ErrorContext context("Filling the list");
+    WaitCursor wait(document_.Ui());
+    document_.lookups().LoadLookups(false);
+    if (!view_.loaded()) {
+        LoadCurrentViewWithFallback();
+        ApplyViewToList();
+    }
+    filter_ = LoadFilter(document_, document_.selection().currentFilterId);
+
+    ListCondition condition = BuildListCondition(true);
+    int currentRow = -1;
+    long status = ReadRows(condition, currentRow);
+    if (status == engine::kFaultyCommand && condition.filtered) {
+        status = ReadRows(BuildListCondition(false), currentRow);
+        if (status != engine::kFaultyCommand) {
+            ShowStringMessage(document_.Ui(), kInvalidFilterText, Buttons::Ok, Icon::Warning);
+            condition.filtered = false;
+        }
+    }
+    if (engine::Failed(status))
+        return; // the old rows stay, and so does the count
+    if (currentRow >= 0) {
+        model_.SetSelected(currentRow, true);
+        model_.SetFocusedRow(currentRow);
+    } else {
+        MakeDefectCurrent(model_.rowCount() > 0 ? model_.DefectIdAt(0) : -1);
+    }
+    ShowEntryCount(condition.filtered);
+    emit listFilled();
+}
+
+void CDefectList::ShowEntryCount(bool filtered)
+{
+    const int shown = model_.rowCount();
+    if (!filtered) {
+        SetStatusText(FormatString(kCountText, shown));
+        return;
+    }
+    std::int64_t total = 0;
+    document_.GetDocumentConnection(RetryMode::Offline).QueryInt(TotalCountStatement(), {}, total);
+    SetStatusText(FormatString(kFilteredCountText, shown, static_cast<int>(total)));
+}
+
+void CDefectList::SetStatusText(const QString& text)
+{
+    statusText_ = text;
+    emit statusTextChanged(text);
+}
+
+void CDefectList::Refresh()
+{
+    emit filterChoicesChanged();
+    emit viewChoicesChanged();
+    FillList();
+    document_.defects().ReloadCurrentDefect();
+}
+
+void CDefectList::RowFocused(int row)
+{
+    if (row < 0 || row >= model_.rowCount())
+        return;
+    model_.SetFocusedRow(row);
+    MakeDefectCurrent(model_.DefectIdAt(row));
+}
+
+void CDefectList::MakeDefectCurrent(std::int32_t defectId)
+{
+    DefectPersistence& defects = document_.defects();
+    if (defectId == defects.CurrentDefectId() || !defects.SaveRecord(true))
+        return;
+    defects.SelectDefect(defectId);
+}
+
+void CDefectList::FocusRow(int row)
+{
+    model_.ClearSelection();
+    model_.SetSelected(row, true);
+    RowFocused(row);
+}
+
+void CDefectList::Navigate(int commandId)
+{
+    if (!document_.defects().SaveRecord(true))
+        return;
+    const int rows = model_.rowCount();
+    const int focused = model_.focusedRow();
+    int target = focused;
+    switch (commandId) {
+    case command::kFirstRecord:
+        target = 0;
+        break;
+    case command::kLastRecord:
+        target = rows - 1;
+        break;
+    case command::kNextRecord:
+        if (focused >= rows - 1)
+            return;
+        target = focused + 1;
+        break;
+    case command::kPreviousRecord:
+        if (focused < 1)
+            return;
+        target = focused - 1;
+        break;
+    default:
+        return;
+    }
+    if (target != focused && target >= 0)
+        FocusRow(target);
+}
+
+bool CDefectList::CanNavigate(int commandId) const
+{
+    const int focused = model_.focusedRow();
+    switch (commandId) {
+    case command::kNextRecord:
+    case command::kLastRecord:
+        return focused < model_.rowCount() - 1;
+    case command::kFirstRecord:
+    case command::kPreviousRecord:
+        return focused > 0;
+    default:
+        return false;
+    }
+}
+
+// Search ------------------------------------------------------------------------------------
+
+void CDefectList::Find()
+{
+    continueSearch_ = false;
+    emit searchBarRequested(true);
+}
+
+bool CDefectList::Search(const QString& text, bool forward)
+{
+    if (text.isEmpty()) {
+        Find();
+        return false;
+    }
+    if (text != lastSearchText_) {
+        lastSearchText_ = text;
+        continueSearch_ = false;
+    }
+    const SearchOutcome outcome = SearchList(model_, text, forward, continueSearch_);
+    if (!outcome.statusText.isEmpty())
+        SetStatusText(outcome.statusText);
+    if (outcome.found)
+        MakeDefectCurrent(model_.DefectIdAt(outcome.row));
+    if (outcome.found || continueSearch_)
+        emit searchBarRequested(false);
+    else
+        emit notFoundBeep();
+    continueSearch_ = true;
+    return outcome.found;
+}
+
+bool CDefectList::FindNext(const QString& text)
+{
+    return Search(text, true);
+}
+
+bool CDefectList::FindPrevious(const QString& text)
+{
+    return Search(text, false);
+}
+
+// The record's operations -------------------------------------------------------------------
+
+std::vector<DefectListSeam::Row> CDefectList::Rows() const
+{
+    std::vector<Row> rows;
+    rows.reserve(static_cast<std::size_t>(model_.rowCount()));
+    for (int i = 0; i < model_.rowCount(); ++i)
+        rows.push_back({model_.DefectIdAt(i), model_.CellText(i, column::kFrom), model_.IsSelected(i)});
+    return rows;
+}
+
+void CDefectList::UpdateRow(const DefectRecord& record)
+{
+    const int row = model_.RowOf(record.Defect_ID);
+    if (row >= 0)
+        model_.ReplaceRow(row, ListRow::FromRecord(record));
+    else
+        model_.InsertRowAtEnd(ListRow::FromRecord(record));
+}
+
+void CDefectList::AddRow(const DefectRecord& record)
+{
+    model_.InsertRowAtEnd(ListRow::FromRecord(record));
+}
+
+void CDefectList::SelectDefect(std::int32_t defectId)
+{
+    model_.ClearSelection();
+    const int row = model_.RowOf(defectId);
+    if (row >= 0) {
+        model_.SetSelected(row, true);
+        model_.SetFocusedRow(row);
+    }
+    MakeDefectCurrent(defectId);
+}
+
+void CDefectList::RemoveRow(std::int32_t defectId)
+{
+    const int row = model_.RowOf(defectId);
+    if (row >= 0)
+        model_.RemoveRowAt(row);
+}

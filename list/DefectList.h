@@ -1,0 +1,109 @@
+#pragma once
+// The defect list of the open document: the current view and filter, the list statement and
+// its rows, the entry count, record navigation and text search. It listens to the document and
+// announces what the main window shows (status texts, the search bar, the toolbar boxes).
+
+#include "document/DefectContext.h"
+#include "document/DefectDoc.h"
+#include "list/DefectListModel.h"
+#include "list/FilterDefinition.h"
+#include "list/ListQuery.h"
+#include "list/ViewDefinition.h"
+#include "list/ViewStore.h"
+
+#include <QObject>
+#include <QString>
+
+#include <cstdint>
+#include <vector>
+
+class CDefectList : public QObject, public DefectListSeam, public ViewChanges {
+    Q_OBJECT
+public:
+    explicit CDefectList(CDefectDoc& document, QObject* parent = nullptr);
+    ~CDefectList() override;
+
+    DefectListModel& model() { return model_; }
+    const ViewDefinition& view() const { return view_; }
+    const FilterDefinition& filter() const { return filter_; }
+
+    // Views.
+    bool LoadView(std::int32_t viewId);
+    void ApplyViewToList();
+    bool ReadBackFromList();
+    void SortByClickedColumn(int column);
+    std::vector<ColumnMenuItem> ColumnMenu();
+    void ToggleColumn(int commandId);
+    // The save prompt before the view changes or the document closes; false: do not go on.
+    bool QuerySaveView();
+    bool SaveCurrentView();
+    void ChangeView(std::int32_t viewId);
+    BoxChoices ViewChoices();
+
+    // Filters and "My defects".
+    bool IsFilterActive() const;
+    bool IsMyDefectsActive() const { return document_.selection().myDefectsOn; }
+    void ChangeFilter(std::int32_t filterId); // -1: nothing chosen
+    void SetFilterOn(bool checked);
+    void SetMyDefects(bool checked);
+    BoxChoices FilterChoices();
+
+    // The list.
+    ListCondition BuildListCondition(bool withCondition) const;
+    void FillList();
+    void Refresh();
+    // A row gained the focus in the list view: its defect becomes current.
+    void RowFocused(int row);
+    // Makes the defect current, after the form's edits were saved or discarded.
+    void MakeDefectCurrent(std::int32_t defectId);
+    // The record commands First, Last, Next and Previous, and whether each is enabled.
+    void Navigate(int commandId);
+    bool CanNavigate(int commandId) const;
+    const QString& statusText() const { return statusText_; }
+
+    // Find, Find Next and Find Previous; `text` is the search bar's text.
+    void Find();
+    bool FindNext(const QString& text);
+    bool FindPrevious(const QString& text);
+
+    // What the record's operations ask of the list.
+    std::vector<Row> Rows() const override;
+    void UpdateRow(const DefectRecord& record) override;
+    void AddRow(const DefectRecord& record) override;
+    void SelectDefect(std::int32_t defectId) override;
+    void Refill() override { FillList(); }
+    void RemoveRow(std::int32_t defectId) override;
+
+    // What the document asks before it closes.
+    bool HasUnsavedChanges() override;
+    void SaveView() override { SaveCurrentView(); }
+
+signals:
+    // A text for the status bar: the entry count, a search result.
+    void statusTextChanged(const QString& text);
+    // The list was filled; the test for new unread entries follows.
+    void listFilled();
+    // The toolbar's boxes must be filled again.
+    void viewChoicesChanged();
+    void filterChoicesChanged();
+    // Show the search bar and focus its field; select its text when asked.
+    void searchBarRequested(bool selectText);
+    // A fresh search found nothing.
+    void notFoundBeep();
+
+private:
+    void LoadCurrentViewWithFallback();
+    long ReadRows(const ListCondition& condition, int& currentRow);
+    void ShowEntryCount(bool filtered);
+    void SetStatusText(const QString& text);
+    void FocusRow(int row);
+    bool Search(const QString& text, bool forward);
+
+    CDefectDoc& document_;
+    ViewDefinition view_;
+    FilterDefinition filter_;
+    DefectListModel model_;
+    QString statusText_;
+    QString lastSearchText_;
+    bool continueSearch_ = false;
+};

@@ -1,0 +1,187 @@
+// The defect list's table model.
+
+#include "list/DefectListModel.h"
+
+#include "document/LookupLists.h"
+
+#include <utility>
+
+DefectListModel::DefectListModel(const LookupLists& lookups, QObject* parent) : QAbstractTableModel(parent), lookups_(lookups)
+{
+    // Names of statuses, users and components may change on any reload of the lookup lists.
+    connect(&lookups, &LookupLists::reloaded, this, [this] {
+        if (!rows_.empty())
+            emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1), {Qt::DisplayRole});
+    });
+}
+
+int DefectListModel::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : static_cast<int>(rows_.size());
+}
+
+int DefectListModel::columnCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : static_cast<int>(columns_.columns.size());
+}
+
+QVariant DefectListModel::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid() || index.row() >= rowCount())
+        return {};
+    switch (role) {
+    case Qt::DisplayRole:
+        return CellText(index.row(), index.column());
+    case kDefectIdRole:
+        return DefectIdAt(index.row());
+    default:
+        return {};
+    }
+}
+
+QVariant DefectListModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 || section >= columnCount())
+        return {};
+    return columns_.columns[static_cast<std::size_t>(section)].caption;
+}
+
+void DefectListModel::SetColumns(const ListColumns& columns)
+{
+    beginResetModel();
+    columns_ = columns;
+    rows_.clear();
+    pending_.clear();
+    selected_.clear();
+    focusedRow_ = -1;
+    endResetModel();
+    emit columnsChanged();
+}
+
+void DefectListModel::SetColumnWidth(int column, int width)
+{
+    if (column >= 0 && column < columnCount())
+        columns_.columns[static_cast<std::size_t>(column)].width = width;
+}
+
+void DefectListModel::SetColumnOrder(std::vector<int> order)
+{
+    columns_.order = std::move(order);
+}
+
+void DefectListModel::Clear()
+{
+    beginResetModel();
+    rows_.clear();
+    pending_.clear();
+    selected_.clear();
+    focusedRow_ = -1;
+    endResetModel();
+    emit selectionChanged();
+}
+
+void DefectListModel::Append(ListRow row)
+{
+    pending_.push_back(std::move(row));
+    if (pending_.size() == kBatchRows)
+        FlushPending();
+}
+
+void DefectListModel::FinishAppending()
+{
+    FlushPending();
+}
+
+void DefectListModel::FlushPending()
+{
+    if (pending_.empty())
+        return;
+    const bool first = rows_.empty();
+    const int from = rowCount();
+    beginInsertRows({}, from, from + static_cast<int>(pending_.size()) - 1);
+    for (ListRow& row : pending_)
+        rows_.push_back(std::move(row));
+    selected_.resize(rows_.size(), false);
+    endInsertRows();
+    pending_.clear();
+    // The first batch brings back the place the user was looking at.
+    if (first)
+        emit topRowRestored(topRow_);
+}
+
+int DefectListModel::RowOf(std::int32_t defectId) const
+{
+    for (std::size_t i = 0; i < rows_.size(); ++i) {
+        if (rows_[i].defectId == defectId)
+            return static_cast<int>(i);
+    }
+    return -1;
+}
+
+QString DefectListModel::CellText(int row, int column) const
+{
+    return ::CellText(rows_[static_cast<std::size_t>(row)], column, lookups_);
+}
+
+void DefectListModel::ReplaceRow(int index, ListRow row)
+{
+    rows_[static_cast<std::size_t>(index)] = std::move(row);
+    emit dataChanged(this->index(index, 0), this->index(index, std::max(columnCount() - 1, 0)));
+}
+
+void DefectListModel::InsertRowAtEnd(ListRow row)
+{
+    const int at = rowCount();
+    beginInsertRows({}, at, at);
+    rows_.push_back(std::move(row));
+    selected_.push_back(false);
+    endInsertRows();
+}
+
+void DefectListModel::RemoveRowAt(int index)
+{
+    beginRemoveRows({}, index, index);
+    rows_.erase(rows_.begin() + index);
+    selected_.erase(selected_.begin() + index);
+    endRemoveRows();
+    if (focusedRow_ == index)
+        focusedRow_ = -1;
+    else if (focusedRow_ > index)
+        --focusedRow_;
+    emit selectionChanged();
+}
+
+void DefectListModel::SetFocusedRow(int row)
+{
+    focusedRow_ = row;
+    emit focusedRowChanged(row);
+}
+
+bool DefectListModel::IsSelected(int row) const
+{
+    return row >= 0 && row < static_cast<int>(selected_.size()) && selected_[static_cast<std::size_t>(row)];
+}
+
+void DefectListModel::SetSelected(int row, bool selected)
+{
+    if (row < 0 || row >= static_cast<int>(selected_.size()) || selected_[static_cast<std::size_t>(row)] == selected)
+        return;
+    selected_[static_cast<std::size_t>(row)] = selected;
+    emit selectionChanged();
+}
+
+void DefectListModel::ClearSelection()
+{
+    std::fill(selected_.begin(), selected_.end(), false);
+    emit selectionChanged();
+}
+
+std::vector<int> DefectListModel::SelectedRows() const
+{
+    std::vector<int> rows;
+    for (std::size_t i = 0; i < selected_.size(); ++i) {
+        if (selected_[i])
+            rows.push_back(static_cast<int>(i));
+    }
+    return rows;
+}

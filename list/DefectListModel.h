@@ -1,0 +1,83 @@
+#pragma once
+// The defect list's rows, columns, selection and focus as a table model, so that a table view
+// shows them and tests read them without a screen. Rows hold compact values; the cell texts are
+// made when asked for.
+
+#include "list/ListRow.h"
+#include "list/ViewDefinition.h"
+
+#include <QAbstractTableModel>
+
+#include <cstdint>
+#include <vector>
+
+class LookupLists;
+
+class DefectListModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    static constexpr int kBatchRows = 100; // rows added between two chances to draw
+
+    // Item data of a row: its defect id.
+    static constexpr int kDefectIdRole = Qt::UserRole;
+
+    explicit DefectListModel(const LookupLists& lookups, QObject* parent = nullptr);
+
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+
+    // The columns as the list shows them (captions, widths, display order). The view reports the
+    // user's drags and resizes back with SetColumnWidth and SetColumnOrder.
+    const ListColumns& columns() const { return columns_; }
+    void SetColumns(const ListColumns& columns);
+    void SetColumnWidth(int column, int width);
+    void SetColumnOrder(std::vector<int> order);
+
+    // Filling: Clear, then Append row by row; rows reach the view in batches.
+    void Clear();
+    void Append(ListRow row);
+    void FinishAppending();
+    int pendingCount() const { return static_cast<int>(pending_.size()); }
+
+    const ListRow& row(int index) const { return rows_[static_cast<std::size_t>(index)]; }
+    std::int32_t DefectIdAt(int index) const { return rows_[static_cast<std::size_t>(index)].defectId; }
+    int RowOf(std::int32_t defectId) const; // -1 when no row shows the defect
+    QString CellText(int row, int column) const;
+
+    void ReplaceRow(int index, ListRow row);
+    void InsertRowAtEnd(ListRow row);
+    void RemoveRowAt(int index);
+
+    // Selection and focus, as the list control keeps them.
+    int focusedRow() const { return focusedRow_; }
+    void SetFocusedRow(int row);
+    bool IsSelected(int row) const;
+    void SetSelected(int row, bool selected);
+    void ClearSelection();
+    std::vector<int> SelectedRows() const;
+
+    // The first row the view showed before a fill, to show it again afterwards.
+    int topRow() const { return topRow_; }
+    void SetTopRow(int row) { topRow_ = row; }
+
+signals:
+    // The view moves its current index there and scrolls it into view.
+    void focusedRowChanged(int row);
+    void selectionChanged();
+    void columnsChanged();
+    // The view shows this row at the top again.
+    void topRowRestored(int row);
+
+private:
+    void FlushPending();
+
+    const LookupLists& lookups_;
+    ListColumns columns_;
+    std::vector<ListRow> rows_;
+    std::vector<ListRow> pending_; // appended, not yet announced to the view
+    std::vector<bool> selected_;
+    int focusedRow_ = -1;
+    int topRow_ = 0;
+};

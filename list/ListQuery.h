@@ -1,0 +1,34 @@
+#pragma once
+// The one builder of the defect list's statement: the base condition that hides other users'
+// drafts and templates, the filter, "My defects" and the view's ORDER BY. The list fills from
+// it; exports, the spreadsheet query file and the report view use the same text.
+
+#include <QString>
+
+#include <cstdint>
+
+struct ListSettings {
+    std::int32_t loggedInId = 0;
+    bool filterActive = false;
+    QString filterText; // as stored; keywords are replaced here
+    bool myDefects = false;
+    QString orderBy; // " ORDER BY …" or empty
+};
+
+struct ListCondition {
+    QString text;          // starts with " WHERE" (with condition) or is the ORDER BY alone
+    bool filtered = false; // a filter or "My defects" narrows the list
+    bool carriesFilter = false; // the text holds a user's filter and must run fenced
+};
+
+// The condition part; without condition it is only the ORDER BY.
+ListCondition BuildListCondition(const ListSettings& settings, bool withCondition);
+
+// The SELECT of the list's 21 columns from DefectListQuery, ending with a blank.
+const QString& ListSelectPart();
+
+// The whole list statement.
+QString ListStatement(const ListCondition& condition);
+
+// The number of every defect in the file, templates and drafts included.
+const QString& TotalCountStatement();

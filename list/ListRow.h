@@ -1,0 +1,48 @@
+#pragma once
+// One row of the defect list as it is kept in memory: the numbers as read and the texts as
+// UTF-8, memo texts already cut to the cell length, so that 100 000 rows stay small. The cell
+// texts are made from it when they are shown.
+
+#include <QByteArray>
+#include <QString>
+
+#include <cstdint>
+
+class LookupLists;
+struct DefectRecord;
+
+struct ListRow {
+    std::int32_t defectId = 0;
+    std::int32_t statusId = 0;
+    std::int32_t toId = 0;
+    std::int32_t fromId = 0;
+    std::int32_t priorityId = 0;
+    std::int32_t severityId = 0;
+    std::int32_t componentId = 0;
+    std::int32_t categoryId = 0;
+    std::int32_t foundBuild = 0;
+    std::int32_t fixedBuild = 0;
+    double opened = 0;
+    double modified = 0;
+    double closed = 0;
+    double lastRead = 0;
+    QByteArray subject;
+    QByteArray description;
+    QByteArray comments;
+    QByteArray foundVersion;
+    QByteArray fixedVersion;
+    QByteArray cc;
+
+    static ListRow FromRecord(const DefectRecord& record);
+};
+
+// The first `characters` characters of a UTF-8 text (not bytes: a cut never splits a character).
+QByteArray FirstCharacters(const char* utf8, int bytes, int characters);
+
+// The text of catalogue column `columnId` for the row: lookups by name ("-- 7 --" for an id
+// without an entry), dates in the user's locale ("-" for an unset Closed or Read), memo texts
+// cut to the cell length, and "unknown column index" for an id outside the catalogue.
+QString CellText(const ListRow& row, int columnId, const LookupLists& lookups);
+
+// A date-time as the list shows it: the user's locale, short form.
+QString ListDateText(double oleDate);

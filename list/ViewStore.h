@@ -1,0 +1,28 @@
+#pragma once
+// Views in the shared file: reading a view's columns, writing them back as one unit of work,
+// and the views a user may choose from.
+
+#include "app/base/UserInterface.h"
+#include "list/ViewDefinition.h"
+
+#include <cstdint>
+#include <vector>
+
+class ConnectionProvider;
+
+// The items of a toolbar box and the item to select (-1: none).
+struct BoxChoices {
+    std::vector<ChoiceItem> items;
+    int selected = -1;
+};
+
+// Reads the view's columns into `view`. While the statement fails the retry dialog asks; false
+// after its Cancel or when the view has no columns, and `view` is then left as it was.
+bool LoadView(ConnectionProvider& connections, UserInterface& ui, std::int32_t viewId, ViewDefinition& view);
+
+// Writes the view's columns in place of its stored ones, as one unit of work with the retry
+// dialog between attempts. The modified flag is cleared when it succeeded.
+bool SaveView(ConnectionProvider& connections, UserInterface& ui, ViewDefinition& view);
+
+// The shared views ("::" before the name) and the user's private ones; the current one selected.
+BoxChoices ViewChoices(ConnectionProvider& connections, std::int32_t loggedInId, std::int32_t currentViewId);

@@ -1,0 +1,33 @@
+// Attempts of one unit of work, with the retry dialog between them.
+
+#include "store/RetriedWrite.h"
+
+#include "app/base/Result.h"
+#include "app/base/StringTable.h"
+#include "app/base/UserInterface.h"
+#include "store/EngineStatus.h"
+
+namespace {
+
+constexpr int kDatabaseUnreachableText = 152;
+
+} // namespace
+
+bool RunWithRetries(UserInterface& ui, int attempts, const std::function<long()>& attempt)
+{
+    for (int number = 0; number < attempts; ++number) {
+        if (number > 0) {
+            RetryDialogRequest request;
+            request.message = LoadString(kDatabaseUnreachableText);
+            if (ui.RunRetryDialog(request) == RetryAnswer::Cancel)
+                return false;
+        }
+        try {
+            if (!engine::Failed(attempt()))
+                return true;
+        } catch (CResult<long>&) {
+            // A provider failure raised on the way counts as a failed attempt like a failing status.
+        }
+    }
+    return false;
+}
