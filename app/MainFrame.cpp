@@ -10,12 +10,15 @@
 #include "document/DefectDoc.h"
 #include "document/DefectForm.h"
 #include "app/base/StringTable.h"
+#include "list/DefectList.h"
 #include "ui/DefectListView.h"
 #include "ui/DefectView.h"
+#include "ui/ViewFilterBar.h"
 
 #include <QCloseEvent>
 #include <QLabel>
 #include <QMenuBar>
+#include <QApplication>
 #include <QSplitter>
 #include <QStatusBar>
 
@@ -172,6 +175,7 @@ void CMainFrame::CreateMenus()
             }
             if (item.command == kColumnsPopup) {
                 QMenu* columns = popup->addMenu(QString::fromUtf8(item.text));
+                columnsMenu_ = columns;
                 QAction* first = columns->addAction(QStringLiteral("_first_column_"));
                 first->setEnabled(false);
                 commands_[command::kFirstColumn] = first;
@@ -265,6 +269,63 @@ void CMainFrame::UpdateDocumentCommands()
     commands_.at(command::kInsertNew)->setEnabled(loggedIn);
     commands_.at(command::kUndoAllChanges)->setEnabled(formModified);
     commands_.at(command::kSaveRecord)->setEnabled(formModified);
+}
+
+void CMainFrame::SetList(CDefectList& list)
+{
+    list_ = &list;
+    listView_->SetList(&list);
+    auto* bar = new CViewFilterBar(list, this);
+    addToolBar(Qt::TopToolBarArea, bar);
+    searchBar_ = new CSearchBar(list, this);
+    addToolBar(Qt::TopToolBarArea, searchBar_);
+    // A pane of its own: a menu's status tips would wipe a temporary message.
+    auto* listPane = new QLabel(statusBar());
+    listPane->setObjectName(QStringLiteral("listPane"));
+    statusBar()->addWidget(listPane, 1);
+    connect(&list, &CDefectList::statusTextChanged, listPane, &QLabel::setText);
+    connect(&list, &CDefectList::notFoundBeep, this, [] { QApplication::beep(); });
+    connect(&list.model(), &DefectListModel::focusedRowChanged, this, &CMainFrame::UpdateListCommands);
+    connect(&list.model(), &QAbstractItemModel::modelReset, this, &CMainFrame::UpdateListCommands);
+    ConnectListCommands();
+}
+
+void CMainFrame::ConnectListCommands()
+{
+    commands_.at(command::kRefresh)->setEnabled(true);
+    connect(commands_.at(command::kRefresh), &QAction::triggered, this, [this] { list_->Refresh(); });
+    for (const int navigation : {command::kFirstRecord, command::kLastRecord, command::kNextRecord, command::kPreviousRecord})
+        connect(commands_.at(navigation), &QAction::triggered, this, [this, navigation] { list_->Navigate(navigation); });
+    for (const int search : {command::kFind, command::kFindNext, command::kFindPrevious})
+        commands_.at(search)->setEnabled(true);
+    connect(commands_.at(command::kFind), &QAction::triggered, this, [this] { list_->Find(); });
+    connect(commands_.at(command::kFindNext), &QAction::triggered, this, [this] { list_->FindNext(searchBar_->text()); });
+    connect(commands_.at(command::kFindPrevious), &QAction::triggered, this,
+            [this] { list_->FindPrevious(searchBar_->text()); });
+    // The Columns popup lists the view's columns each time it opens; its placeholder goes.
+    commands_.erase(command::kFirstColumn);
+    connect(columnsMenu_, &QMenu::aboutToShow, this, [this] { FillColumnsMenu(columnsMenu_); });
+    UpdateListCommands();
+}
+
+void CMainFrame::FillColumnsMenu(QMenu* menu)
+{
+    menu->clear();
+    for (const ColumnMenuItem& item : list_->ColumnMenu()) {
+        QAction* action = menu->addAction(item.text);
+        action->setCheckable(true);
+        action->setChecked(item.checked);
+        const int commandId = item.commandId;
+        connect(action, &QAction::triggered, this, [this, commandId] { list_->ToggleColumn(commandId); });
+    }
+}
+
+void CMainFrame::UpdateListCommands()
+{
+    if (list_ == nullptr)
+        return;
+    for (const int navigation : {command::kFirstRecord, command::kLastRecord, command::kNextRecord, command::kPreviousRecord})
+        commands_.at(navigation)->setEnabled(list_->CanNavigate(navigation));
 }
 
 QAction* CMainFrame::CommandAction(int commandId) const

@@ -6,11 +6,14 @@
 #include <map>
 
 class CDefectDoc;
+class CDefectList;
+class CSearchBar;
 class CDefectListView;
 class CDefectView;
 class LocalSettings;
 class QAction;
 class QLabel;
+class QMenu;
 
 class CMainFrame : public QMainWindow {
     Q_OBJECT
@@ -20,6 +23,9 @@ public:
     // The menu command with the given id; null for an id without a menu item. Areas built
     // later connect to it and enable it.
     QAction* CommandAction(int commandId) const;
+
+    // The list pane, its bars and the list commands work on this list from now on.
+    void SetList(CDefectList& list);
 
     CDefectListView* listView() const { return listView_; }
     CDefectView* formView() const { return formView_; }
@@ -48,12 +54,18 @@ private:
     // The current user and the connection state.
     void UpdateStatusPanes();
     void UpdateDocumentState();
+    void ConnectListCommands();
+    void UpdateListCommands();
+    void FillColumnsMenu(QMenu* menu);
 
     CDefectDoc& document_;
     LocalSettings& settings_;
     std::map<int, QAction*> commands_;
     CDefectListView* listView_ = nullptr;
     CDefectView* formView_ = nullptr;
+    CDefectList* list_ = nullptr;
+    CSearchBar* searchBar_ = nullptr;
+    QMenu* columnsMenu_ = nullptr;
     QLabel* userPane_ = nullptr;
     QLabel* connectionPane_ = nullptr;
     bool placementRestored_ = false;

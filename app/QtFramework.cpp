@@ -5,6 +5,7 @@
 #include "app/QtApplication.h"
 #include "app/QtUserInterface.h"
 #include "document/DefectDoc.h"
+#include "list/DefectList.h"
 
 #include "platform/LocalSettings.h"
 
@@ -24,7 +25,9 @@ QtFramework::~QtFramework()
 void QtFramework::CreateDocumentAndFrame()
 {
     document_ = std::make_unique<CDefectDoc>();
+    list_ = std::make_unique<CDefectList>(*document_);
     frame_ = new CMainFrame(*document_, settings_);
+    frame_->SetList(*list_);
     frame_->setAttribute(Qt::WA_DeleteOnClose);
     // The program ends with its main window, also when that was hidden.
     QObject::connect(frame_, &QObject::destroyed, &application_, [] { CQtApplication::exit(0); });
@@ -63,6 +66,7 @@ void QtFramework::DiscardDocumentAndFrame()
         QObject::disconnect(frame_, nullptr, &application_, nullptr);
         delete frame_.data();
     }
+    list_.reset();
     document_.reset();
 }
 

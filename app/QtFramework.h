@@ -8,6 +8,7 @@
 #include <memory>
 
 class CDefectDoc;
+class CDefectList;
 class CMainFrame;
 class CQtApplication;
 class LocalSettings;
@@ -36,5 +37,6 @@ private:
     QtUserInterface& ui_;
     LocalSettings& settings_;
     std::unique_ptr<CDefectDoc> document_;
+    std::unique_ptr<CDefectList> list_; // listens to the document: made after it, gone before it
     QPointer<CMainFrame> frame_;
 };

@@ -43,6 +43,8 @@ public:
     // Filters and "My defects".
     bool IsFilterActive() const;
     bool IsMyDefectsActive() const { return document_.selection().myDefectsOn; }
+    // The stored state of the "On" box.
+    bool FilterStateOn() const { return document_.selection().filterOn; }
     void ChangeFilter(std::int32_t filterId); // -1: nothing chosen
     void SetFilterOn(bool checked);
     void SetMyDefects(bool checked);

@@ -68,6 +68,14 @@ long Statement::Bind(const std::vector<Value>& parameters)
 {
     if (statement_ == nullptr)
         return prepareStatus_;
+    // SQLite reads "@name", ":name", "$name" and "?" as parameters and runs an unbound one as
+    // NULL; a command with more of them than values is faulty, not a silent empty result.
+    const int named = sqlite3_bind_parameter_count(statement_);
+    if (named != static_cast<int>(parameters.size()))
+        return connection_.RecordFailure(
+            kFaultyCommand,
+            {QStringLiteral("the command has %1 parameters, %2 values given").arg(named).arg(parameters.size()),
+             SQLITE_RANGE, sql_});
     for (std::size_t i = 0; i < parameters.size(); ++i) {
         const int index = static_cast<int>(i) + 1;
         const int code = std::visit(

@@ -1,6 +1,123 @@
+// The defect list's table view.
+
 #include "ui/DefectListView.h"
 
-CDefectListView::CDefectListView(QWidget* parent) : QWidget(parent)
+#include "list/DefectList.h"
+
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QScrollBar>
+
+#include <utility>
+
+CDefectListView::CDefectListView(QWidget* parent) : QTableView(parent)
 {
     setObjectName(QStringLiteral("defectList"));
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setWordWrap(false);
+    setShowGrid(false);
+    setSortingEnabled(false); // the document sorts, through the statement
+    verticalHeader()->hide();
+    // Fixed row heights keep scrolling through 100 000 rows smooth.
+    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
+    horizontalHeader()->setSectionsMovable(true);
+    horizontalHeader()->setSectionsClickable(true);
+    horizontalHeader()->setHighlightSections(false);
+    horizontalHeader()->setStretchLastSection(false);
+}
+
+void CDefectListView::SetList(CDefectList* list)
+{
+    list_ = list;
+    DefectListModel& model = list->model();
+    setModel(&model);
+    connect(&model, &DefectListModel::columnsChanged, this, &CDefectListView::ApplyColumns);
+    connect(&model, &DefectListModel::focusedRowChanged, this, &CDefectListView::FollowModelFocus);
+    connect(&model, &DefectListModel::selectionChanged, this, &CDefectListView::FollowModelSelection);
+    connect(&model, &DefectListModel::topRowRestored, this, [this](int row) {
+        verticalScrollBar()->setValue(row);
+    });
+    connect(verticalScrollBar(), &QScrollBar::valueChanged, &model, [this](int value) {
+        list_->model().SetTopRow(value);
+    });
+    connect(horizontalHeader(), &QHeaderView::sectionClicked, this, [this](int column) {
+        list_->SortByClickedColumn(column);
+    });
+    connect(horizontalHeader(), &QHeaderView::sectionResized, this, [this](int column, int, int width) {
+        if (!following_)
+            list_->model().SetColumnWidth(column, width);
+    });
+    connect(horizontalHeader(), &QHeaderView::sectionMoved, this, [this] {
+        if (following_)
+            return;
+        std::vector<int> order;
+        for (int visual = 0; visual < horizontalHeader()->count(); ++visual)
+            order.push_back(horizontalHeader()->logicalIndex(visual));
+        list_->model().SetColumnOrder(std::move(order));
+    });
+    connect(selectionModel(), &QItemSelectionModel::currentRowChanged, this, [this](const QModelIndex& current) {
+        if (!following_ && current.isValid())
+            list_->RowFocused(current.row());
+    });
+    connect(selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
+        if (following_)
+            return;
+        const QModelIndexList rows = selectionModel()->selectedRows();
+        std::vector<bool> selected(static_cast<std::size_t>(list_->model().rowCount()), false);
+        for (const QModelIndex& index : rows)
+            selected[static_cast<std::size_t>(index.row())] = true;
+        following_ = true;
+        for (std::size_t row = 0; row < selected.size(); ++row)
+            list_->model().SetSelected(static_cast<int>(row), selected[row]);
+        following_ = false;
+    });
+    ApplyColumns();
+}
+
+void CDefectListView::ApplyColumns()
+{
+    const ListColumns& columns = list_->model().columns();
+    following_ = true;
+    QHeaderView* header = horizontalHeader();
+    for (int column = 0; column < static_cast<int>(columns.columns.size()); ++column) {
+        const int width = columns.columns[static_cast<std::size_t>(column)].width;
+        header->setSectionHidden(column, width == 0);
+        if (width > 0)
+            header->resizeSection(column, width);
+    }
+    // Entry k of the order is the column shown at position k.
+    for (int visual = 0; visual < static_cast<int>(columns.order.size()); ++visual) {
+        const int logical = columns.order[static_cast<std::size_t>(visual)];
+        if (logical >= 0 && logical < header->count() && header->visualIndex(logical) != visual)
+            header->moveSection(header->visualIndex(logical), visual);
+    }
+    following_ = false;
+}
+
+void CDefectListView::FollowModelFocus(int row)
+{
+    if (following_)
+        return;
+    following_ = true;
+    const QModelIndex index = model()->index(row, 0);
+    selectionModel()->setCurrentIndex(index, QItemSelectionModel::NoUpdate);
+    if (index.isValid())
+        scrollTo(index);
+    following_ = false;
+}
+
+void CDefectListView::FollowModelSelection()
+{
+    if (following_)
+        return;
+    following_ = true;
+    QItemSelection selection;
+    const DefectListModel& model = list_->model();
+    for (const int row : model.SelectedRows())
+        selection.select(model.index(row, 0), model.index(row, std::max(model.columnCount() - 1, 0)));
+    selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
+    following_ = false;
 }

@@ -1,10 +1,26 @@
 #pragma once
-// The upper pane: the list of defects.
+// The upper pane: a thin table view over the defect list's model. Header clicks sort, a row
+// that gains the focus becomes the current defect, and the user's column widths and order go
+// back to the model, from where the view is read back and saved.
 
-#include <QWidget>
+#include <QTableView>
 
-class CDefectListView : public QWidget {
+class CDefectList;
+
+class CDefectListView : public QTableView {
     Q_OBJECT
 public:
     explicit CDefectListView(QWidget* parent = nullptr);
+
+    // Shows the list; before that the pane is empty.
+    void SetList(CDefectList* list);
+
+private:
+    // The model's columns: widths, hidden columns and the display order.
+    void ApplyColumns();
+    void FollowModelFocus(int row);
+    void FollowModelSelection();
+
+    CDefectList* list_ = nullptr;
+    bool following_ = false; // the view follows the model: no echo back to the list
 };

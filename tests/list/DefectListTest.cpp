@@ -1,0 +1,213 @@
+// The defect list on a real file: who sees which defects, filters good and bad, counts, views,
+// navigation and search.
+
+#include "document/DefectDocFixture.h"
+
+#include "app/base/CommandIds.h"
+#include "list/ColumnCatalogue.h"
+#include "list/DefectList.h"
+
+#include <QSignalSpy>
+
+namespace {
+
+constexpr int kInvalidFilter = 112;
+constexpr int kSaveViewQuestion = 136;
+constexpr std::int64_t kAnn = 12;
+constexpr std::int64_t kBob = 13;
+
+class DefectListTest : public DefectDocFixture {
+protected:
+    DefectListTest()
+    {
+        AddStakeholder(setup_, kAnn, QStringLiteral("Ann"), QStringLiteral("ann"));
+        AddStakeholder(setup_, kBob, QStringLiteral("Bob"), QStringLiteral("bob"));
+    }
+
+    std::int64_t AddDefect(std::int64_t status, std::int64_t from, std::int64_t to, const QString& subject)
+    {
+        Exec(setup_,
+             QStringLiteral("INSERT INTO defectlist (statusid, priorityid, severityid, subject, description, componentid, "
+                            "toid, fromid, categoryid, opened, modified, closed, lastread) VALUES (?, 1, 1, ?, ?, 1, ?, ?, 0, 46000, 46000, 0, 0)"),
+             {status, subject, subject + QStringLiteral(" described"), to, from});
+        return setup_.LastInsertId();
+    }
+
+    std::int64_t AddFilter(const QString& text, std::int64_t user = 0)
+    {
+        Exec(setup_, QStringLiteral("INSERT INTO filter (userid, filtername, filtertext) VALUES (?, 'test', ?)"), {user, text});
+        return setup_.LastInsertId();
+    }
+
+    void LogIn()
+    {
+        // The login fills the list.
+        doc_.SetOperatingSystemUser([] { return std::nullopt; });
+        doc_.SetAutoLogin(QStringLiteral("ann"));
+        ASSERT_TRUE(doc_.OnOpenDocument(path_));
+    }
+
+    QStringList Subjects()
+    {
+        QStringList subjects;
+        for (int row = 0; row < list_.model().rowCount(); ++row)
+            subjects << list_.model().CellText(row, column::kSubject);
+        return subjects;
+    }
+
+    CDefectList list_{doc_};
+};
+
+TEST_F(DefectListTest, DraftsAndTemplatesShowOnlyToTheirAuthorsAndTheCountsSaySo)
+{
+    AddDefect(1, kBob, kAnn, QStringLiteral("open for Ann"));
+    AddDefect(999, kAnn, kBob, QStringLiteral("Ann's draft"));
+    AddDefect(999, kBob, kAnn, QStringLiteral("Bob's draft"));
+    AddDefect(0, 0, 0, QStringLiteral("everybody's template"));
+    AddDefect(0, kBob, 0, QStringLiteral("Bob's template"));
+    for (int i = 0; i < 33; ++i)
+        AddDefect(1, kAnn, kBob, QStringLiteral("for Bob %1").arg(i));
+    AddDefect(1, kBob, kAnn, QStringLiteral("second for Ann"));
+    AddDefect(2, kBob, kAnn, QStringLiteral("third for Ann"));
+    LogIn();
+
+    const QStringList subjects = Subjects();
+    EXPECT_TRUE(subjects.contains("Ann's draft"));
+    EXPECT_TRUE(subjects.contains("everybody's template"));
+    EXPECT_FALSE(subjects.contains("Bob's draft"));
+    EXPECT_FALSE(subjects.contains("Bob's template"));
+    EXPECT_EQ(list_.statusText(), QStringLiteral("%1 entries").arg(subjects.size()));
+    EXPECT_EQ(subjects.first(), "open for Ann") << "view 1 sorts by id";
+
+    QSignalSpy filled(&list_, &CDefectList::listFilled);
+    list_.SetMyDefects(true);
+    EXPECT_EQ(list_.statusText(), "3 of 40 entries (filtered)");
+    EXPECT_EQ(filled.count(), 1);
+    EXPECT_EQ(doc_.defects().CurrentDefectId(), list_.model().DefectIdAt(0)) << "the first row becomes current";
+}
+
+TEST_F(DefectListTest, AFilterThatFailsOrTriesToWriteShowsTheWholeListAndChangesNothing)
+{
+    AddDefect(999, kAnn, kBob, QStringLiteral("Ann's draft"));
+    AddDefect(1, kBob, kAnn, QStringLiteral("open"));
+    LogIn();
+    const std::int64_t drafts = AddFilter(QStringLiteral("statusid=999 and fromid=@loggedInId"));
+    doc_.selection().currentFilterId = static_cast<std::int32_t>(drafts);
+    list_.SetFilterOn(true);
+    EXPECT_EQ(Subjects(), QStringList{"Ann's draft"});
+    EXPECT_EQ(list_.statusText(), "1 of 2 entries (filtered)");
+
+    const QStringList faulty{
+        QStringLiteral("fromid=@LoggedInId"),
+        QStringLiteral("1=1; delete from defectlist"),
+        QStringLiteral("1=1; delete from defectlist --"),
+        QStringLiteral("(select count(*) from (select 1 from defectlist where 0 = (delete from defectlist))) = 0"),
+        QStringLiteral("1 in (select 1 from pragma_writable_schema(1))"),
+        QStringLiteral("1=1) ; ATTACH DATABASE 'x.defl' AS x; SELECT (1"),
+        QStringLiteral("load_extension('libc.so.6') is null"),
+    };
+    for (const QString& text : faulty) {
+        const std::int64_t id = AddFilter(text);
+        ui_.ExpectMessage(kInvalidFilter);
+        list_.ChangeFilter(static_cast<std::int32_t>(id));
+        EXPECT_EQ(Subjects().size(), 2) << text.toStdString();
+        EXPECT_EQ(list_.statusText(), "2 entries") << text.toStdString();
+        EXPECT_TRUE(doc_.selection().filterOn) << "the filter stays on; the next fill tries it again";
+    }
+    ui_.VerifyAllUsed();
+    EXPECT_EQ(QueryNumber(setup_, QStringLiteral("SELECT count(*) FROM defectlist")), 2);
+    EXPECT_FALSE(QFile::exists(folder_.file(QStringLiteral("x.defl"))));
+
+    // A checked "On" with an empty filter text counts as off and is stored so.
+    const std::int64_t empty = AddFilter(QString());
+    doc_.selection().currentFilterId = static_cast<std::int32_t>(empty);
+    list_.SetFilterOn(true);
+    EXPECT_FALSE(doc_.selection().filterOn);
+    EXPECT_EQ(list_.statusText(), "2 entries");
+
+    // Choosing a filter while "On" is unchecked does not fill the list.
+    QSignalSpy filled(&list_, &CDefectList::listFilled);
+    list_.ChangeFilter(static_cast<std::int32_t>(drafts));
+    EXPECT_EQ(filled.count(), 0);
+}
+
+TEST_F(DefectListTest, ViewsAreSavedLoadedAndChangedOnlyWhenTheUserAgrees)
+{
+    AddDefect(1, kBob, kAnn, QStringLiteral("b"));
+    AddDefect(1, kBob, kAnn, QStringLiteral("a"));
+    Exec(setup_, QStringLiteral("INSERT INTO views (id, userid, viewname) VALUES (2, 0, 'shared'), (3, ?, 'Bob''s')"), {kBob});
+    Exec(setup_, QStringLiteral("INSERT INTO viewcolumns SELECT 2, columnid, [name], width, columnorder, 0, 0, 0 "
+                                "FROM viewcolumns WHERE viewid = 1"));
+    LogIn();
+    const BoxChoices views = list_.ViewChoices();
+    ASSERT_EQ(views.items.size(), 2u) << "another user's private view is not offered";
+    EXPECT_EQ(views.items[1].text, "::shared");
+    EXPECT_EQ(views.selected, 0);
+
+    list_.SortByClickedColumn(column::kSubject);
+    EXPECT_EQ(Subjects(), (QStringList{"a", "b"}));
+
+    // Cancel keeps the view and its change; the boxes are told to reselect the old view.
+    ui_.ExpectMessage(kSaveViewQuestion, Answer::Cancel);
+    QSignalSpy boxes(&list_, &CDefectList::viewChoicesChanged);
+    list_.ChangeView(2);
+    EXPECT_EQ(doc_.selection().currentViewId, 1);
+    EXPECT_EQ(boxes.count(), 1);
+
+    ui_.ExpectMessage(kSaveViewQuestion, Answer::Yes);
+    list_.ChangeView(2);
+    EXPECT_EQ(doc_.selection().currentViewId, 2);
+    EXPECT_EQ(list_.view().viewId, 2);
+    EXPECT_EQ(Subjects(), (QStringList{"b", "a"})) << "view 2 has no sort key";
+
+    // The saved change of view 1 comes back when it is chosen again.
+    list_.ChangeView(1);
+    EXPECT_EQ(Subjects(), (QStringList{"a", "b"}));
+    EXPECT_EQ(QueryNumber(setup_, QStringLiteral("SELECT sortorder FROM viewcolumns WHERE viewid = 1 AND columnid = 2")), 1);
+
+    // A view that is gone falls back to view 1.
+    doc_.selection().currentViewId = 9;
+    list_.ChangeView(8);
+    EXPECT_EQ(doc_.selection().currentViewId, 1);
+    ui_.VerifyAllUsed();
+}
+
+TEST_F(DefectListTest, NavigationAndSearchMoveTheCurrentDefect)
+{
+    AddDefect(1, kBob, kAnn, QStringLiteral("xabc"));
+    AddDefect(1, kBob, kAnn, QStringLiteral("Abc"));
+    AddDefect(1, kBob, kAnn, QStringLiteral("abcd"));
+    AddDefect(1, kBob, kAnn, QStringLiteral("^abc too"));
+    LogIn();
+    DefectListModel& model = list_.model();
+    ASSERT_EQ(model.rowCount(), 4);
+
+    list_.RowFocused(0);
+    EXPECT_FALSE(list_.CanNavigate(command::kPreviousRecord));
+    list_.Navigate(command::kLastRecord);
+    EXPECT_EQ(model.focusedRow(), 3);
+    EXPECT_EQ(doc_.defects().CurrentDefectId(), model.DefectIdAt(3));
+    EXPECT_FALSE(list_.CanNavigate(command::kNextRecord));
+    list_.Navigate(command::kNextRecord);
+    EXPECT_EQ(model.focusedRow(), 3);
+    list_.Navigate(command::kFirstRecord);
+    EXPECT_EQ(model.focusedRow(), 0);
+
+    EXPECT_TRUE(list_.FindNext(QStringLiteral("^abc")));
+    EXPECT_EQ(model.focusedRow(), 1) << "^ anchors at the start in any letter case";
+    EXPECT_EQ(list_.statusText(), "Found in column: Subject    value: ...Abc...");
+    EXPECT_TRUE(list_.FindNext(QStringLiteral("^abc")));
+    EXPECT_EQ(model.focusedRow(), 2) << "Find Next continues after the found row";
+    EXPECT_TRUE(list_.FindNext(QStringLiteral("=Abc")));
+    EXPECT_EQ(model.focusedRow(), 1) << "a new text starts again from the top";
+    EXPECT_TRUE(list_.FindNext(QStringLiteral("\\^abc")));
+    EXPECT_EQ(model.focusedRow(), 3);
+    EXPECT_EQ(doc_.defects().CurrentDefectId(), model.DefectIdAt(3));
+
+    QSignalSpy beep(&list_, &CDefectList::notFoundBeep);
+    EXPECT_FALSE(list_.FindNext(QStringLiteral("nowhere")));
+    EXPECT_EQ(list_.statusText(), "Not found.");
+    EXPECT_EQ(beep.count(), 1);
+}
+
+} // namespace
