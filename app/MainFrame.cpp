@@ -102,6 +102,8 @@ const QSize kFirstStartSize(1024, 720);
 const QString kOfflineText = QStringLiteral("offline");
 
 // The commands this window carries out itself; the others wait for their areas.
+constexpr int kNewEntriesQuestion = 170;
+
 constexpr int kOwnCommands[] = {command::kExit, command::kStatusBar, command::kRemoveLocalSettings, command::kAbout,
                                 command::kHomePage, command::kMakerPage};
 
@@ -138,6 +140,8 @@ void CMainFrame::FollowDocument()
     connect(&document_, &CDefectDoc::currentDefectChanged, this, &CMainFrame::UpdateDocumentCommands);
     connect(&document_, &CDefectDoc::defectSaved, this, &CMainFrame::UpdateDocumentCommands);
     connect(&document_, &CDefectDoc::defectCreated, this, &CMainFrame::BringToFront);
+    // Posted: the question must not open inside the list fill that found the entries.
+    connect(&document_, &CDefectDoc::newUnreadEntries, this, &CMainFrame::AnnounceNewEntries, Qt::QueuedConnection);
     UpdateDocumentState();
 }
 
@@ -158,10 +162,7 @@ void CMainFrame::UpdateDocumentState()
 void CMainFrame::UpdateStatusPanes()
 {
     userPane_->setText(document_.CurrentUserName());
-    if (document_.connected())
-        connectionPane_->clear();
-    else
-        connectionPane_->setText(kOfflineText);
+    connectionPane_->setText(document_.ConnectionStateText());
 }
 
 void CMainFrame::CreateMenus()
@@ -255,6 +256,13 @@ void CMainFrame::ConnectDocumentCommands()
     connect(commands_.at(command::kInsertNew), &QAction::triggered, this, [this] { document_.InsertNewDefect(); });
     connect(commands_.at(command::kUndoAllChanges), &QAction::triggered, this, [this] { document_.UndoAllChanges(); });
     connect(commands_.at(command::kSaveRecord), &QAction::triggered, this, [this] { document_.SaveCurrentRecord(); });
+    connect(commands_.at(command::kMarkAsRead), &QAction::triggered, this, [this] { document_.MarkAsRead(); });
+    connect(commands_.at(command::kMarkAsUnread), &QAction::triggered, this, [this] { document_.MarkAsUnread(); });
+    auto* goOffline = new QAction(this);
+    goOffline->setShortcut(QKeySequence(QStringLiteral("Ctrl+Alt+C")));
+    addAction(goOffline);
+    commands_[command::kGoOffline] = goOffline;
+    connect(goOffline, &QAction::triggered, this, [this] { document_.GoOffline(); });
     for (QMenu* menu : menuBar()->findChildren<QMenu*>())
         connect(menu, &QMenu::aboutToShow, this, &CMainFrame::UpdateDocumentCommands);
     UpdateDocumentCommands();
@@ -269,6 +277,28 @@ void CMainFrame::UpdateDocumentCommands()
     commands_.at(command::kInsertNew)->setEnabled(loggedIn);
     commands_.at(command::kUndoAllChanges)->setEnabled(formModified);
     commands_.at(command::kSaveRecord)->setEnabled(formModified);
+    commands_.at(command::kMarkAsRead)->setEnabled(document_.CanChangeReadState());
+    commands_.at(command::kMarkAsUnread)->setEnabled(document_.CanChangeReadState());
+}
+
+void CMainFrame::AnnounceNewEntries(bool ask)
+{
+    if (!ask || askingAboutNewEntries_)
+        return;
+    askingAboutNewEntries_ = true;
+    MessageRequest request;
+    request.stringId = kNewEntriesQuestion;
+    request.text = LoadString(kNewEntriesQuestion);
+    request.buttons = Buttons::YesNo;
+    request.icon = Icon::Information;
+    request.foreground = true;
+    const Answer answer = TheUserInterface().ShowMessage(request);
+    askingAboutNewEntries_ = false;
+    if (answer == Answer::Yes) {
+        showNormal();
+        raise();
+        activateWindow();
+    }
 }
 
 void CMainFrame::SetList(CDefectList& list)

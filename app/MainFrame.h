@@ -57,6 +57,8 @@ private:
     void ConnectListCommands();
     void UpdateListCommands();
     void FillColumnsMenu(QMenu* menu);
+    // New entries addressed to the user: asked once at a time whether to read them.
+    void AnnounceNewEntries(bool ask);
 
     CDefectDoc& document_;
     LocalSettings& settings_;
@@ -69,4 +71,5 @@ private:
     QLabel* userPane_ = nullptr;
     QLabel* connectionPane_ = nullptr;
     bool placementRestored_ = false;
+    bool askingAboutNewEntries_ = false;
 };

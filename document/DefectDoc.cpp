@@ -1,5 +1,6 @@
 #include "document/DefectDoc.h"
 
+#include "app/base/ErrorContext.h"
 #include "app/base/Check.h"
 #include "app/base/DatabaseUnavailable.h"
 #include "app/base/UserInterface.h"
@@ -35,9 +36,21 @@ CDefectDoc::CDefectDoc(UserInterface& ui, const Clock& clock, AdministrationActi
       administration_(administration),
       database_(ui_, clock_),
       lookups_(*this, clock_),
+      timers_(clock_,
+              [this](int id) {
+                  return id == DocumentTimers::kAutoClose ? userSettings_.AutoCloseDB : userSettings_.AutoRefreshList;
+              }),
       operatingSystemUser_(OperatingSystemUserName)
 {
     connect(&lookups_, &LookupLists::reloaded, this, &CDefectDoc::lookupListsReloaded);
+    connect(&timers_, &DocumentTimers::timeout, this, &CDefectDoc::HandleTimer);
+    // However a call came to wait for the file, no timer may close or refill under it.
+    database_.SetWaitObserver([this](bool waiting) {
+        if (waiting)
+            timers_.PauseTimers();
+        else
+            timers_.ResumeTimers();
+    });
 }
 
 CDefectDoc::~CDefectDoc() = default;
@@ -83,6 +96,8 @@ void CDefectDoc::AddHistoryEntry(DefectRecord& record, std::int32_t statusId, co
 
 void CDefectDoc::DefectSaved(const DefectRecord& record)
 {
+    // One's own save is no news to oneself.
+    knownUnread_.Add(record.Defect_ID, record.Modified);
     emit defectSaved(record.Defect_ID, record.Modified, record);
 }
 
@@ -126,25 +141,100 @@ bool CDefectDoc::Open(std::optional<QString> path)
 engine::Connection& CDefectDoc::GetDocumentConnection(RetryMode mode)
 {
     const bool wasConnected = database_.connected();
-    if (!wasConnected && loggedIn_)
+    const bool pause = !wasConnected && loggedIn_;
+    if (pause) {
+        timers_.PauseTimers();
         emit connectionWaitStarted();
+    }
     engine::Connection* connection = nullptr;
     try {
         connection = &database_.GetDataConnection(mode);
     } catch (...) {
-        if (loggedIn_)
+        if (pause) {
+            timers_.ResumeTimers();
             emit connectionWaitEnded();
+        }
         throw;
     }
     if (!wasConnected) {
         lookups_.ForgetLoadTime();
-        if (loggedIn_)
+        if (pause) {
+            timers_.ResumeTimers();
             emit connectionWaitEnded();
+        }
         emit connectionStateChanged(true);
     }
-    if (connectionUse_.useCount == 0 && loggedIn_)
+    if (connectionUse_.useCount == 0 && loggedIn_) {
+        timers_.StartTimer(DocumentTimers::kAutoClose, true);
         emit connectionRequested();
+    }
     return *connection;
+}
+
+QString CDefectDoc::ConnectionStateText() const
+{
+    return database_.connected() ? QString() : QStringLiteral("offline");
+}
+
+void CDefectDoc::HandleTimer(int id)
+{
+    if (!loggedIn_ || timers_.paused())
+        return;
+    if (id == DocumentTimers::kAutoClose) {
+        if (connectionUse_.keepOpenCount == 0) {
+            GoOffline();
+            timers_.StartTimer(DocumentTimers::kAutoClose, false);
+        }
+        return;
+    }
+    emit autoRefreshDue();
+}
+
+void CDefectDoc::RestartTimers()
+{
+    timers_.StartTimer(DocumentTimers::kAutoClose, loggedIn_);
+    timers_.StartTimer(DocumentTimers::kAutoRefresh, loggedIn_);
+}
+
+void CDefectDoc::UserChangedDefect()
+{
+    timers_.RestartTimer(DocumentTimers::kAutoClose);
+}
+
+bool CDefectDoc::TestForNewUnread()
+{
+    if (!loggedIn_)
+        return false;
+    if (!knownUnread_.TestForNewUnread(*this, loggedInId_))
+        return false;
+    emit newUnreadEntries(userSettings_.NotifyOfChanges != 0);
+    return true;
+}
+
+bool CDefectDoc::CanChangeReadState() const
+{
+    return loggedIn_ && defects_.Form() != nullptr && defects_.RecordLoaded() && defects_.Record().ToID == loggedInId_;
+}
+
+void CDefectDoc::MarkAsRead()
+{
+    SetReadState(true);
+}
+
+void CDefectDoc::MarkAsUnread()
+{
+    SetReadState(false);
+}
+
+void CDefectDoc::SetReadState(bool read)
+{
+    ErrorContext context(read ? "Marking as read" : "Marking as unread");
+    if (!CanChangeReadState())
+        return;
+    const bool isRead = defects_.Record().lastread != 0;
+    if (read != isRead)
+        defects_.Form()->setLastRead(read ? clock_.OleNow() : 0);
+    defects_.SaveRecord(true);
 }
 
 void CDefectDoc::GoOffline()
@@ -207,6 +297,7 @@ bool CDefectDoc::LoadUserSettings()
     const bool found = ::LoadUserSettings(*this, loggedInId_, userSettings_, selection_);
     if (found && defects_.SaveRecord(true))
         defects_.SelectDefect(userSettings_.LastDefectId);
+    RestartTimers();
     emit userSettingsLoaded();
     return found;
 }
@@ -278,6 +369,8 @@ void CDefectDoc::OnCloseDocument()
     loggedIn_ = false;
     path_ = QString::fromLatin1(kDefaultPath);
     selection_ = SessionSelection{};
+    timers_.Clear();
+    knownUnread_.Forget();
     emit closed();
 }
 

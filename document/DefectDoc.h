@@ -7,7 +7,9 @@
 #include "document/ConnectionUse.h"
 #include "document/DefectContext.h"
 #include "document/DefectPersistence.h"
+#include "document/DocumentTimers.h"
 #include "document/LookupLists.h"
+#include "document/UnreadTracking.h"
 #include "document/UserSettings.h"
 #include "store/DatabaseAccess.h"
 #include "store/OpenDatabase.h"
@@ -56,8 +58,12 @@ public:
     void KeepUnsavedEdits();
 
     engine::Connection& GetDocumentConnection(RetryMode mode) override;
+    // Closes the connection (and with it the presence lock, so that another workstation may
+    // compact the file); the current record stays in memory.
     void GoOffline();
     bool connected() const { return database_.connected(); }
+    // Empty while connected, else "offline".
+    QString ConnectionStateText() const;
     ConnectionUseCounts& connectionUse() { return connectionUse_; }
 
     // The stakeholder to log in without asking, used once (the command line's -autologin).
@@ -95,7 +101,23 @@ public:
     // The form registers itself when it is first shown and is shown the current defect.
     void RegisterForm(DefectForm* form);
 
+    // The auto-close (1) and auto-refresh (2) timers; the main frame need not forward anything.
+    DocumentTimers& timers() { return timers_; }
+    void HandleTimer(int id);
+    // The options changed the periods: both timers start again.
+    void RestartTimers();
+    // The user changed the defect in the form: that is activity, the auto-close countdown restarts.
+    void UserChangedDefect();
+
+    // Announces newUnreadEntries when entries addressed to the user arrived since the last test.
+    bool TestForNewUnread();
+    const KnownUnreadSet& knownUnread() const { return knownUnread_; }
+
     // Commands of the current defect.
+    void MarkAsRead();
+    void MarkAsUnread();
+    // Both are for the addressee of a loaded defect only.
+    bool CanChangeReadState() const;
     void InsertNewDefect();
     void UndoAllChanges();
     bool SaveCurrentRecord();
@@ -137,6 +159,10 @@ signals:
     // A request for the connection outside a long operation: the auto-close countdown restarts.
     void connectionRequested();
     void lookupListsReloaded();
+    // Entries addressed to the user arrived; `ask`: the user wants to be asked to read them.
+    void newUnreadEntries(bool ask);
+    // The auto-refresh timer ran out: the list refills (if the file changed) and tests for news.
+    void autoRefreshDue();
 
 private:
     explicit CDefectDoc(std::unique_ptr<AdministrationActions> ownAdministration);
@@ -148,6 +174,7 @@ private:
     void OfferKeptEdits();
     void OfferKeptEdits(const QString& file);
     void ApplyKeptEdits(const RecoveredEdits& edits, const QString& file);
+    void SetReadState(bool read);
 
     std::unique_ptr<AdministrationActions> ownAdministration_;
     UserInterface& ui_;
@@ -157,6 +184,8 @@ private:
     OpenState openState_;
     LookupLists lookups_;
     ConnectionUseCounts connectionUse_;
+    DocumentTimers timers_;
+    KnownUnreadSet knownUnread_;
     DefectPersistence defects_{*this};
     ViewChanges* viewChanges_ = nullptr;
     std::function<void()> listEditor_;

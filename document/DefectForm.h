@@ -20,6 +20,8 @@ public:
     // The record as last shown.
     virtual const DefectRecord& workingCopy() const = 0;
     virtual void clearModified() = 0;
+    // Mark as read / unread: the form takes the new lastread and counts as modified.
+    virtual void setLastRead(double lastread) = 0;
     virtual void setEnabled(bool enabled) = 0;
 };
 

@@ -71,6 +71,7 @@ CDefectList::CDefectList(CDefectDoc& document, QObject* parent)
     document_.SetViewChanges(this);
     connect(&document_, &CDefectDoc::defectSaved, this,
             [this](qint32, double, const DefectRecord& record) { UpdateRow(record); });
+    connect(&document_, &CDefectDoc::autoRefreshDue, this, &CDefectList::AutoRefresh);
     // A login or a reopened file shows the list of the (new) user with that user's view.
     connect(&document_, &CDefectDoc::loginCompleted, this, [this] {
         view_.Drop();
@@ -231,8 +232,10 @@ long CDefectList::ReadRows(const ListCondition& condition, int& currentRow)
 {
     const std::int32_t currentId = document_.defects().CurrentDefectId();
     engine::Connection& connection = document_.GetDocumentConnection(RetryMode::Offline);
+    // Taken before the read: a commit during the read makes the next comparison differ.
+    lastFill_ = {ListStatement(condition), connection.ReadChangeStamp()};
     const long status = connection.ReadRows(
-        ListStatement(condition), {}, condition.carriesFilter ? engine::Access::ReadOnly : engine::Access::Any,
+        lastFill_.statement, {}, condition.carriesFilter ? engine::Access::ReadOnly : engine::Access::Any,
         [&] {
             currentRow = -1;
             model_.Clear();
@@ -268,8 +271,10 @@ void CDefectList::FillList()
             condition.filtered = false;
         }
     }
-    if (engine::Failed(status))
+    if (engine::Failed(status)) {
+        lastFill_ = {};
         return; // the old rows stay, and so does the count
+    }
     if (currentRow >= 0) {
         model_.SetSelected(currentRow, true);
         model_.SetFocusedRow(currentRow);
@@ -277,7 +282,38 @@ void CDefectList::FillList()
         MakeDefectCurrent(model_.rowCount() > 0 ? model_.DefectIdAt(0) : -1);
     }
     ShowEntryCount(condition.filtered);
+    document_.TestForNewUnread();
     emit listFilled();
+}
+
+bool CDefectList::UnchangedSinceLastFill()
+{
+    if (!lastFill_.file || !view_.loaded())
+        return false;
+    filter_ = LoadFilter(document_, document_.selection().currentFilterId);
+    if (ListStatement(BuildListCondition(true)) != lastFill_.statement)
+        return false;
+    return document_.GetDocumentConnection(RetryMode::Offline).ReadChangeStamp() == lastFill_.file;
+}
+
+void CDefectList::AutoRefresh()
+{
+    ErrorContext context("refreshing the list by itself");
+    DocumentTimers& timers = document_.timers();
+    timers.StartTimer(DocumentTimers::kAutoRefresh, false);
+    const bool wasConnected = document_.connected();
+    {
+        ConnectionUse use(document_.connectionUse(), true, false);
+        emit filterChoicesChanged();
+        emit viewChoicesChanged();
+        if (UnchangedSinceLastFill())
+            document_.TestForNewUnread();
+        else
+            FillList();
+    }
+    if (!wasConnected)
+        document_.GoOffline();
+    timers.StartTimer(DocumentTimers::kAutoRefresh, true);
 }
 
 void CDefectList::ShowEntryCount(bool filtered)

@@ -15,6 +15,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 class CDefectList : public QObject, public DefectListSeam, public ViewChanges {
@@ -54,6 +55,10 @@ public:
     ListCondition BuildListCondition(bool withCondition) const;
     void FillList();
     void Refresh();
+    // The auto-refresh timer ran out: the boxes are filled again, and the list too unless
+    // nothing was committed to the file and the statement is the same as at the last fill; the
+    // test for new unread entries runs either way. An offline document goes offline again.
+    void AutoRefresh();
     // A row gained the focus in the list view: its defect becomes current.
     void RowFocused(int row);
     // Makes the defect current, after the form's edits were saved or discarded.
@@ -83,7 +88,7 @@ public:
 signals:
     // A text for the status bar: the entry count, a search result.
     void statusTextChanged(const QString& text);
-    // The list was filled; the test for new unread entries follows.
+    // The list was filled (the test for new unread entries has run).
     void listFilled();
     // The toolbar's boxes must be filled again.
     void viewChoicesChanged();
@@ -101,7 +106,15 @@ private:
     void FocusRow(int row);
     bool Search(const QString& text, bool forward);
 
+    // What the last fill read: the statement and the file's stamp taken before the read.
+    struct FillStamp {
+        QString statement;
+        std::optional<engine::Connection::ChangeStamp> file;
+    };
+    bool UnchangedSinceLastFill();
+
     CDefectDoc& document_;
+    FillStamp lastFill_;
     ViewDefinition view_;
     FilterDefinition filter_;
     DefectListModel model_;

@@ -51,6 +51,14 @@ bool PresenceLock::Acquire(const QString& path, Kind kind)
     return true;
 }
 
+QByteArray PresenceLock::ReadAt(qint64 offset, int size) const
+{
+    QByteArray bytes(size, Qt::Uninitialized);
+    if (fd_ < 0 || ::pread(fd_, bytes.data(), static_cast<std::size_t>(size), offset) != size)
+        return QByteArray();
+    return bytes;
+}
+
 void PresenceLock::Release()
 {
     // Closing any descriptor of a file also drops the process's POSIX record locks on it,

@@ -5,6 +5,7 @@
 // Open-file-description locks belong to the descriptor, so two connections of one process
 // exclude each other just as two workstations do.
 
+#include <QByteArray>
 #include <QString>
 
 class PresenceLock {
@@ -24,6 +25,9 @@ public:
     void Release();
 
     bool held() const { return fd_ >= 0; }
+    // Reads bytes of the locked file through the held descriptor (never one opened and closed
+    // for the purpose, whose close would drop the engine's record locks); empty on failure.
+    QByteArray ReadAt(qint64 offset, int size) const;
     int errorCode() const { return errorCode_; }
 
 private:

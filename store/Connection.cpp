@@ -383,6 +383,26 @@ long Connection::ReadRows(const QString& sql, const Parameters& parameters, Acce
     });
 }
 
+std::optional<Connection::ChangeStamp> Connection::ReadChangeStamp()
+{
+    constexpr qint64 kChangeCounterOffset = 24; // big-endian, 4 bytes
+    if (!IsOpen() || InTransaction())
+        return std::nullopt;
+    // A deferred transaction takes its shared lock at the first read.
+    if (sqlite3_exec(db_, "BEGIN; SELECT count(*) FROM sqlite_master;", nullptr, nullptr, nullptr) != SQLITE_OK) {
+        sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+        return std::nullopt;
+    }
+    const QByteArray bytes = presence_.ReadAt(kChangeCounterOffset, 4);
+    sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr);
+    if (bytes.size() != 4)
+        return std::nullopt;
+    std::uint32_t counter = 0;
+    for (const char byte : bytes)
+        counter = (counter << 8) | static_cast<unsigned char>(byte);
+    return ChangeStamp{identity_, counter};
+}
+
 long Connection::QueryInt(const QString& sql, const Parameters& parameters, std::int64_t& value)
 {
     Rowset rows;

@@ -11,6 +11,7 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <vector>
 
 struct sqlite3;
@@ -68,6 +69,16 @@ public:
 
     // Runs `body` in a write transaction begun IMMEDIATE: committed when it succeeds, else rolled back.
     long WriteTransaction(const std::function<long()>& body);
+
+    // The file's identity and the change counter of its header, read under a read lock (which
+    // also makes a network client drop stale cached pages). Every commit changes the counter, so
+    // a stamp taken before a read and equal later proves that nothing changed since.
+    struct ChangeStamp {
+        FileIdentity identity;
+        std::uint32_t changeCounter = 0;
+        friend bool operator==(const ChangeStamp&, const ChangeStamp&) = default;
+    };
+    std::optional<ChangeStamp> ReadChangeStamp();
 
     std::int64_t LastInsertId() const;
     int Changes() const;

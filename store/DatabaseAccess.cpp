@@ -154,7 +154,12 @@ engine::Connection& CDatabaseAccess::WaitForFile(RetryMode mode, long failure)
         request.autoRetrySeconds = kAutoRetrySeconds;
         request.flashCount = flashCount;
         request.startHidden = mode == RetryMode::Offline;
-        if (ui_.RunRetryDialog(request) == RetryAnswer::Cancel)
+        if (waitObserver_)
+            waitObserver_(true);
+        const RetryAnswer answer = ui_.RunRetryDialog(request);
+        if (waitObserver_)
+            waitObserver_(false);
+        if (answer == RetryAnswer::Cancel)
             throw database_unavailable(static_cast<std::int32_t>(status));
     }
 }

@@ -9,6 +9,8 @@
 
 #include <QString>
 
+#include <functional>
+
 #include <cstdint>
 
 class UserInterface;
@@ -63,6 +65,10 @@ public:
     // Backs up and compacts the file under the maintenance lock; the own connection must be closed.
     bool CompactAndRepair();
 
+    // Told when the retry dialog opens (true) and closes (false), whoever asked for the file:
+    // the document's timers must not fire into a call that waits for it.
+    void SetWaitObserver(std::function<void(bool waiting)> observer) { waitObserver_ = std::move(observer); }
+
     UserInterface& ui() const { return ui_; }
     const Clock& clock() const { return clock_; }
 
@@ -79,4 +85,5 @@ private:
     RetryMode lastMode_ = RetryMode::Prompt; // how the running operation asked for the connection
     UserInterface& ui_;
     const Clock& clock_;
+    std::function<void(bool)> waitObserver_;
 };

@@ -30,6 +30,8 @@ constexpr int kUndoAllChanges = 134;
 constexpr int kDeleteRecord = 138;
 constexpr int kMarkAsRead = 242;
 constexpr int kMarkAsUnread = 243;
+constexpr int kGoOffline = 222; // no menu item: Ctrl+Alt+C
+constexpr int kOpenMainWindow = 224;
 // View
 constexpr int kRefresh = 32781;
 constexpr int kToolbar = 59392;

@@ -106,6 +106,7 @@ public:
     }
     const DefectRecord& workingCopy() const override { return working_; }
     void clearModified() override { modified_ = false; }
+    void setLastRead(double lastread) override { Edit([lastread](DefectRecord& r) { r.lastread = lastread; }); }
     void setEnabled(bool enabled) override { this->enabled = enabled; }
 
     DefectRecord controls;
