@@ -42,6 +42,68 @@ QString ToolPath()
     return QDir(QCoreApplication::applicationDirPath()).absoluteFilePath(QStringLiteral("../vellacord-admin"));
 }
 
+// Ids of the small team's file.
+constexpr std::int64_t kAlice = 1, kBob = 2, kCarol = 3;
+constexpr std::int64_t kNew = 1, kOpen = 2, kClosed = 10, kTemplate = 0, kDraft = 999;
+constexpr std::int64_t kAlicesView = 2, kFaultyFilter = 11, kWritingFilter = 12, kOpenFilter = 13;
+
+// Three users; three defects Alice sees, Bob's draft and Carol's template she does not; her own
+// view as her last one; a faulty filter, one that tries to write and one that works.
+void FillSmallTeamFile(const QString& path)
+{
+    engine::Connection db;
+    ASSERT_EQ(db.Open(path), engine::kOk);
+    const auto run = [&](const char* sql, const engine::Parameters& values) {
+        EXPECT_EQ(db.Execute(QString::fromUtf8(sql), values), engine::kOk) << sql;
+    };
+    const auto user = [&](std::int64_t id, const char* name, const char* login) {
+        run("insert into stakeholder (stakeholder_id, email, displayname, loginname) values (?, '', ?, ?)",
+            {id, QString::fromUtf8(name), QString::fromUtf8(login)});
+    };
+    const auto defect = [&](std::int64_t status, const char* subject, std::int64_t to, std::int64_t from) {
+        run("insert into defectlist (statusid, subject, toid, fromid, categoryid) values (?, ?, ?, ?, 0)",
+            {status, QString::fromUtf8(subject), to, from});
+    };
+    const auto column = [&](std::int64_t id, const char* name, std::int64_t order, std::int64_t sortOrder,
+                            std::int64_t invisible) {
+        run("insert into viewcolumns (viewid, columnid, [name], width, columnorder, sortorder, descending, invisible) "
+            "values (?, ?, ?, 100, ?, ?, 0, ?)",
+            {kAlicesView, id, QString::fromUtf8(name), order, sortOrder, invisible});
+    };
+    const auto filter = [&](std::int64_t id, std::int64_t owner, const char* text) {
+        run("insert into filter (id, userid, filtername, filtertext) values (?, ?, 'f', ?)",
+            {id, owner, QString::fromUtf8(text)});
+    };
+    user(kAlice, "Alice Ärger", "alice");
+    user(kBob, "Bob", "Bob");
+    user(kCarol, "Carol", "carol");
+    defect(kNew, "Crash on save,\r\nthen\tfreeze", kAlice, kBob);
+    defect(kOpen, "Preis in € falsch", kBob, kAlice);
+    defect(kClosed, "Größe", kCarol, kBob);
+    defect(kDraft, "Bob's draft", kAlice, kBob);
+    defect(kTemplate, "Carol's template", kAlice, kCarol);
+    run("insert into views (id, userid, viewname) values (?, ?, 'mine')", {kAlicesView, kAlice});
+    // Shown as What, the hidden Status, Nr, Author, Addressee (the order swaps pairs, so it reads the
+    // same as positions and as columns); sorted by subject.
+    column(0, "Nr", 2, 0, 0);
+    column(1, "Status", 1, 0, -1);
+    column(2, "What", 0, 1, 0);
+    column(3, "Addressee", 4, 0, 0);
+    column(4, "Author", 3, 0, 0);
+    run("insert into usersettings (userid, lastdefectid, lastviewid, lastfilterid, lastfilterstate, lastmydefectsstate) "
+        "values (?, 0, ?, 1, 0, 0)",
+        {kAlice, kAlicesView});
+    filter(kFaultyFilter, kAlice, "no_such_column = 1");
+    filter(kWritingFilter, kAlice, "1=1; delete from defectlist");
+    filter(kOpenFilter, 0, "statusid=2");
+}
+
+QByteArray Bytes(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 class VellacordAdminTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -69,6 +131,12 @@ protected:
         run.out = QString::fromUtf8(process.readAllStandardOutput());
         run.err = QString::fromUtf8(process.readAllStandardError());
         return run;
+    }
+
+    // vellacord-admin list FILE with the blank-separated options.
+    ToolRun List(const QString& path, const QString& options)
+    {
+        return Admin(QStringList{QStringLiteral("list"), path} + options.split(QLatin1Char(' ')));
     }
 
     static std::int64_t Int(const QString& path, const QString& sql)
@@ -372,6 +440,68 @@ TEST_F(VellacordAdminTest, RepairLeavesTheFileWritableForTheOtherUsersOfItsGroup
     EXPECT_EQ(Int(path, QStringLiteral("select count(*) from defectlist where subject = 'from a colleague'")), 1);
 }
 
+// The list as the user sees it, with her last view, "My defects" and the faults of a login.
+TEST_F(VellacordAdminTest, ListPrintsTheUsersListWithoutWritingTheFile)
+{
+    const QString path = CreateCurrentDatabase(folder.file(QStringLiteral("team.defl")));
+    FillSmallTeamFile(path);
+    const QByteArray before = Bytes(path);
+
+    // Her login ignoring case; her last view; a cell's line break and tab on one line.
+    ToolRun run = List(path, QStringLiteral("--user ALICE"));
+    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_EQ(run.out, QStringLiteral("What\tNr\tAuthor\tAddressee\n"
+                                      "Crash on save, then freeze\t1\tBob\tAlice Ärger\n"
+                                      "Größe\t3\tBob\tCarol\n"
+                                      "Preis in € falsch\t2\tAlice Ärger\tBob\n"));
+    EXPECT_EQ(run.err, QStringLiteral("3 entries\n"));
+
+    run = List(path, QStringLiteral("--user alice --my-defects"));
+    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_EQ(run.out.split(QLatin1Char('\n')).mid(1),
+              QStringList({QStringLiteral("Crash on save, then freeze\t1\tBob\tAlice Ärger"), QString()}));
+    EXPECT_EQ(run.err, QStringLiteral("1 of 5 entries (filtered)\n"));
+
+    // Bob has no settings: view 1, whose first caption is Id; his own draft is listed.
+    run = List(path, QStringLiteral("--user Bob"));
+    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_TRUE(run.out.startsWith(QStringLiteral("Id\t"))) << run.out.toStdString();
+    EXPECT_EQ(run.err, QStringLiteral("4 entries\n"));
+
+    // Unknown, nobody, no such view, no such filter.
+    for (const QString& refused : {QStringLiteral("--user dave"), QStringLiteral("--user none"),
+                                   QStringLiteral("--user alice --view 7"), QStringLiteral("--user alice --filter 77")}) {
+        run = List(path, refused);
+        EXPECT_EQ(run.exitCode, 1) << refused.toStdString();
+        EXPECT_TRUE(run.out.isEmpty()) << run.out.toStdString();
+    }
+    EXPECT_EQ(Bytes(path), before);
+    EXPECT_FALSE(QFileInfo::exists(path + QStringLiteral("-journal")));
+}
+
+// A filter that does not run, or tries to write, is dropped with message 112 and the list is read
+// again without any condition, as in the program: every defect, drafts and templates included.
+TEST_F(VellacordAdminTest, ListWithAFaultyFilterShowsEveryDefect)
+{
+    const QString path = CreateCurrentDatabase(folder.file(QStringLiteral("team.defl")));
+    FillSmallTeamFile(path);
+    const QByteArray before = Bytes(path);
+    const std::int64_t all = Int(path, QStringLiteral("select count(*) from defectlist"));
+    for (const std::int64_t filter : {kFaultyFilter, kWritingFilter}) {
+        const ToolRun run = List(path, QStringLiteral("--user alice --filter %1").arg(filter));
+        EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+        EXPECT_EQ(run.out.count(QLatin1Char('\n')), all + 1) << run.out.toStdString();
+        EXPECT_TRUE(run.out.contains(QStringLiteral("\nBob's draft\t"))) << run.out.toStdString();
+        EXPECT_EQ(run.err, QStringLiteral("vellacord-admin: %1\n%2 entries\n").arg(LoadString(112)).arg(all));
+    }
+    const ToolRun run = List(path, QStringLiteral("--user alice --filter %1 --view 1").arg(kOpenFilter));
+    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_TRUE(run.out.contains(QStringLiteral("\tPreis in € falsch\t"))) << run.out.toStdString();
+    EXPECT_EQ(run.out.count(QLatin1Char('\n')), 2);
+    EXPECT_EQ(run.err, QStringLiteral("1 of 5 entries (filtered)\n"));
+    EXPECT_EQ(Bytes(path), before);
+}
+
 TEST_F(VellacordAdminTest, UsageErrorsAndHelp)
 {
     ToolRun run = Admin({QStringLiteral("--help")});
@@ -383,7 +513,10 @@ TEST_F(VellacordAdminTest, UsageErrorsAndHelp)
           QStringList(QStringLiteral("create")),
           QStringList({QStringLiteral("create"), QStringLiteral("x.defl"), QStringLiteral("--workflow"),
                        QStringLiteral("fancy")}),
-          QStringList({QStringLiteral("repair"), QStringLiteral("x.defl"), QStringLiteral("--replace")})}) {
+          QStringList({QStringLiteral("repair"), QStringLiteral("x.defl"), QStringLiteral("--replace")}),
+          QStringList({QStringLiteral("list"), QStringLiteral("x.defl")}),
+          QStringList({QStringLiteral("list"), QStringLiteral("x.defl"), QStringLiteral("--user"), QStringLiteral("a"),
+                       QStringLiteral("--view"), QStringLiteral("one")})}) {
         run = Admin(arguments);
         EXPECT_EQ(run.exitCode, 1) << arguments.join(QLatin1Char(' ')).toStdString();
         EXPECT_TRUE(run.err.contains(QStringLiteral("Usage:")));

@@ -1,6 +1,7 @@
 #include "AdminCommands.h"
 
 #include "CommandLineUserInterface.h"
+#include "ListCommand.h"
 
 #include "platform/OleDate.h"
 #include "store/Connection.h"
@@ -45,6 +46,13 @@ std::optional<int> WorkflowIndex(const QString& name)
     if (name == QLatin1String("none"))
         return 2;
     return std::nullopt;
+}
+
+std::optional<int> Id(const QString& text)
+{
+    bool ok = false;
+    const int id = text.toInt(&ok);
+    return ok ? std::optional<int>(id) : std::nullopt;
 }
 
 // The state of the maintenance lock; a lock left by a client that died is undone first, and the
@@ -178,6 +186,21 @@ int Unlock(const AdminOptions& options)
     return 0;
 }
 
+int List(const AdminOptions& options, UserInterface& ui, DatabaseAdministration& administration)
+{
+    QString error;
+    const std::optional<int> version = ReadVersion(options.file, error);
+    if (!version)
+        return Fail(error);
+    if (*version != EXPECTED_DB_VERSION)
+        return Fail(QStringLiteral("%1 has version %2; only version %3 can be listed (convert it first)")
+                        .arg(options.file)
+                        .arg(*version)
+                        .arg(EXPECTED_DB_VERSION));
+    error = ListDefects(options, ui, administration, Out(), Err());
+    return error.isEmpty() ? 0 : Fail(error);
+}
+
 } // namespace
 
 QString AdminUsage()
@@ -203,6 +226,12 @@ QString AdminUsage()
         "      in place and deletes the rescue file. Refused while the locking client runs.\n"
         "  version FILE\n"
         "      Prints the schema version of the database.\n"
+        "  list FILE --user LOGIN [--view ID] [--filter ID] [--my-defects]\n"
+        "      Prints the defect list as the user sees it in the program: the user's last view,\n"
+        "      filter and \"My defects\", unless --view, --filter (which switches that filter on)\n"
+        "      or --my-defects is given. First the shown columns' captions, then a line per\n"
+        "      defect, tab-separated (tabs and line breaks in a cell become spaces); the entry\n"
+        "      count goes to the error stream. Asks no password and writes nothing to the file.\n"
         "\n"
         "The workflow is standard when not given. Messages go to the error stream; the exit\n"
         "status is 0 on success and 1 on failure.\n")
@@ -224,7 +253,8 @@ std::optional<AdminOptions> ParseAdminArguments(const QStringList& arguments, QS
                                                                {QStringLiteral("convert"), AdminOptions::Command::Convert},
                                                                {QStringLiteral("repair"), AdminOptions::Command::Repair},
                                                                {QStringLiteral("unlock"), AdminOptions::Command::Unlock},
-                                                               {QStringLiteral("version"), AdminOptions::Command::Version}};
+                                                               {QStringLiteral("version"), AdminOptions::Command::Version},
+                                                               {QStringLiteral("list"), AdminOptions::Command::List}};
     const auto found = commands.find(command);
     if (found == commands.end()) {
         error = QStringLiteral("unknown command \"%1\"").arg(command);
@@ -233,6 +263,7 @@ std::optional<AdminOptions> ParseAdminArguments(const QStringList& arguments, QS
     options.command = found->second;
     const bool takesWorkflow = options.command == AdminOptions::Command::Create ||
                                options.command == AdminOptions::Command::Convert;
+    const bool lists = options.command == AdminOptions::Command::List;
 
     for (int i = 1; i < arguments.size(); ++i) {
         const QString& argument = arguments.at(i);
@@ -248,6 +279,21 @@ std::optional<AdminOptions> ParseAdminArguments(const QStringList& arguments, QS
         } else if (argument == QLatin1String("--overwrite-backup") &&
                    options.command == AdminOptions::Command::Convert) {
             options.overwriteBackup = true;
+        } else if (argument == QLatin1String("--user") && lists) {
+            options.user = arguments.value(++i);
+            if (options.user.isEmpty()) {
+                error = QStringLiteral("--user takes a login name");
+                return std::nullopt;
+            }
+        } else if ((argument == QLatin1String("--view") || argument == QLatin1String("--filter")) && lists) {
+            const std::optional<int> id = Id(arguments.value(++i));
+            if (!id) {
+                error = QStringLiteral("%1 takes a number").arg(argument);
+                return std::nullopt;
+            }
+            (argument == QLatin1String("--view") ? options.viewId : options.filterId) = id;
+        } else if (argument == QLatin1String("--my-defects") && lists) {
+            options.myDefects = true;
         } else if (argument.startsWith(QLatin1Char('-')) || !options.file.isEmpty()) {
             error = QStringLiteral("unexpected argument \"%1\" for %2").arg(argument, command);
             return std::nullopt;
@@ -257,6 +303,10 @@ std::optional<AdminOptions> ParseAdminArguments(const QStringList& arguments, QS
     }
     if (options.file.isEmpty()) {
         error = QStringLiteral("%1 needs a FILE").arg(command);
+        return std::nullopt;
+    }
+    if (lists && options.user.isEmpty()) {
+        error = QStringLiteral("list needs --user LOGIN");
         return std::nullopt;
     }
     options.file = QFileInfo(options.file).absoluteFilePath();
@@ -294,6 +344,9 @@ int RunAdminCommand(const AdminOptions& options)
         break;
     case AdminOptions::Command::Version:
         status = Version(options);
+        break;
+    case AdminOptions::Command::List:
+        status = List(options, ui, administration);
         break;
     case AdminOptions::Command::Help:
         break;

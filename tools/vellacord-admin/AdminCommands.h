@@ -7,12 +7,17 @@
 #include <optional>
 
 struct AdminOptions {
-    enum class Command { Help, Create, Convert, Repair, Unlock, Version };
+    enum class Command { Help, Create, Convert, Repair, Unlock, Version, List };
     Command command = Command::Help;
     QString file;
     int workflow = 0; // the workflow chooser's index: 0 standard, 1 simple, 2 none
     bool replace = false;
     bool overwriteBackup = false;
+    // list: whose list, and what replaces the view, filter and "My defects" of the user's settings.
+    QString user;
+    std::optional<int> viewId;
+    std::optional<int> filterId;
+    bool myDefects = false;
 };
 
 // The options of the arguments (without the program name); none, with `error` set, when they

@@ -1,4 +1,4 @@
-// vellacord-admin: creates, converts and repairs Vellacord databases from a shell or a scheduled
+// vellacord-admin: creates, converts, repairs and lists Vellacord databases from a shell or a scheduled
 // job, with the program's own administration code.
 
 #include "AdminCommands.h"

@@ -1,0 +1,97 @@
+// The list command: a document given the file and the user, and the program's list filled once on it.
+
+#include "ListCommand.h"
+
+#include "document/DefectDoc.h"
+#include "list/DefectList.h"
+#include "platform/OleDate.h"
+#include "store/LookupEntries.h"
+
+#include <QRegularExpression>
+#include <QStringList>
+
+#include <vector>
+
+namespace {
+
+// The columns the list shows, in display order: those of the view's order with a width.
+std::vector<int> ShownColumns(const ListColumns& columns)
+{
+    std::vector<int> shown;
+    for (const int column : columns.order) {
+        if (column >= 0 && column < static_cast<int>(columns.columns.size()) &&
+            columns.columns[static_cast<std::size_t>(column)].width > 0)
+            shown.push_back(column);
+    }
+    return shown;
+}
+
+// A cell's line breaks and tabs would break the line-per-defect form; the list shows one line too.
+QString OneLine(QString text)
+{
+    static const QRegularExpression breaks(QStringLiteral("\r\n|[\r\n\t]"));
+    return text.replace(breaks, QStringLiteral(" "));
+}
+
+void Print(const DefectListModel& model, QTextStream& out)
+{
+    const std::vector<int> shown = ShownColumns(model.columns());
+    QStringList cells;
+    for (const int column : shown)
+        cells << OneLine(model.columns().columns[static_cast<std::size_t>(column)].caption);
+    out << cells.join(QLatin1Char('\t')) << '\n';
+    for (int row = 0; row < model.rowCount(); ++row) {
+        cells.clear();
+        for (const int column : shown)
+            cells << OneLine(model.CellText(row, column));
+        out << cells.join(QLatin1Char('\t')) << '\n';
+    }
+    out.flush();
+}
+
+} // namespace
+
+QString ListDefects(const AdminOptions& options, UserInterface& ui, AdministrationActions& administration,
+                    QTextStream& out, QTextStream& err)
+{
+    // The document gets the file without the open procedure: that one may write (a missing
+    // settings row, an offered compaction) and runs the login dialog, and a listing writes nothing.
+    // The caller has checked the file's version.
+    CDefectDoc document(ui, SystemClockInstance(), administration);
+    document.database().SetDatabaseFileName(options.file);
+    document.lookups().LoadLookups(true);
+    const StakeholderEntry* user = document.lookups().FindStakeholderByLogin(options.user);
+    // Nobody stands for an unset author or addressee; nobody logs in as it.
+    if (user == nullptr || user->stakeholder_id == reserved::kNobody || !document.LoginAs(user->stakeholder_id))
+        return QStringLiteral("%1 has no user with the login name \"%2\"").arg(options.file, options.user);
+
+    // The login brought the user's last view, filter and "My defects"; the options replace them.
+    SessionSelection& selection = document.selection();
+    if (options.viewId)
+        selection.currentViewId = *options.viewId;
+    if (options.filterId) {
+        selection.currentFilterId = *options.filterId;
+        selection.filterOn = true;
+    }
+    if (options.myDefects)
+        selection.myDefectsOn = true;
+
+    CDefectList list(document);
+    int fills = 0;
+    QObject::connect(&list, &CDefectList::listFilled, [&fills] { ++fills; });
+    QString count;
+    QObject::connect(&list, &CDefectList::statusTextChanged, [&count](const QString& text) { count = text; });
+    list.FillList();
+    // A failed fill announces nothing; a second one would mean something filled behind the tool's back.
+    if (fills != 1)
+        return QStringLiteral("the list of %1 could not be read").arg(options.file);
+    // The list falls back to view 1 without a word, and takes a missing filter for none.
+    if (options.viewId && selection.currentViewId != *options.viewId)
+        return QStringLiteral("%1 has no view %2").arg(options.file).arg(*options.viewId);
+    if (options.filterId && list.filter().text.isEmpty())
+        return QStringLiteral("%1 has no filter %2 with a condition").arg(options.file).arg(*options.filterId);
+
+    Print(list.model(), out);
+    err << count << Qt::endl;
+    return QString();
+}
