@@ -19,6 +19,17 @@ constexpr int kFilteredCountText = 168;
 constexpr int kCountText = 169;
 constexpr std::int32_t kDefaultViewId = 1;
 
+// Which memo columns the list shows.
+struct MemoColumns {
+    bool description = false;
+    bool comments = false;
+};
+
+bool Shown(const ListColumns& columns, int column)
+{
+    return column < static_cast<int>(columns.columns.size()) && columns.columns[static_cast<std::size_t>(column)].width > 0;
+}
+
 // Column positions of the list statement's select part.
 enum ListField {
     kClosed, kComments, kComponentId, kDefectId, kDescription, kFixedBuild, kFoundBuild, kFromId, kHistory,
@@ -26,16 +37,18 @@ enum ListField {
     kFixedVersion, kCategoryId, kCc
 };
 
-QByteArray Utf8(const engine::Statement& statement, int field, int characters = -1)
+QByteArrayView Utf8(const engine::Statement& statement, int field, int characters = -1)
 {
     int bytes = 0;
     const char* text = statement.ColumnUtf8(field, bytes);
     if (text == nullptr)
-        return QByteArray();
-    return characters < 0 ? QByteArray(text, bytes) : FirstCharacters(text, bytes, characters);
+        return QByteArrayView();
+    return QByteArrayView(text, characters < 0 ? bytes : Utf8PrefixBytes(text, bytes, characters));
 }
 
-ListRow RowOf(const engine::Statement& statement)
+// The memo texts of hidden columns are not kept: 100 000 hidden details would cost more memory
+// than everything shown.
+ListRow RowOf(const engine::Statement& statement, const MemoColumns& memos)
 {
     const auto id = [&](int field) { return static_cast<std::int32_t>(statement.ColumnInt(field)); };
     ListRow row;
@@ -53,12 +66,10 @@ ListRow RowOf(const engine::Statement& statement)
     row.modified = statement.ColumnReal(kModified);
     row.closed = statement.ColumnReal(kClosed);
     row.lastRead = statement.ColumnReal(kLastRead);
-    row.subject = Utf8(statement, kSubject);
-    row.description = Utf8(statement, kDescription, column::kMemoCellLength);
-    row.comments = Utf8(statement, kComments, column::kMemoCellLength);
-    row.foundVersion = Utf8(statement, kFoundVersion);
-    row.fixedVersion = Utf8(statement, kFixedVersion);
-    row.cc = Utf8(statement, kCc);
+    row.SetTexts({Utf8(statement, kSubject),
+                  memos.description ? Utf8(statement, kDescription, column::kMemoCellLength) : QByteArrayView(),
+                  memos.comments ? Utf8(statement, kComments, column::kMemoCellLength) : QByteArrayView(),
+                  Utf8(statement, kFoundVersion), Utf8(statement, kFixedVersion), Utf8(statement, kCc)});
     return row;
 }
 
@@ -231,6 +242,7 @@ ListCondition CDefectList::BuildListCondition(bool withCondition) const
 long CDefectList::ReadRows(const ListCondition& condition, int& currentRow)
 {
     const std::int32_t currentId = document_.defects().CurrentDefectId();
+    const MemoColumns memos{Shown(model_.columns(), column::kDescription), Shown(model_.columns(), column::kComments)};
     engine::Connection& connection = document_.GetDocumentConnection(RetryMode::Offline);
     // Taken before the read: a commit during the read makes the next comparison differ.
     lastFill_ = {ListStatement(condition), connection.ReadChangeStamp()};
@@ -241,7 +253,7 @@ long CDefectList::ReadRows(const ListCondition& condition, int& currentRow)
             model_.Clear();
         },
         [&](const engine::Statement& statement) {
-            ListRow row = RowOf(statement);
+            ListRow row = RowOf(statement, memos);
             if (row.defectId == currentId)
                 currentRow = model_.rowCount() + model_.pendingCount();
             model_.Append(std::move(row));

@@ -11,9 +11,9 @@
 
 namespace {
 
-QString Text(const QByteArray& utf8)
+QString Text(const ListRow& row, ListRow::Text which)
 {
-    return QString::fromUtf8(utf8);
+    return QString::fromUtf8(row.text(which));
 }
 
 QString DateOrDash(double oleDate)
@@ -21,23 +21,45 @@ QString DateOrDash(double oleDate)
     return oleDate == 0 ? QStringLiteral("-") : ListDateText(oleDate);
 }
 
-QByteArray Memo(const QString& text)
+QByteArrayView Memo(const QByteArray& utf8)
 {
-    const QByteArray utf8 = text.toUtf8();
-    return FirstCharacters(utf8.constData(), static_cast<int>(utf8.size()), column::kMemoCellLength);
+    return QByteArrayView(utf8.constData(),
+                          Utf8PrefixBytes(utf8.constData(), static_cast<int>(utf8.size()), column::kMemoCellLength));
 }
 
 } // namespace
 
-QByteArray FirstCharacters(const char* utf8, int bytes, int characters)
+int Utf8PrefixBytes(const char* utf8, int bytes, int characters)
 {
+    // Plain ASCII up to the limit is the usual case: no character spans bytes there.
+    if (bytes <= characters)
+        return bytes;
     int end = 0;
     for (int count = 0; end < bytes; ++end) {
         // Continuation bytes (10xxxxxx) belong to the character before them.
         if ((static_cast<unsigned char>(utf8[end]) & 0xC0) != 0x80 && count++ == characters)
             break;
     }
-    return QByteArray(utf8, end);
+    return end;
+}
+
+QByteArrayView ListRow::text(Text which) const
+{
+    const std::uint32_t begin = which == 0 ? 0 : ends_[static_cast<std::size_t>(which) - 1];
+    return QByteArrayView(texts_.constData() + begin, ends_[static_cast<std::size_t>(which)] - begin);
+}
+
+void ListRow::SetTexts(const Texts& texts)
+{
+    qsizetype size = 0;
+    for (const QByteArrayView& text : texts)
+        size += text.size();
+    texts_.clear();
+    texts_.reserve(size);
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        texts_.append(texts[i]);
+        ends_[i] = static_cast<std::uint32_t>(texts_.size());
+    }
 }
 
 ListRow ListRow::FromRecord(const DefectRecord& record)
@@ -57,12 +79,13 @@ ListRow ListRow::FromRecord(const DefectRecord& record)
     row.modified = record.Modified;
     row.closed = record.Closed;
     row.lastRead = record.lastread;
-    row.subject = record.Subject.toUtf8();
-    row.description = Memo(record.Description);
-    row.comments = Memo(record.Comments);
-    row.foundVersion = record.foundversion.toUtf8();
-    row.fixedVersion = record.fixedversion.toUtf8();
-    row.cc = record.Cc.toUtf8();
+    const QByteArray subject = record.Subject.toUtf8();
+    const QByteArray description = record.Description.toUtf8();
+    const QByteArray comments = record.Comments.toUtf8();
+    const QByteArray foundVersion = record.foundversion.toUtf8();
+    const QByteArray fixedVersion = record.fixedversion.toUtf8();
+    const QByteArray cc = record.Cc.toUtf8();
+    row.SetTexts({subject, Memo(description), Memo(comments), foundVersion, fixedVersion, cc});
     return row;
 }
 
@@ -79,7 +102,7 @@ QString CellText(const ListRow& row, int columnId, const LookupLists& lookups)
     case column::kStatus:
         return lookups.LookupName(LookupList::Status, row.statusId);
     case column::kSubject:
-        return Text(row.subject);
+        return Text(row, ListRow::kSubject);
     case column::kTo:
         return lookups.LookupName(LookupList::Stakeholder, row.toId);
     case column::kFrom:
@@ -95,7 +118,7 @@ QString CellText(const ListRow& row, int columnId, const LookupLists& lookups)
     case column::kFixedBuild:
         return QString::number(row.fixedBuild);
     case column::kDescription:
-        return Text(row.description);
+        return Text(row, ListRow::kDescription);
     case column::kOpened:
         return ListDateText(row.opened);
     case column::kModified:
@@ -103,17 +126,17 @@ QString CellText(const ListRow& row, int columnId, const LookupLists& lookups)
     case column::kClosed:
         return DateOrDash(row.closed);
     case column::kComments:
-        return Text(row.comments);
+        return Text(row, ListRow::kComments);
     case column::kLastRead:
         return DateOrDash(row.lastRead);
     case column::kFoundVersion:
-        return Text(row.foundVersion);
+        return Text(row, ListRow::kFoundVersion);
     case column::kFixedVersion:
-        return Text(row.fixedVersion);
+        return Text(row, ListRow::kFixedVersion);
     case column::kCategory:
         return lookups.LookupName(LookupList::Category, row.categoryId);
     case column::kCc:
-        return Text(row.cc);
+        return Text(row, ListRow::kCc);
     default:
         return QStringLiteral("unknown column index");
     }

@@ -1,4 +1,5 @@
 #include "store/OpenDatabase.h"
+#include "store/UnreadIndex.h"
 
 #include "app/base/DatabaseUnavailable.h"
 #include "app/base/ErrorReport.h"
@@ -62,6 +63,7 @@ bool OpenDatabase(CDatabaseAccess& access, std::optional<QString> path, Administ
 
             switch (ReadVersion(connection)) {
             case VersionStatus::Current:
+                EnsureUnreadIndex(connection);
                 if (access.NeedsCompacting()) {
                     const Answer answer = ShowStringMessage(ui, 163, Buttons::YesNoCancel, Icon::Question);
                     if (answer == Answer::Cancel) {
