@@ -246,11 +246,17 @@ long CDefectList::ReadRows(const ListCondition& condition, int& currentRow)
     engine::Connection& connection = document_.GetDocumentConnection(RetryMode::Offline);
     // Taken before the read: a commit during the read makes the next comparison differ.
     lastFill_ = {ListStatement(condition), connection.ReadChangeStamp()};
+    // A fill that ends early (a failure, or the file lost for good) puts the old rows back.
+    struct FillGuard {
+        DefectListModel& model;
+        bool succeeded = false;
+        ~FillGuard() { model.EndFill(succeeded); }
+    } guard{model_};
     const long status = connection.ReadRows(
         lastFill_.statement, {}, condition.carriesFilter ? engine::Access::ReadOnly : engine::Access::Any,
         [&] {
             currentRow = -1;
-            model_.Clear();
+            model_.BeginFill();
         },
         [&](const engine::Statement& statement) {
             ListRow row = RowOf(statement, memos);
@@ -258,7 +264,7 @@ long CDefectList::ReadRows(const ListCondition& condition, int& currentRow)
                 currentRow = model_.rowCount() + model_.pendingCount();
             model_.Append(std::move(row));
         });
-    model_.FinishAppending();
+    guard.succeeded = !engine::Failed(status);
     return status;
 }
 
@@ -275,7 +281,9 @@ void CDefectList::FillList()
 
     ListCondition condition = BuildListCondition(true);
     int currentRow = -1;
-    long status = ReadRows(condition, currentRow);
+    // A filter that leaves a comment or a quote open would silently swallow what follows it.
+    long status = condition.carriesFilter && !engine::IsCompleteFragment(filter_.text) ? engine::kFaultyCommand
+                                                                                        : ReadRows(condition, currentRow);
     if (status == engine::kFaultyCommand && condition.filtered) {
         status = ReadRows(BuildListCondition(false), currentRow);
         if (status != engine::kFaultyCommand) {

@@ -87,9 +87,29 @@ void DefectListModel::Append(ListRow row)
         FlushPending();
 }
 
-void DefectListModel::FinishAppending()
+void DefectListModel::BeginFill()
 {
-    FlushPending();
+    if (!previous_)
+        previous_ = SetAside{std::move(rows_), std::move(selected_), focusedRow_};
+    Clear();
+}
+
+void DefectListModel::EndFill(bool succeeded)
+{
+    if (succeeded || !previous_) {
+        FlushPending();
+        previous_.reset();
+        return;
+    }
+    beginResetModel();
+    pending_.clear();
+    rows_ = std::move(previous_->rows);
+    selected_ = std::move(previous_->selected);
+    focusedRow_ = previous_->focusedRow;
+    previous_.reset();
+    endResetModel();
+    emit selectionChanged();
+    emit focusedRowChanged(focusedRow_);
 }
 
 void DefectListModel::FlushPending()

@@ -9,6 +9,7 @@
 #include <QAbstractTableModel>
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 class LookupLists;
@@ -35,10 +36,12 @@ public:
     void SetColumnWidth(int column, int width);
     void SetColumnOrder(std::vector<int> order);
 
-    // Filling: Clear, then Append row by row; rows reach the view in batches.
     void Clear();
+    // Filling: BeginFill (the rows so far are set aside), Append row by row (rows reach the view
+    // in batches), then EndFill: a failed fill puts the rows it set aside back.
+    void BeginFill();
     void Append(ListRow row);
-    void FinishAppending();
+    void EndFill(bool succeeded);
     int pendingCount() const { return static_cast<int>(pending_.size()); }
 
     const ListRow& row(int index) const { return rows_[static_cast<std::size_t>(index)]; }
@@ -77,6 +80,12 @@ private:
     ListColumns columns_;
     std::vector<ListRow> rows_;
     std::vector<ListRow> pending_; // appended, not yet announced to the view
+    struct SetAside {
+        std::vector<ListRow> rows;
+        std::vector<bool> selected;
+        int focusedRow = -1;
+    };
+    std::optional<SetAside> previous_; // the rows before the running fill
     std::vector<bool> selected_;
     int focusedRow_ = -1;
     int topRow_ = 0;

@@ -36,8 +36,36 @@ void ViewDefinition::BeginLoad(std::int32_t id)
     viewId = id;
 }
 
+std::vector<int> DisplayOrder(const ListColumns& list)
+{
+    const int count = static_cast<int>(list.columns.size());
+    std::vector<bool> placed(list.columns.size(), false);
+    std::vector<int> order;
+    for (const int column : list.order) {
+        if (column >= 0 && column < count && !placed[static_cast<std::size_t>(column)]) {
+            placed[static_cast<std::size_t>(column)] = true;
+            order.push_back(column);
+        }
+    }
+    for (int column = 0; column < count; ++column) {
+        if (!placed[static_cast<std::size_t>(column)])
+            order.push_back(column);
+    }
+    return order;
+}
+
 void ViewDefinition::AddLoadedColumn(const ViewColumn& column)
 {
+    if (column.ColumnId < static_cast<int>(columns.size()) || column.ColumnId >= kMaxColumns)
+        return;
+    while (static_cast<int>(columns.size()) < column.ColumnId) {
+        ViewColumn gap;
+        gap.ColumnId = static_cast<std::int32_t>(columns.size());
+        gap.Invisible = 1;
+        gap.ColumnOrder = gap.ColumnId;
+        gap.ViewId = column.ViewId;
+        columns.push_back(gap);
+    }
     const int position = static_cast<int>(columns.size());
     columns.push_back(column);
     const std::size_t sortOrder = column.SortOrder;
@@ -61,9 +89,9 @@ ListColumns ViewDefinition::ToListColumns() const
     const auto largest = std::max_element(columns.begin(), columns.end(), [](const ViewColumn& a, const ViewColumn& b) {
         return a.ColumnId < b.ColumnId;
     });
-    list.columns.resize(static_cast<std::size_t>(std::max(largest->ColumnId, 0) + 1));
+    list.columns.resize(static_cast<std::size_t>(std::clamp(largest->ColumnId, 0, kMaxColumns - 1) + 1));
     for (const ViewColumn& column : columns) {
-        if (column.ColumnId < 0)
+        if (column.ColumnId < 0 || column.ColumnId >= kMaxColumns)
             continue;
         list.columns[static_cast<std::size_t>(column.ColumnId)] = {column.Name, column.Invisible != 0 ? 0 : column.Width};
     }
@@ -162,7 +190,8 @@ void ViewDefinition::PrepareForSave()
         if (key.column < 0 || key.column >= static_cast<int>(columns.size()))
             continue;
         ViewColumn& column = columns[static_cast<std::size_t>(key.column)];
-        column.SortOrder = static_cast<std::uint8_t>(k + 1);
+        // The stored order is one byte; a key pushed beyond it is no longer a key.
+        column.SortOrder = k < kMaxStoredSortOrder ? static_cast<std::uint8_t>(k + 1) : 0;
         column.Descending = key.descending ? 1 : 0;
     }
 }

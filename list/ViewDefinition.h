@@ -37,6 +37,10 @@ struct ListColumns {
     friend bool operator==(const ListColumns&, const ListColumns&) = default;
 };
 
+// The list's column indexes in display order: the order's valid entries once each, then any
+// column the order leaves out, in index order.
+std::vector<int> DisplayOrder(const ListColumns& list);
+
 // One item of the Columns popup.
 struct ColumnMenuItem {
     QString text;
@@ -49,6 +53,10 @@ public:
     static constexpr int kMaxSortKeys = 3;
     static constexpr int kNameLength = 50;
     static constexpr int kShownWidth = 20; // the width of a hidden column made visible with no width of its own
+    // Column ids a view may hold: the Columns menu's command range. A stored id beyond it is
+    // ignored rather than make every workstation that shows the view allocate for it.
+    static constexpr int kMaxColumns = 200;
+    static constexpr std::size_t kMaxStoredSortOrder = 255;
 
     std::int32_t viewId = -1; // -1: not loaded
     bool modified = false;
@@ -61,6 +69,7 @@ public:
     // Starts loading the view: no columns, no keys.
     void BeginLoad(std::int32_t id);
     // Appends a column as read from the database; its sort order takes a place in the sort list.
+    // Ids missing below it are filled with hidden columns, so that a column's position is its id.
     void AddLoadedColumn(const ViewColumn& column);
 
     // The list's columns for this view; the twelve fallback columns when it has no columns.

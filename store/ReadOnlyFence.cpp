@@ -8,10 +8,11 @@ namespace engine {
 
 namespace {
 
-// Every ordinary function reads; this one would load code into the process.
+// Every ordinary function reads; these would load code into the process or hand the engine a
+// pointer taken from the query.
 bool IsForbiddenFunction(const char* name)
 {
-    return name != nullptr && sqlite3_stricmp(name, "load_extension") == 0;
+    return name != nullptr && (sqlite3_stricmp(name, "load_extension") == 0 || sqlite3_stricmp(name, "fts3_tokenizer") == 0);
 }
 
 constexpr int kProgressSteps = 10000; // virtual machine steps between two looks at the clock

@@ -26,6 +26,12 @@ bool HasFurtherStatement(sqlite3* db, const char* tail, const char* end)
 
 } // namespace
 
+bool IsCompleteFragment(const QString& fragment)
+{
+    const QByteArray text = (fragment + QStringLiteral("\n;")).toUtf8();
+    return sqlite3_complete(text.constData()) != 0;
+}
+
 Statement::Statement(Connection& connection, const QString& sql, Access access) : connection_(connection), sql_(sql)
 {
     if (!connection.IsOpen()) {
@@ -116,6 +122,10 @@ long Statement::Step()
         return connection_.RecordFailure(
             kFaultyCommand, {QStringLiteral("the condition ran longer than %1 seconds").arg(ReadOnlyFence::kLongestRun.count()),
                              SQLITE_INTERRUPT, sql_});
+    // A user's condition that fails while it runs (an overflow, a text too big, a bad argument
+    // to a function) is as faulty as one that does not parse; the file itself is fine.
+    if (fence_ && !connection_.lost())
+        return kFaultyCommand;
     return status;
 }
 

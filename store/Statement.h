@@ -24,6 +24,10 @@ class ReadOnlyFence;
 // beyond the fence's time limit.
 enum class Access { Any, ReadOnly };
 
+// Whether a piece of SQL closes every comment, quote and bracketed name it opens, so that text put
+// after it is read as SQL.
+bool IsCompleteFragment(const QString& fragment);
+
 class Statement {
 public:
     Statement(Connection& connection, const QString& sql, Access access = Access::Any);

@@ -105,6 +105,10 @@ TEST_F(DefectListTest, AFilterThatFailsOrTriesToWriteShowsTheWholeListAndChanges
         QStringLiteral("1 in (select 1 from pragma_writable_schema(1))"),
         QStringLiteral("1=1) ; ATTACH DATABASE 'x.defl' AS x; SELECT (1"),
         QStringLiteral("load_extension('libc.so.6') is null"),
+        // Fails only at its second row, after the first was read.
+        QStringLiteral("abs(case when defect_id > 1 then -9223372036854775807 - 1 else 1 end) > 0"),
+        // Would swallow what follows it.
+        QStringLiteral("statusid=1 /*"),
     };
     for (const QString& text : faulty) {
         const std::int64_t id = AddFilter(text);

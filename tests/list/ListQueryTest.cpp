@@ -112,6 +112,27 @@ TEST(ListQuery, ReadingBackAndTogglingColumns)
     EXPECT_EQ(view.columns[column::kCc].Width, ViewDefinition::kShownWidth);
     EXPECT_FALSE(view.ToggleColumn(command::kFirstColumn + 20));
 
+    // Stored ids with gaps are filled so that a column's position is its id; an id beyond the
+    // menu's range is ignored rather than allocated for.
+    ViewDefinition gapped;
+    gapped.BeginLoad(5);
+    for (const int id : {0, 2, 7, 2147483647}) {
+        ViewColumn column;
+        column.ColumnId = id;
+        column.Width = 50;
+        column.Name = QString::number(id);
+        column.ColumnOrder = id == 7 ? 0 : id;
+        column.SortOrder = id == 2 ? 1 : 0;
+        gapped.AddLoadedColumn(column);
+    }
+    ASSERT_EQ(gapped.columns.size(), 8u);
+    EXPECT_EQ(gapped.columns[2].Name, "2");
+    EXPECT_EQ(gapped.BuildOrderBy(), " ORDER BY Subject");
+    const ListColumns gappedList = gapped.ToListColumns();
+    EXPECT_EQ(gappedList.columns[1].width, 0);
+    EXPECT_FALSE(gapped.ReadBack(gappedList)) << "a loaded view holds no change";
+    EXPECT_EQ(DisplayOrder(gappedList), (std::vector<int>{0, 1, 2, 3, 4, 5, 6, 7}));
+
     // A view without columns shows the fallback columns, captioned by what their cells hold.
     const ListColumns fallback = ViewDefinition{}.ToListColumns();
     ASSERT_EQ(fallback.columns.size(), 12u);

@@ -18,9 +18,8 @@ namespace {
 std::vector<int> ShownColumns(const ListColumns& columns)
 {
     std::vector<int> shown;
-    for (const int column : columns.order) {
-        if (column >= 0 && column < static_cast<int>(columns.columns.size()) &&
-            columns.columns[static_cast<std::size_t>(column)].width > 0)
+    for (const int column : DisplayOrder(columns)) {
+        if (columns.columns[static_cast<std::size_t>(column)].width > 0)
             shown.push_back(column);
     }
     return shown;
