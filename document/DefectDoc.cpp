@@ -213,7 +213,10 @@ bool CDefectDoc::TestForNewUnread()
 
 bool CDefectDoc::CanChangeReadState() const
 {
-    return loggedIn_ && defects_.Form() != nullptr && defects_.RecordLoaded() && defects_.Record().ToID == loggedInId_;
+    // The record in memory decides: offline, the shown defect is no longer "loaded" but still current.
+    const DefectRecord& record = defects_.Record();
+    return loggedIn_ && defects_.Form() != nullptr && record.Defect_ID != 0 &&
+           record.Defect_ID == defects_.CurrentDefectId() && record.ToID == loggedInId_;
 }
 
 void CDefectDoc::MarkAsRead()
@@ -230,6 +233,11 @@ void CDefectDoc::SetReadState(bool read)
 {
     ErrorContext context(read ? "Marking as read" : "Marking as unread");
     if (!CanChangeReadState())
+        return;
+    // Offline the record was set aside; reading it again also sees another workstation's change.
+    if (!defects_.RecordLoaded())
+        defects_.ReloadCurrentDefect();
+    if (!defects_.RecordLoaded() || !CanChangeReadState())
         return;
     const bool isRead = defects_.Record().lastread != 0;
     if (read != isRead)

@@ -51,7 +51,6 @@ void DocumentTimers::PauseTimers()
 {
     if (pauseDepth_++ > 0)
         return;
-    pausedAt_ = clock_.SecondsSince1970();
     for (TimerSlot& slot : slots_)
         slot.timer.stop();
 }
@@ -64,23 +63,18 @@ void DocumentTimers::ResumeTimers()
         TimerSlot& slot = Slot(id);
         if (!slot.running)
             continue;
-        // A period that ran out during the wait is due now: an auto-refresh must not be skipped
-        // for a whole period because the file was slow to answer.
-        const qint64 elapsed = pausedAt_ - slot.startedAt;
+        // The time of the wait counts, and a period that ran out during it is due now: an
+        // auto-refresh must not be put off for a whole period because the file was slow to answer.
+        const qint64 elapsed = clock_.SecondsSince1970() - slot.startedAt;
         const qint64 startedAt = slot.startedAt;
         StartTimer(id, true, std::max<qint64>(PeriodSeconds(id) - elapsed, 0));
         slot.startedAt = startedAt;
     }
-    pausedAt_ = 0;
 }
 
 void DocumentTimers::RestartTimer(int id)
 {
-    if (paused()) {
-        Slot(id).startedAt = pausedAt_ = clock_.SecondsSince1970();
-        Slot(id).running = PeriodSeconds(id) != 0;
-        return;
-    }
+    // While paused this only notes the new start: the full period runs from now.
     StartTimer(id, true);
 }
 
@@ -91,12 +85,11 @@ void DocumentTimers::Clear()
         slot.startedAt = 0;
         slot.running = false;
     }
-    pausedAt_ = 0;
     pauseDepth_ = 0;
 }
 
 int DocumentTimers::intervalMs(int id) const
 {
     const TimerSlot& slot = Slot(id);
-    return slot.timer.isActive() ? slot.timer.interval() : 0;
+    return slot.timer.isActive() ? slot.timer.interval() : -1;
 }

@@ -34,7 +34,7 @@ public:
 
     bool paused() const { return pauseDepth_ > 0; }
     bool running(int id) const { return Slot(id).running; }
-    // The interval the timer runs with, in milliseconds; 0 when it is stopped.
+    // The interval the timer runs with, in milliseconds (0: due now); -1 when it is stopped or paused.
     int intervalMs(int id) const;
 
 signals:
@@ -53,6 +53,5 @@ private:
     const Clock& clock_;
     std::function<int(int)> periodMinutes_;
     std::array<TimerSlot, 2> slots_;
-    qint64 pausedAt_ = 0;
     int pauseDepth_ = 0;
 };

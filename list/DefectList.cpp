@@ -287,6 +287,9 @@ void CDefectList::FillList()
     if (status == engine::kFaultyCommand && condition.filtered) {
         status = ReadRows(BuildListCondition(false), currentRow);
         if (status != engine::kFaultyCommand) {
+            // The auto-refresh compares what was asked for, so it does not refill (and warn)
+            // again while the file and the faulty filter stay as they are.
+            lastFill_.statement = ListStatement(condition);
             ShowStringMessage(document_.Ui(), kInvalidFilterText, Buttons::Ok, Icon::Warning);
             condition.filtered = false;
         }
