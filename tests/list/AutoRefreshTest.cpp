@@ -200,7 +200,7 @@ TEST_F(AutoRefreshTest, AnUnchangedFileSkipsTheRefillButNotTheUnreadTestAndOffli
     EXPECT_FALSE(state.at(1).at(0).toBool());
     EXPECT_FALSE(doc_.connected());
     EXPECT_EQ(doc_.timers().intervalMs(kRefresh), kRefreshMinutes * kMsPerMinute);
-    EXPECT_EQ(doc_.timers().intervalMs(kClose), 0) << "a refresh is no activity";
+    EXPECT_EQ(doc_.timers().intervalMs(kClose), -1) << "a refresh is no activity";
 }
 
 } // namespace
