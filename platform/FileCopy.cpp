@@ -1,6 +1,8 @@
 // Copying a file and making a directory with the operating system's error code on failure.
 #include "platform/FileCopy.h"
 
+#include "platform/FileDescriptor.h"
+
 #include <QByteArray>
 #include <QFileInfo>
 
@@ -14,29 +16,6 @@
 #include <cstring>
 
 namespace {
-
-class Descriptor {
-public:
-    explicit Descriptor(int fd) : fd_(fd) {}
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    ~Descriptor()
-    {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    int fd() const { return fd_; }
-    // Closes now, so that a failing close (a full disk on a share) is seen.
-    int Close()
-    {
-        const int result = ::close(fd_);
-        fd_ = -1;
-        return result;
-    }
-
-private:
-    int fd_;
-};
 
 int CopyContents(int from, int to)
 {
@@ -65,7 +44,7 @@ int CopyContents(int from, int to)
 // Copies the open source into a new file at `path` (created with O_EXCL); removes it on failure.
 int CopyInto(int source, const struct stat& info, const QByteArray& path, int fd)
 {
-    Descriptor target(fd);
+    FileDescriptor target(fd);
     int error = CopyContents(source, target.fd());
     if (error == 0) {
         const struct timespec times[2] = {info.st_atim, info.st_mtim};
@@ -82,7 +61,7 @@ int CopyInto(int source, const struct stat& info, const QByteArray& path, int fd
 
 int CopyFileTo(const QString& source, const QString& target, bool overwrite)
 {
-    const Descriptor from(::open(source.toLocal8Bit().constData(), O_RDONLY | O_CLOEXEC));
+    const FileDescriptor from(source, O_RDONLY);
     if (from.fd() < 0)
         return errno;
     struct stat info = {};
