@@ -4,10 +4,8 @@
 #include "app/base/Result.h"
 #include "app/base/UserInterface.h"
 #include "document/DefectPersistence.h"
-#include "store/AttachmentPaths.h"
+#include "store/AttachmentDirectory.h"
 #include "store/EngineStatus.h"
-
-#include <QDir>
 
 namespace {
 
@@ -17,11 +15,8 @@ constexpr int kStatementLength = 500;
 
 void RemoveAttachmentDirectory(const QString& databasePath, std::int32_t defectId)
 {
-    QDir directory(DefectAttachmentPath(databasePath, defectId));
-    if (!directory.exists())
-        return;
     ErrorContext label("removing defect attachment directory");
-    CheckedCall(directory.removeRecursively());
+    CheckedCall(DeleteAttachmentDirectory(AttachmentDirectory(databasePath, defectId, false)));
 }
 
 // Runs one DELETE; the attachments of its defects go only once their rows are gone, so a

@@ -42,3 +42,22 @@ void AddHistoryEntry(QString& history, const std::vector<StatusEntry>& statuses,
 {
     AddHistoryEntry(history, StatusName(statuses, statusId), UserName(stakeholders, loggedInId), comment, today);
 }
+
+std::vector<TextRange> HistoryUserNameRanges(const QString& history)
+{
+    std::vector<TextRange> ranges;
+    for (qsizetype lineStart = 0; lineStart < history.size();) {
+        qsizetype lineEnd = history.indexOf(QLatin1Char('\n'), lineStart);
+        if (lineEnd < 0)
+            lineEnd = history.size();
+        const qsizetype firstTab = history.indexOf(QLatin1Char('\t'), lineStart);
+        const qsizetype secondTab = firstTab < 0 ? -1 : history.indexOf(QLatin1Char('\t'), firstTab + 1);
+        if (secondTab > 0 && secondTab < lineEnd && history.at(secondTab - 1) == QLatin1Char(')')) {
+            const qsizetype open = history.lastIndexOf(QLatin1Char('('), secondTab - 1);
+            if (open > firstTab)
+                ranges.push_back({static_cast<int>(open), static_cast<int>(secondTab - open)});
+        }
+        lineStart = lineEnd + 1;
+    }
+    return ranges;
+}

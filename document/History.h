@@ -21,3 +21,14 @@ void AddHistoryEntry(QString& history, const QString& statusName, const QString&
 void AddHistoryEntry(QString& history, const std::vector<StatusEntry>& statuses,
                      const std::vector<StakeholderEntry>& stakeholders, int statusId, int loggedInId,
                      const QString& comment, const QDate& today);
+
+// A run of characters in a text.
+struct TextRange {
+    int start = 0;
+    int length = 0;
+    friend bool operator==(const TextRange&, const TextRange&) = default;
+};
+
+// Where each entry names its user: from the "(" before the entry's second tab up to that tab,
+// when the text before the tab ends in ")". The form shows these runs greyed.
+std::vector<TextRange> HistoryUserNameRanges(const QString& history);

@@ -129,30 +129,47 @@ const StakeholderEntry* LookupLists::FindStakeholderByLogin(const QString& name)
     return nullptr;
 }
 
+template <typename Visitor>
+auto LookupLists::Visit(LookupList list, Visitor visit) const
+{
+    // Each list with how its entries give their id and their name.
+    switch (list) {
+    case LookupList::Component:
+        return visit(components_, [](const ComponentEntry& e) { return e.component_id; },
+                     [](const ComponentEntry& e) { return e.component; });
+    case LookupList::Category:
+        return visit(categories_, [](const CategoryEntry& e) { return e.category_id; },
+                     [](const CategoryEntry& e) { return e.category; });
+    case LookupList::Severity:
+        return visit(severities_, [](const RatingEntry& e) { return e.id; }, [](const RatingEntry& e) { return e.name; });
+    case LookupList::Priority:
+        return visit(priorities_, [](const RatingEntry& e) { return e.id; }, [](const RatingEntry& e) { return e.name; });
+    case LookupList::Stakeholder:
+        return visit(stakeholders_, [](const StakeholderEntry& e) { return e.stakeholder_id; },
+                     [](const StakeholderEntry& e) { return StakeholderDisplayName(e); });
+    case LookupList::Status:
+        break;
+    }
+    return visit(statuses_, [](const StatusEntry& e) { return e.status_id; }, [](const StatusEntry& e) { return e.status; });
+}
+
 QString LookupLists::LookupName(LookupList list, std::int32_t id) const
 {
-    const auto nameOr = [id](const auto* entry, auto name) {
-        return entry != nullptr ? name(*entry) : QStringLiteral("-- %1 --").arg(id);
-    };
-    switch (list) {
-    case LookupList::Status:
-        return nameOr(FindStatus(id), [](const StatusEntry& e) { return e.status; });
-    case LookupList::Component:
-        return nameOr(FindById(components_, id, [](const ComponentEntry& e) { return e.component_id; }),
-                      [](const ComponentEntry& e) { return e.component; });
-    case LookupList::Category:
-        return nameOr(FindById(categories_, id, [](const CategoryEntry& e) { return e.category_id; }),
-                      [](const CategoryEntry& e) { return e.category; });
-    case LookupList::Severity:
-        return nameOr(FindById(severities_, id, [](const RatingEntry& e) { return e.id; }),
-                      [](const RatingEntry& e) { return e.name; });
-    case LookupList::Priority:
-        return nameOr(FindById(priorities_, id, [](const RatingEntry& e) { return e.id; }),
-                      [](const RatingEntry& e) { return e.name; });
-    case LookupList::Stakeholder:
-        return nameOr(FindStakeholder(id), [](const StakeholderEntry& e) { return StakeholderDisplayName(e); });
-    }
-    return QStringLiteral("-- %1 --").arg(id);
+    return Visit(list, [id](const auto& entries, auto idOf, auto nameOf) {
+        const auto* entry = FindById(entries, id, idOf);
+        return entry != nullptr ? nameOf(*entry) : QStringLiteral("-- %1 --").arg(id);
+    });
+}
+
+std::vector<ChoiceItem> LookupLists::Choices(LookupList list) const
+{
+    return Visit(list, [](const auto& entries, auto idOf, auto nameOf) {
+        std::vector<ChoiceItem> choices;
+        choices.reserve(entries.size());
+        for (const auto& entry : entries)
+            choices.push_back({nameOf(entry), idOf(entry)});
+        return choices;
+    });
 }
 
 void LookupLists::SetStakeholderPasswd(std::int32_t id, const QString& passwd)

@@ -2,6 +2,7 @@
 // The in-memory copy of the small tables that give the numbers in a defect their names. They
 // are read in one batch and refreshed at most every 15 seconds unless a caller forces it.
 
+#include "app/base/UserInterface.h"
 #include "document/ConnectionProvider.h"
 #include "store/LookupEntries.h"
 
@@ -51,11 +52,17 @@ public:
 
     // The entry's name, or "-- <id> --" when no entry has the id.
     QString LookupName(LookupList list, std::int32_t id) const;
+    // Every entry in list order: its name (a stakeholder's display name) and its id.
+    std::vector<ChoiceItem> Choices(LookupList list) const;
 
     // The only change of an entry in place: a password change that the database accepted.
     void SetStakeholderPasswd(std::int32_t id, const QString& passwd);
 
 private:
+    // Calls visit(entries, idOf, nameOf) with the list's entries.
+    template <typename Visitor>
+    auto Visit(LookupList list, Visitor visit) const;
+
     ConnectionProvider& connections_;
     const Clock& clock_;
     qint64 lookupsLoadedAt_ = 0;

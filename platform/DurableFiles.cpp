@@ -1,5 +1,7 @@
 #include "platform/DurableFiles.h"
 
+#include "platform/FileDescriptor.h"
+
 #include <QFileInfo>
 
 #include <fcntl.h>
@@ -12,26 +14,9 @@
 
 namespace {
 
-// An open descriptor for the length of one operation.
-class Descriptor {
-public:
-    Descriptor(const QString& path, int flags) : fd_(::open(path.toLocal8Bit().constData(), flags | O_CLOEXEC)) {}
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    ~Descriptor()
-    {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    int fd() const { return fd_; }
-
-private:
-    int fd_;
-};
-
 bool Sync(const QString& path, int flags)
 {
-    const Descriptor file(path, flags);
+    const FileDescriptor file(path, flags);
     return file.fd() >= 0 && ::fsync(file.fd()) == 0;
 }
 
@@ -79,7 +64,7 @@ QString TakeOverAccessAndSync(const QString& replacement, const QString& origina
     struct stat wanted = {};
     if (::stat(original.toLocal8Bit().constData(), &wanted) != 0)
         return Failure("read the access of", original);
-    const Descriptor file(replacement, O_RDONLY);
+    const FileDescriptor file(replacement, O_RDONLY);
     struct stat current = {};
     if (file.fd() < 0 || ::fstat(file.fd(), &current) != 0)
         return Failure("open", replacement);

@@ -1,7 +1,237 @@
+// The defect form: header, pages, modified tracking and the status change.
 #include "ui/DefectView.h"
 
-CDefectView::CDefectView(QWidget* parent) : QWidget(parent)
+#include "app/base/Check.h"
+#include "app/base/ErrorContext.h"
+#include "app/base/StringTable.h"
+#include "document/DefectDoc.h"
+#include "document/StatusTransitionModel.h"
+#include "platform/OleDate.h"
+#include "ui/AttachmentsPage.h"
+#include "ui/DetailsPage.h"
+#include "ui/FormFields.h"
+#include "ui/HistoryPage.h"
+#include "ui/SummaryPage.h"
+
+#include <QComboBox>
+#include <QGridLayout>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+namespace {
+
+enum Page { kSummary, kDetails, kHistory, kAttachments };
+// The pages' captions in the string table, in tab order.
+constexpr int kPageCaptions[] = {101, 102, 104, 157};
+
+// The first control of the page in tab order, or the page itself when it has none.
+QWidget* FirstControl(QWidget* page)
+{
+    for (QWidget* widget = page->nextInFocusChain(); widget != page; widget = widget->nextInFocusChain()) {
+        if (!page->isAncestorOf(widget))
+            break;
+        if (widget->isVisibleTo(page) && widget->isEnabled() && (widget->focusPolicy() & Qt::TabFocus))
+            return widget;
+    }
+    return page;
+}
+
+} // namespace
+
+CDefectView::CDefectView(QWidget* parent) : QScrollArea(parent)
 {
     setObjectName(QStringLiteral("defectForm"));
-    setFocusPolicy(Qt::StrongFocus);
+    setFrameShape(QFrame::NoFrame);
+    setWidgetResizable(true);
+    auto* form = new QWidget(this);
+    auto* layout = new QVBoxLayout(form);
+    layout->addLayout(BuildHeader(form));
+    tabs_ = new QTabWidget(form);
+    tabs_->setObjectName(QStringLiteral("pages"));
+    pages_ = {new CSummaryPage(tabs_), new CDetailsPage(tabs_), new CHistoryPage(tabs_), new CAttachmentsPage(tabs_)};
+    for (std::size_t i = 0; i < pages_.size(); ++i) {
+        tabs_->addTab(pages_[i], LoadString(kPageCaptions[i]));
+        connect(pages_[i], &CFormPage::edited, this, &CDefectView::MarkModified);
+    }
+    connect(tabs_, &QTabWidget::currentChanged, this, &CDefectView::SwitchPage);
+    layout->addWidget(tabs_, 1);
+    setWidget(form);
+    // The design size: a smaller pane scrolls instead of squeezing the controls.
+    form->setMinimumSize(form->minimumSizeHint());
+    setFocusProxy(subject_);
+    // Nothing to edit until the document shows a record.
+    QWidget::setEnabled(false);
+}
+
+QSize CDefectView::sizeHint() const
+{
+    // The design size, so that a splitter gives the rest to the list.
+    return widget()->minimumSize();
+}
+
+CDefectView::~CDefectView()
+{
+    if (document_ && document_->defects().Form() == this)
+        document_->RegisterForm(nullptr);
+}
+
+QGridLayout* CDefectView::BuildHeader(QWidget* form)
+{
+    id_ = new QLineEdit(form);
+    id_->setObjectName(QStringLiteral("defectId"));
+    id_->setReadOnly(true);
+    status_ = new QPushButton(form);
+    status_->setObjectName(QStringLiteral("statusButton"));
+    priority_ = MakeChoiceField(form, "priority");
+    subject_ = MakeTextField(form, "subject", DefectRecord::kSubjectSize);
+    from_ = MakeChoiceField(form, "from");
+    to_ = MakeChoiceField(form, "to");
+    cc_ = MakeTextField(form, "cc", DefectRecord::kCcSize);
+
+    // Subject, From, To and Cc take the width; ID, status and priority keep to the right edge.
+    auto* header = new QGridLayout;
+    AddLabelled(header, QStringLiteral("Subj.:"), subject_, 0, 0, 3);
+    AddLabelled(header, QStringLiteral("ID:"), id_, 0, 4);
+    AddLabelled(header, QStringLiteral("From:"), from_, 1, 0);
+    AddLabelled(header, QStringLiteral("To:"), to_, 1, 2);
+    AddLabelled(header, QStringLiteral("Status:"), status_, 1, 4);
+    AddLabelled(header, QStringLiteral("Cc:"), cc_, 2, 0, 3);
+    AddLabelled(header, QStringLiteral("Prio.:"), priority_, 2, 4);
+    header->setColumnStretch(1, 1);
+    header->setColumnStretch(3, 1);
+    header->setColumnMinimumWidth(5, status_->fontMetrics().horizontalAdvance(QStringLiteral("in progress")) * 3 / 2);
+
+    for (QWidget* field : std::initializer_list<QWidget*>{priority_, subject_, from_, to_, cc_})
+        ReportEdits(field, [this] { MarkModified(); });
+    connect(status_, &QPushButton::clicked, this, &CDefectView::ChangeStatus);
+    return header;
+}
+
+void CDefectView::SetDocument(CDefectDoc& document)
+{
+    document_ = &document;
+    const auto registerForm = [this] {
+        if (document_->defects().Form() != this)
+            document_->RegisterForm(this);
+    };
+    connect(&document, &CDefectDoc::loginCompleted, this, registerForm);
+    connect(&document, &CDefectDoc::closed, this, [this] { setEnabled(false); });
+    connect(&document, &CDefectDoc::defectCreated, this, [this] { subject_->setFocus(Qt::OtherFocusReason); });
+    if (document.loggedIn())
+        registerForm();
+}
+
+void CDefectView::MarkModified()
+{
+    modified_ = true;
+    if (document_)
+        document_->UserChangedDefect();
+    emit edited();
+}
+
+bool CDefectView::takeValues(DefectRecord& record)
+{
+    check::precondition(!document_.isNull(), "defect form without a document");
+    TakeHeader();
+    CurrentPage()->TakeValues(workingRecord_);
+    if (!ApplyTemplateOwnerRule(workingRecord_, document_->loggedInId(), document_->Ui()))
+        return false;
+    const std::int32_t key = record.Defect_ID;
+    record = workingRecord_;
+    record.Defect_ID = key;
+    shownRecord_ = workingRecord_;
+    return true;
+}
+
+void CDefectView::showValues(const DefectRecord& record)
+{
+    check::precondition(!document_.isNull(), "defect form without a document");
+    workingRecord_ = record;
+    shownRecord_ = record;
+    ShowHeader();
+    CurrentPage()->ShowValues(workingRecord_, *document_);
+    modified_ = false;
+}
+
+void CDefectView::setLastRead(double lastread)
+{
+    workingRecord_.lastread = lastread;
+    MarkModified();
+    if (currentPage_ == kHistory)
+        CurrentPage()->ShowValues(workingRecord_, *document_);
+}
+
+void CDefectView::setEnabled(bool enabled)
+{
+    QWidget::setEnabled(enabled);
+    // A form without a record shows no page contents.
+    CurrentPage()->setVisible(enabled);
+}
+
+void CDefectView::ShowHeader()
+{
+    const LookupLists& lookups = document_->lookups();
+    id_->setText(QString::number(workingRecord_.Defect_ID));
+    ShowStatusCaption();
+    ShowChoices(priority_, lookups.Choices(LookupList::Priority), workingRecord_.PriorityID);
+    subject_->setText(workingRecord_.Subject);
+    ShowChoices(from_, lookups.Choices(LookupList::Stakeholder), workingRecord_.FromID);
+    ShowChoices(to_, lookups.Choices(LookupList::Stakeholder), workingRecord_.ToID);
+    cc_->setText(workingRecord_.Cc);
+}
+
+void CDefectView::TakeHeader()
+{
+    workingRecord_.PriorityID = ChosenId(priority_);
+    workingRecord_.Subject = subject_->text();
+    workingRecord_.FromID = ChosenId(from_);
+    workingRecord_.ToID = ChosenId(to_);
+    workingRecord_.Cc = cc_->text();
+}
+
+void CDefectView::ShowStatusCaption()
+{
+    QString name = document_->lookups().LookupName(LookupList::Status, workingRecord_.StatusID);
+    status_->setText(name.replace(QLatin1Char('&'), QLatin1String("&&")));
+}
+
+CFormPage* CDefectView::CurrentPage() const
+{
+    return pages_[static_cast<std::size_t>(currentPage_)];
+}
+
+void CDefectView::SwitchPage(int index)
+{
+    if (index < 0 || index == currentPage_)
+        return;
+    // The leaving page hands its fields to the working record, the entering page shows it; the
+    // found version and build stand on two pages.
+    CurrentPage()->TakeValues(workingRecord_);
+    currentPage_ = index;
+    if (document_)
+        CurrentPage()->ShowValues(workingRecord_, *document_);
+    if (!tabs_->tabBar()->hasFocus())
+        FirstControl(CurrentPage())->setFocus(Qt::OtherFocusReason);
+}
+
+void CDefectView::ChangeStatus()
+{
+    ErrorContext label("changing status");
+    CDefectDoc& document = *document_;
+    StatusTransitionModel model(document.lookups().statuses(), document.StatusTransitions(), workingRecord_.StatusID,
+                                document.Ui());
+    if (!document.Ui().RunStatusTransitionDialog(model))
+        return;
+    const std::int32_t chosen = model.CurrentStatus();
+    // A full history refuses the entry with its contract failure; the status then stays as it was.
+    document.AddHistoryEntry(workingRecord_, chosen, model.Comment());
+    workingRecord_.StatusID = chosen;
+    workingRecord_.Closed = chosen == reserved::kStatusClosed ? document.Time().OleNow() : 0;
+    MarkModified();
+    ShowStatusCaption();
+    if (currentPage_ == kHistory)
+        CurrentPage()->ShowValues(workingRecord_, document);
 }

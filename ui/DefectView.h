@@ -1,10 +1,75 @@
 #pragma once
-// The lower pane: the form that shows the current defect.
+// The lower pane: the form that shows and edits the current defect. A header with the ID, the
+// status button, priority, subject, From, To and Cc above four pages (summary, details, history,
+// attachments). It edits a working copy of the document's record; only the user's edits and
+// status changes mark it modified. A pane smaller than the form's design size scrolls.
 
-#include <QWidget>
+#include "document/DefectForm.h"
+#include "document/DefectRecord.h"
 
-class CDefectView : public QWidget {
+#include <QPointer>
+#include <QScrollArea>
+
+#include <vector>
+
+class CDefectDoc;
+class CFormPage;
+class QComboBox;
+class QGridLayout;
+class QLineEdit;
+class QPushButton;
+class QTabWidget;
+
+class CDefectView : public QScrollArea, public DefectForm {
     Q_OBJECT
 public:
     explicit CDefectView(QWidget* parent = nullptr);
+    ~CDefectView() override;
+
+    QSize sizeHint() const override;
+
+    // The document whose current defect the form edits. The form registers with it now when a
+    // user is logged in, and again after every login.
+    void SetDocument(CDefectDoc& document);
+
+    bool isModified() const override { return modified_; }
+    bool takeValues(DefectRecord& record) override;
+    void showValues(const DefectRecord& record) override;
+    const DefectRecord& workingCopy() const override { return shownRecord_; }
+    void clearModified() override { modified_ = false; }
+    void setLastRead(double lastread) override;
+    void setEnabled(bool enabled) override;
+
+    // The status button: the transition dialog, then the history entry, the status and the
+    // closing date in the working record.
+    void ChangeStatus();
+
+signals:
+    // The user changed the defect (the form is modified now).
+    void edited();
+
+private:
+    QGridLayout* BuildHeader(QWidget* form);
+    void MarkModified();
+    void ShowHeader();
+    void TakeHeader();
+    void ShowStatusCaption();
+    CFormPage* CurrentPage() const;
+    void SwitchPage(int index);
+
+    QPointer<CDefectDoc> document_;
+    DefectRecord workingRecord_; // the controls' values, taken when a page is left or the form hands them on
+    DefectRecord shownRecord_;   // what the form last showed or took
+    bool modified_ = false;
+
+    QLineEdit* id_ = nullptr;
+    QPushButton* status_ = nullptr;
+    QComboBox* priority_ = nullptr;
+    QLineEdit* subject_ = nullptr;
+    QComboBox* from_ = nullptr;
+    QComboBox* to_ = nullptr;
+    QLineEdit* cc_ = nullptr;
+    QTabWidget* tabs_ = nullptr;
+    std::vector<CFormPage*> pages_;
+    int currentPage_ = 0;
 };

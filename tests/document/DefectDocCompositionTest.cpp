@@ -11,12 +11,9 @@ class DefectDocCompositionTest : public DefectDocFixture {
 protected:
     DefectDocCompositionTest()
     {
-        AddStakeholder(setup_, 1, QStringLiteral("Ann"), QStringLiteral("ann"));
-        AddStakeholder(setup_, 2, QStringLiteral("Bob"), QStringLiteral("bob"));
+        AddAnnAndBobLoggingInAsAnn();
         Exec(setup_, QStringLiteral("INSERT INTO defectlist (defect_id, statusid, subject, toid, fromid, history, lastread) "
                                     "VALUES (7, 1, 'crash on start', 2, 1, '', 0)"));
-        doc_.SetOperatingSystemUser([] { return std::nullopt; });
-        doc_.SetAutoLogin(QStringLiteral("ann"));
     }
 
     QString StoredText(const QString& column)

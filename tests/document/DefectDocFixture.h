@@ -11,6 +11,15 @@ class DefectDocFixture : public DatabaseTest {
 protected:
     DefectDocFixture() { EXPECT_EQ(setup_.Open(path_), engine::kOk); }
 
+    // Stakeholders Ann (1) and Bob (2); the document's next login is Ann's, without a dialog.
+    void AddAnnAndBobLoggingInAsAnn()
+    {
+        AddStakeholder(setup_, 1, QStringLiteral("Ann"), QStringLiteral("ann"));
+        AddStakeholder(setup_, 2, QStringLiteral("Bob"), QStringLiteral("bob"));
+        doc_.SetOperatingSystemUser([] { return std::nullopt; });
+        doc_.SetAutoLogin(QStringLiteral("ann"));
+    }
+
     engine::Connection setup_;
     ScriptedUserInterface ui_;
     ManualClock clock_;

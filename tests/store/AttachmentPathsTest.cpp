@@ -1,4 +1,13 @@
+#include "app/base/ErrorContext.h"
+#include "app/base/Result.h"
+#include "store/AttachmentDirectory.h"
 #include "store/AttachmentPaths.h"
+#include "support/TempFolder.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <cerrno>
 
 #include <gtest/gtest.h>
 
@@ -10,4 +19,38 @@ TEST(AttachmentPaths, CutsTheDatabaseExtensionInAnyCase)
     EXPECT_EQ(AttachmentRootFor(QStringLiteral("defl")), QStringLiteral("defl.attach"));
     EXPECT_EQ(DefectAttachmentPath(QStringLiteral("/data/Team.DEFL"), 7), QStringLiteral("/data/Team.attach/0000000007"));
     EXPECT_EQ(DefectAttachmentPath(QStringLiteral("/d/x.defl"), 1234567890), QStringLiteral("/d/x.attach/1234567890"));
+}
+
+TEST(AttachmentDirectory, IsMadeOnlyWhenAskedForAndGoesWithItsFiles)
+{
+    TempFolder folder;
+    const QString database = folder.file(QStringLiteral("Team.DEFL"));
+    EXPECT_EQ(AttachmentDirectory(database, 7, false), QString());
+    EXPECT_FALSE(QFileInfo::exists(folder.file(QStringLiteral("Team.attach"))));
+
+    const QString path = AttachmentDirectory(database, 7, true);
+    EXPECT_EQ(path, folder.file(QStringLiteral("Team.attach/0000000007")));
+    EXPECT_TRUE(QFileInfo(path).isDir());
+    EXPECT_EQ(AttachmentDirectory(database, 7, false), path);
+    QFile file(path + QStringLiteral("/log.txt"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.close();
+
+    EXPECT_TRUE(DeleteAttachmentDirectory(path));
+    EXPECT_FALSE(QFileInfo::exists(path));
+    EXPECT_TRUE(QFileInfo(folder.file(QStringLiteral("Team.attach"))).isDir());
+    EXPECT_TRUE(DeleteAttachmentDirectory(path)) << "nothing to delete is no failure";
+}
+
+TEST(AttachmentDirectory, AFailedCreationRaisesTheSystemErrorUnderItsLabel)
+{
+    TempFolder folder;
+    TheErrorContext().ContextText(true);
+    try {
+        AttachmentDirectory(folder.file(QStringLiteral("gone/team.defl")), 1, true);
+        ADD_FAILURE() << "no exception";
+    } catch (const CBResult& result) {
+        EXPECT_EQ(result.lastError, ENOENT);
+    }
+    EXPECT_EQ(TheErrorContext().ContextText(true), "creating root attachment directory\n ");
 }

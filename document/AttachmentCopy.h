@@ -1,0 +1,14 @@
+#pragma once
+// Copying files into a defect's attachment directory: the directory is made on the first file,
+// a name clash offers to save under another name, and any other failure is reported with the
+// operating system's text (string 158).
+
+#include <QString>
+
+class UserInterface;
+
+// Copies `source` into the defect's directory under its own name; true when a copy was made.
+bool AddAttachment(UserInterface& ui, const QString& databasePath, int defectId, const QString& source);
+
+// "&Add...": asks for the file first; false when the user cancelled or the copy failed.
+bool ChooseAndAddAttachment(UserInterface& ui, const QString& databasePath, int defectId);

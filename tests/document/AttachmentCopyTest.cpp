@@ -1,0 +1,69 @@
+// Adding files to a defect's attachment folder: the first makes the folder, a clash offers
+// save-as, and a cancelled save-as leaves the old file and reports the system's text.
+
+#include "document/AttachmentCopy.h"
+#include "platform/FileCopy.h"
+#include "support/ScriptedUserInterface.h"
+#include "support/TempFolder.h"
+
+#include <QFile>
+
+#include <cerrno>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+void Write(const QString& path, const QByteArray& contents)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(contents);
+}
+
+QByteArray Read(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+} // namespace
+
+TEST(AttachmentCopy, TheFirstFileMakesTheFolderAndANameClashOffersSaveAs)
+{
+    TempFolder folder;
+    ScriptedUserInterface ui;
+    const QString database = folder.file(QStringLiteral("tracker.mdb"));
+    const QString source = folder.file(QStringLiteral("notes.txt"));
+    const QString copied = folder.file(QStringLiteral("tracker.mdb.attach/0000000003/notes.txt"));
+    Write(source, "first");
+    ui.ExpectFile(source);
+    EXPECT_TRUE(ChooseAndAddAttachment(ui, database, 3));
+    EXPECT_EQ(Read(copied), "first");
+
+    // The same name again: save-as on the clashing name, and the copy goes where the user says.
+    Write(source, "second");
+    const QString renamed = folder.file(QStringLiteral("tracker.mdb.attach/0000000003/notes-2.txt"));
+    ui.ExpectFile(renamed);
+    EXPECT_TRUE(AddAttachment(ui, database, 3, source));
+    ASSERT_EQ(ui.fileRequests.size(), 2u);
+    EXPECT_EQ(ui.fileRequests[1].kind, FileDialogRequest::Kind::Save);
+    EXPECT_EQ(ui.fileRequests[1].initialPath, copied);
+    EXPECT_TRUE(ui.fileRequests[1].overwritePrompt);
+    EXPECT_EQ(Read(renamed), "second");
+
+    // Save-as onto the file itself must not destroy it.
+    ui.ExpectFile(renamed);
+    EXPECT_TRUE(AddAttachment(ui, database, 3, renamed));
+    EXPECT_EQ(Read(renamed), "second");
+
+    // Cancelled: the old file stays and string 158 names the clash in the system's words.
+    ui.ExpectFile(std::nullopt);
+    ui.ExpectMessage(158);
+    EXPECT_FALSE(AddAttachment(ui, database, 3, source));
+    EXPECT_EQ(Read(copied), "first");
+    EXPECT_EQ(ui.messages.back().text,
+              QStringLiteral("Could not copy the file. The operating system returned the following error: ") +
+                  SystemErrorText(EEXIST));
+    ui.VerifyAllUsed();
+}

@@ -1,0 +1,159 @@
+// The defect form on a real document: what marks it modified, lists whose ids are missing,
+// status changes with their history, and the attachments page.
+
+#include "document/DefectDocFixture.h"
+#include "ui/DefectView.h"
+#include "ui/TextEditCommands.h"
+
+#include "app/base/StatusTransitionChoices.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDropEvent>
+#include <QFile>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTextBlock>
+#include <QTextEdit>
+#include <QUrl>
+
+namespace {
+
+class DefectViewTest : public DefectDocFixture {
+protected:
+    DefectViewTest()
+    {
+        AddAnnAndBobLoggingInAsAnn();
+        // Priority 77, component 55 and addressee 99 are in no list.
+        Exec(setup_, QStringLiteral("INSERT INTO defectlist (defect_id, statusid, priorityid, severityid, componentid, "
+                                    "categoryid, toid, fromid, subject, history, foundversion) "
+                                    "VALUES (5, 2, 77, 3, 55, 1, 99, 2, 'crash', '', '1.0')"));
+        EXPECT_TRUE(doc_.OnOpenDocument(path_));
+        form_.SetDocument(doc_);
+        doc_.defects().SelectDefect(5);
+    }
+
+    template <typename T>
+    T* Field(const char* name)
+    {
+        T* field = form_.findChild<T*>(QLatin1String(name));
+        EXPECT_NE(field, nullptr) << name;
+        return field;
+    }
+    QWidget* Page(const char* name) { return Field<QWidget>(name); }
+    std::int64_t Stored(const char* column)
+    {
+        return QueryNumber(setup_, QStringLiteral("SELECT %1 FROM defectlist WHERE defect_id = 5").arg(QLatin1String(column)));
+    }
+
+    CDefectView form_;
+};
+
+// Chooses the status with the id from the full list.
+std::function<bool(StatusTransitionChoices&)> Choose(int statusId)
+{
+    return [statusId](StatusTransitionChoices& choices) {
+        choices.SetShowAll(true);
+        for (std::size_t i = 0; i < choices.Items().size(); ++i)
+            if (choices.Items()[i].data == statusId)
+                choices.Select(static_cast<int>(i));
+        choices.SetComment(QStringLiteral("looked at"));
+        return choices.Accept();
+    };
+}
+
+} // namespace
+
+TEST_F(DefectViewTest, MissingIdsShowTheFirstEntriesAndOnlyUserEditsMarkTheForm)
+{
+    ASSERT_TRUE(form_.isEnabled());
+    EXPECT_EQ(Field<QLineEdit>("defectId")->text(), QStringLiteral("5"));
+    EXPECT_EQ(Field<QPushButton>("statusButton")->text(), QStringLiteral("open"));
+    EXPECT_EQ(Field<QComboBox>("priority")->currentText(), QStringLiteral("<unevaluated>"));
+    EXPECT_EQ(Field<QComboBox>("to")->currentText(), QStringLiteral("Ann"));
+    EXPECT_EQ(Field<QComboBox>("from")->currentText(), QStringLiteral("Bob"));
+    auto* tabs = Field<QTabWidget>("pages");
+    for (int page : {1, 2, 3, 0})
+        tabs->setCurrentIndex(page);
+    EXPECT_FALSE(form_.isModified()) << "switching pages is no edit";
+
+    // The found version stands on two pages: an edit on one shows on the other.
+    auto* foundOnSummary = Page("summaryPage")->findChild<QLineEdit*>(QStringLiteral("foundVersion"));
+    foundOnSummary->selectAll();
+    RunEditCommand(foundOnSummary, EditCommand::Cut);
+    EXPECT_TRUE(form_.isModified()) << "a cut from the Edit menu is the user's edit";
+    tabs->setCurrentIndex(1);
+    EXPECT_EQ(Page("detailsPage")->findChild<QLineEdit*>(QStringLiteral("foundVersion"))->text(), QString());
+    EXPECT_FALSE(CanRunEditCommand(Page("historyPage")->findChild<QTextEdit*>(), EditCommand::Paste));
+
+    ASSERT_TRUE(doc_.SaveCurrentRecord());
+    EXPECT_FALSE(form_.isModified());
+    EXPECT_EQ(Stored("priorityid"), 0);
+    EXPECT_EQ(Stored("toid"), 1);
+    EXPECT_EQ(Stored("componentid"), QueryNumber(setup_, QStringLiteral("SELECT min(component_id) FROM component")));
+    EXPECT_EQ(Stored("severityid"), 3);
+    EXPECT_EQ(Stored("length(foundversion)"), 0);
+}
+
+TEST_F(DefectViewTest, EachStatusChangeAddsAHistoryLineAndOnlyClosedSetsTheClosingDate)
+{
+    auto* status = Field<QPushButton>("statusButton");
+    Field<QTabWidget>("pages")->setCurrentIndex(2);
+    ui_.ExpectStatusTransition(Choose(10));
+    status->click();
+    EXPECT_EQ(status->text(), QStringLiteral("closed"));
+    EXPECT_TRUE(form_.isModified());
+    EXPECT_FALSE(Page("historyPage")->findChild<QLineEdit*>(QStringLiteral("closed"))->text().isEmpty());
+
+    ui_.ExpectStatusTransition(Choose(11));
+    status->click();
+    EXPECT_EQ(status->text(), QStringLiteral("reopened"));
+    EXPECT_TRUE(Page("historyPage")->findChild<QLineEdit*>(QStringLiteral("closed"))->text().isEmpty());
+
+    // The history page shows both lines with the user's name greyed.
+    QTextDocument* shown = Page("historyPage")->findChild<QTextEdit*>()->document();
+    ASSERT_EQ(shown->blockCount(), 3); // two lines and the empty one after the last line feed
+    const QTextBlock first = shown->firstBlock();
+    const int name = static_cast<int>(first.text().indexOf(QStringLiteral("(Ann)")));
+    QTextCursor cursor(shown);
+    cursor.setPosition(first.position() + name + 1);
+    EXPECT_EQ(cursor.charFormat().foreground().color(), QColor(128, 128, 128));
+    cursor.setPosition(first.position() + 1);
+    EXPECT_NE(cursor.charFormat().foreground().color(), QColor(128, 128, 128));
+
+    ASSERT_TRUE(doc_.SaveCurrentRecord());
+    EXPECT_EQ(Stored("statusid"), 11);
+    EXPECT_EQ(Stored("closed"), 0);
+    EXPECT_EQ(Stored("length(history) - length(replace(history, char(10), ''))"), 2);
+    ui_.VerifyAllUsed();
+}
+
+TEST_F(DefectViewTest, TheAttachmentsPageCreatesAFolderOnlyWhenAskedAndTakesDroppedFiles)
+{
+    Field<QTabWidget>("pages")->setCurrentIndex(3);
+    QWidget* page = Page("attachmentsPage");
+    const QString root = folder_.file(QStringLiteral("test.attach"));
+    EXPECT_FALSE(QFileInfo::exists(root)) << "looking creates nothing";
+    EXPECT_TRUE(Field<QPushButton>("createFolder")->isVisibleTo(page));
+    EXPECT_FALSE(Field<QWidget>("folderView")->isVisibleTo(page));
+
+    Field<QPushButton>("createFolder")->click();
+    EXPECT_TRUE(QFileInfo(root + QStringLiteral("/0000000005")).isDir());
+    EXPECT_FALSE(Field<QPushButton>("createFolder")->isVisibleTo(page));
+    EXPECT_TRUE(Field<QWidget>("folderView")->isVisibleTo(page));
+
+    const QString dropped = folder_.file(QStringLiteral("trace.log"));
+    ASSERT_TRUE(QFile(dropped).open(QIODevice::WriteOnly));
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(dropped)});
+    // A drop goes to the widget that accepted the drag's entry.
+    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(page, &enter);
+    QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(page, &drop);
+    EXPECT_TRUE(QFileInfo::exists(root + QStringLiteral("/0000000005/trace.log")));
+    EXPECT_FALSE(form_.isModified()) << "attachments are no field of the record";
+}

@@ -1,0 +1,133 @@
+// The "&Attachments" page of the defect form.
+#include "ui/AttachmentsPage.h"
+
+#include "app/base/UserInterface.h"
+#include "document/AttachmentCopy.h"
+#include "document/DefectDoc.h"
+#include "document/DefectRecord.h"
+#include "store/AttachmentDirectory.h"
+#include "ui/FormFields.h"
+
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileSystemModel>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMimeData>
+#include <QPushButton>
+#include <QTreeView>
+#include <QUrl>
+#include <QVBoxLayout>
+
+namespace {
+
+QStringList LocalFiles(const QMimeData* data)
+{
+    QStringList files;
+    for (const QUrl& url : data->urls())
+        if (url.isLocalFile())
+            files << url.toLocalFile();
+    return files;
+}
+
+} // namespace
+
+CAttachmentsPage::CAttachmentsPage(QWidget* parent)
+    : CFormPage(parent), add_(new QPushButton(QStringLiteral("&Add..."), this)),
+      create_(new QPushButton(QStringLiteral("Create"), this)),
+      createHint_(new QLabel(QStringLiteral("Click 'Create' to create a folder for attachments."), this)),
+      files_(new QFileSystemModel(this)), folder_(new QTreeView(this))
+{
+    setObjectName(QStringLiteral("attachmentsPage"));
+    add_->setObjectName(QStringLiteral("addAttachment"));
+    create_->setObjectName(QStringLiteral("createFolder"));
+    createHint_->setObjectName(QStringLiteral("createHint"));
+    folder_->setObjectName(QStringLiteral("folderView"));
+    folder_->setModel(files_);
+    SetMinimumLines(folder_, 4);
+    folder_->setRootIsDecorated(false);
+    folder_->setItemsExpandable(false);
+    folder_->setSortingEnabled(true);
+    folder_->sortByColumn(0, Qt::AscendingOrder);
+    // The name takes the width; size, type and date show in full.
+    folder_->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    folder_->header()->setSectionResizeMode(0, QHeaderView::Stretch);
+    folder_->header()->setStretchLastSection(false);
+    // Files dropped anywhere on the page are copied in, the list included.
+    folder_->setAcceptDrops(false);
+    folder_->viewport()->setAcceptDrops(false);
+    setAcceptDrops(true);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(add_);
+    buttons->addWidget(create_);
+    buttons->addWidget(createHint_);
+    buttons->addStretch();
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(buttons);
+    layout->addWidget(folder_, 1);
+    layout->addStretch(0);
+
+    connect(add_, &QPushButton::clicked, this, &CAttachmentsPage::AddChosenFile);
+    connect(create_, &QPushButton::clicked, this, &CAttachmentsPage::CreateFolder);
+    connect(folder_, &QTreeView::activated, this, &CAttachmentsPage::OpenFile);
+}
+
+void CAttachmentsPage::ShowValues(const DefectRecord& record, CDefectDoc& document)
+{
+    document_ = &document;
+    defectId_ = record.Defect_ID;
+    Refresh();
+}
+
+void CAttachmentsPage::Refresh()
+{
+    // A defect that is not stored yet has no id to name a folder after.
+    const bool stored = document_ != nullptr && defectId_ > 0;
+    const QString path = stored ? AttachmentDirectory(document_->DatabasePath(), defectId_, false) : QString();
+    if (!path.isEmpty() && path != shownPath_) {
+        files_->setRootPath(path);
+        folder_->setRootIndex(files_->index(path));
+        shownPath_ = path;
+    }
+    folder_->setVisible(!path.isEmpty());
+    create_->setVisible(path.isEmpty());
+    createHint_->setVisible(path.isEmpty());
+    create_->setEnabled(stored);
+    add_->setEnabled(stored);
+}
+
+void CAttachmentsPage::CreateFolder()
+{
+    AttachmentDirectory(document_->DatabasePath(), defectId_, true);
+    Refresh();
+}
+
+void CAttachmentsPage::AddChosenFile()
+{
+    ChooseAndAddAttachment(document_->Ui(), document_->DatabasePath(), defectId_);
+    Refresh();
+}
+
+void CAttachmentsPage::OpenFile(const QModelIndex& index)
+{
+    document_->Ui().OpenWithDesktop(files_->filePath(index), false);
+}
+
+void CAttachmentsPage::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (add_->isEnabled() && !LocalFiles(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+}
+
+void CAttachmentsPage::dropEvent(QDropEvent* event)
+{
+    const QStringList files = LocalFiles(event->mimeData());
+    if (!add_->isEnabled() || files.isEmpty())
+        return;
+    event->acceptProposedAction();
+    for (const QString& file : files)
+        AddAttachment(document_->Ui(), document_->DatabasePath(), defectId_, file);
+    Refresh();
+}
