@@ -151,24 +151,24 @@ void CSetupListsDialog::BuildFields()
     int labelWidth = 0;
     int row = 1;
     QWidget* previous = list_;
-    for (const ListEditorField& spec : editor_.Fields()) {
-        auto* label = new QLabel(spec.label);
+    for (const ListEditorField& wanted : editor_.Fields()) {
+        auto* label = new QLabel(wanted.label);
         label->adjustSize();
         labelWidth = std::max(labelWidth, label->sizeHint().width());
         auto* edit = new QLineEdit;
-        edit->setObjectName(QStringLiteral("field%1").arg(kFirstFieldId + spec.column));
-        if (spec.digitsOnly)
+        edit->setObjectName(QStringLiteral("field%1").arg(kFirstFieldId + wanted.column));
+        if (wanted.digitsOnly)
             edit->setValidator(new QIntValidator(edit));
-        if (spec.password)
+        if (wanted.password)
             edit->setEchoMode(QLineEdit::Password);
-        if (spec.maxLength > 0)
-            edit->setMaxLength(spec.maxLength);
+        if (wanted.maxLength > 0)
+            edit->setMaxLength(wanted.maxLength);
         canvas_->Add(row, 0, label);
         canvas_->Add(row, 2, edit);
         canvas_->SetRow(row, std::max(label->fontMetrics().height() + 4, edit->sizeHint().height()), false);
         setTabOrder(previous, edit);
         previous = edit;
-        const int column = spec.column;
+        const int column = wanted.column;
         connect(edit, &QLineEdit::textEdited, this, [this, column](const QString& text) {
             editor_.SetFieldText(column, text);
         });
