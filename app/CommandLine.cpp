@@ -1,5 +1,7 @@
 #include "app/CommandLine.h"
 
+#include "platform/Profile.h"
+
 #include <QFileInfo>
 
 namespace {
@@ -50,4 +52,33 @@ CDeflCommandLineInfo ParseCommandLine(const QStringList& arguments,
         info.ParseParam(isSwitch ? argument.mid(1) : argument, isSwitch);
     }
     return info;
+}
+
+bool AsksForHelp(const QStringList& arguments)
+{
+    for (const QString& argument : arguments) {
+        if (argument == QLatin1String("--help") || argument == QLatin1String("-help") ||
+            argument == QLatin1String("-h") || argument == QLatin1String("/?"))
+            return true;
+    }
+    return false;
+}
+
+QString CommandLineUsage()
+{
+    return QStringLiteral(
+               "Usage: vellacord [DATABASE] [-autologin[=LOGIN]]\n"
+               "\n"
+               "  DATABASE           the database file (*.defl) to open; without it default.defl\n"
+               "                     in the current folder. When the file cannot be opened, the\n"
+               "                     administration dialog offers to create or choose one.\n"
+               "  -autologin         log in as the user whose login name is your system user name,\n"
+               "                     without the login dialog.\n"
+               "  -autologin=LOGIN   log in as LOGIN without the login dialog.\n"
+               "  --help             print this text.\n"
+               "\n"
+               "The workstation's settings (the last database, windows, mail) live in\n"
+               "  %1\n"
+               "A database is prepared from a shell with vellacord-admin (vellacord-admin --help).\n")
+        .arg(ProfilePath());
 }

@@ -28,3 +28,8 @@ public:
 CDeflCommandLineInfo ParseCommandLine(const QStringList& arguments,
                                       std::function<std::optional<QString>()> operatingSystemUser =
                                           OperatingSystemUserName);
+
+// True when the arguments ask for the usage (--help, -help, -h, /?).
+bool AsksForHelp(const QStringList& arguments);
+// The usage: the database argument, the autologin switch and where the settings live.
+QString CommandLineUsage();

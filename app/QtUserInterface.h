@@ -23,6 +23,7 @@ public:
     std::optional<int> ChooseTemplate(const TemplateChoiceRequest& request) override;
     bool RunStatusTransitionDialog(StatusTransitionChoices& model) override;
     std::optional<QString> RunAdministrationDialog(AdministrationActions& actions) override;
+    void RunListEditorDialog(ListEditorActions& editor) override;
     std::optional<QString> ChooseFile(const FileDialogRequest& request) override;
     void BeginWaitCursor() override;
     void EndWaitCursor() override;

@@ -1,11 +1,22 @@
+#include "app/CommandLine.h"
 #include "app/DeflApp.h"
 #include "platform/LocalSettings.h"
 #include "app/QtApplication.h"
 #include "app/QtFramework.h"
 #include "app/QtUserInterface.h"
 
+#include <cstdio>
+
 int main(int argc, char** argv)
 {
+    // The usage needs no window system, so it is printed before the application starts.
+    QStringList given;
+    for (int i = 1; i < argc; ++i)
+        given << QString::fromLocal8Bit(argv[i]);
+    if (AsksForHelp(given)) {
+        std::fputs(CommandLineUsage().toLocal8Bit().constData(), stdout);
+        return 0;
+    }
     CQtApplication application(argc, argv);
     QtUserInterface ui;
     SetUserInterface(&ui);

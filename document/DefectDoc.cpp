@@ -12,6 +12,7 @@
 #include "document/EditRecovery.h"
 #include "document/History.h"
 #include "document/Login.h"
+#include "document/SetupListsEditor.h"
 #include "platform/UserName.h"
 #include "app/base/StringTable.h"
 #include "store/DatabaseAdministration.h"
@@ -42,6 +43,7 @@ CDefectDoc::CDefectDoc(UserInterface& ui, const Clock& clock, AdministrationActi
               }),
       operatingSystemUser_(OperatingSystemUserName)
 {
+    listEditor_ = [this] { EditLookupLists(); };
     connect(&lookups_, &LookupLists::reloaded, this, &CDefectDoc::lookupListsReloaded);
     connect(&timers_, &DocumentTimers::timeout, this, &CDefectDoc::HandleTimer);
     // However a call came to wait for the file, no timer may close or refill under it.
@@ -320,6 +322,25 @@ bool CDefectDoc::SaveUserSettings()
 void CDefectDoc::ChangePassword()
 {
     ::ChangePassword(ui_, *this, lookups_, loggedInId_);
+}
+
+void CDefectDoc::EditLookupLists()
+{
+    ErrorContext context("editing the lookup lists");
+    {
+        // The editor's rowset lives on the connection; the auto-close must not take it away.
+        ConnectionUse use(connectionUse_, false, true);
+        engine::Connection& connection = GetDocumentConnection(RetryMode::Offline);
+        lookups_.LoadLookups(false);
+        const StakeholderEntry* user = loggedIn_ ? lookups_.FindStakeholder(loggedInId_) : nullptr;
+        const bool administrator = lookups_.administratorCount() == 0 ||
+                                   (user != nullptr && ::IsAdministrator(*user, lookups_.administratorCount()));
+        SetupListsEditor editor(ui_, connection, administrator);
+        editor.ShowPage(setup_lists::kUsersPage);
+        ui_.RunListEditorDialog(editor);
+    }
+    lookups_.LoadLookups(true);
+    emit lookupListsEdited();
 }
 
 QString CDefectDoc::CurrentUserName() const

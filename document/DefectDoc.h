@@ -78,6 +78,9 @@ public:
     bool LoadUserSettings();
     bool SaveUserSettings();
     void ChangePassword();
+    // The list editor (Setup > Lists): edits the lookup tables, then reloads them by force and
+    // announces lookupListsEdited.
+    void EditLookupLists();
 
     bool loggedIn() const { return loggedIn_; }
     bool loginComplete() const { return loginComplete_; }
@@ -159,6 +162,8 @@ signals:
     // A request for the connection outside a long operation: the auto-close countdown restarts.
     void connectionRequested();
     void lookupListsReloaded();
+    // The list editor closed: names and orders may have changed, the list shows them anew.
+    void lookupListsEdited();
     // Entries addressed to the user arrived; `ask`: the user wants to be asked to read them.
     void newUnreadEntries(bool ask);
     // The auto-refresh timer ran out: the list refills (if the file changed) and tests for news.

@@ -5,6 +5,7 @@
 #include "app/base/StringTable.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -13,6 +14,13 @@ constexpr int kUnknownAutoLogin = 154;
 constexpr int kInvalidPassword = 194;
 constexpr int kListEditorMissing = 40144;
 constexpr int kAddUserData = -1;
+constexpr int kNoUsersYet = 40145;
+
+bool HasUsers(const LookupLists& lookups)
+{
+    return std::any_of(lookups.stakeholders().begin(), lookups.stakeholders().end(),
+                       [](const StakeholderEntry& entry) { return entry.stakeholder_id != reserved::kNobody; });
+}
 
 } // namespace
 
@@ -53,8 +61,16 @@ LoginDialogRequest BuildLoginRequest(const LookupLists& lookups, const std::opti
 
 std::optional<std::int32_t> RunLoginLoop(LoginEnvironment& environment)
 {
+    bool firstRound = true;
     for (;;) {
         environment.lookups.LoadLookups(true);
+        // A new database holds nobody to log in as: the way in is the Users page. Only once, so
+        // that a user who adds nobody still reaches the login dialog and its Cancel.
+        if (std::exchange(firstRound, false) && environment.runListEditor && !HasUsers(environment.lookups)) {
+            ShowStringMessage(environment.ui, kNoUsersYet, Buttons::Ok, Icon::Information);
+            environment.runListEditor();
+            continue;
+        }
         const std::optional<QString> systemUser =
             environment.operatingSystemUser ? environment.operatingSystemUser() : std::nullopt;
         const std::optional<LoginDialogAnswer> answer =

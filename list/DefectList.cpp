@@ -83,6 +83,11 @@ CDefectList::CDefectList(CDefectDoc& document, QObject* parent)
     connect(&document_, &CDefectDoc::defectSaved, this,
             [this](qint32, double, const DefectRecord& record) { UpdateRow(record); });
     connect(&document_, &CDefectDoc::autoRefreshDue, this, &CDefectList::AutoRefresh);
+    // The list editor may have renamed or reordered what the rows show; before the login there is no list.
+    connect(&document_, &CDefectDoc::lookupListsEdited, this, [this] {
+        if (document_.loginComplete())
+            Refresh();
+    });
     // A login or a reopened file shows the list of the (new) user with that user's view.
     connect(&document_, &CDefectDoc::loginCompleted, this, [this] {
         view_.Drop();

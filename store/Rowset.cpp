@@ -50,4 +50,17 @@ const Value& Rowset::Get(int column) const
     return row[static_cast<std::size_t>(column)];
 }
 
+long Rowset::Locate(int column, const Value& value)
+{
+    for (std::size_t i = 0; i < rows_.size(); ++i) {
+        if (rows_[i][static_cast<std::size_t>(column)] == value) {
+            current_ = i;
+            stayOnNextMove_ = false;
+            return kOk;
+        }
+    }
+    current_ = rows_.size();
+    return kEndOfRowset;
+}
+
 } // namespace engine

@@ -19,6 +19,8 @@ public:
     long MoveFirst();
     long MoveNext();
     bool AtEnd() const { return current_ >= rows_.size(); }
+    // Makes the first row whose column holds the value current; kEndOfRowset when none does.
+    long Locate(int column, const Value& value);
 
     int ColumnCount() const { return static_cast<int>(columns_.size()); }
     const QStringList& ColumnNames() const { return columns_; }

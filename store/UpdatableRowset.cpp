@@ -125,6 +125,24 @@ long UpdatableRowset::Insert(const RowValues& values)
     return kOk;
 }
 
+long UpdatableRowset::ReloadCurrentRow()
+{
+    check::precondition(IsOpen() && !AtEnd(), "no current row to reload");
+    QStringList names;
+    for (const QString& column : columns_)
+        names << Quoted(column);
+    const QString sql = QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ?")
+                            .arg(names.join(QStringLiteral(", ")), Quoted(table_), Quoted(columns_[keyIndex_]));
+    Rowset fresh;
+    const long status = connection_->Query(sql, {Get(keyIndex_)}, fresh);
+    if (Failed(status))
+        return status;
+    if (fresh.MoveFirst() != kOk)
+        return connection_->RecordFailure(kDeletedRow, {QStringLiteral("the row was deleted by another user"), 0, sql});
+    rows_[current_] = fresh.CurrentRow();
+    return kOk;
+}
+
 long UpdatableRowset::Delete()
 {
     check::precondition(IsOpen() && !AtEnd(), "no current row to delete");

@@ -27,6 +27,10 @@ public:
     // Adds a row and makes it current; a key collision is kIntegrityViolation.
     long Insert(const RowValues& values);
 
+    // Reads the current row again from the table, dropping what the rowset remembered of it;
+    // kDeletedRow when the row is gone.
+    long ReloadCurrentRow();
+
     // Deletes the current row; it stays current until the next move.
     long Delete();
 

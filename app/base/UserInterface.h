@@ -84,6 +84,7 @@ struct TemplateChoiceRequest {
 
 class StatusTransitionChoices;
 class AdministrationActions;
+class ListEditorActions;
 
 class UserInterface {
 public:
@@ -109,6 +110,9 @@ public:
 
     // The administration dialog: the path to open, or none when it was closed without one.
     virtual std::optional<QString> RunAdministrationDialog(AdministrationActions& actions) = 0;
+
+    // The list editor: modal; it stores through the actions and ends when they allow it.
+    virtual void RunListEditorDialog(ListEditorActions& editor) = 0;
 
     virtual std::optional<QString> ChooseFile(const FileDialogRequest& request) = 0;
 

@@ -81,6 +81,7 @@ TEST_F(LoginTest, TheDialogOffersEveryoneButNobodyAndPreselectsTheSystemUser)
 TEST_F(LoginTest, AnEmptyListPreselectsItsOnlyItemAndAddUserStartsAgain)
 {
     systemUser_ = QStringLiteral("unknown");
+    doc_.SetListEditor({});
     ui_.ExpectLoginScript(Choose(-1));
     ui_.ExpectMessage(40144);
     ui_.ExpectLogin(std::nullopt);
@@ -90,16 +91,29 @@ TEST_F(LoginTest, AnEmptyListPreselectsItsOnlyItemAndAddUserStartsAgain)
     EXPECT_EQ(ui_.loginRequests[0].preselectedData, -1);
     EXPECT_FALSE(ui_.loginRequests[0].focusPassword);
 
-    // With the editor plugged in, "<add user...>" runs it and the login starts again with the new list.
+    // With the editor plugged in, a file without users goes to it at once, with a word why; once
+    // only, so that leaving it empty still reaches the login dialog.
     int editorRuns = 0;
+    bool addsUser = false;
     doc_.SetListEditor([&] {
         ++editorRuns;
-        AddStakeholder(setup_, 5, QStringLiteral("New"), QStringLiteral("new"));
+        if (addsUser)
+            AddStakeholder(setup_, 5, QStringLiteral("New"), QStringLiteral("new"));
     });
-    ui_.ExpectLoginScript(Choose(-1));
+    ui_.ExpectMessage(40145);
+    ui_.ExpectLogin(std::nullopt);
+    EXPECT_FALSE(doc_.Login());
+    EXPECT_EQ(editorRuns, 1);
+
+    // "<add user...>" runs it and the login starts again with the new list.
+    ui_.ExpectMessage(40145);
+    ui_.ExpectLoginScript([&](const LoginDialogRequest&) {
+        addsUser = true;
+        return LoginDialogAnswer{-1, {}};
+    });
     ui_.ExpectLoginScript(Choose(5));
     ASSERT_TRUE(doc_.Login());
-    EXPECT_EQ(editorRuns, 1);
+    EXPECT_EQ(editorRuns, 3);
     EXPECT_EQ(doc_.loggedInId(), 5);
     EXPECT_EQ(ui_.loginRequests.back().users.size(), 2u);
 }

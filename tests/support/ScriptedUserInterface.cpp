@@ -105,6 +105,11 @@ void ScriptedUserInterface::ExpectAdministration(std::function<std::optional<QSt
     administrationScripts_.push_back(std::move(script));
 }
 
+void ScriptedUserInterface::ExpectListEditor(std::function<void(ListEditorActions&)> script)
+{
+    listEditorScripts_.push_back(std::move(script));
+}
+
 void ScriptedUserInterface::ExpectFile(std::optional<QString> path)
 {
     fileAnswers_.push_back(std::move(path));
@@ -225,6 +230,18 @@ std::optional<QString> ScriptedUserInterface::RunAdministrationDialog(Administra
     auto script = std::move(administrationScripts_.front());
     administrationScripts_.pop_front();
     return script(actions);
+}
+
+void ScriptedUserInterface::RunListEditorDialog(ListEditorActions& editor)
+{
+    interactions_.push_back({"list editor", 0, QString()});
+    if (listEditorScripts_.empty()) {
+        Unexpected("list editor", QString());
+        return;
+    }
+    auto script = std::move(listEditorScripts_.front());
+    listEditorScripts_.pop_front();
+    script(editor);
 }
 
 std::optional<QString> ScriptedUserInterface::ChooseFile(const FileDialogRequest& request)

@@ -33,6 +33,7 @@ public:
     void ExpectTemplateScript(std::function<std::optional<int>(const TemplateChoiceRequest&)> script);
     void ExpectStatusTransition(std::function<bool(StatusTransitionChoices&)> script);
     void ExpectAdministration(std::function<std::optional<QString>(AdministrationActions&)> script);
+    void ExpectListEditor(std::function<void(ListEditorActions&)> script);
     void ExpectFile(std::optional<QString> path);
 
     bool shiftHeld = false;
@@ -62,6 +63,7 @@ public:
     std::optional<int> ChooseTemplate(const TemplateChoiceRequest& request) override;
     bool RunStatusTransitionDialog(StatusTransitionChoices& model) override;
     std::optional<QString> RunAdministrationDialog(AdministrationActions& actions) override;
+    void RunListEditorDialog(ListEditorActions& editor) override;
     std::optional<QString> ChooseFile(const FileDialogRequest& request) override;
     void BeginWaitCursor() override;
     void EndWaitCursor() override;
@@ -89,6 +91,7 @@ private:
     std::deque<std::function<std::optional<int>(const TemplateChoiceRequest&)>> templateAnswers_;
     std::deque<std::function<bool(StatusTransitionChoices&)>> transitionScripts_;
     std::deque<std::function<std::optional<QString>(AdministrationActions&)>> administrationScripts_;
+    std::deque<std::function<void(ListEditorActions&)>> listEditorScripts_;
     std::deque<std::optional<QString>> fileAnswers_;
     bool verified_ = false;
 };

@@ -116,7 +116,7 @@ protected:
     QString home() const { return folder.file(QStringLiteral("home")); }
     QString trash() const { return home() + QStringLiteral("/.local/share/Trash/files"); }
 
-    ToolRun Admin(const QStringList& arguments)
+    ToolRun Admin(const QStringList& arguments, const QByteArray& input = {})
     {
         QProcess process;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -124,6 +124,9 @@ protected:
         environment.remove(QStringLiteral("XDG_DATA_HOME"));
         process.setProcessEnvironment(environment);
         process.start(ToolPath(), arguments);
+        if (!input.isEmpty())
+            process.write(input);
+        process.closeWriteChannel();
         ToolRun run;
         if (!process.waitForFinished(60000))
             return run;
@@ -477,6 +480,41 @@ TEST_F(VellacordAdminTest, ListPrintsTheUsersListWithoutWritingTheFile)
     }
     EXPECT_EQ(Bytes(path), before);
     EXPECT_FALSE(QFileInfo::exists(path + QStringLiteral("-journal")));
+}
+
+TEST_F(VellacordAdminTest, UserAddThenListOnAFreshFile)
+{
+    const QString path = folder.file(QStringLiteral("fresh.defl"));
+    ToolRun run = Admin({QStringLiteral("create"), path});
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+
+    run = Admin({QStringLiteral("user"), QStringLiteral("add"), path, QStringLiteral("ann"), QStringLiteral("--name"),
+                 QStringLiteral("Ann Example"), QStringLiteral("--email"), QStringLiteral("ann@example.org"),
+                 QStringLiteral("--admin"), QStringLiteral("--password-stdin")},
+                "s3cret\n");
+    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_TRUE(run.out.startsWith(QStringLiteral("added user ann (id "))) << run.out.toStdString();
+    run = Admin({QStringLiteral("user"), QStringLiteral("add"), path, QStringLiteral("ANN")});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(run.err.contains(QStringLiteral("already has a user"))) << run.err.toStdString();
+
+    run = Admin({QStringLiteral("user"), QStringLiteral("list"), path});
+    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_TRUE(run.out.contains(QStringLiteral("\tann\tAnn Example\tann@example.org\tA\tyes\n"))) << run.out.toStdString();
+    EXPECT_EQ(run.out.count(QLatin1Char('\n')), 3) << run.out.toStdString(); // captions, nobody, ann
+
+    run = List(path, QStringLiteral("--user ann"));
+    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_TRUE(run.out.startsWith(QStringLiteral("Id\t"))) << run.out.toStdString();
+
+    {
+        CMaintenanceLock lock(path, QStringLiteral("compacting and repairing database"), true);
+        ASSERT_TRUE(lock.held());
+        run = Admin({QStringLiteral("user"), QStringLiteral("add"), path, QStringLiteral("bob")});
+        EXPECT_EQ(run.exitCode, 1);
+        EXPECT_TRUE(run.err.contains(QStringLiteral("locked for maintenance"))) << run.err.toStdString();
+    }
+    EXPECT_EQ(Int(path, QStringLiteral("select count(*) from stakeholder where loginname = 'bob'")), 0);
 }
 
 // A filter that does not run, or tries to write, is dropped with message 112 and the list is read

@@ -2,6 +2,7 @@
 
 #include "CommandLineUserInterface.h"
 #include "ListCommand.h"
+#include "UserCommand.h"
 
 #include "platform/OleDate.h"
 #include "store/Connection.h"
@@ -201,6 +202,45 @@ int List(const AdminOptions& options, UserInterface& ui, DatabaseAdministration&
     return error.isEmpty() ? 0 : Fail(error);
 }
 
+// The file must be one this program can write: not locked for maintenance, at the current version.
+std::optional<QString> CurrentFileError(const AdminOptions& options, const char* what)
+{
+    QString error;
+    const std::optional<int> version = ReadVersion(options.file, error);
+    if (!version)
+        return error;
+    if (*version != EXPECTED_DB_VERSION)
+        return QStringLiteral("%1 has version %2; only version %3 can %4 (convert it first)")
+            .arg(options.file)
+            .arg(*version)
+            .arg(EXPECTED_DB_VERSION)
+            .arg(QString::fromLatin1(what));
+    return std::nullopt;
+}
+
+int UserAdd(const AdminOptions& options, UserInterface& ui)
+{
+    if (const std::optional<QString> error = CurrentFileError(options, "get users"))
+        return Fail(*error);
+    QString password;
+    if (options.passwordFromStdin) {
+        QTextStream in(stdin);
+        password = in.readLine();
+        if (password.isEmpty())
+            return Fail(QStringLiteral("--password-stdin read no password"));
+    }
+    const QString error = AddUser(options, ui, password, Out());
+    return error.isEmpty() ? 0 : Fail(error);
+}
+
+int UserList(const AdminOptions& options, UserInterface& ui)
+{
+    if (const std::optional<QString> error = CurrentFileError(options, "list users"))
+        return Fail(*error);
+    const QString error = ListUsers(options, ui, Out());
+    return error.isEmpty() ? 0 : Fail(error);
+}
+
 } // namespace
 
 QString AdminUsage()
@@ -232,6 +272,12 @@ QString AdminUsage()
         "      or --my-defects is given. First the shown columns' captions, then a line per\n"
         "      defect, tab-separated (tabs and line breaks in a cell become spaces); the entry\n"
         "      count goes to the error stream. Asks no password and writes nothing to the file.\n"
+        "  user add FILE LOGIN [--name \"Display Name\"] [--email ADDR] [--admin] [--password-stdin]\n"
+        "      Adds a user who can log in as LOGIN, as the program's list editor does. --admin\n"
+        "      makes the user an administrator; --password-stdin reads the password from the\n"
+        "      first line of the standard input (without it the user has no password).\n"
+        "  user list FILE\n"
+        "      Prints the users: id, login, name, e-mail, flags and whether a password is set.\n"
         "\n"
         "The workflow is standard when not given. Messages go to the error stream; the exit\n"
         "status is 0 on success and 1 on failure.\n")
@@ -248,13 +294,27 @@ std::optional<AdminOptions> ParseAdminArguments(const QStringList& arguments, QS
     if (arguments.contains(QLatin1String("--help")) || arguments.contains(QLatin1String("-h")))
         return options;
 
-    const QString command = arguments.front();
+    QString command = arguments.front();
+    QStringList rest = arguments;
+    // "user add" and "user list" are one command of two words.
+    if (command == QLatin1String("user")) {
+        const QString action = arguments.value(1);
+        if (action != QLatin1String("add") && action != QLatin1String("list")) {
+            error = QStringLiteral("user takes add or list");
+            return std::nullopt;
+        }
+        command += QLatin1Char(' ') + action;
+        rest.removeFirst();
+        rest.front() = command;
+    }
     const std::map<QString, AdminOptions::Command> commands = {{QStringLiteral("create"), AdminOptions::Command::Create},
                                                                {QStringLiteral("convert"), AdminOptions::Command::Convert},
                                                                {QStringLiteral("repair"), AdminOptions::Command::Repair},
                                                                {QStringLiteral("unlock"), AdminOptions::Command::Unlock},
                                                                {QStringLiteral("version"), AdminOptions::Command::Version},
-                                                               {QStringLiteral("list"), AdminOptions::Command::List}};
+                                                               {QStringLiteral("list"), AdminOptions::Command::List},
+                                                               {QStringLiteral("user add"), AdminOptions::Command::UserAdd},
+                                                               {QStringLiteral("user list"), AdminOptions::Command::UserList}};
     const auto found = commands.find(command);
     if (found == commands.end()) {
         error = QStringLiteral("unknown command \"%1\"").arg(command);
@@ -264,11 +324,12 @@ std::optional<AdminOptions> ParseAdminArguments(const QStringList& arguments, QS
     const bool takesWorkflow = options.command == AdminOptions::Command::Create ||
                                options.command == AdminOptions::Command::Convert;
     const bool lists = options.command == AdminOptions::Command::List;
+    const bool addsUser = options.command == AdminOptions::Command::UserAdd;
 
-    for (int i = 1; i < arguments.size(); ++i) {
-        const QString& argument = arguments.at(i);
+    for (int i = 1; i < rest.size(); ++i) {
+        const QString& argument = rest.at(i);
         if (argument == QLatin1String("--workflow") && takesWorkflow) {
-            const std::optional<int> index = WorkflowIndex(arguments.value(++i));
+            const std::optional<int> index = WorkflowIndex(rest.value(++i));
             if (!index) {
                 error = QStringLiteral("--workflow takes standard, simple or none");
                 return std::nullopt;
@@ -280,13 +341,13 @@ std::optional<AdminOptions> ParseAdminArguments(const QStringList& arguments, QS
                    options.command == AdminOptions::Command::Convert) {
             options.overwriteBackup = true;
         } else if (argument == QLatin1String("--user") && lists) {
-            options.user = arguments.value(++i);
+            options.user = rest.value(++i);
             if (options.user.isEmpty()) {
                 error = QStringLiteral("--user takes a login name");
                 return std::nullopt;
             }
         } else if ((argument == QLatin1String("--view") || argument == QLatin1String("--filter")) && lists) {
-            const std::optional<int> id = Id(arguments.value(++i));
+            const std::optional<int> id = Id(rest.value(++i));
             if (!id) {
                 error = QStringLiteral("%1 takes a number").arg(argument);
                 return std::nullopt;
@@ -294,6 +355,18 @@ std::optional<AdminOptions> ParseAdminArguments(const QStringList& arguments, QS
             (argument == QLatin1String("--view") ? options.viewId : options.filterId) = id;
         } else if (argument == QLatin1String("--my-defects") && lists) {
             options.myDefects = true;
+        } else if ((argument == QLatin1String("--name") || argument == QLatin1String("--email")) && addsUser) {
+            if (i + 1 >= rest.size()) {
+                error = QStringLiteral("%1 takes a text").arg(argument);
+                return std::nullopt;
+            }
+            (argument == QLatin1String("--name") ? options.displayName : options.email) = rest.at(++i);
+        } else if (argument == QLatin1String("--admin") && addsUser) {
+            options.administrator = true;
+        } else if (argument == QLatin1String("--password-stdin") && addsUser) {
+            options.passwordFromStdin = true;
+        } else if (addsUser && !options.file.isEmpty() && options.login.isEmpty() && !argument.startsWith(QLatin1Char('-'))) {
+            options.login = argument;
         } else if (argument.startsWith(QLatin1Char('-')) || !options.file.isEmpty()) {
             error = QStringLiteral("unexpected argument \"%1\" for %2").arg(argument, command);
             return std::nullopt;
@@ -303,6 +376,10 @@ std::optional<AdminOptions> ParseAdminArguments(const QStringList& arguments, QS
     }
     if (options.file.isEmpty()) {
         error = QStringLiteral("%1 needs a FILE").arg(command);
+        return std::nullopt;
+    }
+    if (addsUser && options.login.trimmed().isEmpty()) {
+        error = QStringLiteral("user add needs a LOGIN");
         return std::nullopt;
     }
     if (lists && options.user.isEmpty()) {
@@ -347,6 +424,12 @@ int RunAdminCommand(const AdminOptions& options)
         break;
     case AdminOptions::Command::List:
         status = List(options, ui, administration);
+        break;
+    case AdminOptions::Command::UserAdd:
+        status = UserAdd(options, ui);
+        break;
+    case AdminOptions::Command::UserList:
+        status = UserList(options, ui);
         break;
     case AdminOptions::Command::Help:
         break;

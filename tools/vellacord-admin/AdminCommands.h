@@ -7,7 +7,7 @@
 #include <optional>
 
 struct AdminOptions {
-    enum class Command { Help, Create, Convert, Repair, Unlock, Version, List };
+    enum class Command { Help, Create, Convert, Repair, Unlock, Version, List, UserAdd, UserList };
     Command command = Command::Help;
     QString file;
     int workflow = 0; // the workflow chooser's index: 0 standard, 1 simple, 2 none
@@ -18,6 +18,12 @@ struct AdminOptions {
     std::optional<int> viewId;
     std::optional<int> filterId;
     bool myDefects = false;
+    // user add: the new stakeholder.
+    QString login;
+    QString displayName;
+    QString email;
+    bool administrator = false;
+    bool passwordFromStdin = false;
 };
 
 // The options of the arguments (without the program name); none, with `error` set, when they

@@ -75,6 +75,10 @@ std::optional<QString> CommandLineUserInterface::RunAdministrationDialog(Adminis
     return std::nullopt;
 }
 
+void CommandLineUserInterface::RunListEditorDialog(ListEditorActions&)
+{
+}
+
 std::optional<QString> CommandLineUserInterface::ChooseFile(const FileDialogRequest&)
 {
     return std::nullopt;
