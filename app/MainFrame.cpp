@@ -23,6 +23,7 @@
 #include "document/DefectDoc.h"
 #include "document/DefectForm.h"
 #include "list/DefectList.h"
+#include "list/OrganizeDialog.h"
 #include "platform/LocalSettings.h"
 #include "ui/ColumnsMenu.h"
 #include "ui/DefectListView.h"
@@ -113,6 +114,9 @@ void CMainFrame::CreatePanes()
     splitter_ = new QSplitter(Qt::Vertical, this);
     listView_ = new CDefectListView(splitter_);
     formView_ = new CDefectView(splitter_);
+    formView_->SetDocument(document_);
+    // Save and Undo all changes follow the user's first edit.
+    connect(formView_, &CDefectView::edited, this, &CMainFrame::UpdateDocumentCommands);
     // The list takes one third of the height, the form the rest.
     splitter_->setStretchFactor(0, 1);
     splitter_->setStretchFactor(1, 2);
@@ -278,6 +282,8 @@ void CMainFrame::UpdateDocumentCommands()
     commands_.at(command::kChangePassword)->setEnabled(loggedIn);
     commands_.at(command::kInsertNew)->setEnabled(loggedIn);
     commands_.at(command::kGoOffline)->setEnabled(loggedIn);
+    for (const int organize : {command::kOrganizeViews, command::kOrganizeFilters})
+        commands_.at(organize)->setEnabled(loggedIn && list_ != nullptr);
     commands_.at(command::kUndoAllChanges)->setEnabled(formModified);
     commands_.at(command::kSaveRecord)->setEnabled(formModified);
     commands_.at(command::kMarkAsRead)->setEnabled(document_.CanChangeReadState());
@@ -381,10 +387,34 @@ void CMainFrame::ConnectListCommands()
             [this] { list_->FindPrevious(searchBar_->text()); });
     connect(commands_.at(command::kDeleteRecord), &QAction::triggered, this,
             [this] { document_.DeleteSelectedRecords(list_); });
+    connect(commands_.at(command::kOrganizeViews), &QAction::triggered, this, [this] {
+        if (!list_->QuerySaveView())
+            return;
+        RunOrganizer(Organizer::Kind::Views);
+        // The current view stays loaded; only the box shows the new names.
+        emit list_->viewChoicesChanged();
+    });
+    connect(commands_.at(command::kOrganizeFilters), &QAction::triggered, this, [this] {
+        RunOrganizer(Organizer::Kind::Filters);
+        emit list_->filterChoicesChanged();
+        // As if the box's choice had changed: a filter that was deleted is no longer applied.
+        const BoxChoices choices = list_->FilterChoices();
+        const bool chosen = choices.selected >= 0 && choices.selected < static_cast<int>(choices.items.size());
+        list_->ChangeFilter(chosen ? choices.items[static_cast<std::size_t>(choices.selected)].data : -1);
+    });
     // The Columns popup lists the view's columns each time the View menu opens.
     connect(qobject_cast<QMenu*>(columnsMenu_->parentWidget()), &QMenu::aboutToShow, this,
             [this] { FillColumnsMenu(*columnsMenu_, *list_); });
     UpdateListCommands();
+    UpdateDocumentCommands();
+}
+
+void CMainFrame::RunOrganizer(Organizer::Kind kind)
+{
+    Organizer organizer(kind, document_, TheUserInterface(), document_.loggedInId());
+    const DefectPersistence& defects = document_.defects();
+    COrganizeDialog dialog(organizer, defects.RecordLoaded() ? &defects.Record() : nullptr, this);
+    dialog.exec();
 }
 
 void CMainFrame::UpdateListCommands()

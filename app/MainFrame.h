@@ -3,6 +3,8 @@
 // list over the form, the window's placement, and the notification-area icon with which the
 // program lives on in the background.
 
+#include "list/Organizer.h"
+
 #include <QList>
 #include <QMainWindow>
 #include <QPointer>
@@ -85,6 +87,7 @@ private:
     void UpdateDocumentState();
     void ConnectListCommands();
     void UpdateListCommands();
+    void RunOrganizer(Organizer::Kind kind);
     // New entries addressed to the user: the icon blinks, the desktop is told while the
     // window is in the background, and the user is asked, once at a time, whether to read them.
     void AnnounceNewEntries(bool ask);

@@ -2,9 +2,14 @@
 // Undo, Redo, Cut, Copy and Paste act on the text field that has the keyboard focus, and are
 // enabled by what that field can do; with the focus anywhere else they are disabled.
 
+#include "ui/TextEditCommands.h"
+
 #include <QMetaObject>
 #include <QObject>
 #include <QPointer>
+
+#include <utility>
+#include <vector>
 
 class QAction;
 class QWidget;
@@ -28,9 +33,8 @@ public slots:
 
 private:
     void FollowFocus(QWidget* now);
-    void Run(const char* slot);
 
-    EditCommands commands_;
+    std::vector<std::pair<QAction*, EditCommand>> commands_;
     QPointer<QWidget> field_; // the focused text field, or null
     QList<QMetaObject::Connection> fieldSignals_;
 };
