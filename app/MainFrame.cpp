@@ -336,6 +336,11 @@ void CMainFrame::OpenMainWindow()
     for (const QPointer<QWidget>& popup : std::exchange(hiddenPopups_, {}))
         if (popup)
             popup->show();
+    // A question still open stays in front of the window it belongs to.
+    if (QWidget* modal = QApplication::activeModalWidget()) {
+        modal->raise();
+        modal->activateWindow();
+    }
 }
 
 void CMainFrame::HideInTray()
