@@ -1,3 +1,4 @@
+// The hint dialog: the text, "Do not show this message again." and the buttons of the hint's style.
 #include "app/HintDialog.h"
 
 #include "app/base/Hint.h"
@@ -8,6 +9,12 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+namespace {
+
+constexpr int kTextWidthInCharacters = 60;
+
+} // namespace
+
 CHintDialog::CHintDialog(const HintRequest& request, QWidget* parent) : QDialog(parent)
 {
     setWindowTitle(QStringLiteral("Hint"));
@@ -15,6 +22,8 @@ CHintDialog::CHintDialog(const HintRequest& request, QWidget* parent) : QDialog(
     auto* text = new QLabel(request.text, this);
     text->setObjectName(QStringLiteral("hintText"));
     text->setWordWrap(true);
+    // Wide enough that a hint of a few sentences reads as a paragraph, not a column.
+    text->setMinimumWidth(text->fontMetrics().averageCharWidth() * kTextWidthInCharacters);
     layout->addWidget(text);
 
     dontShowAgain_ = new QCheckBox(QStringLiteral("Do not show this message again."), this);

@@ -1,197 +1,90 @@
+// The main window: its bars, panes and commands, its placement, and its life in the
+// notification area.
+
 #include "app/MainFrame.h"
 
 #include "app/AboutDialog.h"
-#include "app/base/CommandIds.h"
-#include "app/base/StringIds.h"
-#include "platform/LocalSettings.h"
+#include "app/QtEditCommands.h"
+#include "app/QtHotkey.h"
+#include "app/QtIcons.h"
+#include "app/QtMainMenu.h"
+#include "app/QtNotifications.h"
+#include "app/QtSplitTracking.h"
+#include "app/QtTrayIcon.h"
 #include "app/RemoveLocalSettings.h"
-#include "app/base/UserInterface.h"
+#include "app/TrayIconStates.h"
+#include "app/UserGuide.h"
 #include "app/WebPage.h"
+#include "app/base/CommandIds.h"
+#include "app/base/Hint.h"
+#include "app/base/StringIds.h"
+#include "app/base/StringTable.h"
+#include "app/base/UserInterface.h"
 #include "document/DefectDoc.h"
 #include "document/DefectForm.h"
-#include "app/base/StringTable.h"
 #include "list/DefectList.h"
+#include "list/OrganizeDialog.h"
+#include "platform/LocalSettings.h"
+#include "ui/ColumnsMenu.h"
 #include "ui/DefectListView.h"
 #include "ui/DefectView.h"
 #include "ui/ViewFilterBar.h"
 
-#include <QCloseEvent>
-#include <QLabel>
-#include <QMenuBar>
 #include <QApplication>
+#include <QCloseEvent>
+#include <QFileInfo>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QScopedValueRollback>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QSystemTrayIcon>
+#include <QToolBar>
 
 namespace {
-
-struct MenuItem {
-    const char* text; // nullptr for a separator
-    int command;
-    const char* keys; // alternatives separated by ";"
-};
-
-struct Menu {
-    const char* title;
-    std::initializer_list<MenuItem> items;
-};
-
-constexpr int kColumnsPopup = -1;
-
-const Menu kMainMenu[] = {
-    {"&File",
-     {{"&New database", command::kNewDatabase, ""},
-      {"&Database Administration...", command::kDatabaseAdministration, ""},
-      {nullptr, 0, ""},
-      {"&Export...", command::kExport, ""},
-      {"Export to MS-Excel", command::kExportToSpreadsheet, ""},
-      {nullptr, 0, ""},
-      {"&Send email...", command::kSendEmail, ""},
-      {nullptr, 0, ""},
-      {"E&xit", command::kExit, ""}}},
-    {"&Edit",
-     {{"&Undo", command::kUndo, "Ctrl+Z;Alt+Backspace"},
-      {"&Redo", command::kRedo, ""},
-      {nullptr, 0, ""},
-      {"Cu&t", command::kCut, "Ctrl+X;Shift+Del"},
-      {"&Copy", command::kCopy, "Ctrl+C;Ctrl+Ins"},
-      {"&Paste", command::kPaste, "Ctrl+V;Shift+Ins"},
-      {nullptr, 0, ""},
-      {"&Find...", command::kFind, "Ctrl+F"},
-      {"Find &Next", command::kFindNext, "F3"},
-      {"Find &Previous", command::kFindPrevious, "Shift+F3"}}},
-    {"&Record",
-     {{"&First Record", command::kFirstRecord, ""},
-      {"&Previous Record", command::kPreviousRecord, "Shift+F8;Alt+Left"},
-      {"&Next Record", command::kNextRecord, "F8;Alt+Right"},
-      {"&Last Record", command::kLastRecord, ""},
-      {nullptr, 0, ""},
-      {"&Save Record", command::kSaveRecord, "Ctrl+S;Shift+Return"},
-      {"&Insert New", command::kInsertNew, "Ctrl+N"},
-      {"&Undo all changes", command::kUndoAllChanges, "Ctrl+R"},
-      {"&Delete Record", command::kDeleteRecord, "Ctrl+D"},
-      {nullptr, 0, ""},
-      {"Mark as 'read'", command::kMarkAsRead, "Ctrl+Q"},
-      {"Mark as 'unread'", command::kMarkAsUnread, "Ctrl+Shift+Q"}}},
-    {"&View",
-     {{"&Refresh", command::kRefresh, "F5"},
-      {nullptr, 0, ""},
-      {"&Toolbar", command::kToolbar, ""},
-      {"&Status Bar", command::kStatusBar, ""},
-      {"S&plit", command::kSplit, ""},
-      {nullptr, 0, ""},
-      {"&Organize Views...", command::kOrganizeViews, "Ctrl+Shift+V"},
-      {"Organize &Filters...", command::kOrganizeFilters, "Ctrl+Shift+F"},
-      {"&Columns", kColumnsPopup, ""}}},
-    {"&Setup",
-     {{"&Lists...", command::kSetupLists, "F9"},
-      {"&Options...", command::kOptions, ""},
-      {"Remove local settings", command::kRemoveLocalSettings, ""},
-      {"&Change password", command::kChangePassword, ""}}},
-    {"Re&ports", {{"&Charts", command::kCharts, ""}, {"&Lists", command::kReportLists, ""}, {nullptr, 0, ""}, {"&Options...", command::kReportOptions, ""}}},
-    {"&Help",
-     {{"&Help Topics", command::kHelpTopics, ""},
-      {nullptr, 0, ""},
-      {"&About Vellacord...", command::kAbout, ""},
-      {"&Vellacord homepage", command::kHomePage, ""},
-      {"www.vellacordteam.example", command::kMakerPage, ""}}},
-};
-
 
 // Without a saved placement the window opens at a size that shows the list and the form.
 const QSize kFirstStartSize(1024, 720);
 const QString kOfflineText = QStringLiteral("offline");
+const QString kNewEntriesTip = QStringLiteral("new entries");
+// Help topics of the panes: sections of the user guide.
+const QString kListSection = QStringLiteral("views");
+const QString kFormSection = QStringLiteral("defects");
 
-// The commands this window carries out itself; the others wait for their areas.
-constexpr int kNewEntriesQuestion = 170;
-
-constexpr int kOwnCommands[] = {command::kExit, command::kStatusBar, command::kRemoveLocalSettings, command::kAbout,
-                                command::kHomePage, command::kMakerPage};
-
-QList<QKeySequence> Shortcuts(const char* keys)
-{
-    QList<QKeySequence> shortcuts;
-    for (const QString& key : QString::fromLatin1(keys).split(QLatin1Char(';'), Qt::SkipEmptyParts))
-        shortcuts << QKeySequence(key);
-    return shortcuts;
-}
+// The commands this window carries out itself whatever the document's state.
+constexpr int kOwnCommands[] = {command::kExit,       command::kToolbar,    command::kStatusBar,
+                                command::kSplit,      command::kRemoveLocalSettings, command::kAbout,
+                                command::kHomePage,   command::kMakerPage,  command::kHelpTopics,
+                                command::kHelp,       command::kContextHelp, command::kNextPane,
+                                command::kPreviousPane};
 
 } // namespace
 
 CMainFrame::CMainFrame(CDefectDoc& document, LocalSettings& settings, QWidget* parent)
-    : QMainWindow(parent), document_(document), settings_(settings)
+    : QMainWindow(parent), document_(document), settings_(settings),
+      trayAvailable_([] { return QSystemTrayIcon::isSystemTrayAvailable(); })
 {
-    setWindowTitle(LoadString(string_id::kApplicationTitle));
-    CreateMenus();
+    setWindowIcon(ApplicationIcon());
+    columnsMenu_ = BuildMainMenu(*menuBar(), commands_);
+    AddKeyCommands(*this, commands_);
+    CreateBars();
     CreateStatusBar();
     CreatePanes();
+    CreateTray();
     ConnectCommands();
     resize(kFirstStartSize);
     FollowDocument();
 }
 
-void CMainFrame::FollowDocument()
-{
-    // Enabled commands must work by their shortcuts before any menu was opened, so their
-    // states follow the document as it changes, not only when a menu opens.
-    connect(&document_, &CDefectDoc::loginCompleted, this, &CMainFrame::UpdateDocumentState);
-    connect(&document_, &CDefectDoc::closed, this, &CMainFrame::UpdateDocumentState);
-    connect(&document_, &CDefectDoc::connectionStateChanged, this, &CMainFrame::UpdateStatusPanes);
-    connect(&document_, &CDefectDoc::lookupListsReloaded, this, &CMainFrame::UpdateStatusPanes);
-    connect(&document_, &CDefectDoc::currentDefectChanged, this, &CMainFrame::UpdateDocumentCommands);
-    connect(&document_, &CDefectDoc::defectSaved, this, &CMainFrame::UpdateDocumentCommands);
-    connect(&document_, &CDefectDoc::defectCreated, this, &CMainFrame::BringToFront);
-    // Posted: the question must not open inside the list fill that found the entries.
-    connect(&document_, &CDefectDoc::newUnreadEntries, this, &CMainFrame::AnnounceNewEntries, Qt::QueuedConnection);
-    UpdateDocumentState();
-}
+CMainFrame::~CMainFrame() = default;
 
-void CMainFrame::BringToFront()
+void CMainFrame::CreateBars()
 {
-    if (isMinimized())
-        showNormal();
-    raise();
-    activateWindow();
-}
-
-void CMainFrame::UpdateDocumentState()
-{
-    UpdateStatusPanes();
-    UpdateDocumentCommands();
-}
-
-void CMainFrame::UpdateStatusPanes()
-{
-    userPane_->setText(document_.CurrentUserName());
-    connectionPane_->setText(document_.ConnectionStateText());
-}
-
-void CMainFrame::CreateMenus()
-{
-    for (const Menu& menu : kMainMenu) {
-        QMenu* popup = menuBar()->addMenu(QString::fromUtf8(menu.title));
-        for (const MenuItem& item : menu.items) {
-            if (item.text == nullptr) {
-                popup->addSeparator();
-                continue;
-            }
-            if (item.command == kColumnsPopup) {
-                QMenu* columns = popup->addMenu(QString::fromUtf8(item.text));
-                columnsMenu_ = columns;
-                QAction* first = columns->addAction(QStringLiteral("_first_column_"));
-                first->setEnabled(false);
-                commands_[command::kFirstColumn] = first;
-                continue;
-            }
-            QAction* action = popup->addAction(QString::fromUtf8(item.text));
-            action->setShortcuts(Shortcuts(item.keys));
-            action->setEnabled(false);
-            commands_[item.command] = action;
-        }
-    }
-    for (const int command : kOwnCommands)
-        commands_.at(command)->setEnabled(true);
-    for (const int prompted : {command::kOptions, command::kRemoveLocalSettings})
-        commands_.at(prompted)->setStatusTip(LoadString(prompted));
+    toolBar_ = addToolBar(QStringLiteral("Toolbar"));
+    toolBar_->setObjectName(QStringLiteral("toolBar"));
+    FillToolBar(*toolBar_, commands_);
 }
 
 void CMainFrame::CreateStatusBar()
@@ -218,36 +111,154 @@ void CMainFrame::CreateStatusBar()
 
 void CMainFrame::CreatePanes()
 {
-    auto* splitter = new QSplitter(Qt::Vertical, this);
-    listView_ = new CDefectListView(splitter);
-    formView_ = new CDefectView(splitter);
+    splitter_ = new QSplitter(Qt::Vertical, this);
+    listView_ = new CDefectListView(splitter_);
+    formView_ = new CDefectView(splitter_);
+    formView_->SetDocument(document_);
+    // Save and Undo all changes follow the user's first edit.
+    connect(formView_, &CDefectView::edited, this, &CMainFrame::UpdateDocumentCommands);
     // The list takes one third of the height, the form the rest.
-    splitter->setStretchFactor(0, 1);
-    splitter->setStretchFactor(1, 2);
-    setCentralWidget(splitter);
+    splitter_->setStretchFactor(0, 1);
+    splitter_->setStretchFactor(1, 2);
+    splitter_->setSizes({1000, 2000});
+    setCentralWidget(splitter_);
+    splitTracking_ = new CQtSplitTracking(*splitter_);
     formView_->setFocus();
+}
+
+void CMainFrame::CreateTray()
+{
+    trayStates_ = new TrayIconStates(this);
+    trayIcon_ = new CQtTrayIcon(*trayStates_,
+                                {commands_.at(command::kAbout), commands_.at(command::kInsertNew), commands_.at(command::kExit)},
+                                this);
+    connect(trayIcon_, &CQtTrayIcon::openRequested, this, &CMainFrame::OpenMainWindow);
+    notifications_ = new CQtNotifications(this);
+    connect(notifications_, &CQtNotifications::openRequested, this, &CMainFrame::OpenMainWindow);
+    // A desktop without the notification service gets the icon's message instead.
+    connect(notifications_, &CQtNotifications::failed, this, [this] {
+        trayIcon_->ShowBalloon(LoadString(string_id::kApplicationTitle), LoadString(string_id::kNewEntriesNotice));
+    });
+    hotkey_ = new CQtHotkey(this);
+    connect(hotkey_, &CQtHotkey::pressed, this, &CMainFrame::OnHotkey);
+}
+
+void CMainFrame::FollowDocument()
+{
+    // Enabled commands must work by their shortcuts before any menu was opened, so their
+    // states follow the document as it changes, not only when a menu opens.
+    connect(&document_, &CDefectDoc::loginCompleted, this, &CMainFrame::OnLoginCompleted);
+    connect(&document_, &CDefectDoc::closed, this, [this] {
+        hotkey_->Unregister();
+        UpdateDocumentState();
+    });
+    connect(&document_, &CDefectDoc::connectionStateChanged, this, &CMainFrame::UpdateStatusPanes);
+    connect(&document_, &CDefectDoc::lookupListsReloaded, this, &CMainFrame::UpdateStatusPanes);
+    connect(&document_, &CDefectDoc::currentDefectChanged, this, &CMainFrame::UpdateDocumentCommands);
+    connect(&document_, &CDefectDoc::defectSaved, this, &CMainFrame::UpdateDocumentCommands);
+    connect(&document_, &CDefectDoc::defectCreated, this, &CMainFrame::BringToFront);
+    // Posted: the question must not open inside the list fill that found the entries.
+    connect(&document_, &CDefectDoc::newUnreadEntries, this, &CMainFrame::AnnounceNewEntries, Qt::QueuedConnection);
+    UpdateDocumentState();
+}
+
+void CMainFrame::OnLoginCompleted()
+{
+    ApplyTrayMode();
+    // Where the desktop offers no key grab the setting stays and the key is idle.
+    hotkey_->Register(document_.userSettings().Hotkey);
+    UpdateDocumentState();
+}
+
+void CMainFrame::OnHotkey()
+{
+    if (!document_.loggedIn())
+        return;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (QAction* insert = commands_.at(command::kInsertNew); insert->isEnabled())
+                insert->trigger();
+        },
+        Qt::QueuedConnection);
+}
+
+void CMainFrame::BringToFront()
+{
+    if (!isVisible()) {
+        OpenMainWindow();
+        return;
+    }
+    if (isMinimized())
+        showNormal();
+    raise();
+    activateWindow();
+}
+
+void CMainFrame::UpdateDocumentState()
+{
+    UpdateTitle();
+    UpdateStatusPanes();
+    UpdateDocumentCommands();
+}
+
+void CMainFrame::UpdateTitle()
+{
+    const QString title = LoadString(string_id::kApplicationTitle);
+    setWindowTitle(document_.loggedIn() ? title + QStringLiteral(" - ") + QFileInfo(document_.PathName()).fileName()
+                                        : title);
+}
+
+void CMainFrame::UpdateStatusPanes()
+{
+    userPane_->setText(document_.CurrentUserName());
+    connectionPane_->setText(document_.ConnectionStateText());
 }
 
 void CMainFrame::ConnectCommands()
 {
+    for (const int command : kOwnCommands)
+        commands_.at(command)->setEnabled(true);
+    for (const int prompted : {command::kOptions, command::kRemoveLocalSettings})
+        commands_.at(prompted)->setStatusTip(LoadString(prompted));
+    ConnectWindowCommands();
+    ConnectDocumentCommands();
+    new CQtEditCommands({commands_.at(command::kUndo), commands_.at(command::kRedo), commands_.at(command::kCut),
+                         commands_.at(command::kCopy), commands_.at(command::kPaste)},
+                        this);
+}
+
+void CMainFrame::ConnectWindowCommands()
+{
+    // Quitting removes the icon first, so that the close request closes.
     connect(commands_.at(command::kExit), &QAction::triggered, this, [this] {
+        trayStates_->SetTrayIcon(false, QString());
         QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
     });
-    QAction* statusBarItem = commands_.at(command::kStatusBar);
-    statusBarItem->setCheckable(true);
-    statusBarItem->setChecked(true);
-    connect(statusBarItem, &QAction::toggled, statusBar(), &QWidget::setVisible);
+    const std::pair<int, QWidget*> bars[] = {{command::kToolbar, toolBar_}, {command::kStatusBar, statusBar()}};
+    for (const auto& [id, bar] : bars) {
+        QAction* item = commands_.at(id);
+        item->setCheckable(true);
+        item->setChecked(true);
+        connect(item, &QAction::toggled, bar, &QWidget::setVisible);
+    }
+    connect(toolBar_, &QToolBar::visibilityChanged, commands_.at(command::kToolbar), &QAction::setChecked);
+    connect(commands_.at(command::kSplit), &QAction::triggered, splitTracking_, &CQtSplitTracking::Start);
     connect(commands_.at(command::kRemoveLocalSettings), &QAction::triggered, this,
             [this] { RemoveLocalSettings(TheUserInterface(), settings_); });
     connect(commands_.at(command::kAbout), &QAction::triggered, this, [this] {
-        CAboutDialog about(this);
+        CAboutDialog about(isVisible() ? this : nullptr);
         about.exec();
     });
     connect(commands_.at(command::kHomePage), &QAction::triggered, this,
             [] { OpenWebPage(QLatin1String(kHomePageAddress), QStringLiteral("homepage")); });
     connect(commands_.at(command::kMakerPage), &QAction::triggered, this,
             [] { OpenWebPage(QLatin1String(kMakerAddress), QStringLiteral("homepage")); });
-    ConnectDocumentCommands();
+    connect(commands_.at(command::kHelpTopics), &QAction::triggered, this, [] { OpenUserGuide(); });
+    for (const int help : {command::kHelp, command::kContextHelp})
+        connect(commands_.at(help), &QAction::triggered, this, &CMainFrame::ShowHelp);
+    for (const int pane : {command::kNextPane, command::kPreviousPane})
+        connect(commands_.at(pane), &QAction::triggered, this, &CMainFrame::SwitchPane);
 }
 
 void CMainFrame::ConnectDocumentCommands()
@@ -258,14 +269,9 @@ void CMainFrame::ConnectDocumentCommands()
     connect(commands_.at(command::kSaveRecord), &QAction::triggered, this, [this] { document_.SaveCurrentRecord(); });
     connect(commands_.at(command::kMarkAsRead), &QAction::triggered, this, [this] { document_.MarkAsRead(); });
     connect(commands_.at(command::kMarkAsUnread), &QAction::triggered, this, [this] { document_.MarkAsUnread(); });
-    auto* goOffline = new QAction(this);
-    goOffline->setShortcut(QKeySequence(QStringLiteral("Ctrl+Alt+C")));
-    addAction(goOffline);
-    commands_[command::kGoOffline] = goOffline;
-    connect(goOffline, &QAction::triggered, this, [this] { document_.GoOffline(); });
+    connect(commands_.at(command::kGoOffline), &QAction::triggered, this, [this] { document_.GoOffline(); });
     for (QMenu* menu : menuBar()->findChildren<QMenu*>())
         connect(menu, &QMenu::aboutToShow, this, &CMainFrame::UpdateDocumentCommands);
-    UpdateDocumentCommands();
 }
 
 void CMainFrame::UpdateDocumentCommands()
@@ -275,6 +281,9 @@ void CMainFrame::UpdateDocumentCommands()
     const bool formModified = form != nullptr && form->isModified();
     commands_.at(command::kChangePassword)->setEnabled(loggedIn);
     commands_.at(command::kInsertNew)->setEnabled(loggedIn);
+    commands_.at(command::kGoOffline)->setEnabled(loggedIn);
+    for (const int organize : {command::kOrganizeViews, command::kOrganizeFilters})
+        commands_.at(organize)->setEnabled(loggedIn && list_ != nullptr);
     commands_.at(command::kUndoAllChanges)->setEnabled(formModified);
     commands_.at(command::kSaveRecord)->setEnabled(formModified);
     commands_.at(command::kMarkAsRead)->setEnabled(document_.CanChangeReadState());
@@ -283,32 +292,80 @@ void CMainFrame::UpdateDocumentCommands()
 
 void CMainFrame::AnnounceNewEntries(bool ask)
 {
+    trayStates_->SetTrayState(TrayIconStates::kStartBlinking, kNewEntriesTip);
+    if (!isActiveWindow())
+        NotifyDesktop();
     if (!ask || askingAboutNewEntries_)
         return;
-    askingAboutNewEntries_ = true;
+    const QScopedValueRollback<bool> asking(askingAboutNewEntries_, true);
     MessageRequest request;
-    request.stringId = kNewEntriesQuestion;
-    request.text = LoadString(kNewEntriesQuestion);
+    request.stringId = string_id::kNewEntriesQuestion;
+    request.text = LoadString(string_id::kNewEntriesQuestion);
     request.buttons = Buttons::YesNo;
     request.icon = Icon::Information;
     request.foreground = true;
-    const Answer answer = TheUserInterface().ShowMessage(request);
-    askingAboutNewEntries_ = false;
-    if (answer == Answer::Yes) {
-        showNormal();
-        raise();
-        activateWindow();
+    if (TheUserInterface().ShowMessage(request) == Answer::Yes)
+        OpenMainWindow();
+}
+
+void CMainFrame::NotifyDesktop()
+{
+    const QString title = LoadString(string_id::kApplicationTitle);
+    const QString text = LoadString(string_id::kNewEntriesNotice);
+    if (!notifications_->Show(title, text, LoadString(string_id::kOpenNotice)))
+        trayIcon_->ShowBalloon(title, text);
+}
+
+void CMainFrame::ApplyTrayMode()
+{
+    trayStates_->SetTrayIcon(settings_.systray, LoadString(string_id::kApplicationTitle));
+}
+
+bool CMainFrame::LivesInTray() const
+{
+    return trayStates_->shown() && trayAvailable_();
+}
+
+void CMainFrame::OpenMainWindow()
+{
+    settings_.mainWindowIsVisible = true;
+    trayStates_->SetTrayState(TrayIconStates::kNormal, LoadString(string_id::kApplicationTitle));
+    showNormal();
+    raise();
+    activateWindow();
+    for (const QPointer<QWidget>& popup : std::exchange(hiddenPopups_, {}))
+        if (popup)
+            popup->show();
+    // A question still open stays in front of the window it belongs to.
+    if (QWidget* modal = QApplication::activeModalWidget()) {
+        modal->raise();
+        modal->activateWindow();
     }
+}
+
+void CMainFrame::HideInTray()
+{
+    for (QWidget* widget : QApplication::topLevelWidgets())
+        if (widget != this && widget->parentWidget() == this && widget->isVisible()) {
+            hiddenPopups_ << widget;
+            widget->hide();
+        }
+    hide();
 }
 
 void CMainFrame::SetList(CDefectList& list)
 {
     list_ = &list;
     listView_->SetList(&list);
+    listView_->SetDeleteCommand(commands_.at(command::kDeleteRecord));
+    commands_[command::kSelectAll] = listView_->selectAllCommand();
     auto* bar = new CViewFilterBar(list, this);
     addToolBar(Qt::TopToolBarArea, bar);
+    // The search bar has a line of its own and appears when a search asks for it.
+    addToolBarBreak(Qt::TopToolBarArea);
     searchBar_ = new CSearchBar(list, this);
     addToolBar(Qt::TopToolBarArea, searchBar_);
+    searchBar_->hide();
     // A pane of its own: a menu's status tips would wipe a temporary message.
     auto* listPane = new QLabel(statusBar());
     listPane->setObjectName(QStringLiteral("listPane"));
@@ -317,6 +374,7 @@ void CMainFrame::SetList(CDefectList& list)
     connect(&list, &CDefectList::notFoundBeep, this, [] { QApplication::beep(); });
     connect(&list.model(), &DefectListModel::focusedRowChanged, this, &CMainFrame::UpdateListCommands);
     connect(&list.model(), &QAbstractItemModel::modelReset, this, &CMainFrame::UpdateListCommands);
+    connect(listView_->selectionModel(), &QItemSelectionModel::selectionChanged, this, &CMainFrame::UpdateListCommands);
     ConnectListCommands();
 }
 
@@ -332,22 +390,36 @@ void CMainFrame::ConnectListCommands()
     connect(commands_.at(command::kFindNext), &QAction::triggered, this, [this] { list_->FindNext(searchBar_->text()); });
     connect(commands_.at(command::kFindPrevious), &QAction::triggered, this,
             [this] { list_->FindPrevious(searchBar_->text()); });
-    // The Columns popup lists the view's columns each time it opens; its placeholder goes.
-    commands_.erase(command::kFirstColumn);
-    connect(columnsMenu_, &QMenu::aboutToShow, this, [this] { FillColumnsMenu(columnsMenu_); });
+    connect(commands_.at(command::kDeleteRecord), &QAction::triggered, this,
+            [this] { document_.DeleteSelectedRecords(list_); });
+    connect(commands_.at(command::kOrganizeViews), &QAction::triggered, this, [this] {
+        if (!list_->QuerySaveView())
+            return;
+        RunOrganizer(Organizer::Kind::Views);
+        // The current view stays loaded; only the box shows the new names.
+        emit list_->viewChoicesChanged();
+    });
+    connect(commands_.at(command::kOrganizeFilters), &QAction::triggered, this, [this] {
+        RunOrganizer(Organizer::Kind::Filters);
+        emit list_->filterChoicesChanged();
+        // As if the box's choice had changed: a filter that was deleted is no longer applied.
+        const BoxChoices choices = list_->FilterChoices();
+        const bool chosen = choices.selected >= 0 && choices.selected < static_cast<int>(choices.items.size());
+        list_->ChangeFilter(chosen ? choices.items[static_cast<std::size_t>(choices.selected)].data : -1);
+    });
+    // The Columns popup lists the view's columns each time the View menu opens.
+    connect(qobject_cast<QMenu*>(columnsMenu_->parentWidget()), &QMenu::aboutToShow, this,
+            [this] { FillColumnsMenu(*columnsMenu_, *list_); });
     UpdateListCommands();
+    UpdateDocumentCommands();
 }
 
-void CMainFrame::FillColumnsMenu(QMenu* menu)
+void CMainFrame::RunOrganizer(Organizer::Kind kind)
 {
-    menu->clear();
-    for (const ColumnMenuItem& item : list_->ColumnMenu()) {
-        QAction* action = menu->addAction(item.text);
-        action->setCheckable(true);
-        action->setChecked(item.checked);
-        const int commandId = item.commandId;
-        connect(action, &QAction::triggered, this, [this, commandId] { list_->ToggleColumn(commandId); });
-    }
+    Organizer organizer(kind, document_, TheUserInterface(), document_.loggedInId());
+    const DefectPersistence& defects = document_.defects();
+    COrganizeDialog dialog(organizer, defects.RecordLoaded() ? &defects.Record() : nullptr, this);
+    dialog.exec();
 }
 
 void CMainFrame::UpdateListCommands()
@@ -356,6 +428,29 @@ void CMainFrame::UpdateListCommands()
         return;
     for (const int navigation : {command::kFirstRecord, command::kLastRecord, command::kNextRecord, command::kPreviousRecord})
         commands_.at(navigation)->setEnabled(list_->CanNavigate(navigation));
+    commands_.at(command::kDeleteRecord)->setEnabled(listView_->selectionModel()->hasSelection());
+}
+
+void CMainFrame::SwitchPane()
+{
+    // Two panes: either key moves the focus to the other one.
+    if (listView_->hasFocus()) {
+        QWidget* field = formView_->nextInFocusChain();
+        (formView_->isAncestorOf(field) ? field : static_cast<QWidget*>(formView_))->setFocus(Qt::TabFocusReason);
+    } else {
+        listView_->setFocus(Qt::TabFocusReason);
+    }
+}
+
+void CMainFrame::ShowHelp()
+{
+    const QWidget* focus = QApplication::focusWidget();
+    if (focus == listView_)
+        OpenUserGuide(kListSection);
+    else if (focus != nullptr && formView_->isAncestorOf(focus))
+        OpenUserGuide(kFormSection);
+    else
+        OpenUserGuide();
 }
 
 QAction* CMainFrame::CommandAction(int commandId) const
@@ -368,21 +463,23 @@ void CMainFrame::ShowOfflineState(const QString& tip)
 {
     connectionPane_->setText(kOfflineText);
     connectionPane_->setToolTip(tip);
+    trayStates_->SetTrayState(TrayIconStates::kAlert, tip);
 }
 
 void CMainFrame::ShowNormalState(const QString& tip)
 {
     connectionPane_->clear();
     connectionPane_->setToolTip(tip);
+    trayStates_->SetTrayState(TrayIconStates::kNormal, tip);
 }
 
 void CMainFrame::showEvent(QShowEvent* event)
 {
-    QMainWindow::showEvent(event);
     if (!placementRestored_) {
         placementRestored_ = true;
         ApplySavedPlacement();
     }
+    QMainWindow::showEvent(event);
 }
 
 void CMainFrame::ApplySavedPlacement()
@@ -391,25 +488,60 @@ void CMainFrame::ApplySavedPlacement()
     if (!settings_.loaded || placement.IsEmpty())
         return;
     setGeometry(placement.NormalRect());
+    normalGeometry_ = placement.NormalRect();
     if (placement.showCmd == WindowPlacement::kMaximized)
         setWindowState(windowState() | Qt::WindowMaximized);
     else if (placement.showCmd == WindowPlacement::kMinimized)
         setWindowState(windowState() | Qt::WindowMinimized);
 }
 
+void CMainFrame::moveEvent(QMoveEvent* event)
+{
+    QMainWindow::moveEvent(event);
+    RememberNormalGeometry();
+}
+
+void CMainFrame::resizeEvent(QResizeEvent* event)
+{
+    QMainWindow::resizeEvent(event);
+    RememberNormalGeometry();
+}
+
+void CMainFrame::RememberNormalGeometry()
+{
+    if (isVisible() && !(windowState() & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen)))
+        normalGeometry_ = geometry();
+}
+
+void CMainFrame::StorePlacement()
+{
+    // A window that was never shown has no placement of its own; the saved one stays.
+    if (!placementRestored_)
+        return;
+    const std::int32_t state = isMaximized()   ? WindowPlacement::kMaximized
+                               : isMinimized() ? WindowPlacement::kMinimized
+                                               : WindowPlacement::kNormal;
+    settings_.windowPlacement = WindowPlacement::Of(normalGeometry_.isValid() ? normalGeometry_ : geometry(), state);
+}
+
 void CMainFrame::closeEvent(QCloseEvent* event)
 {
+    if (LivesInTray()) {
+        ShowHint(TheUserInterface(), string_id::kHideInTrayHint, settings_.hints, HintStyle::Ok, 0, true);
+        if (LivesInTray()) {
+            HideInTray();
+            event->ignore();
+            return;
+        }
+    }
+    trayStates_->SetTrayIcon(false, QString());
     if (!document_.CanCloseDocument()) {
+        // The program goes on: the icon comes back, or a hidden window could not be reached.
+        ApplyTrayMode();
         event->ignore();
         return;
     }
-    // A window that was never shown has no placement of its own; the saved one stays.
-    if (placementRestored_) {
-        const std::int32_t state = isMaximized()   ? WindowPlacement::kMaximized
-                                   : isMinimized() ? WindowPlacement::kMinimized
-                                                   : WindowPlacement::kNormal;
-        settings_.windowPlacement = WindowPlacement::Of(normalGeometry(), state);
-    }
+    StorePlacement();
     settings_.mainWindowIsVisible = isVisible();
     document_.OnCloseDocument();
     event->accept();

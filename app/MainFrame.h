@@ -1,27 +1,41 @@
 #pragma once
-// The one top-level window: the menus, the status bar and the two panes of the document.
+// The one top-level window: the menus, the toolbar and the list's bars, the status bar, the
+// list over the form, the window's placement, and the notification-area icon with which the
+// program lives on in the background.
 
+#include "list/Organizer.h"
+
+#include <QList>
 #include <QMainWindow>
+#include <QPointer>
 
+#include <functional>
 #include <map>
 
 class CDefectDoc;
 class CDefectList;
-class CSearchBar;
 class CDefectListView;
 class CDefectView;
+class CQtHotkey;
+class CQtNotifications;
+class CQtSplitTracking;
+class CQtTrayIcon;
+class CSearchBar;
 class LocalSettings;
 class QAction;
 class QLabel;
 class QMenu;
+class QSplitter;
+class QToolBar;
+class TrayIconStates;
 
 class CMainFrame : public QMainWindow {
     Q_OBJECT
 public:
     CMainFrame(CDefectDoc& document, LocalSettings& settings, QWidget* parent = nullptr);
+    ~CMainFrame() override;
 
-    // The menu command with the given id; null for an id without a menu item. Areas built
-    // later connect to it and enable it.
+    // The command with the given id; null for an id the window does not carry.
     QAction* CommandAction(int commandId) const;
 
     // The list pane, its bars and the list commands work on this list from now on.
@@ -29,47 +43,81 @@ public:
 
     CDefectListView* listView() const { return listView_; }
     CDefectView* formView() const { return formView_; }
+    TrayIconStates& trayStates() const { return *trayStates_; }
 
-    // The connection pane of the status bar.
+    // The database's connection state: the status pane and the notification-area icon.
     void ShowOfflineState(const QString& tip);
     void ShowNormalState(const QString& tip);
+
+    // Shows or removes the notification-area icon as the local settings say.
+    void ApplyTrayMode();
+    // "&Open Vellacord": the window comes back from the background, the icon calms down.
+    void OpenMainWindow();
+    // Whether a close request now only hides the window: the icon is shown on a desktop that
+    // shows such icons, so the user can get the window back.
+    bool LivesInTray() const;
+    // Tests decide for themselves whether the desktop shows notification-area icons.
+    void SetTrayAvailability(std::function<bool()> available) { trayAvailable_ = std::move(available); }
+    // Writes the window's position and show state into the local settings, which every later
+    // save of the settings then carries.
+    void StorePlacement();
 
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
-    void CreateMenus();
+    void CreateBars();
     void CreateStatusBar();
     void CreatePanes();
+    void CreateTray();
     void ConnectCommands();
     void ConnectDocumentCommands();
-    // The panes and commands follow the document's signals.
+    void ConnectWindowCommands();
     void FollowDocument();
-    // Commands whose state follows the document.
     void UpdateDocumentCommands();
+    void UpdateTitle();
     // After a new defect: to the front, restored unless maximised.
     void BringToFront();
     void ApplySavedPlacement();
-    // The current user and the connection state.
+    void RememberNormalGeometry();
     void UpdateStatusPanes();
     void UpdateDocumentState();
     void ConnectListCommands();
     void UpdateListCommands();
-    void FillColumnsMenu(QMenu* menu);
-    // New entries addressed to the user: asked once at a time whether to read them.
+    void RunOrganizer(Organizer::Kind kind);
+    // New entries addressed to the user: the icon blinks, the desktop is told while the
+    // window is in the background, and the user is asked, once at a time, whether to read them.
     void AnnounceNewEntries(bool ask);
+    void NotifyDesktop();
+    void HideInTray();
+    void SwitchPane();
+    void ShowHelp();
+    void OnLoginCompleted();
+    void OnHotkey();
 
     CDefectDoc& document_;
     LocalSettings& settings_;
     std::map<int, QAction*> commands_;
+    QSplitter* splitter_ = nullptr;
     CDefectListView* listView_ = nullptr;
     CDefectView* formView_ = nullptr;
     CDefectList* list_ = nullptr;
+    QToolBar* toolBar_ = nullptr;
     CSearchBar* searchBar_ = nullptr;
     QMenu* columnsMenu_ = nullptr;
     QLabel* userPane_ = nullptr;
     QLabel* connectionPane_ = nullptr;
+    TrayIconStates* trayStates_ = nullptr;
+    CQtTrayIcon* trayIcon_ = nullptr;
+    CQtNotifications* notifications_ = nullptr;
+    CQtHotkey* hotkey_ = nullptr;
+    CQtSplitTracking* splitTracking_ = nullptr;
+    std::function<bool()> trayAvailable_;
+    QList<QPointer<QWidget>> hiddenPopups_; // hidden with the window, shown again with it
+    QRect normalGeometry_;                  // the last geometry while neither maximised nor minimised
     bool placementRestored_ = false;
     bool askingAboutNewEntries_ = false;
 };

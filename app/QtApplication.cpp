@@ -2,6 +2,9 @@
 
 CQtApplication::CQtApplication(int& argc, char** argv) : QApplication(argc, argv)
 {
+    // The program ends with its main window, which may be hidden in the notification area
+    // while the last visible window, a message box, closes.
+    setQuitOnLastWindowClosed(false);
 }
 
 bool CQtApplication::notify(QObject* receiver, QEvent* event)

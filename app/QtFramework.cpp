@@ -43,6 +43,7 @@ void QtFramework::SwitchDatabase()
 {
     if (!document_->CanCloseDocument())
         return;
+    frame_->StorePlacement();
     if (!settings_.dontSaveSettings)
         settings_.Save();
     frame_->hide();
@@ -63,6 +64,8 @@ void QtFramework::DiscardDocumentAndFrame()
 {
     ui_.SetMainWindow(nullptr);
     if (frame_) {
+        // The settings saved at the end keep where the window was.
+        frame_->StorePlacement();
         QObject::disconnect(frame_, nullptr, &application_, nullptr);
         delete frame_.data();
     }
@@ -86,8 +89,9 @@ bool QtFramework::ProcessShellCommand(const CDeflCommandLineInfo& commandLine)
 
 void QtFramework::ShowMainWindow(bool visible)
 {
+    // A window left in the background stays there only when its icon can bring it back.
     if (frame_)
-        frame_->setVisible(visible);
+        frame_->setVisible(visible || !frame_->LivesInTray());
 }
 
 bool QtFramework::HasMainWindow()

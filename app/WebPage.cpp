@@ -16,7 +16,11 @@ QString WebPageAddress(const QString& webSource, const QString& page, const QStr
 
 void OpenWebPage(const QString& page, const QString& keyword)
 {
-    const QString address = WebPageAddress(TheLocalSettings().webSource, page, keyword);
+    OpenInBrowser(WebPageAddress(TheLocalSettings().webSource, page, keyword));
+}
+
+void OpenInBrowser(const QString& address)
+{
     UserInterface& ui = TheUserInterface();
     errno = 0;
     if (ui.OpenWithDesktop(address, false))

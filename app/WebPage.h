@@ -1,4 +1,5 @@
 #pragma once
+// The help menu's web pages, opened with the desktop's browser.
 
 #include <QString>
 
@@ -11,3 +12,4 @@ QString WebPageAddress(const QString& webSource, const QString& page, const QStr
 
 // Opens that address with the desktop's browser; tells the user (message 147) when it cannot.
 void OpenWebPage(const QString& page, const QString& keyword);
+void OpenInBrowser(const QString& address);

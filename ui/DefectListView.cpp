@@ -3,8 +3,12 @@
 #include "ui/DefectListView.h"
 
 #include "list/DefectList.h"
+#include "ui/ColumnsMenu.h"
 
+#include <QAction>
+#include <QContextMenuEvent>
 #include <QHeaderView>
+#include <QMenu>
 #include <QItemSelectionModel>
 #include <QScrollBar>
 
@@ -27,6 +31,33 @@ CDefectListView::CDefectListView(QWidget* parent) : QTableView(parent)
     horizontalHeader()->setSectionsClickable(true);
     horizontalHeader()->setHighlightSections(false);
     horizontalHeader()->setStretchLastSection(false);
+
+    selectAll_ = new QAction(QStringLiteral("Select All"), this);
+    selectAll_->setShortcut(QKeySequence(QStringLiteral("Ctrl+A")));
+    selectAll_->setShortcutContext(Qt::WidgetShortcut);
+    selectAll_->setStatusTip(QStringLiteral("Select the entire document"));
+    addAction(selectAll_);
+    connect(selectAll_, &QAction::triggered, this, &QTableView::selectAll);
+}
+
+void CDefectListView::contextMenuEvent(QContextMenuEvent* event)
+{
+    QMenu menu(this);
+    QAction* remove = menu.addAction(QStringLiteral("&Delete\tCtrl+D"));
+    remove->setStatusTip(QStringLiteral("Delete all selected records from the database..."));
+    remove->setEnabled(deleteCommand_ != nullptr && deleteCommand_->isEnabled());
+    if (deleteCommand_ != nullptr)
+        connect(remove, &QAction::triggered, deleteCommand_, &QAction::trigger);
+    menu.addSeparator();
+    // No command carries this item.
+    menu.addAction(QStringLiteral("&Filter..."))->setEnabled(false);
+    QMenu* columns = menu.addMenu(QStringLiteral("&Columns"));
+    if (list_ != nullptr)
+        FillColumnsMenu(*columns, *list_);
+    columns->setEnabled(!columns->isEmpty());
+    // From the keyboard the menu opens at the list's top-left corner.
+    const QPoint at = event->reason() == QContextMenuEvent::Keyboard ? mapToGlobal(QPoint(0, 0)) : event->globalPos();
+    menu.exec(at);
 }
 
 void CDefectListView::SetList(CDefectList* list)

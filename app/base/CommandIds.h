@@ -19,6 +19,7 @@ constexpr int kPaste = 57637;
 constexpr int kFind = 32820;
 constexpr int kFindNext = 32815;
 constexpr int kFindPrevious = 32816;
+constexpr int kSelectAll = 57642; // the list view's, Ctrl+A
 // Record
 constexpr int kFirstRecord = 59648;
 constexpr int kPreviousRecord = 59651;
@@ -55,5 +56,11 @@ constexpr int kHelpTopics = 57667;
 constexpr int kAbout = 57664;
 constexpr int kHomePage = 199;
 constexpr int kMakerPage = 200;
+constexpr int kContextHelp = 57669; // Shift+F1
+constexpr int kHelp = 57670;        // F1
+// Keys without a menu item.
+constexpr int kPrint = 57607;
+constexpr int kNextPane = 57680;
+constexpr int kPreviousPane = 57681;
 
 } // namespace command

@@ -7,5 +7,11 @@ constexpr int kApplicationTitle = 57344;
 // The status bar panes are sized by these texts.
 constexpr int kUserPaneSizing = 178;
 constexpr int kConnectionPaneSizing = 196;
+constexpr int kNewEntriesQuestion = 170;
+constexpr int kHideInTrayHint = 1002;
+constexpr int kGuideMissing = 1010;
+// The desktop notification about new entries: its text and its action.
+constexpr int kNewEntriesNotice = 1011;
+constexpr int kOpenNotice = 1012;
 
 } // namespace string_id

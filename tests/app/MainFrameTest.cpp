@@ -1,5 +1,6 @@
 #include "platform/LocalSettings.h"
 #include "app/MainFrame.h"
+#include "app/TrayIconStates.h"
 #include "document/DefectDoc.h"
 #include "document/DocumentTestSupport.h"
 #include "platform/OleDate.h"
@@ -10,6 +11,9 @@
 #include "ui/DefectView.h"
 
 #include <QAction>
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QTimer>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -27,6 +31,22 @@ QStringList Titles(const QList<QAction*>& actions)
             titles << action->text();
     return titles;
 }
+
+// A message box runs its own event loop: what is posted while it is open arrives meanwhile.
+class ModalUserInterface : public ScriptedUserInterface {
+public:
+    Answer ShowMessage(const MessageRequest& request) override
+    {
+        if (whileOpen)
+            std::exchange(whileOpen, nullptr)();
+        QEventLoop box;
+        QTimer::singleShot(0, &box, &QEventLoop::quit);
+        box.exec();
+        return ScriptedUserInterface::ShowMessage(request);
+    }
+
+    std::function<void()> whileOpen;
+};
 
 } // namespace
 
@@ -53,7 +73,6 @@ TEST(MainFrame, MenusHoldTheirItemsWithKeysAndOnlyBuiltOnesAreEnabled)
     EXPECT_EQ(frame.CommandAction(59651)->shortcuts().value(1), QKeySequence(QStringLiteral("Alt+Left")));
     EXPECT_EQ(frame.CommandAction(243)->shortcut(), QKeySequence(QStringLiteral("Ctrl+Shift+Q")));
     EXPECT_EQ(frame.CommandAction(185)->shortcut(), QKeySequence(QStringLiteral("F9")));
-    EXPECT_EQ(frame.CommandAction(14599)->text(), QStringLiteral("_first_column_"));
 
     for (const int enabled : {57664, 208, 57665, 199, 200})
         EXPECT_TRUE(frame.CommandAction(enabled)->isEnabled()) << enabled;
@@ -133,4 +152,61 @@ TEST(MainFrame, DocumentCommandsAndTheUserPaneFollowTheLogin)
     document.OnCloseDocument();
     EXPECT_FALSE(frame.CommandAction(133)->isEnabled());
     EXPECT_TRUE(user->text().isEmpty());
+}
+
+TEST(MainFrame, TheTrayModeHidesOnCloseOnlyWhereTheDesktopShowsTheIcon)
+{
+    ScriptedUserInterface ui;
+    CDefectDoc document;
+    LocalSettings settings;
+    settings.systray = true;
+    CMainFrame frame(document, settings);
+    bool desktopShowsIcons = false;
+    frame.SetTrayAvailability([&] { return desktopShowsIcons; });
+    frame.ApplyTrayMode();
+    frame.show();
+    EXPECT_TRUE(frame.close()) << "without a tray nobody could get a hidden window back";
+    EXPECT_FALSE(frame.trayStates().shown());
+
+    desktopShowsIcons = true;
+    frame.ApplyTrayMode();
+    frame.show();
+    ui.ExpectHint(1002, HintAnswer{1, true});
+    EXPECT_FALSE(frame.close());
+    EXPECT_FALSE(frame.isVisible());
+    EXPECT_TRUE(frame.trayStates().shown());
+    EXPECT_EQ(settings.hints, std::vector<int>{1002});
+    frame.OpenMainWindow();
+    EXPECT_TRUE(frame.isVisible());
+    EXPECT_FALSE(frame.close()) << "hidden again, without the hint the user turned off";
+    EXPECT_EQ(ui.CountOf("hint"), 1);
+
+    frame.CommandAction(57665)->trigger();
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(frame.trayStates().shown());
+    EXPECT_FALSE(settings.mainWindowIsVisible) << "quitting from the background closed for real";
+}
+
+TEST(MainFrame, NewEntriesBlinkTheIconAndAskOneQuestionAtATime)
+{
+    ModalUserInterface ui;
+    CDefectDoc document;
+    LocalSettings settings;
+    settings.systray = true;
+    CMainFrame frame(document, settings);
+    frame.ApplyTrayMode();
+
+    emit document.newUnreadEntries(false);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(frame.trayStates().blinking());
+    EXPECT_EQ(frame.trayStates().tip(), QStringLiteral("new entries"));
+
+    ui.ExpectMessage(170, Answer::Yes);
+    ui.whileOpen = [&] { emit document.newUnreadEntries(true); };
+    emit document.newUnreadEntries(true);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(ui.CountOf("message"), 1) << "the second arrived while the question was open";
+    EXPECT_TRUE(frame.isVisible()) << "Yes opens the window";
+    EXPECT_EQ(frame.trayStates().state(), TrayIconStates::kNormal);
+    EXPECT_FALSE(frame.trayStates().blinking());
 }

@@ -12,6 +12,8 @@ int main(int argc, char** argv)
     UseOwnFolders(home);
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Window tests never reach the desktop: no notifications from the session bus.
+    qunsetenv("DBUS_SESSION_BUS_ADDRESS");
     QApplication app(argc, argv);
     int exitCode = 0;
     if (RunChildActionFromCommandLine(argc, argv, exitCode))

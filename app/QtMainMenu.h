@@ -1,0 +1,22 @@
+#pragma once
+// The main menu, the keys without a menu item and the toolbar, each built from its table.
+
+#include <map>
+
+class QAction;
+class QMenu;
+class QMenuBar;
+class QToolBar;
+class QWidget;
+
+using CommandActions = std::map<int, QAction*>;
+
+// Fills the bar; each item is disabled and lands in `commands` under its id. Returns the
+// Columns popup, which the list fills when it opens.
+QMenu* BuildMainMenu(QMenuBar& bar, CommandActions& commands);
+
+// The keys of commands without a menu item, as disabled actions of the window.
+void AddKeyCommands(QWidget& window, CommandActions& commands);
+
+// The toolbar's buttons carry the menu's actions, with the desktop's icons.
+void FillToolBar(QToolBar& bar, const CommandActions& commands);

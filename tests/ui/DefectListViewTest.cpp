@@ -1,0 +1,66 @@
+// The list view over a real document: the keys move the current defect, a selection that
+// leaves the focused row where it is does not, and Ctrl+A selects every row.
+
+#include "document/DefectDocFixture.h"
+
+#include "list/DefectList.h"
+#include "ui/DefectListView.h"
+
+#include <QTest>
+
+namespace {
+
+class DefectListViewTest : public DefectDocFixture {
+protected:
+    DefectListViewTest()
+    {
+        AddStakeholder(setup_, 12, QStringLiteral("Ann"), QStringLiteral("ann"));
+        for (int i = 0; i < 5; ++i) {
+            Exec(setup_,
+                 QStringLiteral("INSERT INTO defectlist (statusid, priorityid, severityid, subject, componentid, toid, "
+                                "fromid, categoryid, opened, modified, closed, lastread) "
+                                "VALUES (1, 1, 1, ?, 1, 12, 12, 0, 46000, 46000, 0, 46000)"),
+                 {QStringLiteral("defect %1").arg(i)});
+            ids_.push_back(static_cast<std::int32_t>(setup_.LastInsertId()));
+        }
+        doc_.SetOperatingSystemUser([] { return std::nullopt; });
+        doc_.SetAutoLogin(QStringLiteral("ann"));
+        EXPECT_TRUE(doc_.OnOpenDocument(path_));
+        view_.SetList(&list_);
+        view_.show();
+        view_.setFocus();
+    }
+
+    std::int32_t Current() { return doc_.defects().CurrentDefectId(); }
+    QModelIndex Index(int row) { return list_.model().index(row, 0); }
+
+    std::vector<std::int32_t> ids_;
+    CDefectList list_{doc_};
+    CDefectListView view_;
+};
+
+} // namespace
+
+TEST_F(DefectListViewTest, TheFocusedRowIsTheCurrentDefectWhateverElseIsSelected)
+{
+    view_.setCurrentIndex(Index(0));
+    ASSERT_EQ(Current(), ids_[0]);
+    QTest::keyClick(&view_, Qt::Key_Down);
+    EXPECT_EQ(Current(), ids_[1]);
+    QTest::keyClick(&view_, Qt::Key_Down);
+    EXPECT_EQ(Current(), ids_[2]);
+    QTest::keyClick(&view_, Qt::Key_Up);
+    EXPECT_EQ(Current(), ids_[1]);
+
+    // Ctrl+Space and a range added to the selection leave the focus, and the defect, where they are.
+    QTest::keyClick(&view_, Qt::Key_Space, Qt::ControlModifier);
+    view_.selectionModel()->select(QItemSelection(Index(3), Index(4)),
+                                   QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    EXPECT_EQ(Current(), ids_[1]);
+    EXPECT_TRUE(list_.model().IsSelected(4)) << "the list knows the view's selection";
+
+    QTest::keyClick(&view_, Qt::Key_A, Qt::ControlModifier);
+    for (int row = 0; row < list_.model().rowCount(); ++row)
+        EXPECT_TRUE(list_.model().IsSelected(row)) << row;
+    EXPECT_EQ(Current(), ids_[1]);
+}
