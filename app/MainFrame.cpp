@@ -282,6 +282,7 @@ void CMainFrame::UpdateDocumentCommands()
     commands_.at(command::kChangePassword)->setEnabled(loggedIn);
     commands_.at(command::kInsertNew)->setEnabled(loggedIn);
     commands_.at(command::kGoOffline)->setEnabled(loggedIn);
+    commands_.at(command::kSetupLists)->setEnabled(loggedIn);
     for (const int organize : {command::kOrganizeViews, command::kOrganizeFilters})
         commands_.at(organize)->setEnabled(loggedIn && list_ != nullptr);
     commands_.at(command::kUndoAllChanges)->setEnabled(formModified);
@@ -374,6 +375,12 @@ void CMainFrame::SetList(CDefectList& list)
     connect(&list, &CDefectList::notFoundBeep, this, [] { QApplication::beep(); });
     connect(&list.model(), &DefectListModel::focusedRowChanged, this, &CMainFrame::UpdateListCommands);
     connect(&list.model(), &QAbstractItemModel::modelReset, this, &CMainFrame::UpdateListCommands);
+    // A fill that finds no current row, and rows added or removed, change what Next and Last can do.
+    connect(&list, &CDefectList::listFilled, this, &CMainFrame::UpdateListCommands);
+    connect(&list.model(), &QAbstractItemModel::rowsInserted, this, &CMainFrame::UpdateListCommands);
+    connect(&list.model(), &QAbstractItemModel::rowsRemoved, this, &CMainFrame::UpdateListCommands);
+    // After a choice in the view or filter box the keys work on the list again.
+    connect(&list, &CDefectList::listFocusRequested, listView_, [this] { listView_->setFocus(); });
     connect(listView_->selectionModel(), &QItemSelectionModel::selectionChanged, this, &CMainFrame::UpdateListCommands);
     ConnectListCommands();
 }
@@ -392,6 +399,7 @@ void CMainFrame::ConnectListCommands()
             [this] { list_->FindPrevious(searchBar_->text()); });
     connect(commands_.at(command::kDeleteRecord), &QAction::triggered, this,
             [this] { document_.DeleteSelectedRecords(list_); });
+    connect(commands_.at(command::kSetupLists), &QAction::triggered, this, [this] { document_.EditLookupLists(); });
     connect(commands_.at(command::kOrganizeViews), &QAction::triggered, this, [this] {
         if (!list_->QuerySaveView())
             return;

@@ -189,6 +189,7 @@ void CDefectList::ChangeView(std::int32_t viewId)
     }
     // Reselects the current view in the box, which undoes the choice after Cancel.
     emit viewChoicesChanged();
+    emit listFocusRequested();
 }
 
 BoxChoices CDefectList::ViewChoices()
@@ -209,6 +210,7 @@ void CDefectList::ChangeFilter(std::int32_t filterId)
     document_.selection().currentFilterId = filterId;
     if (document_.selection().filterOn)
         FillList();
+    emit listFocusRequested();
 }
 
 void CDefectList::SetFilterOn(bool checked)

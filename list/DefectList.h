@@ -97,6 +97,8 @@ signals:
     void searchBarRequested(bool selectText);
     // A fresh search found nothing.
     void notFoundBeep();
+    // The view or the filter was chosen in its box: the list takes the focus back.
+    void listFocusRequested();
 
 private:
     void LoadCurrentViewWithFallback();

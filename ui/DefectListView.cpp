@@ -71,6 +71,14 @@ void CDefectListView::SetList(CDefectList* list)
     connect(&model, &DefectListModel::topRowRestored, this, [this](int row) {
         verticalScrollBar()->setValue(row);
     });
+    // A long fill shows its first rows at once: the first batch is laid out and painted while
+    // the rest is still being read.
+    connect(&model, &QAbstractItemModel::rowsInserted, this, [this](const QModelIndex&, int first) {
+        if (first != 0)
+            return;
+        executeDelayedItemsLayout();
+        viewport()->repaint();
+    });
     connect(verticalScrollBar(), &QScrollBar::valueChanged, &model, [this](int value) {
         list_->model().SetTopRow(value);
     });
