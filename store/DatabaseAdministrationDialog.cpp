@@ -6,6 +6,7 @@
 #include "app/base/AdministrationActions.h"
 
 #include <QDialogButtonBox>
+#include <QDir>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
@@ -32,11 +33,20 @@ const QString kDefaultExtension = QStringLiteral("defl");
 
 } // namespace
 
-CDatabaseAdministration::CDatabaseAdministration(UserInterface& ui, AdministrationActions& actions, QWidget* parent)
-    : QDialog(parent), ui_(ui), actions_(actions)
+CDatabaseAdministration::CDatabaseAdministration(UserInterface& ui, AdministrationActions& actions,
+                                                 const QString& missingDatabase, QWidget* parent)
+    : QDialog(parent), ui_(ui), actions_(actions), missingDatabase_(missingDatabase)
 {
     setWindowTitle(LoadString(kCaption));
     auto* layout = new QVBoxLayout(this);
+    if (!missingDatabase.isEmpty()) {
+        // A first start explains itself: where the program looked, and that it found nothing.
+        auto* missing = new QLabel(QStringLiteral("No database found at %1.").arg(QDir::toNativeSeparators(missingDatabase)), this);
+        missing->setObjectName(QStringLiteral("missingDatabase"));
+        missing->setWordWrap(true);
+        missing->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        layout->addWidget(missing);
+    }
     auto* group = new QGroupBox(LoadString(kGroup), this);
     auto* commands = new QGridLayout(group);
     const struct {
@@ -95,7 +105,8 @@ void CDatabaseAdministration::EndWithPath(const QString& path)
 
 void CDatabaseAdministration::OnCreateNew()
 {
-    const std::optional<QString> path = ChooseDatabaseFile(true, QStringLiteral("./default.defl"));
+    const std::optional<QString> path =
+        ChooseDatabaseFile(true, missingDatabase_.isEmpty() ? QStringLiteral("./default.defl") : missingDatabase_);
     if (!path)
         return;
     {
@@ -123,9 +134,9 @@ void CDatabaseAdministration::OnOpen()
         EndWithPath(*path);
 }
 
-std::optional<QString> QtUserInterface::RunAdministrationDialog(AdministrationActions& actions)
+std::optional<QString> QtUserInterface::RunAdministrationDialog(AdministrationActions& actions, const QString& missingDatabase)
 {
-    CDatabaseAdministration dialog(*this, actions, MainWindow());
+    CDatabaseAdministration dialog(*this, actions, missingDatabase, MainWindow());
     if (dialog.exec() != CDatabaseAdministration::kOpenCode)
         return std::nullopt;
     return dialog.chosenPath();

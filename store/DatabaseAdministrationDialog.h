@@ -17,7 +17,10 @@ public:
     static constexpr int kOpenCode = 1059;
 
     // File choosers and the wait cursor go through `ui`.
-    CDatabaseAdministration(UserInterface& ui, AdministrationActions& actions, QWidget* parent = nullptr);
+    // `missingDatabase`: where no database was found, said above the buttons and proposed for a
+    // new one (empty: nothing was looked for).
+    CDatabaseAdministration(UserInterface& ui, AdministrationActions& actions, const QString& missingDatabase = QString(),
+                            QWidget* parent = nullptr);
 
     // The database to open; none unless the dialog ended with kOpenCode.
     const std::optional<QString>& chosenPath() const { return chosenPath_; }
@@ -35,4 +38,5 @@ private:
     UserInterface& ui_;
     AdministrationActions& actions_;
     std::optional<QString> chosenPath_;
+    QString missingDatabase_;
 };

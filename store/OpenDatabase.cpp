@@ -15,6 +15,7 @@
 #include <QFileInfo>
 
 #include <cstdint>
+#include <utility>
 
 namespace {
 
@@ -45,12 +46,13 @@ bool OpenDatabase(CDatabaseAccess& access, std::optional<QString> path, Administ
     QString databasePath = path.value_or(QStringLiteral("default.defl"));
     bool showDialog = databasePath.isEmpty() || ui.IsShiftHeld() || state.openAttempted;
     state.openAttempted = true;
+    QString missing; // where no database was found, for the dialog to say so
 
     while (!access.connected()) {
         try {
             bool chosenInDialog = false;
             if (showDialog) {
-                const std::optional<QString> chosen = ui.RunAdministrationDialog(actions);
+                const std::optional<QString> chosen = ui.RunAdministrationDialog(actions, std::exchange(missing, QString()));
                 if (!chosen)
                     return false;
                 databasePath = *chosen;
@@ -96,6 +98,8 @@ bool OpenDatabase(CDatabaseAccess& access, std::optional<QString> path, Administ
             }
         } catch (const database_unavailable& unavailable) {
             access.CloseDataConnection();
+            if (!QFileInfo::exists(databasePath))
+                missing = QFileInfo(databasePath).absoluteFilePath();
             if (!useDefault) {
                 const QString code =
                     QString::asprintf("\n(0x%08lx)", static_cast<unsigned long>(static_cast<std::uint32_t>(unavailable.status)));

@@ -109,7 +109,9 @@ public:
     virtual bool RunStatusTransitionDialog(StatusTransitionChoices& model) = 0;
 
     // The administration dialog: the path to open, or none when it was closed without one.
-    virtual std::optional<QString> RunAdministrationDialog(AdministrationActions& actions) = 0;
+    // `missingDatabase`: where the program looked for a database and found none (empty: it did
+    // not look); the dialog says so and proposes that path for a new database.
+    virtual std::optional<QString> RunAdministrationDialog(AdministrationActions& actions, const QString& missingDatabase) = 0;
 
     // The list editor: modal; it stores through the actions and ends when they allow it.
     virtual void RunListEditorDialog(ListEditorActions& editor) = 0;

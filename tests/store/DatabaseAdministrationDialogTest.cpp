@@ -80,7 +80,8 @@ TEST(DatabaseAdministrationDialogTest, CreateNewAsksForANameCreatesAndEndsWithIt
 {
     ScriptedUserInterface ui;
     RecordingActions actions;
-    CDatabaseAdministration dialog(ui, actions);
+    CDatabaseAdministration dialog(ui, actions, QStringLiteral("/data/default.defl"));
+    EXPECT_EQ(Text(dialog, "missingDatabase"), QStringLiteral("No database found at /data/default.defl."));
 
     ui.ExpectFile(std::nullopt);
     Click(dialog, "createNew");
@@ -100,7 +101,7 @@ TEST(DatabaseAdministrationDialogTest, CreateNewAsksForANameCreatesAndEndsWithIt
     ASSERT_EQ(ui.fileRequests.size(), 2u);
     const FileDialogRequest& request = ui.fileRequests.back();
     EXPECT_EQ(request.kind, FileDialogRequest::Kind::Save);
-    EXPECT_EQ(request.initialPath, QStringLiteral("./default.defl"));
+    EXPECT_EQ(request.initialPath, QStringLiteral("/data/default.defl")) << "a new database goes where none was found";
     EXPECT_TRUE(request.overwritePrompt);
     EXPECT_EQ(request.filter, QStringLiteral("*.defl|*.defl|*.mdb|*.mdb||"));
     EXPECT_EQ(request.defaultExtension, QStringLiteral("defl"));
@@ -151,7 +152,7 @@ TEST(DatabaseAdministrationDialogTest, OpenEndsWithThePathAndThePortReturnsNothi
             Click(*shown, "close");
         }
     });
-    EXPECT_FALSE(qtUi.RunAdministrationDialog(actions));
+    EXPECT_FALSE(qtUi.RunAdministrationDialog(actions, QString()));
     EXPECT_TRUE(closed);
 }
 

@@ -69,6 +69,8 @@ TEST_F(OpenDatabaseTest, MissingDefaultShowsTheDialogSilentlyAndAChosenFileOpens
     ExpectDialogAnswering(std::nullopt);
     EXPECT_FALSE(OpenDatabase(access, std::nullopt, actions, state));
     EXPECT_TRUE(ui.messages.empty());
+    EXPECT_EQ(ui.interactions().back().text, QFileInfo(QStringLiteral("default.defl")).absoluteFilePath())
+        << "the dialog says where no database was found";
     EXPECT_TRUE(state.openAttempted);
     EXPECT_FALSE(access.connected());
 

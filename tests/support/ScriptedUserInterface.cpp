@@ -220,9 +220,10 @@ bool ScriptedUserInterface::RunStatusTransitionDialog(StatusTransitionChoices& m
     return script(model);
 }
 
-std::optional<QString> ScriptedUserInterface::RunAdministrationDialog(AdministrationActions& actions)
+std::optional<QString> ScriptedUserInterface::RunAdministrationDialog(AdministrationActions& actions,
+                                                                     const QString& missingDatabase)
 {
-    interactions_.push_back({"administration", 0, QString()});
+    interactions_.push_back({"administration", 0, missingDatabase});
     if (administrationScripts_.empty()) {
         Unexpected("administration dialog", QString());
         return std::nullopt;

@@ -70,7 +70,7 @@ bool CommandLineUserInterface::RunStatusTransitionDialog(StatusTransitionChoices
     return false;
 }
 
-std::optional<QString> CommandLineUserInterface::RunAdministrationDialog(AdministrationActions&)
+std::optional<QString> CommandLineUserInterface::RunAdministrationDialog(AdministrationActions&, const QString&)
 {
     return std::nullopt;
 }
