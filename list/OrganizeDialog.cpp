@@ -14,6 +14,7 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTextCursor>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -36,7 +37,7 @@ COrganizeDialog::COrganizeDialog(Organizer& organizer, const DefectRecord* curre
     list_->setRootIsDecorated(false);
     list_->setHeaderLabels(filters ? QStringList{QStringLiteral("Name"), QStringLiteral("Private"), QStringLiteral("Filter")}
                                    : QStringList{QStringLiteral("Name"), QStringLiteral("Private")});
-    list_->header()->setStretchLastSection(!filters);
+    list_->header()->setStretchLastSection(true);
     list_->header()->resizeSection(0, 200);
     list_->header()->resizeSection(1, kPrivateWidth);
     if (filters)
@@ -128,8 +129,14 @@ QPushButton* COrganizeDialog::InsertionButton(const QString& menu, const std::ve
         }
         QAction* action = target->addAction(caption);
         action->setEnabled(!item.text.isEmpty());
+        // A keyword that names a whole condition joins what is there with "and".
+        const bool condition = item.menu == QLatin1String("Keywords") && !item.text.startsWith(QLatin1Char('@'));
         const QString text = item.text;
-        connect(action, &QAction::triggered, this, [this, text] { Insert(text); });
+        connect(action, &QAction::triggered, this, [this, text, condition] {
+            const QString before = text_->toPlainText().left(text_->textCursor().position()).trimmed();
+            const bool join = condition && !before.isEmpty() && !before.endsWith(QLatin1Char('('));
+            Insert(join ? QStringLiteral(" and ") + text : text);
+        });
     }
     button->setMenu(popup);
     return button;
@@ -177,9 +184,14 @@ void COrganizeDialog::ShowFields(const Organizer::Fields& fields)
 {
     name_->setText(fields.name);
     private_->setChecked(fields.isPrivate);
-    if (text_ != nullptr)
-        text_->setPlainText(fields.text);
     const bool editable = organizer_.Editable();
+    if (text_ != nullptr) {
+        text_->setPlainText(fields.text);
+        // An inserted keyword or column goes after what is there.
+        text_->moveCursor(QTextCursor::End);
+        // What cannot be saved should not look editable.
+        text_->setReadOnly(!editable);
+    }
     for (QWidget* control : {static_cast<QWidget*>(name_), static_cast<QWidget*>(private_), static_cast<QWidget*>(delete_),
                              static_cast<QWidget*>(save_)})
         control->setEnabled(editable);
