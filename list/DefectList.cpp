@@ -348,6 +348,7 @@ void CDefectList::AutoRefresh()
 
 void CDefectList::ShowEntryCount(bool filtered)
 {
+    lastFiltered_ = filtered;
     const int shown = model_.rowCount();
     if (!filtered) {
         SetStatusText(FormatString(kCountText, shown));
@@ -496,15 +497,19 @@ std::vector<DefectListSeam::Row> CDefectList::Rows() const
 void CDefectList::UpdateRow(const DefectRecord& record)
 {
     const int row = model_.RowOf(record.Defect_ID);
-    if (row >= 0)
+    if (row >= 0) {
         model_.ReplaceRow(row, ListRow::FromRecord(record));
-    else
-        model_.InsertRowAtEnd(ListRow::FromRecord(record));
+        return;
+    }
+    model_.InsertRowAtEnd(ListRow::FromRecord(record));
+    ShowEntryCount(lastFiltered_);
 }
 
 void CDefectList::AddRow(const DefectRecord& record)
 {
     model_.InsertRowAtEnd(ListRow::FromRecord(record));
+    // The count follows rows added or removed between two fills.
+    ShowEntryCount(lastFiltered_);
 }
 
 void CDefectList::SelectDefect(std::int32_t defectId)
@@ -521,6 +526,8 @@ void CDefectList::SelectDefect(std::int32_t defectId)
 void CDefectList::RemoveRow(std::int32_t defectId)
 {
     const int row = model_.RowOf(defectId);
-    if (row >= 0)
-        model_.RemoveRowAt(row);
+    if (row < 0)
+        return;
+    model_.RemoveRowAt(row);
+    ShowEntryCount(lastFiltered_);
 }

@@ -121,6 +121,7 @@ private:
     FilterDefinition filter_;
     DefectListModel model_;
     QString statusText_;
+    bool lastFiltered_ = false; // the wording of the last entry count
     QString lastSearchText_;
     bool continueSearch_ = false;
 };
