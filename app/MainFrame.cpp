@@ -53,6 +53,10 @@ const QString kNewEntriesTip = QStringLiteral("new entries");
 const QString kListSection = QStringLiteral("views");
 const QString kFormSection = QStringLiteral("defects");
 
+// First, Last, Next and Previous: routed to the list, enabled by its rules.
+constexpr int kRecordCommands[] = {command::kFirstRecord, command::kLastRecord, command::kNextRecord,
+                                   command::kPreviousRecord};
+
 // The commands this window carries out itself whatever the document's state.
 constexpr int kOwnCommands[] = {command::kExit,       command::kToolbar,    command::kStatusBar,
                                 command::kSplit,      command::kRemoveLocalSettings, command::kAbout,
@@ -389,7 +393,7 @@ void CMainFrame::ConnectListCommands()
 {
     commands_.at(command::kRefresh)->setEnabled(true);
     connect(commands_.at(command::kRefresh), &QAction::triggered, this, [this] { list_->Refresh(); });
-    for (const int navigation : {command::kFirstRecord, command::kLastRecord, command::kNextRecord, command::kPreviousRecord})
+    for (const int navigation : kRecordCommands)
         connect(commands_.at(navigation), &QAction::triggered, this, [this, navigation] { list_->Navigate(navigation); });
     for (const int search : {command::kFind, command::kFindNext, command::kFindPrevious})
         commands_.at(search)->setEnabled(true);
@@ -434,7 +438,7 @@ void CMainFrame::UpdateListCommands()
 {
     if (list_ == nullptr)
         return;
-    for (const int navigation : {command::kFirstRecord, command::kLastRecord, command::kNextRecord, command::kPreviousRecord})
+    for (const int navigation : kRecordCommands)
         commands_.at(navigation)->setEnabled(list_->CanNavigate(navigation));
     commands_.at(command::kDeleteRecord)->setEnabled(listView_->selectionModel()->hasSelection());
 }

@@ -54,12 +54,7 @@ BoxChoices FilterChoices(ConnectionProvider& connections, std::int32_t loggedInI
                            .Query(FilterSelectSql() + QStringLiteral("WHERE\tUserId=0\tOR\tUserId=?"),
                                   {std::int64_t{loggedInId}}, rows)))
         return choices;
-    for (long status = rows.MoveFirst(); status == engine::kOk; status = rows.MoveNext()) {
-        const std::int32_t id = rows.Int32(2);
-        const QString name = rows.Text(0);
-        choices.items.push_back({rows.Int32(3) == 0 ? QStringLiteral("::") + name : name, id});
-        if (id == currentFilterId)
-            choices.selected = static_cast<int>(choices.items.size()) - 1;
-    }
+    for (long status = rows.MoveFirst(); status == engine::kOk; status = rows.MoveNext())
+        AddBoxChoice(choices, rows.Int32(2), rows.Int32(3), rows.Text(0), currentFilterId);
     return choices;
 }

@@ -3,7 +3,6 @@
 #include "list/ViewStore.h"
 
 #include "app/base/ErrorContext.h"
-#include "app/base/StringTable.h"
 #include "document/ConnectionProvider.h"
 #include "store/EngineStatus.h"
 #include "store/RetriedWrite.h"
@@ -11,7 +10,6 @@
 
 namespace {
 
-constexpr int kDatabaseUnreachableText = 152;
 constexpr int kSaveAttempts = 8;
 
 const QString& LoadSql()
@@ -43,9 +41,7 @@ bool LoadView(ConnectionProvider& connections, UserInterface& ui, std::int32_t v
     ErrorContext context("Loading a view");
     engine::Rowset rows;
     while (engine::Failed(connections.GetDocumentConnection(RetryMode::Offline).Query(LoadSql(), {std::int64_t{viewId}}, rows))) {
-        RetryDialogRequest request;
-        request.message = LoadString(kDatabaseUnreachableText);
-        if (ui.RunRetryDialog(request) == RetryAnswer::Cancel)
+        if (!AskToRetry(ui))
             return false;
     }
     if (rows.MoveFirst() != engine::kOk)
@@ -93,12 +89,14 @@ BoxChoices ViewChoices(ConnectionProvider& connections, std::int32_t loggedInId,
                            .Query(QStringLiteral("SELECT\tId,\tUserId,\tViewname\tFROM\tViews\tWHERE\tUserId=0\tOR\tUserId=?"),
                                   {std::int64_t{loggedInId}}, rows)))
         return choices;
-    for (long status = rows.MoveFirst(); status == engine::kOk; status = rows.MoveNext()) {
-        const std::int32_t id = rows.Int32(0);
-        const QString name = rows.Text(2);
-        choices.items.push_back({rows.Int32(1) == 0 ? QStringLiteral("::") + name : name, id});
-        if (id == currentViewId)
-            choices.selected = static_cast<int>(choices.items.size()) - 1;
-    }
+    for (long status = rows.MoveFirst(); status == engine::kOk; status = rows.MoveNext())
+        AddBoxChoice(choices, rows.Int32(0), rows.Int32(1), rows.Text(2), currentViewId);
     return choices;
+}
+
+void AddBoxChoice(BoxChoices& choices, std::int32_t id, std::int32_t userId, const QString& name, std::int32_t currentId)
+{
+    choices.items.push_back({userId == 0 ? QStringLiteral("::") + name : name, id});
+    if (id == currentId)
+        choices.selected = static_cast<int>(choices.items.size()) - 1;
 }

@@ -16,6 +16,10 @@ struct BoxChoices {
     int selected = -1;
 };
 
+// Adds a view or filter to a box: "::" before the name of a shared one (userId 0); the item
+// becomes the selected one when its id is the current id.
+void AddBoxChoice(BoxChoices& choices, std::int32_t id, std::int32_t userId, const QString& name, std::int32_t currentId);
+
 // Reads the view's columns into `view`. While the statement fails the retry dialog asks; false
 // after its Cancel or when the view has no columns, and `view` is then left as it was.
 bool LoadView(ConnectionProvider& connections, UserInterface& ui, std::int32_t viewId, ViewDefinition& view);

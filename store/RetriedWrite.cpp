@@ -13,15 +13,18 @@ constexpr int kDatabaseUnreachableText = 152;
 
 } // namespace
 
+bool AskToRetry(UserInterface& ui)
+{
+    RetryDialogRequest request;
+    request.message = LoadString(kDatabaseUnreachableText);
+    return ui.RunRetryDialog(request) == RetryAnswer::Retry;
+}
+
 bool RunWithRetries(UserInterface& ui, int attempts, const std::function<long()>& attempt)
 {
     for (int number = 0; number < attempts; ++number) {
-        if (number > 0) {
-            RetryDialogRequest request;
-            request.message = LoadString(kDatabaseUnreachableText);
-            if (ui.RunRetryDialog(request) == RetryAnswer::Cancel)
-                return false;
-        }
+        if (number > 0 && !AskToRetry(ui))
+            return false;
         try {
             if (!engine::Failed(attempt()))
                 return true;
