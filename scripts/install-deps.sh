@@ -8,6 +8,8 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev libxcb1-dev
   libsqlite3-dev sqlite3
   libgtest-dev libgmock-dev libbenchmark-dev
+  libgmime-3.0-dev msmtp python3-aiosmtpd zip unzip
+  unixodbc unixodbc-dev odbcinst libsqliteodbc libxlsxwriter-dev
 )
 if [ "${VELLACORD_GUI_TOOLS:-0}" = 1 ]; then
   packages+=(xvfb xdotool imagemagick)
