@@ -40,13 +40,21 @@ void InitialiseGMime()
     (void)initialised;
 }
 
+// The content from bytes as they are, for parts that must not be converted on the way.
+GPointer<GMimeDataWrapper> Content(const QByteArray& bytes)
+{
+    GPointer<GMimeStream> stream(g_mime_stream_mem_new_with_buffer(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+    return GPointer<GMimeDataWrapper>(g_mime_data_wrapper_new_with_stream(stream.get(), GMIME_CONTENT_ENCODING_DEFAULT));
+}
+
 GPointer<GMimeTextPart> TextPart(const QString& body)
 {
     GPointer<GMimeTextPart> part(g_mime_text_part_new_with_subtype("plain"));
     // sendmail expects the local line ends; it makes CR LF of them on the wire.
     QString text = body;
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    g_mime_text_part_set_text(part.get(), text.toUtf8().constData());
+    // Set as bytes: GMime's own text setter would pick a narrower character set than UTF-8.
+    g_mime_part_set_content(GMIME_PART(part.get()), Content(text.toUtf8()).get());
     g_mime_text_part_set_charset(part.get(), "utf-8");
     return part;
 }
@@ -54,10 +62,7 @@ GPointer<GMimeTextPart> TextPart(const QString& body)
 GPointer<GMimePart> ArchivePart(const QByteArray& archive, const QString& name)
 {
     GPointer<GMimePart> part(g_mime_part_new_with_type("application", "zip"));
-    GPointer<GMimeStream> stream(
-        g_mime_stream_mem_new_with_buffer(reinterpret_cast<const char*>(archive.constData()), archive.size()));
-    GPointer<GMimeDataWrapper> content(g_mime_data_wrapper_new_with_stream(stream.get(), GMIME_CONTENT_ENCODING_DEFAULT));
-    g_mime_part_set_content(part.get(), content.get());
+    g_mime_part_set_content(part.get(), Content(archive).get());
     g_mime_part_set_filename(part.get(), name.toUtf8().constData());
     g_mime_part_set_content_encoding(part.get(), GMIME_CONTENT_ENCODING_BASE64);
     return part;

@@ -23,7 +23,7 @@ TEST_F(NotificationDispatchTest, MethodAndAddresseeDecideWhetherAnythingIsSent)
 {
     system_.sendmailTool = RecordingTool(QStringLiteral("tool")) + QStringLiteral(" %to%");
     bool optionsOpened = false;
-    connect(&dispatch_, &mail::NotificationDispatch::mailOptionsRequested, [&] {
+    QObject::connect(&dispatch_, &mail::NotificationDispatch::mailOptionsRequested, [&] {
         optionsOpened = true;
         settings_.mailSettings.mailMethod = mail::kMethodExternalTool;
     });

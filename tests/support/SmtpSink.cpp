@@ -69,6 +69,7 @@ SmtpSink::SmtpSink()
                           QStringLiteral("aiosmtpd.handlers.Mailbox"), mailbox});
     server_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     server_.start();
+    server_.waitForStarted();
     const QDeadlineTimer deadline(10000);
     while (server_.state() == QProcess::Running && !deadline.hasExpired() && !running_) {
         running_ = LoopbackSocket(port_, true) == port_;
