@@ -15,8 +15,8 @@ constexpr int kCancelledResult = 99;
 // The result of a program that ended by a signal rather than with an exit code.
 constexpr int kCrashedResult = -1;
 
-// The path of the program to run: a name without a folder is looked up on PATH; empty when
-// there is no such file. The file need not be executable.
+// The path of the program to run: a path stands as it is when the file exists (executable or
+// not, so that the caller can tell which); a bare name is looked up on PATH. Empty otherwise.
 QString ResolveProgram(const QString& program);
 
 // Waits for a started process. Every `timeoutMs` without an end asks string 190; Cancel ends the

@@ -69,7 +69,7 @@ TEST_F(SystemMailTest, NotificationsArriveEncodedThreadedAndWithTheZippedAttachm
 
     const QList<QByteArray> received = sink_.WaitForMessages(2);
     ASSERT_EQ(received.size(), 2);
-    EXPECT_TRUE(std::all_of(received[0].begin(), received[0].end(), [](char c) { return c > 0; }))
+    EXPECT_TRUE(std::all_of(received[0].begin(), received[0].end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
         << "names, subject and body are encoded for 7-bit mail";
     const QJsonObject first = ReadMessage(received[0]);
     const QJsonObject second = ReadMessage(received[1]);
