@@ -1,5 +1,6 @@
 #include "MailFixture.h"
 
+#include "mail/CommandTemplate.h"
 #include "mail/MailStringIds.h"
 #include "mail/NotificationText.h"
 #include "mail/TemporaryFiles.h"
@@ -26,6 +27,9 @@ TEST_F(ExternalToolTest, ValuesReachTheToolAsSingleArgumentsAndOnlyTheFirstToken
               QStringList({"alice,,bob,,carol", "%to%", "--from=ann@example.org",
                            mail::ComposeSubject(defect_, path_, doc_.lookups()), textFile}));
     EXPECT_FALSE(QFile::exists(folder_.file("ran")));
+    EXPECT_EQ(mail::FillCommandTemplate("t \"%to% here\" %from%", {{"%to%", "%from%"}, {"%from%", "x"}}),
+              QStringList({"t", "%from% here", "x"}))
+        << "a value is never searched for the tokens after it";
     EXPECT_TRUE(RecordedArguments(QStringLiteral("ziptool")).isEmpty()) << "no %attachments%, no archive";
     QFile body(folder_.file(QStringLiteral("mailtool.body")));
     ASSERT_TRUE(body.open(QIODevice::ReadOnly));
