@@ -6,6 +6,8 @@
 #include "app/QtUserInterface.h"
 #include "document/DefectDoc.h"
 #include "list/DefectList.h"
+#include "mail/NotificationDispatch.h"
+#include "mail/NotifyOnSave.h"
 
 #include "platform/LocalSettings.h"
 
@@ -26,6 +28,8 @@ void QtFramework::CreateDocumentAndFrame()
 {
     document_ = std::make_unique<CDefectDoc>();
     list_ = std::make_unique<CDefectList>(*document_);
+    mail_ = std::make_unique<mail::NotificationDispatch>(*document_, ui_);
+    mail::NotifyOnSave(*document_, *mail_);
     frame_ = new CMainFrame(*document_, settings_);
     frame_->SetList(*list_);
     frame_->setAttribute(Qt::WA_DeleteOnClose);
@@ -69,6 +73,7 @@ void QtFramework::DiscardDocumentAndFrame()
         QObject::disconnect(frame_, nullptr, &application_, nullptr);
         delete frame_.data();
     }
+    mail_.reset();
     list_.reset();
     document_.reset();
 }
