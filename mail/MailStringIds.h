@@ -3,7 +3,6 @@
 
 namespace mail::string_id {
 
-constexpr int kHomePage = 166;
 constexpr int kDefaultTemplate = 184;
 constexpr int kExternalToolFailed = 188;
 constexpr int kToolTimeoutQuestion = 190;

@@ -2,6 +2,7 @@
 
 #include "mail/NotificationText.h"
 
+#include "app/base/ProductInfo.h"
 #include "app/base/StringIds.h"
 #include "app/base/StringTable.h"
 #include "document/DefectRecord.h"
@@ -40,7 +41,7 @@ QString Footer()
     return QStringLiteral("\n\n-------------------------------------------\nthis message was generated automatically by\n"
                           "'%1 %2' - %3")
         .arg(LoadString(::string_id::kApplicationTitle), QLatin1String(kProgramVersion),
-             LoadString(string_id::kHomePage));
+             QLatin1String(kHomePageAddress));
 }
 
 } // namespace

@@ -10,8 +10,6 @@ struct DefectRecord;
 
 namespace mail {
 
-inline constexpr const char* kProgramVersion = "1.7 build 100";
-
 // The database file's name without folder and extension: "projects" for ".../projects.defl".
 QString DatabaseTitle(const QString& databasePath);
 
