@@ -102,10 +102,12 @@ public:
                 if (const double date = engine::AsReal(value); date != 0)
                     Check(worksheet_write_number(sheet_, row_, col, date, date_));
                 break;
-            case CellKind::Text:
-                Check(worksheet_write_string(sheet_, row_, col,
-                                             engine::AsText(value).left(kLongestCellText).toStdString().c_str(), nullptr));
+            case CellKind::Text: {
+                // A line break inside a cell is a line feed alone.
+                const QString text = engine::AsText(value).replace(QLatin1String("\r\n"), QLatin1String("\n"));
+                Check(worksheet_write_string(sheet_, row_, col, text.left(kLongestCellText).toStdString().c_str(), nullptr));
                 break;
+            }
             }
         }
     }
