@@ -37,12 +37,12 @@ ListCondition CurrentCondition(CDefectList& list)
 }
 
 // A failure ends the command with its report; the program goes on.
-void RunReported(UserInterface& ui, const std::function<void()>& command)
+void RunReported(const std::function<void()>& command)
 {
     try {
         command();
     } catch (const CHResult& result) {
-        ShowOleDbErrors(ui, result.value, result.records, ErrorContextText(true));
+        ReportFailure(OleDbErrorReport(result.value, result.records), ReportStyle::Error);
     } catch (const std::exception& failure) {
         ReportFailure(QString::fromUtf8(failure.what()), ReportStyle::Error);
     }
@@ -90,7 +90,7 @@ void WriteListExport(const QString& path, ListExportKind kind, engine::Connectio
 void ExportList(CDefectDoc& document, CDefectList& list)
 {
     UserInterface& ui = document.Ui();
-    RunReported(ui, [&] {
+    RunReported([&] {
         ErrorContext context("exporting list to file");
         FileDialogRequest request;
         request.kind = FileDialogRequest::Kind::Save;
@@ -108,7 +108,7 @@ void ExportList(CDefectDoc& document, CDefectList& list)
 void OpenListInSpreadsheet(CDefectDoc& document, CDefectList& list)
 {
     UserInterface& ui = document.Ui();
-    RunReported(ui, [&] {
+    RunReported([&] {
         ErrorContext context("opening list in spreadsheet");
         // A name of its own each time: the list opened last may still be open, and the temporary
         // folder is shared with other users.

@@ -84,6 +84,24 @@ TEST_F(ListExportTest, TableFormatsEscapeTheirCharactersAndLeaveOutSortReadOnlyA
     ui_.VerifyAllUsed();
 }
 
+// A filter that the engine alone would run, but the read-only fence refuses (it reads a pragma):
+// the list drops it, and every export that runs it fails.
+TEST_F(ListExportTest, AFilterThatDoesMoreThanReadFailsEveryExport)
+{
+    Exec(setup_, QStringLiteral("INSERT INTO filter (id, userid, filtername, filtertext) VALUES "
+                                "(50, 0, 'f', '(select count(*) from pragma_database_list) > 0')"));
+    doc_.selection().filterOn = true;
+    ui_.ExpectMessage(112);
+    list_.ChangeFilter(50);
+    ui_.ExpectFile(folder_.file(QStringLiteral("list.xml")));
+    ui_.ExpectMessageText(QStringLiteral("exporting list to file"));
+    ExportList(doc_, list_);
+    ui_.ExpectMessageText(QStringLiteral("opening list in spreadsheet"));
+    OpenListInSpreadsheet(doc_, list_);
+    EXPECT_TRUE(ui_.openedWithDesktop.empty());
+    ui_.VerifyAllUsed();
+}
+
 TEST_F(ListExportTest, TheQueryFileSelectsTheShownColumnsInDisplayOrderOnOneLine)
 {
     // Shown: Id, Status and To; Subject (width 1) and From (width 0) are hidden between them.
