@@ -124,7 +124,9 @@ void OpenListInSpreadsheet(CDefectDoc& document, CDefectList& list)
             QFile::remove(path);
             throw;
         }
-        if (!ui.OpenWithDesktop(path, false))
+        if (!ui.OpenWithDesktop(path, false)) {
+            QFile::remove(path); // nobody could find it
             ShowStringMessage(ui, kNoSpreadsheetProgram, Buttons::Ok, Icon::Warning);
+        }
     });
 }

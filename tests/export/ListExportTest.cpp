@@ -148,6 +148,7 @@ TEST_F(ListExportTest, TheSpreadsheetCommandOpensAWorkbookWithDateCells)
     ui_.openWithDesktopSucceeds = false;
     ui_.ExpectMessage(kNoSpreadsheetProgram);
     OpenListInSpreadsheet(doc_, list_);
+    EXPECT_FALSE(QFile::exists(ui_.openedWithDesktop.back()));
     ui_.VerifyAllUsed();
 }
 
