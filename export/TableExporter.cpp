@@ -12,6 +12,8 @@
 
 #include <QFile>
 
+#include <optional>
+
 namespace {
 
 constexpr int kXmlDeclaration = 209;
@@ -183,22 +185,31 @@ void ExportTable(const QString& path, const QString& query, engine::Connection& 
     ErrorContext context("Exporting database table");
     QFile file(path);
     check::abort_if(!file.open(QIODevice::WriteOnly | QIODevice::Truncate), "Could not open output file!");
-    const CTableExporter exporter(format, ColumnNamesOf(connection, query, access));
     const auto failed = [&file] { return file.error() != QFileDevice::NoError; };
+    // Made from the first row's statement, which names the columns.
+    std::optional<CTableExporter> exporter;
+    const auto start = [&](const QStringList& columnNames) {
+        exporter.emplace(format, columnNames);
+        file.write(exporter->Header());
+    };
     const long status = connection.ReadRows(
         query, {}, access,
         [&] {
             // A read that lost the file starts again from the top, and so does the file.
+            exporter.reset();
             check::abort_if(!file.seek(0) || !file.resize(0), "Writing output file failed!");
-            file.write(exporter.Header());
         },
         [&](const engine::Statement& row) {
+            if (!exporter)
+                start(row.ColumnNames());
             check::abort_if(failed(), "Writing output file failed!");
-            file.write(exporter.Row(row));
+            file.write(exporter->Row(row));
         });
     if (engine::Failed(status))
         CHResult(status, connection.TakeErrorRecords()).check();
-    file.write(exporter.Trailer());
+    if (!exporter)
+        start(ColumnNamesOf(connection, query, access));
+    file.write(exporter->Trailer());
     file.close();
     check::abort_if(failed(), "Writing output file failed!");
 }
