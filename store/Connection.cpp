@@ -1,13 +1,16 @@
 #include "store/Connection.h"
 
+#include "app/base/Check.h"
 #include "platform/OleDate.h"
 #include "store/EngineStatus.h"
 #include "store/Rowset.h"
 #include "store/Statement.h"
+#include "store/ViewFence.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 
 #include <sqlite3.h>
 
@@ -333,6 +336,28 @@ long Connection::WriteTransaction(const std::function<long()>& body)
             throw;
         }
         return Commit(status);
+    });
+}
+
+long Connection::ReplaceView(const QString& name, const QString& select)
+{
+    static const QRegularExpression kIdentifier(QStringLiteral("^[A-Za-z_][A-Za-z0-9_]*$"));
+    check::precondition(kIdentifier.match(name).hasMatch(), "view name is no plain identifier");
+    // The body runs unfenced in every program that reads the view later, so it must pass the
+    // filter's fence here first: one statement, reading only, no forbidden function.
+    const long checked = Attempt([&] { return Statement(*this, select, Access::ReadOnly).Bind({}); });
+    if (Failed(checked))
+        return checked;
+    const QString create = QStringLiteral("CREATE VIEW %1 AS %2").arg(name, select);
+    return WriteTransaction([&] {
+        std::int64_t same = 0;
+        long status = QueryInt(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type='view' AND name=? AND sql=?"),
+                               {name, create}, same);
+        if (Failed(status) || same > 0)
+            return status; // a schema change makes every workstation prepare its statements again
+        const ViewFence fence(db_, name);
+        status = ExecuteOnce(QStringLiteral("DROP VIEW IF EXISTS %1").arg(name), {});
+        return Failed(status) ? status : ExecuteOnce(create, {});
     });
 }
 
