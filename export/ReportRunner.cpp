@@ -65,7 +65,7 @@ void CReportRunner::RunReport(const QString& name, bool ask, bool fixDsn)
     }
     if (!odbc::RegisterDataSource(document_.PathName()))
         ShowStringMessage(ui, kDataSourceNotRegistered, Buttons::Ok, Icon::Warning);
-    if (fixDsn && report::FixDataSourceNames(path) == report::DsnFixResult::Failed)
+    if (fixDsn && QFileInfo::exists(path) && report::FixDataSourceNames(path) == report::DsnFixResult::Failed)
         ShowTextMessage(ui, FormatString(kDocumentNotPointed, QDir::toNativeSeparators(path).toUtf8().constData()),
                         Buttons::Ok, Icon::Warning, kDocumentNotPointed);
     OpenDocument(path);

@@ -349,15 +349,17 @@ long Connection::ReplaceView(const QString& name, const QString& select)
     if (Failed(checked))
         return checked;
     const QString create = QStringLiteral("CREATE VIEW %1 AS %2").arg(name, select);
+    // A schema change makes every workstation prepare its statements again, and the write waits
+    // for the other writers: a view that is already the same is left alone.
+    std::int64_t same = 0;
+    const long compared = QueryInt(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type='view' AND name=? AND sql=?"),
+                                   {name, create}, same);
+    if (Failed(compared) || same > 0)
+        return compared;
     return WriteTransaction([&] {
-        std::int64_t same = 0;
-        long status = QueryInt(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type='view' AND name=? AND sql=?"),
-                               {name, create}, same);
-        if (Failed(status) || same > 0)
-            return status; // a schema change makes every workstation prepare its statements again
         const ViewFence fence(db_, name);
-        status = ExecuteOnce(QStringLiteral("DROP VIEW IF EXISTS %1").arg(name), {});
-        return Failed(status) ? status : ExecuteOnce(create, {});
+        const long dropped = ExecuteOnce(QStringLiteral("DROP VIEW IF EXISTS %1").arg(name), {});
+        return Failed(dropped) ? dropped : ExecuteOnce(create, {});
     });
 }
 

@@ -13,6 +13,7 @@ namespace {
 
 constexpr int kInvalidFilter = 112;
 constexpr int kFilterNotForReports = 1700;
+constexpr int kNoAssociatedProgram = 201;
 
 class ReportViewTest : public DefectDocFixture {
 protected:
@@ -76,6 +77,10 @@ TEST_F(ReportViewTest, TheDataSourceReadsTheRowsOfTheCurrentListAndCannotWrite)
     // The data source opens the file read-only.
     ReadThroughDataSource(QStringLiteral("DELETE FROM defectlist"));
     EXPECT_EQ(QueryNumber(setup_, QStringLiteral("SELECT count(*) FROM defectlist")), 3);
+    // A document the desktop cannot open says so.
+    ui_.openWithDesktopSucceeds = false;
+    ui_.ExpectMessage(kNoAssociatedProgram);
+    runner_.RunReport(document_, false, true);
     QFile ini(odbcIni_);
     ASSERT_TRUE(ini.open(QIODevice::ReadOnly));
     EXPECT_TRUE(ini.readAll().contains("mode=ro"));
