@@ -20,11 +20,13 @@ constexpr int kWriteAttempts = 3;
 QString ReportViewSelect(const ListCondition& condition)
 {
     // The lookup names the documents show; "from" and "to" get names of their own, as the
-    // repeated stakeholder columns are qualified in DefectListQuery.
+    // repeated stakeholder columns are qualified in DefectListQuery. A date that is not set (0)
+    // is empty, not the last day of 1899.
     return QStringLiteral(
                "SELECT defect_id, status, priority, severity, category, component, [From.displayname] AS from_name, "
-               "[To.displayname] AS to_name, opened, modified, closed, foundversion, foundbuild, fixedversion, "
-               "fixedbuild, subject, description, comments, history FROM DefectListQuery ") +
+               "[To.displayname] AS to_name, NULLIF(opened, 0) AS opened, NULLIF(modified, 0) AS modified, "
+               "NULLIF(closed, 0) AS closed, foundversion, foundbuild, fixedversion, fixedbuild, subject, "
+               "description, comments, history FROM DefectListQuery ") +
            condition.text;
 }
 

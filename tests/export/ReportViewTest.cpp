@@ -67,8 +67,8 @@ TEST_F(ReportViewTest, TheDataSourceReadsTheRowsOfTheCurrentListAndCannotWrite)
     UseFilter(QStringLiteral("statusid = 2"));
     runner_.RunReport(document_, false, true);
     EXPECT_EQ(ui_.openedWithDesktop, std::vector<QString>{document_});
-    EXPECT_EQ(ReadThroughDataSource(QStringLiteral("SELECT subject, from_name, status FROM DefectReportView")),
-              (QStringList{"second one|Bob|open", "third one|Bob|open"}));
+    EXPECT_EQ(ReadThroughDataSource(QStringLiteral("SELECT subject, from_name, status, opened, closed FROM DefectReportView")),
+              (QStringList{"second one|Bob|open|46000.0|", "third one|Bob|open|46000.0|"}));
 
     list_.SetFilterOn(false);
     runner_.RunReport(document_, false, true);
