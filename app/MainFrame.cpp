@@ -23,6 +23,8 @@
 #include "document/DefectDoc.h"
 #include "document/DefectForm.h"
 #include "export/ExportList.h"
+#include "export/ReportFolder.h"
+#include "export/ReportRunner.h"
 #include "list/DefectList.h"
 #include "list/OrganizeDialog.h"
 #include "platform/LocalSettings.h"
@@ -296,6 +298,12 @@ void CMainFrame::UpdateDocumentCommands()
     commands_.at(command::kSaveRecord)->setEnabled(formModified);
     commands_.at(command::kMarkAsRead)->setEnabled(document_.CanChangeReadState());
     commands_.at(command::kMarkAsUnread)->setEnabled(document_.CanChangeReadState());
+    // Reports read the current list.
+    for (int report = command::kFirstReport; report < command::kFirstReport + command::kReportCount; ++report)
+        if (const auto found = commands_.find(report); found != commands_.end())
+            found->second->setEnabled(loggedIn && reports_ != nullptr);
+    for (const int run : {command::kCharts, command::kReportLists})
+        commands_.at(run)->setEnabled(loggedIn && reports_ != nullptr);
 }
 
 void CMainFrame::AnnounceNewEntries(bool ask)
@@ -390,6 +398,26 @@ void CMainFrame::SetList(CDefectList& list)
     connect(&list, &CDefectList::listFocusRequested, listView_, [this] { listView_->setFocus(); });
     connect(listView_->selectionModel(), &QItemSelectionModel::selectionChanged, this, &CMainFrame::UpdateListCommands);
     ConnectListCommands();
+    ConnectReportCommands();
+}
+
+void CMainFrame::ConnectReportCommands()
+{
+    const QString folder = report::ReportFolder();
+    reports_ = std::make_unique<CReportRunner>(document_, *list_, folder);
+    const std::vector<report::MenuEntry> entries = report::ReportMenuEntries(folder);
+    InsertReportEntries(*qobject_cast<QMenu*>(commands_.at(command::kCharts)->parent()), entries, commands_);
+    for (const report::MenuEntry& entry : entries)
+        if (entry.command != 0)
+            connect(commands_.at(entry.command), &QAction::triggered, this,
+                    [this, path = entry.path] { reports_->RunReport(path, false, true); });
+    connect(commands_.at(command::kCharts), &QAction::triggered, this,
+            [this] { reports_->RunReport(QString::fromLatin1(report::kChartsFolder), true, true); });
+    connect(commands_.at(command::kReportLists), &QAction::triggered, this,
+            [this] { reports_->RunReport(QString::fromLatin1(report::kListsFolder), true, true); });
+    commands_.at(command::kReportOptions)->setEnabled(true);
+    connect(commands_.at(command::kReportOptions), &QAction::triggered, this, [this] { reports_->OpenReadme(); });
+    UpdateDocumentCommands();
 }
 
 void CMainFrame::ConnectListCommands()

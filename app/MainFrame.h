@@ -11,12 +11,14 @@
 
 #include <functional>
 #include <map>
+#include <memory>
 
 class CDefectDoc;
 class CDefectList;
 class CDefectListView;
 class CDefectView;
 class CQtHotkey;
+class CReportRunner;
 class CQtNotifications;
 class CQtSplitTracking;
 class CQtTrayIcon;
@@ -86,6 +88,8 @@ private:
     void UpdateStatusPanes();
     void UpdateDocumentState();
     void ConnectListCommands();
+    // The Reports menu: its documents and commands run on the current list.
+    void ConnectReportCommands();
     void UpdateListCommands();
     void RunOrganizer(Organizer::Kind kind);
     // New entries addressed to the user: the icon blinks, the desktop is told while the
@@ -105,6 +109,7 @@ private:
     CDefectListView* listView_ = nullptr;
     CDefectView* formView_ = nullptr;
     CDefectList* list_ = nullptr;
+    std::unique_ptr<CReportRunner> reports_;
     QToolBar* toolBar_ = nullptr;
     CSearchBar* searchBar_ = nullptr;
     QMenu* columnsMenu_ = nullptr;

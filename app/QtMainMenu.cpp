@@ -6,6 +6,7 @@
 #include "app/base/CommandIds.h"
 
 #include <QAction>
+#include <QDir>
 #include <QMenu>
 #include <QMenuBar>
 #include <QToolBar>
@@ -173,5 +174,22 @@ void FillToolBar(QToolBar& bar, const CommandActions& commands)
         QAction* action = commands.at(button.command);
         action->setIcon(ThemedIcon(QString::fromLatin1(button.icon)));
         bar.addAction(action);
+    }
+}
+
+void InsertReportEntries(QMenu& reports, const std::vector<report::MenuEntry>& entries, CommandActions& commands)
+{
+    QAction* first = reports.actions().value(0);
+    for (const report::MenuEntry& entry : entries) {
+        if (entry.command == 0) {
+            reports.insertSeparator(first);
+            continue;
+        }
+        // A file name's "&" is no mnemonic.
+        auto* action = new QAction(QString(entry.name).replace(QLatin1Char('&'), QStringLiteral("&&")), &reports);
+        action->setStatusTip(QDir::toNativeSeparators(entry.path));
+        action->setEnabled(false);
+        reports.insertAction(first, action);
+        commands[entry.command] = action;
     }
 }

@@ -1,7 +1,10 @@
 #pragma once
 // The main menu, the keys without a menu item and the toolbar, each built from its table.
 
+#include "export/ReportFolder.h"
+
 #include <map>
+#include <vector>
 
 class QAction;
 class QMenu;
@@ -20,3 +23,7 @@ void AddKeyCommands(QWidget& window, CommandActions& commands);
 
 // The toolbar's buttons carry the menu's actions, with the desktop's icons.
 void FillToolBar(QToolBar& bar, const CommandActions& commands);
+
+// Puts the report documents above the Reports menu's own items, each a disabled command under
+// its id, with the separators between the folders.
+void InsertReportEntries(QMenu& reports, const std::vector<report::MenuEntry>& entries, CommandActions& commands);

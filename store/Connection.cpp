@@ -1,13 +1,16 @@
 #include "store/Connection.h"
 
+#include "app/base/Check.h"
 #include "platform/OleDate.h"
 #include "store/EngineStatus.h"
 #include "store/Rowset.h"
 #include "store/Statement.h"
+#include "store/ViewFence.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 
 #include <sqlite3.h>
 
@@ -333,6 +336,30 @@ long Connection::WriteTransaction(const std::function<long()>& body)
             throw;
         }
         return Commit(status);
+    });
+}
+
+long Connection::ReplaceView(const QString& name, const QString& select)
+{
+    static const QRegularExpression kIdentifier(QStringLiteral("^[A-Za-z_][A-Za-z0-9_]*$"));
+    check::precondition(kIdentifier.match(name).hasMatch(), "view name is no plain identifier");
+    // The body runs unfenced in every program that reads the view later, so it must pass the
+    // filter's fence here first: one statement, reading only, no forbidden function.
+    const long checked = Attempt([&] { return Statement(*this, select, Access::ReadOnly).Bind({}); });
+    if (Failed(checked))
+        return checked;
+    const QString create = QStringLiteral("CREATE VIEW %1 AS %2").arg(name, select);
+    // A schema change makes every workstation prepare its statements again, and the write waits
+    // for the other writers: a view that is already the same is left alone.
+    std::int64_t same = 0;
+    const long compared = QueryInt(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type='view' AND name=? AND sql=?"),
+                                   {name, create}, same);
+    if (Failed(compared) || same > 0)
+        return compared;
+    return WriteTransaction([&] {
+        const ViewFence fence(db_, name);
+        const long dropped = ExecuteOnce(QStringLiteral("DROP VIEW IF EXISTS %1").arg(name), {});
+        return Failed(dropped) ? dropped : ExecuteOnce(create, {});
     });
 }
 

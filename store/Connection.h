@@ -70,6 +70,13 @@ public:
     // Runs `body` in a write transaction begun IMMEDIATE: committed when it succeeds, else rolled back.
     long WriteTransaction(const std::function<long()>& body);
 
+    // Makes the view `name` (a plain identifier) one over `select`, a SELECT that may carry a
+    // user's filter: the select must first pass the read-only fence of a filter (else
+    // kFaultyCommand, and nothing is written); then, in one write transaction, the old view is
+    // dropped and the new one created under a fence that lets nothing else in the file change.
+    // A view that is already the same is left alone.
+    long ReplaceView(const QString& name, const QString& select);
+
     // The file's identity and the change counter of its header, read under a read lock (which
     // also makes a network client drop stale cached pages). Every commit changes the counter, so
     // a stamp taken before a read and equal later proves that nothing changed since.

@@ -51,6 +51,9 @@ constexpr int kChangePassword = 32804;
 constexpr int kCharts = 32807;
 constexpr int kReportLists = 32808;
 constexpr int kReportOptions = 32809;
+// The report documents of the report folder: entry e of the Reports menu is kFirstReport + e.
+constexpr int kFirstReport = 14799;
+constexpr int kReportCount = 200;
 // Help
 constexpr int kHelpTopics = 57667;
 constexpr int kAbout = 57664;

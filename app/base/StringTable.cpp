@@ -22,6 +22,7 @@ constexpr StringEntry kStrings[] = {
 #include "resources/strings/list.inc"
 #include "resources/strings/mail.inc"
 #include "resources/strings/export.inc"
+#include "resources/strings/reports.inc"
 };
 
 const std::unordered_map<int, const char*>& StringMap()
