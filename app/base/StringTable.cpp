@@ -20,6 +20,7 @@ constexpr StringEntry kStrings[] = {
 #include "resources/strings/defect.inc"
 #include "resources/strings/admin.inc"
 #include "resources/strings/list.inc"
+#include "resources/strings/options.inc"
 };
 
 const std::unordered_map<int, const char*>& StringMap()
