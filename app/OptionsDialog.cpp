@@ -106,6 +106,8 @@ COptionsDialog::COptionsDialog(OptionsSheet& sheet, bool trayAvailable, OptionsP
     connect(buttons, &QDialogButtonBox::accepted, this, &COptionsDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     layout->addWidget(buttons);
+    // Wide enough for a line of the template.
+    setMinimumWidth(560);
 }
 
 QWidget* COptionsDialog::CreateOtherPage(bool trayAvailable)

@@ -72,7 +72,7 @@ QString ChoiceExplanation(MethodChoice choice)
 {
     switch (choice) {
     case MethodChoice::SystemMail:
-        return QStringLiteral("Sends mail via your email program. Requires a valid email configuration on this computer.");
+        return QStringLiteral("Sends mail via this computer's mail system (sendmail). Requires a valid email configuration on this computer.");
     case MethodChoice::ExternalTool:
         return QStringLiteral("Uses an external tool to send mails. See online help for more infos.");
     case MethodChoice::NoMail:
