@@ -490,7 +490,12 @@ void CMainFrame::SendEmail()
         return;
     mail::SendNotifications command(TheUserInterface(), *notificationSender_, settings_.mailSettings.mailMethod,
                                     settings_.sendMailHistory);
-    command.Run(*list_, document_.defects(), document_.lookups());
+    {
+        const QScopedValueRollback<bool> sending(sending_, true);
+        command.Run(*list_, document_.defects(), document_.lookups());
+    }
+    if (std::exchange(closeAfterSending_, false))
+        QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
 }
 
 void CMainFrame::SwitchPane()
@@ -588,6 +593,12 @@ void CMainFrame::StorePlacement()
 
 void CMainFrame::closeEvent(QCloseEvent* event)
 {
+    // The progress dialog ends the send loop after the current mail; the close comes then.
+    if (sending_) {
+        closeAfterSending_ = true;
+        event->ignore();
+        return;
+    }
     if (LivesInTray()) {
         ShowHint(TheUserInterface(), string_id::kHideInTrayHint, settings_.hints, HintStyle::Ok, 0, true);
         if (LivesInTray()) {

@@ -135,4 +135,6 @@ private:
     QRect normalGeometry_;                  // the last geometry while neither maximised nor minimised
     bool placementRestored_ = false;
     bool askingAboutNewEntries_ = false;
+    bool sending_ = false;           // Send email is running: the window must not go away under it
+    bool closeAfterSending_ = false; // a close came while sending; it follows when the sending ends
 };

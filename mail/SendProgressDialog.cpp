@@ -5,6 +5,7 @@
 #include "app/QtUserInterface.h"
 
 #include <QCoreApplication>
+#include <QEvent>
 #include <QDialogButtonBox>
 #include <QLabel>
 #include <QMainWindow>
@@ -34,8 +35,10 @@ CSendProgressDialog::CSendProgressDialog(int total, QWidget* mainWindow)
     setMinimumWidth(320);
     // Modeless: the loop runs while the dialog shows; only the main window is shut off.
     setModal(false);
-    if (mainWindow_)
+    if (mainWindow_) {
         mainWindow_->setEnabled(false);
+        mainWindow_->installEventFilter(this);
+    }
     setEnabled(true);
     show();
     if (mainWindow_)
@@ -47,6 +50,13 @@ CSendProgressDialog::~CSendProgressDialog()
     if (mainWindow_)
         mainWindow_->setEnabled(true);
     ShowStatus(QString());
+}
+
+bool CSendProgressDialog::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == mainWindow_ && event->type() == QEvent::Close)
+        cancelled_ = true;
+    return QDialog::eventFilter(watched, event);
 }
 
 void CSendProgressDialog::Step(int sent, int total, const QString& statusText)

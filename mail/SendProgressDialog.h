@@ -18,6 +18,10 @@ public:
     void Step(int sent, int total, const QString& statusText) override;
     bool Cancelled() const override { return cancelled_; }
 
+protected:
+    // A request to close the main window ends the sending like Cancel.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void ShowStatus(const QString& text);
 
