@@ -1,6 +1,7 @@
 #include "app/AboutDialog.h"
 
 #include "app/MemoryStatus.h"
+#include "app/base/ProductInfo.h"
 
 #include <QDialogButtonBox>
 #include <QFormLayout>
@@ -11,7 +12,7 @@ CAboutDialog::CAboutDialog(QWidget* parent) : QDialog(parent)
 {
     setWindowTitle(QStringLiteral("About Vellacord"));
     auto* layout = new QVBoxLayout(this);
-    auto* version = new QLabel(QStringLiteral("Vellacord Version 1.7 build 100"), this);
+    auto* version = new QLabel(QStringLiteral("Vellacord Version %1").arg(QLatin1String(kProgramVersion)), this);
     version->setObjectName(QStringLiteral("version"));
     layout->addWidget(version);
 

@@ -23,6 +23,7 @@
 #include "app/base/UserInterface.h"
 #include "document/DefectDoc.h"
 #include "document/DefectForm.h"
+#include "export/ExportList.h"
 #include "list/DefectList.h"
 #include "list/OrganizeDialog.h"
 #include "mail/NotificationDispatch.h"
@@ -296,6 +297,8 @@ void CMainFrame::UpdateDocumentCommands()
     commands_.at(command::kOptions)->setEnabled(loggedIn);
     for (const int organize : {command::kOrganizeViews, command::kOrganizeFilters})
         commands_.at(organize)->setEnabled(loggedIn && list_ != nullptr);
+    for (const int exporting : {command::kExport, command::kExportToSpreadsheet})
+        commands_.at(exporting)->setEnabled(loggedIn && list_ != nullptr);
     commands_.at(command::kUndoAllChanges)->setEnabled(formModified);
     commands_.at(command::kSaveRecord)->setEnabled(formModified);
     commands_.at(command::kMarkAsRead)->setEnabled(document_.CanChangeReadState());
@@ -411,6 +414,11 @@ void CMainFrame::ConnectListCommands()
     connect(commands_.at(command::kDeleteRecord), &QAction::triggered, this,
             [this] { document_.DeleteSelectedRecords(list_); });
     connect(commands_.at(command::kSetupLists), &QAction::triggered, this, [this] { document_.EditLookupLists(); });
+    for (const int exporting : {command::kExport, command::kExportToSpreadsheet})
+        commands_.at(exporting)->setStatusTip(LoadString(exporting));
+    connect(commands_.at(command::kExport), &QAction::triggered, this, [this] { ExportList(document_, *list_); });
+    connect(commands_.at(command::kExportToSpreadsheet), &QAction::triggered, this,
+            [this] { OpenListInSpreadsheet(document_, *list_); });
     connect(commands_.at(command::kOrganizeViews), &QAction::triggered, this, [this] {
         if (!list_->QuerySaveView())
             return;

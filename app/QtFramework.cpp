@@ -6,6 +6,8 @@
 #include "app/QtUserInterface.h"
 #include "document/DefectDoc.h"
 #include "list/DefectList.h"
+#include "mail/NotificationDispatch.h"
+#include "mail/NotifyOnSave.h"
 
 #include "platform/LocalSettings.h"
 
@@ -26,8 +28,12 @@ void QtFramework::CreateDocumentAndFrame()
 {
     document_ = std::make_unique<CDefectDoc>();
     list_ = std::make_unique<CDefectList>(*document_);
+    mail_ = std::make_unique<mail::NotificationDispatch>(*document_, ui_);
+    mail::NotifyOnSave(*document_, *mail_);
     frame_ = new CMainFrame(*document_, settings_);
     frame_->SetList(*list_);
+    // Send email goes through the dispatch; its question about unset mail settings opens the options.
+    frame_->UseNotificationDispatch(*mail_);
     frame_->setAttribute(Qt::WA_DeleteOnClose);
     // The program ends with its main window, also when that was hidden.
     QObject::connect(frame_, &QObject::destroyed, &application_, [] { CQtApplication::exit(0); });
@@ -69,6 +75,7 @@ void QtFramework::DiscardDocumentAndFrame()
         QObject::disconnect(frame_, nullptr, &application_, nullptr);
         delete frame_.data();
     }
+    mail_.reset();
     list_.reset();
     document_.reset();
 }

@@ -13,6 +13,9 @@ class CMainFrame;
 class CQtApplication;
 class LocalSettings;
 class QtUserInterface;
+namespace mail {
+class NotificationDispatch;
+}
 
 class QtFramework : public ApplicationFramework {
 public:
@@ -38,5 +41,6 @@ private:
     LocalSettings& settings_;
     std::unique_ptr<CDefectDoc> document_;
     std::unique_ptr<CDefectList> list_; // listens to the document: made after it, gone before it
+    std::unique_ptr<mail::NotificationDispatch> mail_; // sends after saves: made after the document, gone before it
     QPointer<CMainFrame> frame_;
 };

@@ -34,7 +34,7 @@ const Menu kMainMenu[] = {
       {"&Database Administration...", command::kDatabaseAdministration, ""},
       kSeparator,
       {"&Export...", command::kExport, ""},
-      {"Export to MS-Excel", command::kExportToSpreadsheet, ""},
+      {"Export to S&preadsheet", command::kExportToSpreadsheet, ""},
       kSeparator,
       {"&Send email...", command::kSendEmail, ""},
       kSeparator,

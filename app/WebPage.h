@@ -1,10 +1,11 @@
 #pragma once
 // The help menu's web pages, opened with the desktop's browser.
 
+#include "app/base/ProductInfo.h"
+
 #include <QString>
 
-// The two addresses of the help menu.
-inline constexpr const char* kHomePageAddress = "https://vellacord.example/";
+// The maker's address of the help menu; the home page is the product's.
 inline constexpr const char* kMakerAddress = "https://www.vellacordteam.example/";
 
 // The address for page and keyword built from the settings' web source.

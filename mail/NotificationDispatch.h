@@ -25,6 +25,9 @@ signals:
     void mailOptionsRequested();
 
 private:
+    // The workstation's mail method; while it is not set, the user may set it now.
+    int ConfiguredMethod();
+
     CDefectDoc& doc_;
     UserInterface& ui_;
 };

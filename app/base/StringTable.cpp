@@ -21,6 +21,8 @@ constexpr StringEntry kStrings[] = {
 #include "resources/strings/admin.inc"
 #include "resources/strings/list.inc"
 #include "resources/strings/options.inc"
+#include "resources/strings/mail.inc"
+#include "resources/strings/export.inc"
 };
 
 const std::unordered_map<int, const char*>& StringMap()

@@ -59,7 +59,7 @@ TEST(MainFrame, MenusHoldTheirItemsWithKeysAndOnlyBuiltOnesAreEnabled)
     const QList<QAction*> menus = frame.menuBar()->actions();
     EXPECT_EQ(Titles(menus), (QStringList{"&File", "&Edit", "&Record", "&View", "&Setup", "Re&ports", "&Help"}));
     EXPECT_EQ(Titles(menus[0]->menu()->actions()),
-              (QStringList{"&New database", "&Database Administration...", "&Export...", "Export to MS-Excel",
+              (QStringList{"&New database", "&Database Administration...", "&Export...", "Export to S&preadsheet",
                            "&Send email...", "E&xit"}));
     EXPECT_EQ(Titles(menus[2]->menu()->actions()),
               (QStringList{"&First Record", "&Previous Record", "&Next Record", "&Last Record", "&Save Record",

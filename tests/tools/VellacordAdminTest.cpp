@@ -478,6 +478,15 @@ TEST_F(VellacordAdminTest, ListPrintsTheUsersListWithoutWritingTheFile)
         EXPECT_EQ(run.exitCode, 1) << refused.toStdString();
         EXPECT_TRUE(run.out.isEmpty()) << run.out.toStdString();
     }
+    // The program's export files, for scheduled exports.
+    for (const QString format : {"csv", "xlsx"}) {
+        run = List(path, QStringLiteral("--user alice --format %1 --output %2").arg(format, folder.file("list." + format)));
+        EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+    }
+    const QByteArray csv = Bytes(folder.file(QStringLiteral("list.csv")));
+    EXPECT_TRUE(csv.startsWith("\"defect_id\",\"statusid\",")) << csv.toStdString();
+    EXPECT_EQ(csv.count('\n'), 4);
+    EXPECT_TRUE(Bytes(folder.file(QStringLiteral("list.xlsx"))).startsWith("PK"));
     EXPECT_EQ(Bytes(path), before);
     EXPECT_FALSE(QFileInfo::exists(path + QStringLiteral("-journal")));
 }

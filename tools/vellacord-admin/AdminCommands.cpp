@@ -266,12 +266,16 @@ QString AdminUsage()
         "      in place and deletes the rescue file. Refused while the locking client runs.\n"
         "  version FILE\n"
         "      Prints the schema version of the database.\n"
-        "  list FILE --user LOGIN [--view ID] [--filter ID] [--my-defects]\n"
+        "  list FILE --user LOGIN [--view ID] [--filter ID] [--my-defects] [--output OUT [--format F]]\n"
         "      Prints the defect list as the user sees it in the program: the user's last view,\n"
         "      filter and \"My defects\", unless --view, --filter (which switches that filter on)\n"
         "      or --my-defects is given. First the shown columns' captions, then a line per\n"
         "      defect, tab-separated (tabs and line breaks in a cell become spaces); the entry\n"
         "      count goes to the error stream. Asks no password and writes nothing to the file.\n"
+        "      --output OUT [--format text|csv|xml|xlsx] writes the list into the export file OUT\n"
+        "      instead, as the program's File > Export does: text, csv and xml hold every column\n"
+        "      of the listed defects, xlsx the shown ones. Without --format the extension of\n"
+        "      OUT decides (.csv, .xml, .xlsx, .dqy; text otherwise).\n"
         "  user add FILE LOGIN [--name \"Display Name\"] [--email ADDR] [--admin] [--password-stdin]\n"
         "      Adds a user who can log in as LOGIN, as the program's list editor does. --admin\n"
         "      makes the user an administrator; --password-stdin reads the password from the\n"
@@ -355,6 +359,19 @@ std::optional<AdminOptions> ParseAdminArguments(const QStringList& arguments, QS
             (argument == QLatin1String("--view") ? options.viewId : options.filterId) = id;
         } else if (argument == QLatin1String("--my-defects") && lists) {
             options.myDefects = true;
+        } else if (argument == QLatin1String("--format") && lists) {
+            options.format = rest.value(++i);
+            if (!QStringList({QStringLiteral("text"), QStringLiteral("csv"), QStringLiteral("xml"), QStringLiteral("xlsx")})
+                     .contains(options.format)) {
+                error = QStringLiteral("--format takes text, csv, xml or xlsx");
+                return std::nullopt;
+            }
+        } else if (argument == QLatin1String("--output") && lists) {
+            options.output = rest.value(++i);
+            if (options.output.isEmpty()) {
+                error = QStringLiteral("--output takes a file name");
+                return std::nullopt;
+            }
         } else if ((argument == QLatin1String("--name") || argument == QLatin1String("--email")) && addsUser) {
             if (i + 1 >= rest.size()) {
                 error = QStringLiteral("%1 takes a text").arg(argument);
@@ -384,6 +401,10 @@ std::optional<AdminOptions> ParseAdminArguments(const QStringList& arguments, QS
     }
     if (lists && options.user.isEmpty()) {
         error = QStringLiteral("list needs --user LOGIN");
+        return std::nullopt;
+    }
+    if (!options.format.isEmpty() && options.output.isEmpty()) {
+        error = QStringLiteral("--format needs --output FILE");
         return std::nullopt;
     }
     options.file = QFileInfo(options.file).absoluteFilePath();

@@ -18,6 +18,9 @@ struct AdminOptions {
     std::optional<int> viewId;
     std::optional<int> filterId;
     bool myDefects = false;
+    // list --format/--output: the list goes into an export file instead of the output stream.
+    QString format; // text, csv, xml or xlsx; empty: by the output file's extension
+    QString output;
     // user add: the new stakeholder.
     QString login;
     QString displayName;

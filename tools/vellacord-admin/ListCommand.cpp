@@ -3,6 +3,7 @@
 #include "ListCommand.h"
 
 #include "document/DefectDoc.h"
+#include "export/ExportList.h"
 #include "list/DefectList.h"
 #include "platform/OleDate.h"
 #include "store/LookupEntries.h"
@@ -48,6 +49,19 @@ void Print(const DefectListModel& model, QTextStream& out)
     out.flush();
 }
 
+ListExportKind ExportKind(const AdminOptions& options)
+{
+    if (options.format == QLatin1String("text"))
+        return ListExportKind::Text;
+    if (options.format == QLatin1String("csv"))
+        return ListExportKind::Csv;
+    if (options.format == QLatin1String("xml"))
+        return ListExportKind::Xml;
+    if (options.format == QLatin1String("xlsx"))
+        return ListExportKind::Workbook;
+    return ExportKindOfPath(options.output);
+}
+
 } // namespace
 
 QString ListDefects(const AdminOptions& options, UserInterface& ui, AdministrationActions& administration,
@@ -90,7 +104,10 @@ QString ListDefects(const AdminOptions& options, UserInterface& ui, Administrati
     if (options.filterId && list.filter().text.isEmpty())
         return QStringLiteral("%1 has no filter %2 with a condition").arg(options.file).arg(*options.filterId);
 
-    Print(list.model(), out);
+    if (options.output.isEmpty())
+        Print(list.model(), out);
+    else
+        WriteListExport(options.output, ExportKind(options), document.GetDocumentConnection(RetryMode::Offline), list);
     err << count << Qt::endl;
     return QString();
 }

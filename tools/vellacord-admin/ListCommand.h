@@ -10,7 +10,8 @@ class AdministrationActions;
 class UserInterface;
 
 // Prints the list of options.user on options.file to `out`: the shown columns' captions, then a
-// line per defect, tab-separated; the entry count goes to `err`. Writes nothing to the file. The
-// reason it could not list, empty when it did.
+// line per defect, tab-separated; or, with options.output, the export file the program writes.
+// The entry count goes to `err`. Writes nothing to the database file. The reason it could not
+// list, empty when it did; a failed export aborts.
 QString ListDefects(const AdminOptions& options, UserInterface& ui, AdministrationActions& administration,
                     QTextStream& out, QTextStream& err);

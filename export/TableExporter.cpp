@@ -1,0 +1,215 @@
+// The CSV, text and XML files of a query's rows.
+
+#include "export/TableExporter.h"
+
+#include "app/base/Check.h"
+#include "app/base/ErrorContext.h"
+#include "app/base/Result.h"
+#include "app/base/StringTable.h"
+#include "list/ListRow.h"
+#include "store/Connection.h"
+#include "store/EngineStatus.h"
+
+#include <QFile>
+
+#include <optional>
+
+namespace {
+
+constexpr int kXmlDeclaration = 209;
+
+// The last part of a qualified name ("To.passwd" → "passwd"), lower case.
+QString BaseName(const QString& columnName)
+{
+    return columnName.mid(columnName.lastIndexOf(QLatin1Char('.')) + 1).toLower();
+}
+
+// DefectListQuery keeps its dates as OLE dates in these columns.
+bool IsDateColumn(const QString& columnName)
+{
+    static const QStringList dates{QStringLiteral("opened"), QStringLiteral("modified"), QStringLiteral("closed"),
+                                   QStringLiteral("lastread")};
+    return dates.contains(BaseName(columnName));
+}
+
+// The characters each format cannot carry as they are; all are ASCII, so the UTF-8 bytes are
+// escaped one by one.
+void AppendEscaped(QByteArray& out, const char* text, int bytes, ExportFormat format)
+{
+    for (const char* c = text; c != text + bytes; ++c) {
+        switch (*c) {
+        case '\n':
+            out += "\\n";
+            continue;
+        case '\r':
+            out += "\\r";
+            continue;
+        case '\t':
+            if (format == ExportFormat::Text) {
+                out += "\\t";
+                continue;
+            }
+            break;
+        case '"':
+            if (format == ExportFormat::Csv) {
+                out += "\"\"";
+                continue;
+            }
+            if (format == ExportFormat::Xml) {
+                out += "&quot;";
+                continue;
+            }
+            break;
+        case '<':
+        case '>':
+        case '&':
+            if (format == ExportFormat::Xml) {
+                out += *c == '<' ? "&lt;" : *c == '>' ? "&gt;" : "&amp;";
+                continue;
+            }
+            break;
+        default:
+            break;
+        }
+        out += *c;
+    }
+}
+
+const char* Separator(ExportFormat format)
+{
+    return format == ExportFormat::Csv ? "," : "\t";
+}
+
+// The column names of the query, read from the prepared statement without running it; empty
+// when it does not prepare (the run reports why).
+QStringList ColumnNamesOf(engine::Connection& connection, const QString& query, engine::Access access)
+{
+    const engine::Statement statement(connection, query, access);
+    return statement.ColumnNames();
+}
+
+} // namespace
+
+CTableExporter::CTableExporter(ExportFormat format, const QStringList& columnNames) : format_(format)
+{
+    for (int position = 0; position < columnNames.size(); ++position) {
+        const QString& name = columnNames.at(position);
+        if (IsExported(name))
+            columns_.push_back({position, name.toUtf8(), IsDateColumn(name)});
+    }
+}
+
+bool CTableExporter::IsExported(const QString& columnName)
+{
+    if (columnName.contains(QLatin1Char('.'))) {
+        const QString last = columnName.mid(columnName.lastIndexOf(QLatin1Char('.')));
+        if (last == QLatin1String(".sys_readonly") || last == QLatin1String(".sys_sortorder"))
+            return false;
+    }
+    const QString base = BaseName(columnName);
+    return base != QLatin1String("passwd") && base != QLatin1String("userflags");
+}
+
+QByteArray CTableExporter::Header() const
+{
+    if (format_ == ExportFormat::Xml)
+        return LoadString(kXmlDeclaration).toUtf8() + "\n<defectlistquery>\n";
+    QByteArray header;
+    for (const Column& column : columns_) {
+        if (!header.isEmpty())
+            header += Separator(format_);
+        header += format_ == ExportFormat::Csv ? '"' + column.name + '"' : column.name;
+    }
+    return header + '\n';
+}
+
+QByteArray CTableExporter::Value(const engine::Statement& row, const Column& column) const
+{
+    QByteArray value;
+    if (column.isDate) {
+        const engine::Value date = row.Column(column.position);
+        const double oleDate = engine::AsReal(date);
+        if (!engine::IsNull(date) && oleDate != 0)
+            value = ListDateText(oleDate).toUtf8();
+        return value;
+    }
+    int bytes = 0;
+    const char* text = row.ColumnUtf8(column.position, bytes);
+    if (text != nullptr)
+        value = QByteArray::fromRawData(text, bytes);
+    return value;
+}
+
+QByteArray CTableExporter::Row(const engine::Statement& row) const
+{
+    QByteArray line;
+    bool first = true;
+    for (const Column& column : columns_) {
+        const QByteArray value = Value(row, column);
+        switch (format_) {
+        case ExportFormat::Csv:
+        case ExportFormat::Text:
+            if (!first)
+                line += Separator(format_);
+            if (format_ == ExportFormat::Csv)
+                line += '"';
+            AppendEscaped(line, value.constData(), static_cast<int>(value.size()), format_);
+            if (format_ == ExportFormat::Csv)
+                line += '"';
+            break;
+        case ExportFormat::Xml:
+            if (first) {
+                line += "<record id=\"";
+                AppendEscaped(line, value.constData(), static_cast<int>(value.size()), format_);
+                line += "\">\n";
+                break;
+            }
+            line += '<' + column.name + '>';
+            AppendEscaped(line, value.constData(), static_cast<int>(value.size()), format_);
+            line += "</" + column.name + ">\n";
+            break;
+        }
+        first = false;
+    }
+    return format_ == ExportFormat::Xml ? line + "</record>\n" : line + '\n';
+}
+
+QByteArray CTableExporter::Trailer() const
+{
+    return format_ == ExportFormat::Xml ? QByteArray("</defectlistquery>\n") : QByteArray();
+}
+
+void ExportTable(const QString& path, const QString& query, engine::Connection& connection, ExportFormat format,
+                 engine::Access access)
+{
+    ErrorContext context("Exporting database table");
+    QFile file(path);
+    check::abort_if(!file.open(QIODevice::WriteOnly | QIODevice::Truncate), "Could not open output file!");
+    const auto failed = [&file] { return file.error() != QFileDevice::NoError; };
+    // Made from the first row's statement, which names the columns.
+    std::optional<CTableExporter> exporter;
+    const auto start = [&](const QStringList& columnNames) {
+        exporter.emplace(format, columnNames);
+        file.write(exporter->Header());
+    };
+    const long status = connection.ReadRows(
+        query, {}, access,
+        [&] {
+            // A read that lost the file starts again from the top, and so does the file.
+            exporter.reset();
+            check::abort_if(!file.seek(0) || !file.resize(0), "Writing output file failed!");
+        },
+        [&](const engine::Statement& row) {
+            if (!exporter)
+                start(row.ColumnNames());
+            check::abort_if(failed(), "Writing output file failed!");
+            file.write(exporter->Row(row));
+        });
+    if (engine::Failed(status))
+        CHResult(status, connection.TakeErrorRecords()).check();
+    if (!exporter)
+        start(ColumnNamesOf(connection, query, access));
+    file.write(exporter->Trailer());
+    file.close();
+    check::abort_if(failed(), "Writing output file failed!");
+}

@@ -1,0 +1,48 @@
+#pragma once
+// Writes the rows of a query into a CSV, tab-separated text or XML file for other tools.
+
+#include "store/Statement.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+#include <vector>
+
+namespace engine {
+class Connection;
+}
+
+enum class ExportFormat { Csv = 0, Text = 1, Xml = 2 };
+
+// One file format: the header, a line per row and the trailer, each line ending in "\n".
+class CTableExporter {
+public:
+    // `columnNames`: the query's columns in query order.
+    CTableExporter(ExportFormat format, const QStringList& columnNames);
+
+    // Whether a column goes into the file: not the lookups' sort and read-only columns that the
+    // list query repeats, and never a password hash or the user flags, since export files travel.
+    static bool IsExported(const QString& columnName);
+
+    QByteArray Header() const;
+    QByteArray Row(const engine::Statement& row) const;
+    QByteArray Trailer() const;
+
+private:
+    struct Column {
+        int position = 0;
+        QByteArray name; // UTF-8
+        bool isDate = false;
+    };
+
+    QByteArray Value(const engine::Statement& row, const Column& column) const;
+
+    ExportFormat format_;
+    std::vector<Column> columns_;
+};
+
+// Runs `query` on the connection (fenced when it carries a user's filter) and writes the file
+// at `path`; a file that cannot be opened or written aborts, and so does a failed query.
+void ExportTable(const QString& path, const QString& query, engine::Connection& connection, ExportFormat format,
+                 engine::Access access = engine::Access::Any);

@@ -1,0 +1,148 @@
+// The .xlsx file of the current list, written with libxlsxwriter.
+
+#include "export/XlsxExport.h"
+
+#include "app/base/Check.h"
+#include "app/base/ErrorContext.h"
+#include "app/base/Result.h"
+#include "export/SpreadsheetQuery.h"
+#include "list/ColumnCatalogue.h"
+#include "store/Connection.h"
+#include "store/EngineStatus.h"
+#include "store/Statement.h"
+
+#include <QDir>
+
+#include <xlsxwriter.h>
+
+#include <memory>
+#include <string>
+
+namespace {
+
+// The spreadsheet's own date-and-time format, shown in the reader's locale.
+constexpr std::uint8_t kDateTimeFormat = 22;
+// The longest text a cell holds.
+constexpr int kLongestCellText = 32767;
+
+struct WorkbookFree {
+    void operator()(lxw_workbook* workbook) const { lxw_workbook_free(workbook); }
+};
+using Workbook = std::unique_ptr<lxw_workbook, WorkbookFree>;
+
+enum class CellKind { Text, Number, Date };
+
+CellKind KindOf(int columnId)
+{
+    switch (columnId) {
+    case column::kDefectId:
+    case column::kFoundBuild:
+    case column::kFixedBuild:
+        return CellKind::Number;
+    case column::kOpened:
+    case column::kModified:
+    case column::kClosed:
+    case column::kLastRead:
+        return CellKind::Date;
+    default:
+        return CellKind::Text;
+    }
+}
+
+void Check(lxw_error error)
+{
+    if (error != LXW_NO_ERROR)
+        throw check::abort_on(std::string("Writing output file failed! (") + lxw_strerror(error) + ")");
+}
+
+// One sheet being written; Begin starts it afresh (a read that lost the file starts again).
+class ListSheet {
+public:
+    ListSheet(const QString& path, const ListColumns& list, std::vector<int> columns)
+        : path_(path.toStdString()), tmpdir_(QDir::tempPath().toStdString()), list_(list), columns_(std::move(columns))
+    {
+    }
+
+    void Begin()
+    {
+        // Rows are written in order and go straight to a temporary file: a long list costs no memory.
+        lxw_workbook_options options{};
+        options.constant_memory = LXW_TRUE;
+        options.tmpdir = tmpdir_.data();
+        workbook_.reset(workbook_new_opt(path_.c_str(), &options));
+        check::abort_if(!workbook_, "Could not open output file!");
+        sheet_ = workbook_add_worksheet(workbook_.get(), nullptr);
+        check::abort_if(sheet_ == nullptr, "Writing output file failed!");
+        lxw_format* bold = workbook_add_format(workbook_.get());
+        format_set_bold(bold);
+        date_ = workbook_add_format(workbook_.get());
+        format_set_num_format_index(date_, kDateTimeFormat);
+        for (lxw_col_t col = 0; col < columns_.size(); ++col) {
+            const ListColumn& shown = list_.columns[static_cast<std::size_t>(columns_[col])];
+            Check(worksheet_set_column_pixels(sheet_, col, col, static_cast<std::uint32_t>(shown.width), nullptr));
+            Check(worksheet_write_string(sheet_, 0, col, shown.caption.toStdString().c_str(), bold));
+        }
+        worksheet_freeze_panes(sheet_, 1, 0);
+        row_ = 0;
+    }
+
+    void Add(const engine::Statement& statement)
+    {
+        ++row_;
+        for (lxw_col_t col = 0; col < columns_.size(); ++col) {
+            const engine::Value value = statement.Column(static_cast<int>(col));
+            if (engine::IsNull(value))
+                continue;
+            switch (KindOf(columns_[col])) {
+            case CellKind::Number:
+                Check(worksheet_write_number(sheet_, row_, col, engine::AsReal(value), nullptr));
+                break;
+            case CellKind::Date:
+                // Dates are kept as the spreadsheet keeps them: days since 1899-12-30; 0 is not set.
+                if (const double date = engine::AsReal(value); date != 0)
+                    Check(worksheet_write_number(sheet_, row_, col, date, date_));
+                break;
+            case CellKind::Text: {
+                // A line break inside a cell is a line feed alone.
+                const QString text = engine::AsText(value).replace(QLatin1String("\r\n"), QLatin1String("\n"));
+                Check(worksheet_write_string(sheet_, row_, col, text.left(kLongestCellText).toStdString().c_str(), nullptr));
+                break;
+            }
+            }
+        }
+    }
+
+    void Close()
+    {
+        const lxw_error error = workbook_close(workbook_.release());
+        check::abort_if(error == LXW_ERROR_CREATING_XLSX_FILE, "Could not open output file!");
+        Check(error);
+    }
+
+private:
+    std::string path_;
+    std::string tmpdir_;
+    const ListColumns& list_;
+    std::vector<int> columns_;
+    Workbook workbook_;
+    lxw_worksheet* sheet_ = nullptr;
+    lxw_format* date_ = nullptr;
+    lxw_row_t row_ = 0;
+};
+
+} // namespace
+
+void WriteListWorkbook(const QString& path, engine::Connection& connection, const ListColumns& list,
+                       const ListCondition& condition)
+{
+    ErrorContext context("Exporting database table");
+    std::vector<int> columns = VisibleColumns(list);
+    const QString select = SpreadsheetSelect(columns, condition.text);
+    ListSheet sheet(path, list, std::move(columns));
+    const long status = connection.ReadRows(
+        select, {}, condition.carriesFilter ? engine::Access::ReadOnly : engine::Access::Any, [&] { sheet.Begin(); },
+        [&](const engine::Statement& row) { sheet.Add(row); });
+    if (engine::Failed(status))
+        CHResult(status, connection.TakeErrorRecords()).check();
+    sheet.Close();
+}

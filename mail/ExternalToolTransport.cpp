@@ -1,0 +1,70 @@
+// The external mail tool: the body in a text file, the addresses and the subject as arguments.
+
+#include "mail/ExternalToolTransport.h"
+
+#include "app/base/StringTable.h"
+#include "app/base/UserInterface.h"
+#include "mail/AttachmentZip.h"
+#include "mail/CommandTemplate.h"
+#include "mail/MailStringIds.h"
+#include "mail/Notification.h"
+#include "mail/TemporaryFiles.h"
+#include "mail/ToolProcess.h"
+
+#include <QFile>
+#include <QRegularExpression>
+
+namespace mail {
+namespace {
+
+bool WriteText(const QString& path, const QString& text)
+{
+    QFile file(path);
+    const QByteArray bytes = text.toUtf8();
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
+}
+
+} // namespace
+
+bool SendByExternalTool(const Notification& notification, MailEnvironment& environment)
+{
+    if (environment.sendmailTool.trimmed().isEmpty()) {
+        ShowStringMessage(environment.ui, string_id::kNoMailTool, Buttons::Ok, Icon::Warning);
+        return false;
+    }
+    const QString base = TemporaryBase(notification.defectId);
+    const QString textFile = base + QStringLiteral(".txt");
+
+    QString attachments;
+    if (environment.sendmailTool.contains(QStringLiteral("%attachments%"))) {
+        if (!notification.attachmentDir.isEmpty())
+            attachments = ZipAttachments(notification.defectId, notification.attachmentDir, environment);
+        if (attachments.isEmpty()) {
+            attachments = base + QStringLiteral("-empty.txt");
+            WriteText(attachments, QStringLiteral("no attachments"));
+        }
+    }
+
+    QString to = notification.recipients;
+    to.replace(QRegularExpression(QStringLiteral("[; ]")), QStringLiteral(","));
+    const QStringList command = FillCommandTemplate(environment.sendmailTool,
+                                                    {{QStringLiteral("%to%"), to},
+                                                     {QStringLiteral("%from%"), notification.fromAddress},
+                                                     {QStringLiteral("%textfile%"), textFile},
+                                                     {QStringLiteral("%attachments%"), attachments},
+                                                     {QStringLiteral("%subject%"), notification.subject}});
+    WriteText(textFile, notification.body);
+
+    const int result = RunCommandLine(command, environment.ui, environment.toolTimeoutMs);
+    if (result != 0) {
+        ShowTextMessage(environment.ui, FormatString(string_id::kExternalToolFailed, "Mail", result), Buttons::Ok,
+                        Icon::Error, string_id::kExternalToolFailed);
+        return false;
+    }
+    QFile::remove(textFile);
+    if (!attachments.isEmpty())
+        QFile::remove(attachments);
+    return true;
+}
+
+} // namespace mail

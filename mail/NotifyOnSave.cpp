@@ -1,0 +1,25 @@
+// Sending the notification after each save.
+
+#include "mail/NotifyOnSave.h"
+
+#include "app/base/Guards.h"
+#include "document/DefectDoc.h"
+#include "document/DefectRecord.h"
+#include "mail/NotificationSender.h"
+#include "platform/LocalSettings.h"
+
+namespace mail {
+
+QMetaObject::Connection NotifyOnSave(CDefectDoc& doc, NotificationSender& sender)
+{
+    return QObject::connect(&doc, &CDefectDoc::defectSaved, &doc,
+                            [&sender](qint32, double, const DefectRecord& record) {
+                                if (!NotifiesOnSave(record))
+                                    return;
+                                DispatchRequest request;
+                                request.includeAttachments = TheLocalSettings().includeAttachments;
+                                RunGuardedHandler([&] { sender.Dispatch(record, request); });
+                            });
+}
+
+} // namespace mail

@@ -1,0 +1,70 @@
+#include "MailFixture.h"
+
+#include "mail/CommandTemplate.h"
+#include "mail/MailStringIds.h"
+#include "mail/NotificationText.h"
+#include "mail/TemporaryFiles.h"
+#include "store/AttachmentDirectory.h"
+
+#include <QTimer>
+
+using ExternalToolTest = MailFixture;
+
+TEST_F(ExternalToolTest, ValuesReachTheToolAsSingleArgumentsAndOnlyTheFirstTokenIsFilled)
+{
+    const QString tool = Script(QStringLiteral("mailtool"), QStringLiteral("printf '%s\\0' \"$@\" > '%1.args'; cat \"$5\" > '%1.body'")
+                                                                .arg(folder_.file(QStringLiteral("mailtool"))));
+    system_.sendmailTool = tool + QStringLiteral(" %to% %to% \"--from=%from%\" %subject% %textfile%");
+    system_.compressionTool = RecordingTool(QStringLiteral("ziptool")) + QStringLiteral(" %zipfile% %attachmentdir%");
+    defect_.Subject = QStringLiteral("it's \"odd\"; $(touch %1) `touch %1` %to%\nrm -rf").arg(folder_.file("ran"));
+    AttachmentDirectory(path_, 42, true);
+    mail::DispatchRequest request = Request(mail::kMethodExternalTool, QStringLiteral("alice, bob;;carol"));
+    request.includeAttachments = true;
+
+    ASSERT_TRUE(dispatch_.Dispatch(defect_, request));
+    const QString textFile = mail::TemporaryBase(42) + ".txt";
+    EXPECT_EQ(RecordedArguments(QStringLiteral("mailtool")),
+              QStringList({"alice,,bob,,carol", "%to%", "--from=ann@example.org",
+                           mail::ComposeSubject(defect_, path_, doc_.lookups()), textFile}));
+    EXPECT_FALSE(QFile::exists(folder_.file("ran")));
+    EXPECT_EQ(mail::FillCommandTemplate("t \"%to% here\" %from%", {{"%to%", "%from%"}, {"%from%", "x"}}),
+              QStringList({"t", "%from% here", "x"}))
+        << "a value is never searched for the tokens after it";
+    EXPECT_TRUE(RecordedArguments(QStringLiteral("ziptool")).isEmpty()) << "no %attachments%, no archive";
+    QFile body(folder_.file(QStringLiteral("mailtool.body")));
+    ASSERT_TRUE(body.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(body.readAll().startsWith("Defect: 42\r\nStatus: open"));
+    EXPECT_FALSE(QFile::exists(textFile));
+    EXPECT_FALSE(QFile::exists(mail::TemporaryBase(1) + ".output.txt"));
+
+    // No archive: the tool gets a placeholder file saying so, removed after success.
+    system_.sendmailTool = Script(QStringLiteral("copytool"), QStringLiteral("cat \"$1\" > '%1'").arg(folder_.file("got"))) +
+                           QStringLiteral(" %attachments%");
+    ASSERT_TRUE(dispatch_.Dispatch(defect_, Request(mail::kMethodExternalTool)));
+    QFile got(folder_.file("got"));
+    ASSERT_TRUE(got.open(QIODevice::ReadOnly));
+    EXPECT_EQ(got.readAll(), "no attachments");
+    EXPECT_FALSE(QFile::exists(mail::TemporaryBase(42) + "-empty.txt"));
+}
+
+TEST_F(ExternalToolTest, ATimeOutAsksAndCancelEndsTheToolWith99WhileEventsGoOn)
+{
+    system_.sendmailTool =
+        '"' + Script(QStringLiteral("slow tool"), QStringLiteral("echo starting; exec sleep 30")) + "\" %subject%";
+    settings_.externalMailToolTimeout = 300;
+    bool painted = false;
+    QTimer::singleShot(50, [&] { painted = true; });
+    ui_.ExpectMessage(mail::string_id::kToolTimeoutQuestion, Answer::Cancel);
+    ui_.ExpectMessage(mail::string_id::kExternalToolFailed);
+
+    EXPECT_FALSE(dispatch_.Dispatch(defect_, Request(mail::kMethodExternalTool)));
+    EXPECT_TRUE(painted) << "the wait must keep the event loop running";
+    EXPECT_TRUE(ui_.messages.back().text.contains("Mail tool failed with error code 99"));
+    const QString output = mail::TemporaryBase(1) + ".output.txt";
+    ASSERT_EQ(ui_.openedWithDesktop, std::vector<QString>{output});
+    QFile log(output);
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(log.readAll().contains("\r\n\r\nstarting\n"));
+    log.remove();
+    QFile::remove(mail::TemporaryBase(42) + ".txt");
+}

@@ -1,0 +1,66 @@
+#include "MailFixture.h"
+
+#include "mail/MailStringIds.h"
+#include "mail/NotifyOnSave.h"
+
+namespace {
+
+class RecordingSender : public mail::NotificationSender {
+public:
+    bool Dispatch(const DefectRecord& defect, const mail::DispatchRequest& request) override
+    {
+        sent.push_back({defect.Defect_ID, request});
+        return true;
+    }
+    std::vector<std::pair<int, mail::DispatchRequest>> sent;
+};
+
+} // namespace
+
+using NotificationDispatchTest = MailFixture;
+
+TEST_F(NotificationDispatchTest, MethodAndAddresseeDecideWhetherAnythingIsSent)
+{
+    system_.sendmailTool = RecordingTool(QStringLiteral("tool")) + QStringLiteral(" %to%");
+    bool optionsOpened = false;
+    QObject::connect(&dispatch_, &mail::NotificationDispatch::mailOptionsRequested, [&] {
+        optionsOpened = true;
+        settings_.mailSettings.mailMethod = mail::kMethodExternalTool;
+    });
+
+    // Not configured: the hint; No sends nothing, Yes opens the options and sends by their choice.
+    ui_.ExpectHint(mail::string_id::kMailNotConfiguredHint, {static_cast<int>(Answer::No), false});
+    EXPECT_TRUE(dispatch_.Dispatch(defect_, Request(mail::kMethodNotConfigured)));
+    EXPECT_FALSE(optionsOpened);
+    EXPECT_TRUE(RecordedArguments(QStringLiteral("tool")).isEmpty());
+    ui_.ExpectHint(mail::string_id::kMailNotConfiguredHint, {static_cast<int>(Answer::Yes), false});
+    EXPECT_TRUE(dispatch_.Dispatch(defect_, Request(mail::kMethodNotConfigured)));
+    EXPECT_TRUE(optionsOpened);
+    EXPECT_EQ(RecordedArguments(QStringLiteral("tool")), QStringList{"bob@example.org,"});
+
+    // No mail, and an addressee without e-mail: success without a question or a mail.
+    QFile::remove(folder_.file(QStringLiteral("tool.args")));
+    settings_.mailSettings.mailMethod = mail::kMethodNoMail;
+    EXPECT_TRUE(dispatch_.Dispatch(defect_, Request(mail::kMethodNotConfigured)));
+    defect_.ToID = 3;
+    defect_.Cc = QStringLiteral("carol@example.org");
+    EXPECT_TRUE(dispatch_.Dispatch(defect_, Request(mail::kMethodExternalTool)));
+    EXPECT_TRUE(RecordedArguments(QStringLiteral("tool")).isEmpty());
+    EXPECT_EQ(ui_.CountOf("hint"), 2);
+}
+
+TEST_F(NotificationDispatchTest, OnlySavesOfRealDefectsNotifyWithTheAttachmentOption)
+{
+    RecordingSender sender;
+    mail::NotifyOnSave(doc_, sender);
+    settings_.includeAttachments = true;
+    for (const int status : {0, 999, 2}) {
+        defect_.StatusID = status;
+        emit doc_.defectSaved(defect_.Defect_ID, 1.0, defect_);
+    }
+    ASSERT_EQ(sender.sent.size(), 1U);
+    const mail::DispatchRequest& request = sender.sent[0].second;
+    EXPECT_EQ(request.method, mail::kMethodNotConfigured);
+    EXPECT_TRUE(request.includeAttachments);
+    EXPECT_FALSE(request.recipients || request.comment);
+}
