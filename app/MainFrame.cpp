@@ -4,6 +4,7 @@
 #include "app/MainFrame.h"
 
 #include "app/AboutDialog.h"
+#include "app/OptionsDialog.h"
 #include "app/QtEditCommands.h"
 #include "app/QtHotkey.h"
 #include "app/QtIcons.h"
@@ -27,6 +28,8 @@
 #include "export/ReportRunner.h"
 #include "list/DefectList.h"
 #include "list/OrganizeDialog.h"
+#include "mail/NotificationDispatch.h"
+#include "mail/SendNotifications.h"
 #include "platform/LocalSettings.h"
 #include "ui/ColumnsMenu.h"
 #include "ui/DefectListView.h"
@@ -277,6 +280,9 @@ void CMainFrame::ConnectDocumentCommands()
     connect(commands_.at(command::kMarkAsRead), &QAction::triggered, this, [this] { document_.MarkAsRead(); });
     connect(commands_.at(command::kMarkAsUnread), &QAction::triggered, this, [this] { document_.MarkAsUnread(); });
     connect(commands_.at(command::kGoOffline), &QAction::triggered, this, [this] { document_.GoOffline(); });
+    connect(commands_.at(command::kOptions), &QAction::triggered, this, [this] { RunOptions(OptionsPage::Mail); });
+    connect(commands_.at(command::kSendEmail), &QAction::triggered, this, &CMainFrame::SendEmail);
+    commands_.at(command::kSendEmail)->setStatusTip(LoadString(command::kSendEmail));
     for (QMenu* menu : menuBar()->findChildren<QMenu*>())
         connect(menu, &QMenu::aboutToShow, this, &CMainFrame::UpdateDocumentCommands);
 }
@@ -290,6 +296,7 @@ void CMainFrame::UpdateDocumentCommands()
     commands_.at(command::kInsertNew)->setEnabled(loggedIn);
     commands_.at(command::kGoOffline)->setEnabled(loggedIn);
     commands_.at(command::kSetupLists)->setEnabled(loggedIn);
+    commands_.at(command::kOptions)->setEnabled(loggedIn);
     for (const int organize : {command::kOrganizeViews, command::kOrganizeFilters})
         commands_.at(organize)->setEnabled(loggedIn && list_ != nullptr);
     for (const int exporting : {command::kExport, command::kExportToSpreadsheet})
@@ -477,6 +484,54 @@ void CMainFrame::UpdateListCommands()
     for (const int navigation : kRecordCommands)
         commands_.at(navigation)->setEnabled(list_->CanNavigate(navigation));
     commands_.at(command::kDeleteRecord)->setEnabled(listView_->selectionModel()->hasSelection());
+    commands_.at(command::kSendEmail)->setEnabled(notificationSender_ != nullptr && document_.loggedIn() &&
+                                                  listView_->selectionModel()->hasSelection());
+}
+
+void CMainFrame::RunOptions(OptionsPage page)
+{
+    if (!document_.loggedIn())
+        return;
+    class FrameEffects : public OptionsEffects {
+    public:
+        explicit FrameEffects(CMainFrame& frame) : frame_(frame) {}
+        void RegisterHotkey(int hotkey) override { frame_.hotkey_->Register(hotkey); }
+        void ApplyTrayMode() override { frame_.ApplyTrayMode(); }
+
+    private:
+        CMainFrame& frame_;
+    } effects(*this);
+    OptionsSheet sheet(document_, settings_, effects);
+    COptionsDialog dialog(sheet, trayAvailable_(), page, isVisible() ? this : nullptr);
+    if (dialog.exec() == QDialog::Accepted)
+        sheet.Apply();
+}
+
+void CMainFrame::SetNotificationSender(mail::NotificationSender* sender)
+{
+    notificationSender_ = sender;
+    UpdateListCommands();
+}
+
+void CMainFrame::UseNotificationDispatch(mail::NotificationDispatch& dispatch)
+{
+    SetNotificationSender(&dispatch);
+    connect(&dispatch, &mail::NotificationDispatch::mailOptionsRequested, this, [this] { RunOptions(OptionsPage::Mail); },
+            Qt::DirectConnection);
+}
+
+void CMainFrame::SendEmail()
+{
+    if (list_ == nullptr || notificationSender_ == nullptr)
+        return;
+    mail::SendNotifications command(TheUserInterface(), *notificationSender_, settings_.mailSettings.mailMethod,
+                                    settings_.sendMailHistory);
+    {
+        const QScopedValueRollback<bool> sending(sending_, true);
+        command.Run(*list_, document_.defects(), document_.lookups());
+    }
+    if (std::exchange(closeAfterSending_, false))
+        QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
 }
 
 void CMainFrame::SwitchPane()
@@ -574,6 +629,12 @@ void CMainFrame::StorePlacement()
 
 void CMainFrame::closeEvent(QCloseEvent* event)
 {
+    // The progress dialog ends the send loop after the current mail; the close comes then.
+    if (sending_) {
+        closeAfterSending_ = true;
+        event->ignore();
+        return;
+    }
     if (LivesInTray()) {
         ShowHint(TheUserInterface(), string_id::kHideInTrayHint, settings_.hints, HintStyle::Ok, 0, true);
         if (LivesInTray()) {

@@ -30,6 +30,11 @@ class QMenu;
 class QSplitter;
 class QToolBar;
 class TrayIconStates;
+enum class OptionsPage;
+namespace mail {
+class NotificationDispatch;
+class NotificationSender;
+} // namespace mail
 
 class CMainFrame : public QMainWindow {
     Q_OBJECT
@@ -63,6 +68,14 @@ public:
     // Writes the window's position and show state into the local settings, which every later
     // save of the settings then carries.
     void StorePlacement();
+
+    // Setup > Options: the options sheet opened on `page`; OK applies it.
+    void RunOptions(OptionsPage page);
+    // Send email sends through `sender`; without one the command stays disabled.
+    void SetNotificationSender(mail::NotificationSender* sender);
+    // The dispatch sends for Send email, and its question about unset mail settings opens the
+    // options on the Mail page before it reads the setting again.
+    void UseNotificationDispatch(mail::NotificationDispatch& dispatch);
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -101,6 +114,7 @@ private:
     void ShowHelp();
     void OnLoginCompleted();
     void OnHotkey();
+    void SendEmail();
 
     CDefectDoc& document_;
     LocalSettings& settings_;
@@ -121,8 +135,11 @@ private:
     CQtHotkey* hotkey_ = nullptr;
     CQtSplitTracking* splitTracking_ = nullptr;
     std::function<bool()> trayAvailable_;
+    mail::NotificationSender* notificationSender_ = nullptr;
     QList<QPointer<QWidget>> hiddenPopups_; // hidden with the window, shown again with it
     QRect normalGeometry_;                  // the last geometry while neither maximised nor minimised
     bool placementRestored_ = false;
     bool askingAboutNewEntries_ = false;
+    bool sending_ = false;           // Send email is running: the window must not go away under it
+    bool closeAfterSending_ = false; // a close came while sending; it follows when the sending ends
 };

@@ -32,6 +32,8 @@ void QtFramework::CreateDocumentAndFrame()
     mail::NotifyOnSave(*document_, *mail_);
     frame_ = new CMainFrame(*document_, settings_);
     frame_->SetList(*list_);
+    // Send email goes through the dispatch; its question about unset mail settings opens the options.
+    frame_->UseNotificationDispatch(*mail_);
     frame_->setAttribute(Qt::WA_DeleteOnClose);
     // The program ends with its main window, also when that was hidden.
     QObject::connect(frame_, &QObject::destroyed, &application_, [] { CQtApplication::exit(0); });

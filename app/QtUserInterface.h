@@ -32,6 +32,8 @@ public:
     bool HasMainWindow() override;
     void ShowOfflineState(int blinkCountdown, const QString& tip) override;
     void ShowNormalState(const QString& tip) override;
+    bool RunSendMailDialog(SendMailChoices& choices) override;
+    std::unique_ptr<SendProgress> OpenSendProgress(int total) override;
 
 private:
     QPointer<QWidget> mainWindow_;

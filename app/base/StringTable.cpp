@@ -20,6 +20,7 @@ constexpr StringEntry kStrings[] = {
 #include "resources/strings/defect.inc"
 #include "resources/strings/admin.inc"
 #include "resources/strings/list.inc"
+#include "resources/strings/options.inc"
 #include "resources/strings/mail.inc"
 #include "resources/strings/export.inc"
 #include "resources/strings/reports.inc"

@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -85,6 +86,8 @@ struct TemplateChoiceRequest {
 class StatusTransitionChoices;
 class AdministrationActions;
 class ListEditorActions;
+class SendProgress;
+struct SendMailChoices;
 
 class UserInterface {
 public:
@@ -130,6 +133,12 @@ public:
     virtual bool HasMainWindow() = 0;
     virtual void ShowOfflineState(int blinkCountdown, const QString& tip) = 0;
     virtual void ShowNormalState(const QString& tip) = 0;
+
+    // The send-mail dialog edits the choices; true when it closed with Send.
+    virtual bool RunSendMailDialog(SendMailChoices& choices) = 0;
+    // The progress dialog of a send command over `total` defects; the main window is disabled
+    // while the returned object lives.
+    virtual std::unique_ptr<SendProgress> OpenSendProgress(int total) = 0;
 };
 
 // The port the running program uses; set once at start-up (tests set their double).

@@ -34,6 +34,7 @@ void ScriptedUserInterface::VerifyAllUsed()
         ADD_FAILURE() << "expected message never shown: id " << message.stringId << " "
                       << message.textPart.toStdString();
     EXPECT_TRUE(hintAnswers_.empty()) << "expected hint never shown";
+    EXPECT_TRUE(sendDialogScripts_.empty()) << "expected send-mail dialog never shown";
     EXPECT_TRUE(retryAnswers_.empty()) << "expected retry dialog never shown";
     EXPECT_TRUE(loginAnswers_.empty()) << "expected login dialog never shown";
     EXPECT_TRUE(changePasswordAnswers_.empty()) << "expected change-password dialog never shown";
@@ -295,3 +296,44 @@ void ScriptedUserInterface::ShowNormalState(const QString& tip)
     stateChanges.push_back(QStringLiteral("normal:%1").arg(tip));
 }
 
+
+void ScriptedUserInterface::ExpectSendMailDialog(std::function<bool(SendMailChoices&)> script)
+{
+    sendDialogScripts_.push_back(std::move(script));
+}
+
+bool ScriptedUserInterface::RunSendMailDialog(SendMailChoices& choices)
+{
+    interactions_.push_back({"send mail", 0, QString()});
+    sendDialogOpenedWith.push_back(choices);
+    if (sendDialogScripts_.empty()) {
+        Unexpected("send-mail dialog", QString());
+        return false;
+    }
+    auto script = std::move(sendDialogScripts_.front());
+    sendDialogScripts_.pop_front();
+    return script(choices);
+}
+
+namespace {
+
+class ScriptedProgress : public SendProgress {
+public:
+    explicit ScriptedProgress(ScriptedUserInterface& ui) : ui_(ui) {}
+    void Step(int, int, const QString& statusText) override { ui_.progressSteps.push_back(statusText); }
+    bool Cancelled() const override
+    {
+        return ui_.cancelProgressAtStep > 0 && static_cast<int>(ui_.progressSteps.size()) >= ui_.cancelProgressAtStep;
+    }
+
+private:
+    ScriptedUserInterface& ui_;
+};
+
+} // namespace
+
+std::unique_ptr<SendProgress> ScriptedUserInterface::OpenSendProgress(int total)
+{
+    interactions_.push_back({"send progress", total, QString()});
+    return std::make_unique<ScriptedProgress>(*this);
+}

@@ -2,6 +2,7 @@
 // A user-interface double: answers from queues set up by the test, records every interaction
 // with its text, and fails the test on an interaction nobody expected.
 
+#include "app/base/SendMailPort.h"
 #include "app/base/UserInterface.h"
 
 #include <deque>
@@ -73,6 +74,14 @@ public:
     void ShowOfflineState(int blinkCountdown, const QString& tip) override;
     void ShowNormalState(const QString& tip) override;
 
+    // The send-mail dialog: each script edits the choices and says whether Send was pressed.
+    void ExpectSendMailDialog(std::function<bool(SendMailChoices&)> script);
+    std::vector<SendMailChoices> sendDialogOpenedWith; // the choices each send dialog opened with
+    std::vector<QString> progressSteps;                // the status text of every progress step
+    int cancelProgressAtStep = 0;                      // Cancel is pressed during this step (1-based)
+    bool RunSendMailDialog(SendMailChoices& choices) override;
+    std::unique_ptr<SendProgress> OpenSendProgress(int total) override;
+
 private:
     struct ExpectedMessage {
         int stringId;
@@ -93,5 +102,6 @@ private:
     std::deque<std::function<std::optional<QString>(AdministrationActions&)>> administrationScripts_;
     std::deque<std::function<void(ListEditorActions&)>> listEditorScripts_;
     std::deque<std::optional<QString>> fileAnswers_;
+    std::deque<std::function<bool(SendMailChoices&)>> sendDialogScripts_;
     bool verified_ = false;
 };

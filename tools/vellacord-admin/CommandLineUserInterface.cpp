@@ -1,5 +1,7 @@
 #include "CommandLineUserInterface.h"
 
+#include "app/base/SendMailPort.h"
+
 #include <cstdio>
 
 CommandLineUserInterface::CommandLineUserInterface(int workflow, std::map<int, Answer> answers)
@@ -87,4 +89,20 @@ std::optional<QString> CommandLineUserInterface::ChooseFile(const FileDialogRequ
 bool CommandLineUserInterface::OpenWithDesktop(const QString&, bool)
 {
     return false;
+}
+
+namespace {
+
+// Nothing to show and nothing to cancel on the command line.
+class SilentProgress : public SendProgress {
+public:
+    void Step(int, int, const QString&) override {}
+    bool Cancelled() const override { return false; }
+};
+
+} // namespace
+
+std::unique_ptr<SendProgress> CommandLineUserInterface::OpenSendProgress(int)
+{
+    return std::make_unique<SilentProgress>();
 }

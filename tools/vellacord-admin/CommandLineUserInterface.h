@@ -32,6 +32,9 @@ public:
     bool HasMainWindow() override { return false; }
     void ShowOfflineState(int, const QString&) override {}
     void ShowNormalState(const QString&) override {}
+    // The tool sends no mail: the send command ends at its dialog.
+    bool RunSendMailDialog(SendMailChoices&) override { return false; }
+    std::unique_ptr<SendProgress> OpenSendProgress(int total) override;
 
 private:
     void Print(const QString& text);

@@ -1,0 +1,142 @@
+// The send command: the selected defects, the dialog, the recipients and the send loop.
+
+#include "mail/SendNotifications.h"
+
+#include "app/base/ErrorContext.h"
+#include "app/base/StringTable.h"
+#include "app/base/UserInterface.h"
+#include "document/DefectContext.h"
+#include "document/DefectPersistence.h"
+#include "document/LookupLists.h"
+#include "mail/MailOptions.h"
+#include "mail/NotificationSender.h"
+#include "platform/LocalSettings.h"
+
+#include <QRegularExpression>
+
+namespace mail {
+
+namespace {
+
+const QLatin1Char kSeparator(',');
+
+void AppendAddress(QString& list, const QString& address)
+{
+    if (!list.isEmpty())
+        list += kSeparator;
+    list += address;
+}
+
+} // namespace
+
+QString RecipientList(const SendMailChoices& choices, const DefectRecord& current, const LookupLists& lookups)
+{
+    QString list;
+    if (choices.extra)
+        list = choices.addr;
+    if (choices.from)
+        if (const StakeholderEntry* author = lookups.FindStakeholder(current.FromID))
+            AppendAddress(list, author->email);
+    if (choices.to) {
+        if (const StakeholderEntry* addressee = lookups.FindStakeholder(current.ToID))
+            AppendAddress(list, addressee->email);
+        list += kSeparator + current.Cc;
+    }
+    return list;
+}
+
+bool NamesRecipients(const QString& recipients)
+{
+    static const QRegularExpression separators(QStringLiteral("[\\s,;]"));
+    return !recipients.split(separators, Qt::SkipEmptyParts).isEmpty();
+}
+
+SendMailChoices ChoicesOf(const SendMailHistory& history)
+{
+    return {history.to, history.from, history.extra, history.attach, history.addr, history.comment, history.sendMethod};
+}
+
+void StoreChoices(const SendMailChoices& choices, SendMailHistory& history)
+{
+    history.to = choices.to;
+    history.from = choices.from;
+    history.extra = choices.extra;
+    history.attach = choices.attach;
+    history.addr = choices.addr;
+    history.comment = choices.comment;
+    history.sendMethod = choices.sendMethod;
+}
+
+SendNotifications::SendNotifications(UserInterface& ui, NotificationSender& sender, int mailMethod,
+                                     SendMailHistory& history)
+    : ui_(ui), sender_(sender), mailMethod_(mailMethod), history_(history)
+{
+}
+
+int SendNotifications::Run(DefectListSeam& list, DefectPersistence& defects, const LookupLists& lookups)
+{
+    ErrorContext context("Sending notifications");
+    if (!defects.SaveRecord(true))
+        return 0;
+    std::vector<std::int32_t> ids;
+    for (const DefectListSeam::Row& row : list.Rows())
+        if (row.selected)
+            ids.push_back(row.defectId);
+    if (ids.empty() || !AskForSeveral(ids.size()))
+        return 0;
+    const std::optional<SendMailChoices> choices = RunDialog();
+    if (!choices)
+        return 0;
+    const QString recipients = RecipientList(*choices, defects.Record(), lookups);
+    if (!NamesRecipients(recipients))
+        return 0;
+    return SendEach(ids, *choices, recipients, list, defects);
+}
+
+bool SendNotifications::AskForSeveral(std::size_t count)
+{
+    if (count < kSeveralDefects)
+        return true;
+    return ShowStringMessage(ui_, kSeveralDefectsQuestion, Buttons::YesNo, Icon::Question) == Answer::Yes;
+}
+
+std::optional<SendMailChoices> SendNotifications::RunDialog()
+{
+    SendMailChoices choices = ChoicesOf(history_);
+    choices.to = true;
+    if (const std::optional<int> entry = SendEntryForMethod(mailMethod_))
+        choices.sendMethod = *entry;
+    const bool send = ui_.RunSendMailDialog(choices);
+    // Also a cancelled dialog is remembered as it was left.
+    StoreChoices(choices, history_);
+    if (!send)
+        return std::nullopt;
+    return choices;
+}
+
+int SendNotifications::SendEach(const std::vector<std::int32_t>& ids, const SendMailChoices& choices,
+                                const QString& recipients, DefectListSeam& list, DefectPersistence& defects)
+{
+    DispatchRequest request;
+    request.includeAttachments = choices.attach;
+    request.recipients = recipients;
+    request.comment = choices.comment;
+    request.method = MethodForSendEntry(choices.sendMethod);
+
+    const int total = static_cast<int>(ids.size());
+    const std::unique_ptr<SendProgress> progress = ui_.OpenSendProgress(total);
+    int sent = 0;
+    for (const std::int32_t id : ids) {
+        progress->Step(sent, total, FormatString(kSendingStatus, sent + 1, total));
+        list.SelectDefect(id);
+        // A defect that could not be read is not sent in place of another one.
+        if (defects.CurrentDefectId() != id || !sender_.Dispatch(defects.Record(), request))
+            break;
+        ++sent;
+        if (progress->Cancelled())
+            break;
+    }
+    return sent;
+}
+
+} // namespace mail

@@ -1,0 +1,58 @@
+#pragma once
+// "Send email...": notifications for the selected list entries, to the recipients the send
+// dialog names, one defect after another with a progress that can be cancelled.
+
+#include "app/base/SendMailPort.h"
+
+#include <QString>
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+class DefectListSeam;
+class DefectPersistence;
+class LookupLists;
+class UserInterface;
+struct DefectRecord;
+struct SendMailHistory;
+
+namespace mail {
+
+class NotificationSender;
+
+// The recipients from the dialog's choices and the current defect: the extra addresses, the
+// author, the addressee and the cc text, comma-separated.
+QString RecipientList(const SendMailChoices& choices, const DefectRecord& current, const LookupLists& lookups);
+// Whether a recipient list names anybody (separators and blanks alone do not).
+bool NamesRecipients(const QString& recipients);
+
+SendMailChoices ChoicesOf(const SendMailHistory& history);
+void StoreChoices(const SendMailChoices& choices, SendMailHistory& history);
+
+class SendNotifications {
+public:
+    static constexpr int kSeveralDefectsQuestion = 182;
+    static constexpr int kSendingStatus = 183;
+    // From this many selected defects on, the user is asked first.
+    static constexpr int kSeveralDefects = 3;
+
+    // `mailMethod`: this computer's option; `history`: the dialog's remembered choices.
+    SendNotifications(UserInterface& ui, NotificationSender& sender, int mailMethod, SendMailHistory& history);
+
+    // Runs the command over the list's selected rows; the number of notifications sent.
+    int Run(DefectListSeam& list, DefectPersistence& defects, const LookupLists& lookups);
+
+private:
+    bool AskForSeveral(std::size_t count);
+    std::optional<SendMailChoices> RunDialog();
+    int SendEach(const std::vector<std::int32_t>& ids, const SendMailChoices& choices, const QString& recipients,
+                 DefectListSeam& list, DefectPersistence& defects);
+
+    UserInterface& ui_;
+    NotificationSender& sender_;
+    int mailMethod_;
+    SendMailHistory& history_;
+};
+
+} // namespace mail
