@@ -1,6 +1,9 @@
 #include "MailFixture.h"
 
+#include "document/DefectTestDoubles.h"
+
 #include "mail/MailStringIds.h"
+#include "mail/SendNotifications.h"
 #include "mail/NotificationText.h"
 #include "mail/SystemMailTransport.h"
 #include "mail/TemporaryFiles.h"
@@ -103,4 +106,37 @@ TEST_F(SystemMailTest, AMissingOrFailingSendmailIsToldWithItsReason)
     ui_.ExpectMessage(mail::string_id::kSendFailed);
     EXPECT_FALSE(dispatch_.Dispatch(defect_, Request(mail::kMethodSystemMail)));
     EXPECT_TRUE(ui_.messages.back().text.endsWith("error code 75\nno route"));
+}
+
+TEST_F(SystemMailTest, SendEmailForThreeSelectedDefectsDeliversThreeMailsWithTheComment)
+{
+    ASSERT_TRUE(sink_.running());
+    settings_.hints.push_back(mail::string_id::kSystemMailTestQuestion);
+    FakeDefectList list(doc_.defects());
+    for (std::int32_t id = 1; id <= 3; ++id) {
+        InsertDefectRow(setup_, id, 2, 2, 1, QStringLiteral("defect %1").arg(id));
+        list.rows.push_back({id, QStringLiteral("Bob"), true});
+    }
+    doc_.defects().SelectDefect(1);
+    ui_.ExpectMessage(mail::SendNotifications::kSeveralDefectsQuestion, Answer::Yes);
+    ui_.ExpectSendMailDialog([](SendMailChoices& choices) {
+        choices.comment = QStringLiteral("Please retest before Friday.");
+        return true;
+    });
+    SendMailHistory history;
+    mail::SendNotifications command(ui_, dispatch_, mail::kMethodSystemMail, history);
+    EXPECT_EQ(command.Run(list, doc_.defects(), doc_.lookups()), 3);
+
+    const QList<QByteArray> received = sink_.WaitForMessages(3);
+    ASSERT_EQ(received.size(), 3);
+    QStringList subjects;
+    for (const QByteArray& raw : received) {
+        const QJsonObject message = ReadMessage(raw);
+        EXPECT_TRUE(message["body"].toString().startsWith("Please retest before Friday.\n\n-----")) << raw.constData();
+        EXPECT_EQ(message["rcpt"].toString(), "bob@example.org, cc@x");
+        subjects << message["subject"].toString();
+    }
+    subjects.sort();
+    for (int id = 1; id <= 3; ++id)
+        EXPECT_TRUE(subjects[id - 1].endsWith(QStringLiteral("'defect %1'").arg(id))) << subjects.join('|').toStdString();
 }
