@@ -91,7 +91,7 @@ ListRow ListRow::FromRecord(const DefectRecord& record)
 
 QString ListDateText(double oleDate)
 {
-    return QLocale().toString(DateTimeFromOleDate(oleDate), QLocale::ShortFormat);
+    return QLocale().toString(WallClockFromOleDate(oleDate), QLocale::ShortFormat);
 }
 
 QString CellText(const ListRow& row, int columnId, const LookupLists& lookups)

@@ -17,15 +17,25 @@ double OleDateFromDateTime(const QDateTime& local)
     return days >= 0 ? static_cast<double>(days) + dayFraction : static_cast<double>(days) - dayFraction;
 }
 
-QDateTime DateTimeFromOleDate(double oleDate)
+QDateTime WallClockFromOleDate(double oleDate)
 {
     if (oleDate == 0.0 || !std::isfinite(oleDate))
         return {};
     const double wholeDays = std::trunc(oleDate);
     const double fraction = std::fabs(oleDate - wholeDays);
-    const QDate date = kOleEpoch.addDays(static_cast<qint64>(wholeDays));
-    const int msecs = static_cast<int>(std::llround(fraction * kMillisecondsPerDay));
-    return QDateTime(date, QTime(0, 0)).addMSecs(msecs);
+    QDate date = kOleEpoch.addDays(static_cast<qint64>(wholeDays));
+    qint64 msecs = std::llround(fraction * kMillisecondsPerDay);
+    if (msecs >= static_cast<qint64>(kMillisecondsPerDay)) { // rounded up to the next midnight
+        date = date.addDays(1);
+        msecs = 0;
+    }
+    return QDateTime(date, QTime::fromMSecsSinceStartOfDay(static_cast<int>(msecs)), Qt::UTC);
+}
+
+QDateTime DateTimeFromOleDate(double oleDate)
+{
+    const QDateTime wallClock = WallClockFromOleDate(oleDate);
+    return wallClock.isValid() ? QDateTime(wallClock.date(), wallClock.time()) : QDateTime();
 }
 
 double OleDateNow()

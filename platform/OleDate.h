@@ -6,6 +6,9 @@
 
 double OleDateFromDateTime(const QDateTime& local);
 QDateTime DateTimeFromOleDate(double oleDate);
+// The same date and time of day without a time zone (UTC): for texts, which then need no
+// time-zone lookup, and which show the stored time even on the day the clocks change.
+QDateTime WallClockFromOleDate(double oleDate);
 double OleDateNow();
 
 // The clock the logic reads; tests replace it to move time without sleeping.

@@ -32,7 +32,7 @@ QLineEdit* MakeDateField(QWidget* parent, const char* name)
 // A date in the user's locale; empty when it is not set.
 QString DateText(double oleDate)
 {
-    return oleDate == 0 ? QString() : QLocale().toString(DateTimeFromOleDate(oleDate), QLocale::ShortFormat);
+    return oleDate == 0 ? QString() : QLocale().toString(WallClockFromOleDate(oleDate), QLocale::ShortFormat);
 }
 
 } // namespace

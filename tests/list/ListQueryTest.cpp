@@ -3,12 +3,16 @@
 #include "list/ColumnCatalogue.h"
 #include "list/FilterDefinition.h"
 #include "list/ListQuery.h"
+#include "list/ListRow.h"
 #include "list/ListSearch.h"
 #include "list/ViewDefinition.h"
 
 #include "app/base/CommandIds.h"
+#include "platform/OleDate.h"
 
 #include <gtest/gtest.h>
+
+#include <ctime>
 
 namespace {
 
@@ -154,3 +158,17 @@ TEST(ListQuery, CellMatchMarks)
 }
 
 } // namespace
+
+TEST(ListQuery, DatesShowTheStoredTimeOnTheDayTheClocksChange)
+{
+    const QByteArray zone = qgetenv("TZ");
+    qputenv("TZ", "Europe/Berlin");
+    ::tzset();
+    // Summer time began at 02:00 that day; 10:00 stays 10:00, and rounding up to midnight is the next day.
+    const double tenOClock = OleDateFromDateTime(QDateTime(QDate(2026, 3, 29), QTime(10, 0)));
+    EXPECT_EQ(DateTimeFromOleDate(tenOClock).time(), QTime(10, 0));
+    EXPECT_TRUE(ListDateText(tenOClock).contains(QLocale().toString(QTime(10, 0), QLocale::ShortFormat)));
+    EXPECT_EQ(DateTimeFromOleDate(46000.9999999999), QDateTime(QDate(2025, 12, 10), QTime(0, 0)));
+    zone.isNull() ? qunsetenv("TZ") : qputenv("TZ", zone);
+    ::tzset();
+}
