@@ -93,9 +93,14 @@ TEST_F(ListExportTest, AFilterThatDoesMoreThanReadFailsEveryExport)
     doc_.selection().filterOn = true;
     ui_.ExpectMessage(112);
     list_.ChangeFilter(50);
-    ui_.ExpectFile(folder_.file(QStringLiteral("list.xml")));
+    // The file of an earlier export under that name is kept as it was.
+    const QString earlier = folder_.file(QStringLiteral("list.xml"));
+    QFile file(earlier);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write("earlier") == 7 && file.flush());
+    ui_.ExpectFile(earlier);
     ui_.ExpectMessageText(QStringLiteral("exporting list to file"));
     ExportList(doc_, list_);
+    EXPECT_EQ(Read(earlier), "earlier");
     ui_.ExpectMessageText(QStringLiteral("opening list in spreadsheet"));
     OpenListInSpreadsheet(doc_, list_);
     EXPECT_TRUE(ui_.openedWithDesktop.empty());
