@@ -132,6 +132,13 @@ TEST_F(ListExportTest, TheQueryFileSelectsTheShownColumnsInDisplayOrderOnOneLine
     EXPECT_EQ(setup_.ReadRows(select, {}, engine::Access::ReadOnly, [] {}, [&](const engine::Statement&) { ++rows; }),
               engine::kOk);
     EXPECT_EQ(rows, 2);
+
+    // A line break inside a text still matches the defect's own.
+    rows = 0;
+    const QString twoLines = SpreadsheetSelect({0}, QStringLiteral(" WHERE description = 'line one\r\nline two'"));
+    EXPECT_EQ(setup_.ReadRows(twoLines, {}, engine::Access::ReadOnly, [] {}, [&](const engine::Statement&) { ++rows; }),
+              engine::kOk);
+    EXPECT_EQ(rows, 1) << twoLines.toStdString();
 }
 
 TEST_F(ListExportTest, TheSpreadsheetCommandOpensAWorkbookWithDateCells)
