@@ -187,6 +187,8 @@ void ExportTable(const QString& path, const QString& query, engine::Connection& 
     // saving, and writing to a slow share must neither prolong it nor count against the filter's
     // time limit. A failed export leaves an earlier file of that name as it was.
     QSaveFile file(path);
+    // A file the user may write in a folder where no new file may be made is written in place.
+    file.setDirectWriteFallback(true);
     check::abort_if(!file.open(QIODevice::WriteOnly), "Could not open output file!");
     // Made from the first row's statement, which names the columns.
     std::optional<CTableExporter> exporter;
