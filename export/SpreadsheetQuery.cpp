@@ -21,7 +21,7 @@ constexpr std::array<const char*, column::kCount> kExpressions{
 };
 
 // Moves the SQL onto one line without changing what it says: blanks for line breaks outside
-// quotes, a block comment for a line comment.
+// texts, char() for those inside, a block comment for a line comment.
 QString OneLine(const QString& sql)
 {
     QString out;
@@ -42,6 +42,11 @@ QString OneLine(const QString& sql)
             } else {
                 out += c;
             }
+            continue;
+        }
+        if (lineBreak && quote == QLatin1Char('\'')) {
+            // A text keeps its line breaks, spelled out.
+            out += QStringLiteral("' || char(%1) || '").arg(c.unicode());
             continue;
         }
         if (lineBreak) {

@@ -10,7 +10,7 @@
 #include "store/Connection.h"
 #include "store/EngineStatus.h"
 
-#include <QFile>
+#include <QSaveFile>
 
 #include <optional>
 
@@ -183,33 +183,36 @@ void ExportTable(const QString& path, const QString& query, engine::Connection& 
                  engine::Access access)
 {
     ErrorContext context("Exporting database table");
-    QFile file(path);
-    check::abort_if(!file.open(QIODevice::WriteOnly | QIODevice::Truncate), "Could not open output file!");
-    const auto failed = [&file] { return file.error() != QFileDevice::NoError; };
+    // The file is written whole once the read is over: the read lock keeps every workstation from
+    // saving, and writing to a slow share must neither prolong it nor count against the filter's
+    // time limit. A failed export leaves an earlier file of that name as it was.
+    QSaveFile file(path);
+    // A file the user may write in a folder where no new file may be made is written in place.
+    file.setDirectWriteFallback(true);
+    check::abort_if(!file.open(QIODevice::WriteOnly), "Could not open output file!");
     // Made from the first row's statement, which names the columns.
     std::optional<CTableExporter> exporter;
+    QByteArray content;
     const auto start = [&](const QStringList& columnNames) {
         exporter.emplace(format, columnNames);
-        file.write(exporter->Header());
+        content = exporter->Header();
     };
     const long status = connection.ReadRows(
         query, {}, access,
         [&] {
-            // A read that lost the file starts again from the top, and so does the file.
+            // A read that lost the file starts again from the top.
             exporter.reset();
-            check::abort_if(!file.seek(0) || !file.resize(0), "Writing output file failed!");
+            content.clear();
         },
         [&](const engine::Statement& row) {
             if (!exporter)
                 start(row.ColumnNames());
-            check::abort_if(failed(), "Writing output file failed!");
-            file.write(exporter->Row(row));
+            content += exporter->Row(row);
         });
     if (engine::Failed(status))
         CHResult(status, connection.TakeErrorRecords()).check();
     if (!exporter)
         start(ColumnNamesOf(connection, query, access));
-    file.write(exporter->Trailer());
-    file.close();
-    check::abort_if(failed(), "Writing output file failed!");
+    content += exporter->Trailer();
+    check::abort_if(file.write(content) != content.size() || !file.commit(), "Writing output file failed!");
 }

@@ -344,8 +344,10 @@ long Connection::ReplaceView(const QString& name, const QString& select)
     static const QRegularExpression kIdentifier(QStringLiteral("^[A-Za-z_][A-Za-z0-9_]*$"));
     check::precondition(kIdentifier.match(name).hasMatch(), "view name is no plain identifier");
     // The body runs unfenced in every program that reads the view later, so it must pass the
-    // filter's fence here first: one statement, reading only, no forbidden function.
-    const long checked = Attempt([&] { return Statement(*this, select, Access::ReadOnly).Bind({}); });
+    // filter's fence here first: one statement, reading only, no forbidden function, and run to
+    // its end within the fence's time, since a report program holds its read lock, which keeps
+    // every workstation from saving, for as long as the query runs.
+    const long checked = ReadRows(select, {}, Access::ReadOnly, [] {}, [](const Statement&) {});
     if (Failed(checked))
         return checked;
     const QString create = QStringLiteral("CREATE VIEW %1 AS %2").arg(name, select);
@@ -357,9 +359,16 @@ long Connection::ReplaceView(const QString& name, const QString& select)
     if (Failed(compared) || same > 0)
         return compared;
     return WriteTransaction([&] {
-        const ViewFence fence(db_, name);
-        const long dropped = ExecuteOnce(QStringLiteral("DROP VIEW IF EXISTS %1").arg(name), {});
-        return Failed(dropped) ? dropped : ExecuteOnce(create, {});
+        {
+            const ViewFence fence(db_, name);
+            const long dropped = ExecuteOnce(QStringLiteral("DROP VIEW IF EXISTS %1").arg(name), {});
+            const long created = Failed(dropped) ? dropped : ExecuteOnce(create, {});
+            if (Failed(created))
+                return created;
+        }
+        // A body that reads the old view makes the new one read itself: no program could read it,
+        // and SQLite would refuse to rename or drop any column of the file while it stands.
+        return Statement(*this, QStringLiteral("SELECT * FROM %1").arg(name), Access::ReadOnly).Bind({});
     });
 }
 

@@ -93,9 +93,14 @@ TEST_F(ListExportTest, AFilterThatDoesMoreThanReadFailsEveryExport)
     doc_.selection().filterOn = true;
     ui_.ExpectMessage(112);
     list_.ChangeFilter(50);
-    ui_.ExpectFile(folder_.file(QStringLiteral("list.xml")));
+    // The file of an earlier export under that name is kept as it was.
+    const QString earlier = folder_.file(QStringLiteral("list.xml"));
+    QFile file(earlier);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write("earlier") == 7 && file.flush());
+    ui_.ExpectFile(earlier);
     ui_.ExpectMessageText(QStringLiteral("exporting list to file"));
     ExportList(doc_, list_);
+    EXPECT_EQ(Read(earlier), "earlier");
     ui_.ExpectMessageText(QStringLiteral("opening list in spreadsheet"));
     OpenListInSpreadsheet(doc_, list_);
     EXPECT_TRUE(ui_.openedWithDesktop.empty());
@@ -127,6 +132,13 @@ TEST_F(ListExportTest, TheQueryFileSelectsTheShownColumnsInDisplayOrderOnOneLine
     EXPECT_EQ(setup_.ReadRows(select, {}, engine::Access::ReadOnly, [] {}, [&](const engine::Statement&) { ++rows; }),
               engine::kOk);
     EXPECT_EQ(rows, 2);
+
+    // A line break inside a text still matches the defect's own.
+    rows = 0;
+    const QString twoLines = SpreadsheetSelect({0}, QStringLiteral(" WHERE description = 'line one\r\nline two'"));
+    EXPECT_EQ(setup_.ReadRows(twoLines, {}, engine::Access::ReadOnly, [] {}, [&](const engine::Statement&) { ++rows; }),
+              engine::kOk);
+    EXPECT_EQ(rows, 1) << twoLines.toStdString();
 }
 
 TEST_F(ListExportTest, TheSpreadsheetCommandOpensAWorkbookWithDateCells)

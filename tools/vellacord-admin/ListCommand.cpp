@@ -4,6 +4,7 @@
 
 #include "document/DefectDoc.h"
 #include "export/ExportList.h"
+#include "export/SpreadsheetQuery.h"
 #include "list/DefectList.h"
 #include "platform/OleDate.h"
 #include "store/LookupEntries.h"
@@ -15,17 +16,6 @@
 
 namespace {
 
-// The columns the list shows, in display order: those of the view's order with a width.
-std::vector<int> ShownColumns(const ListColumns& columns)
-{
-    std::vector<int> shown;
-    for (const int column : DisplayOrder(columns)) {
-        if (columns.columns[static_cast<std::size_t>(column)].width > 0)
-            shown.push_back(column);
-    }
-    return shown;
-}
-
 // A cell's line breaks and tabs would break the line-per-defect form; the list shows one line too.
 QString OneLine(QString text)
 {
@@ -35,7 +25,7 @@ QString OneLine(QString text)
 
 void Print(const DefectListModel& model, QTextStream& out)
 {
-    const std::vector<int> shown = ShownColumns(model.columns());
+    const std::vector<int> shown = VisibleColumns(model.columns());
     QStringList cells;
     for (const int column : shown)
         cells << OneLine(model.columns().columns[static_cast<std::size_t>(column)].caption);
