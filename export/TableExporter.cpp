@@ -11,6 +11,7 @@
 #include "store/EngineStatus.h"
 
 #include <QSaveFile>
+#include <QTemporaryFile>
 
 #include <optional>
 
@@ -183,36 +184,46 @@ void ExportTable(const QString& path, const QString& query, engine::Connection& 
                  engine::Access access)
 {
     ErrorContext context("Exporting database table");
-    // The file is written whole once the read is over: the read lock keeps every workstation from
-    // saving, and writing to a slow share must neither prolong it nor count against the filter's
-    // time limit. A failed export leaves an earlier file of that name as it was.
+    // The rows wait in a local spool file and reach the chosen file once the read is over: the read
+    // lock keeps every workstation from saving, and writing to a slow share must neither prolong it
+    // nor count against the filter's time limit; a large list must not be held in memory either. A
+    // failed export leaves an earlier file of that name as it was.
     QSaveFile file(path);
     // A file the user may write in a folder where no new file may be made is written in place.
     file.setDirectWriteFallback(true);
     check::abort_if(!file.open(QIODevice::WriteOnly), "Could not open output file!");
+    QTemporaryFile spool;
+    check::abort_if(!spool.open(), "Writing output file failed!");
+    const auto write = [](QIODevice& device, const QByteArray& bytes) {
+        check::abort_if(device.write(bytes) != bytes.size(), "Writing output file failed!");
+    };
     // Made from the first row's statement, which names the columns.
     std::optional<CTableExporter> exporter;
-    QByteArray content;
     const auto start = [&](const QStringList& columnNames) {
         exporter.emplace(format, columnNames);
-        content = exporter->Header();
+        write(spool, exporter->Header());
     };
     const long status = connection.ReadRows(
         query, {}, access,
         [&] {
             // A read that lost the file starts again from the top.
             exporter.reset();
-            content.clear();
+            check::abort_if(!spool.seek(0) || !spool.resize(0), "Writing output file failed!");
         },
         [&](const engine::Statement& row) {
             if (!exporter)
                 start(row.ColumnNames());
-            content += exporter->Row(row);
+            write(spool, exporter->Row(row));
         });
     if (engine::Failed(status))
         CHResult(status, connection.TakeErrorRecords()).check();
     if (!exporter)
         start(ColumnNamesOf(connection, query, access));
-    content += exporter->Trailer();
-    check::abort_if(file.write(content) != content.size() || !file.commit(), "Writing output file failed!");
+    write(spool, exporter->Trailer());
+
+    constexpr qint64 kChunkBytes = 1 << 20;
+    check::abort_if(!spool.seek(0), "Writing output file failed!");
+    while (!spool.atEnd())
+        write(file, spool.read(kChunkBytes));
+    check::abort_if(!file.commit(), "Writing output file failed!");
 }
