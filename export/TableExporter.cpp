@@ -33,47 +33,42 @@ bool IsDateColumn(const QString& columnName)
     return dates.contains(BaseName(columnName));
 }
 
-// The characters each format cannot carry as they are; all are ASCII, so the UTF-8 bytes are
-// escaped one by one.
+// What a character is written as in a format; null when it stays as it is. All escaped
+// characters are ASCII, so the UTF-8 bytes are looked at one by one.
+const char* EscapeOf(char c, ExportFormat format)
+{
+    switch (c) {
+    case '\n':
+        return "\\n";
+    case '\r':
+        return "\\r";
+    case '\t':
+        return format == ExportFormat::Text ? "\\t" : nullptr;
+    case '"':
+        return format == ExportFormat::Csv ? "\"\"" : format == ExportFormat::Xml ? "&quot;" : nullptr;
+    case '<':
+        return format == ExportFormat::Xml ? "&lt;" : nullptr;
+    case '>':
+        return format == ExportFormat::Xml ? "&gt;" : nullptr;
+    case '&':
+        return format == ExportFormat::Xml ? "&amp;" : nullptr;
+    default:
+        return nullptr;
+    }
+}
+
+// Appends the text escaped; the runs between escaped characters go in whole.
 void AppendEscaped(QByteArray& out, const char* text, int bytes, ExportFormat format)
 {
-    for (const char* c = text; c != text + bytes; ++c) {
-        switch (*c) {
-        case '\n':
-            out += "\\n";
-            continue;
-        case '\r':
-            out += "\\r";
-            continue;
-        case '\t':
-            if (format == ExportFormat::Text) {
-                out += "\\t";
-                continue;
-            }
-            break;
-        case '"':
-            if (format == ExportFormat::Csv) {
-                out += "\"\"";
-                continue;
-            }
-            if (format == ExportFormat::Xml) {
-                out += "&quot;";
-                continue;
-            }
-            break;
-        case '<':
-        case '>':
-        case '&':
-            if (format == ExportFormat::Xml) {
-                out += *c == '<' ? "&lt;" : *c == '>' ? "&gt;" : "&amp;";
-                continue;
-            }
-            break;
-        default:
-            break;
+    const char* run = text;
+    const char* const end = text + bytes;
+    for (const char* c = text; c != end; ++c) {
+        if (const char* escape = EscapeOf(*c, format)) {
+            out.append(run, c - run).append(escape);
+            run = c + 1;
         }
-        out += *c;
     }
+    out.append(run, end - run);
 }
 
 const char* Separator(ExportFormat format)
