@@ -13,6 +13,8 @@
 #include <QElapsedTimer>
 #include <QTimer>
 
+#include <cerrno>
+
 using ExternalToolTest = MailFixture;
 
 TEST_F(ExternalToolTest, ValuesReachTheToolAsSingleArgumentsAndOnlyTheFirstTokenIsFilled)
@@ -99,8 +101,10 @@ TEST_F(ExternalToolTest, ABodyThatCannotBeWrittenIsAFailureAndTheToolDoesNotRun)
     ASSERT_TRUE(QDir().mkpath(textFile)) << "a folder in the way of the text file";
     ui_.ExpectMessage(mail::string_id::kExternalToolFailed);
 
-    EXPECT_FALSE(dispatch_.Dispatch(defect_, Request(mail::kMethodExternalTool)));
-    EXPECT_TRUE(ui_.messages.back().text.contains(QStringLiteral("error code %1").arg(EISDIR)));
-    EXPECT_TRUE(RecordedArguments(QStringLiteral("mailtool")).isEmpty());
+    const bool sent = dispatch_.Dispatch(defect_, Request(mail::kMethodExternalTool));
     QDir().rmdir(textFile);
+    EXPECT_FALSE(sent);
+    EXPECT_TRUE(RecordedArguments(QStringLiteral("mailtool")).isEmpty());
+    ASSERT_FALSE(ui_.messages.empty());
+    EXPECT_TRUE(ui_.messages.back().text.contains(QStringLiteral("error code %1").arg(EISDIR)));
 }
