@@ -518,6 +518,12 @@ void CMainFrame::UseNotificationDispatch(mail::NotificationDispatch& dispatch)
     SetNotificationSender(&dispatch);
     connect(&dispatch, &mail::NotificationDispatch::mailOptionsRequested, this, [this] { RunOptions(OptionsPage::Mail); },
             Qt::DirectConnection);
+    // A close that came while the notification of a save went out follows now.
+    dispatch_ = &dispatch;
+    connect(&dispatch, &mail::NotificationDispatch::dispatchEnded, this, [this] {
+        if (!sending_ && std::exchange(closeAfterSending_, false))
+            QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+    });
 }
 
 void CMainFrame::SendEmail()
@@ -629,8 +635,9 @@ void CMainFrame::StorePlacement()
 
 void CMainFrame::closeEvent(QCloseEvent* event)
 {
-    // The progress dialog ends the send loop after the current mail; the close comes then.
-    if (sending_) {
+    // The progress dialog ends the send loop after the current mail; the close comes then. A
+    // notification after a save (its tool waited for, the tray menu still working) ends first too.
+    if (sending_ || (dispatch_ != nullptr && dispatch_->busy())) {
         closeAfterSending_ = true;
         event->ignore();
         return;

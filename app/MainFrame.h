@@ -142,4 +142,5 @@ private:
     bool askingAboutNewEntries_ = false;
     bool sending_ = false;           // Send email is running: the window must not go away under it
     bool closeAfterSending_ = false; // a close came while sending; it follows when the sending ends
+    const mail::NotificationDispatch* dispatch_ = nullptr; // busy while a notification goes out
 };

@@ -55,3 +55,15 @@ private:
     std::array<TimerSlot, 2> slots_;
     int pauseDepth_ = 0;
 };
+
+// Pauses the document's timers while it lives, for work that waits in a local event loop.
+class TimerPause {
+public:
+    explicit TimerPause(DocumentTimers& timers) : timers_(timers) { timers_.PauseTimers(); }
+    ~TimerPause() { timers_.ResumeTimers(); }
+    TimerPause(const TimerPause&) = delete;
+    TimerPause& operator=(const TimerPause&) = delete;
+
+private:
+    DocumentTimers& timers_;
+};

@@ -15,16 +15,6 @@
 #include <QRegularExpression>
 
 namespace mail {
-namespace {
-
-bool WriteText(const QString& path, const QString& text)
-{
-    QFile file(path);
-    const QByteArray bytes = text.toUtf8();
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
-}
-
-} // namespace
 
 bool SendByExternalTool(const Notification& notification, MailEnvironment& environment)
 {
@@ -36,12 +26,13 @@ bool SendByExternalTool(const Notification& notification, MailEnvironment& envir
     const QString textFile = base + QStringLiteral(".txt");
 
     QString attachments;
+    int writeError = 0;
     if (environment.sendmailTool.contains(QStringLiteral("%attachments%"))) {
         if (!notification.attachmentDir.isEmpty())
             attachments = ZipAttachments(notification.defectId, notification.attachmentDir, environment);
         if (attachments.isEmpty()) {
             attachments = base + QStringLiteral("-empty.txt");
-            WriteText(attachments, QStringLiteral("no attachments"));
+            writeError = WriteTemporaryFile(attachments, "no attachments");
         }
     }
 
@@ -53,9 +44,10 @@ bool SendByExternalTool(const Notification& notification, MailEnvironment& envir
                                                      {QStringLiteral("%textfile%"), textFile},
                                                      {QStringLiteral("%attachments%"), attachments},
                                                      {QStringLiteral("%subject%"), notification.subject}});
-    WriteText(textFile, notification.body);
-
-    const int result = RunCommandLine(command, environment.ui, environment.toolTimeoutMs);
+    // A tool given a missing or cut body would report success for a mail without its text.
+    if (writeError == 0)
+        writeError = WriteTemporaryFile(textFile, notification.body.toUtf8());
+    const int result = writeError != 0 ? writeError : RunCommandLine(command, environment.ui, environment.toolTimeoutMs);
     if (result != 0) {
         ShowTextMessage(environment.ui, FormatString(string_id::kExternalToolFailed, "Mail", result), Buttons::Ok,
                         Icon::Error, string_id::kExternalToolFailed);

@@ -86,8 +86,11 @@ QByteArray BuildMimeMessage(const Notification& notification, const QByteArray& 
 {
     InitialiseGMime();
     GPointer<GMimeMessage> message(g_mime_message_new(TRUE));
-    g_mime_message_add_mailbox(message.get(), GMIME_ADDRESS_TYPE_FROM, notification.fromName.toUtf8().constData(),
-                               notification.fromAddress.toUtf8().constData());
+    // An author without e-mail would give "From: Name <>", which mail servers refuse; without the
+    // header sendmail names the local user.
+    if (!notification.fromAddress.isEmpty())
+        g_mime_message_add_mailbox(message.get(), GMIME_ADDRESS_TYPE_FROM, notification.fromName.toUtf8().constData(),
+                                   notification.fromAddress.toUtf8().constData());
     for (const QString& address : SplitRecipients(notification.recipients))
         g_mime_message_add_mailbox(message.get(), GMIME_ADDRESS_TYPE_TO, nullptr, address.toUtf8().constData());
     g_mime_message_set_subject(message.get(), notification.subject.toUtf8().constData(), "utf-8");

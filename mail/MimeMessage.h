@@ -19,9 +19,9 @@ QStringList SplitRecipients(const QString& recipients);
 // opening time, which are the same on every workstation whatever path the share is mounted at.
 QString ThreadRoot(const QString& databasePath, std::int32_t defectId, double opened);
 
-// The whole message: headers (From, To, Subject, Date, Message-ID, In-Reply-To, References,
-// Auto-Submitted; non-ASCII texts encoded), the body as UTF-8 text and, when `archive` is given,
-// the archive as one application/zip part named `archiveName`.
+// The whole message: headers (From when the author has an e-mail, To, Subject, Date, Message-ID,
+// In-Reply-To, References, Auto-Submitted; non-ASCII texts encoded), the body as UTF-8 text and,
+// when `archive` is given, the archive as one application/zip part named `archiveName`.
 QByteArray BuildMimeMessage(const Notification& notification, const QByteArray& archive = {},
                             const QString& archiveName = {});
 

@@ -3,9 +3,9 @@
 #include "mail/NotificationDispatch.h"
 
 #include "app/base/Check.h"
+#include "app/base/Guards.h"
 #include "app/base/Hint.h"
 #include "document/DefectDoc.h"
-#include "document/DefectRecord.h"
 #include "mail/ExternalToolTransport.h"
 #include "mail/MailStringIds.h"
 #include "mail/MimeMessage.h"
@@ -14,6 +14,9 @@
 #include "mail/SystemMailTransport.h"
 #include "platform/LocalSettings.h"
 #include "store/AttachmentDirectory.h"
+
+#include <QScopeGuard>
+#include <QScopedValueRollback>
 
 namespace mail {
 
@@ -33,6 +36,24 @@ int NotificationDispatch::ConfiguredMethod()
 }
 
 bool NotificationDispatch::Dispatch(const DefectRecord& defect, const DispatchRequest& request)
+{
+    if (busy_) {
+        queued_.emplace_back(defect, request);
+        return true;
+    }
+    const auto ended = qScopeGuard([this] { emit dispatchEnded(); });
+    const QScopedValueRollback<bool> busy(busy_, true);
+    const bool sent = Send(defect, request);
+    while (!queued_.empty()) {
+        const auto [queuedDefect, queuedRequest] = std::move(queued_.front());
+        queued_.erase(queued_.begin());
+        // Its save has returned long ago: a failure is told here.
+        RunGuardedHandler([&] { Send(queuedDefect, queuedRequest); });
+    }
+    return sent;
+}
+
+bool NotificationDispatch::Send(const DefectRecord& defect, const DispatchRequest& request)
 {
     const int method = request.method == kMethodNotConfigured ? ConfiguredMethod() : request.method;
     if (method != kMethodSystemMail && method != kMethodExternalTool)
@@ -66,6 +87,9 @@ bool NotificationDispatch::Dispatch(const DefectRecord& defect, const DispatchRe
     notification.threadRoot = ThreadRoot(path, defect.Defect_ID, defect.Opened);
 
     LocalSettings& settings = TheLocalSettings();
+    // The tools are waited for in a local event loop: no auto-close or auto-refresh may run
+    // under the save or the send command that called.
+    const TimerPause pause(doc_.timers());
     MailEnvironment environment{ui_, settings.hints, system.sendmailTool, system.compressionTool,
                                 settings.externalMailToolTimeout};
     return method == kMethodSystemMail ? SendBySystemMail(notification, environment)

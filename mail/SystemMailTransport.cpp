@@ -19,6 +19,9 @@
 namespace mail {
 namespace {
 
+// How much of sendmail's error output the failure message shows.
+constexpr qsizetype kShownErrorBytes = 4096;
+
 bool InTestMode(const std::vector<int>& hints)
 {
     return std::find(hints.begin(), hints.end(), string_id::kSystemMailTestQuestion) == hints.end();
@@ -76,6 +79,13 @@ bool SendBySystemMail(const Notification& notification, MailEnvironment& environ
     process.setProgram(program);
     process.setArguments({QStringLiteral("-t"), QStringLiteral("-oi")});
     process.setStandardOutputFile(QProcess::nullDevice());
+    QByteArray errorOutput;
+    // Only the start is kept: a program that floods its error output must not fill the memory.
+    const auto takeErrors = [&] {
+        const QByteArray chunk = process.readAllStandardError();
+        errorOutput += chunk.left(kShownErrorBytes - errorOutput.size());
+    };
+    QObject::connect(&process, &QProcess::readyReadStandardError, takeErrors);
     process.start();
     int result = 0;
     if (!process.waitForStarted(-1)) {
@@ -84,10 +94,11 @@ bool SendBySystemMail(const Notification& notification, MailEnvironment& environ
         process.write(message);
         process.closeWriteChannel();
         result = WaitForProcess(process, ui, environment.toolTimeoutMs);
+        takeErrors();
     }
     if (result != 0) {
         QString text = LoadString(string_id::kSendFailed) + QStringLiteral("\nerror code %1").arg(result);
-        const QString errors = QString::fromUtf8(process.readAllStandardError()).trimmed();
+        const QString errors = QString::fromUtf8(errorOutput).trimmed();
         if (!errors.isEmpty())
             text += QLatin1Char('\n') + errors;
         else if (process.error() == QProcess::FailedToStart)

@@ -22,11 +22,8 @@
 namespace mail {
 namespace {
 
-bool WriteFile(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
-}
+// How long a killed program may take to be gone when the whole program is ending.
+constexpr int kEndOnQuitMs = 5000;
 
 } // namespace
 
@@ -49,7 +46,16 @@ int WaitForProcess(QProcess& process, UserInterface& ui, int timeoutMs)
         timer.start(timeoutMs);
         // Paint events pass, clicks and keys do not: nothing may start a second save meanwhile.
         loop.exec(QEventLoop::ExcludeUserInputEvents);
-        if (process.state() == QProcess::NotRunning || timer.isActive() || cancelled)
+        if (process.state() == QProcess::NotRunning)
+            continue;
+        if (timer.isActive()) {
+            // Neither the end nor the time-out: the program is quitting and no loop runs any more,
+            // so waiting on would spin for ever; the tool must not outlive it either.
+            process.kill();
+            process.waitForFinished(kEndOnQuitMs);
+            return kCancelledResult;
+        }
+        if (cancelled)
             continue;
         const QString question = FormatString(string_id::kToolTimeoutQuestion, std::max(1, timeoutMs / 1000));
         if (ShowTextMessage(ui, question, Buttons::OkCancel, Icon::Question, string_id::kToolTimeoutQuestion) ==
@@ -69,8 +75,8 @@ int RunCommandLine(const QStringList& command, UserInterface& ui, int timeoutMs)
     const QString text = CommandLineText(command);
     const QString commandFile = TemporaryBase(0) + QStringLiteral(".command.txt");
     const QString outputFile = TemporaryBase(1) + QStringLiteral(".output.txt");
-    WriteFile(commandFile, text.toUtf8());
-    const bool logged = WriteFile(outputFile, text.toUtf8() + "\r\n\r\n");
+    WriteTemporaryFile(commandFile, text.toUtf8());
+    const bool logged = WriteTemporaryFile(outputFile, text.toUtf8() + "\r\n\r\n") == 0;
 
     int result = 0;
     const QString program = command.isEmpty() ? QString() : ResolveProgram(command.first());

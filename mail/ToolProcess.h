@@ -20,7 +20,8 @@ constexpr int kCrashedResult = -1;
 QString ResolveProgram(const QString& program);
 
 // Waits for a started process. Every `timeoutMs` without an end asks string 190; Cancel ends the
-// process. The process's exit code, kCancelledResult or kCrashedResult.
+// process, and so does the end of the whole program meanwhile. The process's exit code,
+// kCancelledResult or kCrashedResult.
 int WaitForProcess(QProcess& process, UserInterface& ui, int timeoutMs);
 
 // Runs program and arguments with the command line logged in base(0).command.txt and the output

@@ -2,7 +2,9 @@
 #include "app/MainFrame.h"
 #include "app/TrayIconStates.h"
 #include "document/DefectDoc.h"
+#include "document/DefectRecord.h"
 #include "document/DocumentTestSupport.h"
+#include "mail/NotificationDispatch.h"
 #include "platform/OleDate.h"
 #include "support/ScriptedUserInterface.h"
 #include "support/TempFolder.h"
@@ -13,6 +15,7 @@
 #include <QAction>
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QFile>
 #include <QTimer>
 #include <QLabel>
 #include <QMenu>
@@ -46,6 +49,26 @@ public:
     }
 
     std::function<void()> whileOpen;
+};
+
+// A database with the stakeholder Ann, who logs in when the document opens it.
+struct AnnsDatabase {
+    AnnsDatabase()
+    {
+        engine::Connection setup;
+        EXPECT_EQ(setup.Open(path), engine::kOk);
+        AddStakeholder(setup, 1, QStringLiteral("Ann"), QStringLiteral("ann"));
+        document.SetOperatingSystemUser([] { return std::nullopt; });
+        document.SetAutoLogin(QStringLiteral("ann"));
+    }
+    bool Open() { return document.OnOpenDocument(path); }
+
+    TempFolder folder;
+    const QString path = CreateCurrentDatabase(folder.file(QStringLiteral("frame.defl")));
+    ScriptedUserInterface ui;
+    ManualClock clock;
+    NoAdministration administration;
+    CDefectDoc document{ui, clock, administration};
 };
 
 } // namespace
@@ -117,17 +140,8 @@ TEST(MainFrame, PanesAndClosingKeepsPlacementAndVisibility)
 
 TEST(MainFrame, DocumentCommandsAndTheUserPaneFollowTheLogin)
 {
-    TempFolder folder;
-    const QString path = CreateCurrentDatabase(folder.file(QStringLiteral("frame.defl")));
-    {
-        engine::Connection setup;
-        ASSERT_EQ(setup.Open(path), engine::kOk);
-        AddStakeholder(setup, 1, QStringLiteral("Ann"), QStringLiteral("ann"));
-    }
-    ScriptedUserInterface ui;
-    ManualClock clock;
-    NoAdministration administration;
-    CDefectDoc document(ui, clock, administration);
+    AnnsDatabase database;
+    CDefectDoc& document = database.document;
     LocalSettings settings;
     CMainFrame frame(document, settings);
     auto* user = frame.findChild<QLabel*>(QStringLiteral("currentUserPane"));
@@ -135,9 +149,7 @@ TEST(MainFrame, DocumentCommandsAndTheUserPaneFollowTheLogin)
     EXPECT_FALSE(frame.CommandAction(133)->isEnabled());
     EXPECT_FALSE(frame.CommandAction(32804)->isEnabled());
 
-    document.SetOperatingSystemUser([] { return std::nullopt; });
-    document.SetAutoLogin(QStringLiteral("ann"));
-    ASSERT_TRUE(document.OnOpenDocument(path));
+    ASSERT_TRUE(database.Open());
     EXPECT_TRUE(frame.CommandAction(133)->isEnabled()) << "the shortcut works before any menu was opened";
     EXPECT_TRUE(frame.CommandAction(32804)->isEnabled());
     EXPECT_FALSE(frame.CommandAction(32776)->isEnabled()) << "no form with changes";
@@ -209,4 +221,34 @@ TEST(MainFrame, NewEntriesBlinkTheIconAndAskOneQuestionAtATime)
     EXPECT_TRUE(frame.isVisible()) << "Yes opens the window";
     EXPECT_EQ(frame.trayStates().state(), TrayIconStates::kNormal);
     EXPECT_FALSE(frame.trayStates().blinking());
+}
+
+TEST(MainFrame, AClosingWhileTheNotificationOfASaveGoesOutWaitsForItsEnd)
+{
+    AnnsDatabase database;
+    CDefectDoc& document = database.document;
+    ASSERT_TRUE(database.Open());
+    LocalSettings settings;
+    CMainFrame frame(document, settings);
+    mail::NotificationDispatch dispatch(document, database.ui);
+    frame.UseNotificationDispatch(dispatch);
+    QFile tool(database.folder.file(QStringLiteral("tool")));
+    ASSERT_TRUE(tool.open(QIODevice::WriteOnly));
+    tool.write("#!/bin/sh\nsleep 0.3\n");
+    tool.setPermissions(QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    tool.close();
+    document.database().settings().sendmailTool = tool.fileName();
+    frame.show();
+
+    bool closedAtOnce = true;
+    QTimer::singleShot(50, [&] { closedAtOnce = frame.close(); }); // from the tray menu, say
+    DefectRecord defect;
+    defect.FromID = defect.ToID = 1;
+    mail::DispatchRequest request;
+    request.method = mail::kMethodExternalTool;
+    request.recipients = QStringLiteral("bob@example.org");
+    EXPECT_TRUE(dispatch.Dispatch(defect, request));
+    EXPECT_FALSE(closedAtOnce) << "the save that sent the mail is still running";
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(frame.isVisible());
 }

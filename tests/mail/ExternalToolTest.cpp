@@ -1,3 +1,5 @@
+// Tests of the external mail and zip tools: arguments, temporary files, time-outs and failures.
+
 #include "MailFixture.h"
 
 #include "mail/CommandTemplate.h"
@@ -6,7 +8,12 @@
 #include "mail/TemporaryFiles.h"
 #include "store/AttachmentDirectory.h"
 
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
 #include <QTimer>
+
+#include <cerrno>
 
 using ExternalToolTest = MailFixture;
 
@@ -67,4 +74,37 @@ TEST_F(ExternalToolTest, ATimeOutAsksAndCancelEndsTheToolWith99WhileEventsGoOn)
     EXPECT_TRUE(log.readAll().contains("\r\n\r\nstarting\n"));
     log.remove();
     QFile::remove(mail::TemporaryBase(42) + ".txt");
+}
+
+TEST_F(ExternalToolTest, TheProgramEndingDuringTheWaitEndsTheToolInsteadOfHanging)
+{
+    system_.sendmailTool = Script(QStringLiteral("sleeper"), QStringLiteral("exec sleep 30")) + " %subject%";
+    ui_.ExpectMessage(mail::string_id::kExternalToolFailed);
+    QElapsedTimer clock;
+    clock.start();
+    bool sent = true;
+    QTimer::singleShot(0, [&] {
+        QTimer::singleShot(100, [] { QCoreApplication::exit(0); });
+        sent = dispatch_.Dispatch(defect_, Request(mail::kMethodExternalTool));
+    });
+    QCoreApplication::exec();
+    EXPECT_FALSE(sent);
+    EXPECT_LT(clock.elapsed(), 10000);
+    QFile::remove(mail::TemporaryBase(1) + ".output.txt");
+    QFile::remove(mail::TemporaryBase(42) + ".txt");
+}
+
+TEST_F(ExternalToolTest, ABodyThatCannotBeWrittenIsAFailureAndTheToolDoesNotRun)
+{
+    system_.sendmailTool = RecordingTool(QStringLiteral("mailtool")) + " %textfile%";
+    const QString textFile = mail::TemporaryBase(42) + ".txt";
+    ASSERT_TRUE(QDir().mkpath(textFile)) << "a folder in the way of the text file";
+    ui_.ExpectMessage(mail::string_id::kExternalToolFailed);
+
+    const bool sent = dispatch_.Dispatch(defect_, Request(mail::kMethodExternalTool));
+    QDir().rmdir(textFile);
+    EXPECT_FALSE(sent);
+    EXPECT_TRUE(RecordedArguments(QStringLiteral("mailtool")).isEmpty());
+    ASSERT_FALSE(ui_.messages.empty());
+    EXPECT_TRUE(ui_.messages.back().text.contains(QStringLiteral("error code %1").arg(EISDIR)));
 }

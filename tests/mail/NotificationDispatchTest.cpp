@@ -1,7 +1,11 @@
+// Tests of choosing the transport, the addressee and the notification after a save.
+
 #include "MailFixture.h"
 
 #include "mail/MailStringIds.h"
 #include "mail/NotifyOnSave.h"
+
+#include <QTimer>
 
 namespace {
 
@@ -63,4 +67,25 @@ TEST_F(NotificationDispatchTest, OnlySavesOfRealDefectsNotifyWithTheAttachmentOp
     EXPECT_EQ(request.method, mail::kMethodNotConfigured);
     EXPECT_TRUE(request.includeAttachments);
     EXPECT_FALSE(request.recipients || request.comment);
+}
+
+TEST_F(NotificationDispatchTest, WhileAToolIsWaitedForNoTimerRunsAndASecondMailWaitsItsTurn)
+{
+    const QString log = folder_.file(QStringLiteral("log"));
+    system_.sendmailTool =
+        Script(QStringLiteral("tool"), QStringLiteral("echo \"start $1\" >> '%1'; sleep 0.3; echo \"end $1\" >> '%1'").arg(log)) +
+        " %to%";
+    bool pausedDuringTheTool = false;
+    bool secondAccepted = false;
+    QTimer::singleShot(50, [&] {
+        pausedDuringTheTool = doc_.timers().paused();
+        secondAccepted = dispatch_.Dispatch(defect_, Request(mail::kMethodExternalTool, QStringLiteral("second")));
+    });
+    EXPECT_TRUE(dispatch_.Dispatch(defect_, Request(mail::kMethodExternalTool, QStringLiteral("first"))));
+    EXPECT_TRUE(pausedDuringTheTool) << "an auto-close or refresh would run under the save";
+    EXPECT_FALSE(doc_.timers().paused());
+    EXPECT_TRUE(secondAccepted);
+    QFile file(log);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), "start first\nend first\nstart second\nend second\n") << "the two share temporary files";
 }

@@ -1,3 +1,5 @@
+// Tests of the notification's subject and body.
+
 #include "MailFixture.h"
 
 #include "mail/NotificationText.h"

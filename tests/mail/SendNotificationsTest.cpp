@@ -1,3 +1,5 @@
+// Tests of the Send email command.
+
 #include "document/DefectDocFixture.h"
 #include "document/DefectTestDoubles.h"
 

@@ -1,3 +1,5 @@
+// Tests of the progress window of Send email.
+
 #include "mail/SendProgressDialog.h"
 
 #include <QLabel>

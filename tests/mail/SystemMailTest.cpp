@@ -1,8 +1,12 @@
+// Tests of the system mail: the message as a mail server receives it, and sendmail's failures.
+
 #include "MailFixture.h"
 
 #include "document/DefectTestDoubles.h"
 
 #include "mail/MailStringIds.h"
+#include "mail/MimeMessage.h"
+#include "mail/Notification.h"
 #include "mail/SendNotifications.h"
 #include "mail/NotificationText.h"
 #include "mail/SystemMailTransport.h"
@@ -106,6 +110,15 @@ TEST_F(SystemMailTest, AMissingOrFailingSendmailIsToldWithItsReason)
     ui_.ExpectMessage(mail::string_id::kSendFailed);
     EXPECT_FALSE(dispatch_.Dispatch(defect_, Request(mail::kMethodSystemMail)));
     EXPECT_TRUE(ui_.messages.back().text.endsWith("error code 75\nno route"));
+    qputenv(mail::kSendmailVariable,
+            Script(QStringLiteral("flood"), QStringLiteral("head -c 20000000 /dev/zero | tr '\\0' x >&2; exit 1")).toUtf8());
+    ui_.ExpectMessage(mail::string_id::kSendFailed);
+    EXPECT_FALSE(dispatch_.Dispatch(defect_, Request(mail::kMethodSystemMail)));
+    EXPECT_LT(ui_.messages.back().text.size(), 5000) << "only the start of a flood of errors is kept";
+
+    mail::Notification nomail;
+    nomail.fromName = QStringLiteral("Nomail");
+    EXPECT_FALSE(mail::BuildMimeMessage(nomail).contains("<>")) << "servers refuse an empty sender";
 }
 
 TEST_F(SystemMailTest, SendEmailForThreeSelectedDefectsDeliversThreeMailsWithTheComment)
