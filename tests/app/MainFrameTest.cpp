@@ -1,8 +1,12 @@
 #include "platform/LocalSettings.h"
 #include "app/MainFrame.h"
+#include "app/base/CommandIds.h"
 #include "app/TrayIconStates.h"
 #include "document/DefectDoc.h"
+#include "document/DefectTestDoubles.h"
 #include "document/DocumentTestSupport.h"
+#include "list/DefectList.h"
+#include "mail/NotificationSender.h"
 #include "platform/OleDate.h"
 #include "support/ScriptedUserInterface.h"
 #include "support/TempFolder.h"
@@ -209,4 +213,43 @@ TEST(MainFrame, NewEntriesBlinkTheIconAndAskOneQuestionAtATime)
     EXPECT_TRUE(frame.isVisible()) << "Yes opens the window";
     EXPECT_EQ(frame.trayStates().state(), TrayIconStates::kNormal);
     EXPECT_FALSE(frame.trayStates().blinking());
+}
+
+TEST(MainFrame, TheHotkeyAndTheTrayAddNoDefectWhileNotificationsGoOut)
+{
+    TempFolder folder;
+    const QString path = CreateCurrentDatabase(folder.file(QStringLiteral("frame.defl")));
+    {
+        engine::Connection setup;
+        ASSERT_EQ(setup.Open(path), engine::kOk);
+        AddStakeholder(setup, 1, QStringLiteral("Ann"), QStringLiteral("ann"), {}, {}, QStringLiteral("ann@x"));
+        InsertDefectRow(setup, 1, 1, 1);
+    }
+    struct : mail::NotificationSender {
+        bool Dispatch(const DefectRecord&, const mail::DispatchRequest&) override { return ++sent > 0; }
+        int sent = 0;
+    } sender;
+    ScriptedUserInterface ui;
+    ManualClock clock;
+    NoAdministration administration;
+    CDefectDoc document(ui, clock, administration);
+    LocalSettings settings;
+    CMainFrame frame(document, settings);
+    CDefectList list(document);
+    frame.SetList(list);
+    frame.SetNotificationSender(&sender);
+    document.SetOperatingSystemUser([] { return std::nullopt; });
+    document.SetAutoLogin(QStringLiteral("ann"));
+    ASSERT_TRUE(document.OnOpenDocument(path));
+    auto* view = frame.findChild<CDefectListView*>();
+    view->selectionModel()->select(view->model()->index(0, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    int created = 0;
+    QObject::connect(&document, &CDefectDoc::defectCreated, [&created] { ++created; });
+    ui.ExpectSendMailDialog([&frame](SendMailChoices&) {
+        frame.CommandAction(command::kInsertNew)->trigger();
+        return true;
+    });
+    frame.CommandAction(command::kSendEmail)->trigger();
+    EXPECT_EQ(sender.sent, 1);
+    EXPECT_EQ(created, 0);
 }
