@@ -507,8 +507,7 @@ void CMainFrame::RunOptions(OptionsPage page)
     } effects(*this);
     OptionsSheet sheet(document_, settings_, effects);
     COptionsDialog dialog(sheet, trayAvailable_(), page, isVisible() ? this : nullptr);
-    if (dialog.exec() == QDialog::Accepted)
-        sheet.Apply();
+    dialog.exec();
 }
 
 void CMainFrame::SetNotificationSender(mail::NotificationSender* sender)
