@@ -274,7 +274,11 @@ void CMainFrame::ConnectWindowCommands()
 void CMainFrame::ConnectDocumentCommands()
 {
     connect(commands_.at(command::kChangePassword), &QAction::triggered, this, [this] { document_.ChangePassword(); });
-    connect(commands_.at(command::kInsertNew), &QAction::triggered, this, [this] { document_.InsertNewDefect(); });
+    // The hotkey and the tray menu reach this also while Send email moves through the defects.
+    connect(commands_.at(command::kInsertNew), &QAction::triggered, this, [this] {
+        if (!sending_)
+            document_.InsertNewDefect();
+    });
     connect(commands_.at(command::kUndoAllChanges), &QAction::triggered, this, [this] { document_.UndoAllChanges(); });
     connect(commands_.at(command::kSaveRecord), &QAction::triggered, this, [this] { document_.SaveCurrentRecord(); });
     connect(commands_.at(command::kMarkAsRead), &QAction::triggered, this, [this] { document_.MarkAsRead(); });
@@ -503,8 +507,7 @@ void CMainFrame::RunOptions(OptionsPage page)
     } effects(*this);
     OptionsSheet sheet(document_, settings_, effects);
     COptionsDialog dialog(sheet, trayAvailable_(), page, isVisible() ? this : nullptr);
-    if (dialog.exec() == QDialog::Accepted)
-        sheet.Apply();
+    dialog.exec();
 }
 
 void CMainFrame::SetNotificationSender(mail::NotificationSender* sender)

@@ -6,6 +6,7 @@
 #include "app/base/StringTable.h"
 #include "app/base/UserInterface.h"
 #include "mail/MailOptionsWidget.h"
+#include "platform/Utf8Text.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -22,6 +23,7 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTabWidget>
+#include <QTextCursor>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -86,6 +88,24 @@ QSpinBox* NumberBox(int value, int maximum, QWidget* parent)
     box->setRange(0, maximum);
     box->setValue(value);
     return box;
+}
+
+// Keeps the template within what the file stores by dropping the excess of what was just
+// typed or pasted, instead of cutting its end unseen on OK.
+void LimitTemplate(QPlainTextEdit& edit)
+{
+    const QString text = edit.toPlainText();
+    const int excess = Utf8Length(text) - (SystemSettings::kTemplateBufferSize - 1);
+    if (excess <= 0)
+        return;
+    QTextCursor cursor = edit.textCursor();
+    int start = cursor.position();
+    for (int removed = 0; start > 0 && removed < excess;) {
+        const char16_t unit = text.at(--start).unicode();
+        removed += unit < 0x80 ? 1 : unit < 0x800 || QChar::isSurrogate(unit) ? 2 : 3;
+    }
+    cursor.setPosition(start, QTextCursor::KeepAnchor);
+    cursor.removeSelectedText();
 }
 
 } // namespace
@@ -182,6 +202,7 @@ QWidget* COptionsDialog::CreateGlobalPage()
     fixed.setStyleHint(QFont::TypeWriter);
     template_->setFont(fixed);
     template_->setLineWrapMode(QPlainTextEdit::NoWrap);
+    connect(template_, &QPlainTextEdit::textChanged, this, [this] { LimitTemplate(*template_); });
     mailTool_ = new QLineEdit(system.sendmailTool, mailGroup);
     mailTool_->setObjectName(QStringLiteral("mailTool1116"));
     zipTool_ = new QLineEdit(system.compressionTool, mailGroup);
@@ -254,7 +275,7 @@ void COptionsDialog::Collect()
     values.system.CompressEveryNDays = compressDays_->value();
     values.system.CompressGrowthFactor = growth_->currentIndex();
     values.system.BackupsToKeep = backups_->value();
-    values.system.email_template = template_->toPlainText().left(SystemSettings::kTemplateBufferSize - 1);
+    values.system.email_template = template_->toPlainText();
     values.system.sendmailTool = mailTool_->text();
     values.system.compressionTool = zipTool_->text();
 }
@@ -268,6 +289,11 @@ void COptionsDialog::accept()
         QLineEdit* field = problem->tool == mail::Tool::Mail ? mailTool_ : zipTool_;
         field->setFocus();
         field->selectAll();
+        return;
+    }
+    // The user gave up waiting for the file: what they typed stays, for another OK or Cancel.
+    if (!sheet_.Apply()) {
+        pages_->setCurrentIndex(static_cast<int>(OptionsPage::Global));
         return;
     }
     QDialog::accept();

@@ -1,6 +1,6 @@
 #pragma once
 // The "Options" property sheet: the Mail, Other and Global pages over an OptionsSheet. OK
-// stays open while the global page names a tool command line that cannot be stored.
+// applies the sheet; it stays open while the global settings cannot be stored.
 
 #include "app/OptionsSheet.h"
 

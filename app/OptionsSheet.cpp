@@ -2,13 +2,16 @@
 
 #include "app/OptionsSheet.h"
 
+#include "app/base/DatabaseUnavailable.h"
 #include "app/base/ErrorContext.h"
 #include "app/base/StringTable.h"
 #include "document/DefectDoc.h"
 #include "platform/LocalSettings.h"
+#include "store/EngineStatus.h"
 #include "store/RetriedWrite.h"
 
 #include <algorithm>
+#include <functional>
 
 namespace {
 
@@ -35,6 +38,25 @@ std::int16_t IntervalMinutes(int index)
     const auto& entries = IntervalEntries();
     const int bounded = std::clamp(index, 0, static_cast<int>(entries.size()) - 1);
     return static_cast<std::int16_t>(entries[static_cast<std::size_t>(bounded)].minutes);
+}
+
+// A transfer with the shared file; false also when the user gave up waiting for the file.
+bool UnlessGivenUp(const std::function<bool()>& transfer)
+{
+    try {
+        return transfer();
+    } catch (const database_unavailable&) {
+        return false;
+    }
+}
+
+// Reads the row of the global settings again; false when the file could not be reached.
+bool ReadSystemSettings(CDefectDoc& document)
+{
+    ErrorContext context("Reading the global options");
+    return UnlessGivenUp([&] {
+        return RunWithRetries(document.Ui(), kSaveAttempts, [&] { return document.database().LoadSystemSettings(); });
+    });
 }
 
 } // namespace
@@ -77,7 +99,15 @@ OptionsSheet::OptionsSheet(CDefectDoc& document, LocalSettings& settings, Option
     values.autoCloseIndex = IntervalIndexFor(user.AutoCloseDB);
     values.autoRefreshIndex = IntervalIndexFor(user.AutoRefreshList);
     values.notifyOfChanges = user.NotifyOfChanges != 0;
-    values.system = document.database().settings();
+    // Another workstation may have changed the row since this one read it.
+    CDatabaseAccess& database = document.database();
+    const SystemSettings known = database.settings();
+    if (!ReadSystemSettings(document)) {
+        // Stale values are shown but never written back.
+        database.settings() = known;
+        globalEditable_ = false;
+    }
+    values.system = database.settings();
 }
 
 std::optional<mail::ToolProblem> OptionsSheet::CheckGlobal() const
@@ -98,23 +128,31 @@ bool OptionsSheet::Apply()
     user.AutoCloseDB = IntervalMinutes(values.autoCloseIndex);
     user.AutoRefreshList = IntervalMinutes(values.autoRefreshIndex);
     user.NotifyOfChanges = values.notifyOfChanges ? -1 : 0;
-    document_.SaveUserSettings();
+    bool stored = UnlessGivenUp([this] { return document_.SaveUserSettings(); });
 
-    bool stored = true;
-    if (globalEditable_) {
+    if (stored && globalEditable_) {
         ErrorContext context("Saving the global options");
-        SystemSettings& system = document_.database().settings();
-        const SystemSettings before = system;
-        system.CompressEveryNDays = std::clamp(values.system.CompressEveryNDays, 0, kMaxCompressionDays);
-        system.CompressGrowthFactor = std::clamp(values.system.CompressGrowthFactor, 0, 4);
-        system.BackupsToKeep = std::clamp(values.system.BackupsToKeep, 0, kMaxBackups);
-        system.email_template = values.system.email_template;
-        system.sendmailTool = values.system.sendmailTool;
-        system.compressionTool = values.system.compressionTool;
-        stored = RunWithRetries(document_.Ui(), kSaveAttempts, [&] { return document_.database().SaveSystemSettings(); });
+        CDatabaseAccess& database = document_.database();
+        const SystemSettings before = database.settings();
+        // Written over the row as it is now, so that a compaction another workstation recorded
+        // meanwhile is not undone.
+        const auto readAndWrite = [&] {
+            const long status = database.LoadSystemSettings();
+            if (engine::Failed(status))
+                return status;
+            SystemSettings& system = database.settings();
+            system.CompressEveryNDays = std::clamp(values.system.CompressEveryNDays, 0, kMaxCompressionDays);
+            system.CompressGrowthFactor = std::clamp(values.system.CompressGrowthFactor, 0, 4);
+            system.BackupsToKeep = std::clamp(values.system.BackupsToKeep, 0, kMaxBackups);
+            system.email_template = values.system.email_template;
+            system.sendmailTool = values.system.sendmailTool;
+            system.compressionTool = values.system.compressionTool;
+            return database.SaveSystemSettings();
+        };
+        stored = UnlessGivenUp([&] { return RunWithRetries(document_.Ui(), kSaveAttempts, readAndWrite); });
         // What the file does not hold is not pretended in memory either.
         if (!stored)
-            system = before;
+            database.settings() = before;
     }
 
     settings_.systray = values.systray;

@@ -53,7 +53,8 @@ public:
     static constexpr int kMaxCompressionDays = 180;
     static constexpr int kMaxBackups = 20;
 
-    // Reads the current values; the document must have a user logged in.
+    // Reads the current values, the global ones from the file again; the document must have a
+    // user logged in. A file that cannot be reached leaves the global page read-only.
     OptionsSheet(CDefectDoc& document, LocalSettings& settings, OptionsEffects& effects);
 
     OptionsValues values;
@@ -64,8 +65,8 @@ public:
     // The first reason why the global page cannot be stored; none when it can (or is read-only).
     std::optional<mail::ToolProblem> CheckGlobal() const;
     // OK: mail settings, hotkey, user settings, global settings, tray icon, timers. False when
-    // the global settings could not be written (the user gave up waiting for the file); what
-    // was applied before stays applied.
+    // the user or the global settings could not be written (the user gave up waiting for the
+    // file); what was applied before stays applied.
     bool Apply();
 
 private:

@@ -5,6 +5,7 @@
 #include "app/base/Check.h"
 #include "app/base/StringTable.h"
 #include "mail/NotificationSender.h"
+#include "platform/Utf8Text.h"
 #include "store/DatabaseAccess.h"
 
 namespace mail {
@@ -130,7 +131,12 @@ std::optional<QString> BrowsedToolCommand(Tool tool, const QString& programPath)
         tool == Tool::Mail
             ? QStringLiteral(R"("%textfile%" -to "%to%" -server YOUR_SERVER_HERE -f "%from%" -s "%subject%" -attach "%attachments%")")
             : QStringLiteral(R"("%zipfile%" "%attachmentdir%/*")");
-    return QStringLiteral("\"%1\" %2").arg(programPath, arguments);
+    const QString command = QStringLiteral("\"%1\" %2").arg(programPath, arguments);
+    // The mail tool's arguments are longer than the room kept for them; a command line cut at
+    // the field's end would lose its last variables.
+    if (Utf8Length(command) >= SystemSettings::kToolBufferSize)
+        return std::nullopt;
+    return command;
 }
 
 } // namespace mail

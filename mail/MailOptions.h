@@ -42,7 +42,7 @@ std::optional<ToolProblem> CheckToolCommands(const QString& mailTool, const QStr
 QString ProblemText(const ToolProblem& problem);
 
 // The command line a browsed program gets: the quoted path and the tool's default arguments;
-// none when the path does not fit the field (string 187).
+// none when the path or the whole command does not fit the field (string 187).
 std::optional<QString> BrowsedToolCommand(Tool tool, const QString& programPath);
 
 namespace options_string {

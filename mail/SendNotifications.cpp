@@ -10,7 +10,6 @@
 #include "document/LookupLists.h"
 #include "mail/MailOptions.h"
 #include "mail/NotificationSender.h"
-#include "platform/LocalSettings.h"
 
 #include <QRegularExpression>
 
@@ -51,24 +50,8 @@ bool NamesRecipients(const QString& recipients)
     return !recipients.split(separators, Qt::SkipEmptyParts).isEmpty();
 }
 
-SendMailChoices ChoicesOf(const SendMailHistory& history)
-{
-    return {history.to, history.from, history.extra, history.attach, history.addr, history.comment, history.sendMethod};
-}
-
-void StoreChoices(const SendMailChoices& choices, SendMailHistory& history)
-{
-    history.to = choices.to;
-    history.from = choices.from;
-    history.extra = choices.extra;
-    history.attach = choices.attach;
-    history.addr = choices.addr;
-    history.comment = choices.comment;
-    history.sendMethod = choices.sendMethod;
-}
-
 SendNotifications::SendNotifications(UserInterface& ui, NotificationSender& sender, int mailMethod,
-                                     SendMailHistory& history)
+                                     SendMailChoices& history)
     : ui_(ui), sender_(sender), mailMethod_(mailMethod), history_(history)
 {
 }
@@ -102,13 +85,13 @@ bool SendNotifications::AskForSeveral(std::size_t count)
 
 std::optional<SendMailChoices> SendNotifications::RunDialog()
 {
-    SendMailChoices choices = ChoicesOf(history_);
+    SendMailChoices choices = history_;
     choices.to = true;
     if (const std::optional<int> entry = SendEntryForMethod(mailMethod_))
         choices.sendMethod = *entry;
     const bool send = ui_.RunSendMailDialog(choices);
     // Also a cancelled dialog is remembered as it was left.
-    StoreChoices(choices, history_);
+    history_ = choices;
     if (!send)
         return std::nullopt;
     return choices;

@@ -15,7 +15,6 @@ class DefectPersistence;
 class LookupLists;
 class UserInterface;
 struct DefectRecord;
-struct SendMailHistory;
 
 namespace mail {
 
@@ -27,9 +26,6 @@ QString RecipientList(const SendMailChoices& choices, const DefectRecord& curren
 // Whether a recipient list names anybody (separators and blanks alone do not).
 bool NamesRecipients(const QString& recipients);
 
-SendMailChoices ChoicesOf(const SendMailHistory& history);
-void StoreChoices(const SendMailChoices& choices, SendMailHistory& history);
-
 class SendNotifications {
 public:
     static constexpr int kSeveralDefectsQuestion = 182;
@@ -38,7 +34,7 @@ public:
     static constexpr int kSeveralDefects = 3;
 
     // `mailMethod`: this computer's option; `history`: the dialog's remembered choices.
-    SendNotifications(UserInterface& ui, NotificationSender& sender, int mailMethod, SendMailHistory& history);
+    SendNotifications(UserInterface& ui, NotificationSender& sender, int mailMethod, SendMailChoices& history);
 
     // Runs the command over the list's selected rows; the number of notifications sent.
     int Run(DefectListSeam& list, DefectPersistence& defects, const LookupLists& lookups);
@@ -52,7 +48,7 @@ private:
     UserInterface& ui_;
     NotificationSender& sender_;
     int mailMethod_;
-    SendMailHistory& history_;
+    SendMailChoices& history_;
 };
 
 } // namespace mail

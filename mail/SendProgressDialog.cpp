@@ -30,7 +30,7 @@ CSendProgressDialog::CSendProgressDialog(int total, QWidget* mainWindow)
     layout->addWidget(bar_);
     layout->addWidget(text_);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Cancel, this);
-    connect(buttons, &QDialogButtonBox::rejected, this, [this] { cancelled_ = true; });
+    connect(buttons, &QDialogButtonBox::rejected, this, &CSendProgressDialog::reject);
     layout->addWidget(buttons);
     setMinimumWidth(320);
     // Modeless: the loop runs while the dialog shows; only the main window is shut off.

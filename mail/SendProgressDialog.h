@@ -17,6 +17,8 @@ public:
 
     void Step(int sent, int total, const QString& statusText) override;
     bool Cancelled() const override { return cancelled_; }
+    // Cancel, Escape and the window's close button: the dialog stays until the loop has ended.
+    void reject() override { cancelled_ = true; }
 
 protected:
     // A request to close the main window ends the sending like Cancel.

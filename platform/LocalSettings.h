@@ -1,6 +1,7 @@
 #pragma once
 // Settings of one workstation and one operating-system user, kept in the profile.
 
+#include "app/base/SendMailPort.h"
 #include "platform/WindowPlacement.h"
 
 #include <QString>
@@ -14,16 +15,8 @@ struct MailSettings {
 };
 static_assert(sizeof(MailSettings) == 8);
 
-// The last choices of the send-mail dialog.
-struct SendMailHistory {
-    bool to = true;
-    bool from = false;
-    bool extra = false;
-    bool attach = false;
-    QString addr;
-    QString comment;
-    std::int32_t sendMethod = 0;
-};
+// The last choices of the send-mail dialog, remembered as the dialog was left.
+using SendMailHistory = SendMailChoices;
 
 // The oldest SQLite that has everything the program needs (RIGHT JOIN came with 3.39).
 inline constexpr int kMinimumEngineVersion = 3039000;

@@ -4,7 +4,9 @@
 
 #include <QString>
 
-// The send dialog's fields; the dialog edits them in place.
+#include <cstdint>
+
+// The send dialog's fields; the dialog edits them in place, the profile remembers them.
 struct SendMailChoices {
     bool to = true;
     bool from = false;
@@ -12,7 +14,7 @@ struct SendMailChoices {
     bool attach = false;
     QString addr;
     QString comment;
-    int sendMethod = 0; // index of "send method:": 0 system mail, 1 external tool
+    std::int32_t sendMethod = 0; // index of "send method:": 0 system mail, 1 external tool
 };
 
 // The progress of one send command; it ends (and the main window is usable again) when the

@@ -1,10 +1,14 @@
 #include "platform/LocalSettings.h"
 #include "app/MainFrame.h"
+#include "app/base/CommandIds.h"
 #include "app/TrayIconStates.h"
 #include "document/DefectDoc.h"
 #include "document/DefectRecord.h"
+#include "document/DefectTestDoubles.h"
 #include "document/DocumentTestSupport.h"
+#include "list/DefectList.h"
 #include "mail/NotificationDispatch.h"
+#include "mail/NotificationSender.h"
 #include "platform/OleDate.h"
 #include "support/ScriptedUserInterface.h"
 #include "support/TempFolder.h"
@@ -251,4 +255,38 @@ TEST(MainFrame, AClosingWhileTheNotificationOfASaveGoesOutWaitsForItsEnd)
     EXPECT_FALSE(closedAtOnce) << "the save that sent the mail is still running";
     QCoreApplication::processEvents();
     EXPECT_FALSE(frame.isVisible());
+}
+
+TEST(MainFrame, TheHotkeyAndTheTrayAddNoDefectWhileNotificationsGoOut)
+{
+    AnnsDatabase database;
+    {
+        engine::Connection setup;
+        ASSERT_EQ(setup.Open(database.path), engine::kOk);
+        ASSERT_EQ(setup.Execute(QStringLiteral("UPDATE stakeholder SET email = 'ann@x' WHERE stakeholder_id = 1")), engine::kOk);
+        InsertDefectRow(setup, 1, 1, 1);
+    }
+    CDefectDoc& document = database.document;
+    ScriptedUserInterface& ui = database.ui;
+    struct : mail::NotificationSender {
+        bool Dispatch(const DefectRecord&, const mail::DispatchRequest&) override { return ++sent > 0; }
+        int sent = 0;
+    } sender;
+    LocalSettings settings;
+    CMainFrame frame(document, settings);
+    CDefectList list(document);
+    frame.SetList(list);
+    frame.SetNotificationSender(&sender);
+    ASSERT_TRUE(database.Open());
+    auto* view = frame.findChild<CDefectListView*>();
+    view->selectionModel()->select(view->model()->index(0, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    int created = 0;
+    QObject::connect(&document, &CDefectDoc::defectCreated, [&created] { ++created; });
+    ui.ExpectSendMailDialog([&frame](SendMailChoices&) {
+        frame.CommandAction(command::kInsertNew)->trigger();
+        return true;
+    });
+    frame.CommandAction(command::kSendEmail)->trigger();
+    EXPECT_EQ(sender.sent, 1);
+    EXPECT_EQ(created, 0);
 }

@@ -1,7 +1,7 @@
-#include "document/DefectDocFixture.h"
+#include "OptionsFixture.h"
 
 #include "app/OptionsDialog.h"
-#include "platform/LocalSettings.h"
+#include "platform/Utf8Text.h"
 
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -16,23 +16,13 @@ public:
     void ApplyTrayMode() override {}
 };
 
-class OptionsDialogTest : public DefectDocFixture {
+class OptionsDialogTest : public OptionsFixture {
 protected:
-    void LogIn(const char* login)
-    {
-        AddStakeholder(setup_, 1, QStringLiteral("Ann"), QStringLiteral("ann"), {}, QStringLiteral("A"));
-        AddStakeholder(setup_, 2, QStringLiteral("Bob"), QStringLiteral("bob"));
-        doc_.SetOperatingSystemUser([] { return std::nullopt; });
-        doc_.SetAutoLogin(QLatin1String(login));
-        ASSERT_TRUE(doc_.OnOpenDocument(path_));
-    }
-
     template <typename T> T* Field(QDialog& dialog, const char* name)
     {
         return dialog.findChild<T*>(QLatin1String(name));
     }
 
-    LocalSettings settings_;
     NoEffects effects_;
 };
 
@@ -52,6 +42,20 @@ TEST_F(OptionsDialogTest, AMissingVariableKeepsTheSheetOpenOnItsField)
     dialog.accept();
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
     EXPECT_EQ(sheet.values.system.compressionTool, QStringLiteral("zip \"%ZIPFILE%\" \"%attachmentdir%\""));
+}
+
+TEST_F(OptionsDialogTest, TheTemplateTakesNoMoreThanTheFileStores)
+{
+    LogIn("ann");
+    OptionsSheet sheet(doc_, settings_, effects_);
+    COptionsDialog dialog(sheet, true, OptionsPage::Global);
+    auto* edit = Field<QPlainTextEdit>(dialog, "template1115");
+    edit->setPlainText(QString(7993, QLatin1Char('x')));
+    edit->moveCursor(QTextCursor::Start);
+    // Ten two-byte characters pasted where seven no longer fit; the text after them stays.
+    edit->insertPlainText(QString(10, QChar(0x00E4)));
+    EXPECT_EQ(Utf8Length(edit->toPlainText()), SystemSettings::kTemplateBufferSize - 1);
+    EXPECT_TRUE(edit->toPlainText().startsWith(QString(3, QChar(0x00E4)) + QLatin1Char('x')));
 }
 
 TEST_F(OptionsDialogTest, OthersSeeTheGlobalPageReadOnly)

@@ -1,10 +1,11 @@
-#include "document/DefectDocFixture.h"
+#include "OptionsFixture.h"
 
 #include "app/OptionsHotkey.h"
 #include "app/OptionsSheet.h"
 #include "mail/NotificationSender.h"
 #include "app/base/Check.h"
-#include "platform/LocalSettings.h"
+
+#include <QFile>
 
 namespace {
 
@@ -36,6 +37,9 @@ TEST(OptionsLists, ToolCommandLinesAreCheckedIgnoringCase)
     EXPECT_EQ(missing->tool, Tool::Compression);
     EXPECT_TRUE(mail::ProblemText(*missing).startsWith(QStringLiteral("The variable %zipfile% is missing")));
     EXPECT_FALSE(mail::BrowsedToolCommand(Tool::Compression, QString(1951, QLatin1Char('p'))));
+    // The mail tool's arguments need more than the 50 characters kept for them.
+    EXPECT_TRUE(mail::BrowsedToolCommand(Tool::Compression, QString(1950, QLatin1Char('p'))));
+    EXPECT_FALSE(mail::BrowsedToolCommand(Tool::Mail, QString(1950, QLatin1Char('p'))));
 }
 
 TEST(OptionsLists, MailMethodsAndHotkeys)
@@ -59,17 +63,8 @@ public:
     std::vector<QString> calls;
 };
 
-class OptionsSheetTest : public DefectDocFixture {
+class OptionsSheetTest : public OptionsFixture {
 protected:
-    void LogIn(const char* login)
-    {
-        AddStakeholder(setup_, 1, QStringLiteral("Ann"), QStringLiteral("ann"), {}, QStringLiteral("A"));
-        AddStakeholder(setup_, 2, QStringLiteral("Bob"), QStringLiteral("bob"));
-        doc_.SetOperatingSystemUser([] { return std::nullopt; });
-        doc_.SetAutoLogin(QLatin1String(login));
-        ASSERT_TRUE(doc_.OnOpenDocument(path_));
-    }
-
     // Changes every page, applies, and reads back what the file holds.
     SystemSettings ApplyChanges(OptionsSheet& sheet)
     {
@@ -86,7 +81,6 @@ protected:
         return doc_.database().settings();
     }
 
-    LocalSettings settings_;
     RecordingEffects effects_;
 };
 
@@ -104,6 +98,36 @@ TEST_F(OptionsSheetTest, AnAdministratorStoresEveryPageInOrder)
     EXPECT_EQ(doc_.userSettings().Hotkey, 0x571);
     EXPECT_EQ(doc_.userSettings().NotifyOfChanges, 0);
     EXPECT_EQ(effects_.calls, (std::vector<QString>{QStringLiteral("hotkey 1393"), QStringLiteral("tray")}));
+}
+
+TEST_F(OptionsSheetTest, AnotherWorkstationsChangesAreShownAndNotUndone)
+{
+    LogIn("ann");
+    CDatabaseAccess other(ui_, clock_, path_);
+    ASSERT_EQ(other.LoadSystemSettings(), engine::kOk);
+    other.settings().email_template = QStringLiteral("theirs");
+    ASSERT_EQ(other.SaveSystemSettings(), engine::kOk);
+    OptionsSheet sheet(doc_, settings_, effects_);
+    EXPECT_EQ(sheet.values.system.email_template, QStringLiteral("theirs"));
+    // A compaction elsewhere while the sheet is open.
+    other.settings().DateOfLastCompress = 46000.5;
+    ASSERT_EQ(other.SaveSystemSettings(), engine::kOk);
+    EXPECT_EQ(ApplyChanges(sheet).DateOfLastCompress, 46000.5);
+}
+
+TEST_F(OptionsSheetTest, GivingUpOnTheFileKeepsTheKnownGlobalSettings)
+{
+    LogIn("ann");
+    OptionsSheet sheet(doc_, settings_, effects_);
+    const SystemSettings known = doc_.database().settings();
+    doc_.GoOffline();
+    setup_.Close();
+    ASSERT_TRUE(QFile::rename(path_, path_ + QStringLiteral(".away")));
+    ui_.ExpectRetry(RetryAnswer::Cancel);
+    sheet.values.system.BackupsToKeep = 12;
+    EXPECT_FALSE(sheet.Apply());
+    EXPECT_EQ(doc_.database().settings().BackupsToKeep, known.BackupsToKeep);
+    EXPECT_EQ(doc_.database().settings().email_template, known.email_template);
 }
 
 TEST_F(OptionsSheetTest, OthersCannotChangeTheGlobalSettings)

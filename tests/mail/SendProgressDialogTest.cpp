@@ -30,6 +30,12 @@ TEST(SendProgressDialog, ShutsOffTheWindowShowsTheCountAndTakesACloseRequestAsCa
     }
     EXPECT_TRUE(window.isEnabled());
     EXPECT_TRUE(window.statusBar()->currentMessage().isEmpty());
+
+    // Its own close button must not hide it while the mails go on.
+    CSendProgressDialog progress(2, &window);
+    progress.close();
+    EXPECT_TRUE(progress.Cancelled());
+    EXPECT_TRUE(progress.isVisible());
 }
 
 } // namespace
