@@ -8,6 +8,7 @@
 #include "app/base/Result.h"
 #include "app/base/StringTable.h"
 #include "document/DefectDoc.h"
+#include "export/DesktopDocument.h"
 #include "export/SpreadsheetQuery.h"
 #include "export/TableExporter.h"
 #include "export/XlsxExport.h"
@@ -23,7 +24,6 @@
 
 namespace {
 
-constexpr int kNoSpreadsheetProgram = 201;
 constexpr int kExportFileFilter = 207;
 
 // The clause of the current list. A filter that leaves a comment or a quote open would swallow
@@ -124,9 +124,7 @@ void OpenListInSpreadsheet(CDefectDoc& document, CDefectList& list)
             QFile::remove(path);
             throw;
         }
-        if (!ui.OpenWithDesktop(path, false)) {
+        if (!report::OpenWithDesktopProgram(ui, path))
             QFile::remove(path); // nobody could find it
-            ShowStringMessage(ui, kNoSpreadsheetProgram, Buttons::Ok, Icon::Warning);
-        }
     });
 }

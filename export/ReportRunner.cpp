@@ -6,6 +6,7 @@
 #include "app/base/StringTable.h"
 #include "app/base/UserInterface.h"
 #include "document/DefectDoc.h"
+#include "export/DesktopDocument.h"
 #include "export/DsnFixup.h"
 #include "export/OdbcDataSource.h"
 #include "export/ReportFolder.h"
@@ -15,14 +16,11 @@
 #include <QDir>
 #include <QFileInfo>
 
-#include <cerrno>
 #include <optional>
 #include <utility>
 
 namespace {
 
-constexpr int kNoAssociatedProgram = 201;
-constexpr int kShellError = 202;
 constexpr int kFilterNotForReports = 1700;
 constexpr int kReportViewNotWritten = 1701;
 constexpr int kDataSourceNotRegistered = 1702;
@@ -78,12 +76,5 @@ void CReportRunner::OpenReadme()
 
 void CReportRunner::OpenDocument(const QString& path)
 {
-    UserInterface& ui = document_.Ui();
-    if (ui.OpenWithDesktop(path, false))
-        return;
-    // A file that is there but did not open has no program for its kind.
-    if (QFileInfo::exists(path))
-        ShowStringMessage(ui, kNoAssociatedProgram, Buttons::Ok, Icon::Warning);
-    else
-        ShowTextMessage(ui, FormatString(kShellError, ENOENT), Buttons::Ok, Icon::Warning, kShellError);
+    report::OpenWithDesktopProgram(document_.Ui(), path);
 }
