@@ -25,6 +25,18 @@ constexpr RequiredToken kRequiredTokens[] = {{Tool::Mail, "%to%"},
                                              {Tool::Compression, "%attachmentdir%"},
                                              {Tool::Compression, "%zipfile%"}};
 
+// The radio buttons in the order of MethodChoice: the stored method, the text, the explanation.
+struct ChoiceEntry {
+    int method;
+    const char* text;
+    const char* explanation;
+};
+constexpr ChoiceEntry kChoices[] = {
+    {kMethodSystemMail, "system mail (sendmail)",
+     "Sends mail via this computer's mail system (sendmail). Requires a valid email configuration on this computer."},
+    {kMethodExternalTool, "ext. Tool", "Uses an external tool to send mails. See online help for more infos."},
+    {kMethodNoMail, "no mail", "Does not send mail. Uses Vellacord's internal notification mechanism."}};
+
 } // namespace
 
 MethodChoice ChoiceForMethod(int storedMethod)
@@ -45,41 +57,17 @@ MethodChoice ChoiceForMethod(int storedMethod)
 
 int MethodForChoice(MethodChoice choice)
 {
-    switch (choice) {
-    case MethodChoice::SystemMail:
-        return kMethodSystemMail;
-    case MethodChoice::ExternalTool:
-        return kMethodExternalTool;
-    case MethodChoice::NoMail:
-        break;
-    }
-    return kMethodNoMail;
+    return kChoices[static_cast<int>(choice)].method;
 }
 
 QString ChoiceText(MethodChoice choice)
 {
-    switch (choice) {
-    case MethodChoice::SystemMail:
-        return QStringLiteral("system mail (sendmail)");
-    case MethodChoice::ExternalTool:
-        return QStringLiteral("ext. Tool");
-    case MethodChoice::NoMail:
-        break;
-    }
-    return QStringLiteral("no mail");
+    return QString::fromLatin1(kChoices[static_cast<int>(choice)].text);
 }
 
 QString ChoiceExplanation(MethodChoice choice)
 {
-    switch (choice) {
-    case MethodChoice::SystemMail:
-        return QStringLiteral("Sends mail via this computer's mail system (sendmail). Requires a valid email configuration on this computer.");
-    case MethodChoice::ExternalTool:
-        return QStringLiteral("Uses an external tool to send mails. See online help for more infos.");
-    case MethodChoice::NoMail:
-        break;
-    }
-    return QStringLiteral("Does not send mail. Uses Vellacord's internal notification mechanism.");
+    return QString::fromLatin1(kChoices[static_cast<int>(choice)].explanation);
 }
 
 QStringList SendMethodEntries()
