@@ -1,7 +1,7 @@
 #include "app/AboutDialog.h"
 
 #include "app/MemoryStatus.h"
-#include "app/base/ProductInfo.h"
+#include "base/ProductInfo.h"
 
 #include <QDialogButtonBox>
 #include <QFormLayout>

@@ -1,10 +1,12 @@
 #include "app/DeflApp.h"
-#include "app/base/StringIds.h"
 
-#include "app/base/Guards.h"
+#include "engine/EngineLibrary.h"
+#include "base/StringIds.h"
+
+#include "base/Guards.h"
 #include "platform/LocalSettings.h"
 #include "platform/Profile.h"
-#include "app/base/StringTable.h"
+#include "base/StringTable.h"
 
 #include <QCoreApplication>
 
@@ -24,7 +26,7 @@ bool CDeflApp::StartSequence(const QStringList& arguments)
     QCoreApplication::setApplicationName(LoadString(string_id::kApplicationTitle));
 
     commandLine_ = ParseCommandLine(arguments);
-    settings_.Load();
+    settings_.Load(engine::LibraryVersionNumber());
 
     if (!framework_.ProcessShellCommand(commandLine_)) {
         settings_.dontSaveSettings = true;

@@ -1,7 +1,7 @@
 // The hint dialog: the text, "Do not show this message again." and the buttons of the hint's style.
 #include "app/HintDialog.h"
 
-#include "app/base/Hint.h"
+#include "base/Hint.h"
 
 #include <QCheckBox>
 #include <QHBoxLayout>

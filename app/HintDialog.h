@@ -1,7 +1,7 @@
 #pragma once
 // A message with a check box that turns it off for good.
 
-#include "app/base/UserInterface.h"
+#include "base/UserInterface.h"
 
 #include <QDialog>
 

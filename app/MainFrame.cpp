@@ -16,11 +16,11 @@
 #include "app/TrayIconStates.h"
 #include "app/UserGuide.h"
 #include "app/WebPage.h"
-#include "app/base/CommandIds.h"
-#include "app/base/Hint.h"
-#include "app/base/StringIds.h"
-#include "app/base/StringTable.h"
-#include "app/base/UserInterface.h"
+#include "base/CommandIds.h"
+#include "base/Hint.h"
+#include "base/StringIds.h"
+#include "base/StringTable.h"
+#include "base/UserInterface.h"
 #include "document/DefectDoc.h"
 #include "document/DefectForm.h"
 #include "export/ExportList.h"
@@ -132,25 +132,25 @@ void CMainFrame::CreatePanes()
     splitter_->setStretchFactor(1, 2);
     splitter_->setSizes({1000, 2000});
     setCentralWidget(splitter_);
-    splitTracking_ = new CQtSplitTracking(*splitter_);
+    splitTracking_ = new QtSplitTracking(*splitter_);
     formView_->setFocus();
 }
 
 void CMainFrame::CreateTray()
 {
     trayStates_ = new TrayIconStates(this);
-    trayIcon_ = new CQtTrayIcon(*trayStates_,
+    trayIcon_ = new QtTrayIcon(*trayStates_,
                                 {commands_.at(command::kAbout), commands_.at(command::kInsertNew), commands_.at(command::kExit)},
                                 this);
-    connect(trayIcon_, &CQtTrayIcon::openRequested, this, &CMainFrame::OpenMainWindow);
-    notifications_ = new CQtNotifications(this);
-    connect(notifications_, &CQtNotifications::openRequested, this, &CMainFrame::OpenMainWindow);
+    connect(trayIcon_, &QtTrayIcon::openRequested, this, &CMainFrame::OpenMainWindow);
+    notifications_ = new QtNotifications(this);
+    connect(notifications_, &QtNotifications::openRequested, this, &CMainFrame::OpenMainWindow);
     // A desktop without the notification service gets the icon's message instead.
-    connect(notifications_, &CQtNotifications::failed, this, [this] {
+    connect(notifications_, &QtNotifications::failed, this, [this] {
         trayIcon_->ShowBalloon(LoadString(string_id::kApplicationTitle), LoadString(string_id::kNewEntriesNotice));
     });
-    hotkey_ = new CQtHotkey(this);
-    connect(hotkey_, &CQtHotkey::pressed, this, &CMainFrame::OnHotkey);
+    hotkey_ = new QtHotkey(this);
+    connect(hotkey_, &QtHotkey::pressed, this, &CMainFrame::OnHotkey);
 }
 
 void CMainFrame::FollowDocument()
@@ -233,7 +233,7 @@ void CMainFrame::ConnectCommands()
         commands_.at(prompted)->setStatusTip(LoadString(prompted));
     ConnectWindowCommands();
     ConnectDocumentCommands();
-    new CQtEditCommands({commands_.at(command::kUndo), commands_.at(command::kRedo), commands_.at(command::kCut),
+    new QtEditCommands({commands_.at(command::kUndo), commands_.at(command::kRedo), commands_.at(command::kCut),
                          commands_.at(command::kCopy), commands_.at(command::kPaste)},
                         this);
 }
@@ -253,7 +253,7 @@ void CMainFrame::ConnectWindowCommands()
         connect(item, &QAction::toggled, bar, &QWidget::setVisible);
     }
     connect(toolBar_, &QToolBar::visibilityChanged, commands_.at(command::kToolbar), &QAction::setChecked);
-    connect(commands_.at(command::kSplit), &QAction::triggered, splitTracking_, &CQtSplitTracking::Start);
+    connect(commands_.at(command::kSplit), &QAction::triggered, splitTracking_, &QtSplitTracking::Start);
     connect(commands_.at(command::kRemoveLocalSettings), &QAction::triggered, this,
             [this] { RemoveLocalSettings(TheUserInterface(), settings_); });
     connect(commands_.at(command::kAbout), &QAction::triggered, this, [this] {

@@ -2,6 +2,19 @@
 // The one top-level window: the menus, the toolbar and the list's bars, the status bar, the
 // list over the form, the window's placement, and the notification-area icon with which the
 // program lives on in the background.
+//
+// One of the three hubs (with CDefectDoc and CDefectList). Its responsibilities:
+// - the commands: every menu item, toolbar button and shortcut is a QAction found by its command
+//   id; their enabled states follow the document and the list;
+// - the panes: the list view and its view/filter and search bars over the defect form, split as
+//   the user left them, and the status bar's panes (user, connection, list status);
+// - the window's life: placement, the tray icon and its blinking, the hotkey, the desktop
+//   notification about new entries, Options, reports and exports started from the menus.
+// It only listens: to CDefectDoc (loginCompleted, closed, connectionStateChanged,
+// lookupListsReloaded, currentDefectChanged, defectSaved, defectCreated, newUnreadEntries), to
+// CDefectList (statusTextChanged, notFoundBeep, listFilled, listFocusRequested and the model's
+// focus and row signals) and to the mail dispatch (mailOptionsRequested, dispatchEnded). It
+// emits no signals; what it starts, it calls on the document or the list.
 
 #include "list/Organizer.h"
 
@@ -17,11 +30,11 @@ class CDefectDoc;
 class CDefectList;
 class CDefectListView;
 class CDefectView;
-class CQtHotkey;
+class QtHotkey;
 class CReportRunner;
-class CQtNotifications;
-class CQtSplitTracking;
-class CQtTrayIcon;
+class QtNotifications;
+class QtSplitTracking;
+class QtTrayIcon;
 class CSearchBar;
 class LocalSettings;
 class QAction;
@@ -130,10 +143,10 @@ private:
     QLabel* userPane_ = nullptr;
     QLabel* connectionPane_ = nullptr;
     TrayIconStates* trayStates_ = nullptr;
-    CQtTrayIcon* trayIcon_ = nullptr;
-    CQtNotifications* notifications_ = nullptr;
-    CQtHotkey* hotkey_ = nullptr;
-    CQtSplitTracking* splitTracking_ = nullptr;
+    QtTrayIcon* trayIcon_ = nullptr;
+    QtNotifications* notifications_ = nullptr;
+    QtHotkey* hotkey_ = nullptr;
+    QtSplitTracking* splitTracking_ = nullptr;
     std::function<bool()> trayAvailable_;
     mail::NotificationSender* notificationSender_ = nullptr;
     QList<QPointer<QWidget>> hiddenPopups_; // hidden with the window, shown again with it

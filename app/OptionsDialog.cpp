@@ -3,8 +3,8 @@
 #include "app/OptionsDialog.h"
 
 #include "app/OptionsHotkey.h"
-#include "app/base/StringTable.h"
-#include "app/base/UserInterface.h"
+#include "base/StringTable.h"
+#include "base/UserInterface.h"
 #include "mail/MailOptionsWidget.h"
 #include "platform/Utf8Text.h"
 

@@ -2,12 +2,12 @@
 
 #include "app/OptionsSheet.h"
 
-#include "app/base/DatabaseUnavailable.h"
-#include "app/base/ErrorContext.h"
-#include "app/base/StringTable.h"
+#include "base/DatabaseUnavailable.h"
+#include "base/ErrorContext.h"
+#include "base/StringTable.h"
 #include "document/DefectDoc.h"
 #include "platform/LocalSettings.h"
-#include "store/EngineStatus.h"
+#include "engine/EngineStatus.h"
 #include "store/RetriedWrite.h"
 
 #include <algorithm>

@@ -1,13 +1,13 @@
 #include "app/QtApplication.h"
 
-CQtApplication::CQtApplication(int& argc, char** argv) : QApplication(argc, argv)
+QtApplication::QtApplication(int& argc, char** argv) : QApplication(argc, argv)
 {
     // The program ends with its main window, which may be hidden in the notification area
     // while the last visible window, a message box, closes.
     setQuitOnLastWindowClosed(false);
 }
 
-bool CQtApplication::notify(QObject* receiver, QEvent* event)
+bool QtApplication::notify(QObject* receiver, QEvent* event)
 {
     try {
         return QApplication::notify(receiver, event);
@@ -25,7 +25,7 @@ bool CQtApplication::notify(QObject* receiver, QEvent* event)
     }
 }
 
-int CQtApplication::RunEventLoop()
+int QtApplication::RunEventLoop()
 {
     inEventLoop_ = true;
     const int exitCode = exec();
@@ -34,7 +34,7 @@ int CQtApplication::RunEventLoop()
     return exitCode;
 }
 
-void CQtApplication::ThrowPending()
+void QtApplication::ThrowPending()
 {
     if (pending_)
         std::rethrow_exception(std::exchange(pending_, nullptr));

@@ -7,9 +7,9 @@
 
 #include <exception>
 
-class CQtApplication : public QApplication {
+class QtApplication : public QApplication {
 public:
-    CQtApplication(int& argc, char** argv);
+    QtApplication(int& argc, char** argv);
 
     bool notify(QObject* receiver, QEvent* event) override;
 

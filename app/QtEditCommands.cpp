@@ -24,7 +24,7 @@ QWidget* TextFieldOf(QWidget* widget)
 
 } // namespace
 
-CQtEditCommands::CQtEditCommands(const EditCommands& commands, QObject* parent) : QObject(parent)
+QtEditCommands::QtEditCommands(const EditCommands& commands, QObject* parent) : QObject(parent)
 {
     commands_ = {{commands.undo, EditCommand::Undo},
                  {commands.redo, EditCommand::Redo},
@@ -37,11 +37,11 @@ CQtEditCommands::CQtEditCommands(const EditCommands& commands, QObject* parent) 
             Update();
         });
     connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) { FollowFocus(now); });
-    connect(QApplication::clipboard(), &QClipboard::dataChanged, this, &CQtEditCommands::Update);
+    connect(QApplication::clipboard(), &QClipboard::dataChanged, this, &QtEditCommands::Update);
     FollowFocus(QApplication::focusWidget());
 }
 
-void CQtEditCommands::FollowFocus(QWidget* now)
+void QtEditCommands::FollowFocus(QWidget* now)
 {
     // While another program has the focus the field stays the one the commands act on.
     if (now == nullptr)
@@ -61,7 +61,7 @@ void CQtEditCommands::FollowFocus(QWidget* now)
     Update();
 }
 
-void CQtEditCommands::Update()
+void QtEditCommands::Update()
 {
     for (const auto& [action, command] : commands_)
         action->setEnabled(CanRunEditCommand(field_.data(), command));

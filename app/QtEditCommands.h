@@ -22,10 +22,10 @@ struct EditCommands {
     QAction* paste = nullptr;
 };
 
-class CQtEditCommands : public QObject {
+class QtEditCommands : public QObject {
     Q_OBJECT
 public:
-    CQtEditCommands(const EditCommands& commands, QObject* parent = nullptr);
+    QtEditCommands(const EditCommands& commands, QObject* parent = nullptr);
 
 public slots:
     // Enables the commands by the focused field's state.

@@ -1,7 +1,7 @@
 #include "app/QtFramework.h"
 
 #include "app/MainFrame.h"
-#include "app/base/CommandIds.h"
+#include "base/CommandIds.h"
 #include "app/QtApplication.h"
 #include "app/QtUserInterface.h"
 #include "document/DefectDoc.h"
@@ -14,7 +14,7 @@
 #include <QAction>
 #include <QTimer>
 
-QtFramework::QtFramework(CQtApplication& application, QtUserInterface& ui, LocalSettings& settings)
+QtFramework::QtFramework(QtApplication& application, QtUserInterface& ui, LocalSettings& settings)
     : application_(application), ui_(ui), settings_(settings)
 {
 }
@@ -36,7 +36,7 @@ void QtFramework::CreateDocumentAndFrame()
     frame_->UseNotificationDispatch(*mail_);
     frame_->setAttribute(Qt::WA_DeleteOnClose);
     // The program ends with its main window, also when that was hidden.
-    QObject::connect(frame_, &QObject::destroyed, &application_, [] { CQtApplication::exit(0); });
+    QObject::connect(frame_, &QObject::destroyed, &application_, [] { QtApplication::exit(0); });
     ui_.SetMainWindow(frame_);
     for (const int command : {command::kNewDatabase, command::kDatabaseAdministration}) {
         QAction* action = frame_->CommandAction(command);
@@ -59,7 +59,7 @@ void QtFramework::SwitchDatabase()
         settings_.dontSaveSettings = true;
         QTimer::singleShot(0, &application_, [this] {
             DiscardDocumentAndFrame();
-            CQtApplication::exit(0);
+            QtApplication::exit(0);
         });
         return;
     }
@@ -113,7 +113,7 @@ void QtFramework::DestroyMainWindow()
         if (document_)
             document_->OnCloseDocument();
         DiscardDocumentAndFrame();
-        CQtApplication::exit(0);
+        QtApplication::exit(0);
     });
 }
 
@@ -124,5 +124,5 @@ int QtFramework::RunMessageLoop()
 
 void QtFramework::PostQuit(int exitCode)
 {
-    QTimer::singleShot(0, &application_, [exitCode] { CQtApplication::exit(exitCode); });
+    QTimer::singleShot(0, &application_, [exitCode] { QtApplication::exit(exitCode); });
 }

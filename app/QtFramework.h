@@ -10,7 +10,7 @@
 class CDefectDoc;
 class CDefectList;
 class CMainFrame;
-class CQtApplication;
+class QtApplication;
 class LocalSettings;
 class QtUserInterface;
 namespace mail {
@@ -19,7 +19,7 @@ class NotificationDispatch;
 
 class QtFramework : public ApplicationFramework {
 public:
-    QtFramework(CQtApplication& application, QtUserInterface& ui, LocalSettings& settings);
+    QtFramework(QtApplication& application, QtUserInterface& ui, LocalSettings& settings);
     ~QtFramework() override;
 
     bool ProcessShellCommand(const CDeflCommandLineInfo& commandLine) override;
@@ -36,7 +36,7 @@ private:
     void SwitchDatabase();
     void DiscardDocumentAndFrame();
 
-    CQtApplication& application_;
+    QtApplication& application_;
     QtUserInterface& ui_;
     LocalSettings& settings_;
     std::unique_ptr<CDefectDoc> document_;

@@ -89,16 +89,16 @@ constexpr std::uint16_t kMatchedModifiers = XCB_MOD_MASK_SHIFT | XCB_MOD_MASK_CO
 
 } // namespace
 
-CQtHotkey::CQtHotkey(QObject* parent) : QObject(parent)
+QtHotkey::QtHotkey(QObject* parent) : QObject(parent)
 {
 }
 
-CQtHotkey::~CQtHotkey()
+QtHotkey::~QtHotkey()
 {
     Unregister();
 }
 
-bool CQtHotkey::Register(int hotkey)
+bool QtHotkey::Register(int hotkey)
 {
     Unregister();
 #ifdef VELLACORD_X11_HOTKEY
@@ -140,7 +140,7 @@ bool CQtHotkey::Register(int hotkey)
 #endif
 }
 
-void CQtHotkey::Unregister()
+void QtHotkey::Unregister()
 {
     if (keycode_ == 0)
         return;
@@ -157,7 +157,7 @@ void CQtHotkey::Unregister()
     modifiers_ = 0;
 }
 
-bool CQtHotkey::nativeEventFilter(const QByteArray& eventType, void* message, qintptr*)
+bool QtHotkey::nativeEventFilter(const QByteArray& eventType, void* message, qintptr*)
 {
 #ifdef VELLACORD_X11_HOTKEY
     if (keycode_ == 0 || eventType != "xcb_generic_event_t")

@@ -7,11 +7,11 @@
 
 #include <cstdint>
 
-class CQtHotkey : public QObject, public QAbstractNativeEventFilter {
+class QtHotkey : public QObject, public QAbstractNativeEventFilter {
     Q_OBJECT
 public:
-    explicit CQtHotkey(QObject* parent = nullptr);
-    ~CQtHotkey() override;
+    explicit QtHotkey(QObject* parent = nullptr);
+    ~QtHotkey() override;
 
     // Grabs the key of a hot-key value (key code in the low byte; shift 1, control 2, alt 4 in
     // the high byte) in place of the previous one. False when the desktop offers no key grab,

@@ -3,7 +3,7 @@
 #include "app/QtMainMenu.h"
 
 #include "app/QtIcons.h"
-#include "app/base/CommandIds.h"
+#include "base/CommandIds.h"
 
 #include <QAction>
 #include <QDir>

@@ -17,7 +17,7 @@ constexpr int kServerDefaultTimeout = -1;
 
 } // namespace
 
-CQtNotifications::CQtNotifications(QObject* parent) : QObject(parent)
+QtNotifications::QtNotifications(QObject* parent) : QObject(parent)
 {
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (bus.isConnected())
@@ -25,7 +25,7 @@ CQtNotifications::CQtNotifications(QObject* parent) : QObject(parent)
                     SLOT(OnActionInvoked(uint, QString)));
 }
 
-bool CQtNotifications::Show(const QString& summary, const QString& body, const QString& openLabel)
+bool QtNotifications::Show(const QString& summary, const QString& body, const QString& openLabel)
 {
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected())
@@ -47,7 +47,7 @@ bool CQtNotifications::Show(const QString& summary, const QString& body, const Q
     return true;
 }
 
-void CQtNotifications::OnActionInvoked(uint id, const QString& action)
+void QtNotifications::OnActionInvoked(uint id, const QString& action)
 {
     if (id == lastId_ && action == kOpenAction)
         emit openRequested();

@@ -5,10 +5,10 @@
 #include <QObject>
 #include <QString>
 
-class CQtNotifications : public QObject {
+class QtNotifications : public QObject {
     Q_OBJECT
 public:
-    explicit CQtNotifications(QObject* parent = nullptr);
+    explicit QtNotifications(QObject* parent = nullptr);
 
     // Sends the notification; each one replaces the previous. false at once without a session
     // bus; a desktop without the service answers later with failed().

@@ -16,11 +16,11 @@ constexpr int kKeyStep = 8;
 
 } // namespace
 
-CQtSplitTracking::CQtSplitTracking(QSplitter& splitter) : QObject(&splitter), splitter_(splitter)
+QtSplitTracking::QtSplitTracking(QSplitter& splitter) : QObject(&splitter), splitter_(splitter)
 {
 }
 
-void CQtSplitTracking::Start()
+void QtSplitTracking::Start()
 {
     if (tracking_ || splitter_.count() < 2)
         return;
@@ -31,14 +31,14 @@ void CQtSplitTracking::Start()
     qApp->installEventFilter(this);
 }
 
-void CQtSplitTracking::MoveTo(int y)
+void QtSplitTracking::MoveTo(int y)
 {
     const int total = before_.constFirst() + before_.constLast();
     const int upper = std::clamp(y, 0, total);
     splitter_.setSizes({upper, total - upper});
 }
 
-void CQtSplitTracking::End(bool keep)
+void QtSplitTracking::End(bool keep)
 {
     qApp->removeEventFilter(this);
     QApplication::restoreOverrideCursor();
@@ -47,7 +47,7 @@ void CQtSplitTracking::End(bool keep)
     tracking_ = false;
 }
 
-bool CQtSplitTracking::eventFilter(QObject*, QEvent* event)
+bool QtSplitTracking::eventFilter(QObject*, QEvent* event)
 {
     switch (event->type()) {
     case QEvent::MouseMove:

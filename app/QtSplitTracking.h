@@ -7,10 +7,10 @@
 
 class QSplitter;
 
-class CQtSplitTracking : public QObject {
+class QtSplitTracking : public QObject {
     Q_OBJECT
 public:
-    explicit CQtSplitTracking(QSplitter& splitter);
+    explicit QtSplitTracking(QSplitter& splitter);
 
     void Start();
     bool tracking() const { return tracking_; }

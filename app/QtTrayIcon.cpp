@@ -22,16 +22,16 @@ QAction* AddMirror(QMenu& menu, const QString& text, QAction* command)
 
 } // namespace
 
-CQtTrayIcon::CQtTrayIcon(TrayIconStates& states, const TrayMenuCommands& commands, QObject* parent)
+QtTrayIcon::QtTrayIcon(TrayIconStates& states, const TrayMenuCommands& commands, QObject* parent)
     : QObject(parent), states_(states), commands_(commands)
 {
-    connect(&states_, &TrayIconStates::iconChanged, this, &CQtTrayIcon::Follow);
+    connect(&states_, &TrayIconStates::iconChanged, this, &QtTrayIcon::Follow);
     Follow();
 }
 
-CQtTrayIcon::~CQtTrayIcon() = default;
+QtTrayIcon::~QtTrayIcon() = default;
 
-void CQtTrayIcon::Follow()
+void QtTrayIcon::Follow()
 {
     if (!states_.shown()) {
         if (icon_ != nullptr)
@@ -46,25 +46,25 @@ void CQtTrayIcon::Follow()
             if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick)
                 emit openRequested();
         });
-        connect(icon_, &QSystemTrayIcon::messageClicked, this, &CQtTrayIcon::openRequested);
+        connect(icon_, &QSystemTrayIcon::messageClicked, this, &QtTrayIcon::openRequested);
     }
     icon_->setIcon(TrayIcon(states_.icon()));
     icon_->setToolTip(states_.tip());
     icon_->show();
 }
 
-std::unique_ptr<QMenu> CQtTrayIcon::CreateMenu()
+std::unique_ptr<QMenu> QtTrayIcon::CreateMenu()
 {
     auto menu = std::make_unique<QMenu>();
     AddMirror(*menu, QStringLiteral("About Vellacord..."), commands_.about);
     menu->addSeparator();
     AddMirror(*menu, QStringLiteral("&New defect..."), commands_.newDefect);
-    connect(menu->addAction(QStringLiteral("&Open Vellacord")), &QAction::triggered, this, &CQtTrayIcon::openRequested);
+    connect(menu->addAction(QStringLiteral("&Open Vellacord")), &QAction::triggered, this, &QtTrayIcon::openRequested);
     AddMirror(*menu, QStringLiteral("&Quit"), commands_.quit);
     return menu;
 }
 
-bool CQtTrayIcon::ShowBalloon(const QString& title, const QString& text)
+bool QtTrayIcon::ShowBalloon(const QString& title, const QString& text)
 {
     if (icon_ == nullptr || !icon_->isVisible() || !QSystemTrayIcon::supportsMessages())
         return false;

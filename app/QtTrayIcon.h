@@ -17,11 +17,11 @@ struct TrayMenuCommands {
     QAction* quit = nullptr;
 };
 
-class CQtTrayIcon : public QObject {
+class QtTrayIcon : public QObject {
     Q_OBJECT
 public:
-    CQtTrayIcon(TrayIconStates& states, const TrayMenuCommands& commands, QObject* parent = nullptr);
-    ~CQtTrayIcon() override;
+    QtTrayIcon(TrayIconStates& states, const TrayMenuCommands& commands, QObject* parent = nullptr);
+    ~QtTrayIcon() override;
 
     // A passing message from the icon; false when there is no icon to show it.
     bool ShowBalloon(const QString& title, const QString& text);

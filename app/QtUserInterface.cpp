@@ -1,10 +1,20 @@
 #include "app/QtUserInterface.h"
-#include "app/base/StringIds.h"
+#include "store/DBRetryDialog.h"
+#include "store/SelectWorkflowDialog.h"
+#include "store/DatabaseAdministrationDialog.h"
+#include "mail/SendMailDialog.h"
+#include "mail/SendProgressDialog.h"
+#include "document/TemplateSelectionDialog.h"
+#include "document/LoginDialog.h"
+#include "document/StatusTransitionDialog.h"
+#include "document/ChangePasswordDialog.h"
+#include "document/SetupListsDialog.h"
+#include "base/StringIds.h"
 
 #include "app/FileFilter.h"
 #include "app/HintDialog.h"
 #include "app/MainFrame.h"
-#include "app/base/StringTable.h"
+#include "base/StringTable.h"
 
 #include <QApplication>
 #include <QDesktopServices>
@@ -152,3 +162,52 @@ void QtUserInterface::ShowNormalState(const QString& tip)
         frame->ShowNormalState(tip);
 }
 
+void QtUserInterface::RunListEditorDialog(ListEditorActions& editor)
+{
+    ::RunListEditorDialog(editor, MainWindow());
+}
+
+std::optional<ChangePasswordAnswer> QtUserInterface::RunChangePasswordDialog()
+{
+    return ::RunChangePasswordDialog(MainWindow());
+}
+
+bool QtUserInterface::RunStatusTransitionDialog(StatusTransitionChoices& model)
+{
+    return ::RunStatusTransitionDialog(model, MainWindow());
+}
+
+std::optional<LoginDialogAnswer> QtUserInterface::RunLoginDialog(const LoginDialogRequest& request)
+{
+    return ::RunLoginDialog(request, MainWindow());
+}
+
+std::optional<int> QtUserInterface::ChooseTemplate(const TemplateChoiceRequest& request)
+{
+    return ::RunTemplateSelectionDialog(request, MainWindow());
+}
+
+std::unique_ptr<SendProgress> QtUserInterface::OpenSendProgress(int total)
+{
+    return ::OpenSendProgressDialog(total, MainWindow());
+}
+
+bool QtUserInterface::RunSendMailDialog(SendMailChoices& choices)
+{
+    return ::RunSendMailDialog(choices, MainWindow());
+}
+
+std::optional<QString> QtUserInterface::RunAdministrationDialog(AdministrationActions& actions, const QString& missingDatabase)
+{
+    return ::RunAdministrationDialog(*this, actions, missingDatabase, MainWindow());
+}
+
+int QtUserInterface::ChooseWorkflow()
+{
+    return ::RunSelectWorkflowDialog(MainWindow());
+}
+
+RetryAnswer QtUserInterface::RunRetryDialog(const RetryDialogRequest& request)
+{
+    return ::RunRetryDialog(request, MainWindow());
+}

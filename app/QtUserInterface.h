@@ -1,9 +1,9 @@
 #pragma once
-// The user-interface port with real windows. The dialogs of each area define their own
-// methods of this class next to the dialog (for example store/DBRetryDialog.cpp defines
-// RunRetryDialog), so that no file has to know every dialog.
+// The user-interface port with real windows. Each dialog lives beside the logic it serves and
+// offers one plain function (store/DBRetryDialog.h has RunRetryDialog(request, parent)); this
+// class calls them with the main window as parent.
 
-#include "app/base/UserInterface.h"
+#include "base/UserInterface.h"
 
 #include <QPointer>
 #include <QWidget>

@@ -2,7 +2,7 @@
 
 #include "platform/LocalSettings.h"
 #include "platform/Profile.h"
-#include "app/base/UserInterface.h"
+#include "base/UserInterface.h"
 
 #include <QDir>
 #include <QFile>

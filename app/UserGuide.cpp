@@ -3,9 +3,9 @@
 #include "app/UserGuide.h"
 
 #include "app/WebPage.h"
-#include "app/base/StringIds.h"
-#include "app/base/StringTable.h"
-#include "app/base/UserInterface.h"
+#include "base/StringIds.h"
+#include "base/StringTable.h"
+#include "base/UserInterface.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,7 +1,7 @@
 #pragma once
 // The help menu's web pages, opened with the desktop's browser.
 
-#include "app/base/ProductInfo.h"
+#include "base/ProductInfo.h"
 
 #include <QString>
 

@@ -17,7 +17,7 @@ int main(int argc, char** argv)
         std::fputs(CommandLineUsage().toLocal8Bit().constData(), stdout);
         return 0;
     }
-    CQtApplication application(argc, argv);
+    QtApplication application(argc, argv);
     QtUserInterface ui;
     SetUserInterface(&ui);
     QtFramework framework(application, ui, TheLocalSettings());

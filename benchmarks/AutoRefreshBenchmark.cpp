@@ -3,7 +3,7 @@
 #include "BenchmarkSupport.h"
 
 #include "list/DefectList.h"
-#include "store/EngineStatus.h"
+#include "engine/EngineStatus.h"
 
 #include <QCoreApplication>
 

@@ -2,8 +2,8 @@
 
 #include "BenchmarkSupport.h"
 
-#include "store/Connection.h"
-#include "store/EngineStatus.h"
+#include "engine/Connection.h"
+#include "engine/EngineStatus.h"
 #include "store/UnreadIndex.h"
 #include "support/TestDatabase.h"
 

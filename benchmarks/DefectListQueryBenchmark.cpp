@@ -1,9 +1,9 @@
 // Reading one defect by its key through the list view must not grow with the number of
 // defects: every form refresh and every save does it.
 
-#include "store/Connection.h"
-#include "store/EngineStatus.h"
-#include "store/Rowset.h"
+#include "engine/Connection.h"
+#include "engine/EngineStatus.h"
+#include "engine/Rowset.h"
 #include "support/TestDatabase.h"
 
 #include <QTemporaryDir>

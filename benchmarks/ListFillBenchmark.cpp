@@ -4,7 +4,7 @@
 #include "BenchmarkSupport.h"
 
 #include "list/DefectList.h"
-#include "store/Statement.h"
+#include "engine/Statement.h"
 
 #include <QCoreApplication>
 #include <QFile>

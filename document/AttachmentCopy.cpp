@@ -1,9 +1,9 @@
 // Copying files into a defect's attachment directory.
 #include "document/AttachmentCopy.h"
 
-#include "app/base/Check.h"
-#include "app/base/StringTable.h"
-#include "app/base/UserInterface.h"
+#include "base/Check.h"
+#include "base/StringTable.h"
+#include "base/UserInterface.h"
 #include "platform/FileCopy.h"
 #include "store/AttachmentDirectory.h"
 

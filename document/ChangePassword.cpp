@@ -1,11 +1,11 @@
 #include "document/ChangePassword.h"
 
-#include "app/base/Check.h"
-#include "app/base/ErrorReport.h"
-#include "app/base/UserInterface.h"
+#include "base/Check.h"
+#include "base/ErrorReport.h"
+#include "base/UserInterface.h"
 #include "document/LookupLists.h"
 #include "document/PasswordHash.h"
-#include "store/EngineStatus.h"
+#include "engine/EngineStatus.h"
 
 namespace {
 

@@ -1,6 +1,5 @@
 #include "document/ChangePasswordDialog.h"
 
-#include "app/QtUserInterface.h"
 
 #include <QDialogButtonBox>
 #include <QFormLayout>
@@ -34,9 +33,9 @@ ChangePasswordAnswer CChangePasswordDialog::Result() const
     return {current_->text(), new_->text(), repeated_->text()};
 }
 
-std::optional<ChangePasswordAnswer> QtUserInterface::RunChangePasswordDialog()
+std::optional<ChangePasswordAnswer> RunChangePasswordDialog(QWidget* parent)
 {
-    CChangePasswordDialog dialog(MainWindow());
+    CChangePasswordDialog dialog(parent);
     if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
     return dialog.Result();

@@ -1,7 +1,7 @@
 #pragma once
 // Dialog 262: the current password and the new one twice.
 
-#include "app/base/UserInterface.h"
+#include "base/UserInterface.h"
 
 #include <QDialog>
 
@@ -23,3 +23,6 @@ private:
     QLineEdit* new_;
     QLineEdit* repeated_;
 };
+
+// The old and new password the user typed, or nothing when cancelled.
+std::optional<ChangePasswordAnswer> RunChangePasswordDialog(QWidget* parent);

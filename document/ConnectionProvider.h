@@ -1,6 +1,6 @@
 #pragma once
 
-#include "store/Connection.h"
+#include "engine/Connection.h"
 #include "store/RetryMode.h"
 
 // Where the document's parts obtain the data connection: the document's wrapper around the

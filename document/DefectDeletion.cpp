@@ -1,11 +1,11 @@
 #include "document/DefectDeletion.h"
 
-#include "app/base/ErrorContext.h"
-#include "app/base/Result.h"
-#include "app/base/UserInterface.h"
+#include "base/ErrorContext.h"
+#include "base/Result.h"
+#include "base/UserInterface.h"
 #include "document/DefectPersistence.h"
 #include "store/AttachmentDirectory.h"
-#include "store/EngineStatus.h"
+#include "engine/EngineStatus.h"
 
 namespace {
 

@@ -1,9 +1,9 @@
 #include "document/DefectDoc.h"
 
-#include "app/base/ErrorContext.h"
-#include "app/base/Check.h"
-#include "app/base/DatabaseUnavailable.h"
-#include "app/base/UserInterface.h"
+#include "base/ErrorContext.h"
+#include "base/Check.h"
+#include "base/DatabaseUnavailable.h"
+#include "base/UserInterface.h"
 #include "document/ChangePassword.h"
 #include "document/DefectDeletion.h"
 #include "document/DefectForm.h"
@@ -14,7 +14,7 @@
 #include "document/Login.h"
 #include "document/SetupListsEditor.h"
 #include "platform/UserName.h"
-#include "app/base/StringTable.h"
+#include "base/StringTable.h"
 #include "store/DatabaseAdministration.h"
 
 #include <QFile>

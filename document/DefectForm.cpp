@@ -1,6 +1,6 @@
 #include "document/DefectForm.h"
 
-#include "app/base/UserInterface.h"
+#include "base/UserInterface.h"
 #include "store/LookupEntries.h"
 
 bool ApplyTemplateOwnerRule(DefectRecord& taken, std::int32_t loggedInId, UserInterface& ui)

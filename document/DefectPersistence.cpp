@@ -1,11 +1,11 @@
 #include "document/DefectPersistence.h"
 
-#include "app/base/ErrorContext.h"
-#include "app/base/ErrorReport.h"
-#include "app/base/UserInterface.h"
+#include "base/ErrorContext.h"
+#include "base/ErrorReport.h"
+#include "base/UserInterface.h"
 #include "document/DefectForm.h"
 #include "platform/OleDate.h"
-#include "store/EngineStatus.h"
+#include "engine/EngineStatus.h"
 
 namespace {
 

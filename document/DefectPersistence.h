@@ -5,7 +5,7 @@
 
 #include "document/DefectContext.h"
 #include "document/DefectRecord.h"
-#include "store/UpdatableRowset.h"
+#include "engine/UpdatableRowset.h"
 
 #include <cstdint>
 #include <functional>

@@ -1,6 +1,6 @@
 #include "document/DefectRecord.h"
 
-#include "app/base/Check.h"
+#include "base/Check.h"
 #include "platform/Utf8Text.h"
 #include "store/LookupEntries.h"
 

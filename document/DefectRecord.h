@@ -3,8 +3,8 @@
 // order. Texts are held as UTF-8 of at most (size - 1) bytes, the sizes of the fixed buffers
 // the file format was designed around; dates are OLE dates, 0 meaning "not set".
 
-#include "store/Rowset.h"
-#include "store/UpdatableRowset.h"
+#include "engine/Rowset.h"
+#include "engine/UpdatableRowset.h"
 
 #include <QString>
 #include <QStringList>

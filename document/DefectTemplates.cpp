@@ -1,11 +1,11 @@
 #include "document/DefectTemplates.h"
 
-#include "app/base/Check.h"
-#include "app/base/Result.h"
-#include "app/base/UserInterface.h"
+#include "base/Check.h"
+#include "base/Result.h"
+#include "base/UserInterface.h"
 #include "document/DefectPersistence.h"
-#include "app/base/StringTable.h"
-#include "store/EngineStatus.h"
+#include "base/StringTable.h"
+#include "engine/EngineStatus.h"
 
 namespace {
 

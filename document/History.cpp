@@ -1,7 +1,7 @@
 #include "document/History.h"
 
-#include "app/base/Check.h"
-#include "app/base/ErrorContext.h"
+#include "base/Check.h"
+#include "base/ErrorContext.h"
 #include "document/LookupLists.h"
 #include "platform/Utf8Text.h"
 

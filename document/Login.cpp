@@ -2,7 +2,7 @@
 
 #include "document/LookupLists.h"
 #include "document/PasswordHash.h"
-#include "app/base/StringTable.h"
+#include "base/StringTable.h"
 
 #include <algorithm>
 #include <utility>

@@ -2,7 +2,7 @@
 // Choosing the stakeholder a session runs as: the automatic login of the command line and the
 // login dialog loop with its password check.
 
-#include "app/base/UserInterface.h"
+#include "base/UserInterface.h"
 
 #include <QString>
 

@@ -1,6 +1,5 @@
 #include "document/LoginDialog.h"
 
-#include "app/QtUserInterface.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -61,9 +60,9 @@ LoginDialogAnswer CLoginDialog::Result() const
     return answer;
 }
 
-std::optional<LoginDialogAnswer> QtUserInterface::RunLoginDialog(const LoginDialogRequest& request)
+std::optional<LoginDialogAnswer> RunLoginDialog(const LoginDialogRequest& request, QWidget* parent)
 {
-    CLoginDialog dialog(request, MainWindow());
+    CLoginDialog dialog(request, parent);
     if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
     return dialog.Result();

@@ -1,7 +1,7 @@
 #pragma once
 // Dialog 130: the stakeholder to log in as and the password.
 
-#include "app/base/UserInterface.h"
+#include "base/UserInterface.h"
 
 #include <QDialog>
 
@@ -23,3 +23,6 @@ private:
     QComboBox* users_;
     QLineEdit* password_;
 };
+
+// The login and password the user gave, or nothing when cancelled.
+std::optional<LoginDialogAnswer> RunLoginDialog(const LoginDialogRequest& request, QWidget* parent);

@@ -2,8 +2,8 @@
 
 #include "platform/OleDate.h"
 #include "platform/Utf8Text.h"
-#include "store/EngineStatus.h"
-#include "store/Rowset.h"
+#include "engine/EngineStatus.h"
+#include "engine/Rowset.h"
 
 #include <algorithm>
 

@@ -2,7 +2,7 @@
 // The in-memory copy of the small tables that give the numbers in a defect their names. They
 // are read in one batch and refreshed at most every 15 seconds unless a caller forces it.
 
-#include "app/base/UserInterface.h"
+#include "base/UserInterface.h"
 #include "document/ConnectionProvider.h"
 #include "store/LookupEntries.h"
 

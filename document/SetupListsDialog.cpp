@@ -1,8 +1,7 @@
 // The list editor's window over SetupListsEditor.
 #include "document/SetupListsDialog.h"
 
-#include "app/QtUserInterface.h"
-#include "ui/MultilineCanvas.h"
+#include "document/MultilineCanvas.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -294,8 +293,8 @@ void CSetupListsDialog::keyPressEvent(QKeyEvent* event)
     QDialog::keyPressEvent(event);
 }
 
-void QtUserInterface::RunListEditorDialog(ListEditorActions& editor)
+void RunListEditorDialog(ListEditorActions& editor, QWidget* parent)
 {
-    CSetupListsDialog dialog(editor, MainWindow());
+    CSetupListsDialog dialog(editor, parent);
     dialog.exec();
 }

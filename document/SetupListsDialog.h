@@ -2,7 +2,8 @@
 // Dialog 186 "Setup lists": the lookup tables in pages, a list of the rows and the selected row's
 // fields; every decision is the editor's, the dialog shows it.
 
-#include "app/base/ListEditorActions.h"
+#include "base/UserInterface.h"
+#include "base/ListEditorActions.h"
 
 #include <QDialog>
 
@@ -53,3 +54,6 @@ private:
     QPushButton* save_;
     QPushButton* close_;
 };
+
+// Runs the Setup > Lists dialog over the editor until the user closes it.
+void RunListEditorDialog(ListEditorActions& editor, QWidget* parent);

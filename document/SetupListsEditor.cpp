@@ -1,15 +1,15 @@
 // The list editor's logic: pages over the lookup tables, the field editor's content and the stores.
 #include "document/SetupListsEditor.h"
 
-#include "app/base/Check.h"
-#include "app/base/ErrorContext.h"
-#include "app/base/Result.h"
-#include "app/base/StringTable.h"
-#include "app/base/UserInterface.h"
+#include "base/Check.h"
+#include "base/ErrorContext.h"
+#include "base/Result.h"
+#include "base/StringTable.h"
+#include "base/UserInterface.h"
 #include "document/PasswordHash.h"
 #include "platform/DisplayNames.h"
 #include "platform/Utf8Text.h"
-#include "store/EngineStatus.h"
+#include "engine/EngineStatus.h"
 #include "store/RetriedWrite.h"
 
 #include <QRegularExpression>

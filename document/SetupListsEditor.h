@@ -2,8 +2,8 @@
 // The list editor's logic: one of the six lookup tables at a time, its rows in the shown order,
 // the fields of one row, and storing rows, their order and deletions.
 
-#include "app/base/ListEditorActions.h"
-#include "store/UpdatableRowset.h"
+#include "base/ListEditorActions.h"
+#include "engine/UpdatableRowset.h"
 
 #include <QString>
 

@@ -1,7 +1,6 @@
 #include "document/StatusTransitionDialog.h"
 
-#include "app/QtUserInterface.h"
-#include "app/base/StatusTransitionChoices.h"
+#include "base/StatusTransitionChoices.h"
 
 #include <QCheckBox>
 #include <QDialogButtonBox>
@@ -82,8 +81,8 @@ void CStatusTransitionDialog::accept()
     QDialog::accept();
 }
 
-bool QtUserInterface::RunStatusTransitionDialog(StatusTransitionChoices& model)
+bool RunStatusTransitionDialog(StatusTransitionChoices& model, QWidget* parent)
 {
-    CStatusTransitionDialog dialog(model, MainWindow());
+    CStatusTransitionDialog dialog(model, parent);
     return dialog.exec() == QDialog::Accepted;
 }

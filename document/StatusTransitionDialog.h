@@ -1,6 +1,7 @@
 #pragma once
 // Dialog 226: the new status of a defect and the comment for the move, decided by the model.
 
+#include "base/UserInterface.h"
 #include <QDialog>
 
 class QCheckBox;
@@ -28,3 +29,6 @@ private:
     QLabel* description_;
     QPushButton* ok_;
 };
+
+// Lets the user choose the next status and its fields; false when cancelled.
+bool RunStatusTransitionDialog(StatusTransitionChoices& model, QWidget* parent);

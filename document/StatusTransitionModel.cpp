@@ -1,9 +1,9 @@
 #include "document/StatusTransitionModel.h"
 
-#include "app/base/Check.h"
-#include "app/base/UserInterface.h"
+#include "base/Check.h"
+#include "base/UserInterface.h"
 #include "document/LookupLists.h"
-#include "app/base/StringTable.h"
+#include "base/StringTable.h"
 
 namespace {
 constexpr int kCommentRequiredQuestion = 156;

@@ -3,7 +3,7 @@
 // workflow allows from the current one, the "show all" switch, the description of the selected
 // status and the comment rule on OK.
 
-#include "app/base/StatusTransitionChoices.h"
+#include "base/StatusTransitionChoices.h"
 #include "store/LookupEntries.h"
 
 #include <QString>

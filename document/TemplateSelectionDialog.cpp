@@ -1,6 +1,5 @@
 #include "document/TemplateSelectionDialog.h"
 
-#include "app/QtUserInterface.h"
 
 #include <QDialogButtonBox>
 #include <QHeaderView>
@@ -84,9 +83,9 @@ void CTemplateSelectionDialog::SelectAndConfirm(int row)
     accept();
 }
 
-std::optional<int> QtUserInterface::ChooseTemplate(const TemplateChoiceRequest& request)
+std::optional<int> RunTemplateSelectionDialog(const TemplateChoiceRequest& request, QWidget* parent)
 {
-    CTemplateSelectionDialog dialog(request.subjects, request.preselectedRow, MainWindow());
+    CTemplateSelectionDialog dialog(request.subjects, request.preselectedRow, parent);
     if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
     return dialog.choice();

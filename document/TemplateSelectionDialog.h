@@ -2,6 +2,7 @@
 // The chooser of the template a new defect starts from. The first ten rows carry the
 // shortcut digits 1 ... 9 and 0; typing one chooses its row at once.
 
+#include "base/UserInterface.h"
 #include <QDialog>
 #include <QStringList>
 
@@ -25,3 +26,6 @@ private:
     QTreeWidget* list_ = nullptr;
     int choice_ = 0;
 };
+
+// The row of the chosen template, or nothing when cancelled.
+std::optional<int> RunTemplateSelectionDialog(const TemplateChoiceRequest& request, QWidget* parent);

@@ -2,11 +2,11 @@
 
 #include "document/UnreadTracking.h"
 
-#include "app/base/ErrorContext.h"
-#include "app/base/Result.h"
+#include "base/ErrorContext.h"
+#include "base/Result.h"
 #include "document/ConnectionProvider.h"
-#include "store/EngineStatus.h"
-#include "store/Rowset.h"
+#include "engine/EngineStatus.h"
+#include "engine/Rowset.h"
 
 #include <algorithm>
 

@@ -1,11 +1,11 @@
 #include "document/UserSettings.h"
 
-#include "app/base/ErrorContext.h"
-#include "app/base/UserInterface.h"
+#include "base/ErrorContext.h"
+#include "base/UserInterface.h"
 #include "platform/OleDate.h"
-#include "store/EngineStatus.h"
+#include "engine/EngineStatus.h"
 #include "store/RetriedWrite.h"
-#include "store/UpdatableRowset.h"
+#include "engine/UpdatableRowset.h"
 
 namespace {
 

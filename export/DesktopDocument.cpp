@@ -2,8 +2,8 @@
 
 #include "export/DesktopDocument.h"
 
-#include "app/base/StringTable.h"
-#include "app/base/UserInterface.h"
+#include "base/StringTable.h"
+#include "base/UserInterface.h"
 
 #include <QFileInfo>
 

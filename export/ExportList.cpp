@@ -2,18 +2,18 @@
 
 #include "export/ExportList.h"
 
-#include "app/base/Check.h"
-#include "app/base/ErrorContext.h"
-#include "app/base/ErrorReport.h"
-#include "app/base/Result.h"
-#include "app/base/StringTable.h"
+#include "base/Check.h"
+#include "base/ErrorContext.h"
+#include "base/ErrorReport.h"
+#include "base/Result.h"
+#include "base/StringTable.h"
 #include "document/DefectDoc.h"
 #include "export/DesktopDocument.h"
 #include "export/SpreadsheetQuery.h"
 #include "export/TableExporter.h"
 #include "export/XlsxExport.h"
 #include "list/DefectList.h"
-#include "store/Statement.h"
+#include "engine/Statement.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -2,7 +2,7 @@
 
 #include "export/ReportFolder.h"
 
-#include "app/base/CommandIds.h"
+#include "base/CommandIds.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -2,9 +2,9 @@
 
 #include "export/ReportRunner.h"
 
-#include "app/base/ErrorContext.h"
-#include "app/base/StringTable.h"
-#include "app/base/UserInterface.h"
+#include "base/ErrorContext.h"
+#include "base/StringTable.h"
+#include "base/UserInterface.h"
 #include "document/DefectDoc.h"
 #include "export/DesktopDocument.h"
 #include "export/DsnFixup.h"

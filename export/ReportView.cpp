@@ -2,12 +2,12 @@
 
 #include "export/ReportView.h"
 
-#include "app/base/DatabaseUnavailable.h"
-#include "app/base/ErrorContext.h"
+#include "base/DatabaseUnavailable.h"
+#include "base/ErrorContext.h"
 #include "document/ConnectionProvider.h"
-#include "store/EngineStatus.h"
+#include "engine/EngineStatus.h"
 #include "store/RetriedWrite.h"
-#include "store/Statement.h"
+#include "engine/Statement.h"
 
 namespace report {
 

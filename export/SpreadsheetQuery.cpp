@@ -2,7 +2,7 @@
 
 #include "export/SpreadsheetQuery.h"
 
-#include "app/base/Check.h"
+#include "base/Check.h"
 #include "list/ColumnCatalogue.h"
 
 #include <QFile>

@@ -2,13 +2,13 @@
 
 #include "export/TableExporter.h"
 
-#include "app/base/Check.h"
-#include "app/base/ErrorContext.h"
-#include "app/base/Result.h"
-#include "app/base/StringTable.h"
+#include "base/Check.h"
+#include "base/ErrorContext.h"
+#include "base/Result.h"
+#include "base/StringTable.h"
 #include "list/ListRow.h"
-#include "store/Connection.h"
-#include "store/EngineStatus.h"
+#include "engine/Connection.h"
+#include "engine/EngineStatus.h"
 
 #include <QSaveFile>
 #include <QTemporaryFile>

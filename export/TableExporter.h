@@ -1,7 +1,7 @@
 #pragma once
 // Writes the rows of a query into a CSV, tab-separated text or XML file for other tools.
 
-#include "store/Statement.h"
+#include "engine/Statement.h"
 
 #include <QByteArray>
 #include <QString>

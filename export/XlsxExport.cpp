@@ -2,14 +2,14 @@
 
 #include "export/XlsxExport.h"
 
-#include "app/base/Check.h"
-#include "app/base/ErrorContext.h"
-#include "app/base/Result.h"
+#include "base/Check.h"
+#include "base/ErrorContext.h"
+#include "base/Result.h"
 #include "export/SpreadsheetQuery.h"
 #include "list/ColumnCatalogue.h"
-#include "store/Connection.h"
-#include "store/EngineStatus.h"
-#include "store/Statement.h"
+#include "engine/Connection.h"
+#include "engine/EngineStatus.h"
+#include "engine/Statement.h"
 
 #include <QDir>
 

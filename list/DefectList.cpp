@@ -2,14 +2,14 @@
 
 #include "list/DefectList.h"
 
-#include "app/base/CommandIds.h"
-#include "app/base/ErrorContext.h"
-#include "app/base/StringTable.h"
-#include "app/base/UserInterface.h"
+#include "base/CommandIds.h"
+#include "base/ErrorContext.h"
+#include "base/StringTable.h"
+#include "base/UserInterface.h"
 #include "list/ColumnCatalogue.h"
 #include "list/ListSearch.h"
-#include "store/EngineStatus.h"
-#include "store/Statement.h"
+#include "engine/EngineStatus.h"
+#include "engine/Statement.h"
 
 namespace {
 

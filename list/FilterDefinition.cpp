@@ -2,10 +2,10 @@
 
 #include "list/FilterDefinition.h"
 
-#include "app/base/ErrorContext.h"
+#include "base/ErrorContext.h"
 #include "document/ConnectionProvider.h"
-#include "store/EngineStatus.h"
-#include "store/Rowset.h"
+#include "engine/EngineStatus.h"
+#include "engine/Rowset.h"
 
 namespace {
 

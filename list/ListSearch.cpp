@@ -2,7 +2,7 @@
 
 #include "list/ListSearch.h"
 
-#include "app/base/StringTable.h"
+#include "base/StringTable.h"
 #include "list/DefectListModel.h"
 
 namespace {

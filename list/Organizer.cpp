@@ -2,18 +2,18 @@
 
 #include "list/Organizer.h"
 
-#include "app/base/Check.h"
-#include "app/base/ErrorContext.h"
-#include "app/base/Result.h"
-#include "app/base/UserInterface.h"
+#include "base/Check.h"
+#include "base/ErrorContext.h"
+#include "base/Result.h"
+#include "base/UserInterface.h"
 #include "document/ConnectionProvider.h"
 #include "document/DefectRecord.h"
 #include "list/ListQuery.h"
 #include "list/ViewStore.h"
 #include "platform/Utf8Text.h"
-#include "store/EngineStatus.h"
-#include "store/Rowset.h"
-#include "store/Statement.h"
+#include "engine/EngineStatus.h"
+#include "engine/Rowset.h"
+#include "engine/Statement.h"
 
 #include <cmath>
 

@@ -2,7 +2,7 @@
 
 #include "list/ViewDefinition.h"
 
-#include "app/base/CommandIds.h"
+#include "base/CommandIds.h"
 #include "list/ColumnCatalogue.h"
 
 #include <algorithm>

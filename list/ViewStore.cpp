@@ -2,11 +2,11 @@
 
 #include "list/ViewStore.h"
 
-#include "app/base/ErrorContext.h"
+#include "base/ErrorContext.h"
 #include "document/ConnectionProvider.h"
-#include "store/EngineStatus.h"
+#include "engine/EngineStatus.h"
 #include "store/RetriedWrite.h"
-#include "store/Rowset.h"
+#include "engine/Rowset.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 // Views in the shared file: reading a view's columns, writing them back as one unit of work,
 // and the views a user may choose from.
 
-#include "app/base/UserInterface.h"
+#include "base/UserInterface.h"
 #include "list/ViewDefinition.h"
 
 #include <cstdint>

@@ -2,9 +2,9 @@
 
 #include "mail/AttachmentZip.h"
 
-#include "app/base/ErrorContext.h"
-#include "app/base/Hint.h"
-#include "app/base/StringTable.h"
+#include "base/ErrorContext.h"
+#include "base/Hint.h"
+#include "base/StringTable.h"
 #include "mail/CommandTemplate.h"
 #include "mail/MailStringIds.h"
 #include "mail/Notification.h"

@@ -2,8 +2,8 @@
 
 #include "mail/MailOptions.h"
 
-#include "app/base/Check.h"
-#include "app/base/StringTable.h"
+#include "base/Check.h"
+#include "base/StringTable.h"
 #include "mail/NotificationSender.h"
 #include "platform/Utf8Text.h"
 #include "store/DatabaseAccess.h"

@@ -2,9 +2,9 @@
 
 #include "mail/NotificationDispatch.h"
 
-#include "app/base/Check.h"
-#include "app/base/Guards.h"
-#include "app/base/Hint.h"
+#include "base/Check.h"
+#include "base/Guards.h"
+#include "base/Hint.h"
 #include "document/DefectDoc.h"
 #include "mail/ExternalToolTransport.h"
 #include "mail/MailStringIds.h"

@@ -2,9 +2,9 @@
 
 #include "mail/NotificationText.h"
 
-#include "app/base/ProductInfo.h"
-#include "app/base/StringIds.h"
-#include "app/base/StringTable.h"
+#include "base/ProductInfo.h"
+#include "base/StringIds.h"
+#include "base/StringTable.h"
 #include "document/DefectRecord.h"
 #include "document/LookupLists.h"
 #include "list/ColumnCatalogue.h"

@@ -2,7 +2,7 @@
 
 #include "mail/NotifyOnSave.h"
 
-#include "app/base/Guards.h"
+#include "base/Guards.h"
 #include "document/DefectDoc.h"
 #include "document/DefectRecord.h"
 #include "mail/NotificationSender.h"

@@ -2,7 +2,6 @@
 
 #include "mail/SendMailDialog.h"
 
-#include "app/QtUserInterface.h"
 #include "mail/MailOptions.h"
 
 #include <QCheckBox>
@@ -58,9 +57,9 @@ SendMailChoices CSendMailDialog::Choices() const
             addr_->text(),     comment_->text(),   sendMethod_->currentIndex()};
 }
 
-bool QtUserInterface::RunSendMailDialog(SendMailChoices& choices)
+bool RunSendMailDialog(SendMailChoices& choices, QWidget* parent)
 {
-    CSendMailDialog dialog(choices, MainWindow());
+    CSendMailDialog dialog(choices, parent);
     const bool send = dialog.exec() == QDialog::Accepted;
     choices = dialog.Choices();
     return send;

@@ -2,7 +2,8 @@
 // "send mails...": who gets the notifications of the selected defects, with which comment,
 // attachments and send method.
 
-#include "app/base/SendMailPort.h"
+#include "base/UserInterface.h"
+#include "base/SendMailPort.h"
 
 #include <QDialog>
 
@@ -27,3 +28,6 @@ private:
     QCheckBox* attach_;
     QComboBox* sendMethod_;
 };
+
+// Lets the user edit the choices; true when they chose to send.
+bool RunSendMailDialog(SendMailChoices& choices, QWidget* parent);

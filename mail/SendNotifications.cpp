@@ -2,9 +2,9 @@
 
 #include "mail/SendNotifications.h"
 
-#include "app/base/ErrorContext.h"
-#include "app/base/StringTable.h"
-#include "app/base/UserInterface.h"
+#include "base/ErrorContext.h"
+#include "base/StringTable.h"
+#include "base/UserInterface.h"
 #include "document/DefectContext.h"
 #include "document/DefectPersistence.h"
 #include "document/LookupLists.h"

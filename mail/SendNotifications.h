@@ -2,7 +2,7 @@
 // "Send email...": notifications for the selected list entries, to the recipients the send
 // dialog names, one defect after another with a progress that can be cancelled.
 
-#include "app/base/SendMailPort.h"
+#include "base/SendMailPort.h"
 
 #include <QString>
 

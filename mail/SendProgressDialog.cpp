@@ -2,7 +2,6 @@
 
 #include "mail/SendProgressDialog.h"
 
-#include "app/QtUserInterface.h"
 
 #include <QCoreApplication>
 #include <QEvent>
@@ -77,7 +76,7 @@ void CSendProgressDialog::ShowStatus(const QString& text)
     }
 }
 
-std::unique_ptr<SendProgress> QtUserInterface::OpenSendProgress(int total)
+std::unique_ptr<SendProgress> OpenSendProgressDialog(int total, QWidget* parent)
 {
-    return std::make_unique<CSendProgressDialog>(total, MainWindow());
+    return std::make_unique<CSendProgressDialog>(total, parent);
 }

@@ -1,7 +1,8 @@
 #pragma once
 // "sending mails...": the progress of a send command, with Cancel, over the disabled main window.
 
-#include "app/base/SendMailPort.h"
+#include "base/UserInterface.h"
+#include "base/SendMailPort.h"
 
 #include <QDialog>
 #include <QPointer>
@@ -32,3 +33,6 @@ private:
     QLabel* text_;
     bool cancelled_ = false;
 };
+
+// Shows the progress of sending total mails until the returned object goes.
+std::unique_ptr<SendProgress> OpenSendProgressDialog(int total, QWidget* parent);

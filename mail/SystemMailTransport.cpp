@@ -2,8 +2,8 @@
 
 #include "mail/SystemMailTransport.h"
 
-#include "app/base/StringTable.h"
-#include "app/base/UserInterface.h"
+#include "base/StringTable.h"
+#include "base/UserInterface.h"
 #include "mail/AttachmentZip.h"
 #include "mail/MailStringIds.h"
 #include "mail/MimeMessage.h"

@@ -2,9 +2,9 @@
 
 #include "mail/ToolProcess.h"
 
-#include "app/base/ErrorContext.h"
-#include "app/base/StringTable.h"
-#include "app/base/UserInterface.h"
+#include "base/ErrorContext.h"
+#include "base/StringTable.h"
+#include "base/UserInterface.h"
 #include "mail/CommandTemplate.h"
 #include "mail/MailStringIds.h"
 #include "mail/TemporaryFiles.h"

@@ -1,11 +1,10 @@
 #include "platform/LocalSettings.h"
 
-#include "app/base/Check.h"
-#include "app/base/ErrorContext.h"
+#include "base/Check.h"
+#include "base/ErrorContext.h"
 #include "platform/Profile.h"
-#include "app/base/Result.h"
+#include "base/Result.h"
 
-#include <sqlite3.h>
 
 #include <cstring>
 
@@ -66,7 +65,7 @@ void WriteSendMailHistory(QSettings& profile, const SendMailHistory& history)
 
 } // namespace
 
-bool LocalSettings::Load()
+bool LocalSettings::Load(int engineVersionNumber)
 {
     ErrorContext context("loading settings from registry");
     const auto profile = OpenProfile();
@@ -85,7 +84,7 @@ bool LocalSettings::Load()
         }
     }
 
-    CheckDatabaseEngine(sqlite3_libversion_number());
+    CheckDatabaseEngine(engineVersionNumber);
 
     const QString placementKey = kSettings + QStringLiteral("mainWindowPosition");
     if (!profile->contains(placementKey))

@@ -1,7 +1,7 @@
 #pragma once
 // Settings of one workstation and one operating-system user, kept in the profile.
 
-#include "app/base/SendMailPort.h"
+#include "base/SendMailPort.h"
 #include "platform/WindowPlacement.h"
 
 #include <QString>
@@ -39,8 +39,9 @@ public:
     bool loaded = false;
 
     // Reads the profile; false when the stored settings were absent (the defaults remain where
-    // reading stopped). Damaged data is an assertion failure.
-    bool Load();
+    // reading stopped). Damaged data is an assertion failure. The engine's library version is
+    // the caller's to give, as this floor does not know the engine.
+    bool Load(int engineVersionNumber);
     // Writes every stored value; a failed write throws CResult<int>.
     void Save();
 

@@ -1,8 +1,8 @@
 // Finding, creating and removing a defect's attachment directory.
 #include "store/AttachmentDirectory.h"
 
-#include "app/base/ErrorContext.h"
-#include "app/base/Result.h"
+#include "base/ErrorContext.h"
+#include "base/Result.h"
 #include "platform/FileCopy.h"
 #include "store/AttachmentPaths.h"
 

@@ -1,10 +1,10 @@
 #include "store/Compaction.h"
 
-#include "app/base/ErrorContext.h"
+#include "base/ErrorContext.h"
 #include "platform/DurableFiles.h"
-#include "store/Connection.h"
+#include "engine/Connection.h"
 #include "store/DatabaseVersion.h"
-#include "store/EngineStatus.h"
+#include "engine/EngineStatus.h"
 
 #include <QCoreApplication>
 #include <QDir>

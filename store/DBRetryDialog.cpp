@@ -1,7 +1,6 @@
 #include "store/DBRetryDialog.h"
 
-#include "app/QtUserInterface.h"
-#include "app/base/StringTable.h"
+#include "base/StringTable.h"
 
 #include <QApplication>
 #include <QDialogButtonBox>
@@ -199,9 +198,9 @@ void CDBRetryDialog::changeEvent(QEvent* event)
     }
 }
 
-RetryAnswer QtUserInterface::RunRetryDialog(const RetryDialogRequest& request)
+RetryAnswer RunRetryDialog(const RetryDialogRequest& request, QWidget* parent)
 {
-    CDBRetryDialog dialog(MainWindow(), request.message, request.autoRetrySeconds, request.flashCount,
+    CDBRetryDialog dialog(parent, request.message, request.autoRetrySeconds, request.flashCount,
                           request.startHidden);
     return dialog.Run() == QDialog::Accepted ? RetryAnswer::Retry : RetryAnswer::Cancel;
 }

@@ -2,6 +2,7 @@
 // The dialog that waits for the database file: it retries by itself when its countdown runs out,
 // flashes the main window for a while, and stays out of sight while the main window is hidden.
 
+#include "base/UserInterface.h"
 #include <QDialog>
 #include <QPointer>
 #include <QTimer>
@@ -42,3 +43,6 @@ private:
     bool parentWasVisible_ = false;
     std::vector<QPointer<QWidget>> hiddenPopups_;
 };
+
+// Waits for the user (or the countdown) to retry or cancel.
+RetryAnswer RunRetryDialog(const RetryDialogRequest& request, QWidget* parent);

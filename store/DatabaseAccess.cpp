@@ -1,19 +1,19 @@
 #include "store/DatabaseAccess.h"
 
-#include "app/base/Check.h"
-#include "app/base/DatabaseUnavailable.h"
-#include "app/base/ErrorContext.h"
-#include "app/base/Result.h"
-#include "app/base/UserInterface.h"
+#include "base/Check.h"
+#include "base/DatabaseUnavailable.h"
+#include "base/ErrorContext.h"
+#include "base/Result.h"
+#include "base/UserInterface.h"
 #include "platform/Utf8Text.h"
-#include "app/base/StringTable.h"
-#include "store/EngineStatus.h"
+#include "base/StringTable.h"
+#include "engine/EngineStatus.h"
 #include "store/MaintenanceLock.h"
-#include "store/UpdatableRowset.h"
+#include "engine/UpdatableRowset.h"
 
 #include <QFileInfo>
 
-#include <sqlite3.h>
+#include "engine/EngineLibrary.h"
 
 #include <utility>
 
@@ -59,7 +59,7 @@ void CopyRow(const engine::Rowset& row, SystemSettings& s)
 QString UnreachableText(const engine::Connection& connection)
 {
     const engine::ErrorRecords& records = connection.errorRecords();
-    if (records.empty() || records.front().extendedCode != SQLITE_READONLY)
+    if (records.empty() || !engine::IsReadOnlyRefusal(records.front()))
         return LoadString(152);
     return LoadString(152) + QStringLiteral("\n\n") + records.front().message;
 }

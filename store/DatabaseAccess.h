@@ -4,7 +4,7 @@
 // database-wide settings record.
 
 #include "platform/OleDate.h"
-#include "store/Connection.h"
+#include "engine/Connection.h"
 #include "store/RetryMode.h"
 
 #include <QString>

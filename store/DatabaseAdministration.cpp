@@ -1,18 +1,18 @@
 #include "store/DatabaseAdministration.h"
 
-#include "app/base/Check.h"
-#include "app/base/ErrorContext.h"
-#include "app/base/ErrorReport.h"
-#include "app/base/UserInterface.h"
+#include "base/Check.h"
+#include "base/ErrorContext.h"
+#include "base/ErrorReport.h"
+#include "base/UserInterface.h"
 #include "platform/LocalSettings.h"
 #include "platform/OleDate.h"
-#include "app/base/StringTable.h"
+#include "base/StringTable.h"
 #include "store/AttachmentPaths.h"
 #include "store/Backups.h"
-#include "store/Connection.h"
+#include "engine/Connection.h"
 #include "store/DatabaseAccess.h"
 #include "store/DatabaseVersion.h"
-#include "store/EngineStatus.h"
+#include "engine/EngineStatus.h"
 #include "store/MaintenanceLock.h"
 #include "store/ScriptRunner.h"
 #include "store/Workflow.h"
@@ -22,7 +22,7 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
-#include <sqlite3.h>
+#include "engine/EngineLibrary.h"
 
 #include <cstdint>
 
@@ -113,7 +113,7 @@ bool DatabaseAdministration::CreateDatabase(const QString& path)
     }
     RemoveOldDatabase(lock, path);
 
-    if (sqlite3_libversion_number() < kMinimumEngineVersion) {
+    if (engine::LibraryVersionNumber() < kMinimumEngineVersion) {
         ShowOleDbErrors(ui_, engine::kFailure, {}, LoadString(162));
         return false;
     }

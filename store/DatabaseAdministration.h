@@ -2,7 +2,7 @@
 // Creating, converting and repairing database files: what the administration dialog, the open
 // procedure and vellacord-admin do to a file as a whole.
 
-#include "app/base/AdministrationActions.h"
+#include "base/AdministrationActions.h"
 
 #include <QString>
 

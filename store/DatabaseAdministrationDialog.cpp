@@ -1,9 +1,8 @@
 #include "store/DatabaseAdministrationDialog.h"
 
-#include "app/base/Guards.h"
-#include "app/QtUserInterface.h"
-#include "app/base/StringTable.h"
-#include "app/base/AdministrationActions.h"
+#include "base/Guards.h"
+#include "base/StringTable.h"
+#include "base/AdministrationActions.h"
 
 #include <QDialogButtonBox>
 #include <QDir>
@@ -134,9 +133,9 @@ void CDatabaseAdministration::OnOpen()
         EndWithPath(*path);
 }
 
-std::optional<QString> QtUserInterface::RunAdministrationDialog(AdministrationActions& actions, const QString& missingDatabase)
+std::optional<QString> RunAdministrationDialog(UserInterface& ui, AdministrationActions& actions, const QString& missingDatabase, QWidget* parent)
 {
-    CDatabaseAdministration dialog(*this, actions, missingDatabase, MainWindow());
+    CDatabaseAdministration dialog(ui, actions, missingDatabase, parent);
     if (dialog.exec() != CDatabaseAdministration::kOpenCode)
         return std::nullopt;
     return dialog.chosenPath();

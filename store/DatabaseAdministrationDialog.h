@@ -2,6 +2,7 @@
 // Dialog 187: creating a new database, repairing one or choosing the one to open. It shows
 // when no database is known, when Shift is held at start-up and after a failed open.
 
+#include "base/UserInterface.h"
 #include <QDialog>
 #include <QString>
 
@@ -40,3 +41,6 @@ private:
     std::optional<QString> chosenPath_;
     QString missingDatabase_;
 };
+
+// The database the user chose to open, or nothing; the actions report through ui.
+std::optional<QString> RunAdministrationDialog(UserInterface& ui, AdministrationActions& actions, const QString& missingDatabase, QWidget* parent);

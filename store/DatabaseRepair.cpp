@@ -2,11 +2,11 @@
 
 #include "store/DatabaseAccess.h"
 
-#include "app/base/ErrorContext.h"
-#include "app/base/UserInterface.h"
+#include "base/ErrorContext.h"
+#include "base/UserInterface.h"
 #include "store/Backups.h"
 #include "store/Compaction.h"
-#include "store/EngineStatus.h"
+#include "engine/EngineStatus.h"
 #include "store/MaintenanceLock.h"
 
 #include <QFile>

@@ -1,6 +1,6 @@
 #include "store/DatabaseVersion.h"
 
-#include "store/Connection.h"
+#include "engine/Connection.h"
 
 long ReadDatabaseVersion(engine::Connection& connection, std::int64_t& version)
 {

@@ -1,9 +1,9 @@
 #include "store/MaintenanceLock.h"
 
-#include "app/base/Check.h"
-#include "app/base/ErrorContext.h"
-#include "app/base/Result.h"
-#include "app/base/StringTable.h"
+#include "base/Check.h"
+#include "base/ErrorContext.h"
+#include "base/Result.h"
+#include "base/StringTable.h"
 #include "platform/DurableFiles.h"
 #include "platform/PresenceLock.h"
 #include "platform/UserName.h"

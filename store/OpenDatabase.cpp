@@ -1,15 +1,15 @@
 #include "store/OpenDatabase.h"
 #include "store/UnreadIndex.h"
 
-#include "app/base/DatabaseUnavailable.h"
-#include "app/base/ErrorReport.h"
-#include "app/base/Result.h"
-#include "app/base/UserInterface.h"
-#include "app/base/StringTable.h"
-#include "app/base/AdministrationActions.h"
+#include "base/DatabaseUnavailable.h"
+#include "base/ErrorReport.h"
+#include "base/Result.h"
+#include "base/UserInterface.h"
+#include "base/StringTable.h"
+#include "base/AdministrationActions.h"
 #include "store/DatabaseAccess.h"
 #include "store/DatabaseVersion.h"
-#include "store/EngineStatus.h"
+#include "engine/EngineStatus.h"
 
 #include <QDir>
 #include <QFileInfo>

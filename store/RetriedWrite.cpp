@@ -2,10 +2,10 @@
 
 #include "store/RetriedWrite.h"
 
-#include "app/base/Result.h"
-#include "app/base/StringTable.h"
-#include "app/base/UserInterface.h"
-#include "store/EngineStatus.h"
+#include "base/Result.h"
+#include "base/StringTable.h"
+#include "base/UserInterface.h"
+#include "engine/EngineStatus.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
 #include "store/ScriptRunner.h"
 
-#include "app/base/Check.h"
-#include "app/base/ErrorContext.h"
-#include "app/base/ErrorReport.h"
-#include "store/Connection.h"
-#include "store/EngineStatus.h"
+#include "base/Check.h"
+#include "base/ErrorContext.h"
+#include "base/ErrorReport.h"
+#include "engine/Connection.h"
+#include "engine/EngineStatus.h"
 
 #include <QFile>
 #include <QString>

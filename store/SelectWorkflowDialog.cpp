@@ -1,6 +1,5 @@
 #include "store/SelectWorkflowDialog.h"
 
-#include "app/QtUserInterface.h"
 
 #include <QButtonGroup>
 #include <QDialogButtonBox>
@@ -45,9 +44,9 @@ int CSelectWorkflowDialog::Index() const
     return choices_->checkedId();
 }
 
-int QtUserInterface::ChooseWorkflow()
+int RunSelectWorkflowDialog(QWidget* parent)
 {
-    CSelectWorkflowDialog dialog(MainWindow());
+    CSelectWorkflowDialog dialog(parent);
     // OK and Cancel alike: the radio button decides.
     dialog.exec();
     return dialog.Index();

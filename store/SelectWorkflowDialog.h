@@ -1,6 +1,7 @@
 #pragma once
 // Dialog 231: the choice of the workflow a new database starts with.
 
+#include "base/UserInterface.h"
 #include <QDialog>
 
 class QButtonGroup;
@@ -16,3 +17,6 @@ public:
 private:
     QButtonGroup* choices_;
 };
+
+// The index of the workflow the user chose.
+int RunSelectWorkflowDialog(QWidget* parent);

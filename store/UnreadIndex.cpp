@@ -2,8 +2,8 @@
 
 #include "store/UnreadIndex.h"
 
-#include "store/Connection.h"
-#include "store/EngineStatus.h"
+#include "engine/Connection.h"
+#include "engine/EngineStatus.h"
 
 void EnsureUnreadIndex(engine::Connection& connection)
 {

@@ -1,11 +1,11 @@
 #include "store/Workflow.h"
 
-#include "app/base/Check.h"
-#include "app/base/ErrorContext.h"
-#include "app/base/UserInterface.h"
-#include "store/Connection.h"
-#include "store/EngineStatus.h"
-#include "store/UpdatableRowset.h"
+#include "base/Check.h"
+#include "base/ErrorContext.h"
+#include "base/UserInterface.h"
+#include "engine/Connection.h"
+#include "engine/EngineStatus.h"
+#include "engine/UpdatableRowset.h"
 
 #include <QFile>
 

@@ -1,7 +1,7 @@
 // The "&Attachments" page of the defect form.
 #include "ui/AttachmentsPage.h"
 
-#include "app/base/UserInterface.h"
+#include "base/UserInterface.h"
 #include "document/AttachmentCopy.h"
 #include "document/DefectDoc.h"
 #include "document/DefectRecord.h"

@@ -1,9 +1,9 @@
 // The defect form: header, pages, modified tracking and the status change.
 #include "ui/DefectView.h"
 
-#include "app/base/Check.h"
-#include "app/base/ErrorContext.h"
-#include "app/base/StringTable.h"
+#include "base/Check.h"
+#include "base/ErrorContext.h"
+#include "base/StringTable.h"
 #include "document/DefectDoc.h"
 #include "document/StatusTransitionModel.h"
 #include "platform/OleDate.h"

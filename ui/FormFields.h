@@ -3,7 +3,7 @@
 // numbers, choice lists filled from the lookup lists, and the found/fixed version rows. Each
 // reports the user's changes, never the form's own fills.
 
-#include "app/base/UserInterface.h"
+#include "base/UserInterface.h"
 
 #include <QString>
 

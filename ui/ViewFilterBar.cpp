@@ -2,7 +2,7 @@
 
 #include "ui/ViewFilterBar.h"
 
-#include "app/base/CommandIds.h"
+#include "base/CommandIds.h"
 #include "list/DefectList.h"
 
 #include <QCheckBox>

@@ -2,7 +2,7 @@
 // Shared pieces of the shell's tests: a clean settings file and error context, and a
 // temporary folder standing in for the system's.
 
-#include "app/base/ErrorContext.h"
+#include "base/ErrorContext.h"
 #include "platform/Profile.h"
 #include "support/TempFolder.h"
 

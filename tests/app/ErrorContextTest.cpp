@@ -1,4 +1,4 @@
-#include "app/base/ErrorContext.h"
+#include "base/ErrorContext.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 #include "AppTestSupport.h"
 
-#include "app/base/ErrorContext.h"
-#include "app/base/ErrorReport.h"
-#include "store/EngineStatus.h"
+#include "base/ErrorContext.h"
+#include "base/ErrorReport.h"
+#include "engine/EngineStatus.h"
 #include "support/ScriptedUserInterface.h"
 
 #include <QFile>

@@ -1,13 +1,13 @@
 #include "AppTestSupport.h"
 
-#include "app/base/Check.h"
-#include "app/base/DatabaseUnavailable.h"
-#include "app/base/ErrorContext.h"
-#include "app/base/ErrorReport.h"
-#include "app/base/Guards.h"
-#include "app/base/Result.h"
-#include "app/base/StringTable.h"
-#include "store/EngineStatus.h"
+#include "base/Check.h"
+#include "base/DatabaseUnavailable.h"
+#include "base/ErrorContext.h"
+#include "base/ErrorReport.h"
+#include "base/Guards.h"
+#include "base/Result.h"
+#include "base/StringTable.h"
+#include "engine/EngineStatus.h"
 #include "support/ScriptedUserInterface.h"
 
 #include <QFile>

@@ -1,15 +1,16 @@
 #include "AppTestSupport.h"
 
-#include "app/base/Check.h"
+#include "base/Check.h"
+#include "engine/EngineLibrary.h"
 #include "platform/DisplayNames.h"
-#include "app/base/ErrorContext.h"
-#include "app/base/Hint.h"
+#include "base/ErrorContext.h"
+#include "base/Hint.h"
 #include "platform/LocalSettings.h"
 #include "platform/Profile.h"
 #include "app/RemoveLocalSettings.h"
-#include "app/base/Result.h"
+#include "base/Result.h"
 #include "app/WebPage.h"
-#include "app/base/StringTable.h"
+#include "base/StringTable.h"
 #include "support/ScriptedUserInterface.h"
 
 #include <QDir>
@@ -66,7 +67,7 @@ TEST_F(LocalSettingsTest, RoundTripOfEveryStoredValue)
     EXPECT_EQ(profile->value(QStringLiteral("Settings/mail")).toByteArray(), Bytes({8, 2}));
 
     LocalSettings read;
-    EXPECT_TRUE(read.Load());
+    EXPECT_TRUE(read.Load(engine::LibraryVersionNumber()));
     EXPECT_TRUE(read.loaded);
     EXPECT_EQ(read.windowPlacement.ToBytes(), written.windowPlacement.ToBytes());
     EXPECT_EQ(read.windowPlacement.NormalRect(), QRect(10, 20, 300, 200));
@@ -92,7 +93,7 @@ TEST_F(LocalSettingsTest, RoundTripOfEveryStoredValue)
 TEST_F(LocalSettingsTest, LoadStopsWhereAValueIsMissing)
 {
     LocalSettings fresh;
-    EXPECT_FALSE(fresh.Load());
+    EXPECT_FALSE(fresh.Load(engine::LibraryVersionNumber()));
     EXPECT_FALSE(fresh.loaded);
     EXPECT_TRUE(fresh.mainWindowIsVisible);
     EXPECT_TRUE(fresh.sendMailHistory.to);
@@ -104,7 +105,7 @@ TEST_F(LocalSettingsTest, LoadStopsWhereAValueIsMissing)
     Put(QStringLiteral("Setup/websrc"), QStringLiteral("https://x.example/@@page/@@keyword"));
     Put(QStringLiteral("Setup/installsrc"), QStringLiteral("/opt/setup"));
     LocalSettings noPlacement;
-    EXPECT_FALSE(noPlacement.Load());
+    EXPECT_FALSE(noPlacement.Load(engine::LibraryVersionNumber()));
     EXPECT_EQ(noPlacement.hints, (std::vector<int>{180}));
     EXPECT_EQ(noPlacement.webSource, QStringLiteral("https://x.example/@@page/@@keyword"));
     EXPECT_EQ(noPlacement.installSource, QStringLiteral("/opt/setup"));
@@ -115,7 +116,7 @@ TEST_F(LocalSettingsTest, LoadStopsWhereAValueIsMissing)
     Put(QStringLiteral("Settings/mainWindowPosition"), QByteArray(44, '\x01'));
     Put(QStringLiteral("Settings/externalMailToolTimeout"), 1234);
     LocalSettings noMail;
-    EXPECT_FALSE(noMail.Load());
+    EXPECT_FALSE(noMail.Load(engine::LibraryVersionNumber()));
     EXPECT_FALSE(noMail.loaded);
     EXPECT_EQ(noMail.windowPlacement.ToBytes(), QByteArray(44, '\x01'));
     EXPECT_FALSE(noMail.mainWindowIsVisible);
@@ -126,7 +127,7 @@ TEST_F(LocalSettingsTest, LoadStopsWhereAValueIsMissing)
     Put(QStringLiteral("Settings/mail"), Bytes({8}));
     LocalSettings shortMail;
     shortMail.mailSettings.mailMethod = 7;
-    EXPECT_TRUE(shortMail.Load());
+    EXPECT_TRUE(shortMail.Load(engine::LibraryVersionNumber()));
     EXPECT_EQ(shortMail.mailSettings.size, 8);
     EXPECT_EQ(shortMail.mailSettings.mailMethod, 7);
     EXPECT_EQ(shortMail.mailTool, QStringLiteral("tool"));
@@ -135,7 +136,7 @@ TEST_F(LocalSettingsTest, LoadStopsWhereAValueIsMissing)
     // A long one copies at most eight bytes.
     Put(QStringLiteral("Settings/mail"), Bytes({8, 1, 99}));
     LocalSettings longMail;
-    EXPECT_TRUE(longMail.Load());
+    EXPECT_TRUE(longMail.Load(engine::LibraryVersionNumber()));
     EXPECT_EQ(longMail.mailSettings.mailMethod, 1);
 }
 
@@ -144,7 +145,7 @@ TEST_F(LocalSettingsTest, TenByteHintsGiveTwoIds)
     Put(QStringLiteral("Settings/hints"), Bytes({181, 1000}) + QByteArray("\xff\xff", 2));
     LocalSettings settings;
     settings.hints = {5};
-    settings.Load();
+    settings.Load(engine::LibraryVersionNumber());
     EXPECT_EQ(settings.hints, (std::vector<int>{181, 1000}));
 }
 
@@ -154,7 +155,7 @@ TEST_F(LocalSettingsTest, DamagedPlacementFailsAndSavingRepairsIt)
     Put(QStringLiteral("Settings/mail"), Bytes({8, 1}));
     LocalSettings settings;
     try {
-        settings.Load();
+        settings.Load(engine::LibraryVersionNumber());
         FAIL() << "a 43-byte placement must fail";
     } catch (const check::assertion_failed& e) {
         EXPECT_STREQ(e.what(), "the registry settings are damaged");
@@ -164,7 +165,7 @@ TEST_F(LocalSettingsTest, DamagedPlacementFailsAndSavingRepairsIt)
 
     settings.Save();
     LocalSettings repaired;
-    EXPECT_TRUE(repaired.Load());
+    EXPECT_TRUE(repaired.Load(engine::LibraryVersionNumber()));
     EXPECT_TRUE(repaired.windowPlacement.IsEmpty());
 }
 
@@ -215,7 +216,7 @@ TEST_F(LocalSettingsTest, RemoveLocalSettingsAsksAndRemovesTheFileAndTheEmptyVen
     EXPECT_TRUE(settings.dontSaveSettings);
     EXPECT_EQ(TranslateDisplayName(QStringLiteral("Subject")), QStringLiteral("Subject"));
     LocalSettings reloaded;
-    EXPECT_FALSE(reloaded.Load());
+    EXPECT_FALSE(reloaded.Load(engine::LibraryVersionNumber()));
 
     QFile::remove(other.fileName());
     settings.dontSaveSettings = false;

@@ -1,6 +1,6 @@
 #include "platform/LocalSettings.h"
 #include "app/MainFrame.h"
-#include "app/base/CommandIds.h"
+#include "base/CommandIds.h"
 #include "app/TrayIconStates.h"
 #include "document/DefectDoc.h"
 #include "document/DefectRecord.h"

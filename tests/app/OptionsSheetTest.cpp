@@ -3,7 +3,7 @@
 #include "app/OptionsHotkey.h"
 #include "app/OptionsSheet.h"
 #include "mail/NotificationSender.h"
-#include "app/base/Check.h"
+#include "base/Check.h"
 
 #include <QFile>
 

@@ -1,5 +1,5 @@
-#include "app/base/Check.h"
-#include "app/base/Result.h"
+#include "base/Check.h"
+#include "base/Result.h"
 
 #include <gtest/gtest.h>
 

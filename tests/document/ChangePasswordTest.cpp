@@ -1,6 +1,6 @@
 #include "DocumentTestSupport.h"
 
-#include "app/base/Check.h"
+#include "base/Check.h"
 #include "document/ChangePassword.h"
 #include "document/LookupLists.h"
 #include "document/PasswordHash.h"

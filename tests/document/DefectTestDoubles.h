@@ -7,8 +7,8 @@
 #include "document/DefectPersistence.h"
 #include "document/DefectRecord.h"
 #include "platform/OleDate.h"
-#include "store/Connection.h"
-#include "store/EngineStatus.h"
+#include "engine/Connection.h"
+#include "engine/EngineStatus.h"
 #include "support/TestDatabase.h"
 
 #include <QString>

@@ -5,10 +5,10 @@
 #include "support/TempFolder.h"
 #include "support/TestDatabase.h"
 #include "document/ConnectionProvider.h"
-#include "app/base/AdministrationActions.h"
-#include "store/Connection.h"
-#include "store/EngineStatus.h"
-#include "store/Rowset.h"
+#include "base/AdministrationActions.h"
+#include "engine/Connection.h"
+#include "engine/EngineStatus.h"
+#include "engine/Rowset.h"
 
 #include <QString>
 

@@ -1,4 +1,4 @@
-#include "app/base/Check.h"
+#include "base/Check.h"
 #include "document/History.h"
 #include "platform/Utf8Text.h"
 

@@ -2,7 +2,7 @@
 
 #include <QSignalSpy>
 
-#include "app/base/Check.h"
+#include "base/Check.h"
 #include "document/Login.h"
 #include "document/PasswordHash.h"
 

@@ -6,7 +6,7 @@
 #include "document/SetupListsDialog.h"
 #include "document/SetupListsEditor.h"
 #include "store/DatabaseAdministration.h"
-#include "ui/MultilineCanvas.h"
+#include "document/MultilineCanvas.h"
 
 #include <QComboBox>
 #include <QLabel>

@@ -1,4 +1,4 @@
-#include "app/base/Check.h"
+#include "base/Check.h"
 #include "document/StatusTransitionModel.h"
 #include "store/Workflow.h"
 #include "support/ScriptedUserInterface.h"

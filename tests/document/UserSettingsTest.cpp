@@ -3,7 +3,7 @@
 
 #include <QSignalSpy>
 
-#include "app/base/StringTable.h"
+#include "base/StringTable.h"
 
 namespace {
 

@@ -3,11 +3,11 @@
 
 #include "document/DefectDocFixture.h"
 
-#include "app/base/StringTable.h"
+#include "base/StringTable.h"
 #include "export/ExportList.h"
 #include "export/SpreadsheetQuery.h"
 #include "list/DefectList.h"
-#include "store/Statement.h"
+#include "engine/Statement.h"
 
 #include <QFile>
 #include <QLocale>

@@ -3,7 +3,7 @@
 
 #include "document/DefectDocFixture.h"
 
-#include "app/base/CommandIds.h"
+#include "base/CommandIds.h"
 #include "list/ColumnCatalogue.h"
 #include "list/DefectList.h"
 

@@ -7,7 +7,7 @@
 #include "list/ListSearch.h"
 #include "list/ViewDefinition.h"
 
-#include "app/base/CommandIds.h"
+#include "base/CommandIds.h"
 #include "platform/OleDate.h"
 
 #include <gtest/gtest.h>

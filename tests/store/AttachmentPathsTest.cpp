@@ -1,5 +1,5 @@
-#include "app/base/ErrorContext.h"
-#include "app/base/Result.h"
+#include "base/ErrorContext.h"
+#include "base/Result.h"
 #include "store/AttachmentDirectory.h"
 #include "store/AttachmentPaths.h"
 #include "support/TempFolder.h"

@@ -1,5 +1,5 @@
 #include "app/QtUserInterface.h"
-#include "app/base/StringTable.h"
+#include "base/StringTable.h"
 #include "store/DBRetryDialog.h"
 
 #include <QElapsedTimer>

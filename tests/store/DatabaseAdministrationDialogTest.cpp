@@ -1,6 +1,6 @@
-#include "app/base/Check.h"
+#include "base/Check.h"
 #include "app/QtUserInterface.h"
-#include "app/base/AdministrationActions.h"
+#include "base/AdministrationActions.h"
 #include "store/DatabaseAdministrationDialog.h"
 #include "support/ScriptedUserInterface.h"
 

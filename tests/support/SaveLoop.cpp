@@ -1,8 +1,8 @@
 #include "support/SaveLoop.h"
 
 #include "document/DefectTestDoubles.h"
-#include "store/Connection.h"
-#include "store/EngineStatus.h"
+#include "engine/Connection.h"
+#include "engine/EngineStatus.h"
 #include "support/ChildProcess.h"
 #include "support/ScriptedUserInterface.h"
 

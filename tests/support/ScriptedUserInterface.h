@@ -2,8 +2,8 @@
 // A user-interface double: answers from queues set up by the test, records every interaction
 // with its text, and fails the test on an interaction nobody expected.
 
-#include "app/base/SendMailPort.h"
-#include "app/base/UserInterface.h"
+#include "base/SendMailPort.h"
+#include "base/UserInterface.h"
 
 #include <deque>
 #include <functional>

@@ -1,10 +1,10 @@
 #include "TestDatabase.h"
 
 #include "ScriptedUserInterface.h"
-#include "app/base/Check.h"
-#include "store/Connection.h"
+#include "base/Check.h"
+#include "engine/Connection.h"
 #include "store/DatabaseVersion.h"
-#include "store/EngineStatus.h"
+#include "engine/EngineStatus.h"
 #include "store/ScriptRunner.h"
 
 #include <cstdint>

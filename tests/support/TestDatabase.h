@@ -1,6 +1,6 @@
 #pragma once
 
-#include "store/Connection.h"
+#include "engine/Connection.h"
 
 #include <QString>
 

@@ -5,7 +5,7 @@
 #include "ui/DefectView.h"
 #include "ui/TextEditCommands.h"
 
-#include "app/base/StatusTransitionChoices.h"
+#include "base/StatusTransitionChoices.h"
 
 #include <QApplication>
 #include <QComboBox>

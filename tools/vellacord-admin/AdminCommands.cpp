@@ -5,10 +5,10 @@
 #include "UserCommand.h"
 
 #include "platform/OleDate.h"
-#include "store/Connection.h"
+#include "engine/Connection.h"
 #include "store/DatabaseAdministration.h"
 #include "store/DatabaseVersion.h"
-#include "store/EngineStatus.h"
+#include "engine/EngineStatus.h"
 #include "store/MaintenanceLock.h"
 
 #include <QDir>

@@ -1,6 +1,6 @@
 #include "CommandLineUserInterface.h"
 
-#include "app/base/SendMailPort.h"
+#include "base/SendMailPort.h"
 
 #include <cstdio>
 

@@ -2,7 +2,7 @@
 // The user-interface port of vellacord-admin: messages go to the error stream, and the questions
 // the administration asks are answered from the command line's options, never interactively.
 
-#include "app/base/UserInterface.h"
+#include "base/UserInterface.h"
 
 #include <QTextStream>
 

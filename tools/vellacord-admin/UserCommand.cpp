@@ -2,8 +2,8 @@
 #include "UserCommand.h"
 
 #include "document/SetupListsEditor.h"
-#include "store/Connection.h"
-#include "store/EngineStatus.h"
+#include "engine/Connection.h"
+#include "engine/EngineStatus.h"
 
 #include <optional>
 

@@ -3,8 +3,8 @@
 
 #include "AdminCommands.h"
 
-#include "app/base/ErrorReport.h"
-#include "app/base/Result.h"
+#include "base/ErrorReport.h"
+#include "base/Result.h"
 
 #include <QCoreApplication>
 #include <QTextStream>

@@ -1,0 +1,120 @@
+#include "base/ErrorReport.h"
+
+#include "base/ErrorContext.h"
+#include "base/ErrorRecord.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLocale>
+#include <QTextStream>
+
+#include <cstdint>
+
+namespace {
+
+constexpr const char* kSupportAddress = "support@vellacord.example";
+
+// Engine statuses are 32-bit codes; a negative long must not print as 16 digits.
+std::uint32_t Code32(long value)
+{
+    return static_cast<std::uint32_t>(value);
+}
+
+} // namespace
+
+QString HexCode(long value)
+{
+    return QString::asprintf("%08lx", static_cast<unsigned long>(Code32(value)));
+}
+
+QString ErrorContextText(bool clear)
+{
+    return QString::fromStdString(TheErrorContext().ContextText(clear));
+}
+
+QString DescribeError(const QString& msg)
+{
+    return QStringLiteral("the error is \"") + msg + QStringLiteral("\"\n") + ErrorContextText(true);
+}
+
+Answer ReportFailure(const QString& msg, ReportStyle style)
+{
+    MessageRequest request;
+    request.text = QStringLiteral("Operation failed - \n") + DescribeError(msg);
+    request.buttons = Buttons::Ok;
+    request.icon = style == ReportStyle::Error ? Icon::Error : Icon::Information;
+    request.foreground = style == ReportStyle::Error;
+    return TheUserInterface().ShowMessage(request);
+}
+
+QString OleDbErrorReport(long hr, const engine::ErrorRecords& records)
+{
+    QString report;
+    if (hr != 0)
+        report += QString::asprintf("OLE DB Error Record dump for hr = 0x%x\n", Code32(hr));
+    if (records.empty()) {
+        report += QString::asprintf("No OLE DB Error Information found: hr = 0x%x\n", Code32(hr));
+        return report;
+    }
+    int row = 0;
+    for (const engine::ErrorRecord& record : records) {
+        report += QString::asprintf("Row #: %4d Source: \"SQLite\" Description: \"%s\" Extended Code: %4d Statement: \"%s\"\n",
+                                    row++, record.message.toUtf8().constData(), record.extendedCode,
+                                    record.statement.toUtf8().constData());
+    }
+    report += QStringLiteral("OLE DB Error Record dump end\n");
+    return report;
+}
+
+Answer ShowOleDbErrors(UserInterface& ui, long hr, const engine::ErrorRecords& records, const QString& text)
+{
+    QString report = OleDbErrorReport(hr, records);
+    if (!text.isEmpty())
+        report += QStringLiteral("\n\n") + text;
+    return ShowTextMessage(ui, report, Buttons::YesNo);
+}
+
+QString ErrorDumpPath()
+{
+    // An unusable temporary folder reads as empty; the dump must not land in the root folder then.
+    const QString folder = QDir::tempPath();
+    if (folder.isEmpty())
+        return QString();
+    return folder + QDir::separator() + QStringLiteral("Vellacord.dump.txt");
+}
+
+QString ErrorDumpText(const QString& msg, bool crashing, const QDateTime& at, const QString& context)
+{
+    const QString separator = QStringLiteral("------------------------------------------------\n");
+    QString text = separator;
+    text += QStringLiteral("Vellacord encountered an error. The error message will be shown below this window. "
+                           "Please leave this window open until you have confirmed the error message.\n");
+    if (crashing)
+        text += QStringLiteral("Please confirm the Vellacord error message box and wait until Vellacord has closed. "
+                               "Then start the windows utility 'DRWTSN32' and send me the contents of the log file.\n");
+    text += QStringLiteral("\nPlease send the contents of this file to %1. Thank you.\n\n").arg(kSupportAddress);
+    text += QStringLiteral("Vellacord ist in einen Fehlerzustand gelaufen. Die Fehlermeldung wird unterhalb dieses "
+                           "Fensters angezeigt. Bitte lassen Sie dieses Fenster geöffnet bis Sie die Fehlermeldung "
+                           "bestätigt haben.\n");
+    if (crashing)
+        text += QStringLiteral("Bitte bestätigen Sie die Vellacord Fehlermeldung und warten Sie, bis Vellacord beendet "
+                               "ist. Starten Sie dann das Windows utility 'DRWTSN32' und senden Sie mir den Inhalt des "
+                               "Log files.\n");
+    text += QStringLiteral("\nBitte senden Sie den Inhalt dieser Datei an %1. Vielen Dank.\n\n").arg(kSupportAddress);
+    text += separator;
+    text += QStringLiteral("Vellacord exception at %1\n").arg(QLocale::system().toString(at, QLocale::ShortFormat));
+    text += QStringLiteral("Error: %1\n").arg(msg);
+    text += QStringLiteral("Context:\n%1\n__________________________________________________________\n").arg(context);
+    return text;
+}
+
+void WriteErrorDump(const QString& msg, bool crashing)
+{
+    const QString path = ErrorDumpPath();
+    QFile file(path);
+    if (path.isEmpty() || !file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text))
+        return;
+    file.write(ErrorDumpText(msg, crashing, QDateTime::currentDateTime(), ErrorContextText(false)).toUtf8());
+    file.close();
+    TheUserInterface().OpenWithDesktop(path, true);
+}

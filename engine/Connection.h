@@ -1,0 +1,136 @@
+#pragma once
+// A connection to one database file that several processes share.
+
+#include "base/ErrorRecord.h"
+#include "platform/FileIdentity.h"
+#include "platform/PresenceLock.h"
+#include "engine/EngineValue.h"
+
+#include <QString>
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <vector>
+
+struct sqlite3;
+
+namespace engine {
+
+class Rowset;
+class Statement;
+enum class Access;
+
+using Parameters = std::vector<Value>;
+
+class Connection {
+public:
+    // Called when a call found the file unreachable outside a transaction: it either opens this
+    // connection again (the call is then repeated) or throws.
+    using LossHandler = std::function<void(long status)>;
+
+    Connection() = default;
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+    Connection(Connection&& other) noexcept;
+    Connection& operator=(Connection&& other) noexcept;
+    ~Connection();
+
+    // Opens an existing file for shared use. A file taken for maintenance, locked by another
+    // program beyond the busy limit, or not writable here cannot be opened.
+    long Open(const QString& path);
+    void Close();
+    bool IsOpen() const { return db_ != nullptr; }
+    const QString& path() const { return path_; }
+
+    // The file went away, was replaced, or stayed locked beyond the busy limit; only reopening helps.
+    bool lost() const { return lost_; }
+    // The path still names the file this connection has open, and it is still readable and writable.
+    bool StillNamesItsFile() const;
+    void SetLossHandler(LossHandler handler) { lossHandler_ = std::move(handler); }
+
+    // Runs a command without a result; "?" marks the parameters. A write outside a transaction
+    // runs in a transaction of its own, begun IMMEDIATE.
+    long Execute(const QString& sql, const Parameters& parameters = {});
+
+    // Reads every row of a SELECT into `rows`; no statement stays open afterwards.
+    long Query(const QString& sql, const Parameters& parameters, Rowset& rows);
+
+    // Hands the rows of a SELECT one by one to `row`, without keeping them. `begin` runs once the
+    // statement has delivered its first row (or ended without one), in every attempt: a read
+    // that found the file gone starts again from the top once the file is back, and a statement
+    // that fails at once leaves the caller's old rows alone. kOk when every row was read.
+    long ReadRows(const QString& sql, const Parameters& parameters, Access access, const std::function<void()>& begin,
+                  const std::function<void(const Statement&)>& row);
+
+    // The first column of the first row; kEndOfRowset when there is no row.
+    long QueryInt(const QString& sql, const Parameters& parameters, std::int64_t& value);
+
+    // Runs `body` in a write transaction begun IMMEDIATE: committed when it succeeds, else rolled back.
+    long WriteTransaction(const std::function<long()>& body);
+
+    // Makes the view `name` (a plain identifier) one over `select`, a SELECT that may carry a
+    // user's filter: the select must first pass the read-only fence of a filter (else
+    // kFaultyCommand, and nothing is written); then, in one write transaction, the old view is
+    // dropped and the new one created under a fence that lets nothing else in the file change.
+    // A view that is already the same is left alone.
+    long ReplaceView(const QString& name, const QString& select);
+
+    // The file's identity and the change counter of its header, read under a read lock (which
+    // also makes a network client drop stale cached pages). Every commit changes the counter, so
+    // a stamp taken before a read and equal later proves that nothing changed since.
+    struct ChangeStamp {
+        FileIdentity identity;
+        std::uint32_t changeCounter = 0;
+        friend bool operator==(const ChangeStamp&, const ChangeStamp&) = default;
+    };
+    std::optional<ChangeStamp> ReadChangeStamp();
+
+    std::int64_t LastInsertId() const;
+    int Changes() const;
+
+    // The records of the last failure on this connection.
+    const ErrorRecords& errorRecords() const { return errors_; }
+    ErrorRecords TakeErrorRecords();
+    // The message of the last failure for a one-line report; the records are taken.
+    QString TakeErrorMessage();
+    // Records a failure found above the engine (a row changed by another user, for example).
+    long RecordFailure(long status, const ErrorRecord& record);
+
+    // Creates a new, empty database file; refuses with kDataSourceExists when the path exists.
+    // The records of a failure go to `errors` when given.
+    static long CreateFile(const QString& path, ErrorRecords* errors = nullptr);
+
+    // Writes a compact copy of the closed file `source` to `destination` (which must not exist).
+    static long CompactInto(const QString& source, const QString& destination, ErrorRecords* errors = nullptr);
+
+    // How long a call waits for another workstation's lock before the file counts as unreachable.
+    static void SetBusyLimit(std::chrono::milliseconds limit);
+
+private:
+    friend class Statement;
+    long Fail(int code, const QString& sql);
+    long Attempt(const std::function<long()>& call);
+    long ExecuteOnce(const QString& sql, const Parameters& parameters);
+    long QueryOnce(const QString& sql, const Parameters& parameters, Rowset& rows);
+    long OpenFailure(long status, const ErrorRecord& record);
+    bool InTransaction() const;
+    long BeginImmediate();
+    // Commits when status is a success, else rolls back; returns the outcome.
+    long Commit(long status);
+    static int WaitForLock(void* connection, int attempt);
+
+    sqlite3* db_ = nullptr;
+    PresenceLock presence_;
+    QString path_;
+    FileIdentity identity_; // the file opened under path_
+    bool lost_ = false;
+    bool commitUncertain_ = false; // the last COMMIT failed: whether it reached the file is unknown
+    ErrorRecords errors_;
+    LossHandler lossHandler_;
+    std::chrono::steady_clock::time_point waitingSince_;
+    std::chrono::steady_clock::time_point lastCommit_;
+};
+
+} // namespace engine

@@ -1,0 +1,193 @@
+#include "engine/Statement.h"
+
+#include "engine/Connection.h"
+#include "engine/EngineStatus.h"
+#include "engine/ReadOnlyFence.h"
+
+#include <QRegularExpression>
+
+#include <sqlite3.h>
+
+#include <type_traits>
+
+namespace engine {
+
+namespace {
+
+// Whether anything but whitespace, comments and semicolons follows the first statement.
+bool HasFurtherStatement(sqlite3* db, const char* tail, const char* end)
+{
+    sqlite3_stmt* next = nullptr;
+    const int code = sqlite3_prepare_v2(db, tail, static_cast<int>(end - tail), &next, nullptr);
+    const bool further = code != SQLITE_OK || next != nullptr;
+    sqlite3_finalize(next);
+    return further;
+}
+
+} // namespace
+
+bool IsCompleteFragment(const QString& fragment)
+{
+    const QByteArray text = (fragment + QStringLiteral("\n;")).toUtf8();
+    return sqlite3_complete(text.constData()) != 0;
+}
+
+Statement::Statement(Connection& connection, const QString& sql, Access access) : connection_(connection), sql_(sql)
+{
+    if (!connection.IsOpen()) {
+        prepareStatus_ = connection.RecordFailure(kFailure, {QStringLiteral("the connection is closed"), SQLITE_MISUSE, sql});
+        return;
+    }
+    if (access == Access::ReadOnly)
+        fence_ = std::make_unique<ReadOnlyFence>(connection.db_);
+    const QByteArray text = sql.toUtf8();
+    const char* tail = nullptr;
+    const int code = sqlite3_prepare_v2(connection.db_, text.constData(), static_cast<int>(text.size()), &statement_,
+                                        &tail);
+    if (code != SQLITE_OK) {
+        const long status = connection.Fail(code, sql);
+        // A fenced text that tries more than reading is as faulty as one that does not parse.
+        prepareStatus_ = (code & 0xff) == SQLITE_ERROR || (code & 0xff) == SQLITE_AUTH ? kFaultyCommand : status;
+    } else if (statement_ == nullptr) {
+        // Only whitespace or a comment: nothing to run.
+        prepareStatus_ = connection.RecordFailure(kFaultyCommand, {QStringLiteral("empty statement"), SQLITE_ERROR, sql});
+    } else if (HasFurtherStatement(connection.db_, tail, text.constData() + text.size())) {
+        // Only the first statement would run, and the rest would be dropped without a word.
+        sqlite3_finalize(statement_);
+        statement_ = nullptr;
+        prepareStatus_ = connection.RecordFailure(
+            kFaultyCommand, {QStringLiteral("more than one statement in one command"), SQLITE_ERROR, sql});
+    } else if (fence_ && sqlite3_stmt_readonly(statement_) == 0) {
+        sqlite3_finalize(statement_);
+        statement_ = nullptr;
+        prepareStatus_ = connection.RecordFailure(
+            kFaultyCommand, {QStringLiteral("the condition does more than read"), SQLITE_AUTH, sql});
+    }
+}
+
+Statement::~Statement()
+{
+    sqlite3_finalize(statement_);
+}
+
+long Statement::Bind(const std::vector<Value>& parameters)
+{
+    if (statement_ == nullptr)
+        return prepareStatus_;
+    // SQLite reads "@name", ":name", "$name" and "?" as parameters and runs an unbound one as
+    // NULL; a command with more of them than values is faulty, not a silent empty result.
+    const int named = sqlite3_bind_parameter_count(statement_);
+    if (named != static_cast<int>(parameters.size()))
+        return connection_.RecordFailure(
+            kFaultyCommand,
+            {QStringLiteral("the command has %1 parameters, %2 values given").arg(named).arg(parameters.size()),
+             SQLITE_RANGE, sql_});
+    for (std::size_t i = 0; i < parameters.size(); ++i) {
+        const int index = static_cast<int>(i) + 1;
+        const int code = std::visit(
+            [&](const auto& value) -> int {
+                using T = std::decay_t<decltype(value)>;
+                if constexpr (std::is_same_v<T, std::monostate>)
+                    return sqlite3_bind_null(statement_, index);
+                else if constexpr (std::is_same_v<T, std::int64_t>)
+                    return sqlite3_bind_int64(statement_, index, value);
+                else if constexpr (std::is_same_v<T, double>)
+                    return sqlite3_bind_double(statement_, index, value);
+                else if constexpr (std::is_same_v<T, QString>) {
+                    const QByteArray utf8 = value.toUtf8();
+                    return sqlite3_bind_text(statement_, index, utf8.constData(), static_cast<int>(utf8.size()),
+                                             SQLITE_TRANSIENT);
+                } else
+                    return sqlite3_bind_blob(statement_, index, value.constData(), static_cast<int>(value.size()),
+                                             SQLITE_TRANSIENT);
+            },
+            parameters[i]);
+        if (code != SQLITE_OK)
+            return connection_.Fail(code, sql_);
+    }
+    return kOk;
+}
+
+long Statement::Step()
+{
+    if (statement_ == nullptr)
+        return prepareStatus_;
+    const int code = sqlite3_step(statement_);
+    if (code == SQLITE_ROW)
+        return kOk;
+    if (code == SQLITE_DONE)
+        return kEndOfRowset;
+    const long status = connection_.Fail(code, sql_);
+    if (fence_ && fence_->timedOut())
+        return connection_.RecordFailure(
+            kFaultyCommand, {QStringLiteral("the condition ran longer than %1 seconds").arg(ReadOnlyFence::kLongestRun.count()),
+                             SQLITE_INTERRUPT, sql_});
+    // A user's condition that fails while it runs (an overflow, a text too big, a bad argument
+    // to a function) is as faulty as one that does not parse; the file itself is fine.
+    if (fence_ && !connection_.lost())
+        return kFaultyCommand;
+    return status;
+}
+
+bool Statement::WritesInTransaction() const
+{
+    if (statement_ == nullptr || sqlite3_stmt_readonly(statement_) != 0)
+        return false;
+    // Transaction control itself, and commands that refuse to run inside a transaction.
+    static const QStringList kAlone{QStringLiteral("BEGIN"),   QStringLiteral("COMMIT"),   QStringLiteral("END"),
+                                    QStringLiteral("ROLLBACK"), QStringLiteral("SAVEPOINT"), QStringLiteral("RELEASE"),
+                                    QStringLiteral("VACUUM"),  QStringLiteral("PRAGMA"),   QStringLiteral("ATTACH"),
+                                    QStringLiteral("DETACH")};
+    const QString command = sql_.section(QRegularExpression(QStringLiteral("\\W+")), 0, 0, QString::SectionSkipEmpty);
+    return !kAlone.contains(command, Qt::CaseInsensitive);
+}
+
+int Statement::ColumnCount() const
+{
+    return statement_ == nullptr ? 0 : sqlite3_column_count(statement_);
+}
+
+QStringList Statement::ColumnNames() const
+{
+    QStringList names;
+    for (int i = 0; i < ColumnCount(); ++i)
+        names << QString::fromUtf8(sqlite3_column_name(statement_, i));
+    return names;
+}
+
+std::int64_t Statement::ColumnInt(int index) const
+{
+    return sqlite3_column_int64(statement_, index);
+}
+
+double Statement::ColumnReal(int index) const
+{
+    return sqlite3_column_double(statement_, index);
+}
+
+const char* Statement::ColumnUtf8(int index, int& bytes) const
+{
+    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement_, index));
+    bytes = sqlite3_column_bytes(statement_, index);
+    return text;
+}
+
+Value Statement::Column(int index) const
+{
+    switch (sqlite3_column_type(statement_, index)) {
+    case SQLITE_INTEGER:
+        return static_cast<std::int64_t>(sqlite3_column_int64(statement_, index));
+    case SQLITE_FLOAT:
+        return sqlite3_column_double(statement_, index);
+    case SQLITE_TEXT:
+        return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(statement_, index)),
+                                 sqlite3_column_bytes(statement_, index));
+    case SQLITE_BLOB:
+        return QByteArray(static_cast<const char*>(sqlite3_column_blob(statement_, index)),
+                          sqlite3_column_bytes(statement_, index));
+    default:
+        return std::monostate{};
+    }
+}
+
+} // namespace engine
