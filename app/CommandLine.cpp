@@ -66,19 +66,18 @@ bool AsksForHelp(const QStringList& arguments)
 
 QString CommandLineUsage()
 {
-    return QStringLiteral(
-               "Usage: vellacord [DATABASE] [-autologin[=LOGIN]]\n"
-               "\n"
-               "  DATABASE           the database file (*.defl) to open; without it default.defl\n"
-               "                     in the current folder. When the file cannot be opened, the\n"
-               "                     administration dialog offers to create or choose one.\n"
-               "  -autologin         log in as the user whose login name is your system user name,\n"
-               "                     without the login dialog.\n"
-               "  -autologin=LOGIN   log in as LOGIN without the login dialog.\n"
-               "  --help             print this text.\n"
-               "\n"
-               "The workstation's settings (the last database, windows, mail) live in\n"
-               "  %1\n"
-               "A database is prepared from a shell with vellacord-admin (vellacord-admin --help).\n")
+    return QStringLiteral("Usage: vellacord [DATABASE] [-autologin[=LOGIN]]\n"
+                          "\n"
+                          "  DATABASE           the database file (*.defl) to open; without it default.defl\n"
+                          "                     in the current folder. When the file cannot be opened, the\n"
+                          "                     administration dialog offers to create or choose one.\n"
+                          "  -autologin         log in as the user whose login name is your system user name,\n"
+                          "                     without the login dialog.\n"
+                          "  -autologin=LOGIN   log in as LOGIN without the login dialog.\n"
+                          "  --help             print this text.\n"
+                          "\n"
+                          "The workstation's settings (the last database, windows, mail) live in\n"
+                          "  %1\n"
+                          "A database is prepared from a shell with vellacord-admin (vellacord-admin --help).\n")
         .arg(ProfilePath());
 }

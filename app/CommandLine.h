@@ -25,9 +25,9 @@ public:
 };
 
 // Parses the arguments after the program name.
-CDeflCommandLineInfo ParseCommandLine(const QStringList& arguments,
-                                      std::function<std::optional<QString>()> operatingSystemUser =
-                                          OperatingSystemUserName);
+CDeflCommandLineInfo
+ParseCommandLine(const QStringList& arguments,
+                 std::function<std::optional<QString>()> operatingSystemUser = OperatingSystemUserName);
 
 // True when the arguments ask for the usage (--help, -help, -h, /?).
 bool AsksForHelp(const QStringList& arguments);

@@ -1,12 +1,12 @@
 #include "app/DeflApp.h"
 
-#include "engine/EngineLibrary.h"
 #include "base/StringIds.h"
+#include "engine/EngineLibrary.h"
 
 #include "base/Guards.h"
+#include "base/StringTable.h"
 #include "platform/LocalSettings.h"
 #include "platform/Profile.h"
-#include "base/StringTable.h"
 
 #include <QCoreApplication>
 

@@ -64,10 +64,18 @@ constexpr int kRecordCommands[] = {command::kFirstRecord, command::kLastRecord, 
                                    command::kPreviousRecord};
 
 // The commands this window carries out itself whatever the document's state.
-constexpr int kOwnCommands[] = {command::kExit,       command::kToolbar,    command::kStatusBar,
-                                command::kSplit,      command::kRemoveLocalSettings, command::kAbout,
-                                command::kHomePage,   command::kMakerPage,  command::kHelpTopics,
-                                command::kHelp,       command::kContextHelp, command::kNextPane,
+constexpr int kOwnCommands[] = {command::kExit,
+                                command::kToolbar,
+                                command::kStatusBar,
+                                command::kSplit,
+                                command::kRemoveLocalSettings,
+                                command::kAbout,
+                                command::kHomePage,
+                                command::kMakerPage,
+                                command::kHelpTopics,
+                                command::kHelp,
+                                command::kContextHelp,
+                                command::kNextPane,
                                 command::kPreviousPane};
 
 } // namespace
@@ -139,9 +147,9 @@ void CMainFrame::CreatePanes()
 void CMainFrame::CreateTray()
 {
     trayStates_ = new TrayIconStates(this);
-    trayIcon_ = new QtTrayIcon(*trayStates_,
-                                {commands_.at(command::kAbout), commands_.at(command::kInsertNew), commands_.at(command::kExit)},
-                                this);
+    trayIcon_ = new QtTrayIcon(
+        *trayStates_, {commands_.at(command::kAbout), commands_.at(command::kInsertNew), commands_.at(command::kExit)},
+        this);
     connect(trayIcon_, &QtTrayIcon::openRequested, this, &CMainFrame::OpenMainWindow);
     notifications_ = new QtNotifications(this);
     connect(notifications_, &QtNotifications::openRequested, this, &CMainFrame::OpenMainWindow);
@@ -234,8 +242,8 @@ void CMainFrame::ConnectCommands()
     ConnectWindowCommands();
     ConnectDocumentCommands();
     new QtEditCommands({commands_.at(command::kUndo), commands_.at(command::kRedo), commands_.at(command::kCut),
-                         commands_.at(command::kCopy), commands_.at(command::kPaste)},
-                        this);
+                        commands_.at(command::kCopy), commands_.at(command::kPaste)},
+                       this);
 }
 
 void CMainFrame::ConnectWindowCommands()
@@ -436,11 +444,13 @@ void CMainFrame::ConnectListCommands()
     commands_.at(command::kRefresh)->setEnabled(true);
     connect(commands_.at(command::kRefresh), &QAction::triggered, this, [this] { list_->Refresh(); });
     for (const int navigation : kRecordCommands)
-        connect(commands_.at(navigation), &QAction::triggered, this, [this, navigation] { list_->Navigate(navigation); });
+        connect(commands_.at(navigation), &QAction::triggered, this,
+                [this, navigation] { list_->Navigate(navigation); });
     for (const int search : {command::kFind, command::kFindNext, command::kFindPrevious})
         commands_.at(search)->setEnabled(true);
     connect(commands_.at(command::kFind), &QAction::triggered, this, [this] { list_->Find(); });
-    connect(commands_.at(command::kFindNext), &QAction::triggered, this, [this] { list_->FindNext(searchBar_->text()); });
+    connect(commands_.at(command::kFindNext), &QAction::triggered, this,
+            [this] { list_->FindNext(searchBar_->text()); });
     connect(commands_.at(command::kFindPrevious), &QAction::triggered, this,
             [this] { list_->FindPrevious(searchBar_->text()); });
     connect(commands_.at(command::kDeleteRecord), &QAction::triggered, this,
@@ -488,8 +498,9 @@ void CMainFrame::UpdateListCommands()
     for (const int navigation : kRecordCommands)
         commands_.at(navigation)->setEnabled(list_->CanNavigate(navigation));
     commands_.at(command::kDeleteRecord)->setEnabled(listView_->selectionModel()->hasSelection());
-    commands_.at(command::kSendEmail)->setEnabled(notificationSender_ != nullptr && document_.loggedIn() &&
-                                                  listView_->selectionModel()->hasSelection());
+    commands_.at(command::kSendEmail)
+        ->setEnabled(notificationSender_ != nullptr && document_.loggedIn() &&
+                     listView_->selectionModel()->hasSelection());
 }
 
 void CMainFrame::RunOptions(OptionsPage page)
@@ -498,7 +509,7 @@ void CMainFrame::RunOptions(OptionsPage page)
         return;
     class FrameEffects : public OptionsEffects {
     public:
-        explicit FrameEffects(CMainFrame& frame) : frame_(frame) {}
+        explicit FrameEffects(CMainFrame& frame) : frame_(frame) { }
         void RegisterHotkey(int hotkey) override { frame_.hotkey_->Register(hotkey); }
         void ApplyTrayMode() override { frame_.ApplyTrayMode(); }
 
@@ -519,8 +530,9 @@ void CMainFrame::SetNotificationSender(mail::NotificationSender* sender)
 void CMainFrame::UseNotificationDispatch(mail::NotificationDispatch& dispatch)
 {
     SetNotificationSender(&dispatch);
-    connect(&dispatch, &mail::NotificationDispatch::mailOptionsRequested, this, [this] { RunOptions(OptionsPage::Mail); },
-            Qt::DirectConnection);
+    connect(
+        &dispatch, &mail::NotificationDispatch::mailOptionsRequested, this, [this] { RunOptions(OptionsPage::Mail); },
+        Qt::DirectConnection);
     // A close that came while the notification of a save went out follows now.
     dispatch_ = &dispatch;
     connect(&dispatch, &mail::NotificationDispatch::dispatchEnded, this, [this] {
@@ -630,9 +642,9 @@ void CMainFrame::StorePlacement()
     // A window that was never shown has no placement of its own; the saved one stays.
     if (!placementRestored_)
         return;
-    const std::int32_t state = isMaximized()   ? WindowPlacement::kMaximized
-                               : isMinimized() ? WindowPlacement::kMinimized
-                                               : WindowPlacement::kNormal;
+    const std::int32_t state = isMaximized() ? WindowPlacement::kMaximized
+        : isMinimized()                      ? WindowPlacement::kMinimized
+                                             : WindowPlacement::kNormal;
     settings_.windowPlacement = WindowPlacement::Of(normalGeometry_.isValid() ? normalGeometry_ : geometry(), state);
 }
 

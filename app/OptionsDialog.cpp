@@ -69,7 +69,7 @@ private:
         setProperty(kHotkeyValue, value);
         const QKeyCombination combination = KeyCombinationOfHotkey(value);
         setText(combination.key() == Qt::Key_unknown ? QStringLiteral("None")
-                                                      : QKeySequence(combination).toString(QKeySequence::NativeText));
+                                                     : QKeySequence(combination).toString(QKeySequence::NativeText));
     }
 };
 
@@ -220,8 +220,8 @@ QWidget* COptionsDialog::CreateGlobalPage()
     layout->addWidget(mailGroup, 1);
 
     if (!sheet_.globalEditable()) {
-        for (QWidget* field : {static_cast<QWidget*>(compressDays_), static_cast<QWidget*>(growth_),
-                               static_cast<QWidget*>(backups_)})
+        for (QWidget* field :
+             {static_cast<QWidget*>(compressDays_), static_cast<QWidget*>(growth_), static_cast<QWidget*>(backups_)})
             field->setEnabled(false);
         template_->setReadOnly(true);
         for (QLineEdit* tool : {mailTool_, zipTool_})

@@ -6,8 +6,8 @@
 #include "base/ErrorContext.h"
 #include "base/StringTable.h"
 #include "document/DefectDoc.h"
-#include "platform/LocalSettings.h"
 #include "engine/EngineStatus.h"
+#include "platform/LocalSettings.h"
 #include "store/RetriedWrite.h"
 
 #include <algorithm>
@@ -89,7 +89,8 @@ QStringList GrowthEntries()
 }
 
 OptionsSheet::OptionsSheet(CDefectDoc& document, LocalSettings& settings, OptionsEffects& effects)
-    : document_(document), settings_(settings), effects_(effects), globalEditable_(document.currentUserIsAdministrator())
+    : document_(document), settings_(settings), effects_(effects),
+      globalEditable_(document.currentUserIsAdministrator())
 {
     values.mailMethod = mail::ChoiceForMethod(settings.mailSettings.mailMethod);
     values.includeAttachments = settings.includeAttachments;

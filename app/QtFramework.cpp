@@ -1,9 +1,9 @@
 #include "app/QtFramework.h"
 
 #include "app/MainFrame.h"
-#include "base/CommandIds.h"
 #include "app/QtApplication.h"
 #include "app/QtUserInterface.h"
+#include "base/CommandIds.h"
 #include "document/DefectDoc.h"
 #include "list/DefectList.h"
 #include "mail/NotificationDispatch.h"
@@ -84,8 +84,8 @@ bool QtFramework::ProcessShellCommand(const CDeflCommandLineInfo& commandLine)
 {
     CreateDocumentAndFrame();
     document_->SetAutoLogin(commandLine.autoLogin);
-    const bool opened = commandLine.fileName.isEmpty() ? document_->OnNewDocument()
-                                                       : document_->OnOpenDocument(commandLine.fileName);
+    const bool opened =
+        commandLine.fileName.isEmpty() ? document_->OnNewDocument() : document_->OnOpenDocument(commandLine.fileName);
     application_.ThrowPending();
     if (!opened) {
         DiscardDocumentAndFrame();

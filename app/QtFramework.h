@@ -40,7 +40,7 @@ private:
     QtUserInterface& ui_;
     LocalSettings& settings_;
     std::unique_ptr<CDefectDoc> document_;
-    std::unique_ptr<CDefectList> list_; // listens to the document: made after it, gone before it
+    std::unique_ptr<CDefectList> list_;                // listens to the document: made after it, gone before it
     std::unique_ptr<mail::NotificationDispatch> mail_; // sends after saves: made after the document, gone before it
     QPointer<CMainFrame> frame_;
 };

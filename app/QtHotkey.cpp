@@ -65,7 +65,8 @@ xcb_keycode_t KeycodeOf(xcb_connection_t* connection, std::uint32_t symbol)
     const int first = setup->min_keycode;
     const int count = setup->max_keycode - first + 1;
     xcb_get_keyboard_mapping_reply_t* mapping = xcb_get_keyboard_mapping_reply(
-        connection, xcb_get_keyboard_mapping(connection, setup->min_keycode, static_cast<std::uint8_t>(count)), nullptr);
+        connection, xcb_get_keyboard_mapping(connection, setup->min_keycode, static_cast<std::uint8_t>(count)),
+        nullptr);
     if (mapping == nullptr)
         return 0;
     const xcb_keysym_t* symbols = xcb_get_keyboard_mapping_keysyms(mapping);

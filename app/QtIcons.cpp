@@ -28,8 +28,8 @@ QIcon ApplicationIcon()
 QIcon TrayIcon(int iconId)
 {
     return iconId == TrayIconStates::kNewEntriesIcon
-               ? Sizes(QStringLiteral(":/icons"), QStringLiteral("vellacord-new-entries"))
-               : ApplicationIcon();
+        ? Sizes(QStringLiteral(":/icons"), QStringLiteral("vellacord-new-entries"))
+        : ApplicationIcon();
 }
 
 QIcon ThemedIcon(const QString& themeName)

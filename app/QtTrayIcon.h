@@ -37,5 +37,5 @@ private:
     TrayIconStates& states_;
     TrayMenuCommands commands_;
     QSystemTrayIcon* icon_ = nullptr; // made when first shown
-    std::unique_ptr<QMenu> menu_; // parentless: it opens while the window is hidden
+    std::unique_ptr<QMenu> menu_;     // parentless: it opens while the window is hidden
 };

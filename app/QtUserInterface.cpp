@@ -1,15 +1,15 @@
 #include "app/QtUserInterface.h"
-#include "store/DBRetryDialog.h"
-#include "store/SelectWorkflowDialog.h"
-#include "store/DatabaseAdministrationDialog.h"
+#include "base/StringIds.h"
+#include "document/ChangePasswordDialog.h"
+#include "document/LoginDialog.h"
+#include "document/SetupListsDialog.h"
+#include "document/StatusTransitionDialog.h"
+#include "document/TemplateSelectionDialog.h"
 #include "mail/SendMailDialog.h"
 #include "mail/SendProgressDialog.h"
-#include "document/TemplateSelectionDialog.h"
-#include "document/LoginDialog.h"
-#include "document/StatusTransitionDialog.h"
-#include "document/ChangePasswordDialog.h"
-#include "document/SetupListsDialog.h"
-#include "base/StringIds.h"
+#include "store/DBRetryDialog.h"
+#include "store/DatabaseAdministrationDialog.h"
+#include "store/SelectWorkflowDialog.h"
 
 #include "app/FileFilter.h"
 #include "app/HintDialog.h"
@@ -89,8 +89,8 @@ CMainFrame* Frame(QWidget* window)
 
 Answer QtUserInterface::ShowMessage(const MessageRequest& request)
 {
-    QMessageBox box(BoxIcon(request.icon), LoadString(string_id::kApplicationTitle), request.text, BoxButtons(request.buttons),
-                    VisibleWindow(mainWindow_));
+    QMessageBox box(BoxIcon(request.icon), LoadString(string_id::kApplicationTitle), request.text,
+                    BoxButtons(request.buttons), VisibleWindow(mainWindow_));
     if (request.foreground) {
         box.setWindowFlag(Qt::WindowStaysOnTopHint);
         box.show();
@@ -197,7 +197,8 @@ bool QtUserInterface::RunSendMailDialog(SendMailChoices& choices)
     return ::RunSendMailDialog(choices, MainWindow());
 }
 
-std::optional<QString> QtUserInterface::RunAdministrationDialog(AdministrationActions& actions, const QString& missingDatabase)
+std::optional<QString> QtUserInterface::RunAdministrationDialog(AdministrationActions& actions,
+                                                                const QString& missingDatabase)
 {
     return ::RunAdministrationDialog(*this, actions, missingDatabase, MainWindow());
 }

@@ -1,8 +1,8 @@
 #include "app/RemoveLocalSettings.h"
 
+#include "base/UserInterface.h"
 #include "platform/LocalSettings.h"
 #include "platform/Profile.h"
-#include "base/UserInterface.h"
 
 #include <QDir>
 #include <QFile>

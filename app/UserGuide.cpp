@@ -31,6 +31,7 @@ void OpenUserGuide(const QString& section)
         OpenInBrowser(address.toString());
         return;
     }
-    ShowTextMessage(TheUserInterface(), FormatString(string_id::kGuideMissing, candidates.constLast().toUtf8().constData()),
-                    Buttons::Ok, Icon::Warning, string_id::kGuideMissing);
+    ShowTextMessage(TheUserInterface(),
+                    FormatString(string_id::kGuideMissing, candidates.constLast().toUtf8().constData()), Buttons::Ok,
+                    Icon::Warning, string_id::kGuideMissing);
 }

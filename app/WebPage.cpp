@@ -1,8 +1,8 @@
 #include "app/WebPage.h"
 
-#include "platform/LocalSettings.h"
-#include "base/UserInterface.h"
 #include "base/StringTable.h"
+#include "base/UserInterface.h"
+#include "platform/LocalSettings.h"
 
 #include <cerrno>
 

@@ -1,9 +1,9 @@
 #include "app/CommandLine.h"
 #include "app/DeflApp.h"
-#include "platform/LocalSettings.h"
 #include "app/QtApplication.h"
 #include "app/QtFramework.h"
 #include "app/QtUserInterface.h"
+#include "platform/LocalSettings.h"
 
 #include <cstdio>
 

@@ -37,7 +37,7 @@ ErrorContextBuffer& TheErrorContext();
 // Scope guard naming an operation: records its text only when an exception leaves the scope.
 class ErrorContext {
 public:
-    explicit ErrorContext(const char* operation) : operation_(operation) {}
+    explicit ErrorContext(const char* operation) : operation_(operation) { }
     ErrorContext(const ErrorContext&) = delete;
     ErrorContext& operator=(const ErrorContext&) = delete;
     ~ErrorContext();

@@ -58,9 +58,9 @@ QString OleDbErrorReport(long hr, const engine::ErrorRecords& records)
     }
     int row = 0;
     for (const engine::ErrorRecord& record : records) {
-        report += QString::asprintf("Row #: %4d Source: \"SQLite\" Description: \"%s\" Extended Code: %4d Statement: \"%s\"\n",
-                                    row++, record.message.toUtf8().constData(), record.extendedCode,
-                                    record.statement.toUtf8().constData());
+        report += QString::asprintf(
+            "Row #: %4d Source: \"SQLite\" Description: \"%s\" Extended Code: %4d Statement: \"%s\"\n", row++,
+            record.message.toUtf8().constData(), record.extendedCode, record.statement.toUtf8().constData());
     }
     report += QStringLiteral("OLE DB Error Record dump end\n");
     return report;

@@ -25,7 +25,8 @@ Answer ReportFailure(const QString& msg, ReportStyle style);
 QString OleDbErrorReport(long hr, const engine::ErrorRecords& records);
 
 // Shows the report of the records, followed by text when given, with Yes and No; returns the answer.
-Answer ShowOleDbErrors(UserInterface& ui, long hr, const engine::ErrorRecords& records, const QString& text = QString());
+Answer ShowOleDbErrors(UserInterface& ui, long hr, const engine::ErrorRecords& records,
+                       const QString& text = QString());
 
 // A status or platform result as eight hexadecimal digits ("80004005").
 QString HexCode(long value);

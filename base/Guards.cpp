@@ -2,8 +2,8 @@
 
 #include "base/ErrorReport.h"
 #include "base/Result.h"
-#include "base/UserInterface.h"
 #include "base/StringTable.h"
+#include "base/UserInterface.h"
 
 #include <exception>
 
@@ -29,7 +29,8 @@ bool RunStartupGuard(const std::function<bool()>& body)
     } catch (const CResult<int>&) {
         ShowPlain(QStringLiteral("Operation failed - ") + ErrorContextText(true));
     } catch (const CResult<long>& result) {
-        ShowOleDbErrors(TheUserInterface(), result.value, result.records, QStringLiteral("operation could not be completed. exiting now."));
+        ShowOleDbErrors(TheUserInterface(), result.value, result.records,
+                        QStringLiteral("operation could not be completed. exiting now."));
     } catch (const std::exception& e) {
         ReportFailure(QString::fromUtf8(e.what()), ReportStyle::Error);
     } catch (...) {
@@ -47,7 +48,8 @@ bool RunGuardedHandler(const std::function<void()>& handler)
         const QString lastError = HexCode(result.lastError);
         ShowPlain(QStringLiteral("GetLastError returned %1\r\n%2").arg(lastError, ErrorContextText(true)));
     } catch (const CResult<long>& result) {
-        ShowOleDbErrors(TheUserInterface(), result.value, result.records, QStringLiteral("exception raised:\r\n") + ErrorContextText(true));
+        ShowOleDbErrors(TheUserInterface(), result.value, result.records,
+                        QStringLiteral("exception raised:\r\n") + ErrorContextText(true));
     } catch (const std::exception& e) {
         ShowPlain(QStringLiteral("exception raised:\r\n") + DescribeError(QString::fromUtf8(e.what())));
     }

@@ -18,13 +18,13 @@ public:
     enum class State { Running, Closing, Quitting, Done };
 
     struct Loop {
-        std::function<int()> run;              // the message loop; returns its exit code
+        std::function<int()> run; // the message loop; returns its exit code
         std::function<bool()> hasMainWindow;
         std::function<void()> destroyMainWindow; // lets the loop drain the closing window
-        std::function<void(int)> postQuit;     // the loop returns this code when it gets there
+        std::function<void(int)> postQuit;       // the loop returns this code when it gets there
     };
 
-    explicit RunGuard(Loop loop) : loop_(std::move(loop)) {}
+    explicit RunGuard(Loop loop) : loop_(std::move(loop)) { }
 
     // The message loop's exit code. An exception of an unknown type is reported and thrown on.
     int Run();

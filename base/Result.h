@@ -10,8 +10,7 @@
 #include <utility>
 
 // The common base of the result types, so that one handler can catch any of them.
-class CBaseResult {
-};
+class CBaseResult { };
 
 template <typename T>
 struct ResultTraits;
@@ -34,10 +33,10 @@ struct ResultTraits<unsigned> {
 template <typename T>
 class CResult : public CBaseResult {
 public:
-    explicit CResult(T initial = successValue()) : value(initial) {}
+    explicit CResult(T initial = successValue()) : value(initial) { }
 
     // An engine status with the error records of the failing connection, for the report.
-    CResult(T initial, engine::ErrorRecords errorRecords) : value(initial), records(std::move(errorRecords)) {}
+    CResult(T initial, engine::ErrorRecords errorRecords) : value(initial), records(std::move(errorRecords)) { }
 
     CResult(const CResult& other)
         : checked(other.checked), value(other.value), lastError(other.lastError), records(other.records)
@@ -100,7 +99,7 @@ public:
 
     bool checked = false;
     T value;
-    int lastError = 0; // the platform's error code when a boolean or unsigned call failed
+    int lastError = 0;            // the platform's error code when a boolean or unsigned call failed
     engine::ErrorRecords records; // what the engine said about a failed status
 
 private:

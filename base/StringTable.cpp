@@ -13,17 +13,17 @@ struct StringEntry {
 
 // Each subsystem keeps its texts in a file of its own below strings/.
 constexpr StringEntry kStrings[] = {
-#include "resources/strings/app.inc"
-#include "resources/strings/store.inc"
-#include "resources/strings/document.inc"
-#include "resources/strings/workflow.inc"
-#include "resources/strings/defect.inc"
 #include "resources/strings/admin.inc"
-#include "resources/strings/list.inc"
-#include "resources/strings/options.inc"
-#include "resources/strings/mail.inc"
+#include "resources/strings/app.inc"
+#include "resources/strings/defect.inc"
+#include "resources/strings/document.inc"
 #include "resources/strings/export.inc"
+#include "resources/strings/list.inc"
+#include "resources/strings/mail.inc"
+#include "resources/strings/options.inc"
 #include "resources/strings/reports.inc"
+#include "resources/strings/store.inc"
+#include "resources/strings/workflow.inc"
 };
 
 const std::unordered_map<int, const char*>& StringMap()

@@ -34,12 +34,12 @@ struct HintRequest {
 };
 
 struct HintAnswer {
-    int result = 1;           // 1 OK, 2 Cancel, 6 Yes, 7 No
+    int result = 1; // 1 OK, 2 Cancel, 6 Yes, 7 No
     bool dontShowAgain = false;
 };
 
 struct RetryDialogRequest {
-    QString message;       // replaces the dialog's template text when not empty
+    QString message; // replaces the dialog's template text when not empty
     int autoRetrySeconds = 180;
     int flashCount = 0;
     bool startHidden = false;
@@ -114,7 +114,8 @@ public:
     // The administration dialog: the path to open, or none when it was closed without one.
     // `missingDatabase`: where the program looked for a database and found none (empty: it did
     // not look); the dialog says so and proposes that path for a new database.
-    virtual std::optional<QString> RunAdministrationDialog(AdministrationActions& actions, const QString& missingDatabase) = 0;
+    virtual std::optional<QString> RunAdministrationDialog(AdministrationActions& actions,
+                                                           const QString& missingDatabase) = 0;
 
     // The list editor: modal; it stores through the actions and ends when they allow it.
     virtual void RunListEditorDialog(ListEditorActions& editor) = 0;

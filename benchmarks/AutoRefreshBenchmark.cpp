@@ -1,9 +1,10 @@
-// An auto-refresh of 100 000 defects: unchanged file (refill skipped) against a commit elsewhere, connected and offline.
+// An auto-refresh of 100 000 defects: unchanged file (refill skipped) against a commit elsewhere, connected and
+// offline.
 
 #include "BenchmarkSupport.h"
 
-#include "list/DefectList.h"
 #include "engine/EngineStatus.h"
+#include "list/DefectList.h"
 
 #include <QCoreApplication>
 
@@ -47,7 +48,8 @@ int main(int argc, char** argv)
         for (int run = 0; run < kRuns; ++run) {
             if (setup.changed &&
                 otherWorkstation.Execute(QStringLiteral("UPDATE defectlist SET subject=? WHERE defect_id=?"),
-                                         {QStringLiteral("edited elsewhere %1").arg(++edits), kEditedDefect}) != engine::kOk)
+                                         {QStringLiteral("edited elsewhere %1").arg(++edits), kEditedDefect}) !=
+                    engine::kOk)
                 std::exit(1);
             if (setup.offline)
                 bench.document.GoOffline();
@@ -55,7 +57,8 @@ int main(int argc, char** argv)
         }
         // The figures mean nothing unless the refill ran exactly when the file changed.
         if (fills - fillsBefore != (setup.changed ? kRuns : 0) || bench.document.connected() == setup.offline) {
-            std::fprintf(stderr, "unexpected refresh: %d fills, connected %d\n", fills - fillsBefore, bench.document.connected());
+            std::fprintf(stderr, "unexpected refresh: %d fills, connected %d\n", fills - fillsBefore,
+                         bench.document.connected());
             std::exit(1);
         }
         return best;

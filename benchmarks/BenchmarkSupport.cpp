@@ -30,20 +30,46 @@ struct StatusShare {
     std::int64_t id;
     int weight;
 };
-constexpr std::array<StatusShare, 13> kStatuses{{{10, 350}, {6, 150}, {4, 100}, {5, 50}, {1, 100}, {2, 100}, {3, 50},
-                                                  {7, 30}, {8, 20}, {9, 20}, {11, 20}, {999, 5}, {0, 5}}};
+constexpr std::array<StatusShare, 13> kStatuses{{{10, 350},
+                                                 {6, 150},
+                                                 {4, 100},
+                                                 {5, 50},
+                                                 {1, 100},
+                                                 {2, 100},
+                                                 {3, 50},
+                                                 {7, 30},
+                                                 {8, 20},
+                                                 {9, 20},
+                                                 {11, 20},
+                                                 {999, 5},
+                                                 {0, 5}}};
 
-const std::array<const char*, 64> kWords{
-    "the", "a", "to", "of", "and", "is", "in", "when", "after", "before", "not", "with", "window", "dialog", "button",
-    "crash", "list", "view", "filter", "saving", "opening", "database", "record", "field", "value", "error", "message",
-    "user", "click", "shows", "wrong", "empty", "column", "server", "timeout", "Größe", "Änderung", "Übersicht",
-    "Fehlermeldung", "Schaltfläche", "Straße", "€", "café", "naïve", "déjà", "Zoë", "µs", "→", "release", "build",
-    "version", "reproducible", "steps:", "expected:", "actual:", "1.", "2.", "3.", "again", "only", "sometimes",
-    "printing", "export", "import"};
+const std::array<const char*, 64> kWords{"the",          "a",         "to",
+                                         "of",           "and",       "is",
+                                         "in",           "when",      "after",
+                                         "before",       "not",       "with",
+                                         "window",       "dialog",    "button",
+                                         "crash",        "list",      "view",
+                                         "filter",       "saving",    "opening",
+                                         "database",     "record",    "field",
+                                         "value",        "error",     "message",
+                                         "user",         "click",     "shows",
+                                         "wrong",        "empty",     "column",
+                                         "server",       "timeout",   "Größe",
+                                         "Änderung",     "Übersicht", "Fehlermeldung",
+                                         "Schaltfläche", "Straße",    "€",
+                                         "café",         "naïve",     "déjà",
+                                         "Zoë",          "µs",        "→",
+                                         "release",      "build",     "version",
+                                         "reproducible", "steps:",    "expected:",
+                                         "actual:",      "1.",        "2.",
+                                         "3.",           "again",     "only",
+                                         "sometimes",    "printing",  "export",
+                                         "import"};
 
 class Generator {
 public:
-    explicit Generator(unsigned seed) : random_(seed) {}
+    explicit Generator(unsigned seed) : random_(seed) { }
 
     int Between(int low, int high) { return std::uniform_int_distribution<int>(low, high)(random_); }
     double Real(double low, double high) { return std::uniform_real_distribution<double>(low, high)(random_); }
@@ -55,7 +81,8 @@ public:
         text.reserve(characters + 16);
         bool sentenceStart = true;
         while (text.size() < characters) {
-            QString word = QString::fromUtf8(kWords[static_cast<std::size_t>(Between(0, static_cast<int>(kWords.size()) - 1))]);
+            QString word =
+                QString::fromUtf8(kWords[static_cast<std::size_t>(Between(0, static_cast<int>(kWords.size()) - 1))]);
             if (sentenceStart)
                 word[0] = word[0].toUpper();
             text += word;
@@ -92,10 +119,12 @@ bool Run(engine::Connection& db, const QString& sql, const engine::Parameters& v
 bool AddLookups(engine::Connection& db, Generator& generate)
 {
     for (std::int64_t id = 1; id <= kStakeholders; ++id) {
-        if (!Run(db, QStringLiteral("insert into stakeholder (stakeholder_id, email, displayname, loginname, sys_sortorder) "
-                                    "values (?, ?, ?, ?, ?)"),
-                 {id, QStringLiteral("user%1@example.org").arg(id), generate.Text(generate.Between(8, 24)).trimmed(),
-                  QStringLiteral("user%1").arg(id), id}))
+        if (!Run(
+                db,
+                QStringLiteral("insert into stakeholder (stakeholder_id, email, displayname, loginname, sys_sortorder) "
+                               "values (?, ?, ?, ?, ?)"),
+                {id, QStringLiteral("user%1@example.org").arg(id), generate.Text(generate.Between(8, 24)).trimmed(),
+                 QStringLiteral("user%1").arg(id), id}))
             return false;
     }
     for (std::int64_t id = 0; id < kComponents; ++id) {
@@ -113,20 +142,35 @@ bool AddDefect(engine::Connection& db, Generator& generate)
     const double modified = opened + generate.Real(0, 400);
     const bool done = status >= 4 && status <= 10;
     const auto stakeholder = [&] { return std::int64_t{generate.Between(1, kStakeholders)}; };
-    const auto version = [&] { return QStringLiteral("1.%1.%2").arg(generate.Between(0, 9)).arg(generate.Between(0, 20)); };
-    return Run(db,
-               QStringLiteral("insert into defectlist (statusid, priorityid, severityid, subject, description, componentid, "
-                              "toid, fromid, foundbuild, fixedbuild, comments, history, opened, modified, closed, lastread, "
-                              "foundversion, fixedversion, categoryid, cc) "
-                              "values (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
-               {status, std::int64_t{generate.Between(0, 4)}, std::int64_t{generate.Between(0, 4)},
-                generate.Text(generate.Between(40, 120)), generate.Text(generate.Between(200, 3000)),
-                std::int64_t{generate.Between(1, kComponents)}, stakeholder(), stakeholder(),
-                std::int64_t{generate.Between(100, 2000)}, std::int64_t{done ? generate.Between(100, 2000) : 0},
-                generate.Text(generate.Between(200, 3000)), generate.Text(generate.Between(60, 600)), opened, modified,
-                done ? modified : 0.0, generate.Between(0, 4) == 0 ? 0.0 : modified, version(),
-                done ? version() : QString(), std::int64_t{generate.Between(0, 2)},
-                generate.Between(0, 9) == 0 ? QStringLiteral("qa@example.org; lead@example.org") : QString()});
+    const auto version = [&] {
+        return QStringLiteral("1.%1.%2").arg(generate.Between(0, 9)).arg(generate.Between(0, 20));
+    };
+    return Run(
+        db,
+        QStringLiteral("insert into defectlist (statusid, priorityid, severityid, subject, description, componentid, "
+                       "toid, fromid, foundbuild, fixedbuild, comments, history, opened, modified, closed, lastread, "
+                       "foundversion, fixedversion, categoryid, cc) "
+                       "values (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
+        {status,
+         std::int64_t{generate.Between(0, 4)},
+         std::int64_t{generate.Between(0, 4)},
+         generate.Text(generate.Between(40, 120)),
+         generate.Text(generate.Between(200, 3000)),
+         std::int64_t{generate.Between(1, kComponents)},
+         stakeholder(),
+         stakeholder(),
+         std::int64_t{generate.Between(100, 2000)},
+         std::int64_t{done ? generate.Between(100, 2000) : 0},
+         generate.Text(generate.Between(200, 3000)),
+         generate.Text(generate.Between(60, 600)),
+         opened,
+         modified,
+         done ? modified : 0.0,
+         generate.Between(0, 4) == 0 ? 0.0 : modified,
+         version(),
+         done ? version() : QString(),
+         std::int64_t{generate.Between(0, 2)},
+         generate.Between(0, 9) == 0 ? QStringLiteral("qa@example.org; lead@example.org") : QString()});
 }
 
 bool FillFile(const QString& path, int defects)
@@ -136,14 +180,14 @@ bool FillFile(const QString& path, int defects)
         return false;
     Generator generate(20240611);
     const bool filled = db.WriteTransaction([&] {
-                            if (!AddLookups(db, generate))
-                                return engine::kFailure;
-                            for (int i = 0; i < defects; ++i) {
-                                if (!AddDefect(db, generate))
-                                    return engine::kFailure;
-                            }
-                            return engine::kOk;
-                        }) == engine::kOk;
+        if (!AddLookups(db, generate))
+            return engine::kFailure;
+        for (int i = 0; i < defects; ++i) {
+            if (!AddDefect(db, generate))
+                return engine::kFailure;
+        }
+        return engine::kOk;
+    }) == engine::kOk;
     // What the program's first open of the file adds.
     EnsureUnreadIndex(db);
     return filled;

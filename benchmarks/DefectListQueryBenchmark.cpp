@@ -21,16 +21,19 @@ void ReadOneDefectThroughTheView(benchmark::State& state)
         state.SkipWithError("cannot open the database");
         return;
     }
-    connection.Execute(QStringLiteral(
-                           "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < ?) "
-                           "INSERT INTO defectlist (statusid, priorityid, severityid, subject, componentid, toid, fromid, categoryid) "
-                           "SELECT 1, 2, 2, 'subject ' || i, 1, 0, 0, 0 FROM n"),
-                       {static_cast<std::int64_t>(state.range(0))});
+    connection.Execute(
+        QStringLiteral(
+            "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < ?) "
+            "INSERT INTO defectlist (statusid, priorityid, severityid, subject, componentid, toid, fromid, categoryid) "
+            "SELECT 1, 2, 2, 'subject ' || i, 1, 0, 0, 0 FROM n"),
+        {static_cast<std::int64_t>(state.range(0))});
     std::int64_t id = 1;
     for (auto _ : state) {
         engine::Rowset rows;
-        connection.Query(QStringLiteral("SELECT Defect_ID, Subject, status, [To.displayname] FROM DefectListQuery WHERE Defect_ID = ?"),
-                         {id}, rows);
+        connection.Query(
+            QStringLiteral(
+                "SELECT Defect_ID, Subject, status, [To.displayname] FROM DefectListQuery WHERE Defect_ID = ?"),
+            {id}, rows);
         benchmark::DoNotOptimize(rows.size());
         id = id % state.range(0) + 1;
     }

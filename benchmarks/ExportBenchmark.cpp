@@ -64,7 +64,8 @@ int main(int argc, char** argv)
     const double shell = ShellCsvSeconds(bench.path, query, shellOutput);
     if (shell <= 0)
         return 1;
-    std::printf("sqlite3 shell, the same query as CSV, best of %d: %.3f s, %.1f MB\n", kRuns, shell, MegabytesOf(shellOutput));
+    std::printf("sqlite3 shell, the same query as CSV, best of %d: %.3f s, %.1f MB\n", kRuns, shell,
+                MegabytesOf(shellOutput));
     std::printf("csv export/shell: %.2f\n", csv / shell);
     return 0;
 }

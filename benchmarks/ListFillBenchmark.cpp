@@ -3,8 +3,8 @@
 
 #include "BenchmarkSupport.h"
 
-#include "list/DefectList.h"
 #include "engine/Statement.h"
+#include "list/DefectList.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -82,7 +82,10 @@ int main(int argc, char** argv)
 
     // The statement alone in this process: the engine's share of the fill.
     engine::Connection& connection = document.GetDocumentConnection(RetryMode::Offline);
-    const double stepping = Best([&] { connection.ReadRows(statement, {}, engine::Access::Any, [] {}, [](const engine::Statement&) {}); });
+    const double stepping = Best([&] {
+        connection.ReadRows(
+            statement, {}, engine::Access::Any, [] {}, [](const engine::Statement&) {});
+    });
 
     const double unreadTest = Best([&] { document.TestForNewUnread(); });
     std::printf("unread test (part of every fill), best of %d: %.3f s\n", kRuns, unreadTest);

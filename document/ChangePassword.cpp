@@ -14,8 +14,7 @@ constexpr int kPasswordsDiffer = 195;
 
 } // namespace
 
-void ChangePassword(UserInterface& ui, ConnectionProvider& connections, LookupLists& lookups,
-                    std::int32_t loggedInId)
+void ChangePassword(UserInterface& ui, ConnectionProvider& connections, LookupLists& lookups, std::int32_t loggedInId)
 {
     for (;;) {
         const std::optional<ChangePasswordAnswer> answer = ui.RunChangePasswordDialog();

@@ -1,6 +1,5 @@
 #include "document/ChangePasswordDialog.h"
 
-
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QLineEdit>

@@ -4,8 +4,8 @@
 #include "base/Result.h"
 #include "base/UserInterface.h"
 #include "document/DefectPersistence.h"
-#include "store/AttachmentDirectory.h"
 #include "engine/EngineStatus.h"
+#include "store/AttachmentDirectory.h"
 
 namespace {
 

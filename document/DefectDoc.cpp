@@ -1,8 +1,9 @@
 #include "document/DefectDoc.h"
 
-#include "base/ErrorContext.h"
 #include "base/Check.h"
 #include "base/DatabaseUnavailable.h"
+#include "base/ErrorContext.h"
+#include "base/StringTable.h"
 #include "base/UserInterface.h"
 #include "document/ChangePassword.h"
 #include "document/DefectDeletion.h"
@@ -14,7 +15,6 @@
 #include "document/Login.h"
 #include "document/SetupListsEditor.h"
 #include "platform/UserName.h"
-#include "base/StringTable.h"
 #include "store/DatabaseAdministration.h"
 
 #include <QFile>
@@ -32,11 +32,7 @@ CDefectDoc::CDefectDoc(std::unique_ptr<AdministrationActions> ownAdministration)
 }
 
 CDefectDoc::CDefectDoc(UserInterface& ui, const Clock& clock, AdministrationActions& administration)
-    : ui_(ui),
-      clock_(clock),
-      administration_(administration),
-      database_(ui_, clock_),
-      lookups_(*this, clock_),
+    : ui_(ui), clock_(clock), administration_(administration), database_(ui_, clock_), lookups_(*this, clock_),
       timers_(clock_,
               [this](int id) {
                   return id == DocumentTimers::kAutoClose ? userSettings_.AutoCloseDB : userSettings_.AutoRefreshList;
@@ -218,7 +214,7 @@ bool CDefectDoc::CanChangeReadState() const
     // The record in memory decides: offline, the shown defect is no longer "loaded" but still current.
     const DefectRecord& record = defects_.Record();
     return loggedIn_ && defects_.Form() != nullptr && record.Defect_ID != 0 &&
-           record.Defect_ID == defects_.CurrentDefectId() && record.ToID == loggedInId_;
+        record.Defect_ID == defects_.CurrentDefectId() && record.ToID == loggedInId_;
 }
 
 void CDefectDoc::MarkAsRead()
@@ -334,7 +330,7 @@ void CDefectDoc::EditLookupLists()
         lookups_.LoadLookups(false);
         const StakeholderEntry* user = loggedIn_ ? lookups_.FindStakeholder(loggedInId_) : nullptr;
         const bool administrator = lookups_.administratorCount() == 0 ||
-                                   (user != nullptr && ::IsAdministrator(*user, lookups_.administratorCount()));
+            (user != nullptr && ::IsAdministrator(*user, lookups_.administratorCount()));
         SetupListsEditor editor(ui_, connection, administrator);
         editor.ShowPage(setup_lists::kUsersPage);
         ui_.RunListEditorDialog(editor);
@@ -368,7 +364,8 @@ bool CDefectDoc::CanCloseDocument()
 bool CDefectDoc::CanCloseReachableDocument()
 {
     if (viewChanges_ != nullptr && viewChanges_->HasUnsavedChanges()) {
-        const Answer answer = ShowStringMessage(ui_, string_id::kSaveViewQuestion, Buttons::YesNoCancel, Icon::Question);
+        const Answer answer =
+            ShowStringMessage(ui_, string_id::kSaveViewQuestion, Buttons::YesNoCancel, Icon::Question);
         if (answer == Answer::Cancel)
             return false;
         if (answer == Answer::Yes)
@@ -418,20 +415,22 @@ void CDefectDoc::KeepUnsavedEdits()
     edits.keptAt = clock_.Now();
     const QString file = NewKeptEditsFile(edits.databasePath, loggedInId_);
     if (!KeepEdits(file, edits)) {
-        ShowTextMessage(ui_, QStringLiteral("Your changes to defect %1 could not be saved to the database, and they "
-                                            "could not be kept in %2 either. They are lost.")
-                                 .arg(edits.original.Defect_ID)
-                                 .arg(file),
+        ShowTextMessage(ui_,
+                        QStringLiteral("Your changes to defect %1 could not be saved to the database, and they "
+                                       "could not be kept in %2 either. They are lost.")
+                            .arg(edits.original.Defect_ID)
+                            .arg(file),
                         Buttons::Ok, Icon::Error);
         return;
     }
     form->clearModified();
-    ShowTextMessage(ui_, QStringLiteral("The database %1 cannot be reached, so your changes to defect %2 were not "
-                                        "saved there. They were kept in\n%3\nand will be offered again the next "
-                                        "time you open this database.")
-                             .arg(edits.databasePath)
-                             .arg(edits.original.Defect_ID)
-                             .arg(file),
+    ShowTextMessage(ui_,
+                    QStringLiteral("The database %1 cannot be reached, so your changes to defect %2 were not "
+                                   "saved there. They were kept in\n%3\nand will be offered again the next "
+                                   "time you open this database.")
+                        .arg(edits.databasePath)
+                        .arg(edits.original.Defect_ID)
+                        .arg(file),
                     Buttons::Ok, Icon::Warning);
 }
 

@@ -69,7 +69,10 @@ public:
     // The stakeholder to log in without asking, used once (the command line's -autologin).
     void SetAutoLogin(const QString& loginName) { autoLogin_ = loginName; }
     // The login name of the process's user, for the login dialog's preselection.
-    void SetOperatingSystemUser(std::function<std::optional<QString>()> source) { operatingSystemUser_ = std::move(source); }
+    void SetOperatingSystemUser(std::function<std::optional<QString>()> source)
+    {
+        operatingSystemUser_ = std::move(source);
+    }
 
     bool Login();
     // Logs the stakeholder in without the login dialog or a password, for a tool that has the

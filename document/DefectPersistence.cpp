@@ -4,8 +4,8 @@
 #include "base/ErrorReport.h"
 #include "base/UserInterface.h"
 #include "document/DefectForm.h"
-#include "platform/OleDate.h"
 #include "engine/EngineStatus.h"
+#include "platform/OleDate.h"
 
 namespace {
 
@@ -129,8 +129,8 @@ bool DefectPersistence::WriteRecord(bool interactive, bool* stored)
 
     const long status = rowset_.SetData(record_.ToRowValues());
     if (status == engine::kConcurrencyViolation) {
-        if (interactive && ShowStringMessage(context_.Ui(), kConcurrentChange, Buttons::OkCancel, Icon::Warning) !=
-                               Answer::Ok)
+        if (interactive &&
+            ShowStringMessage(context_.Ui(), kConcurrentChange, Buttons::OkCancel, Icon::Warning) != Answer::Ok)
             return false;
         LoadDefect(record_.Defect_ID, true);
         return true;
@@ -185,10 +185,13 @@ void DefectPersistence::InsertDefect(const DefectRecord& templateRecord)
         return;
     }
     const engine::RowValues values = record_.ToRowValues();
-    const long status = InsertRetryingKeyCollisions([&] { return rowset_.Insert(values); }, [&] {
-        return ShowTextMessage(ui, QStringLiteral("Tried 500 inserts but all failed. Do you want to keep on trying?"),
-                               Buttons::YesNo, Icon::Question) == Answer::Yes;
-    });
+    const long status = InsertRetryingKeyCollisions(
+        [&] { return rowset_.Insert(values); },
+        [&] {
+            return ShowTextMessage(ui,
+                                   QStringLiteral("Tried 500 inserts but all failed. Do you want to keep on trying?"),
+                                   Buttons::YesNo, Icon::Question) == Answer::Yes;
+        });
     if (engine::Failed(status)) {
         InsertFailed();
         return;

@@ -20,7 +20,7 @@ long InsertRetryingKeyCollisions(const std::function<long()>& insert, const std:
 
 class DefectPersistence {
 public:
-    explicit DefectPersistence(DefectContext& context) : context_(context) {}
+    explicit DefectPersistence(DefectContext& context) : context_(context) { }
 
     // The form registers itself when it is first shown; none when it is gone.
     void SetForm(DefectForm* form) { form_ = form; }

@@ -7,9 +7,27 @@
 namespace {
 
 enum Column {
-    kClosed, kComments, kComponentID, kDefect_ID, kDescription, kFixedBuild, kFoundBuild, kFromID, kHistory,
-    kModified, kOpened, kPriorityID, kSeverityID, kStatusID, kSubject, kToID, klastread, kfoundversion,
-    kfixedversion, kcategoryid, kCc
+    kClosed,
+    kComments,
+    kComponentID,
+    kDefect_ID,
+    kDescription,
+    kFixedBuild,
+    kFoundBuild,
+    kFromID,
+    kHistory,
+    kModified,
+    kOpened,
+    kPriorityID,
+    kSeverityID,
+    kStatusID,
+    kSubject,
+    kToID,
+    klastread,
+    kfoundversion,
+    kfixedversion,
+    kcategoryid,
+    kCc
 };
 
 engine::Value Number(std::int32_t value)
@@ -22,20 +40,20 @@ engine::Value Number(std::int32_t value)
 const QStringList& DefectRecord::ColumnNames()
 {
     static const QStringList names{
-        QStringLiteral("Closed"),       QStringLiteral("Comments"),     QStringLiteral("ComponentID"),
-        QStringLiteral("Defect_ID"),    QStringLiteral("Description"),  QStringLiteral("FixedBuild"),
-        QStringLiteral("FoundBuild"),   QStringLiteral("FromID"),       QStringLiteral("History"),
-        QStringLiteral("Modified"),     QStringLiteral("Opened"),       QStringLiteral("PriorityID"),
-        QStringLiteral("SeverityID"),   QStringLiteral("StatusID"),     QStringLiteral("Subject"),
-        QStringLiteral("ToID"),         QStringLiteral("lastread"),     QStringLiteral("foundversion"),
-        QStringLiteral("fixedversion"), QStringLiteral("categoryid"),   QStringLiteral("Cc")};
+        QStringLiteral("Closed"),       QStringLiteral("Comments"),    QStringLiteral("ComponentID"),
+        QStringLiteral("Defect_ID"),    QStringLiteral("Description"), QStringLiteral("FixedBuild"),
+        QStringLiteral("FoundBuild"),   QStringLiteral("FromID"),      QStringLiteral("History"),
+        QStringLiteral("Modified"),     QStringLiteral("Opened"),      QStringLiteral("PriorityID"),
+        QStringLiteral("SeverityID"),   QStringLiteral("StatusID"),    QStringLiteral("Subject"),
+        QStringLiteral("ToID"),         QStringLiteral("lastread"),    QStringLiteral("foundversion"),
+        QStringLiteral("fixedversion"), QStringLiteral("categoryid"),  QStringLiteral("Cc")};
     return names;
 }
 
 QString DefectRecord::SelectText()
 {
     return QStringLiteral(" \tSELECT \t\t") + ColumnNames().join(QStringLiteral(", \t\t")) +
-           QStringLiteral(" \t\tFROM DefectListQuery");
+        QStringLiteral(" \t\tFROM DefectListQuery");
 }
 
 QString DefectRecord::SelectByIdText()

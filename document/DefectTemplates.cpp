@@ -2,9 +2,9 @@
 
 #include "base/Check.h"
 #include "base/Result.h"
+#include "base/StringTable.h"
 #include "base/UserInterface.h"
 #include "document/DefectPersistence.h"
-#include "base/StringTable.h"
 #include "engine/EngineStatus.h"
 
 namespace {
@@ -25,9 +25,9 @@ std::vector<DefectRecord> LoadTemplates(DefectContext& context)
 {
     engine::Connection& connection = context.GetDocumentConnection(RetryMode::Offline);
     engine::Rowset rows;
-    const long status = connection.Query(DefectRecord::SelectText() +
-                                             QStringLiteral(" WHERE statusid=0 and (fromid=? or fromid=0)"),
-                                         {std::int64_t{context.LoggedInId()}}, rows);
+    const long status =
+        connection.Query(DefectRecord::SelectText() + QStringLiteral(" WHERE statusid=0 and (fromid=? or fromid=0)"),
+                         {std::int64_t{context.LoggedInId()}}, rows);
     CHResult result(status, connection.errorRecords());
     result.check();
 

@@ -21,7 +21,8 @@ DocumentTimers::DocumentTimers(const Clock& clock, std::function<int(int id)> pe
             // A period shortened by a pause was a one-off; from here on the full period repeats.
             TimerSlot& slot = Slot(id);
             slot.startedAt = clock_.SecondsSince1970();
-            slot.timer.setInterval(static_cast<int>(std::min<qint64>(PeriodSeconds(id) * kMillisecondsPerSecond, INT32_MAX)));
+            slot.timer.setInterval(
+                static_cast<int>(std::min<qint64>(PeriodSeconds(id) * kMillisecondsPerSecond, INT32_MAX)));
             emit timeout(id);
         });
 }

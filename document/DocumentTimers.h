@@ -43,8 +43,8 @@ signals:
 private:
     struct TimerSlot {
         QTimer timer;
-        qint64 startedAt = 0;   // seconds since 1970
-        bool running = false;   // started and not stopped; a paused timer stays running
+        qint64 startedAt = 0; // seconds since 1970
+        bool running = false; // started and not stopped; a paused timer stays running
     };
     TimerSlot& Slot(int id) { return slots_[static_cast<std::size_t>(id - 1)]; }
     const TimerSlot& Slot(int id) const { return slots_[static_cast<std::size_t>(id - 1)]; }

@@ -58,7 +58,7 @@ DefectRecord RecordFromJson(const QJsonObject& object)
 QString RecoveryFolder()
 {
     return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QLatin1Char('/') +
-           QLatin1String(kVendorKey) + QStringLiteral("/recovery");
+        QLatin1String(kVendorKey) + QStringLiteral("/recovery");
 }
 
 namespace {
@@ -68,7 +68,9 @@ QString KeptEditsStem(const QString& databasePath, std::int32_t userId)
 {
     const QString absolute = QFileInfo(databasePath).absoluteFilePath();
     const QByteArray hash = QCryptographicHash::hash(absolute.toUtf8(), QCryptographicHash::Sha1).toHex().left(12);
-    return QStringLiteral("%1-%2-user%3").arg(QFileInfo(absolute).completeBaseName(), QString::fromLatin1(hash)).arg(userId);
+    return QStringLiteral("%1-%2-user%3")
+        .arg(QFileInfo(absolute).completeBaseName(), QString::fromLatin1(hash))
+        .arg(userId);
 }
 
 } // namespace

@@ -29,8 +29,9 @@ void AddHistoryEntry(QString& history, const QString& statusName, const QString&
                      const QDate& today)
 {
     ErrorContext context("add a history entry to a defect");
-    const QString entry = QStringLiteral("%1\t%2 (%3)\t%4\n")
-                              .arg(QLocale::system().toString(today, QLocale::ShortFormat), statusName, userName, comment);
+    const QString entry =
+        QStringLiteral("%1\t%2 (%3)\t%4\n")
+            .arg(QLocale::system().toString(today, QLocale::ShortFormat), statusName, userName, comment);
     check::assertion(Utf8Length(history) + Utf8Length(entry) + 1 < kHistoryBufferSize,
                      "History buffer too small to store comment information. Create a new database entry instead.");
     history += entry;

@@ -1,8 +1,8 @@
 #include "document/Login.h"
 
+#include "base/StringTable.h"
 #include "document/LookupLists.h"
 #include "document/PasswordHash.h"
-#include "base/StringTable.h"
 
 #include <algorithm>
 #include <utility>

@@ -1,6 +1,5 @@
 #include "document/LoginDialog.h"
 
-
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFormLayout>

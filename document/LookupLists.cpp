@@ -1,9 +1,9 @@
 #include "document/LookupLists.h"
 
-#include "platform/OleDate.h"
-#include "platform/Utf8Text.h"
 #include "engine/EngineStatus.h"
 #include "engine/Rowset.h"
+#include "platform/OleDate.h"
+#include "platform/Utf8Text.h"
 
 #include <algorithm>
 
@@ -65,13 +65,15 @@ void LookupLists::LoadLookups(bool force)
     if (!force && lookupsLoadedAt_ != 0 && clock_.SecondsSince1970() - lookupsLoadedAt_ <= kMinimumIntervalSeconds)
         return;
 
-    LoadList(connections_, "SELECT status_id, status, sys_sortorder, statusdescription FROM status ORDER BY sys_sortorder",
-             statuses_, [](const engine::Rowset& r) {
+    LoadList(connections_,
+             "SELECT status_id, status, sys_sortorder, statusdescription FROM status ORDER BY sys_sortorder", statuses_,
+             [](const engine::Rowset& r) {
                  return StatusEntry{r.Int32(0), Text(r, 1, StatusEntry::kStatusSize), r.Int32(2),
                                     Text(r, 3, StatusEntry::kDescriptionSize)};
              });
     LoadList(connections_,
-             "SELECT fromStatus, toStatus, sys_sortorder, commentWordsRequired FROM statustransitions ORDER BY sys_sortorder",
+             "SELECT fromStatus, toStatus, sys_sortorder, commentWordsRequired FROM statustransitions ORDER BY "
+             "sys_sortorder",
              transitions_, [](const engine::Rowset& r) {
                  return StatusTransition{r.Int32(0), r.Int32(1), r.Int32(2), r.Int32(3)};
              });
@@ -80,9 +82,12 @@ void LookupLists::LoadLookups(bool force)
                  return ComponentEntry{Text(r, 1, ComponentEntry::kComponentSize), r.Int32(0)};
              });
     LoadList(connections_, "select severity_id, severity from severity order by sys_sortorder", severities_,
-             [](const engine::Rowset& r) { return RatingEntry{Text(r, 1, RatingEntry::kNameSize), r.Int32(0)}; });
+             [](const engine::Rowset& r) {
+                 return RatingEntry{Text(r, 1, RatingEntry::kNameSize), r.Int32(0)};
+             });
     LoadList(connections_,
-             "SELECT stakeholder_id, email, displayname, loginname, passwd, userflags FROM stakeholder ORDER BY sys_sortorder",
+             "SELECT stakeholder_id, email, displayname, loginname, passwd, userflags FROM stakeholder ORDER BY "
+             "sys_sortorder",
              stakeholders_, [](const engine::Rowset& r) {
                  StakeholderEntry entry;
                  entry.stakeholder_id = r.Int32(0);
@@ -94,7 +99,9 @@ void LookupLists::LoadLookups(bool force)
                  return entry;
              });
     LoadList(connections_, "select priority_id, priority from priority order by sys_sortorder", priorities_,
-             [](const engine::Rowset& r) { return RatingEntry{Text(r, 1, RatingEntry::kNameSize), r.Int32(0)}; });
+             [](const engine::Rowset& r) {
+                 return RatingEntry{Text(r, 1, RatingEntry::kNameSize), r.Int32(0)};
+             });
     LoadList(connections_, "Select category_id, category, categorydescription from category order by sys_sortorder",
              categories_, [](const engine::Rowset& r) {
                  return CategoryEntry{r.Int32(0), Text(r, 1, CategoryEntry::kCategorySize),
@@ -102,9 +109,10 @@ void LookupLists::LoadLookups(bool force)
              });
 
     lookupsLoadedAt_ = clock_.SecondsSince1970();
-    administratorCount_ = static_cast<int>(std::count_if(stakeholders_.begin(), stakeholders_.end(), [](const StakeholderEntry& e) {
-        return e.userflags.contains(QLatin1Char('a')) || e.userflags.contains(QLatin1Char('A'));
-    }));
+    administratorCount_ =
+        static_cast<int>(std::count_if(stakeholders_.begin(), stakeholders_.end(), [](const StakeholderEntry& e) {
+            return e.userflags.contains(QLatin1Char('a')) || e.userflags.contains(QLatin1Char('A'));
+        }));
     emit reloaded();
 }
 
@@ -135,22 +143,28 @@ auto LookupLists::Visit(LookupList list, Visitor visit) const
     // Each list with how its entries give their id and their name.
     switch (list) {
     case LookupList::Component:
-        return visit(components_, [](const ComponentEntry& e) { return e.component_id; },
-                     [](const ComponentEntry& e) { return e.component; });
+        return visit(
+            components_, [](const ComponentEntry& e) { return e.component_id; },
+            [](const ComponentEntry& e) { return e.component; });
     case LookupList::Category:
-        return visit(categories_, [](const CategoryEntry& e) { return e.category_id; },
-                     [](const CategoryEntry& e) { return e.category; });
+        return visit(
+            categories_, [](const CategoryEntry& e) { return e.category_id; },
+            [](const CategoryEntry& e) { return e.category; });
     case LookupList::Severity:
-        return visit(severities_, [](const RatingEntry& e) { return e.id; }, [](const RatingEntry& e) { return e.name; });
+        return visit(
+            severities_, [](const RatingEntry& e) { return e.id; }, [](const RatingEntry& e) { return e.name; });
     case LookupList::Priority:
-        return visit(priorities_, [](const RatingEntry& e) { return e.id; }, [](const RatingEntry& e) { return e.name; });
+        return visit(
+            priorities_, [](const RatingEntry& e) { return e.id; }, [](const RatingEntry& e) { return e.name; });
     case LookupList::Stakeholder:
-        return visit(stakeholders_, [](const StakeholderEntry& e) { return e.stakeholder_id; },
-                     [](const StakeholderEntry& e) { return StakeholderDisplayName(e); });
+        return visit(
+            stakeholders_, [](const StakeholderEntry& e) { return e.stakeholder_id; },
+            [](const StakeholderEntry& e) { return StakeholderDisplayName(e); });
     case LookupList::Status:
         break;
     }
-    return visit(statuses_, [](const StatusEntry& e) { return e.status_id; }, [](const StatusEntry& e) { return e.status; });
+    return visit(
+        statuses_, [](const StatusEntry& e) { return e.status_id; }, [](const StatusEntry& e) { return e.status; });
 }
 
 QString LookupLists::LookupName(LookupList list, std::int32_t id) const

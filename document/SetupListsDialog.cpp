@@ -3,13 +3,13 @@
 
 #include "document/MultilineCanvas.h"
 
+#include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QIntValidator>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QGroupBox>
 #include <QPushButton>
 #include <QShortcut>
 #include <QSignalBlocker>
@@ -36,10 +36,7 @@ QPushButton* Button(const QString& text, const QString& name, QWidget* parent)
 } // namespace
 
 CSetupListsDialog::CSetupListsDialog(ListEditorActions& editor, QWidget* parent)
-    : QDialog(parent),
-      editor_(editor),
-      tabs_(new QTabBar(this)),
-      list_(new QTreeWidget(this)),
+    : QDialog(parent), editor_(editor), tabs_(new QTabBar(this)), list_(new QTreeWidget(this)),
       values_(new QGroupBox(QStringLiteral("Values"), this)),
       new_(Button(QStringLiteral("&New"), QStringLiteral("new1047"), this)),
       delete_(Button(QStringLiteral("&Delete"), QStringLiteral("delete1033"), this)),
@@ -168,9 +165,8 @@ void CSetupListsDialog::BuildFields()
         setTabOrder(previous, edit);
         previous = edit;
         const int column = wanted.column;
-        connect(edit, &QLineEdit::textEdited, this, [this, column](const QString& text) {
-            editor_.SetFieldText(column, text);
-        });
+        connect(edit, &QLineEdit::textEdited, this,
+                [this, column](const QString& text) { editor_.SetFieldText(column, text); });
         fields_[column] = edit;
         row += 2;
     }

@@ -2,8 +2,8 @@
 // Dialog 186 "Setup lists": the lookup tables in pages, a list of the rows and the selected row's
 // fields; every decision is the editor's, the dialog shows it.
 
-#include "base/UserInterface.h"
 #include "base/ListEditorActions.h"
+#include "base/UserInterface.h"
 
 #include <QDialog>
 

@@ -7,9 +7,9 @@
 #include "base/StringTable.h"
 #include "base/UserInterface.h"
 #include "document/PasswordHash.h"
+#include "engine/EngineStatus.h"
 #include "platform/DisplayNames.h"
 #include "platform/Utf8Text.h"
-#include "engine/EngineStatus.h"
 #include "store/RetriedWrite.h"
 
 #include <QRegularExpression>
@@ -61,8 +61,9 @@ std::int64_t LeadingNumber(const QString& text)
     const qlonglong value = match.captured().trimmed().toLongLong(&ok);
     if (!ok)
         return match.captured().contains(QLatin1Char('-')) ? std::numeric_limits<std::int32_t>::min()
-                                                            : std::numeric_limits<std::int32_t>::max();
-    return std::clamp<qlonglong>(value, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max());
+                                                           : std::numeric_limits<std::int32_t>::max();
+    return std::clamp<qlonglong>(value, std::numeric_limits<std::int32_t>::min(),
+                                 std::numeric_limits<std::int32_t>::max());
 }
 
 } // namespace
@@ -97,7 +98,8 @@ void SetupListsEditor::ShowPage(int page)
 
     const QString table = QString::fromLatin1(kPages[page].table);
     engine::Rowset info;
-    ThrowOnFailure(connection_.Query(QStringLiteral("PRAGMA table_info(%1)").arg(Quoted(table)), {}, info), connection_);
+    ThrowOnFailure(connection_.Query(QStringLiteral("PRAGMA table_info(%1)").arg(Quoted(table)), {}, info),
+                   connection_);
     static const QRegularExpression size(QStringLiteral("\\((\\d+)\\)"));
     QStringList names;
     for (long status = info.MoveFirst(); status == engine::kOk; status = info.MoveNext()) {
@@ -133,8 +135,9 @@ void SetupListsEditor::ShowPage(int page)
     for (long status = rowset_.MoveFirst(); status == engine::kOk; status = rowset_.MoveNext()) {
         bookmarks_.push_back(rowset_.Get(keyColumn_));
         // Rows without an order come first, as the engine sorts NULL.
-        sortValues_.push_back(sortColumn_ >= 0 && !rowset_.IsNull(sortColumn_) ? rowset_.Int(sortColumn_)
-                                                                             : std::numeric_limits<std::int64_t>::min());
+        sortValues_.push_back(sortColumn_ >= 0 && !rowset_.IsNull(sortColumn_)
+                                  ? rowset_.Int(sortColumn_)
+                                  : std::numeric_limits<std::int64_t>::min());
         order_.push_back(static_cast<int>(order_.size()));
     }
     if (sortColumn_ >= 0)
@@ -212,7 +215,7 @@ bool SetupListsEditor::Shown(const Column& column) const
     if (administrator_)
         return true;
     return column.name.compare(kPasswd, Qt::CaseInsensitive) != 0 &&
-           column.name.compare(kUserFlags, Qt::CaseInsensitive) != 0;
+        column.name.compare(kUserFlags, Qt::CaseInsensitive) != 0;
 }
 
 std::vector<ListEditorField> SetupListsEditor::Fields() const

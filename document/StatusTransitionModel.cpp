@@ -1,9 +1,9 @@
 #include "document/StatusTransitionModel.h"
 
 #include "base/Check.h"
+#include "base/StringTable.h"
 #include "base/UserInterface.h"
 #include "document/LookupLists.h"
-#include "base/StringTable.h"
 
 namespace {
 constexpr int kCommentRequiredQuestion = 156;
@@ -89,8 +89,8 @@ bool StatusTransitionModel::Accept()
         check::invariant(found != nullptr, "cannot find status transition that the user selected");
         const int required = found->commentWordsRequired;
         if (required > 0 && CountCommentWords(comment_) < required) {
-            const Answer answer = ShowTextMessage(ui_, FormatString(kCommentRequiredQuestion, required),
-                                                  Buttons::YesNo, Icon::Question, kCommentRequiredQuestion);
+            const Answer answer = ShowTextMessage(ui_, FormatString(kCommentRequiredQuestion, required), Buttons::YesNo,
+                                                  Icon::Question, kCommentRequiredQuestion);
             if (answer == Answer::Yes)
                 return false;
         }

@@ -14,7 +14,6 @@ class UserInterface;
 
 class StatusTransitionModel : public StatusTransitionChoices {
 public:
-
     // The lists are the document's and are read live, so they must outlive the model.
     StatusTransitionModel(const std::vector<StatusEntry>& statuses, const std::vector<StatusTransition>& transitions,
                           int currentStatus, UserInterface& ui);

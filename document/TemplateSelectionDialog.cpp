@@ -1,6 +1,5 @@
 #include "document/TemplateSelectionDialog.h"
 
-
 #include <QDialogButtonBox>
 #include <QHeaderView>
 #include <QKeyEvent>

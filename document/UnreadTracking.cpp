@@ -22,7 +22,8 @@ bool KnownUnreadSet::TestForNewUnread(ConnectionProvider& connections, std::int3
     engine::Connection& connection = connections.GetDocumentConnection(RetryMode::Offline);
     engine::Rowset rows;
     const long status = connection.Query(
-        QStringLiteral("SELECT defect_id, modified FROM defectlist WHERE lastread=0 AND toid=? ORDER BY modified DESC LIMIT ?"),
+        QStringLiteral(
+            "SELECT defect_id, modified FROM defectlist WHERE lastread=0 AND toid=? ORDER BY modified DESC LIMIT ?"),
         {std::int64_t{loggedInId}, std::int64_t{kCompared}}, rows);
     CHResult result(status, connection.errorRecords());
     result.check();

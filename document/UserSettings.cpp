@@ -2,10 +2,10 @@
 
 #include "base/ErrorContext.h"
 #include "base/UserInterface.h"
-#include "platform/OleDate.h"
 #include "engine/EngineStatus.h"
-#include "store/RetriedWrite.h"
 #include "engine/UpdatableRowset.h"
+#include "platform/OleDate.h"
+#include "store/RetriedWrite.h"
 
 namespace {
 
@@ -13,10 +13,10 @@ constexpr int kSaveAttempts = 8;
 
 const QString& SelectSql()
 {
-    static const QString sql = QStringLiteral(
-        " \tSELECT \t\tLastDefectId, \t\tLastFilterId, \t\tLastFilterState, \t\tLastViewId, \t\tUserId, "
-        "\t\tLastMyDefectsState, \t\tHotkey, \t\tLastTemplateId, \t\tAutoRefreshList, \t\tAutoCloseDB, "
-        "\t\tNotifyOfChanges, \t\tdateLastSaved \t\tFROM UserSettings\t\tWHERE ([UserId]=?)");
+    static const QString sql =
+        QStringLiteral(" \tSELECT \t\tLastDefectId, \t\tLastFilterId, \t\tLastFilterState, \t\tLastViewId, \t\tUserId, "
+                       "\t\tLastMyDefectsState, \t\tHotkey, \t\tLastTemplateId, \t\tAutoRefreshList, \t\tAutoCloseDB, "
+                       "\t\tNotifyOfChanges, \t\tdateLastSaved \t\tFROM UserSettings\t\tWHERE ([UserId]=?)");
     return sql;
 }
 
@@ -28,9 +28,9 @@ std::int16_t Int16(const engine::Rowset& rows, int column)
 engine::RowValues ValuesOf(const UserSettingsRecord& r)
 {
     using V = std::int64_t;
-    return {V{r.LastDefectId}, V{r.LastFilterId}, V{r.LastFilterState}, V{r.LastViewId}, V{r.UserId},
-            V{r.LastMyDefectsState}, V{r.Hotkey}, V{r.LastTemplateId}, V{r.AutoRefreshList}, V{r.AutoCloseDB},
-            V{r.NotifyOfChanges}, r.dateLastSaved};
+    return {V{r.LastDefectId},    V{r.LastFilterId},       V{r.LastFilterState}, V{r.LastViewId},
+            V{r.UserId},          V{r.LastMyDefectsState}, V{r.Hotkey},          V{r.LastTemplateId},
+            V{r.AutoRefreshList}, V{r.AutoCloseDB},        V{r.NotifyOfChanges}, r.dateLastSaved};
 }
 
 } // namespace
@@ -41,7 +41,8 @@ bool LoadUserSettings(ConnectionProvider& connections, std::int32_t userId, User
     ErrorContext context("Loading user settings");
     engine::Rowset rows;
     engine::Connection& connection = connections.GetDocumentConnection(RetryMode::Offline);
-    if (engine::Failed(connection.Query(SelectSql(), {std::int64_t{userId}}, rows)) || rows.MoveFirst() != engine::kOk) {
+    if (engine::Failed(connection.Query(SelectSql(), {std::int64_t{userId}}, rows)) ||
+        rows.MoveFirst() != engine::kOk) {
         record = UserSettingsRecord{};
         selection.currentViewId = record.LastViewId;
         selection.currentFilterId = record.LastFilterId;
@@ -97,7 +98,6 @@ bool SaveUserSettings(ConnectionProvider& connections, UserInterface& ui, const 
 {
     ErrorContext context("Saving user settings");
     WaitCursor wait(ui);
-    return RunWithRetries(ui, kSaveAttempts, [&] {
-        return WriteUserSettings(connections, clock, userId, selection, record);
-    });
+    return RunWithRetries(ui, kSaveAttempts,
+                          [&] { return WriteUserSettings(connections, clock, userId, selection, record); });
 }

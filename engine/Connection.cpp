@@ -1,11 +1,11 @@
 #include "engine/Connection.h"
 
 #include "base/Check.h"
-#include "platform/OleDate.h"
 #include "engine/EngineStatus.h"
 #include "engine/Rowset.h"
 #include "engine/Statement.h"
 #include "engine/ViewFence.h"
+#include "platform/OleDate.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -89,12 +89,8 @@ QString SystemError(int error)
 } // namespace
 
 Connection::Connection(Connection&& other) noexcept
-    : db_(std::exchange(other.db_, nullptr)),
-      presence_(std::move(other.presence_)),
-      path_(std::move(other.path_)),
-      identity_(other.identity_),
-      lost_(std::exchange(other.lost_, false)),
-      errors_(std::move(other.errors_)),
+    : db_(std::exchange(other.db_, nullptr)), presence_(std::move(other.presence_)), path_(std::move(other.path_)),
+      identity_(other.identity_), lost_(std::exchange(other.lost_, false)), errors_(std::move(other.errors_)),
       lossHandler_(std::move(other.lossHandler_))
 {
     if (db_ != nullptr)
@@ -138,9 +134,10 @@ int Connection::WaitForLock(void* connection, int attempt)
     if (waited >= BusyLimit())
         return 0;
     const double young = 1.0 - std::min(1.0, std::chrono::duration<double>(waited) / kSleepShrinksWithin);
-    const auto ceiling = std::max(kShortestSleep, std::chrono::duration_cast<std::chrono::microseconds>(kLongestSleep * young));
-    const auto sleep = ceiling / 2 + std::chrono::microseconds(QRandomGenerator::global()->bounded(
-                                         static_cast<int>(ceiling.count() / 2) + 1));
+    const auto ceiling =
+        std::max(kShortestSleep, std::chrono::duration_cast<std::chrono::microseconds>(kLongestSleep * young));
+    const auto sleep = ceiling / 2 +
+        std::chrono::microseconds(QRandomGenerator::global()->bounded(static_cast<int>(ceiling.count() / 2) + 1));
     std::this_thread::sleep_for(sleep);
     return 1;
 }
@@ -164,7 +161,8 @@ long Connection::RecordFailure(long status, const ErrorRecord& record)
 
 long Connection::Fail(int code, const QString& sql)
 {
-    const QString message = db_ != nullptr ? QString::fromUtf8(sqlite3_errmsg(db_)) : QString::fromUtf8(sqlite3_errstr(code));
+    const QString message =
+        db_ != nullptr ? QString::fromUtf8(sqlite3_errmsg(db_)) : QString::fromUtf8(sqlite3_errstr(code));
     const int extended = db_ != nullptr ? sqlite3_extended_errcode(db_) : code;
     if (MeansFileUnreachable(code))
         lost_ = true;
@@ -182,26 +180,31 @@ long Connection::Open(const QString& path)
     Close();
     errors_.clear();
     if (!QFileInfo(path).isFile())
-        return OpenFailure(kFailure, {QStringLiteral("the database file does not exist: %1").arg(path), SQLITE_CANTOPEN, {}});
+        return OpenFailure(kFailure,
+                           {QStringLiteral("the database file does not exist: %1").arg(path), SQLITE_CANTOPEN, {}});
     if (!presence_.Acquire(path, PresenceLock::Kind::Shared)) {
         const QString reason = presence_.errorCode() == EAGAIN
-                                   ? QStringLiteral("the database file is in use for maintenance: %1").arg(path)
-                                   : QStringLiteral("the database file cannot be read (%1): %2")
-                                         .arg(SystemError(presence_.errorCode()), path);
+            ? QStringLiteral("the database file is in use for maintenance: %1").arg(path)
+            : QStringLiteral("the database file cannot be read (%1): %2").arg(SystemError(presence_.errorCode()), path);
         return OpenFailure(kFailure, {reason, SQLITE_CANTOPEN, {}});
     }
     const QByteArray nativePath = QFile::encodeName(path);
     if (::access(nativePath.constData(), R_OK | W_OK) != 0)
-        return OpenFailure(kFailure, {QStringLiteral("the database file is not writable (%1): %2").arg(SystemError(errno), path),
-                                      SQLITE_READONLY, {}});
+        return OpenFailure(kFailure,
+                           {QStringLiteral("the database file is not writable (%1): %2").arg(SystemError(errno), path),
+                            SQLITE_READONLY,
+                            {}});
     // The rollback journal is created beside the file.
     const QString folder = QFileInfo(path).absolutePath();
     if (::access(QFile::encodeName(folder).constData(), W_OK | X_OK) != 0)
-        return OpenFailure(kFailure, {QStringLiteral("the folder of the database is not writable (%1): %2")
-                                          .arg(SystemError(errno), folder),
-                                      SQLITE_READONLY, {}});
+        return OpenFailure(
+            kFailure,
+            {QStringLiteral("the folder of the database is not writable (%1): %2").arg(SystemError(errno), folder),
+             SQLITE_READONLY,
+             {}});
 
-    const int code = sqlite3_open_v2(nativePath.constData(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
+    const int code =
+        sqlite3_open_v2(nativePath.constData(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
     if (code != SQLITE_OK) {
         const long status = Fail(code, QString());
         Close();
@@ -347,15 +350,17 @@ long Connection::ReplaceView(const QString& name, const QString& select)
     // filter's fence here first: one statement, reading only, no forbidden function, and run to
     // its end within the fence's time, since a report program holds its read lock, which keeps
     // every workstation from saving, for as long as the query runs.
-    const long checked = ReadRows(select, {}, Access::ReadOnly, [] {}, [](const Statement&) {});
+    const long checked = ReadRows(
+        select, {}, Access::ReadOnly, [] {}, [](const Statement&) {});
     if (Failed(checked))
         return checked;
     const QString create = QStringLiteral("CREATE VIEW %1 AS %2").arg(name, select);
     // A schema change makes every workstation prepare its statements again, and the write waits
     // for the other writers: a view that is already the same is left alone.
     std::int64_t same = 0;
-    const long compared = QueryInt(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type='view' AND name=? AND sql=?"),
-                                   {name, create}, same);
+    const long compared =
+        QueryInt(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type='view' AND name=? AND sql=?"),
+                 {name, create}, same);
     if (Failed(compared) || same > 0)
         return compared;
     return WriteTransaction([&] {
@@ -492,7 +497,8 @@ long Connection::CompactInto(const QString& source, const QString& destination, 
     long status = connection.Open(source);
     if (!Failed(status) && QFileInfo::exists(destination))
         status = connection.RecordFailure(
-            kDataSourceExists, {QStringLiteral("the destination exists: %1").arg(destination), SQLITE_CANTOPEN, QString()});
+            kDataSourceExists,
+            {QStringLiteral("the destination exists: %1").arg(destination), SQLITE_CANTOPEN, QString()});
     if (!Failed(status))
         status = connection.Execute(QStringLiteral("VACUUM INTO ?"), {destination});
     if (errors != nullptr)

@@ -2,9 +2,9 @@
 // A connection to one database file that several processes share.
 
 #include "base/ErrorRecord.h"
+#include "engine/EngineValue.h"
 #include "platform/FileIdentity.h"
 #include "platform/PresenceLock.h"
-#include "engine/EngineValue.h"
 
 #include <QString>
 

@@ -17,12 +17,12 @@ constexpr long Status(std::uint32_t code)
 }
 
 constexpr long kOk = 0;
-constexpr long kEndOfRowset = Status(0x00040EC6);         // a success: no further row
-constexpr long kFailure = Status(0x80004005);             // unspecified failure
-constexpr long kFaultyCommand = Status(0x80040E14);       // the command text is faulty
-constexpr long kDataSourceExists = Status(0x80040E17);    // creating over an existing file
-constexpr long kDeletedRow = Status(0x80040E23);          // the row is gone
-constexpr long kIntegrityViolation = Status(0x80040E2F);  // a key or constraint collision
+constexpr long kEndOfRowset = Status(0x00040EC6);          // a success: no further row
+constexpr long kFailure = Status(0x80004005);              // unspecified failure
+constexpr long kFaultyCommand = Status(0x80040E14);        // the command text is faulty
+constexpr long kDataSourceExists = Status(0x80040E17);     // creating over an existing file
+constexpr long kDeletedRow = Status(0x80040E23);           // the row is gone
+constexpr long kIntegrityViolation = Status(0x80040E2F);   // a key or constraint collision
 constexpr long kConcurrencyViolation = Status(0x80040E38); // the row changed since it was read
 
 inline bool Failed(long status)

@@ -12,7 +12,8 @@ namespace {
 // pointer taken from the query.
 bool IsForbiddenFunction(const char* name)
 {
-    return name != nullptr && (sqlite3_stricmp(name, "load_extension") == 0 || sqlite3_stricmp(name, "fts3_tokenizer") == 0);
+    return name != nullptr &&
+        (sqlite3_stricmp(name, "load_extension") == 0 || sqlite3_stricmp(name, "fts3_tokenizer") == 0);
 }
 
 constexpr int kProgressSteps = 10000; // virtual machine steps between two looks at the clock

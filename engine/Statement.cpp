@@ -35,22 +35,24 @@ bool IsCompleteFragment(const QString& fragment)
 Statement::Statement(Connection& connection, const QString& sql, Access access) : connection_(connection), sql_(sql)
 {
     if (!connection.IsOpen()) {
-        prepareStatus_ = connection.RecordFailure(kFailure, {QStringLiteral("the connection is closed"), SQLITE_MISUSE, sql});
+        prepareStatus_ =
+            connection.RecordFailure(kFailure, {QStringLiteral("the connection is closed"), SQLITE_MISUSE, sql});
         return;
     }
     if (access == Access::ReadOnly)
         fence_ = std::make_unique<ReadOnlyFence>(connection.db_);
     const QByteArray text = sql.toUtf8();
     const char* tail = nullptr;
-    const int code = sqlite3_prepare_v2(connection.db_, text.constData(), static_cast<int>(text.size()), &statement_,
-                                        &tail);
+    const int code =
+        sqlite3_prepare_v2(connection.db_, text.constData(), static_cast<int>(text.size()), &statement_, &tail);
     if (code != SQLITE_OK) {
         const long status = connection.Fail(code, sql);
         // A fenced text that tries more than reading is as faulty as one that does not parse.
         prepareStatus_ = (code & 0xff) == SQLITE_ERROR || (code & 0xff) == SQLITE_AUTH ? kFaultyCommand : status;
     } else if (statement_ == nullptr) {
         // Only whitespace or a comment: nothing to run.
-        prepareStatus_ = connection.RecordFailure(kFaultyCommand, {QStringLiteral("empty statement"), SQLITE_ERROR, sql});
+        prepareStatus_ =
+            connection.RecordFailure(kFaultyCommand, {QStringLiteral("empty statement"), SQLITE_ERROR, sql});
     } else if (HasFurtherStatement(connection.db_, tail, text.constData() + text.size())) {
         // Only the first statement would run, and the rest would be dropped without a word.
         sqlite3_finalize(statement_);
@@ -120,8 +122,9 @@ long Statement::Step()
     const long status = connection_.Fail(code, sql_);
     if (fence_ && fence_->timedOut())
         return connection_.RecordFailure(
-            kFaultyCommand, {QStringLiteral("the condition ran longer than %1 seconds").arg(ReadOnlyFence::kLongestRun.count()),
-                             SQLITE_INTERRUPT, sql_});
+            kFaultyCommand,
+            {QStringLiteral("the condition ran longer than %1 seconds").arg(ReadOnlyFence::kLongestRun.count()),
+             SQLITE_INTERRUPT, sql_});
     // A user's condition that fails while it runs (an overflow, a text too big, a bad argument
     // to a function) is as faulty as one that does not parse; the file itself is fine.
     if (fence_ && !connection_.lost())
@@ -134,9 +137,9 @@ bool Statement::WritesInTransaction() const
     if (statement_ == nullptr || sqlite3_stmt_readonly(statement_) != 0)
         return false;
     // Transaction control itself, and commands that refuse to run inside a transaction.
-    static const QStringList kAlone{QStringLiteral("BEGIN"),   QStringLiteral("COMMIT"),   QStringLiteral("END"),
+    static const QStringList kAlone{QStringLiteral("BEGIN"),    QStringLiteral("COMMIT"),    QStringLiteral("END"),
                                     QStringLiteral("ROLLBACK"), QStringLiteral("SAVEPOINT"), QStringLiteral("RELEASE"),
-                                    QStringLiteral("VACUUM"),  QStringLiteral("PRAGMA"),   QStringLiteral("ATTACH"),
+                                    QStringLiteral("VACUUM"),   QStringLiteral("PRAGMA"),    QStringLiteral("ATTACH"),
                                     QStringLiteral("DETACH")};
     const QString command = sql_.section(QRegularExpression(QStringLiteral("\\W+")), 0, 0, QString::SectionSkipEmpty);
     return !kAlone.contains(command, Qt::CaseInsensitive);

@@ -75,17 +75,19 @@ long UpdatableRowset::WriteCurrentRow(const RowValues& values)
         conditions << Quoted(columns_[i]) + QStringLiteral(" IS ?");
         parameters.push_back(Get(i));
     }
-    const QString sql = QStringLiteral("UPDATE %1 SET %2 WHERE %3")
-                            .arg(Quoted(table_), assignments.join(QStringLiteral(", ")),
-                                 conditions.join(QStringLiteral(" AND ")));
+    const QString sql =
+        QStringLiteral("UPDATE %1 SET %2 WHERE %3")
+            .arg(Quoted(table_), assignments.join(QStringLiteral(", ")), conditions.join(QStringLiteral(" AND ")));
     const long status = connection_->Execute(sql, parameters);
     if (Failed(status))
         return status;
     if (connection_->Changes() == 0) {
         std::int64_t exists = 0;
-        const QString probe = QStringLiteral("SELECT 1 FROM %1 WHERE %2 = ?").arg(Quoted(table_), Quoted(columns_[keyIndex_]));
+        const QString probe =
+            QStringLiteral("SELECT 1 FROM %1 WHERE %2 = ?").arg(Quoted(table_), Quoted(columns_[keyIndex_]));
         if (connection_->QueryInt(probe, {Get(keyIndex_)}, exists) == kOk)
-            return connection_->RecordFailure(kConcurrencyViolation, {QStringLiteral("the row was changed by another user"), 0, sql});
+            return connection_->RecordFailure(kConcurrencyViolation,
+                                              {QStringLiteral("the row was changed by another user"), 0, sql});
         return connection_->RecordFailure(kDeletedRow, {QStringLiteral("the row was deleted by another user"), 0, sql});
     }
     rows_[current_] = std::move(written);
@@ -111,9 +113,9 @@ long UpdatableRowset::Insert(const RowValues& values)
         inserted[static_cast<std::size_t>(i)] = *value;
     }
     const QString sql = names.isEmpty()
-                            ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(Quoted(table_))
-                            : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                                  .arg(Quoted(table_), names.join(QStringLiteral(", ")), marks.join(QStringLiteral(", ")));
+        ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(Quoted(table_))
+        : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+              .arg(Quoted(table_), names.join(QStringLiteral(", ")), marks.join(QStringLiteral(", ")));
     const long status = connection_->Execute(sql, parameters);
     if (Failed(status))
         return status;

@@ -16,7 +16,8 @@ bool IsMain(const char* database)
 // Creating or dropping any object writes its row of the schema table.
 bool IsSchemaTable(const char* table)
 {
-    return table != nullptr && (sqlite3_stricmp(table, "sqlite_master") == 0 || sqlite3_stricmp(table, "sqlite_schema") == 0);
+    return table != nullptr &&
+        (sqlite3_stricmp(table, "sqlite_master") == 0 || sqlite3_stricmp(table, "sqlite_schema") == 0);
 }
 
 } // namespace

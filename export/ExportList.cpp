@@ -8,12 +8,12 @@
 #include "base/Result.h"
 #include "base/StringTable.h"
 #include "document/DefectDoc.h"
+#include "engine/Statement.h"
 #include "export/DesktopDocument.h"
 #include "export/SpreadsheetQuery.h"
 #include "export/TableExporter.h"
 #include "export/XlsxExport.h"
 #include "list/DefectList.h"
-#include "engine/Statement.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -79,10 +79,11 @@ void WriteListExport(const QString& path, ListExportKind kind, engine::Connectio
     case ListExportKind::Text:
     case ListExportKind::Csv:
     case ListExportKind::Xml:
-        const ExportFormat format = kind == ListExportKind::Xml   ? ExportFormat::Xml
-                                    : kind == ListExportKind::Csv ? ExportFormat::Csv
-                                                                  : ExportFormat::Text;
-        ExportTable(path, QStringLiteral("SELECT * FROM DefectListQuery ") + condition.text, connection, format, access);
+        const ExportFormat format = kind == ListExportKind::Xml ? ExportFormat::Xml
+            : kind == ListExportKind::Csv                       ? ExportFormat::Csv
+                                                                : ExportFormat::Text;
+        ExportTable(path, QStringLiteral("SELECT * FROM DefectListQuery ") + condition.text, connection, format,
+                    access);
         return;
     }
 }

@@ -69,7 +69,8 @@ bool RegisterDataSource(const QString& databasePath)
     for (const auto& [key, value] : attributes) {
         if (key == QLatin1String("DSN"))
             continue;
-        if (!SQLWritePrivateProfileString(name.constData(), key.toUtf8().constData(), value.toUtf8().constData(), "odbc.ini"))
+        if (!SQLWritePrivateProfileString(name.constData(), key.toUtf8().constData(), value.toUtf8().constData(),
+                                          "odbc.ini"))
             return false;
     }
     return true;

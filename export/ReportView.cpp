@@ -6,8 +6,8 @@
 #include "base/ErrorContext.h"
 #include "document/ConnectionProvider.h"
 #include "engine/EngineStatus.h"
-#include "store/RetriedWrite.h"
 #include "engine/Statement.h"
+#include "store/RetriedWrite.h"
 
 namespace report {
 
@@ -27,7 +27,7 @@ QString ReportViewSelect(const ListCondition& condition)
                "[To.displayname] AS to_name, NULLIF(opened, 0) AS opened, NULLIF(modified, 0) AS modified, "
                "NULLIF(closed, 0) AS closed, foundversion, foundbuild, fixedversion, fixedbuild, subject, "
                "description, comments, history FROM DefectListQuery ") +
-           condition.text;
+        condition.text;
 }
 
 ReportViewResult UpdateReportView(ConnectionProvider& connections, UserInterface& ui, const ListCondition& condition,
@@ -40,7 +40,8 @@ ReportViewResult UpdateReportView(ConnectionProvider& connections, UserInterface
     long status = engine::kOk;
     try {
         const bool written = RunWithRetries(ui, kWriteAttempts, [&] {
-            status = connections.GetDocumentConnection(RetryMode::Offline).ReplaceView(QString::fromLatin1(kReportViewName), select);
+            status = connections.GetDocumentConnection(RetryMode::Offline)
+                         .ReplaceView(QString::fromLatin1(kReportViewName), select);
             // A faulty filter stays faulty: the retry dialog would not help.
             return status == engine::kFaultyCommand ? engine::kOk : status;
         });

@@ -14,10 +14,26 @@ namespace {
 
 // The repeated columns of DefectListQuery carry qualified names, written in brackets.
 constexpr std::array<const char*, column::kCount> kExpressions{
-    "defect_id",   "status",      "subject",    "[To.displayname] as \"to\"", "[From.displayname] as \"from\"",
-    "priority",    "severity",    "component",  "foundbuild",                 "fixedbuild",
-    "description", "opened",      "modified",   "closed",                     "comments",
-    "lastread",    "foundversion", "fixedversion", "category",                "cc",
+    "defect_id",
+    "status",
+    "subject",
+    "[To.displayname] as \"to\"",
+    "[From.displayname] as \"from\"",
+    "priority",
+    "severity",
+    "component",
+    "foundbuild",
+    "fixedbuild",
+    "description",
+    "opened",
+    "modified",
+    "closed",
+    "comments",
+    "lastread",
+    "foundversion",
+    "fixedversion",
+    "category",
+    "cc",
 };
 
 // Moves the SQL onto one line without changing what it says: blanks for line breaks outside
@@ -110,8 +126,8 @@ QString SpreadsheetSelect(const std::vector<int>& columns, const QString& clause
     // A list with every column hidden still makes a query that runs.
     if (expressions.isEmpty())
         expressions << SpreadsheetExpression(column::kDefectId);
-    return QStringLiteral("SELECT ") + expressions.join(QStringLiteral(", ")) + QStringLiteral(" from DefectListQuery ") +
-           OneLine(clause);
+    return QStringLiteral("SELECT ") + expressions.join(QStringLiteral(", ")) +
+        QStringLiteral(" from DefectListQuery ") + OneLine(clause);
 }
 
 QByteArray SpreadsheetQueryFile(const QString& select)

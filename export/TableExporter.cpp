@@ -6,9 +6,9 @@
 #include "base/ErrorContext.h"
 #include "base/Result.h"
 #include "base/StringTable.h"
-#include "list/ListRow.h"
 #include "engine/Connection.h"
 #include "engine/EngineStatus.h"
+#include "list/ListRow.h"
 
 #include <QSaveFile>
 #include <QTemporaryFile>

@@ -5,11 +5,11 @@
 #include "base/Check.h"
 #include "base/ErrorContext.h"
 #include "base/Result.h"
-#include "export/SpreadsheetQuery.h"
-#include "list/ColumnCatalogue.h"
 #include "engine/Connection.h"
 #include "engine/EngineStatus.h"
 #include "engine/Statement.h"
+#include "export/SpreadsheetQuery.h"
+#include "list/ColumnCatalogue.h"
 
 #include <QDir>
 
@@ -105,7 +105,8 @@ public:
             case CellKind::Text: {
                 // A line break inside a cell is a line feed alone.
                 const QString text = engine::AsText(value).replace(QLatin1String("\r\n"), QLatin1String("\n"));
-                Check(worksheet_write_string(sheet_, row_, col, text.left(kLongestCellText).toStdString().c_str(), nullptr));
+                Check(worksheet_write_string(sheet_, row_, col, text.left(kLongestCellText).toStdString().c_str(),
+                                             nullptr));
                 break;
             }
             }

@@ -45,7 +45,8 @@ bool Known(int columnId)
 
 QString ColumnInternalName(int columnId)
 {
-    return Known(columnId) ? QString::fromLatin1(kCatalogue[static_cast<std::size_t>(columnId)].internalName) : QString();
+    return Known(columnId) ? QString::fromLatin1(kCatalogue[static_cast<std::size_t>(columnId)].internalName)
+                           : QString();
 }
 
 QString ColumnOrderByExpression(int columnId)

@@ -6,10 +6,10 @@
 #include "base/ErrorContext.h"
 #include "base/StringTable.h"
 #include "base/UserInterface.h"
-#include "list/ColumnCatalogue.h"
-#include "list/ListSearch.h"
 #include "engine/EngineStatus.h"
 #include "engine/Statement.h"
+#include "list/ColumnCatalogue.h"
+#include "list/ListSearch.h"
 
 namespace {
 
@@ -27,14 +27,33 @@ struct MemoColumns {
 
 bool Shown(const ListColumns& columns, int column)
 {
-    return column < static_cast<int>(columns.columns.size()) && columns.columns[static_cast<std::size_t>(column)].width > 0;
+    return column < static_cast<int>(columns.columns.size()) &&
+        columns.columns[static_cast<std::size_t>(column)].width > 0;
 }
 
 // Column positions of the list statement's select part.
 enum ListField {
-    kClosed, kComments, kComponentId, kDefectId, kDescription, kFixedBuild, kFoundBuild, kFromId, kHistory,
-    kModified, kOpened, kPriorityId, kSeverityId, kStatusId, kSubject, kToId, kLastRead, kFoundVersion,
-    kFixedVersion, kCategoryId, kCc
+    kClosed,
+    kComments,
+    kComponentId,
+    kDefectId,
+    kDescription,
+    kFixedBuild,
+    kFoundBuild,
+    kFromId,
+    kHistory,
+    kModified,
+    kOpened,
+    kPriorityId,
+    kSeverityId,
+    kStatusId,
+    kSubject,
+    kToId,
+    kLastRead,
+    kFoundVersion,
+    kFixedVersion,
+    kCategoryId,
+    kCc
 };
 
 QByteArrayView Utf8(const engine::Statement& statement, int field, int characters = -1)
@@ -289,8 +308,9 @@ void CDefectList::FillList()
     ListCondition condition = BuildListCondition(true);
     int currentRow = -1;
     // A filter that leaves a comment or a quote open would silently swallow what follows it.
-    long status = condition.carriesFilter && !engine::IsCompleteFragment(filter_.text) ? engine::kFaultyCommand
-                                                                                        : ReadRows(condition, currentRow);
+    long status = condition.carriesFilter && !engine::IsCompleteFragment(filter_.text)
+        ? engine::kFaultyCommand
+        : ReadRows(condition, currentRow);
     if (status == engine::kFaultyCommand && condition.filtered) {
         status = ReadRows(BuildListCondition(false), currentRow);
         if (status != engine::kFaultyCommand) {

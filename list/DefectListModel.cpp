@@ -6,7 +6,8 @@
 
 #include <utility>
 
-DefectListModel::DefectListModel(const LookupLists& lookups, QObject* parent) : QAbstractTableModel(parent), lookups_(lookups)
+DefectListModel::DefectListModel(const LookupLists& lookups, QObject* parent)
+    : QAbstractTableModel(parent), lookups_(lookups)
 {
     // Names of statuses, users and components may change on any reload of the lookup lists.
     connect(&lookups, &LookupLists::reloaded, this, [this] {

@@ -18,7 +18,7 @@ ListCondition BuildListCondition(const ListSettings& settings, bool withConditio
         // The line break ends a trailing "--" comment of the filter, which would otherwise swallow
         // the clauses after it.
         condition.text += QStringLiteral(" AND ") + SubstituteKeywords(settings.filterText, settings.loggedInId) +
-                          QStringLiteral("\n");
+            QStringLiteral("\n");
         condition.carriesFilter = true;
     }
     if (settings.myDefects)

@@ -16,8 +16,8 @@ struct ListSettings {
 };
 
 struct ListCondition {
-    QString text;          // starts with " WHERE" (with condition) or is the ORDER BY alone
-    bool filtered = false; // a filter or "My defects" narrows the list
+    QString text;               // starts with " WHERE" (with condition) or is the ORDER BY alone
+    bool filtered = false;      // a filter or "My defects" narrows the list
     bool carriesFilter = false; // the text holds a user's filter and must run fenced
 };
 

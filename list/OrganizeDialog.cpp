@@ -35,8 +35,9 @@ COrganizeDialog::COrganizeDialog(Organizer& organizer, const DefectRecord* curre
     list_ = new QTreeWidget(this);
     list_->setObjectName(QStringLiteral("rows"));
     list_->setRootIsDecorated(false);
-    list_->setHeaderLabels(filters ? QStringList{QStringLiteral("Name"), QStringLiteral("Private"), QStringLiteral("Filter")}
-                                   : QStringList{QStringLiteral("Name"), QStringLiteral("Private")});
+    list_->setHeaderLabels(
+        filters ? QStringList{QStringLiteral("Name"), QStringLiteral("Private"), QStringLiteral("Filter")}
+                : QStringList{QStringLiteral("Name"), QStringLiteral("Private")});
     list_->header()->setStretchLastSection(true);
     list_->header()->resizeSection(0, 200);
     list_->header()->resizeSection(1, kPrivateWidth);
@@ -192,8 +193,8 @@ void COrganizeDialog::ShowFields(const Organizer::Fields& fields)
         // What cannot be saved should not look editable.
         text_->setReadOnly(!editable);
     }
-    for (QWidget* control : {static_cast<QWidget*>(name_), static_cast<QWidget*>(private_), static_cast<QWidget*>(delete_),
-                             static_cast<QWidget*>(save_)})
+    for (QWidget* control : {static_cast<QWidget*>(name_), static_cast<QWidget*>(private_),
+                             static_cast<QWidget*>(delete_), static_cast<QWidget*>(save_)})
         control->setEnabled(editable);
 }
 

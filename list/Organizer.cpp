@@ -8,12 +8,12 @@
 #include "base/UserInterface.h"
 #include "document/ConnectionProvider.h"
 #include "document/DefectRecord.h"
-#include "list/ListQuery.h"
-#include "list/ViewStore.h"
-#include "platform/Utf8Text.h"
 #include "engine/EngineStatus.h"
 #include "engine/Rowset.h"
 #include "engine/Statement.h"
+#include "list/ListQuery.h"
+#include "list/ViewStore.h"
+#include "platform/Utf8Text.h"
 
 #include <cmath>
 
@@ -138,16 +138,19 @@ bool Organizer::WriteRow(const Row& row, const Fields& fields)
     engine::Connection& connection = connections_.GetDocumentConnection(RetryMode::Offline);
     // Read fresh: a row another user deleted is reported, not silently made again.
     std::int64_t present = 0;
-    Check(connection, connection.QueryInt(views ? QStringLiteral("SELECT count(*) FROM Views WHERE Id=?")
-                                                : QStringLiteral("SELECT count(*) FROM Filter WHERE Id=?"),
-                                          {std::int64_t{row.id}}, present));
-    check::abort_if(present == 0, views ? "view was deleted from the database" : "filter was deleted from the database");
+    Check(connection,
+          connection.QueryInt(views ? QStringLiteral("SELECT count(*) FROM Views WHERE Id=?")
+                                    : QStringLiteral("SELECT count(*) FROM Filter WHERE Id=?"),
+                              {std::int64_t{row.id}}, present));
+    check::abort_if(present == 0,
+                    views ? "view was deleted from the database" : "filter was deleted from the database");
     const std::int64_t userId = fields.isPrivate ? loggedInId_ : 0;
-    const long status =
-        views ? connection.Execute(QStringLiteral("UPDATE Views SET viewname=?, userid=? WHERE id=?"),
-                                   {Cut(fields.name, kNameBytes), userId, std::int64_t{row.id}})
-              : connection.Execute(QStringLiteral("UPDATE Filter SET filtername=?, filtertext=?, userid=? WHERE id=?"),
-                                   {Cut(fields.name, kNameBytes), Cut(fields.text, kTextBytes), userId, std::int64_t{row.id}});
+    const long status = views
+        ? connection.Execute(QStringLiteral("UPDATE Views SET viewname=?, userid=? WHERE id=?"),
+                             {Cut(fields.name, kNameBytes), userId, std::int64_t{row.id}})
+        : connection.Execute(
+              QStringLiteral("UPDATE Filter SET filtername=?, filtertext=?, userid=? WHERE id=?"),
+              {Cut(fields.name, kNameBytes), Cut(fields.text, kTextBytes), userId, std::int64_t{row.id}});
     Check(connection, status);
     return true;
 }
@@ -161,11 +164,11 @@ void Organizer::Copy(const Fields& fields)
     const QString name = Cut(QStringLiteral("*") + fields.name, kNameBytes);
     std::int64_t newId = 0;
     Check(connection, connection.WriteTransaction([&] {
-        const long status =
-            views ? connection.Execute(QStringLiteral("INSERT INTO Views (userid, viewname) VALUES (?, ?)"),
-                                       {std::int64_t{loggedInId_}, name})
-                  : connection.Execute(QStringLiteral("INSERT INTO Filter (userid, filtername, filtertext) VALUES (?, ?, ?)"),
-                                       {std::int64_t{loggedInId_}, name, Cut(fields.text, kTextBytes)});
+        const long status = views
+            ? connection.Execute(QStringLiteral("INSERT INTO Views (userid, viewname) VALUES (?, ?)"),
+                                 {std::int64_t{loggedInId_}, name})
+            : connection.Execute(QStringLiteral("INSERT INTO Filter (userid, filtername, filtertext) VALUES (?, ?, ?)"),
+                                 {std::int64_t{loggedInId_}, name, Cut(fields.text, kTextBytes)});
         newId = connection.LastInsertId();
         return status;
     }));
@@ -194,18 +197,21 @@ void Organizer::Delete()
     int deleted = 0;
     Check(connection, connection.WriteTransaction([&] {
         if (views) {
-            const long status = connection.Execute(QStringLiteral("DELETE FROM ViewColumns WHERE ViewId=?"), {std::int64_t{row.id}});
+            const long status =
+                connection.Execute(QStringLiteral("DELETE FROM ViewColumns WHERE ViewId=?"), {std::int64_t{row.id}});
             if (engine::Failed(status))
                 return status;
         }
-        const long status = views ? connection.Execute(QStringLiteral("DELETE FROM Views WHERE Id=? AND (UserId=0 OR UserId=?)"),
-                                                       {std::int64_t{row.id}, std::int64_t{loggedInId_}})
-                                  : connection.Execute(QStringLiteral("DELETE FROM Filter WHERE Id=?"), {std::int64_t{row.id}});
+        const long status = views
+            ? connection.Execute(QStringLiteral("DELETE FROM Views WHERE Id=? AND (UserId=0 OR UserId=?)"),
+                                 {std::int64_t{row.id}, std::int64_t{loggedInId_}})
+            : connection.Execute(QStringLiteral("DELETE FROM Filter WHERE Id=?"), {std::int64_t{row.id}});
         deleted = connection.Changes();
         return status;
     }));
-    check::abort_if(deleted == 0, views ? "Database has been modified externally, view no longer exists."
-                                        : "Database has been modified externally, filter no longer exists.");
+    check::abort_if(deleted == 0,
+                    views ? "Database has been modified externally, view no longer exists."
+                          : "Database has been modified externally, filter no longer exists.");
     Fill();
 }
 
@@ -230,12 +236,16 @@ std::vector<FilterInsertion> FilterInsertions(const DefectRecord* current, doubl
         {QStringLiteral("Columns"), QStringLiteral("Severity"), QStringLiteral("severity")},
     };
     for (const char* op : {"=", ">", "<", ">=", "<=", "<>"})
-        items.push_back({QStringLiteral("Operators"), QLatin1String(op), QStringLiteral(" %1 ").arg(QLatin1String(op))});
+        items.push_back(
+            {QStringLiteral("Operators"), QLatin1String(op), QStringLiteral(" %1 ").arg(QLatin1String(op))});
     items.push_back({QStringLiteral("Keywords"), QStringLiteral("logged in"), QStringLiteral("@loggedInId")});
     items.push_back({QStringLiteral("Keywords"), QStringLiteral("same user"), about("toid", &DefectRecord::ToID)});
-    items.push_back({QStringLiteral("Keywords"), QStringLiteral("same component"), about("componentid", &DefectRecord::ComponentID)});
-    items.push_back({QStringLiteral("Keywords"), QStringLiteral("same priority"), about("priorityid", &DefectRecord::PriorityID)});
-    items.push_back({QStringLiteral("Keywords"), QStringLiteral("same severity"), about("severityid", &DefectRecord::SeverityID)});
+    items.push_back({QStringLiteral("Keywords"), QStringLiteral("same component"),
+                     about("componentid", &DefectRecord::ComponentID)});
+    items.push_back(
+        {QStringLiteral("Keywords"), QStringLiteral("same priority"), about("priorityid", &DefectRecord::PriorityID)});
+    items.push_back(
+        {QStringLiteral("Keywords"), QStringLiteral("same severity"), about("severityid", &DefectRecord::SeverityID)});
     items.push_back({QStringLiteral("Keywords"), QStringLiteral("today"),
                      QStringLiteral("modified>=%1 and modified<%2").arg(day, 0, 'f', 0).arg(day + 1, 0, 'f', 0)});
     return items;

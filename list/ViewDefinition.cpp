@@ -13,9 +13,9 @@ namespace {
 const std::vector<ListColumn>& FallbackColumns()
 {
     static const std::vector<ListColumn> columns{
-        {QStringLiteral("_Id_"), 80},      {QStringLiteral("Status"), 100},   {QStringLiteral("Subject"), 250},
-        {QStringLiteral("To"), 100},       {QStringLiteral("From"), 100},     {QStringLiteral("Priority"), 150},
-        {QStringLiteral("Severity"), 150}, {QStringLiteral("Component"), 190}, {QStringLiteral("Found"), 100},
+        {QStringLiteral("_Id_"), 80},      {QStringLiteral("Status"), 100},      {QStringLiteral("Subject"), 250},
+        {QStringLiteral("To"), 100},       {QStringLiteral("From"), 100},        {QStringLiteral("Priority"), 150},
+        {QStringLiteral("Severity"), 150}, {QStringLiteral("Component"), 190},   {QStringLiteral("Found"), 100},
         {QStringLiteral("Fixed"), 100},    {QStringLiteral("Description"), 100}, {QStringLiteral("Opened"), 100},
     };
     return columns;
@@ -93,7 +93,8 @@ ListColumns ViewDefinition::ToListColumns() const
     for (const ViewColumn& column : columns) {
         if (column.ColumnId < 0 || column.ColumnId >= kMaxColumns)
             continue;
-        list.columns[static_cast<std::size_t>(column.ColumnId)] = {column.Name, column.Invisible != 0 ? 0 : column.Width};
+        list.columns[static_cast<std::size_t>(column.ColumnId)] = {column.Name,
+                                                                   column.Invisible != 0 ? 0 : column.Width};
     }
     for (const ViewColumn& column : columns)
         list.order.push_back(column.ColumnOrder);

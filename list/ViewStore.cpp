@@ -5,8 +5,8 @@
 #include "base/ErrorContext.h"
 #include "document/ConnectionProvider.h"
 #include "engine/EngineStatus.h"
-#include "store/RetriedWrite.h"
 #include "engine/Rowset.h"
+#include "store/RetriedWrite.h"
 
 namespace {
 
@@ -14,9 +14,9 @@ constexpr int kSaveAttempts = 8;
 
 const QString& LoadSql()
 {
-    static const QString sql = QStringLiteral(
-        "SELECT\tColumnId,\tDescending,\tInvisible,\t[Name],\tColumnOrder,\tSortOrder,\tViewId,\tWidth "
-        "FROM\tViewColumns\tWHERE\tViewId=?\tORDER BY\tColumnId");
+    static const QString sql =
+        QStringLiteral("SELECT\tColumnId,\tDescending,\tInvisible,\t[Name],\tColumnOrder,\tSortOrder,\tViewId,\tWidth "
+                       "FROM\tViewColumns\tWHERE\tViewId=?\tORDER BY\tColumnId");
     return sql;
 }
 
@@ -40,7 +40,8 @@ bool LoadView(ConnectionProvider& connections, UserInterface& ui, std::int32_t v
 {
     ErrorContext context("Loading a view");
     engine::Rowset rows;
-    while (engine::Failed(connections.GetDocumentConnection(RetryMode::Offline).Query(LoadSql(), {std::int64_t{viewId}}, rows))) {
+    while (engine::Failed(
+        connections.GetDocumentConnection(RetryMode::Offline).Query(LoadSql(), {std::int64_t{viewId}}, rows))) {
         if (!AskToRetry(ui))
             return false;
     }
@@ -85,16 +86,18 @@ BoxChoices ViewChoices(ConnectionProvider& connections, std::int32_t loggedInId,
     ErrorContext context("filling the toolbar combobox with a list of views");
     BoxChoices choices;
     engine::Rowset rows;
-    if (engine::Failed(connections.GetDocumentConnection(RetryMode::Offline)
-                           .Query(QStringLiteral("SELECT\tId,\tUserId,\tViewname\tFROM\tViews\tWHERE\tUserId=0\tOR\tUserId=?"),
-                                  {std::int64_t{loggedInId}}, rows)))
+    if (engine::Failed(
+            connections.GetDocumentConnection(RetryMode::Offline)
+                .Query(QStringLiteral("SELECT\tId,\tUserId,\tViewname\tFROM\tViews\tWHERE\tUserId=0\tOR\tUserId=?"),
+                       {std::int64_t{loggedInId}}, rows)))
         return choices;
     for (long status = rows.MoveFirst(); status == engine::kOk; status = rows.MoveNext())
         AddBoxChoice(choices, rows.Int32(0), rows.Int32(1), rows.Text(2), currentViewId);
     return choices;
 }
 
-void AddBoxChoice(BoxChoices& choices, std::int32_t id, std::int32_t userId, const QString& name, std::int32_t currentId)
+void AddBoxChoice(BoxChoices& choices, std::int32_t id, std::int32_t userId, const QString& name,
+                  std::int32_t currentId)
 {
     choices.items.push_back({userId == 0 ? QStringLiteral("::") + name : name, id});
     if (id == currentId)

@@ -18,7 +18,8 @@ struct BoxChoices {
 
 // Adds a view or filter to a box: "::" before the name of a shared one (userId 0); the item
 // becomes the selected one when its id is the current id.
-void AddBoxChoice(BoxChoices& choices, std::int32_t id, std::int32_t userId, const QString& name, std::int32_t currentId);
+void AddBoxChoice(BoxChoices& choices, std::int32_t id, std::int32_t userId, const QString& name,
+                  std::int32_t currentId);
 
 // Reads the view's columns into `view`. While the statement fails the retry dialog asks; false
 // after its Cancel or when the view has no columns, and `view` is then left as it was.

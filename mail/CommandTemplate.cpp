@@ -60,10 +60,12 @@ QString CommandLineText(const QStringList& arguments)
 {
     QStringList quoted;
     for (const QString& argument : arguments) {
-        const bool plain = !argument.isEmpty() && !argument.contains(QLatin1Char(' ')) && !argument.contains(QLatin1Char('"'));
-        quoted << (plain ? argument
-                         : QLatin1Char('"') + QString(argument).replace(QStringLiteral("\""), QStringLiteral("\"\"\"")) +
-                               QLatin1Char('"'));
+        const bool plain =
+            !argument.isEmpty() && !argument.contains(QLatin1Char(' ')) && !argument.contains(QLatin1Char('"'));
+        quoted << (plain
+                       ? argument
+                       : QLatin1Char('"') + QString(argument).replace(QStringLiteral("\""), QStringLiteral("\"\"\"")) +
+                           QLatin1Char('"'));
     }
     return quoted.join(QLatin1Char(' '));
 }

@@ -47,7 +47,8 @@ bool SendByExternalTool(const Notification& notification, MailEnvironment& envir
     // A tool given a missing or cut body would report success for a mail without its text.
     if (writeError == 0)
         writeError = WriteTemporaryFile(textFile, notification.body.toUtf8());
-    const int result = writeError != 0 ? writeError : RunCommandLine(command, environment.ui, environment.toolTimeoutMs);
+    const int result =
+        writeError != 0 ? writeError : RunCommandLine(command, environment.ui, environment.toolTimeoutMs);
     if (result != 0) {
         ShowTextMessage(environment.ui, FormatString(string_id::kExternalToolFailed, "Mail", result), Buttons::Ok,
                         Icon::Error, string_id::kExternalToolFailed);

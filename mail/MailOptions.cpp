@@ -115,10 +115,10 @@ std::optional<QString> BrowsedToolCommand(Tool tool, const QString& programPath)
 {
     if (programPath.size() > SystemSettings::kToolBufferSize - kArgumentsReserve)
         return std::nullopt;
-    const QString arguments =
-        tool == Tool::Mail
-            ? QStringLiteral(R"("%textfile%" -to "%to%" -server YOUR_SERVER_HERE -f "%from%" -s "%subject%" -attach "%attachments%")")
-            : QStringLiteral(R"("%zipfile%" "%attachmentdir%/*")");
+    const QString arguments = tool == Tool::Mail
+        ? QStringLiteral(
+              R"("%textfile%" -to "%to%" -server YOUR_SERVER_HERE -f "%from%" -s "%subject%" -attach "%attachments%")")
+        : QStringLiteral(R"("%zipfile%" "%attachmentdir%/*")");
     const QString command = QStringLiteral("\"%1\" %2").arg(programPath, arguments);
     // The mail tool's arguments are longer than the room kept for them; a command line cut at
     // the field's end would lose its last variables.

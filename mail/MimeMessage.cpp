@@ -43,8 +43,10 @@ void InitialiseGMime()
 // The content from bytes as they are, for parts that must not be converted on the way.
 GPointer<GMimeDataWrapper> Content(const QByteArray& bytes)
 {
-    GPointer<GMimeStream> stream(g_mime_stream_mem_new_with_buffer(bytes.constData(), static_cast<std::size_t>(bytes.size())));
-    return GPointer<GMimeDataWrapper>(g_mime_data_wrapper_new_with_stream(stream.get(), GMIME_CONTENT_ENCODING_DEFAULT));
+    GPointer<GMimeStream> stream(
+        g_mime_stream_mem_new_with_buffer(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+    return GPointer<GMimeDataWrapper>(
+        g_mime_data_wrapper_new_with_stream(stream.get(), GMIME_CONTENT_ENCODING_DEFAULT));
 }
 
 GPointer<GMimeTextPart> TextPart(const QString& body)

@@ -40,7 +40,6 @@ private:
     int ConfiguredMethod();
     bool Send(const DefectRecord& defect, const DispatchRequest& request);
 
-
     CDefectDoc& doc_;
     UserInterface& ui_;
     bool busy_ = false;

@@ -38,8 +38,9 @@ QString Expansion(int columnId, const DefectRecord& defect, const ListRow& row, 
 
 QString Footer()
 {
-    return QStringLiteral("\n\n-------------------------------------------\nthis message was generated automatically by\n"
-                          "'%1 %2' - %3")
+    return QStringLiteral(
+               "\n\n-------------------------------------------\nthis message was generated automatically by\n"
+               "'%1 %2' - %3")
         .arg(LoadString(::string_id::kApplicationTitle), QLatin1String(kProgramVersion),
              QLatin1String(kHomePageAddress));
 }

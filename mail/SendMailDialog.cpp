@@ -29,7 +29,8 @@ CSendMailDialog::CSendMailDialog(const SendMailChoices& choices, QWidget* parent
     extra_->setObjectName(QStringLiteral("extraAddresses"));
     sendMethod_->setObjectName(QStringLiteral("sendMethod1128"));
     sendMethod_->addItems(mail::SendMethodEntries());
-    sendMethod_->setCurrentIndex(choices.sendMethod >= 0 && choices.sendMethod < sendMethod_->count() ? choices.sendMethod : 0);
+    sendMethod_->setCurrentIndex(
+        choices.sendMethod >= 0 && choices.sendMethod < sendMethod_->count() ? choices.sendMethod : 0);
     addr_->setEnabled(choices.extra);
     connect(extra_, &QCheckBox::toggled, addr_, &QWidget::setEnabled);
 
@@ -53,8 +54,8 @@ CSendMailDialog::CSendMailDialog(const SendMailChoices& choices, QWidget* parent
 
 SendMailChoices CSendMailDialog::Choices() const
 {
-    return {to_->isChecked(),  from_->isChecked(), extra_->isChecked(),         attach_->isChecked(),
-            addr_->text(),     comment_->text(),   sendMethod_->currentIndex()};
+    return {to_->isChecked(), from_->isChecked(), extra_->isChecked(),        attach_->isChecked(),
+            addr_->text(),    comment_->text(),   sendMethod_->currentIndex()};
 }
 
 bool RunSendMailDialog(SendMailChoices& choices, QWidget* parent)

@@ -2,8 +2,8 @@
 // "send mails...": who gets the notifications of the selected defects, with which comment,
 // attachments and send method.
 
-#include "base/UserInterface.h"
 #include "base/SendMailPort.h"
+#include "base/UserInterface.h"
 
 #include <QDialog>
 

@@ -2,10 +2,9 @@
 
 #include "mail/SendProgressDialog.h"
 
-
 #include <QCoreApplication>
-#include <QEvent>
 #include <QDialogButtonBox>
+#include <QEvent>
 #include <QLabel>
 #include <QMainWindow>
 #include <QProgressBar>

@@ -1,8 +1,8 @@
 #pragma once
 // "sending mails...": the progress of a send command, with Cancel, over the disabled main window.
 
-#include "base/UserInterface.h"
 #include "base/SendMailPort.h"
+#include "base/UserInterface.h"
 
 #include <QDialog>
 #include <QPointer>

@@ -106,8 +106,8 @@ bool SendBySystemMail(const Notification& notification, MailEnvironment& environ
         ShowTextMessage(ui, text, Buttons::Ok, Icon::Error, string_id::kSendFailed);
         return false;
     }
-    if (testMode && ShowStringMessage(ui, string_id::kSystemMailTestQuestion, Buttons::YesNo, Icon::Question) ==
-                        Answer::Yes)
+    if (testMode &&
+        ShowStringMessage(ui, string_id::kSystemMailTestQuestion, Buttons::YesNo, Icon::Question) == Answer::Yes)
         environment.hints.push_back(string_id::kSystemMailTestQuestion);
     return true;
 }

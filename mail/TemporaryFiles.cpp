@@ -13,7 +13,7 @@ namespace mail {
 QString TemporaryBase(long number)
 {
     return QDir::tempPath() + QDir::separator() +
-           QStringLiteral("id_%1_VC%2").arg(number).arg(QCoreApplication::applicationPid(), 0, 16);
+        QStringLiteral("id_%1_VC%2").arg(number).arg(QCoreApplication::applicationPid(), 0, 16);
 }
 
 int WriteTemporaryFile(const QString& path, const QByteArray& bytes)

@@ -22,7 +22,8 @@ bool Sync(const QString& path, int flags)
 
 QString Failure(const char* what, const QString& path)
 {
-    return QStringLiteral("cannot %1 %2: %3").arg(QLatin1String(what), path, QString::fromLocal8Bit(std::strerror(errno)));
+    return QStringLiteral("cannot %1 %2: %3")
+        .arg(QLatin1String(what), path, QString::fromLocal8Bit(std::strerror(errno)));
 }
 
 } // namespace
@@ -71,8 +72,8 @@ QString TakeOverAccessAndSync(const QString& replacement, const QString& origina
     // Only root may give a file away; anyone may pass it to a group of their own.
     const uid_t owner = ::geteuid() == 0 ? wanted.st_uid : static_cast<uid_t>(-1);
     const bool groupMatters = ((wanted.st_mode >> 3) & 7) != (wanted.st_mode & 7);
-    if ((owner != current.st_uid || wanted.st_gid != current.st_gid) && ::fchown(file.fd(), owner, wanted.st_gid) != 0 &&
-        (owner != static_cast<uid_t>(-1) || groupMatters))
+    if ((owner != current.st_uid || wanted.st_gid != current.st_gid) &&
+        ::fchown(file.fd(), owner, wanted.st_gid) != 0 && (owner != static_cast<uid_t>(-1) || groupMatters))
         return Failure("give the owner and group of the database to", replacement);
     // After the owner: a change of owner clears the set-id bits.
     if (::fchmod(file.fd(), wanted.st_mode & 07777) != 0)

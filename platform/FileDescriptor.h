@@ -8,9 +8,9 @@
 
 class FileDescriptor {
 public:
-    explicit FileDescriptor(int fd) : fd_(fd) {}
+    explicit FileDescriptor(int fd) : fd_(fd) { }
     // Opens `path` with `flags` (close-on-exec added); fd() is negative and errno says why on failure.
-    FileDescriptor(const QString& path, int flags) : fd_(::open(path.toLocal8Bit().constData(), flags | O_CLOEXEC)) {}
+    FileDescriptor(const QString& path, int flags) : fd_(::open(path.toLocal8Bit().constData(), flags | O_CLOEXEC)) { }
     FileDescriptor(const FileDescriptor&) = delete;
     FileDescriptor& operator=(const FileDescriptor&) = delete;
     ~FileDescriptor()

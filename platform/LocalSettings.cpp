@@ -2,9 +2,8 @@
 
 #include "base/Check.h"
 #include "base/ErrorContext.h"
-#include "platform/Profile.h"
 #include "base/Result.h"
-
+#include "platform/Profile.h"
 
 #include <cstring>
 

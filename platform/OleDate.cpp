@@ -5,7 +5,7 @@
 namespace {
 const QDate kOleEpoch(1899, 12, 30);
 constexpr double kMillisecondsPerDay = 86400000.0;
-}
+} // namespace
 
 double OleDateFromDateTime(const QDateTime& local)
 {

@@ -28,7 +28,7 @@ public:
 // A clock that stands still until the test moves it.
 class ManualClock : public Clock {
 public:
-    explicit ManualClock(QDateTime start = QDateTime(QDate(2026, 1, 15), QTime(9, 0))) : now_(std::move(start)) {}
+    explicit ManualClock(QDateTime start = QDateTime(QDate(2026, 1, 15), QTime(9, 0))) : now_(std::move(start)) { }
     QDateTime Now() const override { return now_; }
     void Advance(qint64 seconds) { now_ = now_.addSecs(seconds); }
     void Set(const QDateTime& when) { now_ = when; }

@@ -5,7 +5,7 @@
 QString VendorFolder()
 {
     return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QLatin1Char('/') +
-           QLatin1String(kVendorKey);
+        QLatin1String(kVendorKey);
 }
 
 QString ProfilePath()

@@ -13,5 +13,6 @@ QString AttachmentRootFor(const QString& databasePath)
 
 QString DefectAttachmentPath(const QString& databasePath, int defectId)
 {
-    return AttachmentRootFor(databasePath) + QDir::separator() + QStringLiteral("%1").arg(defectId, 10, 10, QLatin1Char('0'));
+    return AttachmentRootFor(databasePath) + QDir::separator() +
+        QStringLiteral("%1").arg(defectId, 10, 10, QLatin1Char('0'));
 }

@@ -1,10 +1,10 @@
 #include "store/Compaction.h"
 
 #include "base/ErrorContext.h"
-#include "platform/DurableFiles.h"
 #include "engine/Connection.h"
-#include "store/DatabaseVersion.h"
 #include "engine/EngineStatus.h"
+#include "platform/DurableFiles.h"
+#include "store/DatabaseVersion.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -28,7 +28,6 @@ QString TemporaryName(const QString& path)
     return QFileInfo(path).dir().filePath(LeftoverPrefix(path) +
                                           QStringLiteral("%1.tmp").arg(QCoreApplication::applicationPid()));
 }
-
 
 QString NoSchemaText(const QString& shownName)
 {
@@ -82,7 +81,8 @@ QString CheckCopy(const QString& copy, std::int64_t version, std::int64_t defect
 {
     engine::Connection connection;
     if (engine::Failed(connection.Open(copy)))
-        return QStringLiteral("cannot open the compacted copy of %1: %2").arg(destination, connection.TakeErrorMessage());
+        return QStringLiteral("cannot open the compacted copy of %1: %2")
+            .arg(destination, connection.TakeErrorMessage());
     MapIntoMemory(connection);
     if (const QString failure = QuickCheck(connection); !failure.isEmpty())
         return QStringLiteral("the compacted copy of %1 is damaged (%2)").arg(destination, failure);
@@ -94,7 +94,8 @@ QString CheckCopy(const QString& copy, std::int64_t version, std::int64_t defect
     if (!copiedDefects)
         return failure;
     if (copiedVersion != version || *copiedDefects != defects)
-        return QStringLiteral("the compacted copy of %1 differs from it: version %2 and %3 defects instead of %4 and %5")
+        return QStringLiteral(
+                   "the compacted copy of %1 differs from it: version %2 and %3 defects instead of %4 and %5")
             .arg(destination)
             .arg(copiedVersion)
             .arg(*copiedDefects)

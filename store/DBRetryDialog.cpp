@@ -24,11 +24,8 @@ constexpr int kDefaultMessage = 152;
 
 CDBRetryDialog::CDBRetryDialog(QWidget* parent, const QString& message, int autoRetrySeconds, int flashCount,
                                bool startHidden)
-    : QDialog(parent),
-      countdownFormat_(LoadString(kCountdownTemplate)),
-      remainingHalfSeconds_(2 * autoRetrySeconds),
-      flashCount_(2 * flashCount),
-      startHidden_(startHidden),
+    : QDialog(parent), countdownFormat_(LoadString(kCountdownTemplate)), remainingHalfSeconds_(2 * autoRetrySeconds),
+      flashCount_(2 * flashCount), startHidden_(startHidden),
       parentWasVisible_(parent != nullptr && parent->isVisible())
 {
     setWindowTitle(LoadString(kCaption));
@@ -51,7 +48,8 @@ CDBRetryDialog::CDBRetryDialog(QWidget* parent, const QString& message, int auto
     QPushButton* retry = buttons->addButton(LoadString(kRetryButton), QDialogButtonBox::AcceptRole);
     retry->setObjectName(QStringLiteral("retry"));
     retry->setDefault(true);
-    buttons->addButton(LoadString(kCancelButton), QDialogButtonBox::RejectRole)->setObjectName(QStringLiteral("cancel"));
+    buttons->addButton(LoadString(kCancelButton), QDialogButtonBox::RejectRole)
+        ->setObjectName(QStringLiteral("cancel"));
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 
@@ -200,7 +198,6 @@ void CDBRetryDialog::changeEvent(QEvent* event)
 
 RetryAnswer RunRetryDialog(const RetryDialogRequest& request, QWidget* parent)
 {
-    CDBRetryDialog dialog(parent, request.message, request.autoRetrySeconds, request.flashCount,
-                          request.startHidden);
+    CDBRetryDialog dialog(parent, request.message, request.autoRetrySeconds, request.flashCount, request.startHidden);
     return dialog.Run() == QDialog::Accepted ? RetryAnswer::Retry : RetryAnswer::Cancel;
 }

@@ -4,12 +4,12 @@
 #include "base/DatabaseUnavailable.h"
 #include "base/ErrorContext.h"
 #include "base/Result.h"
-#include "base/UserInterface.h"
-#include "platform/Utf8Text.h"
 #include "base/StringTable.h"
+#include "base/UserInterface.h"
 #include "engine/EngineStatus.h"
-#include "store/MaintenanceLock.h"
 #include "engine/UpdatableRowset.h"
+#include "platform/Utf8Text.h"
+#include "store/MaintenanceLock.h"
 
 #include <QFileInfo>
 
@@ -200,7 +200,8 @@ long CDatabaseAccess::TransferSystemSettings(bool load)
         systemSettings_ = SystemSettings();
 
     engine::UpdatableRowset rowset;
-    long status = rowset.Open(connection, kSettingsSelect, {}, QStringLiteral("SystemSettings"), QStringLiteral("rowid"));
+    long status =
+        rowset.Open(connection, kSettingsSelect, {}, QStringLiteral("SystemSettings"), QStringLiteral("rowid"));
     if (!engine::Failed(status))
         status = rowset.MoveFirst();
     if (status == engine::kEndOfRowset) {
@@ -246,7 +247,7 @@ bool CDatabaseAccess::NeedsCompacting()
         s.CompressGrowthFactor = std::min(s.CompressGrowthFactor, kMaxGrowthFactor);
         if (!due)
             due = static_cast<double>(GetDatabaseFileSize()) >
-                  static_cast<double>(s.SizeAfterLastCompress) * GrowthMultiplier(s.CompressGrowthFactor);
+                static_cast<double>(s.SizeAfterLastCompress) * GrowthMultiplier(s.CompressGrowthFactor);
     }
     return due;
 }

@@ -3,8 +3,8 @@
 // opened on demand (waiting in the retry dialog while the file cannot be reached), and the
 // database-wide settings record.
 
-#include "platform/OleDate.h"
 #include "engine/Connection.h"
+#include "platform/OleDate.h"
 #include "store/RetryMode.h"
 
 #include <QString>

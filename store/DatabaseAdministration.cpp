@@ -3,16 +3,16 @@
 #include "base/Check.h"
 #include "base/ErrorContext.h"
 #include "base/ErrorReport.h"
+#include "base/StringTable.h"
 #include "base/UserInterface.h"
+#include "engine/Connection.h"
+#include "engine/EngineStatus.h"
 #include "platform/LocalSettings.h"
 #include "platform/OleDate.h"
-#include "base/StringTable.h"
 #include "store/AttachmentPaths.h"
 #include "store/Backups.h"
-#include "engine/Connection.h"
 #include "store/DatabaseAccess.h"
 #include "store/DatabaseVersion.h"
-#include "engine/EngineStatus.h"
 #include "store/MaintenanceLock.h"
 #include "store/ScriptRunner.h"
 #include "store/Workflow.h"
@@ -34,8 +34,8 @@ constexpr int kSeedScript = 191;
 constexpr int kFirstVersionWithWorkflow = 6;
 
 constexpr ConversionStep kConversionTable[] = {
-    {1, 0},    {3, 197},  {4, 213},  {5, 214},  {6, 228},  {7, 237},
-    {8, 241},  {9, 254},  {10, 255}, {11, 261}, {12, 265}, {13, 270},
+    {1, 0},   {3, 197}, {4, 213},  {5, 214},  {6, 228},  {7, 237},
+    {8, 241}, {9, 254}, {10, 255}, {11, 261}, {12, 265}, {13, 270},
 };
 static_assert(kConversionTable[std::size(kConversionTable) - 1].target == EXPECTED_DB_VERSION);
 

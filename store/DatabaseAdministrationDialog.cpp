@@ -1,8 +1,8 @@
 #include "store/DatabaseAdministrationDialog.h"
 
+#include "base/AdministrationActions.h"
 #include "base/Guards.h"
 #include "base/StringTable.h"
-#include "base/AdministrationActions.h"
 
 #include <QDialogButtonBox>
 #include <QDir>
@@ -40,7 +40,8 @@ CDatabaseAdministration::CDatabaseAdministration(UserInterface& ui, Administrati
     auto* layout = new QVBoxLayout(this);
     if (!missingDatabase.isEmpty()) {
         // A first start explains itself: where the program looked, and that it found nothing.
-        auto* missing = new QLabel(QStringLiteral("No database found at %1.").arg(QDir::toNativeSeparators(missingDatabase)), this);
+        auto* missing =
+            new QLabel(QStringLiteral("No database found at %1.").arg(QDir::toNativeSeparators(missingDatabase)), this);
         missing->setObjectName(QStringLiteral("missingDatabase"));
         missing->setWordWrap(true);
         missing->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -69,7 +70,8 @@ CDatabaseAdministration::CDatabaseAdministration(UserInterface& ui, Administrati
         commands->addWidget(button, row, 0, Qt::AlignTop);
         commands->addWidget(text, row, 1);
         const auto handler = command.handler;
-        connect(button, &QPushButton::clicked, this, [this, handler] { RunGuardedHandler([this, handler] { (this->*handler)(); }); });
+        connect(button, &QPushButton::clicked, this,
+                [this, handler] { RunGuardedHandler([this, handler] { (this->*handler)(); }); });
         ++row;
     }
     commands->setColumnStretch(1, 1);
@@ -133,7 +135,8 @@ void CDatabaseAdministration::OnOpen()
         EndWithPath(*path);
 }
 
-std::optional<QString> RunAdministrationDialog(UserInterface& ui, AdministrationActions& actions, const QString& missingDatabase, QWidget* parent)
+std::optional<QString> RunAdministrationDialog(UserInterface& ui, AdministrationActions& actions,
+                                               const QString& missingDatabase, QWidget* parent)
 {
     CDatabaseAdministration dialog(ui, actions, missingDatabase, parent);
     if (dialog.exec() != CDatabaseAdministration::kOpenCode)

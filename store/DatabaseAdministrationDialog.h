@@ -20,8 +20,8 @@ public:
     // File choosers and the wait cursor go through `ui`.
     // `missingDatabase`: where no database was found, said above the buttons and proposed for a
     // new one (empty: nothing was looked for).
-    CDatabaseAdministration(UserInterface& ui, AdministrationActions& actions, const QString& missingDatabase = QString(),
-                            QWidget* parent = nullptr);
+    CDatabaseAdministration(UserInterface& ui, AdministrationActions& actions,
+                            const QString& missingDatabase = QString(), QWidget* parent = nullptr);
 
     // The database to open; none unless the dialog ended with kOpenCode.
     const std::optional<QString>& chosenPath() const { return chosenPath_; }
@@ -43,4 +43,5 @@ private:
 };
 
 // The database the user chose to open, or nothing; the actions report through ui.
-std::optional<QString> RunAdministrationDialog(UserInterface& ui, AdministrationActions& actions, const QString& missingDatabase, QWidget* parent);
+std::optional<QString> RunAdministrationDialog(UserInterface& ui, AdministrationActions& actions,
+                                               const QString& missingDatabase, QWidget* parent);

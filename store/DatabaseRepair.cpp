@@ -4,9 +4,9 @@
 
 #include "base/ErrorContext.h"
 #include "base/UserInterface.h"
+#include "engine/EngineStatus.h"
 #include "store/Backups.h"
 #include "store/Compaction.h"
-#include "engine/EngineStatus.h"
 #include "store/MaintenanceLock.h"
 
 #include <QFile>
@@ -29,8 +29,8 @@ bool CDatabaseAccess::CompactAndRepair()
     }
     // The compacted file stands at the name; the original becomes the newest backup.
     const bool keptOriginal = systemSettings_.BackupsToKeep > 0
-                                  ? RotateBackups(maintenanceName, databaseFileName_, systemSettings_.BackupsToKeep)
-                                  : QFile::remove(maintenanceName);
+        ? RotateBackups(maintenanceName, databaseFileName_, systemSettings_.BackupsToKeep)
+        : QFile::remove(maintenanceName);
     lock.Unlock();
 
     {

@@ -61,7 +61,8 @@ QString FirstLine(const QString& rescueName)
 
 LockState Locked(const QString& rescueName, const QString& reason)
 {
-    return {true, FormatString(161, reason.toUtf8().constData(), AbbreviatedRescueName(rescueName).toUtf8().constData()),
+    return {true,
+            FormatString(161, reason.toUtf8().constData(), AbbreviatedRescueName(rescueName).toUtf8().constData()),
             QString()};
 }
 
@@ -86,8 +87,8 @@ QString PutDatabaseBack(const QString& path)
             const QString aside = path + QStringLiteral(".interrupted");
             QFile::remove(aside);
             return QFile::rename(maintenanceName, aside)
-                       ? QString()
-                       : QStringLiteral("%1 cannot be renamed to %2").arg(maintenanceName, aside);
+                ? QString()
+                : QStringLiteral("%1 cannot be renamed to %2").arg(maintenanceName, aside);
         }
         // An unfinished copy, as an older version wrote it at the name: it and its journal go, so
         // that the journal is never replayed onto the original.
@@ -113,13 +114,15 @@ LockState Recover(const QString& path)
     const QString firstLine = FirstLine(rescueName);
     HeldFile rescueFile;
     if (!rescueFile.TakeOver(rescueName)) {
-        const bool goneMeanwhile = rescueFile.errorCode() == ENOENT && HeldFile::Inspect(rescueName) == HeldFile::State::Absent;
+        const bool goneMeanwhile =
+            rescueFile.errorCode() == ENOENT && HeldFile::Inspect(rescueName) == HeldFile::State::Absent;
         return goneMeanwhile ? LockState() : Locked(rescueName, firstLine);
     }
     if (const QString failure = PutDatabaseBack(path); !failure.isEmpty())
-        return Locked(rescueName, QStringLiteral("The maintenance of %1 was interrupted and cannot be undone "
-                                                 "automatically: %2.")
-                                      .arg(path, failure));
+        return Locked(rescueName,
+                      QStringLiteral("The maintenance of %1 was interrupted and cannot be undone "
+                                     "automatically: %2.")
+                          .arg(path, failure));
     QFile::remove(rescueName);
     SyncFolderOf(path);
     return {false, QString(),

@@ -24,7 +24,7 @@ QString LockRefusalText(const QString& lockMessage);
 
 struct LockState {
     bool locked = false;
-    QString message; // the first line of the rescue file and its name (string 161); empty when not locked
+    QString message;   // the first line of the rescue file and its name (string 161); empty when not locked
     QString recovered; // when a dead client's lock was undone: what happened, to show the user
 };
 

@@ -1,15 +1,15 @@
 #include "store/OpenDatabase.h"
 #include "store/UnreadIndex.h"
 
+#include "base/AdministrationActions.h"
 #include "base/DatabaseUnavailable.h"
 #include "base/ErrorReport.h"
 #include "base/Result.h"
-#include "base/UserInterface.h"
 #include "base/StringTable.h"
-#include "base/AdministrationActions.h"
+#include "base/UserInterface.h"
+#include "engine/EngineStatus.h"
 #include "store/DatabaseAccess.h"
 #include "store/DatabaseVersion.h"
-#include "engine/EngineStatus.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -52,7 +52,8 @@ bool OpenDatabase(CDatabaseAccess& access, std::optional<QString> path, Administ
         try {
             bool chosenInDialog = false;
             if (showDialog) {
-                const std::optional<QString> chosen = ui.RunAdministrationDialog(actions, std::exchange(missing, QString()));
+                const std::optional<QString> chosen =
+                    ui.RunAdministrationDialog(actions, std::exchange(missing, QString()));
                 if (!chosen)
                     return false;
                 databasePath = *chosen;
@@ -101,8 +102,8 @@ bool OpenDatabase(CDatabaseAccess& access, std::optional<QString> path, Administ
             if (!QFileInfo::exists(databasePath))
                 missing = QFileInfo(databasePath).absoluteFilePath();
             if (!useDefault) {
-                const QString code =
-                    QString::asprintf("\n(0x%08lx)", static_cast<unsigned long>(static_cast<std::uint32_t>(unavailable.status)));
+                const QString code = QString::asprintf(
+                    "\n(0x%08lx)", static_cast<unsigned long>(static_cast<std::uint32_t>(unavailable.status)));
                 ShowTextMessage(ui, CouldNotOpen(databasePath) + code, Buttons::Ok, Icon::Warning, 129);
             }
             showDialog = true;

@@ -26,7 +26,7 @@ bool IsWordCharacter(char c)
 bool IsGoTerminator(const char* pos, const char* end)
 {
     return (pos[0] == 'g' || pos[0] == 'G') && (pos[1] == 'o' || pos[1] == 'O') &&
-           (pos + 2 == end || !IsWordCharacter(pos[2]));
+        (pos + 2 == end || !IsWordCharacter(pos[2]));
 }
 
 bool IsBangTerminator(const char* pos)

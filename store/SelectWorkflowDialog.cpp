@@ -1,6 +1,5 @@
 #include "store/SelectWorkflowDialog.h"
 
-
 #include <QButtonGroup>
 #include <QDialogButtonBox>
 #include <QLabel>
@@ -19,7 +18,8 @@ CSelectWorkflowDialog::CSelectWorkflowDialog(QWidget* parent) : QDialog(parent),
     layout->addWidget(text);
 
     const QString captions[] = {
-        QStringLiteral("Standard workflow for medium and large sized teams with separate hotline and/or test department"),
+        QStringLiteral(
+            "Standard workflow for medium and large sized teams with separate hotline and/or test department"),
         QStringLiteral("Simple workflow for small teams without separate hotline and test department"),
         QStringLiteral("import your own workflow"),
     };

@@ -83,10 +83,11 @@ bool StoreWorkflow(const std::vector<StatusTransition>& workflow, engine::Connec
 
     // statustransitions has no key of its own; the row id identifies the rows to rewrite.
     engine::UpdatableRowset rows;
-    if (engine::Failed(rows.Open(connection,
-                                 QStringLiteral("SELECT rowid, fromStatus, toStatus, sys_sortorder, commentWordsRequired "
-                                                "FROM statustransitions ORDER BY sys_sortorder"),
-                                 {}, QStringLiteral("statustransitions"), QStringLiteral("rowid"))))
+    if (engine::Failed(
+            rows.Open(connection,
+                      QStringLiteral("SELECT rowid, fromStatus, toStatus, sys_sortorder, commentWordsRequired "
+                                     "FROM statustransitions ORDER BY sys_sortorder"),
+                      {}, QStringLiteral("statustransitions"), QStringLiteral("rowid"))))
         return false;
     rows.MoveFirst();
 

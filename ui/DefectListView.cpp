@@ -8,8 +8,8 @@
 #include <QAction>
 #include <QContextMenuEvent>
 #include <QHeaderView>
-#include <QMenu>
 #include <QItemSelectionModel>
+#include <QMenu>
 #include <QScrollBar>
 
 #include <utility>
@@ -68,9 +68,7 @@ void CDefectListView::SetList(CDefectList* list)
     connect(&model, &DefectListModel::columnsChanged, this, &CDefectListView::ApplyColumns);
     connect(&model, &DefectListModel::focusedRowChanged, this, &CDefectListView::FollowModelFocus);
     connect(&model, &DefectListModel::selectionChanged, this, &CDefectListView::FollowModelSelection);
-    connect(&model, &DefectListModel::topRowRestored, this, [this](int row) {
-        verticalScrollBar()->setValue(row);
-    });
+    connect(&model, &DefectListModel::topRowRestored, this, [this](int row) { verticalScrollBar()->setValue(row); });
     // A long fill shows its first rows at once: the first batch is laid out and painted while
     // the rest is still being read.
     connect(&model, &QAbstractItemModel::rowsInserted, this, [this](const QModelIndex&, int first) {
@@ -79,12 +77,10 @@ void CDefectListView::SetList(CDefectList* list)
         executeDelayedItemsLayout();
         viewport()->repaint();
     });
-    connect(verticalScrollBar(), &QScrollBar::valueChanged, &model, [this](int value) {
-        list_->model().SetTopRow(value);
-    });
-    connect(horizontalHeader(), &QHeaderView::sectionClicked, this, [this](int column) {
-        list_->SortByClickedColumn(column);
-    });
+    connect(verticalScrollBar(), &QScrollBar::valueChanged, &model,
+            [this](int value) { list_->model().SetTopRow(value); });
+    connect(horizontalHeader(), &QHeaderView::sectionClicked, this,
+            [this](int column) { list_->SortByClickedColumn(column); });
     connect(horizontalHeader(), &QHeaderView::sectionResized, this, [this](int column, int, int width) {
         if (!following_)
             list_->model().SetColumnWidth(column, width);

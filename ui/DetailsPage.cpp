@@ -21,8 +21,8 @@ CDetailsPage::CDetailsPage(QWidget* parent)
     grid->setColumnStretch(1, 1);
     grid->setColumnStretch(3, 1);
     grid->setRowStretch(2, 1);
-    for (QWidget* field : std::initializer_list<QWidget*>{found_.version, found_.build, fixed_.version, fixed_.build,
-                                                          comments_})
+    for (QWidget* field :
+         std::initializer_list<QWidget*>{found_.version, found_.build, fixed_.version, fixed_.build, comments_})
         ReportEdits(field, [this] { emit edited(); });
 }
 

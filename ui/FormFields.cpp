@@ -26,7 +26,7 @@ constexpr int kMemoLines = 4;
 // Refuses a change that would not fit the record's buffer, counting UTF-8 bytes as it stores them.
 class BufferValidator : public QValidator {
 public:
-    BufferValidator(int bufferSize, QObject* parent) : QValidator(parent), maxBytes_(bufferSize - 1) {}
+    BufferValidator(int bufferSize, QObject* parent) : QValidator(parent), maxBytes_(bufferSize - 1) { }
     State validate(QString& input, int&) const override
     {
         return Utf8Length(input) <= maxBytes_ ? Acceptable : Invalid;
@@ -48,7 +48,8 @@ void KeepWithinBuffer(QPlainTextEdit* field, int maxBytes)
     const int end = cursor.position();
     int start = end;
     while (excess > 0 && start > 0) {
-        const int step = start >= 2 && text.at(start - 1).isLowSurrogate() && text.at(start - 2).isHighSurrogate() ? 2 : 1;
+        const int step =
+            start >= 2 && text.at(start - 1).isLowSurrogate() && text.at(start - 2).isHighSurrogate() ? 2 : 1;
         start -= step;
         excess -= Utf8Length(text.mid(start, step));
     }

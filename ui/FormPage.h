@@ -15,7 +15,7 @@ public:
     // Fills the page without reporting an edit.
     virtual void ShowValues(const DefectRecord& record, CDefectDoc& document) = 0;
     // Pages without fields of their own take nothing.
-    virtual void TakeValues(DefectRecord&) const {}
+    virtual void TakeValues(DefectRecord&) const { }
 
 signals:
     // The user changed a field of the page.

@@ -26,8 +26,8 @@ CSummaryPage::CSummaryPage(QWidget* parent)
     grid->setColumnStretch(1, 1);
     grid->setColumnStretch(3, 1);
     grid->setRowStretch(3, 1);
-    for (QWidget* field : std::initializer_list<QWidget*>{found_.version, found_.build, severity_, component_, category_,
-                                                          description_})
+    for (QWidget* field :
+         std::initializer_list<QWidget*>{found_.version, found_.build, severity_, component_, category_, description_})
         ReportEdits(field, [this] { emit edited(); });
 }
 

@@ -26,9 +26,9 @@ struct FakeFramework : ApplicationFramework {
     }
     void ShowMainWindow(bool visible) override { shownVisible = visible; }
     bool HasMainWindow() override { return true; }
-    void DestroyMainWindow() override {}
+    void DestroyMainWindow() override { }
     int RunMessageLoop() override { return loopExitCode; }
-    void PostQuit(int) override {}
+    void PostQuit(int) override { }
 };
 
 class DeflAppTest : public testing::Test {
@@ -92,7 +92,8 @@ TEST_F(DeflAppTest, DamagedSettingsEndTheStartAndAreRepairedAtExit)
         profile->setValue(QStringLiteral("Settings/mainWindowPosition"), QByteArray(10, '\x05'));
     }
     ScriptedUserInterface ui;
-    ui.ExpectMessageText(QStringLiteral("the error is \"the registry settings are damaged\"\nloading settings from registry\n "));
+    ui.ExpectMessageText(
+        QStringLiteral("the error is \"the registry settings are damaged\"\nloading settings from registry\n "));
     FakeFramework framework;
     LocalSettings settings;
     CDeflApp app(framework, settings);

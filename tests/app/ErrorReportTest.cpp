@@ -61,7 +61,8 @@ TEST_F(ErrorReportTest, DescribeAndReportCarryTheContextAndEmptyIt)
     ReportFailure(QStringLiteral("database unavailable"), ReportStyle::Error);
     ASSERT_EQ(ui.messages.size(), 1u);
     EXPECT_EQ(ui.messages[0].text,
-              QStringLiteral("Operation failed - \nthe error is \"database unavailable\"\nSaving record\n handled earlier\n "));
+              QStringLiteral(
+                  "Operation failed - \nthe error is \"database unavailable\"\nSaving record\n handled earlier\n "));
     EXPECT_EQ(ui.messages[0].icon, Icon::Error);
     EXPECT_TRUE(ui.messages[0].foreground);
 
@@ -76,9 +77,11 @@ TEST_F(ErrorReportTest, DescribeAndReportCarryTheContextAndEmptyIt)
 TEST_F(ErrorReportTest, EngineRecordsReportWithTextAndYesNo)
 {
     ScriptedUserInterface ui;
-    const engine::ErrorRecords records{{QStringLiteral("near \"selec\": syntax error"), 1, QStringLiteral("selec * from x")}};
+    const engine::ErrorRecords records{
+        {QStringLiteral("near \"selec\": syntax error"), 1, QStringLiteral("selec * from x")}};
     ui.ExpectMessageText(QStringLiteral("OLE DB Error Record dump"), Answer::No);
-    EXPECT_EQ(ShowOleDbErrors(ui, engine::kFaultyCommand, records, QStringLiteral("failed to create database")), Answer::No);
+    EXPECT_EQ(ShowOleDbErrors(ui, engine::kFaultyCommand, records, QStringLiteral("failed to create database")),
+              Answer::No);
     ASSERT_EQ(ui.messages.size(), 1u);
     EXPECT_EQ(ui.messages[0].buttons, Buttons::YesNo);
     EXPECT_EQ(ui.messages[0].text,
@@ -91,8 +94,10 @@ TEST_F(ErrorReportTest, EngineRecordsReportWithTextAndYesNo)
     // A failure without records says so.
     ui.ExpectMessageText(QStringLiteral("No OLE DB Error Information found: hr = 0x80004005\n"), Answer::Yes);
     EXPECT_EQ(ShowOleDbErrors(ui, engine::kFailure, {}), Answer::Yes);
-    EXPECT_EQ(ui.messages[1].text,
-              QStringLiteral("OLE DB Error Record dump for hr = 0x80004005\nNo OLE DB Error Information found: hr = 0x80004005\n"));
+    EXPECT_EQ(
+        ui.messages[1].text,
+        QStringLiteral(
+            "OLE DB Error Record dump for hr = 0x80004005\nNo OLE DB Error Information found: hr = 0x80004005\n"));
 }
 
 TEST_F(ErrorReportTest, DumpTextHasBothLanguagesAndCrashLinesOnlyWhenCrashing)

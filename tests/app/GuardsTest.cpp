@@ -85,7 +85,8 @@ TEST_F(GuardTest, RunGuardClosesAfterTheFirstFailureAndQuitsWithOneAfterTheSecon
 {
     ScriptedUserInterface ui;
     FakeLoop loop;
-    loop.failures = {[] { throw std::runtime_error("no main window set!"); }, [] { FailingBoolCall("starting timer"); }};
+    loop.failures = {[] { throw std::runtime_error("no main window set!"); },
+                     [] { FailingBoolCall("starting timer"); }};
     ui.ExpectMessageText(QStringLiteral("no main window set!"));
     ui.ExpectMessage(153);
     ui.ExpectMessageText(QStringLiteral("Exception caught: CBResult error code: 00000000"));
@@ -98,8 +99,9 @@ TEST_F(GuardTest, RunGuardClosesAfterTheFirstFailureAndQuitsWithOneAfterTheSecon
     EXPECT_EQ(ui.messages[0].text, QStringLiteral("Operation failed - \nthe error is \"no main window set!\"\n"));
     EXPECT_EQ(ui.messages[1].text, LoadString(153));
     EXPECT_TRUE(ui.messages[1].foreground);
-    EXPECT_EQ(ui.messages[2].text, QStringLiteral("Operation failed - \nthe error is \"Exception caught: CBResult error "
-                                                  "code: 00000000\"\nstarting timer\n "));
+    EXPECT_EQ(ui.messages[2].text,
+              QStringLiteral("Operation failed - \nthe error is \"Exception caught: CBResult error "
+                             "code: 00000000\"\nstarting timer\n "));
     EXPECT_EQ(DumpErrorLine(), QStringLiteral("Error: Exception caught: CBResult error code: 00000000"));
     EXPECT_EQ(ui.openedWithDesktop.size(), 2u);
 }
@@ -199,6 +201,7 @@ TEST_F(GuardTest, HandlerGuardShowsItsThreeTexts)
         ErrorContext context("converting old database to current format");
         throw database_unavailable(5);
     }));
-    EXPECT_EQ(ui.messages.back().text, QStringLiteral("exception raised:\r\nthe error is \"database unavailable\"\n"
-                                                      "converting old database to current format\n "));
+    EXPECT_EQ(ui.messages.back().text,
+              QStringLiteral("exception raised:\r\nthe error is \"database unavailable\"\n"
+                             "converting old database to current format\n "));
 }

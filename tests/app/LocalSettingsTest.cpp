@@ -1,16 +1,16 @@
 #include "AppTestSupport.h"
 
+#include "app/RemoveLocalSettings.h"
+#include "app/WebPage.h"
 #include "base/Check.h"
-#include "engine/EngineLibrary.h"
-#include "platform/DisplayNames.h"
 #include "base/ErrorContext.h"
 #include "base/Hint.h"
+#include "base/Result.h"
+#include "base/StringTable.h"
+#include "engine/EngineLibrary.h"
+#include "platform/DisplayNames.h"
 #include "platform/LocalSettings.h"
 #include "platform/Profile.h"
-#include "app/RemoveLocalSettings.h"
-#include "base/Result.h"
-#include "app/WebPage.h"
-#include "base/StringTable.h"
 #include "support/ScriptedUserInterface.h"
 
 #include <QDir>

@@ -1,7 +1,6 @@
-#include "platform/LocalSettings.h"
 #include "app/MainFrame.h"
-#include "base/CommandIds.h"
 #include "app/TrayIconStates.h"
+#include "base/CommandIds.h"
 #include "document/DefectDoc.h"
 #include "document/DefectRecord.h"
 #include "document/DefectTestDoubles.h"
@@ -9,6 +8,7 @@
 #include "list/DefectList.h"
 #include "mail/NotificationDispatch.h"
 #include "mail/NotificationSender.h"
+#include "platform/LocalSettings.h"
 #include "platform/OleDate.h"
 #include "support/ScriptedUserInterface.h"
 #include "support/TempFolder.h"
@@ -20,11 +20,11 @@
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QFile>
-#include <QTimer>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QSplitter>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -88,15 +88,16 @@ TEST(MainFrame, MenusHoldTheirItemsWithKeysAndOnlyBuiltOnesAreEnabled)
     EXPECT_EQ(Titles(menus[0]->menu()->actions()),
               (QStringList{"&New database", "&Database Administration...", "&Export...", "Export to S&preadsheet",
                            "&Send email...", "E&xit"}));
-    EXPECT_EQ(Titles(menus[2]->menu()->actions()),
-              (QStringList{"&First Record", "&Previous Record", "&Next Record", "&Last Record", "&Save Record",
-                           "&Insert New", "&Undo all changes", "&Delete Record", "Mark as 'read'",
-                           "Mark as 'unread'"}));
+    EXPECT_EQ(
+        Titles(menus[2]->menu()->actions()),
+        (QStringList{"&First Record", "&Previous Record", "&Next Record", "&Last Record", "&Save Record", "&Insert New",
+                     "&Undo all changes", "&Delete Record", "Mark as 'read'", "Mark as 'unread'"}));
     EXPECT_EQ(Titles(menus[6]->menu()->actions()),
               (QStringList{"&Help Topics", "&About Vellacord...", "&Vellacord homepage", "www.vellacordteam.example"}));
 
-    EXPECT_EQ(frame.CommandAction(32776)->shortcuts(),
-              (QList<QKeySequence>{QKeySequence(QStringLiteral("Ctrl+S")), QKeySequence(QStringLiteral("Shift+Return"))}));
+    EXPECT_EQ(
+        frame.CommandAction(32776)->shortcuts(),
+        (QList<QKeySequence>{QKeySequence(QStringLiteral("Ctrl+S")), QKeySequence(QStringLiteral("Shift+Return"))}));
     EXPECT_EQ(frame.CommandAction(59651)->shortcuts().value(1), QKeySequence(QStringLiteral("Alt+Left")));
     EXPECT_EQ(frame.CommandAction(243)->shortcut(), QKeySequence(QStringLiteral("Ctrl+Shift+Q")));
     EXPECT_EQ(frame.CommandAction(185)->shortcut(), QKeySequence(QStringLiteral("F9")));
@@ -263,7 +264,8 @@ TEST(MainFrame, TheHotkeyAndTheTrayAddNoDefectWhileNotificationsGoOut)
     {
         engine::Connection setup;
         ASSERT_EQ(setup.Open(database.path), engine::kOk);
-        ASSERT_EQ(setup.Execute(QStringLiteral("UPDATE stakeholder SET email = 'ann@x' WHERE stakeholder_id = 1")), engine::kOk);
+        ASSERT_EQ(setup.Execute(QStringLiteral("UPDATE stakeholder SET email = 'ann@x' WHERE stakeholder_id = 1")),
+                  engine::kOk);
         InsertDefectRow(setup, 1, 1, 1);
     }
     CDefectDoc& document = database.document;

@@ -6,7 +6,8 @@
 
 TEST(MemoryStatus, ProcFieldsAndTheTrendSinceTheLastShowing)
 {
-    const QString status = QStringLiteral("Name:\tvellacord\nVmPeak:\t  300000 kB\nVmSize:\t  251234 kB\nVmRSS:\t 1 kB\n");
+    const QString status =
+        QStringLiteral("Name:\tvellacord\nVmPeak:\t  300000 kB\nVmSize:\t  251234 kB\nVmRSS:\t 1 kB\n");
     EXPECT_EQ(ProcField(status, QStringLiteral("VmSize")), 251234);
     EXPECT_EQ(ProcField(status, QStringLiteral("MemAvailable")), std::nullopt);
     EXPECT_GT(VirtualMemoryInUseKiB(), 0);

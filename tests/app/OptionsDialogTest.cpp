@@ -12,13 +12,14 @@ namespace {
 
 class NoEffects : public OptionsEffects {
 public:
-    void RegisterHotkey(int) override {}
-    void ApplyTrayMode() override {}
+    void RegisterHotkey(int) override { }
+    void ApplyTrayMode() override { }
 };
 
 class OptionsDialogTest : public OptionsFixture {
 protected:
-    template <typename T> T* Field(QDialog& dialog, const char* name)
+    template <typename T>
+    T* Field(QDialog& dialog, const char* name)
     {
         return dialog.findChild<T*>(QLatin1String(name));
     }

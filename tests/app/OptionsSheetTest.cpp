@@ -2,8 +2,8 @@
 
 #include "app/OptionsHotkey.h"
 #include "app/OptionsSheet.h"
-#include "mail/NotificationSender.h"
 #include "base/Check.h"
+#include "mail/NotificationSender.h"
 
 #include <QFile>
 

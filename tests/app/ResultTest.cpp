@@ -1,5 +1,5 @@
-#include "base/Check.h"
 #include "base/Result.h"
+#include "base/Check.h"
 
 #include <gtest/gtest.h>
 

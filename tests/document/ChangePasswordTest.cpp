@@ -13,16 +13,18 @@ class ChangePasswordTest : public DatabaseTest {
 protected:
     ChangePasswordTest()
     {
-        AddStakeholder(db_.connection, 1, QStringLiteral("Ann"), QStringLiteral("ann"), PasswordHash(QStringLiteral("old")));
+        AddStakeholder(db_.connection, 1, QStringLiteral("Ann"), QStringLiteral("ann"),
+                       PasswordHash(QStringLiteral("old")));
         lists_.LoadLookups(true);
     }
 
     QString StoredPasswd()
     {
         engine::Rowset rows;
-        EXPECT_EQ(db_.connection.Query(QStringLiteral("SELECT passwd, passwd IS NULL FROM stakeholder WHERE stakeholder_id=1"),
-                                       {}, rows),
-                  engine::kOk);
+        EXPECT_EQ(
+            db_.connection.Query(
+                QStringLiteral("SELECT passwd, passwd IS NULL FROM stakeholder WHERE stakeholder_id=1"), {}, rows),
+            engine::kOk);
         EXPECT_EQ(rows.MoveFirst(), engine::kOk);
         EXPECT_EQ(rows.Int(1), 0) << "an empty password is an empty value, not NULL";
         return rows.Text(0);
@@ -70,7 +72,9 @@ TEST_F(ChangePasswordTest, AnEmptyNewPasswordStoresAnEmptyValue)
 
 TEST_F(ChangePasswordTest, TheListTakesTheNewValueOnlyAfterTheDatabaseDid)
 {
-    Exec(db_.connection, QStringLiteral("CREATE TRIGGER refuse BEFORE UPDATE ON stakeholder BEGIN SELECT RAISE(ABORT, 'refused'); END"));
+    Exec(
+        db_.connection,
+        QStringLiteral("CREATE TRIGGER refuse BEFORE UPDATE ON stakeholder BEGIN SELECT RAISE(ABORT, 'refused'); END"));
     ui_.ExpectChangePassword(ChangePasswordAnswer{QStringLiteral("old"), QStringLiteral("new"), QStringLiteral("new")});
     ui_.ExpectMessageText(QStringLiteral("Operation failed"));
     ui_.ExpectChangePassword(std::nullopt);

@@ -24,7 +24,7 @@ void MakeAttachment(const QString& databasePath, int id)
 
 class DefectDeletionTest : public testing::Test {
 protected:
-    DefectDeletionTest() : path(CreateCurrentDatabase(folder.file(QStringLiteral("team.defl")))) {}
+    DefectDeletionTest() : path(CreateCurrentDatabase(folder.file(QStringLiteral("team.defl")))) { }
 
     TempFolder folder;
     ScriptedUserInterface ui;
@@ -43,7 +43,8 @@ TEST(DefectDeletionRulesTest, StatementsEndJustAfterPassing500CharactersAndTheNe
     std::vector<std::int32_t> all;
     for (std::size_t i = 0; i < batches.size(); ++i) {
         const DeleteBatch& batch = batches[i];
-        EXPECT_TRUE(batch.sql.startsWith(QStringLiteral("DELETE FROM DefectList WHERE Defect_ID = %1").arg(batch.ids[0])));
+        EXPECT_TRUE(
+            batch.sql.startsWith(QStringLiteral("DELETE FROM DefectList WHERE Defect_ID = %1").arg(batch.ids[0])));
         const QString lastClause = QStringLiteral(" OR Defect_ID = %1").arg(batch.ids.back());
         EXPECT_TRUE(batch.sql.endsWith(lastClause));
         EXPECT_EQ(batch.sql.count(QStringLiteral("Defect_ID")), static_cast<qsizetype>(batch.ids.size()));
@@ -119,7 +120,8 @@ TEST_F(DefectDeletionTest, OnlyTheAuthorOrAnAdministratorDeletes)
     Workstation a(path, ui, 1);
     for (int id = 1; id <= 3; ++id)
         InsertDefectRow(a.context.connection, id, 1, 2);
-    a.list.rows = {{1, QStringLiteral("Ann"), true}, {2, QStringLiteral("Bob"), true}, {3, QStringLiteral("Bob"), false}};
+    a.list.rows = {
+        {1, QStringLiteral("Ann"), true}, {2, QStringLiteral("Bob"), true}, {3, QStringLiteral("Bob"), false}};
     MakeAttachment(path, 1);
 
     ui.ExpectMessage(193);
@@ -170,7 +172,8 @@ TEST_F(DefectDeletionTest, AFailingStatementKeepsItsDefectsAttachmentsAndTheOthe
     DeleteSelectedDefects(a.context, a.persistence, &a.list);
     EXPECT_EQ(CountDefects(a.context.connection), static_cast<std::int64_t>(firstBatch));
     EXPECT_TRUE(QDir(DefectAttachmentPath(path, 1)).exists());
-    EXPECT_TRUE(QFile::exists(DefectAttachmentPath(path, static_cast<int>(firstBatch)) + QStringLiteral("/nested/log.txt")));
+    EXPECT_TRUE(
+        QFile::exists(DefectAttachmentPath(path, static_cast<int>(firstBatch)) + QStringLiteral("/nested/log.txt")));
     EXPECT_FALSE(QDir(DefectAttachmentPath(path, static_cast<int>(firstBatch) + 1)).exists());
     EXPECT_FALSE(QDir(DefectAttachmentPath(path, 120)).exists());
     ui.VerifyAllUsed();

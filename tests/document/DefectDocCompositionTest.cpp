@@ -12,8 +12,9 @@ protected:
     DefectDocCompositionTest()
     {
         AddAnnAndBobLoggingInAsAnn();
-        Exec(setup_, QStringLiteral("INSERT INTO defectlist (defect_id, statusid, subject, toid, fromid, history, lastread) "
-                                    "VALUES (7, 1, 'crash on start', 2, 1, '', 0)"));
+        Exec(setup_,
+             QStringLiteral("INSERT INTO defectlist (defect_id, statusid, subject, toid, fromid, history, lastread) "
+                            "VALUES (7, 1, 'crash on start', 2, 1, '', 0)"));
     }
 
     QString StoredText(const QString& column)
@@ -27,7 +28,9 @@ protected:
 
 TEST_F(DefectDocCompositionTest, TheLastDefectReturnsAndTheCloseSavesItsEdits)
 {
-    Exec(setup_, QStringLiteral("INSERT INTO UserSettings (UserId, LastDefectId, LastViewId, LastFilterId) VALUES (1, 7, 1, 1)"));
+    Exec(setup_,
+         QStringLiteral(
+             "INSERT INTO UserSettings (UserId, LastDefectId, LastViewId, LastFilterId) VALUES (1, 7, 1, 1)"));
     FakeDefectForm form(1, ui_);
     doc_.defects().SetForm(&form);
 
@@ -52,7 +55,9 @@ TEST_F(DefectDocCompositionTest, TheLastDefectReturnsAndTheCloseSavesItsEdits)
 
 TEST_F(DefectDocCompositionTest, AFormRegisteredLaterIsShownTheCurrentDefect)
 {
-    Exec(setup_, QStringLiteral("INSERT INTO UserSettings (UserId, LastDefectId, LastViewId, LastFilterId) VALUES (1, 7, 1, 1)"));
+    Exec(setup_,
+         QStringLiteral(
+             "INSERT INTO UserSettings (UserId, LastDefectId, LastViewId, LastFilterId) VALUES (1, 7, 1, 1)"));
     ASSERT_TRUE(doc_.OnOpenDocument(path_));
     FakeDefectForm form(1, ui_);
     doc_.RegisterForm(&form);

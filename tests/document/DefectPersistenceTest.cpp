@@ -28,7 +28,7 @@ double StoredReal(engine::Connection& connection, const QString& column, int id)
 
 class DefectPersistenceTest : public testing::Test {
 protected:
-    DefectPersistenceTest() : path(CreateCurrentDatabase(folder.file(QStringLiteral("team.defl")))) {}
+    DefectPersistenceTest() : path(CreateCurrentDatabase(folder.file(QStringLiteral("team.defl")))) { }
 
     TempFolder folder;
     ScriptedUserInterface ui;
@@ -130,9 +130,9 @@ TEST_F(DefectPersistenceTest, LoadingUnderModifiedFormKeepsEditsUnlessTheDefectC
 TEST_F(DefectPersistenceTest, SaveStampsTheRecordMarksItUnreadAndNotifiesOnlyRealDefects)
 {
     Workstation a(path, ui, 1);
-    InsertDefectRow(a.context.connection, 7, 1, 1); // addressed to the saving user
-    InsertDefectRow(a.context.connection, 8, 1, 2); // addressed to somebody else
-    InsertDefectRow(a.context.connection, 9, 0, 2); // a template
+    InsertDefectRow(a.context.connection, 7, 1, 1);    // addressed to the saving user
+    InsertDefectRow(a.context.connection, 8, 1, 2);    // addressed to somebody else
+    InsertDefectRow(a.context.connection, 9, 0, 2);    // a template
     InsertDefectRow(a.context.connection, 10, 999, 2); // a draft
 
     EXPECT_TRUE(a.persistence.SaveRecord(true)) << "no record and no edits: nothing to do";

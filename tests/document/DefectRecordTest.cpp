@@ -44,18 +44,27 @@ TEST(DefectRecordTest, ReadsTheColumnsInBindingOrderAndNeverWritesTheKey)
     EXPECT_EQ(std::count_if(values.begin(), values.end(), [](const auto& v) { return v.has_value(); }), 20);
 
     // Every column takes part in the comparison.
-    const std::vector<std::function<void(DefectRecord&)>> changes{
-        [](DefectRecord& r) { r.Closed = 1; },         [](DefectRecord& r) { r.Comments += 'x'; },
-        [](DefectRecord& r) { r.ComponentID++; },      [](DefectRecord& r) { r.Defect_ID++; },
-        [](DefectRecord& r) { r.Description += 'x'; }, [](DefectRecord& r) { r.FixedBuild++; },
-        [](DefectRecord& r) { r.FoundBuild++; },       [](DefectRecord& r) { r.FromID++; },
-        [](DefectRecord& r) { r.History += 'x'; },     [](DefectRecord& r) { r.Modified += 1e-9; },
-        [](DefectRecord& r) { r.Opened = 0; },         [](DefectRecord& r) { r.PriorityID++; },
-        [](DefectRecord& r) { r.SeverityID++; },       [](DefectRecord& r) { r.StatusID++; },
-        [](DefectRecord& r) { r.Subject += 'x'; },     [](DefectRecord& r) { r.ToID++; },
-        [](DefectRecord& r) { r.lastread = 0; },       [](DefectRecord& r) { r.foundversion += 'x'; },
-        [](DefectRecord& r) { r.fixedversion += 'x'; }, [](DefectRecord& r) { r.categoryid++; },
-        [](DefectRecord& r) { r.Cc += 'x'; }};
+    const std::vector<std::function<void(DefectRecord&)>> changes{[](DefectRecord& r) { r.Closed = 1; },
+                                                                  [](DefectRecord& r) { r.Comments += 'x'; },
+                                                                  [](DefectRecord& r) { r.ComponentID++; },
+                                                                  [](DefectRecord& r) { r.Defect_ID++; },
+                                                                  [](DefectRecord& r) { r.Description += 'x'; },
+                                                                  [](DefectRecord& r) { r.FixedBuild++; },
+                                                                  [](DefectRecord& r) { r.FoundBuild++; },
+                                                                  [](DefectRecord& r) { r.FromID++; },
+                                                                  [](DefectRecord& r) { r.History += 'x'; },
+                                                                  [](DefectRecord& r) { r.Modified += 1e-9; },
+                                                                  [](DefectRecord& r) { r.Opened = 0; },
+                                                                  [](DefectRecord& r) { r.PriorityID++; },
+                                                                  [](DefectRecord& r) { r.SeverityID++; },
+                                                                  [](DefectRecord& r) { r.StatusID++; },
+                                                                  [](DefectRecord& r) { r.Subject += 'x'; },
+                                                                  [](DefectRecord& r) { r.ToID++; },
+                                                                  [](DefectRecord& r) { r.lastread = 0; },
+                                                                  [](DefectRecord& r) { r.foundversion += 'x'; },
+                                                                  [](DefectRecord& r) { r.fixedversion += 'x'; },
+                                                                  [](DefectRecord& r) { r.categoryid++; },
+                                                                  [](DefectRecord& r) { r.Cc += 'x'; }};
     EXPECT_EQ(changes.size(), 21u);
     for (std::size_t i = 0; i < changes.size(); ++i) {
         DefectRecord changed = record;

@@ -25,7 +25,7 @@ public:
 
 class DefectTemplatesTest : public testing::Test {
 protected:
-    DefectTemplatesTest() : path(CreateCurrentDatabase(folder.file(QStringLiteral("team.defl")))) {}
+    DefectTemplatesTest() : path(CreateCurrentDatabase(folder.file(QStringLiteral("team.defl")))) { }
 
     TempFolder folder;
     CollisionEndingUserInterface ui;
@@ -104,8 +104,9 @@ TEST_F(DefectTemplatesTest, TheChosenTemplateShapesTheNewDefect)
     });
     a.context.clock.Advance(86400);
     NewDefectFromTemplate(a.context, a.persistence);
-    EXPECT_EQ(seen.subjects, (QStringList{QStringLiteral("own template"), QStringLiteral("everybody's template"),
-                                          QStringLiteral("<new defect>")}));
+    EXPECT_EQ(seen.subjects,
+              (QStringList{QStringLiteral("own template"), QStringLiteral("everybody's template"),
+                           QStringLiteral("<new defect>")}));
     EXPECT_EQ(seen.preselectedRow, 1);
     EXPECT_EQ(a.context.lastTemplateId, 21);
 
@@ -150,8 +151,10 @@ TEST_F(DefectTemplatesTest, KeyCollisionsAreRetriedWithAQuestionEvery500Tries)
     ASSERT_EQ(other.Execute(collide), engine::kOk);
 
     // The user gives up after the first 1000 collisions.
-    ui.ExpectMessageText(QStringLiteral("Tried 500 inserts but all failed. Do you want to keep on trying?"), Answer::Yes);
-    ui.ExpectMessageText(QStringLiteral("Tried 500 inserts but all failed. Do you want to keep on trying?"), Answer::No);
+    ui.ExpectMessageText(QStringLiteral("Tried 500 inserts but all failed. Do you want to keep on trying?"),
+                         Answer::Yes);
+    ui.ExpectMessageText(QStringLiteral("Tried 500 inserts but all failed. Do you want to keep on trying?"),
+                         Answer::No);
     ui.ExpectMessageText(QStringLiteral("Insert failed."));
     NewDefectFromTemplate(a.context, a.persistence);
     EXPECT_EQ(CountDefects(a.context.connection), 0);
@@ -164,7 +167,8 @@ TEST_F(DefectTemplatesTest, KeyCollisionsAreRetriedWithAQuestionEvery500Tries)
     NewDefectFromTemplate(a.context, a.persistence);
     ASSERT_EQ(CountDefects(a.context.connection), 1);
     std::int64_t stored = 0;
-    ASSERT_EQ(a.context.connection.QueryInt(QStringLiteral("SELECT defect_id FROM defectlist"), {}, stored), engine::kOk);
+    ASSERT_EQ(a.context.connection.QueryInt(QStringLiteral("SELECT defect_id FROM defectlist"), {}, stored),
+              engine::kOk);
     ASSERT_EQ(a.list.added.size(), 1u);
     EXPECT_EQ(a.list.added[0], stored);
     EXPECT_EQ(a.persistence.CurrentDefectId(), stored);

@@ -6,9 +6,9 @@
 #include "document/DefectForm.h"
 #include "document/DefectPersistence.h"
 #include "document/DefectRecord.h"
-#include "platform/OleDate.h"
 #include "engine/Connection.h"
 #include "engine/EngineStatus.h"
+#include "platform/OleDate.h"
 #include "support/TestDatabase.h"
 
 #include <QString>
@@ -54,7 +54,7 @@ public:
             list->UpdateRow(record);
     }
     void DefectCreated(std::int32_t) override { ++broughtToFront; }
-    void CurrentDefectChanged(std::int32_t) override {}
+    void CurrentDefectChanged(std::int32_t) override { }
     QString DatabasePath() const override { return path_; }
 
     engine::Connection connection;
@@ -79,7 +79,7 @@ private:
 // The controls hold a record; Edit changes them the way the user would and marks the form.
 class FakeDefectForm : public DefectForm {
 public:
-    FakeDefectForm(std::int32_t loggedInId, UserInterface& ui) : loggedInId_(loggedInId), ui_(ui) {}
+    FakeDefectForm(std::int32_t loggedInId, UserInterface& ui) : loggedInId_(loggedInId), ui_(ui) { }
 
     void Edit(const std::function<void(DefectRecord&)>& change)
     {
@@ -106,7 +106,10 @@ public:
     }
     const DefectRecord& workingCopy() const override { return working_; }
     void clearModified() override { modified_ = false; }
-    void setLastRead(double lastread) override { Edit([lastread](DefectRecord& r) { r.lastread = lastread; }); }
+    void setLastRead(double lastread) override
+    {
+        Edit([lastread](DefectRecord& r) { r.lastread = lastread; });
+    }
     void setEnabled(bool enabled) override { this->enabled = enabled; }
 
     DefectRecord controls;
@@ -122,7 +125,7 @@ private:
 
 class FakeDefectList : public DefectListSeam {
 public:
-    explicit FakeDefectList(DefectPersistence& persistence) : persistence_(persistence) {}
+    explicit FakeDefectList(DefectPersistence& persistence) : persistence_(persistence) { }
 
     std::vector<Row> Rows() const override { return rows; }
     void UpdateRow(const DefectRecord& record) override { updated.push_back(record.Defect_ID); }
@@ -172,13 +175,13 @@ inline std::int64_t CountDefects(engine::Connection& connection)
 inline void InsertDefectRow(engine::Connection& connection, std::int32_t id, std::int32_t statusId, std::int32_t toId,
                             std::int32_t fromId = 1, const QString& subject = QStringLiteral("subject"))
 {
-    ASSERT_EQ(connection.Execute(QStringLiteral("INSERT INTO defectlist (defect_id, statusid, toid, fromid, subject, "
-                                                "description, comments, history, opened, modified, closed, lastread, "
-                                                "priorityid, severityid, componentid, categoryid, foundbuild, "
-                                                "fixedbuild, foundversion, fixedversion, cc) "
-                                                "VALUES (?, ?, ?, ?, ?, 'description', 'comments', '', 46000.5, "
-                                                "46000.5, 0, 46001.25, 2, 3, 4, 5, 100, 0, '1.0', '', 'cc@x')"),
-                                 {std::int64_t{id}, std::int64_t{statusId}, std::int64_t{toId}, std::int64_t{fromId},
-                                  subject}),
+    ASSERT_EQ(connection.Execute(
+                  QStringLiteral("INSERT INTO defectlist (defect_id, statusid, toid, fromid, subject, "
+                                 "description, comments, history, opened, modified, closed, lastread, "
+                                 "priorityid, severityid, componentid, categoryid, foundbuild, "
+                                 "fixedbuild, foundversion, fixedversion, cc) "
+                                 "VALUES (?, ?, ?, ?, ?, 'description', 'comments', '', 46000.5, "
+                                 "46000.5, 0, 46001.25, 2, 3, 4, 5, 100, 0, '1.0', '', 'cc@x')"),
+                  {std::int64_t{id}, std::int64_t{statusId}, std::int64_t{toId}, std::int64_t{fromId}, subject}),
               engine::kOk);
 }

@@ -2,13 +2,13 @@
 // Shared pieces of the document tests: a database of the current version, a connection that
 // counts how often the document's parts ask for it, and stakeholders added in a line.
 
-#include "support/TempFolder.h"
-#include "support/TestDatabase.h"
-#include "document/ConnectionProvider.h"
 #include "base/AdministrationActions.h"
+#include "document/ConnectionProvider.h"
 #include "engine/Connection.h"
 #include "engine/EngineStatus.h"
 #include "engine/Rowset.h"
+#include "support/TempFolder.h"
+#include "support/TestDatabase.h"
 
 #include <QString>
 
@@ -55,7 +55,7 @@ inline void AddStakeholder(engine::Connection& connection, std::int64_t id, cons
 // A fresh database with the seed data in a temporary folder.
 class DatabaseTest : public ::testing::Test {
 protected:
-    DatabaseTest() : path_(CreateCurrentDatabase(folder_.file(QStringLiteral("test.defl")))) {}
+    DatabaseTest() : path_(CreateCurrentDatabase(folder_.file(QStringLiteral("test.defl")))) { }
 
     TempFolder folder_;
     QString path_;

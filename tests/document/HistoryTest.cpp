@@ -1,5 +1,5 @@
-#include "base/Check.h"
 #include "document/History.h"
+#include "base/Check.h"
 #include "platform/Utf8Text.h"
 
 #include <QLocale>
@@ -26,8 +26,9 @@ TEST(History, AppendsOneTabSeparatedLinePerEntry)
     // The comment goes in as given, line breaks and percent signs included; earlier lines stay.
     AddHistoryEntry(history, QStringLiteral("rejected"), QStringLiteral("Ann Example"),
                     QStringLiteral("works as designed\nsee %1 and %s"), kToday);
-    EXPECT_EQ(history, Date() + QStringLiteral("\tnew (Ann Example)\t\n") + Date() +
-                           QStringLiteral("\trejected (Ann Example)\tworks as designed\nsee %1 and %s\n"));
+    EXPECT_EQ(history,
+              Date() + QStringLiteral("\tnew (Ann Example)\t\n") + Date() +
+                  QStringLiteral("\trejected (Ann Example)\tworks as designed\nsee %1 and %s\n"));
 }
 
 TEST(History, NamesComeFromTheListsOrAreUnknown)
@@ -55,7 +56,9 @@ TEST(History, NamesComeFromTheListsOrAreUnknown)
     EXPECT_EQ(entry(10, 5), QStringLiteral("\tclosed (bob)\tc\n"));
     EXPECT_EQ(entry(1, 6), QStringLiteral("\tnew (cy@example.org)\tc\n"));
     EXPECT_EQ(entry(3, 4), QStringLiteral("\t??? (Ann Example)\tc\n"));
-    EXPECT_EQ(entry(1, 77), QStringLiteral("\tnew (???" ")\tc\n"));
+    EXPECT_EQ(entry(1, 77),
+              QStringLiteral("\tnew (???"
+                             ")\tc\n"));
 }
 
 TEST(History, RefusesAnEntryThatDoesNotFitTheBuffer)

@@ -1,5 +1,5 @@
-#include "document/ChangePasswordDialog.h"
 #include "document/LoginDialog.h"
+#include "document/ChangePasswordDialog.h"
 
 #include <QComboBox>
 #include <QCoreApplication>

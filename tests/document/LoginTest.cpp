@@ -16,7 +16,8 @@ protected:
         doc_.SetOperatingSystemUser([this] { return systemUser_; });
     }
 
-    static std::function<std::optional<LoginDialogAnswer>(const LoginDialogRequest&)> Choose(int id, QString password = {})
+    static std::function<std::optional<LoginDialogAnswer>(const LoginDialogRequest&)> Choose(int id,
+                                                                                             QString password = {})
     {
         return [id, password](const LoginDialogRequest&) { return LoginDialogAnswer{id, password}; };
     }
@@ -123,14 +124,14 @@ TEST_F(LoginTest, PasswordsAreCheckedAgainstTheStoredHash)
     AddStakeholder(setup_, 1, QStringLiteral("Open"), QStringLiteral("open"));
     AddStakeholder(setup_, 2, QStringLiteral("Locked"), QStringLiteral("locked"), PasswordHash(QStringLiteral("pw")));
 
-    ui_.ExpectLoginScript(Choose(1, QStringLiteral("x")));   // no stored password: typing anything fails
+    ui_.ExpectLoginScript(Choose(1, QStringLiteral("x"))); // no stored password: typing anything fails
     ui_.ExpectMessage(194);
-    ui_.ExpectLoginScript(Choose(2));                        // an empty entry never matches a hash
+    ui_.ExpectLoginScript(Choose(2)); // an empty entry never matches a hash
     ui_.ExpectMessage(194);
     ui_.ExpectLoginScript(Choose(2, QStringLiteral("PW")));
     ui_.ExpectMessage(194);
-    ui_.ExpectLoginScript(Choose(4711));                     // gone from the list: ask again, silently
-    ui_.ExpectLoginScript(Choose(0));                        // nobody is never a login
+    ui_.ExpectLoginScript(Choose(4711)); // gone from the list: ask again, silently
+    ui_.ExpectLoginScript(Choose(0));    // nobody is never a login
     ui_.ExpectLoginScript(Choose(2, QStringLiteral("pw")));
     ASSERT_TRUE(doc_.Login());
     EXPECT_EQ(doc_.loggedInId(), 2);

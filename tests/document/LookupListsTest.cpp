@@ -123,7 +123,8 @@ TEST_F(LookupListsTest, AdministratorsAreCountedByTheLetterA)
     EXPECT_EQ(lists_.administratorCount(), 0);
 
     AddStakeholder(db_.connection, 2, QStringLiteral("two"), QStringLiteral("two"), QString(), QStringLiteral("a"));
-    AddStakeholder(db_.connection, 3, QStringLiteral("three"), QStringLiteral("three"), QString(), QStringLiteral("xA"));
+    AddStakeholder(db_.connection, 3, QStringLiteral("three"), QStringLiteral("three"), QString(),
+                   QStringLiteral("xA"));
     lists_.LoadLookups(true);
     EXPECT_EQ(lists_.administratorCount(), 2);
 }

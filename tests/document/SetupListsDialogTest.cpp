@@ -2,11 +2,11 @@
 #include "DefectDocFixture.h"
 
 #include "document/LoginDialog.h"
+#include "document/MultilineCanvas.h"
 #include "document/PasswordHash.h"
 #include "document/SetupListsDialog.h"
 #include "document/SetupListsEditor.h"
 #include "store/DatabaseAdministration.h"
-#include "document/MultilineCanvas.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -49,7 +49,7 @@ TEST(MultilineCanvasTest, ATakenCellRefusesASecondChildAndStretchingEntriesShare
     EXPECT_EQ(edit->geometry(), QRect(60, 5, 140, 20));
 }
 
-class SetupListsDialogTest : public DefectDocFixture {};
+class SetupListsDialogTest : public DefectDocFixture { };
 
 TEST_F(SetupListsDialogTest, FromANewFileToLoggedInThroughTheListEditor)
 {
@@ -109,7 +109,8 @@ TEST_F(SetupListsDialogTest, FromANewFileToLoggedInThroughTheListEditor)
     engine::Rowset rows;
     engine::Connection check;
     ASSERT_EQ(check.Open(path), engine::kOk);
-    ASSERT_EQ(check.Query(QStringLiteral("SELECT passwd FROM stakeholder WHERE loginname = 'me'"), {}, rows), engine::kOk);
+    ASSERT_EQ(check.Query(QStringLiteral("SELECT passwd FROM stakeholder WHERE loginname = 'me'"), {}, rows),
+              engine::kOk);
     ASSERT_EQ(rows.MoveFirst(), engine::kOk);
     EXPECT_EQ(rows.Text(0), PasswordHash(QStringLiteral("secret")));
 }

@@ -49,8 +49,9 @@ TEST_F(SetupListsEditorTest, MovingARowUpAndClosingWritesTheOrderOnlyWhereItDiff
         Exec(setup_, QStringLiteral("INSERT INTO component (component_id, component, sys_sortorder) VALUES (?, ?, ?)"),
              {std::int64_t{id}, QStringLiteral("c%1").arg(id), std::int64_t{order}});
     Exec(setup_, QStringLiteral("CREATE TABLE written (id INTEGER)"));
-    Exec(setup_, QStringLiteral("CREATE TRIGGER count_writes AFTER UPDATE ON component BEGIN "
-                                "INSERT INTO written VALUES (new.component_id); END"));
+    Exec(setup_,
+         QStringLiteral("CREATE TRIGGER count_writes AFTER UPDATE ON component BEGIN "
+                        "INSERT INTO written VALUES (new.component_id); END"));
 
     SetupListsEditor editor(ui_, editorConnection_, true);
     editor.ShowPage(kComponentsPage);
@@ -78,7 +79,8 @@ TEST_F(SetupListsEditorTest, MovingARowUpAndClosingWritesTheOrderOnlyWhereItDiff
 
 TEST_F(SetupListsEditorTest, ThePasswordMarkerKeepsTheStoredHashClearingRemovesItTypingStoresTheHash)
 {
-    AddStakeholder(setup_, 1, QStringLiteral("Ann"), QStringLiteral("ann"), PasswordHash(QStringLiteral("old")), QStringLiteral("A"));
+    AddStakeholder(setup_, 1, QStringLiteral("Ann"), QStringLiteral("ann"), PasswordHash(QStringLiteral("old")),
+                   QStringLiteral("A"));
     SetupListsEditor editor(ui_, editorConnection_, true);
     editor.ShowPage(setup_lists::kUsersPage);
     const int passwd = editor.ColumnIndex(QStringLiteral("passwd"));

@@ -1,5 +1,5 @@
-#include "base/Check.h"
 #include "document/StatusTransitionModel.h"
+#include "base/Check.h"
 #include "store/Workflow.h"
 #include "support/ScriptedUserInterface.h"
 
@@ -13,8 +13,8 @@ namespace {
 
 std::vector<StatusEntry> SeedStatuses()
 {
-    const char* names[] = {"template", "new",      "open",     "in progress", "fixed",    "tested",
-                           "released", "rejected", "obsolete", "merged",      "closed",   "reopened"};
+    const char* names[] = {"template", "new",      "open",     "in progress", "fixed",  "tested",
+                           "released", "rejected", "obsolete", "merged",      "closed", "reopened"};
     std::vector<StatusEntry> statuses;
     for (int id = 0; id < 12; ++id)
         statuses.push_back({id, QString::fromLatin1(names[id]), id, QStringLiteral("about %1").arg(names[id])});
@@ -51,7 +51,7 @@ TEST(StatusTransitionModel, OffersTheWorkflowOfStatusOpenInOrder)
     StatusTransitionModel model(statuses, transitions, 2, ui);
 
     const auto& items = model.Items();
-    const std::vector<std::pair<QString, int>> expected{{"in progress", 3}, {"fixed", 4},  {"", -1},
+    const std::vector<std::pair<QString, int>> expected{{"in progress", 3}, {"fixed", 4},      {"", -1},
                                                         {"rejected *", 7},  {"obsolete *", 8}, {"merged *", 9},
                                                         {"new *", 1}};
     ASSERT_EQ(items.size(), expected.size());
@@ -93,8 +93,9 @@ TEST(StatusTransitionModel, CountsOnlyWordsOfTwoOrMoreLettersBetweenBlanks)
     EXPECT_FALSE(model.Accept());
     EXPECT_EQ(model.CurrentStatus(), 2);
     ASSERT_EQ(ui.messages.size(), 1u);
-    EXPECT_EQ(ui.messages[0].text, QStringLiteral("Your workflow requires at least 3 words in the comment field for "
-                                                  "this status. Do you want to add the comment now?"));
+    EXPECT_EQ(ui.messages[0].text,
+              QStringLiteral("Your workflow requires at least 3 words in the comment field for "
+                             "this status. Do you want to add the comment now?"));
     EXPECT_EQ(ui.messages[0].buttons, Buttons::YesNo);
 
     ui.ExpectMessage(156, Answer::No);

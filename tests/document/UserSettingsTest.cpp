@@ -134,7 +134,6 @@ TEST_F(UserSettingsTest, AFailingSaveRetriesEightTimesAtMostAndCancelRefusesTheC
     EXPECT_FALSE(doc_.CanCloseDocument());
     EXPECT_EQ(ui_.CountOf("retry"), 9);
     EXPECT_EQ(defectSaved.count(), 0);
-
 }
 
 // Restores the table while the retry dialog is open, as a network coming back would.

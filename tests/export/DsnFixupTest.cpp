@@ -40,7 +40,9 @@ TEST(DsnFixupTest, ConnectionStringsAreCutAfterTheNameIn8BitAndUtf16Documents)
     const QString narrow = folder.file(QStringLiteral("chart.xls"));
     Write(narrow, QByteArray("xDSN=Vellacord;DBQ=C:\\a.mdb;UID=admin") + '\0' + "DSN=VellacordDSN=Vellacord;x;");
     EXPECT_EQ(report::FixDataSourceNames(narrow), report::DsnFixResult::Fixed);
-    EXPECT_EQ(Read(narrow), QByteArray("xDSN=Vellacord") + '\0' + "DBQ=C:\\a.mdb;UID=admin" + '\0' + "DSN=VellacordDSN=Vellacord" + '\0' + "x;")
+    EXPECT_EQ(Read(narrow),
+              QByteArray("xDSN=Vellacord") + '\0' + "DBQ=C:\\a.mdb;UID=admin" + '\0' + "DSN=VellacordDSN=Vellacord" +
+                  '\0' + "x;")
         << "only the next ';' after each name";
 
     // Beyond the scanned start nothing changes, and the file keeps its length.

@@ -4,10 +4,10 @@
 #include "document/DefectDocFixture.h"
 
 #include "base/StringTable.h"
+#include "engine/Statement.h"
 #include "export/ExportList.h"
 #include "export/SpreadsheetQuery.h"
 #include "list/DefectList.h"
-#include "engine/Statement.h"
 
 #include <QFile>
 #include <QLocale>
@@ -53,9 +53,10 @@ protected:
     void AddDefect(const QString& subject, const QString& description, double lastRead)
     {
         Exec(setup_,
-             QStringLiteral("INSERT INTO defectlist (statusid, priorityid, severityid, subject, description, componentid, "
-                            "toid, fromid, categoryid, foundbuild, opened, modified, closed, lastread, foundversion) "
-                            "VALUES (1, 1, 1, ?, ?, 1, 1, 2, 0, 17, 46000.5, 46001.25, 0, ?, '1.2')"),
+             QStringLiteral(
+                 "INSERT INTO defectlist (statusid, priorityid, severityid, subject, description, componentid, "
+                 "toid, fromid, categoryid, foundbuild, opened, modified, closed, lastread, foundversion) "
+                 "VALUES (1, 1, 1, ?, ?, 1, 1, 2, 0, 17, 46000.5, 46001.25, 0, ?, '1.2')"),
              {subject, description, lastRead});
     }
 
@@ -88,8 +89,9 @@ TEST_F(ListExportTest, TableFormatsEscapeTheirCharactersAndLeaveOutSortReadOnlyA
 // the list drops it, and every export that runs it fails.
 TEST_F(ListExportTest, AFilterThatDoesMoreThanReadFailsEveryExport)
 {
-    Exec(setup_, QStringLiteral("INSERT INTO filter (id, userid, filtername, filtertext) VALUES "
-                                "(50, 0, 'f', '(select count(*) from pragma_database_list) > 0')"));
+    Exec(setup_,
+         QStringLiteral("INSERT INTO filter (id, userid, filtername, filtertext) VALUES "
+                        "(50, 0, 'f', '(select count(*) from pragma_database_list) > 0')"));
     doc_.selection().filterOn = true;
     ui_.ExpectMessage(112);
     list_.ChangeFilter(50);
@@ -122,21 +124,23 @@ TEST_F(ListExportTest, TheQueryFileSelectsTheShownColumnsInDisplayOrderOnOneLine
     const QString select = SpreadsheetSelect(VisibleColumns(columns), condition.text);
     EXPECT_TRUE(select.startsWith(
         QStringLiteral("SELECT defect_id, status, [To.displayname] as \"to\" from DefectListQuery  WHERE ")));
-    EXPECT_TRUE(select.endsWith(QStringLiteral(
-        " AND subject <> '--x' /* the open ones*/ and statusid=1  ORDER BY Defect_ID")))
+    EXPECT_TRUE(
+        select.endsWith(QStringLiteral(" AND subject <> '--x' /* the open ones*/ and statusid=1  ORDER BY Defect_ID")))
         << select.toStdString();
     EXPECT_EQ(SpreadsheetQueryFile(select), "XLODBC\r\n1\r\nDSN=Vellacord\r\n" + select.toUtf8() + "\r\n");
 
     // The line runs, fenced, and still filters.
     int rows = 0;
-    EXPECT_EQ(setup_.ReadRows(select, {}, engine::Access::ReadOnly, [] {}, [&](const engine::Statement&) { ++rows; }),
+    EXPECT_EQ(setup_.ReadRows(
+                  select, {}, engine::Access::ReadOnly, [] {}, [&](const engine::Statement&) { ++rows; }),
               engine::kOk);
     EXPECT_EQ(rows, 2);
 
     // A line break inside a text still matches the defect's own.
     rows = 0;
     const QString twoLines = SpreadsheetSelect({0}, QStringLiteral(" WHERE description = 'line one\r\nline two'"));
-    EXPECT_EQ(setup_.ReadRows(twoLines, {}, engine::Access::ReadOnly, [] {}, [&](const engine::Statement&) { ++rows; }),
+    EXPECT_EQ(setup_.ReadRows(
+                  twoLines, {}, engine::Access::ReadOnly, [] {}, [&](const engine::Statement&) { ++rows; }),
               engine::kOk);
     EXPECT_EQ(rows, 1) << twoLines.toStdString();
 }

@@ -25,7 +25,8 @@ protected:
         for (const auto& [status, subject] : {std::pair{1, "new one"}, {2, "second one"}, {2, "third one"}})
             Exec(setup_,
                  QStringLiteral("INSERT INTO defectlist (statusid, priorityid, severityid, subject, componentid, toid, "
-                                "fromid, categoryid, opened, modified, closed, lastread) VALUES (?, 1, 1, ?, 1, 1, 2, 0, 46000, 46000, 0, 0)"),
+                                "fromid, categoryid, opened, modified, closed, lastread) VALUES (?, 1, 1, ?, 1, 1, 2, "
+                                "0, 46000, 46000, 0, 0)"),
                  {std::int64_t{status}, QString::fromLatin1(subject)});
         QFile document(document_);
         EXPECT_TRUE(document.open(QIODevice::WriteOnly) && document.write("no data source named here") > 0);
@@ -53,7 +54,8 @@ protected:
     QByteArray FileHash() const
     {
         QFile file(path_);
-        return file.open(QIODevice::ReadOnly) ? QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256) : QByteArray();
+        return file.open(QIODevice::ReadOnly) ? QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256)
+                                              : QByteArray();
     }
 
     QString odbcIni_ = folder_.file(QStringLiteral("odbc.ini"));
@@ -67,7 +69,8 @@ TEST_F(ReportViewTest, TheDataSourceReadsTheRowsOfTheCurrentListAndCannotWrite)
     UseFilter(QStringLiteral("statusid = 2"));
     runner_.RunReport(document_, false, true);
     EXPECT_EQ(ui_.openedWithDesktop, std::vector<QString>{document_});
-    EXPECT_EQ(ReadThroughDataSource(QStringLiteral("SELECT subject, from_name, status, opened, closed FROM DefectReportView")),
+    EXPECT_EQ(ReadThroughDataSource(
+                  QStringLiteral("SELECT subject, from_name, status, opened, closed FROM DefectReportView")),
               (QStringList{"second one|Bob|open|46000.0|", "third one|Bob|open|46000.0|"}));
 
     list_.SetFilterOn(false);
@@ -117,7 +120,8 @@ TEST_F(ReportViewTest, AFilterThatTriesMoreThanReadingNeverChangesTheFile)
     const QByteArray before = FileHash();
     engine::Connection& connection = doc_.GetDocumentConnection(RetryMode::Offline);
     EXPECT_EQ(connection.ReplaceView(QStringLiteral("defectlist"), QStringLiteral("SELECT 1")), engine::kFaultyCommand);
-    EXPECT_EQ(connection.ReplaceView(QStringLiteral("DefectReportView"), QStringLiteral("SELECT 1 UNION SELECT 2; DELETE FROM defectlist")),
+    EXPECT_EQ(connection.ReplaceView(QStringLiteral("DefectReportView"),
+                                     QStringLiteral("SELECT 1 UNION SELECT 2; DELETE FROM defectlist")),
               engine::kFaultyCommand);
     EXPECT_EQ(FileHash(), before);
     ui_.VerifyAllUsed();

@@ -27,15 +27,18 @@ protected:
     std::int64_t AddDefect(std::int64_t status, std::int64_t from, std::int64_t to, const QString& subject)
     {
         Exec(setup_,
-             QStringLiteral("INSERT INTO defectlist (statusid, priorityid, severityid, subject, description, componentid, "
-                            "toid, fromid, categoryid, opened, modified, closed, lastread) VALUES (?, 1, 1, ?, ?, 1, ?, ?, 0, 46000, 46000, 0, 0)"),
+             QStringLiteral(
+                 "INSERT INTO defectlist (statusid, priorityid, severityid, subject, description, componentid, "
+                 "toid, fromid, categoryid, opened, modified, closed, lastread) VALUES (?, 1, 1, ?, ?, 1, ?, ?, 0, "
+                 "46000, 46000, 0, 0)"),
              {status, subject, subject + QStringLiteral(" described"), to, from});
         return setup_.LastInsertId();
     }
 
     std::int64_t AddFilter(const QString& text, std::int64_t user = 0)
     {
-        Exec(setup_, QStringLiteral("INSERT INTO filter (userid, filtername, filtertext) VALUES (?, 'test', ?)"), {user, text});
+        Exec(setup_, QStringLiteral("INSERT INTO filter (userid, filtername, filtertext) VALUES (?, 'test', ?)"),
+             {user, text});
         return setup_.LastInsertId();
     }
 
@@ -139,9 +142,11 @@ TEST_F(DefectListTest, ViewsAreSavedLoadedAndChangedOnlyWhenTheUserAgrees)
 {
     AddDefect(1, kBob, kAnn, QStringLiteral("b"));
     AddDefect(1, kBob, kAnn, QStringLiteral("a"));
-    Exec(setup_, QStringLiteral("INSERT INTO views (id, userid, viewname) VALUES (2, 0, 'shared'), (3, ?, 'Bob''s')"), {kBob});
-    Exec(setup_, QStringLiteral("INSERT INTO viewcolumns SELECT 2, columnid, [name], width, columnorder, 0, 0, 0 "
-                                "FROM viewcolumns WHERE viewid = 1"));
+    Exec(setup_, QStringLiteral("INSERT INTO views (id, userid, viewname) VALUES (2, 0, 'shared'), (3, ?, 'Bob''s')"),
+         {kBob});
+    Exec(setup_,
+         QStringLiteral("INSERT INTO viewcolumns SELECT 2, columnid, [name], width, columnorder, 0, 0, 0 "
+                        "FROM viewcolumns WHERE viewid = 1"));
     LogIn();
     const BoxChoices views = list_.ViewChoices();
     ASSERT_EQ(views.items.size(), 2u) << "another user's private view is not offered";
@@ -167,7 +172,8 @@ TEST_F(DefectListTest, ViewsAreSavedLoadedAndChangedOnlyWhenTheUserAgrees)
     // The saved change of view 1 comes back when it is chosen again.
     list_.ChangeView(1);
     EXPECT_EQ(Subjects(), (QStringList{"a", "b"}));
-    EXPECT_EQ(QueryNumber(setup_, QStringLiteral("SELECT sortorder FROM viewcolumns WHERE viewid = 1 AND columnid = 2")), 1);
+    EXPECT_EQ(
+        QueryNumber(setup_, QStringLiteral("SELECT sortorder FROM viewcolumns WHERE viewid = 1 AND columnid = 2")), 1);
 
     // A view that is gone falls back to view 1.
     doc_.selection().currentViewId = 9;

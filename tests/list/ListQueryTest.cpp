@@ -1,8 +1,8 @@
 // The list statement as text: keywords, conditions and the views' sort keys.
 
+#include "list/ListQuery.h"
 #include "list/ColumnCatalogue.h"
 #include "list/FilterDefinition.h"
-#include "list/ListQuery.h"
 #include "list/ListRow.h"
 #include "list/ListSearch.h"
 #include "list/ViewDefinition.h"
@@ -19,8 +19,8 @@ namespace {
 ViewDefinition SeededDefaultView()
 {
     // (columnid, sortorder) of view 1 as the seed script stores it.
-    const std::vector<std::pair<int, int>> seed{{0, 1}, {1, 2}, {2, 4},  {3, 6},  {4, 5},  {5, 0},  {6, 0},
-                                                {7, 3}, {8, 0}, {9, 0},  {10, 0}, {11, 0}, {12, 0}, {13, 0},
+    const std::vector<std::pair<int, int>> seed{{0, 1},  {1, 2},  {2, 4},  {3, 6},  {4, 5},  {5, 0},  {6, 0},
+                                                {7, 3},  {8, 0},  {9, 0},  {10, 0}, {11, 0}, {12, 0}, {13, 0},
                                                 {14, 0}, {15, 0}, {16, 0}, {17, 0}, {18, 0}, {19, 0}};
     ViewDefinition view;
     view.BeginLoad(1);
@@ -37,7 +37,8 @@ ViewDefinition SeededDefaultView()
 
 TEST(ListQuery, KeywordsAreReplacedExactlyAndTheConditionIsBuiltInOrder)
 {
-    EXPECT_EQ(SubstituteKeywords(QStringLiteral("statusid=999 and fromid=@loggedInId"), 12), "statusid=999 and fromid=12");
+    EXPECT_EQ(SubstituteKeywords(QStringLiteral("statusid=999 and fromid=@loggedInId"), 12),
+              "statusid=999 and fromid=12");
     EXPECT_EQ(SubstituteKeywords(QStringLiteral("toid=@loggedInId or fromid=@loggedInId"), 7), "toid=7 or fromid=7");
     EXPECT_EQ(SubstituteKeywords(QStringLiteral("fromid=@LoggedInId"), 7), "fromid=@LoggedInId");
     EXPECT_EQ(SubstituteKeywords(QStringLiteral("component=\"Tutorial\" or component=\"Tutorial\""), 7),
@@ -52,8 +53,9 @@ TEST(ListQuery, KeywordsAreReplacedExactlyAndTheConditionIsBuiltInOrder)
     settings.myDefects = true;
     settings.orderBy = QStringLiteral(" ORDER BY Defect_ID");
     const ListCondition condition = BuildListCondition(settings, true);
-    EXPECT_EQ(condition.text, " WHERE ( (statusid<>0 and statusid<>999) or (fromid=0 or fromid=12) ) "
-                              " AND statusid=999 and fromid=12\n AND ToID=12 ORDER BY Defect_ID");
+    EXPECT_EQ(condition.text,
+              " WHERE ( (statusid<>0 and statusid<>999) or (fromid=0 or fromid=12) ) "
+              " AND statusid=999 and fromid=12\n AND ToID=12 ORDER BY Defect_ID");
     EXPECT_TRUE(condition.filtered);
     EXPECT_TRUE(condition.carriesFilter);
 

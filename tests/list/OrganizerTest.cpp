@@ -50,7 +50,9 @@ TEST_F(OrganizerTest, CopyingTheDefaultViewMakesAPrivateViewWithItsColumnsAndKey
     ui_.ExpectMessage(kPrivateViewQuestion, Answer::No);
     fields.isPrivate = true;
     EXPECT_FALSE(views.Save(fields).isPrivate) << "No restores the row's own fields";
-    EXPECT_EQ(QueryNumber(connections_.connection, QStringLiteral("SELECT userid FROM views WHERE id = ?"), {std::int64_t{copy.id}}), 0);
+    EXPECT_EQ(QueryNumber(connections_.connection, QStringLiteral("SELECT userid FROM views WHERE id = ?"),
+                          {std::int64_t{copy.id}}),
+              0);
     ui_.VerifyAllUsed();
 }
 

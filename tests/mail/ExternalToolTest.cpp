@@ -19,8 +19,9 @@ using ExternalToolTest = MailFixture;
 
 TEST_F(ExternalToolTest, ValuesReachTheToolAsSingleArgumentsAndOnlyTheFirstTokenIsFilled)
 {
-    const QString tool = Script(QStringLiteral("mailtool"), QStringLiteral("printf '%s\\0' \"$@\" > '%1.args'; cat \"$5\" > '%1.body'")
-                                                                .arg(folder_.file(QStringLiteral("mailtool"))));
+    const QString tool = Script(QStringLiteral("mailtool"),
+                                QStringLiteral("printf '%s\\0' \"$@\" > '%1.args'; cat \"$5\" > '%1.body'")
+                                    .arg(folder_.file(QStringLiteral("mailtool"))));
     system_.sendmailTool = tool + QStringLiteral(" %to% %to% \"--from=%from%\" %subject% %textfile%");
     system_.compressionTool = RecordingTool(QStringLiteral("ziptool")) + QStringLiteral(" %zipfile% %attachmentdir%");
     defect_.Subject = QStringLiteral("it's \"odd\"; $(touch %1) `touch %1` %to%\nrm -rf").arg(folder_.file("ran"));
@@ -45,8 +46,9 @@ TEST_F(ExternalToolTest, ValuesReachTheToolAsSingleArgumentsAndOnlyTheFirstToken
     EXPECT_FALSE(QFile::exists(mail::TemporaryBase(1) + ".output.txt"));
 
     // No archive: the tool gets a placeholder file saying so, removed after success.
-    system_.sendmailTool = Script(QStringLiteral("copytool"), QStringLiteral("cat \"$1\" > '%1'").arg(folder_.file("got"))) +
-                           QStringLiteral(" %attachments%");
+    system_.sendmailTool =
+        Script(QStringLiteral("copytool"), QStringLiteral("cat \"$1\" > '%1'").arg(folder_.file("got"))) +
+        QStringLiteral(" %attachments%");
     ASSERT_TRUE(dispatch_.Dispatch(defect_, Request(mail::kMethodExternalTool)));
     QFile got(folder_.file("got"));
     ASSERT_TRUE(got.open(QIODevice::ReadOnly));

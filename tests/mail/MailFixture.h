@@ -17,7 +17,8 @@ protected:
     {
         AddStakeholder(setup_, 1, QStringLiteral("Änne Groß"), QStringLiteral("ann"), {}, {},
                        QStringLiteral("ann@example.org"));
-        AddStakeholder(setup_, 2, QStringLiteral("Bob"), QStringLiteral("bob"), {}, {}, QStringLiteral("bob@example.org"));
+        AddStakeholder(setup_, 2, QStringLiteral("Bob"), QStringLiteral("bob"), {}, {},
+                       QStringLiteral("bob@example.org"));
         AddStakeholder(setup_, 3, QStringLiteral("Nomail"), QStringLiteral("nomail"), {}, {}, QString());
         doc_.SetOperatingSystemUser([] { return std::nullopt; });
         doc_.SetAutoLogin(QStringLiteral("ann"));

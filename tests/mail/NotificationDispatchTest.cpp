@@ -73,7 +73,8 @@ TEST_F(NotificationDispatchTest, WhileAToolIsWaitedForNoTimerRunsAndASecondMailW
 {
     const QString log = folder_.file(QStringLiteral("log"));
     system_.sendmailTool =
-        Script(QStringLiteral("tool"), QStringLiteral("echo \"start $1\" >> '%1'; sleep 0.3; echo \"end $1\" >> '%1'").arg(log)) +
+        Script(QStringLiteral("tool"),
+               QStringLiteral("echo \"start $1\" >> '%1'; sleep 0.3; echo \"end $1\" >> '%1'").arg(log)) +
         " %to%";
     bool pausedDuringTheTool = false;
     bool secondAccepted = false;

@@ -15,8 +15,9 @@ protected:
         return body.left(body.size() - footer_.size()).toStdString();
     }
 
-    const QString footer_ = QStringLiteral("\n\n-------------------------------------------\nthis message was generated "
-                                           "automatically by\n'Vellacord 1.7 build 100' - https://vellacord.example/");
+    const QString footer_ =
+        QStringLiteral("\n\n-------------------------------------------\nthis message was generated "
+                       "automatically by\n'Vellacord 1.7 build 100' - https://vellacord.example/");
 };
 
 } // namespace
@@ -26,7 +27,8 @@ TEST_F(NotificationTextTest, TokensExpandToTheListsCellTextsAndABrokenTokenEndsT
     EXPECT_EQ(mail::ComposeSubject(defect_, QStringLiteral("/share/team/projects.defl"), doc_.lookups()),
               "[Vellacord:projects] 42:open 'Crash on start'");
     defect_.StatusID = 77;
-    EXPECT_EQ(mail::ComposeSubject(defect_, QStringLiteral("a.b.defl"), doc_.lookups()), "[Vellacord:a.b] 42: 'Crash on start'");
+    EXPECT_EQ(mail::ComposeSubject(defect_, QStringLiteral("a.b.defl"), doc_.lookups()),
+              "[Vellacord:a.b] 42: 'Crash on start'");
     defect_.StatusID = 2;
     defect_.SeverityID = 77;
 
@@ -42,6 +44,7 @@ TEST_F(NotificationTextTest, TokensExpandToTheListsCellTextsAndABrokenTokenEndsT
     defect_.Description = QString(700, QLatin1Char('d'));
     defect_.Comments = QStringLiteral("c");
     const std::string dashes(40, '-');
-    EXPECT_EQ(Body(QString()), "Defect: 42\r\nStatus: open\r\nSubject: Crash on start\r\n" + dashes +
-                                   "\r\nDescription:\r\n" + std::string(700, 'd') + "\r\n" + dashes + "\r\nComments:\r\nc");
+    EXPECT_EQ(Body(QString()),
+              "Defect: 42\r\nStatus: open\r\nSubject: Crash on start\r\n" + dashes + "\r\nDescription:\r\n" +
+                  std::string(700, 'd') + "\r\n" + dashes + "\r\nComments:\r\nc");
 }

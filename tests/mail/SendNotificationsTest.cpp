@@ -81,8 +81,9 @@ TEST_F(SendNotificationsTest, TwoRowsSendWithoutTheQuestionToTheCollectedRecipie
     EXPECT_EQ(request.recipients.value(), QStringLiteral("lead@x,ann@x,bob@x,cc@x"));
     EXPECT_EQ(request.comment.value(), QStringLiteral("please look"));
     EXPECT_EQ(request.method, mail::kMethodExternalTool);
-    EXPECT_EQ(ui_.progressSteps, (std::vector<QString>{QStringLiteral("Sending notification 1 of 2..."),
-                                                       QStringLiteral("Sending notification 2 of 2...")}));
+    EXPECT_EQ(ui_.progressSteps,
+              (std::vector<QString>{QStringLiteral("Sending notification 1 of 2..."),
+                                    QStringLiteral("Sending notification 2 of 2...")}));
     EXPECT_EQ(ui_.CountOf("message"), 0);
 }
 

@@ -7,8 +7,8 @@
 #include "mail/MailStringIds.h"
 #include "mail/MimeMessage.h"
 #include "mail/Notification.h"
-#include "mail/SendNotifications.h"
 #include "mail/NotificationText.h"
+#include "mail/SendNotifications.h"
 #include "mail/SystemMailTransport.h"
 #include "mail/TemporaryFiles.h"
 #include "store/AttachmentDirectory.h"
@@ -76,8 +76,9 @@ TEST_F(SystemMailTest, NotificationsArriveEncodedThreadedAndWithTheZippedAttachm
 
     const QList<QByteArray> received = sink_.WaitForMessages(2);
     ASSERT_EQ(received.size(), 2);
-    EXPECT_TRUE(std::all_of(received[0].begin(), received[0].end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
-        << "names, subject and body are encoded for 7-bit mail";
+    EXPECT_TRUE(std::all_of(received[0].begin(), received[0].end(), [](char c) {
+        return static_cast<unsigned char>(c) < 0x80;
+    })) << "names, subject and body are encoded for 7-bit mail";
     const QJsonObject first = ReadMessage(received[0]);
     const QJsonObject second = ReadMessage(received[1]);
     EXPECT_EQ(first["subject"].toString(), mail::ComposeSubject(defect_, path_, doc_.lookups()));
@@ -106,12 +107,14 @@ TEST_F(SystemMailTest, AMissingOrFailingSendmailIsToldWithItsReason)
     qputenv(mail::kSendmailVariable, folder_.file(QStringLiteral("none")).toUtf8());
     ui_.ExpectMessage(mail::string_id::kSendmailMissing);
     EXPECT_FALSE(dispatch_.Dispatch(defect_, Request(mail::kMethodSystemMail)));
-    qputenv(mail::kSendmailVariable, Script(QStringLiteral("sendmail"), QStringLiteral("echo 'no route' >&2; exit 75")).toUtf8());
+    qputenv(mail::kSendmailVariable,
+            Script(QStringLiteral("sendmail"), QStringLiteral("echo 'no route' >&2; exit 75")).toUtf8());
     ui_.ExpectMessage(mail::string_id::kSendFailed);
     EXPECT_FALSE(dispatch_.Dispatch(defect_, Request(mail::kMethodSystemMail)));
     EXPECT_TRUE(ui_.messages.back().text.endsWith("error code 75\nno route"));
     qputenv(mail::kSendmailVariable,
-            Script(QStringLiteral("flood"), QStringLiteral("head -c 20000000 /dev/zero | tr '\\0' x >&2; exit 1")).toUtf8());
+            Script(QStringLiteral("flood"), QStringLiteral("head -c 20000000 /dev/zero | tr '\\0' x >&2; exit 1"))
+                .toUtf8());
     ui_.ExpectMessage(mail::string_id::kSendFailed);
     EXPECT_FALSE(dispatch_.Dispatch(defect_, Request(mail::kMethodSystemMail)));
     EXPECT_LT(ui_.messages.back().text.size(), 5000) << "only the start of a flood of errors is kept";
@@ -151,5 +154,6 @@ TEST_F(SystemMailTest, SendEmailForThreeSelectedDefectsDeliversThreeMailsWithThe
     }
     subjects.sort();
     for (int id = 1; id <= 3; ++id)
-        EXPECT_TRUE(subjects[id - 1].endsWith(QStringLiteral("'defect %1'").arg(id))) << subjects.join('|').toStdString();
+        EXPECT_TRUE(subjects[id - 1].endsWith(QStringLiteral("'defect %1'").arg(id)))
+            << subjects.join('|').toStdString();
 }

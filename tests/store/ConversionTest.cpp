@@ -1,8 +1,8 @@
 #include "engine/Connection.h"
-#include "store/DatabaseAdministration.h"
-#include "store/DatabaseVersion.h"
 #include "engine/EngineStatus.h"
 #include "engine/Rowset.h"
+#include "store/DatabaseAdministration.h"
+#include "store/DatabaseVersion.h"
 #include "store/fixtures/OldVersionDatabase.h"
 #include "support/ScriptedUserInterface.h"
 #include "support/TempFolder.h"
@@ -40,12 +40,13 @@ QStringList Texts(Connection& connection, const QString& sql, const Parameters& 
 std::map<QString, QStringList> ShapeOf(Connection& connection)
 {
     std::map<QString, QStringList> shape;
-    const QStringList objects = Texts(connection, QStringLiteral("select name from sqlite_master where type in "
-                                                                 "('table', 'view') and name<>'sqlite_sequence'"));
+    const QStringList objects = Texts(connection,
+                                      QStringLiteral("select name from sqlite_master where type in "
+                                                     "('table', 'view') and name<>'sqlite_sequence'"));
     for (const QString& name : objects) {
         shape[name] = Texts(connection, QStringLiteral("select * from pragma_table_info(?)"), {name});
-        shape[name] += Texts(connection, QStringLiteral("select name, \"unique\", origin, partial from pragma_index_list(?)"),
-                             {name});
+        shape[name] += Texts(
+            connection, QStringLiteral("select name, \"unique\", origin, partial from pragma_index_list(?)"), {name});
     }
     return shape;
 }
@@ -66,8 +67,9 @@ bool RewrittenOnPurpose(const QString& table, const QString& column)
 void ExpectEveryRowKept(Connection& converted, const QString& original)
 {
     ASSERT_EQ(converted.Execute(QStringLiteral("attach database ? as old"), {original}), kOk);
-    const QStringList tables = Texts(converted, QStringLiteral("select name from old.sqlite_master where type='table' "
-                                                               "and name not in ('sqlite_sequence', 'versiontable')"));
+    const QStringList tables = Texts(converted,
+                                     QStringLiteral("select name from old.sqlite_master where type='table' "
+                                                    "and name not in ('sqlite_sequence', 'versiontable')"));
     EXPECT_FALSE(tables.isEmpty());
     for (const QString& table : tables) {
         const QStringList newColumns =
@@ -75,7 +77,8 @@ void ExpectEveryRowKept(Connection& converted, const QString& original)
         ASSERT_FALSE(newColumns.isEmpty()) << "table lost: " << table.toStdString();
         QStringList oldSide;
         QStringList newSide;
-        for (const QString& column : Texts(converted, QStringLiteral("select name from pragma_table_info(?, 'old')"), {table})) {
+        for (const QString& column :
+             Texts(converted, QStringLiteral("select name from pragma_table_info(?, 'old')"), {table})) {
             QString renamed = column;
             renamed.replace(QLatin1String("__sortorder"), QLatin1String("sys_sortorder"));
             renamed.replace(QLatin1String("__readonly"), QLatin1String("sys_readonly"));
@@ -84,8 +87,9 @@ void ExpectEveryRowKept(Connection& converted, const QString& original)
             oldSide << QStringLiteral("[%1]").arg(column);
             newSide << QStringLiteral("[%1]").arg(renamed);
         }
-        const QString missing = QStringLiteral("select count(*) from (select %1 from old.[%3] except select %2 from main.[%3])")
-                                    .arg(oldSide.join(QLatin1Char(',')), newSide.join(QLatin1Char(',')), table);
+        const QString missing =
+            QStringLiteral("select count(*) from (select %1 from old.[%3] except select %2 from main.[%3])")
+                .arg(oldSide.join(QLatin1Char(',')), newSide.join(QLatin1Char(',')), table);
         EXPECT_EQ(QueryNumber(converted, missing), 0) << "rows lost or changed in " << table.toStdString();
     }
     converted.Execute(QStringLiteral("detach database old"));
@@ -163,41 +167,49 @@ TEST_F(ConversionTest, VersionThreeGetsTemplatesDraftsAndStakeholdersFrom1000)
 
     Connection connection;
     ASSERT_EQ(connection.Open(path), kOk);
-    EXPECT_EQ(Texts(connection, QStringLiteral("select status_id, status, sys_sortorder from status where status_id "
-                                               "in (0, 999) order by status_id")),
+    EXPECT_EQ(Texts(connection,
+                    QStringLiteral("select status_id, status, sys_sortorder from status where status_id "
+                                   "in (0, 999) order by status_id")),
               QStringList({QStringLiteral("0|template|9001"), QStringLiteral("999|draft|9000")}));
-    EXPECT_EQ(Texts(connection, QStringLiteral("select displayname, sys_sortorder, sys_readonly from stakeholder "
-                                               "where stakeholder_id=0")),
+    EXPECT_EQ(Texts(connection,
+                    QStringLiteral("select displayname, sys_sortorder, sys_readonly from stakeholder "
+                                   "where stakeholder_id=0")),
               QStringList(QStringLiteral("- ? -|10000|-1")));
     ASSERT_EQ(connection.Execute(QStringLiteral("insert into stakeholder (email) values ('new@example.org')")), kOk);
     EXPECT_EQ(connection.LastInsertId(), 1000);
     ASSERT_EQ(connection.Execute(QStringLiteral("insert into status (status) values ('waiting')")), kOk);
     EXPECT_EQ(connection.LastInsertId(), 1000);
 
-    EXPECT_EQ(Texts(connection, QStringLiteral("select Hotkey, LastTemplateId, AutoRefreshList, AutoCloseDB, "
-                                               "NotifyOfChanges from UserSettings")),
+    EXPECT_EQ(Texts(connection,
+                    QStringLiteral("select Hotkey, LastTemplateId, AutoRefreshList, AutoCloseDB, "
+                                   "NotifyOfChanges from UserSettings")),
               QStringList(QStringLiteral("619|NULL|60|5|0")));
-    EXPECT_GT(QueryNumber(connection, QStringLiteral("select count(*) from UserSettings where dateLastSaved > 40000")), 0);
-    EXPECT_EQ(QueryNumber(connection, QStringLiteral("select count(*) from defectlist where lastread > 40000 and "
-                                             "categoryid=0")),
+    EXPECT_GT(QueryNumber(connection, QStringLiteral("select count(*) from UserSettings where dateLastSaved > 40000")),
+              0);
+    EXPECT_EQ(QueryNumber(connection,
+                          QStringLiteral("select count(*) from defectlist where lastread > 40000 and "
+                                         "categoryid=0")),
               3);
     // The private view keeps its own columns and gets the three of version 8 after them; only
     // the default view gets the category and cc columns.
-    EXPECT_EQ(Texts(connection, QStringLiteral("select columnid, [name], columnorder from viewcolumns where viewid="
-                                               "(select id from views where viewname='mine') order by columnorder")),
+    EXPECT_EQ(Texts(connection,
+                    QStringLiteral("select columnid, [name], columnorder from viewcolumns where viewid="
+                                   "(select id from views where viewname='mine') order by columnorder")),
               QStringList({QStringLiteral("0|Id|0"), QStringLiteral("2|Subject|1"), QStringLiteral("1|Status|2"),
                            QStringLiteral("15|Read|3"), QStringLiteral("16|vFound|4"), QStringLiteral("17|vFixed|5")}));
-    EXPECT_EQ(Texts(connection, QStringLiteral("select columnid, [name], width, columnorder, sortorder, descending, "
-                                               "invisible from viewcolumns where viewid=1 and columnid>=15 order by "
-                                               "columnorder")),
+    EXPECT_EQ(Texts(connection,
+                    QStringLiteral("select columnid, [name], width, columnorder, sortorder, descending, "
+                                   "invisible from viewcolumns where viewid=1 and columnid>=15 order by "
+                                   "columnorder")),
               QStringList({QStringLiteral("15|Read|120|17|0|0|0"), QStringLiteral("16|vFound|60|18|0|0|0"),
                            QStringLiteral("17|vFixed|60|19|0|0|0"), QStringLiteral("18|Categorie|120|20|0|0|0"),
                            QStringLiteral("19|Cc|120|21|0|0|0")}));
-    EXPECT_EQ(Texts(connection, QStringLiteral("select filtername from filter where userid=0 order by id")),
-              QStringList({QStringLiteral("default"), QStringLiteral("new defects"), QStringLiteral("unfinished defects"),
-                           QStringLiteral("my templates"), QStringLiteral("my drafts"), QStringLiteral("unread"),
-                           QStringLiteral("unfinished features"), QStringLiteral("unfinished todo"),
-                           QStringLiteral("new features"), QStringLiteral("new todo")}));
+    EXPECT_EQ(
+        Texts(connection, QStringLiteral("select filtername from filter where userid=0 order by id")),
+        QStringList({QStringLiteral("default"), QStringLiteral("new defects"), QStringLiteral("unfinished defects"),
+                     QStringLiteral("my templates"), QStringLiteral("my drafts"), QStringLiteral("unread"),
+                     QStringLiteral("unfinished features"), QStringLiteral("unfinished todo"),
+                     QStringLiteral("new features"), QStringLiteral("new todo")}));
     EXPECT_EQ(QueryNumber(connection, QStringLiteral("select count(*) from statustransitions")), 30);
 
     Connection fresh;
@@ -218,11 +230,14 @@ TEST_F(ConversionTest, VersionFiveAsksForTheWorkflowAndImportingOwnCountsAsFailu
     EXPECT_EQ(QueryNumber(connection, QStringLiteral("select dbversion from versiontable")), EXPECTED_DB_VERSION);
     EXPECT_EQ(QueryNumber(connection, QStringLiteral("select count(*) from statustransitions")), 0);
     // The German status names of that time get their German descriptions.
-    EXPECT_EQ(QueryNumber(connection, QStringLiteral("select count(*) from status where statusdescription is not null")), 13);
+    EXPECT_EQ(
+        QueryNumber(connection, QStringLiteral("select count(*) from status where statusdescription is not null")), 13);
     EXPECT_EQ(Texts(connection, QStringLiteral("select statusdescription from status where status='neu'")),
               QStringList(QStringLiteral("Dieser Fehler wurde noch nicht bewertet. Der Verantwortliche (an:) muß "
                                          "entscheiden, was damit geschehen soll.")));
-    EXPECT_EQ(Texts(connection, QStringLiteral("select statusdescription from status where status='überholt'")).value(0).left(20),
+    EXPECT_EQ(Texts(connection, QStringLiteral("select statusdescription from status where status='überholt'"))
+                  .value(0)
+                  .left(20),
               QStringLiteral("Dieser Fehler ist ni"));
 }
 
@@ -234,8 +249,9 @@ TEST_F(ConversionTest, VersionTwelveRunsOnlyTheLastScript)
 
     Connection connection;
     ASSERT_EQ(connection.Open(path), kOk);
-    EXPECT_EQ(Texts(connection, QStringLiteral("select viewid, [name], width, columnorder from viewcolumns where "
-                                               "columnid=19")),
+    EXPECT_EQ(Texts(connection,
+                    QStringLiteral("select viewid, [name], width, columnorder from viewcolumns where "
+                                   "columnid=19")),
               QStringList(QStringLiteral("1|Cc|120|19")));
     EXPECT_EQ(QueryNumber(connection, QStringLiteral("select count(*) from defectlist where cc is null")), 3);
     // The original stays beside the converted file.

@@ -1,6 +1,6 @@
+#include "store/DBRetryDialog.h"
 #include "app/QtUserInterface.h"
 #include "base/StringTable.h"
-#include "store/DBRetryDialog.h"
 
 #include <QElapsedTimer>
 #include <QLabel>

@@ -1,12 +1,12 @@
+#include "store/DatabaseAccess.h"
 #include "base/Check.h"
 #include "base/DatabaseUnavailable.h"
 #include "base/StringTable.h"
 #include "engine/Connection.h"
-#include "store/DatabaseAccess.h"
 #include "engine/EngineStatus.h"
-#include "store/MaintenanceLock.h"
 #include "engine/Rowset.h"
 #include "engine/UpdatableRowset.h"
+#include "store/MaintenanceLock.h"
 #include "support/ChildProcess.h"
 #include "support/ScriptedUserInterface.h"
 #include "support/TempFolder.h"
@@ -74,7 +74,8 @@ REGISTER_CHILD_ACTION("hold-maintenance-lock", HoldMaintenanceLock);
 int HoldExclusiveLock(const QStringList& arguments)
 {
     engine::Connection connection;
-    if (connection.Open(arguments.value(0)) != engine::kOk || connection.Execute(QStringLiteral("BEGIN EXCLUSIVE")) != engine::kOk)
+    if (connection.Open(arguments.value(0)) != engine::kOk ||
+        connection.Execute(QStringLiteral("BEGIN EXCLUSIVE")) != engine::kOk)
         return 2;
     SignalReadyAndWaitForStop();
     return 0;
@@ -196,7 +197,8 @@ TEST(DatabaseAccessTest, LockedFileAlwaysOffersTheRetryDialogWithTheReason)
     EXPECT_EQ(5, UnavailableStatus([&] { access.GetDataConnection(RetryMode::None); }));
     ASSERT_EQ(1u, ui.retryRequests.size());
     const QString message = ui.retryRequests[0].message;
-    EXPECT_TRUE(message.startsWith(QStringLiteral("The database is currently locked: The database has been locked at ")));
+    EXPECT_TRUE(
+        message.startsWith(QStringLiteral("The database is currently locked: The database has been locked at ")));
     EXPECT_TRUE(message.contains(QStringLiteral("The reason is: \"compacting on the other workstation\".\r\n"
                                                 "For more information please open the file ")));
     EXPECT_TRUE(message.endsWith(AbbreviatedRescueName(RescueFileName(path)) + QStringLiteral(".")));
@@ -242,10 +244,11 @@ TEST_F(DatabaseAccessOnDisk, FirstLoadInsertsTheDefaultRowAndSaveWritesItBack)
     engine::Connection check;
     ASSERT_EQ(engine::kOk, check.Open(path));
     engine::Rowset rows;
-    ASSERT_EQ(engine::kOk, check.Query(QStringLiteral("SELECT BackupsToKeep, SizeAfterLastCompress, DateOfLastCompress, "
-                                                      "CompressEveryNDays, CompressGrowthFactor, email_template, "
-                                                      "compressionTool, sendmailTool FROM SystemSettings"),
-                                       {}, rows));
+    ASSERT_EQ(engine::kOk,
+              check.Query(QStringLiteral("SELECT BackupsToKeep, SizeAfterLastCompress, DateOfLastCompress, "
+                                         "CompressEveryNDays, CompressGrowthFactor, email_template, "
+                                         "compressionTool, sendmailTool FROM SystemSettings"),
+                          {}, rows));
     ASSERT_EQ(1u, rows.size());
     rows.MoveFirst();
     EXPECT_EQ(5, rows.Int(0));
@@ -314,8 +317,9 @@ TEST_F(DatabaseAccessOnDisk, CompactionIsDueByAgeOrByGrowth)
     // Both rules switched off, and an unset date never counts as old.
     setRow(400, 1, 0, 0);
     EXPECT_FALSE(access.NeedsCompacting());
-    Exec(path, QStringLiteral("UPDATE SystemSettings SET DateOfLastCompress = 0, SizeAfterLastCompress = ?, "
-                              "CompressEveryNDays = 7, CompressGrowthFactor = 2"),
+    Exec(path,
+         QStringLiteral("UPDATE SystemSettings SET DateOfLastCompress = 0, SizeAfterLastCompress = ?, "
+                        "CompressEveryNDays = 7, CompressGrowthFactor = 2"),
          {static_cast<std::int64_t>(size)});
     EXPECT_FALSE(access.NeedsCompacting());
     EXPECT_FALSE(access.connected());
@@ -325,8 +329,9 @@ TEST_F(DatabaseAccessOnDisk, CompactAndRepairBacksUpShrinksAndRecordsTheResult)
 {
     ASSERT_EQ(engine::kOk, access.LoadSystemSettings());
     Exec(path, QStringLiteral("CREATE TABLE filler (n INTEGER, payload TEXT)"));
-    Exec(path, QStringLiteral("WITH RECURSIVE k(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM k WHERE n < 2000) "
-                              "INSERT INTO filler SELECT n, printf('%.2000c', 'x') FROM k"));
+    Exec(path,
+         QStringLiteral("WITH RECURSIVE k(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM k WHERE n < 2000) "
+                        "INSERT INTO filler SELECT n, printf('%.2000c', 'x') FROM k"));
     Exec(path, QStringLiteral("DELETE FROM filler WHERE n > 20"));
     const QByteArray before = [&] {
         QFile file(path);
@@ -396,8 +401,16 @@ TEST(DatabaseAccessTest, AFileGoneOrReplacedTakesTheRetryPathAndRetryWorksOnceIt
     };
     const std::vector<std::pair<const char*, std::function<void()>>> losses = {
         {"deleted", [&] { QFile::remove(path); }},
-        {"renamed away", [&] { QFile::remove(moved); QFile::rename(path, moved); }},
-        {"replaced", [&] { QFile::remove(path); QFile::copy(other, path); }},
+        {"renamed away",
+         [&] {
+             QFile::remove(moved);
+             QFile::rename(path, moved);
+         }},
+        {"replaced",
+         [&] {
+             QFile::remove(path);
+             QFile::copy(other, path);
+         }},
         {"made unreadable", [&] { QFile::setPermissions(path, {}); }},
     };
     for (const auto& [name, lose] : losses) {
@@ -423,10 +436,12 @@ TEST(DatabaseAccessTest, AFileGoneOrReplacedTakesTheRetryPathAndRetryWorksOnceIt
     // A save on the open connection after the file went away waits in the retry dialog and is
     // written into the file once it is back, not into the one that went away.
     engine::Connection& connection = access.GetDataConnection(RetryMode::Prompt);
-    ASSERT_EQ(engine::kOk, connection.Execute(QStringLiteral("INSERT INTO defectlist (defect_id, subject) VALUES (1, 'a')")));
+    ASSERT_EQ(engine::kOk,
+              connection.Execute(QStringLiteral("INSERT INTO defectlist (defect_id, subject) VALUES (1, 'a')")));
     engine::UpdatableRowset rowset;
-    ASSERT_EQ(engine::kOk, rowset.Open(connection, QStringLiteral("SELECT defect_id, subject FROM defectlist"), {},
-                                       QStringLiteral("defectlist"), QStringLiteral("defect_id")));
+    ASSERT_EQ(engine::kOk,
+              rowset.Open(connection, QStringLiteral("SELECT defect_id, subject FROM defectlist"), {},
+                          QStringLiteral("defectlist"), QStringLiteral("defect_id")));
     ASSERT_EQ(engine::kOk, rowset.MoveFirst());
     QFile::remove(moved);
     QFile::rename(path, moved);

@@ -1,7 +1,7 @@
-#include "base/Check.h"
+#include "store/DatabaseAdministrationDialog.h"
 #include "app/QtUserInterface.h"
 #include "base/AdministrationActions.h"
-#include "store/DatabaseAdministrationDialog.h"
+#include "base/Check.h"
 #include "support/ScriptedUserInterface.h"
 
 #include <QApplication>

@@ -1,9 +1,9 @@
-#include "base/StringTable.h"
-#include "store/AttachmentPaths.h"
-#include "engine/Connection.h"
 #include "store/DatabaseAdministration.h"
-#include "store/DatabaseVersion.h"
+#include "base/StringTable.h"
+#include "engine/Connection.h"
 #include "engine/EngineStatus.h"
+#include "store/AttachmentPaths.h"
+#include "store/DatabaseVersion.h"
 #include "store/MaintenanceLock.h"
 #include "store/fixtures/OldVersionDatabase.h"
 #include "support/ScriptedUserInterface.h"
@@ -75,7 +75,9 @@ TEST(DatabaseAdministrationTest, CreatingOverAFileDiscardsItWithItsAttachmentsAn
 
     // The old file went out of the way from where the lock had put it, with its attachments.
     EXPECT_EQ(trash.discarded, QStringList({MaintenanceName(path), attachments}));
-    EXPECT_EQ(QueryNumber(trash.folder + QStringLiteral("/#team.DEFL.mt"), QStringLiteral("select count(*) from defectlist")), 1);
+    EXPECT_EQ(
+        QueryNumber(trash.folder + QStringLiteral("/#team.DEFL.mt"), QStringLiteral("select count(*) from defectlist")),
+        1);
     EXPECT_EQ(Content(trash.folder + QStringLiteral("/team.attach/0000000001/log.txt")), QByteArray("attached"));
     EXPECT_FALSE(QFileInfo::exists(attachments));
     EXPECT_FALSE(QFileInfo::exists(MaintenanceName(path)));

@@ -1,8 +1,8 @@
-#include "platform/OleDate.h"
-#include "platform/PresenceLock.h"
 #include "engine/Connection.h"
 #include "engine/EngineStatus.h"
 #include "engine/UpdatableRowset.h"
+#include "platform/OleDate.h"
+#include "platform/PresenceLock.h"
 #include "support/ChildProcess.h"
 #include "support/SaveLoop.h"
 #include "support/TempFolder.h"
@@ -71,8 +71,8 @@ TEST(Engine, CommandsRowsetsAndStatuses)
     EXPECT_EQ(connection.LastInsertId(), 1);
 
     Rowset rows;
-    ASSERT_EQ(connection.Query(QStringLiteral("SELECT name, amount, stamp FROM item WHERE amount = ?"), {std::int64_t{5}},
-                               rows),
+    ASSERT_EQ(connection.Query(QStringLiteral("SELECT name, amount, stamp FROM item WHERE amount = ?"),
+                               {std::int64_t{5}}, rows),
               kOk);
     ASSERT_EQ(rows.MoveFirst(), kOk);
     EXPECT_EQ(rows.Text(0), QStringLiteral("Müller's \"quote\""));
@@ -94,7 +94,8 @@ TEST(Engine, CommandsRowsetsAndStatuses)
               kIntegrityViolation);
 
     // A second statement in one command would be dropped unseen: the command is refused whole.
-    EXPECT_EQ(connection.Execute(QStringLiteral("INSERT INTO item (name) VALUES ('x'); DELETE FROM item")), kFaultyCommand);
+    EXPECT_EQ(connection.Execute(QStringLiteral("INSERT INTO item (name) VALUES ('x'); DELETE FROM item")),
+              kFaultyCommand);
     EXPECT_EQ(connection.Execute(QStringLiteral("INSERT INTO item (name) VALUES ('y'); -- done\n")), kOk);
     std::int64_t items = 0;
     ASSERT_EQ(connection.QueryInt(QStringLiteral("SELECT count(*) FROM item"), {}, items), kOk);
@@ -146,7 +147,8 @@ TEST(Engine, UpdatableRowsetInsertsAndDeletesWhileWalking)
     Connection connection;
     ASSERT_EQ(connection.Open(NewDatabase(folder)), kOk);
     for (const char* name : {"a", "b", "c"})
-        ASSERT_EQ(connection.Execute(QStringLiteral("INSERT INTO item (name) VALUES (?)"), {QString::fromUtf8(name)}), kOk);
+        ASSERT_EQ(connection.Execute(QStringLiteral("INSERT INTO item (name) VALUES (?)"), {QString::fromUtf8(name)}),
+                  kOk);
 
     UpdatableRowset rows;
     ASSERT_EQ(rows.Open(connection, QStringLiteral("SELECT item_id, name FROM item ORDER BY item_id"), {},
@@ -178,8 +180,9 @@ TEST(Engine, CompactsIntoANewFileAndLeavesTheSource)
     {
         Connection connection;
         ASSERT_EQ(connection.Open(path), kOk);
-        ASSERT_EQ(connection.Execute(QStringLiteral("INSERT INTO item (name) SELECT 'x' FROM (WITH RECURSIVE n(i) AS "
-                                                    "(SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 2000) SELECT i FROM n)")),
+        ASSERT_EQ(connection.Execute(
+                      QStringLiteral("INSERT INTO item (name) SELECT 'x' FROM (WITH RECURSIVE n(i) AS "
+                                     "(SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 2000) SELECT i FROM n)")),
                   kOk);
         ASSERT_EQ(connection.Execute(QStringLiteral("DELETE FROM item WHERE item_id > 10")), kOk);
     }
@@ -216,7 +219,8 @@ TEST(Engine, PresenceLockSeesOpenConnectionsInThisAndOtherProcesses)
     ASSERT_TRUE(workstation.waitForReadyRead(10000));
     EXPECT_EQ(workstation.readLine().trimmed(), QByteArray("open"));
     PresenceLock probe;
-    EXPECT_FALSE(probe.Acquire(path, PresenceLock::Kind::Exclusive)) << "the other process's open connection was not seen";
+    EXPECT_FALSE(probe.Acquire(path, PresenceLock::Kind::Exclusive))
+        << "the other process's open connection was not seen";
     workstation.closeWriteChannel();
     ASSERT_TRUE(workstation.waitForFinished(10000));
     EXPECT_EQ(workstation.exitCode(), 0);

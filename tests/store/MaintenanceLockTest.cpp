@@ -1,11 +1,11 @@
+#include "store/MaintenanceLock.h"
 #include "base/Check.h"
 #include "base/StringTable.h"
+#include "engine/Connection.h"
+#include "engine/EngineStatus.h"
 #include "platform/DurableFiles.h"
 #include "platform/OleDate.h"
 #include "store/Backups.h"
-#include "engine/Connection.h"
-#include "engine/EngineStatus.h"
-#include "store/MaintenanceLock.h"
 #include "support/ChildProcess.h"
 #include "support/TempFolder.h"
 #include "support/TestDatabase.h"
@@ -88,7 +88,8 @@ TEST(MaintenanceLockTest, LockWritesTheRescueFileMovesTheDatabaseAndUnlockPutsIt
         EXPECT_TRUE(firstLine.startsWith(QStringLiteral("The database has been locked at ")));
         EXPECT_TRUE(firstLine.contains(QStringLiteral(" at %1. ").arg(QSysInfo::machineHostName())));
         EXPECT_TRUE(firstLine.endsWith(QStringLiteral("The reason is: \"testing the lock\".")));
-        EXPECT_TRUE(rescue.contains(QStringLiteral("1. Rename the file \"%1\" into \"%2\".").arg(MaintenanceName(path), path)));
+        EXPECT_TRUE(
+            rescue.contains(QStringLiteral("1. Rename the file \"%1\" into \"%2\".").arg(MaintenanceName(path), path)));
         EXPECT_TRUE(rescue.contains(QStringLiteral("use a database backup \"%1.v\"").arg(path)));
         EXPECT_FALSE(rescue.endsWith(QChar()));
 
@@ -248,8 +249,8 @@ TEST(MaintenanceLockTest, ALockWhoseClientDiedIsUndoneByTheNextClientUnlessTheOr
     EXPECT_TRUE(state.recovered.contains(path)) << state.recovered.toStdString();
     EXPECT_TRUE(state.recovered.contains(QStringLiteral("locked by a client that died")));
     EXPECT_EQ(original, ReadFile(path));
-    for (const QString& gone : leftovers + QStringList{path + QStringLiteral("-journal"), MaintenanceName(path),
-                                                       RescueFileName(path)})
+    for (const QString& gone :
+         leftovers + QStringList{path + QStringLiteral("-journal"), MaintenanceName(path), RescueFileName(path)})
         EXPECT_FALSE(QFileInfo::exists(gone)) << gone.toStdString();
     EXPECT_TRUE(CMaintenanceLock::IsLocked(path).recovered.isEmpty());
 
@@ -259,7 +260,8 @@ TEST(MaintenanceLockTest, ALockWhoseClientDiedIsUndoneByTheNextClientUnlessTheOr
     WriteFile(RescueFileName(path), "locked\r\n");
     state = CMaintenanceLock::IsLocked(path);
     EXPECT_TRUE(state.locked);
-    EXPECT_TRUE(state.message.contains(QStringLiteral("cannot be undone automatically"))) << state.message.toStdString();
+    EXPECT_TRUE(state.message.contains(QStringLiteral("cannot be undone automatically")))
+        << state.message.toStdString();
     EXPECT_TRUE(QFileInfo::exists(MaintenanceName(path)));
     EXPECT_TRUE(QFileInfo::exists(RescueFileName(path)));
 

@@ -1,10 +1,10 @@
+#include "store/OpenDatabase.h"
+#include "base/AdministrationActions.h"
 #include "base/Result.h"
 #include "base/StringTable.h"
-#include "base/AdministrationActions.h"
 #include "engine/Connection.h"
-#include "store/DatabaseAccess.h"
 #include "engine/EngineStatus.h"
-#include "store/OpenDatabase.h"
+#include "store/DatabaseAccess.h"
 #include "support/ScriptedUserInterface.h"
 #include "support/TempFolder.h"
 #include "support/TestDatabase.h"
@@ -41,8 +41,8 @@ protected:
         const QString path = CreateCurrentDatabase(folder.file(name));
         engine::Connection connection;
         EXPECT_EQ(engine::kOk, connection.Open(path));
-        EXPECT_EQ(engine::kOk, connection.Execute(QStringLiteral("UPDATE versiontable SET dbversion = ?"),
-                                                  {std::int64_t{version}}));
+        EXPECT_EQ(engine::kOk,
+                  connection.Execute(QStringLiteral("UPDATE versiontable SET dbversion = ?"), {std::int64_t{version}}));
         return path;
     }
 

@@ -1,7 +1,7 @@
 #include "engine/Connection.h"
-#include "store/DatabaseVersion.h"
 #include "engine/EngineStatus.h"
 #include "engine/Rowset.h"
+#include "store/DatabaseVersion.h"
 #include "support/ScriptedUserInterface.h"
 #include "support/TempFolder.h"
 #include "support/TestDatabase.h"
@@ -68,7 +68,9 @@ TEST(Schema, NewDatabaseHoldsTheSeedRows)
                              "already been entered into the database. This defect entry will no longer be handled "
                              "individually.\n"
                              "This defect is a draft. It is not yet valid."));
-    EXPECT_EQ(db.Int(QStringLiteral("select count(*) from status where statusdescription is null or statusdescription=''")), 0);
+    EXPECT_EQ(
+        db.Int(QStringLiteral("select count(*) from status where statusdescription is null or statusdescription=''")),
+        0);
 
     EXPECT_EQ(Texts(db.Rows(QStringLiteral("select stakeholder_id, email, displayname, loginname, sys_sortorder, "
                                            "sys_readonly, passwd is null from stakeholder"))),
@@ -80,16 +82,20 @@ TEST(Schema, NewDatabaseHoldsTheSeedRows)
     EXPECT_EQ(Texts(db.Rows(QStringLiteral("select severity_id || severity || sys_sortorder from severity "
                                            "order by severity_id"))),
               QStringLiteral("0<unevaluated>0\n1low1\n2medium2\n3high3\n4critical4"));
-    EXPECT_EQ(Texts(db.Rows(QStringLiteral("select category_id, category, sys_sortorder from category order by category_id"))),
+    EXPECT_EQ(Texts(db.Rows(
+                  QStringLiteral("select category_id, category, sys_sortorder from category order by category_id"))),
               QStringLiteral("0|bug|0\n1|feature|1\n2|todo|2"));
 
     EXPECT_EQ(Texts(db.Rows(QStringLiteral("select id, userid, viewname from views"))), QStringLiteral("1|0|default"));
     EXPECT_EQ(db.Int(QStringLiteral("select count(*) from viewcolumns where viewid=1")), 20);
-    EXPECT_EQ(Texts(db.Rows(QStringLiteral("select columnid, name, width, columnorder, sortorder, descending, invisible "
-                                           "from viewcolumns where columnid in (0, 3, 14, 16, 19) order by columnorder"))),
-              QStringLiteral("0|Id|60|0|1|0|0\n3|To|100|3|6|0|0\n16|vFound|60|8|0|0|0\n14|Details|400|16|0|0|-1\n"
-                             "19|Cc|120|19|0|0|0"));
-    EXPECT_EQ(db.Int(QStringLiteral("select count(distinct columnorder) from viewcolumns where columnorder between 0 and 19")), 20);
+    EXPECT_EQ(
+        Texts(db.Rows(QStringLiteral("select columnid, name, width, columnorder, sortorder, descending, invisible "
+                                     "from viewcolumns where columnid in (0, 3, 14, 16, 19) order by columnorder"))),
+        QStringLiteral("0|Id|60|0|1|0|0\n3|To|100|3|6|0|0\n16|vFound|60|8|0|0|0\n14|Details|400|16|0|0|-1\n"
+                       "19|Cc|120|19|0|0|0"));
+    EXPECT_EQ(db.Int(QStringLiteral(
+                  "select count(distinct columnorder) from viewcolumns where columnorder between 0 and 19")),
+              20);
 
     const QString unfinished = QStringLiteral("status<>'closed' AND status<>'merged' AND status<>'rejected' AND "
                                               "status<>'obsolete' AND statusid<>0 and categoryid=");
@@ -116,9 +122,13 @@ TEST(Schema, NewDatabaseHoldsTheSeedRows)
 TEST(Schema, CountersContinueAfterTheSeed)
 {
     NewDatabase db;
-    ASSERT_EQ(db.connection.Execute(QStringLiteral("insert into status (status, sys_sortorder) values ('waiting', 12)")), kOk);
+    ASSERT_EQ(
+        db.connection.Execute(QStringLiteral("insert into status (status, sys_sortorder) values ('waiting', 12)")),
+        kOk);
     EXPECT_EQ(db.connection.LastInsertId(), 1000);
-    ASSERT_EQ(db.connection.Execute(QStringLiteral("insert into stakeholder (email, displayname) values ('a@b.c', 'A')")), kOk);
+    ASSERT_EQ(
+        db.connection.Execute(QStringLiteral("insert into stakeholder (email, displayname) values ('a@b.c', 'A')")),
+        kOk);
     EXPECT_EQ(db.connection.LastInsertId(), 1);
     ASSERT_EQ(db.connection.Execute(QStringLiteral("insert into component (component) values ('core')")), kOk);
     EXPECT_EQ(db.connection.LastInsertId(), 2);
@@ -132,36 +142,85 @@ TEST(Schema, CountersContinueAfterTheSeed)
     // Keys stay unique; a pair of view and column exists once.
     EXPECT_EQ(db.connection.Execute(QStringLiteral("insert into status (status_id, status) values (999, 'twice')")),
               kIntegrityViolation);
-    EXPECT_EQ(db.connection.Execute(QStringLiteral("insert into viewcolumns (viewid, columnid, name, width, columnorder, "
-                                                   "sortorder) values (1, 5, 'again', 1, 1, 1)")),
+    EXPECT_EQ(
+        db.connection.Execute(QStringLiteral("insert into viewcolumns (viewid, columnid, name, width, columnorder, "
+                                             "sortorder) values (1, 5, 'again', 1, 1, 1)")),
+        kIntegrityViolation);
+    EXPECT_EQ(db.connection.Execute(QStringLiteral("insert into UserSettings (UserId) values (null)")),
               kIntegrityViolation);
-    EXPECT_EQ(db.connection.Execute(QStringLiteral("insert into UserSettings (UserId) values (null)")), kIntegrityViolation);
     db.connection.TakeErrorRecords();
 }
 
 TEST(Schema, DefectListQueryShowsEveryDefectOnceWithQualifiedColumns)
 {
     NewDatabase db;
-    ASSERT_EQ(db.connection.Execute(QStringLiteral("insert into stakeholder (email, displayname, loginname, sys_sortorder) "
-                                                   "values ('ann@example.org', 'Ann', 'ann', 3)")),
-              kOk);
+    ASSERT_EQ(
+        db.connection.Execute(QStringLiteral("insert into stakeholder (email, displayname, loginname, sys_sortorder) "
+                                             "values ('ann@example.org', 'Ann', 'ann', 3)")),
+        kOk);
     // One defect whose references all resolve, one whose references resolve nowhere.
-    ASSERT_EQ(db.connection.Execute(QStringLiteral(
-                  "insert into defectlist (statusid, priorityid, severityid, componentid, toid, fromid, categoryid, subject) "
-                  "values (2, 3, 4, 1, 1, 0, 1, 'resolved'), (555, 77, 88, 99, 66, 44, 33, 'dangling')")),
-              kOk);
+    ASSERT_EQ(
+        db.connection.Execute(QStringLiteral(
+            "insert into defectlist (statusid, priorityid, severityid, componentid, toid, fromid, categoryid, subject) "
+            "values (2, 3, 4, 1, 1, 0, 1, 'resolved'), (555, 77, 88, 99, 66, 44, 33, 'dangling')")),
+        kOk);
 
     Rowset rows = db.Rows(QStringLiteral("select * from DefectListQuery order by defect_id"));
     ASSERT_EQ(rows.size(), 2u);
-    const QStringList expectedNames{
-        "defect_id", "statusid", "priorityid", "severityid", "subject", "description", "componentid", "toid", "fromid",
-        "foundbuild", "fixedbuild", "comments", "history", "opened", "modified", "closed", "lastread", "foundversion",
-        "fixedversion", "categoryid", "cc", "category_id", "category", "category.sys_sortorder", "categorydescription",
-        "component_id", "component", "Component.sys_sortorder", "priority_id", "priority", "Priority.sys_sortorder",
-        "severity_id", "severity", "Severity.sys_sortorder", "status_id", "status", "Status.sys_sortorder",
-        "statusdescription", "To.stakeholder_id", "To.email", "To.displayname", "To.loginname", "To.sys_sortorder",
-        "To.sys_readonly", "To.passwd", "To.userflags", "From.stakeholder_id", "From.email", "From.displayname",
-        "From.loginname", "From.sys_sortorder", "From.sys_readonly", "From.passwd", "From.userflags"};
+    const QStringList expectedNames{"defect_id",
+                                    "statusid",
+                                    "priorityid",
+                                    "severityid",
+                                    "subject",
+                                    "description",
+                                    "componentid",
+                                    "toid",
+                                    "fromid",
+                                    "foundbuild",
+                                    "fixedbuild",
+                                    "comments",
+                                    "history",
+                                    "opened",
+                                    "modified",
+                                    "closed",
+                                    "lastread",
+                                    "foundversion",
+                                    "fixedversion",
+                                    "categoryid",
+                                    "cc",
+                                    "category_id",
+                                    "category",
+                                    "category.sys_sortorder",
+                                    "categorydescription",
+                                    "component_id",
+                                    "component",
+                                    "Component.sys_sortorder",
+                                    "priority_id",
+                                    "priority",
+                                    "Priority.sys_sortorder",
+                                    "severity_id",
+                                    "severity",
+                                    "Severity.sys_sortorder",
+                                    "status_id",
+                                    "status",
+                                    "Status.sys_sortorder",
+                                    "statusdescription",
+                                    "To.stakeholder_id",
+                                    "To.email",
+                                    "To.displayname",
+                                    "To.loginname",
+                                    "To.sys_sortorder",
+                                    "To.sys_readonly",
+                                    "To.passwd",
+                                    "To.userflags",
+                                    "From.stakeholder_id",
+                                    "From.email",
+                                    "From.displayname",
+                                    "From.loginname",
+                                    "From.sys_sortorder",
+                                    "From.sys_readonly",
+                                    "From.passwd",
+                                    "From.userflags"};
     EXPECT_EQ(rows.ColumnNames(), expectedNames);
 
     ASSERT_EQ(rows.MoveFirst(), kOk);
@@ -191,8 +250,8 @@ TEST(Schema, DefectListQueryShowsEveryDefectOnceWithQualifiedColumns)
 
     // The form reads one defect at a time; that must not build the whole joined list.
     Rowset plan;
-    ASSERT_EQ(db.connection.Query(QStringLiteral("explain query plan select * from DefectListQuery where defect_id=?"), {1},
-                                  plan),
+    ASSERT_EQ(db.connection.Query(QStringLiteral("explain query plan select * from DefectListQuery where defect_id=?"),
+                                  {1}, plan),
               kOk);
     QStringList steps;
     for (long status = plan.MoveFirst(); status == kOk; status = plan.MoveNext())

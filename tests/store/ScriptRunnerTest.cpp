@@ -1,8 +1,8 @@
+#include "store/ScriptRunner.h"
 #include "base/Check.h"
 #include "base/ErrorContext.h"
 #include "engine/Connection.h"
 #include "engine/EngineStatus.h"
-#include "store/ScriptRunner.h"
 #include "support/ScriptedUserInterface.h"
 #include "support/TempFolder.h"
 
@@ -46,7 +46,8 @@ struct Database {
     {
         EXPECT_EQ(Connection::CreateFile(folder.file(QStringLiteral("script.defl"))), kOk);
         EXPECT_EQ(connection.Open(folder.file(QStringLiteral("script.defl"))), kOk);
-        EXPECT_EQ(connection.Execute(QStringLiteral("create table category (category TEXT, sys_sortorder INTEGER)")), kOk);
+        EXPECT_EQ(connection.Execute(QStringLiteral("create table category (category TEXT, sys_sortorder INTEGER)")),
+                  kOk);
     }
     std::int64_t Count(const QString& where = QStringLiteral("1=1"))
     {
@@ -74,11 +75,13 @@ TEST(ScriptRunner, BangTerminatesOnlyBeforeALineBreak)
 
 TEST(ScriptRunner, GoTerminatesWhereverAWordEndsInIt)
 {
-    EXPECT_EQ(Scan("create table t (\r\n  a INTEGER\r\n)\r\ngo\r\n"), (Statements{{"create table t (\r\n  a INTEGER\r\n)", false}}));
+    EXPECT_EQ(Scan("create table t (\r\n  a INTEGER\r\n)\r\ngo\r\n"),
+              (Statements{{"create table t (\r\n  a INTEGER\r\n)", false}}));
     EXPECT_EQ(Scan("select 1\nGO"), (Statements{{"select 1", false}}));
     EXPECT_EQ(Scan("select 1\ngo\ngo\n"), (Statements{{"select 1", false}}));
     // Letters or digits after the two letters keep them inside the statement.
-    EXPECT_EQ(Scan("select gone, go2, category from t\ngo\n"), (Statements{{"select gone, go2, category from t", false}}));
+    EXPECT_EQ(Scan("select gone, go2, category from t\ngo\n"),
+              (Statements{{"select gone, go2, category from t", false}}));
     // A word ending in "go" followed by punctuation cuts the statement before those letters.
     EXPECT_EQ(Scan("select ergo, b from t\ngo\n"), (Statements{{"select er", false}, {", b from t", false}}));
     EXPECT_EQ(Scan("select 'Lego' from t\ngo\n"), (Statements{{"select 'Le", false}, {"' from t", false}}));
@@ -87,20 +90,23 @@ TEST(ScriptRunner, GoTerminatesWhereverAWordEndsInIt)
 TEST(ScriptRunner, IgnoreMarkAndComments)
 {
     EXPECT_EQ(Scan("drop view DefectListQuery -!\r\n"), (Statements{{"drop view DefectListQuery", true}}));
-    EXPECT_EQ(Scan("drop procedure DefectListQuery - - -!\r\n"), (Statements{{"drop procedure DefectListQuery", true}}));
+    EXPECT_EQ(Scan("drop procedure DefectListQuery - - -!\r\n"),
+              (Statements{{"drop procedure DefectListQuery", true}}));
     EXPECT_EQ(Scan("drop view x -\r\ngo\r\n"), (Statements{{"drop view x", true}}));
     // An ignore mark standing alone runs nothing and does not carry over to the next statement.
     EXPECT_EQ(Scan("-!\nselect 1 !\n"), (Statements{{"select 1", false}}));
 
     EXPECT_EQ(Scan("-- a comment with go, and ! here !\r\nselect 1 !\r\n-- trailing comment"),
               (Statements{{"select 1", false}}));
-    EXPECT_EQ(Scan("select 1,\r\n-- inner line\r\n2\r\ngo\r\n"), (Statements{{"select 1,\r\n-- inner line\r\n2", false}}));
+    EXPECT_EQ(Scan("select 1,\r\n-- inner line\r\n2\r\ngo\r\n"),
+              (Statements{{"select 1,\r\n-- inner line\r\n2", false}}));
 
     Database db;
     ScriptedUserInterface ui;
-    EXPECT_TRUE(RunText("-- the comment between statements\r\n"
-                    "insert into category (category)\r\n-- inside, the engine sees this line\r\nvalues ('bug')\r\ngo\r\n",
-                    db.connection));
+    EXPECT_TRUE(
+        RunText("-- the comment between statements\r\n"
+                "insert into category (category)\r\n-- inside, the engine sees this line\r\nvalues ('bug')\r\ngo\r\n",
+                db.connection));
     EXPECT_EQ(db.Count(QStringLiteral("category='bug'")), 1);
 }
 
@@ -110,14 +116,16 @@ TEST(ScriptRunner, RunsStatementsAndReportsFailuresUnlessMarked)
     ScriptedUserInterface ui;
 
     // A failure carrying the ignore mark is silent and leaves no records for a later report.
-    EXPECT_TRUE(RunText("drop view DefectListQuery -!\r\ninsert into category (category) values ('a') !\r\n", db.connection));
+    EXPECT_TRUE(
+        RunText("drop view DefectListQuery -!\r\ninsert into category (category) values ('a') !\r\n", db.connection));
     EXPECT_TRUE(db.connection.errorRecords().empty());
     EXPECT_EQ(db.Count(), 1);
     EXPECT_EQ(ui.CountOf("message"), 0);
 
     // Unmarked: the engine's message, a blank line and the statement; the run goes on.
     ui.ExpectMessageText(QStringLiteral("no such table: missing"), Answer::Yes);
-    EXPECT_TRUE(RunText("insert into missing values (1) !\r\ninsert into category (category) values ('b') !\r\n", db.connection));
+    EXPECT_TRUE(RunText("insert into missing values (1) !\r\ninsert into category (category) values ('b') !\r\n",
+                        db.connection));
     ASSERT_EQ(ui.messages.size(), 1u);
     EXPECT_TRUE(ui.messages[0].text.endsWith(QStringLiteral("\n\ninsert into missing values (1)")))
         << ui.messages[0].text.toStdString();
@@ -127,7 +135,7 @@ TEST(ScriptRunner, RunsStatementsAndReportsFailuresUnlessMarked)
     // Without continueOnError the first unmarked failure ends the run.
     ui.ExpectMessageText(QStringLiteral("insert into missing values (2)"));
     EXPECT_FALSE(RunText("insert into missing values (2) !\r\ninsert into category (category) values ('c') !\r\n",
-                     db.connection, false));
+                         db.connection, false));
     EXPECT_EQ(db.Count(), 2);
     ui.VerifyAllUsed();
 }

@@ -1,11 +1,11 @@
+#include "store/Workflow.h"
 #include "base/Check.h"
 #include "engine/Connection.h"
 #include "engine/EngineStatus.h"
 #include "engine/Rowset.h"
-#include "store/Workflow.h"
 #include "support/ScriptedUserInterface.h"
-#include "support/TestDatabase.h"
 #include "support/TempFolder.h"
+#include "support/TestDatabase.h"
 
 #include <QFile>
 
@@ -74,15 +74,15 @@ TEST(WorkflowResources, HaveTheBuiltInTransitionsInOrder)
 
     // Every transition in file order: a wrong or swapped line changes what users may choose.
     const std::vector<Triple> standard{
-        {1, 2, 0},   {1, 3, 0},  {1, 7, 3},  {1, 8, 3},  {1, 9, 3},   {0, 1, 0},   {0, 2, 0},   {2, 3, 0},  {2, 4, 0},
-        {2, -1, 0},  {2, 7, 3},  {2, 8, 3},  {2, 9, 3},  {2, 1, 3},   {3, 4, 0},   {3, 2, 3},   {4, 5, 0},  {4, 2, 3},
-        {4, 3, 0},   {5, 6, 0},  {5, 2, 3},  {5, 4, 0},  {6, 10, 0},  {6, 11, 3},  {7, 10, 0},  {7, 11, 3}, {8, 10, 0},
-        {8, 11, 3},  {9, 10, 0}, {9, 11, 3}, {10, 11, 3}, {11, 2, 0}, {11, 7, 3},  {999, 1, 0}, {999, 2, 0}};
-    const std::vector<Triple> simple{
-        {2, 4, 0},  {2, 5, 0},   {2, 6, 0},  {0, 2, 0},  {2, -1, 0},  {2, 7, 3},  {2, 8, 3},  {2, 9, 3},
-        {4, 5, 0},  {4, 6, 0},   {4, 2, 3},  {5, 6, 0},  {5, 2, 3},   {5, 4, 0},  {6, 10, 0}, {6, 11, 3},
-        {7, 10, 0}, {7, 11, 3},  {8, 10, 0}, {8, 11, 3}, {9, 10, 0},  {9, 11, 3}, {10, 11, 3}, {11, 4, 0},
-        {11, 5, 0}, {11, 6, 0},  {11, 7, 3}, {11, 8, 3}, {11, 9, 3},  {999, 2, 0}};
+        {1, 2, 0},  {1, 3, 0},  {1, 7, 3},  {1, 8, 3},   {1, 9, 3},  {0, 1, 0},  {0, 2, 0},   {2, 3, 0},  {2, 4, 0},
+        {2, -1, 0}, {2, 7, 3},  {2, 8, 3},  {2, 9, 3},   {2, 1, 3},  {3, 4, 0},  {3, 2, 3},   {4, 5, 0},  {4, 2, 3},
+        {4, 3, 0},  {5, 6, 0},  {5, 2, 3},  {5, 4, 0},   {6, 10, 0}, {6, 11, 3}, {7, 10, 0},  {7, 11, 3}, {8, 10, 0},
+        {8, 11, 3}, {9, 10, 0}, {9, 11, 3}, {10, 11, 3}, {11, 2, 0}, {11, 7, 3}, {999, 1, 0}, {999, 2, 0}};
+    const std::vector<Triple> simple{{2, 4, 0},  {2, 5, 0},  {2, 6, 0},  {0, 2, 0},  {2, -1, 0},  {2, 7, 3},
+                                     {2, 8, 3},  {2, 9, 3},  {4, 5, 0},  {4, 6, 0},  {4, 2, 3},   {5, 6, 0},
+                                     {5, 2, 3},  {5, 4, 0},  {6, 10, 0}, {6, 11, 3}, {7, 10, 0},  {7, 11, 3},
+                                     {8, 10, 0}, {8, 11, 3}, {9, 10, 0}, {9, 11, 3}, {10, 11, 3}, {11, 4, 0},
+                                     {11, 5, 0}, {11, 6, 0}, {11, 7, 3}, {11, 8, 3}, {11, 9, 3},  {999, 2, 0}};
     for (const auto& [id, expected] : {std::pair{230, standard}, std::pair{233, simple}}) {
         const std::vector<StatusTransition> loaded = Load(Resource(id).toStdString());
         std::vector<Triple> triples;
@@ -105,8 +105,8 @@ TEST(WorkflowReader, AcceptsTrailingWhitespaceButNotMissingNumbers)
     EXPECT_EQ(trailing[1].sys_sortorder, 1);
     EXPECT_EQ(Load("  1 2 0 \n\n ").size(), 1u);
 
-    for (const std::string malformed : {"", " \r\n", "1\t2\r\n", "1\t2\t0\r\n3\t4", "1 2 x", "1 2 0 x", "1 2 0x",
-                                        "1 2 99999999999"}) {
+    for (const std::string malformed :
+         {"", " \r\n", "1\t2\r\n", "1\t2\t0\r\n3\t4", "1 2 x", "1 2 0 x", "1 2 0x", "1 2 99999999999"}) {
         try {
             Load(malformed);
             ADD_FAILURE() << "accepted: " << malformed;

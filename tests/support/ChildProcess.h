@@ -26,5 +26,5 @@ int RunChild(const QString& action, const QStringList& arguments, int timeoutMs 
 // In a child: tells the parent "ready" and waits until the parent writes a line or closes our input.
 void SignalReadyAndWaitForStop();
 
-#define REGISTER_CHILD_ACTION(name, function) \
+#define REGISTER_CHILD_ACTION(name, function)                                                                          \
     static const bool childActionRegistered_##function = RegisterChildAction(QStringLiteral(name), function)

@@ -77,14 +77,14 @@ SaveLoopResult RunSaveLoops(const QString& path, int processes, int rounds, cons
             environment.insert(QStringLiteral("LD_PRELOAD"), preload);
             child->setProcessEnvironment(environment);
         }
-        StartChild(*child, QStringLiteral("save-loop"),
-                   {path, QString::number(id), QString::number(rounds), pragma});
+        StartChild(*child, QStringLiteral("save-loop"), {path, QString::number(id), QString::number(rounds), pragma});
         children.push_back(std::move(child));
     }
     SaveLoopResult result;
     for (auto& child : children) {
         child->waitForFinished(-1);
-        const QStringList lines = QString::fromUtf8(child->readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        const QStringList lines =
+            QString::fromUtf8(child->readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
         if (child->exitCode() != 0 || lines.isEmpty()) {
             result.failedLoads += rounds; // a workstation that could not start failed everything
             continue;

@@ -222,7 +222,7 @@ bool ScriptedUserInterface::RunStatusTransitionDialog(StatusTransitionChoices& m
 }
 
 std::optional<QString> ScriptedUserInterface::RunAdministrationDialog(AdministrationActions& actions,
-                                                                     const QString& missingDatabase)
+                                                                      const QString& missingDatabase)
 {
     interactions_.push_back({"administration", 0, missingDatabase});
     if (administrationScripts_.empty()) {
@@ -296,7 +296,6 @@ void ScriptedUserInterface::ShowNormalState(const QString& tip)
     stateChanges.push_back(QStringLiteral("normal:%1").arg(tip));
 }
 
-
 void ScriptedUserInterface::ExpectSendMailDialog(std::function<bool(SendMailChoices&)> script)
 {
     sendDialogScripts_.push_back(std::move(script));
@@ -319,7 +318,7 @@ namespace {
 
 class ScriptedProgress : public SendProgress {
 public:
-    explicit ScriptedProgress(ScriptedUserInterface& ui) : ui_(ui) {}
+    explicit ScriptedProgress(ScriptedUserInterface& ui) : ui_(ui) { }
     void Step(int, int, const QString& statusText) override { ui_.progressSteps.push_back(statusText); }
     bool Cancelled() const override
     {

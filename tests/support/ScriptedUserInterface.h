@@ -63,7 +63,8 @@ public:
     int ChooseWorkflow() override;
     std::optional<int> ChooseTemplate(const TemplateChoiceRequest& request) override;
     bool RunStatusTransitionDialog(StatusTransitionChoices& model) override;
-    std::optional<QString> RunAdministrationDialog(AdministrationActions& actions, const QString& missingDatabase) override;
+    std::optional<QString> RunAdministrationDialog(AdministrationActions& actions,
+                                                   const QString& missingDatabase) override;
     void RunListEditorDialog(ListEditorActions& editor) override;
     std::optional<QString> ChooseFile(const FileDialogRequest& request) override;
     void BeginWaitCursor() override;

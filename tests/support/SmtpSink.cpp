@@ -46,7 +46,7 @@ bool WriteFile(const QString& path, const QByteArray& text, QFileDevice::Permiss
 {
     QFile file(path);
     return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(text) == text.size() &&
-           file.setPermissions(permissions);
+        file.setPermissions(permissions);
 }
 
 // Maildir names begin "<seconds>.M<microseconds>P…": the time of delivery.
@@ -86,9 +86,10 @@ SmtpSink::SmtpSink()
                   .arg(port_)
                   .toUtf8(),
               QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    WriteFile(sendmailCommand(),
-              QStringLiteral("#!/bin/sh\nexec /usr/bin/msmtp -C '%1' --read-envelope-from \"$@\"\n").arg(config).toUtf8(),
-              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    WriteFile(
+        sendmailCommand(),
+        QStringLiteral("#!/bin/sh\nexec /usr/bin/msmtp -C '%1' --read-envelope-from \"$@\"\n").arg(config).toUtf8(),
+        QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
 }
 
 SmtpSink::~SmtpSink()

@@ -3,8 +3,8 @@
 #include "ScriptedUserInterface.h"
 #include "base/Check.h"
 #include "engine/Connection.h"
-#include "store/DatabaseVersion.h"
 #include "engine/EngineStatus.h"
+#include "store/DatabaseVersion.h"
 #include "store/ScriptRunner.h"
 
 #include <cstdint>

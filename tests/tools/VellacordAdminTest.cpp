@@ -1,8 +1,8 @@
 #include "base/StringTable.h"
 #include "engine/Connection.h"
-#include "store/DatabaseVersion.h"
 #include "engine/EngineStatus.h"
 #include "store/Compaction.h"
+#include "store/DatabaseVersion.h"
 #include "store/MaintenanceLock.h"
 #include "store/fixtures/OldVersionDatabase.h"
 #include "support/TempFolder.h"
@@ -90,7 +90,8 @@ void FillSmallTeamFile(const QString& path)
     column(2, "What", 0, 1, 0);
     column(3, "Addressee", 4, 0, 0);
     column(4, "Author", 3, 0, 0);
-    run("insert into usersettings (userid, lastdefectid, lastviewid, lastfilterid, lastfilterstate, lastmydefectsstate) "
+    run("insert into usersettings (userid, lastdefectid, lastviewid, lastfilterid, lastfilterstate, "
+        "lastmydefectsstate) "
         "values (?, 0, ?, 1, 0, 0)",
         {kAlice, kAlicesView});
     filter(kFaultyFilter, kAlice, "no_such_column = 1");
@@ -108,7 +109,8 @@ class VellacordAdminTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(QFileInfo(ToolPath()).isExecutable()) << "build vellacord-admin first: " << ToolPath().toStdString();
+        ASSERT_TRUE(QFileInfo(ToolPath()).isExecutable())
+            << "build vellacord-admin first: " << ToolPath().toStdString();
         ASSERT_TRUE(QDir().mkpath(home()));
     }
 
@@ -272,7 +274,8 @@ TEST_F(VellacordAdminTest, ConvertPrintsTheScriptsAndAnswersFromItsOptions)
     }
     run = Admin({QStringLiteral("convert"), interrupted});
     EXPECT_EQ(run.exitCode, 1);
-    EXPECT_TRUE(run.err.contains(QStringLiteral("This database version cannot be converted."))) << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains(QStringLiteral("This database version cannot be converted.")))
+        << run.err.toStdString();
     EXPECT_FALSE(run.out.contains(QStringLiteral("script ")));
 
     // A newer file, a file that is no database and a missing one are refused without a backup.
@@ -339,7 +342,8 @@ TEST_F(VellacordAdminTest, RepairKeepsBackupsAndIsRefusedWhileTheFileIsOpen)
     Write(RescueFileName(path), "locked by a client that died\r\n");
     run = Admin({QStringLiteral("repair"), path});
     EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
-    EXPECT_TRUE(run.err.contains(QStringLiteral("The maintenance of %1 was interrupted").arg(path))) << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains(QStringLiteral("The maintenance of %1 was interrupted").arg(path)))
+        << run.err.toStdString();
     EXPECT_TRUE(QFileInfo::exists(path + QStringLiteral(".2")));
 
     // A file without the schema is refused by name, and its backups stay as they were.
@@ -438,8 +442,9 @@ TEST_F(VellacordAdminTest, RepairLeavesTheFileWritableForTheOtherUsersOfItsGroup
     // A colleague of the team, neither the owner nor root, writes to it.
     QProcess colleague;
     colleague.start(QStringLiteral("setpriv"),
-                    {QStringLiteral("--reuid=4244"), QStringLiteral("--regid=%1").arg(kTeam), QStringLiteral("--clear-groups"),
-                     QStringLiteral("sqlite3"), QStringLiteral("-batch"), QStringLiteral("-bail"), path,
+                    {QStringLiteral("--reuid=4244"), QStringLiteral("--regid=%1").arg(kTeam),
+                     QStringLiteral("--clear-groups"), QStringLiteral("sqlite3"), QStringLiteral("-batch"),
+                     QStringLiteral("-bail"), path,
                      QStringLiteral("insert into defectlist (subject) values ('from a colleague')")});
     ASSERT_TRUE(colleague.waitForFinished(30000));
     EXPECT_EQ(colleague.exitCode(), 0) << colleague.readAllStandardError().toStdString();
@@ -456,10 +461,11 @@ TEST_F(VellacordAdminTest, ListPrintsTheUsersListWithoutWritingTheFile)
     // Her login ignoring case; her last view; a cell's line break and tab on one line.
     ToolRun run = List(path, QStringLiteral("--user ALICE"));
     EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
-    EXPECT_EQ(run.out, QStringLiteral("What\tNr\tAuthor\tAddressee\n"
-                                      "Crash on save, then freeze\t1\tBob\tAlice Ärger\n"
-                                      "Größe\t3\tBob\tCarol\n"
-                                      "Preis in € falsch\t2\tAlice Ärger\tBob\n"));
+    EXPECT_EQ(run.out,
+              QStringLiteral("What\tNr\tAuthor\tAddressee\n"
+                             "Crash on save, then freeze\t1\tBob\tAlice Ärger\n"
+                             "Größe\t3\tBob\tCarol\n"
+                             "Preis in € falsch\t2\tAlice Ärger\tBob\n"));
     EXPECT_EQ(run.err, QStringLiteral("3 entries\n"));
 
     run = List(path, QStringLiteral("--user alice --my-defects"));
@@ -475,15 +481,17 @@ TEST_F(VellacordAdminTest, ListPrintsTheUsersListWithoutWritingTheFile)
     EXPECT_EQ(run.err, QStringLiteral("4 entries\n"));
 
     // Unknown, nobody, no such view, no such filter.
-    for (const QString& refused : {QStringLiteral("--user dave"), QStringLiteral("--user none"),
-                                   QStringLiteral("--user alice --view 7"), QStringLiteral("--user alice --filter 77")}) {
+    for (const QString& refused :
+         {QStringLiteral("--user dave"), QStringLiteral("--user none"), QStringLiteral("--user alice --view 7"),
+          QStringLiteral("--user alice --filter 77")}) {
         run = List(path, refused);
         EXPECT_EQ(run.exitCode, 1) << refused.toStdString();
         EXPECT_TRUE(run.out.isEmpty()) << run.out.toStdString();
     }
     // The program's export files, for scheduled exports.
     for (const QString format : {"csv", "xlsx"}) {
-        run = List(path, QStringLiteral("--user alice --format %1 --output %2").arg(format, folder.file("list." + format)));
+        run = List(path,
+                   QStringLiteral("--user alice --format %1 --output %2").arg(format, folder.file("list." + format)));
         EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
     }
     const QByteArray csv = Bytes(folder.file(QStringLiteral("list.csv")));
@@ -512,7 +520,8 @@ TEST_F(VellacordAdminTest, UserAddThenListOnAFreshFile)
 
     run = Admin({QStringLiteral("user"), QStringLiteral("list"), path});
     EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
-    EXPECT_TRUE(run.out.contains(QStringLiteral("\tann\tAnn Example\tann@example.org\tA\tyes\n"))) << run.out.toStdString();
+    EXPECT_TRUE(run.out.contains(QStringLiteral("\tann\tAnn Example\tann@example.org\tA\tyes\n")))
+        << run.out.toStdString();
     EXPECT_EQ(run.out.count(QLatin1Char('\n')), 3) << run.out.toStdString(); // captions, nobody, ann
 
     run = List(path, QStringLiteral("--user ann"));

@@ -28,9 +28,10 @@ protected:
     {
         AddAnnAndBobLoggingInAsAnn();
         // Priority 77, component 55 and addressee 99 are in no list.
-        Exec(setup_, QStringLiteral("INSERT INTO defectlist (defect_id, statusid, priorityid, severityid, componentid, "
-                                    "categoryid, toid, fromid, subject, history, foundversion) "
-                                    "VALUES (5, 2, 77, 3, 55, 1, 99, 2, 'crash', '', '1.0')"));
+        Exec(setup_,
+             QStringLiteral("INSERT INTO defectlist (defect_id, statusid, priorityid, severityid, componentid, "
+                            "categoryid, toid, fromid, subject, history, foundversion) "
+                            "VALUES (5, 2, 77, 3, 55, 1, 99, 2, 'crash', '', '1.0')"));
         EXPECT_TRUE(doc_.OnOpenDocument(path_));
         form_.SetDocument(doc_);
         doc_.defects().SelectDefect(5);
@@ -46,7 +47,8 @@ protected:
     QWidget* Page(const char* name) { return Field<QWidget>(name); }
     std::int64_t Stored(const char* column)
     {
-        return QueryNumber(setup_, QStringLiteral("SELECT %1 FROM defectlist WHERE defect_id = 5").arg(QLatin1String(column)));
+        return QueryNumber(setup_,
+                           QStringLiteral("SELECT %1 FROM defectlist WHERE defect_id = 5").arg(QLatin1String(column)));
     }
 
     CDefectView form_;

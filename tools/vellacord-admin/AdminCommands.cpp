@@ -4,11 +4,11 @@
 #include "ListCommand.h"
 #include "UserCommand.h"
 
-#include "platform/OleDate.h"
 #include "engine/Connection.h"
+#include "engine/EngineStatus.h"
+#include "platform/OleDate.h"
 #include "store/DatabaseAdministration.h"
 #include "store/DatabaseVersion.h"
-#include "engine/EngineStatus.h"
 #include "store/MaintenanceLock.h"
 
 #include <QDir>
@@ -139,9 +139,8 @@ int Convert(const AdminOptions& options, DatabaseAdministration& administration)
                         .arg(*version)
                         .arg(DatabaseAdministration::CannotConvertText()));
 
-    administration.SetScriptObserver([](int script, int target) {
-        Out() << "script " << script << ": to version " << target << Qt::endl;
-    });
+    administration.SetScriptObserver(
+        [](int script, int target) { Out() << "script " << script << ": to version " << target << Qt::endl; });
     const QString backup = options.file + QStringLiteral(".bak");
     const bool hadBackup = QFileInfo::exists(backup);
     const bool converted = administration.ConvertDatabase(options.file);
@@ -153,7 +152,8 @@ int Convert(const AdminOptions& options, DatabaseAdministration& administration)
                                    "replace it")
                         .arg(options.file, backup));
     if (reached != EXPECTED_DB_VERSION)
-        return Fail(QStringLiteral("the conversion of %1 failed; the original is kept in %2").arg(options.file, backup));
+        return Fail(
+            QStringLiteral("the conversion of %1 failed; the original is kept in %2").arg(options.file, backup));
     // Without a workflow the program's conversion counts as failed, so that the user is asked
     // again; here the user said so on the command line.
     const bool withoutWorkflowAsAsked = *version < 6 && options.workflow == 2;
@@ -246,45 +246,45 @@ int UserList(const AdminOptions& options, UserInterface& ui)
 QString AdminUsage()
 {
     return QStringLiteral(
-        "Usage: vellacord-admin COMMAND FILE [OPTIONS]\n"
-        "\n"
-        "Maintenance of a Vellacord database file from the command line.\n"
-        "\n"
-        "Commands:\n"
-        "  create FILE [--workflow standard|simple|none] [--replace]\n"
-        "      Creates a new database. An existing FILE is refused unless --replace is given;\n"
-        "      then it and its attachment directory go to the trash.\n"
-        "  convert FILE [--workflow standard|simple|none] [--overwrite-backup]\n"
-        "      Converts a database of an older version (1 and up) to the current version %1,\n"
-        "      keeping a copy of the original in FILE.bak (an existing one is replaced only\n"
-        "      with --overwrite-backup). Files older than version 6 get the chosen workflow.\n"
-        "  repair FILE\n"
-        "      Compacts and repairs the database, keeping numbered backups FILE.1, FILE.2, ...\n"
-        "      Refused while another program has the file open.\n"
-        "  unlock FILE\n"
-        "      Undoes a maintenance lock whose client died: checks the database, puts it back\n"
-        "      in place and deletes the rescue file. Refused while the locking client runs.\n"
-        "  version FILE\n"
-        "      Prints the schema version of the database.\n"
-        "  list FILE --user LOGIN [--view ID] [--filter ID] [--my-defects] [--output OUT [--format F]]\n"
-        "      Prints the defect list as the user sees it in the program: the user's last view,\n"
-        "      filter and \"My defects\", unless --view, --filter (which switches that filter on)\n"
-        "      or --my-defects is given. First the shown columns' captions, then a line per\n"
-        "      defect, tab-separated (tabs and line breaks in a cell become spaces); the entry\n"
-        "      count goes to the error stream. Asks no password and writes nothing to the file.\n"
-        "      --output OUT [--format text|csv|xml|xlsx] writes the list into the export file OUT\n"
-        "      instead, as the program's File > Export does: text, csv and xml hold every column\n"
-        "      of the listed defects, xlsx the shown ones. Without --format the extension of\n"
-        "      OUT decides (.csv, .xml, .xlsx, .dqy; text otherwise).\n"
-        "  user add FILE LOGIN [--name \"Display Name\"] [--email ADDR] [--admin] [--password-stdin]\n"
-        "      Adds a user who can log in as LOGIN, as the program's list editor does. --admin\n"
-        "      makes the user an administrator; --password-stdin reads the password from the\n"
-        "      first line of the standard input (without it the user has no password).\n"
-        "  user list FILE\n"
-        "      Prints the users: id, login, name, e-mail, flags and whether a password is set.\n"
-        "\n"
-        "The workflow is standard when not given. Messages go to the error stream; the exit\n"
-        "status is 0 on success and 1 on failure.\n")
+               "Usage: vellacord-admin COMMAND FILE [OPTIONS]\n"
+               "\n"
+               "Maintenance of a Vellacord database file from the command line.\n"
+               "\n"
+               "Commands:\n"
+               "  create FILE [--workflow standard|simple|none] [--replace]\n"
+               "      Creates a new database. An existing FILE is refused unless --replace is given;\n"
+               "      then it and its attachment directory go to the trash.\n"
+               "  convert FILE [--workflow standard|simple|none] [--overwrite-backup]\n"
+               "      Converts a database of an older version (1 and up) to the current version %1,\n"
+               "      keeping a copy of the original in FILE.bak (an existing one is replaced only\n"
+               "      with --overwrite-backup). Files older than version 6 get the chosen workflow.\n"
+               "  repair FILE\n"
+               "      Compacts and repairs the database, keeping numbered backups FILE.1, FILE.2, ...\n"
+               "      Refused while another program has the file open.\n"
+               "  unlock FILE\n"
+               "      Undoes a maintenance lock whose client died: checks the database, puts it back\n"
+               "      in place and deletes the rescue file. Refused while the locking client runs.\n"
+               "  version FILE\n"
+               "      Prints the schema version of the database.\n"
+               "  list FILE --user LOGIN [--view ID] [--filter ID] [--my-defects] [--output OUT [--format F]]\n"
+               "      Prints the defect list as the user sees it in the program: the user's last view,\n"
+               "      filter and \"My defects\", unless --view, --filter (which switches that filter on)\n"
+               "      or --my-defects is given. First the shown columns' captions, then a line per\n"
+               "      defect, tab-separated (tabs and line breaks in a cell become spaces); the entry\n"
+               "      count goes to the error stream. Asks no password and writes nothing to the file.\n"
+               "      --output OUT [--format text|csv|xml|xlsx] writes the list into the export file OUT\n"
+               "      instead, as the program's File > Export does: text, csv and xml hold every column\n"
+               "      of the listed defects, xlsx the shown ones. Without --format the extension of\n"
+               "      OUT decides (.csv, .xml, .xlsx, .dqy; text otherwise).\n"
+               "  user add FILE LOGIN [--name \"Display Name\"] [--email ADDR] [--admin] [--password-stdin]\n"
+               "      Adds a user who can log in as LOGIN, as the program's list editor does. --admin\n"
+               "      makes the user an administrator; --password-stdin reads the password from the\n"
+               "      first line of the standard input (without it the user has no password).\n"
+               "  user list FILE\n"
+               "      Prints the users: id, login, name, e-mail, flags and whether a password is set.\n"
+               "\n"
+               "The workflow is standard when not given. Messages go to the error stream; the exit\n"
+               "status is 0 on success and 1 on failure.\n")
         .arg(EXPECTED_DB_VERSION);
 }
 
@@ -311,22 +311,23 @@ std::optional<AdminOptions> ParseAdminArguments(const QStringList& arguments, QS
         rest.removeFirst();
         rest.front() = command;
     }
-    const std::map<QString, AdminOptions::Command> commands = {{QStringLiteral("create"), AdminOptions::Command::Create},
-                                                               {QStringLiteral("convert"), AdminOptions::Command::Convert},
-                                                               {QStringLiteral("repair"), AdminOptions::Command::Repair},
-                                                               {QStringLiteral("unlock"), AdminOptions::Command::Unlock},
-                                                               {QStringLiteral("version"), AdminOptions::Command::Version},
-                                                               {QStringLiteral("list"), AdminOptions::Command::List},
-                                                               {QStringLiteral("user add"), AdminOptions::Command::UserAdd},
-                                                               {QStringLiteral("user list"), AdminOptions::Command::UserList}};
+    const std::map<QString, AdminOptions::Command> commands = {
+        {QStringLiteral("create"), AdminOptions::Command::Create},
+        {QStringLiteral("convert"), AdminOptions::Command::Convert},
+        {QStringLiteral("repair"), AdminOptions::Command::Repair},
+        {QStringLiteral("unlock"), AdminOptions::Command::Unlock},
+        {QStringLiteral("version"), AdminOptions::Command::Version},
+        {QStringLiteral("list"), AdminOptions::Command::List},
+        {QStringLiteral("user add"), AdminOptions::Command::UserAdd},
+        {QStringLiteral("user list"), AdminOptions::Command::UserList}};
     const auto found = commands.find(command);
     if (found == commands.end()) {
         error = QStringLiteral("unknown command \"%1\"").arg(command);
         return std::nullopt;
     }
     options.command = found->second;
-    const bool takesWorkflow = options.command == AdminOptions::Command::Create ||
-                               options.command == AdminOptions::Command::Convert;
+    const bool takesWorkflow =
+        options.command == AdminOptions::Command::Create || options.command == AdminOptions::Command::Convert;
     const bool lists = options.command == AdminOptions::Command::List;
     const bool addsUser = options.command == AdminOptions::Command::UserAdd;
 
@@ -361,7 +362,8 @@ std::optional<AdminOptions> ParseAdminArguments(const QStringList& arguments, QS
             options.myDefects = true;
         } else if (argument == QLatin1String("--format") && lists) {
             options.format = rest.value(++i);
-            if (!QStringList({QStringLiteral("text"), QStringLiteral("csv"), QStringLiteral("xml"), QStringLiteral("xlsx")})
+            if (!QStringList(
+                     {QStringLiteral("text"), QStringLiteral("csv"), QStringLiteral("xml"), QStringLiteral("xlsx")})
                      .contains(options.format)) {
                 error = QStringLiteral("--format takes text, csv, xml or xlsx");
                 return std::nullopt;
@@ -382,7 +384,8 @@ std::optional<AdminOptions> ParseAdminArguments(const QStringList& arguments, QS
             options.administrator = true;
         } else if (argument == QLatin1String("--password-stdin") && addsUser) {
             options.passwordFromStdin = true;
-        } else if (addsUser && !options.file.isEmpty() && options.login.isEmpty() && !argument.startsWith(QLatin1Char('-'))) {
+        } else if (addsUser && !options.file.isEmpty() && options.login.isEmpty() &&
+                   !argument.startsWith(QLatin1Char('-'))) {
             options.login = argument;
         } else if (argument.startsWith(QLatin1Char('-')) || !options.file.isEmpty()) {
             error = QStringLiteral("unexpected argument \"%1\" for %2").arg(argument, command);

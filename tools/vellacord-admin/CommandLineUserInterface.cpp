@@ -96,7 +96,7 @@ namespace {
 // Nothing to show and nothing to cancel on the command line.
 class SilentProgress : public SendProgress {
 public:
-    void Step(int, int, const QString&) override {}
+    void Step(int, int, const QString&) override { }
     bool Cancelled() const override { return false; }
 };
 

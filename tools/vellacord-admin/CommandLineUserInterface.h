@@ -22,16 +22,17 @@ public:
     int ChooseWorkflow() override;
     std::optional<int> ChooseTemplate(const TemplateChoiceRequest& request) override;
     bool RunStatusTransitionDialog(StatusTransitionChoices& model) override;
-    std::optional<QString> RunAdministrationDialog(AdministrationActions& actions, const QString& missingDatabase) override;
+    std::optional<QString> RunAdministrationDialog(AdministrationActions& actions,
+                                                   const QString& missingDatabase) override;
     void RunListEditorDialog(ListEditorActions& editor) override;
     std::optional<QString> ChooseFile(const FileDialogRequest& request) override;
-    void BeginWaitCursor() override {}
-    void EndWaitCursor() override {}
+    void BeginWaitCursor() override { }
+    void EndWaitCursor() override { }
     bool IsShiftHeld() override { return false; }
     bool OpenWithDesktop(const QString& pathOrUrl, bool inBackground) override;
     bool HasMainWindow() override { return false; }
-    void ShowOfflineState(int, const QString&) override {}
-    void ShowNormalState(const QString&) override {}
+    void ShowOfflineState(int, const QString&) override { }
+    void ShowNormalState(const QString&) override { }
     // The tool sends no mail: the send command ends at its dialog.
     bool RunSendMailDialog(SendMailChoices&) override { return false; }
     std::unique_ptr<SendProgress> OpenSendProgress(int total) override;

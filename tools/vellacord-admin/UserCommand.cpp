@@ -41,7 +41,8 @@ QString AddUser(const AdminOptions& options, UserInterface& ui, const QString& p
     // Login names are matched ignoring case at the login; two that differ only in case would be one.
     for (int row = 0; row < editor.RowCount(); ++row) {
         if (page.Cell(row, "loginname").compare(options.login, Qt::CaseInsensitive) == 0)
-            return QStringLiteral("%1 already has a user with the login name \"%2\"").arg(options.file, page.Cell(row, "loginname"));
+            return QStringLiteral("%1 already has a user with the login name \"%2\"")
+                .arg(options.file, page.Cell(row, "loginname"));
     }
     editor.NewRecord();
     const auto set = [&](const char* column, const QString& text) {
