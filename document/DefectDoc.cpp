@@ -79,11 +79,9 @@ bool CDefectDoc::SaveCurrentRecord()
     return defects_.SaveRecord(true);
 }
 
-void CDefectDoc::DeleteSelectedRecords(DefectListSeam* list)
+void CDefectDoc::DeleteSelectedRecords(const DefectListSeam* list)
 {
-    const std::vector<std::int32_t> deleted = DeleteSelectedDefects(*this, defects_, list);
-    if (!deleted.empty())
-        emit defectsDeleted(QList<qint32>(deleted.begin(), deleted.end()));
+    DeleteSelectedDefects(*this, defects_, list);
 }
 
 void CDefectDoc::AddHistoryEntry(DefectRecord& record, std::int32_t statusId, const QString& comment)
@@ -108,6 +106,11 @@ void CDefectDoc::CurrentDefectChanged(std::int32_t defectId)
 {
     selection_.currentDefectId = defectId;
     emit currentDefectChanged(defectId);
+}
+
+void CDefectDoc::DefectsDeleted(const std::vector<std::int32_t>& defectIds, std::int32_t nextCurrentId)
+{
+    emit defectsDeleted(QList<qint32>(defectIds.begin(), defectIds.end()), nextCurrentId);
 }
 
 QString CDefectDoc::DatabasePath() const

@@ -127,7 +127,8 @@ public:
     void InsertNewDefect();
     void UndoAllChanges();
     bool SaveCurrentRecord();
-    void DeleteSelectedRecords(DefectListSeam* list);
+    // Deletes the rows selected in `list` and announces defectsDeleted.
+    void DeleteSelectedRecords(const DefectListSeam* list);
 
     // What the defect record's operations need of the document.
     UserInterface& Ui() override { return ui_; }
@@ -142,6 +143,7 @@ public:
     void DefectSaved(const DefectRecord& record) override;
     void DefectCreated(std::int32_t defectId) override;
     void CurrentDefectChanged(std::int32_t defectId) override;
+    void DefectsDeleted(const std::vector<std::int32_t>& defectIds, std::int32_t nextCurrentId) override;
     QString DatabasePath() const override;
 
 signals:
@@ -156,7 +158,8 @@ signals:
     void defectSaved(qint32 defectId, double modified, const DefectRecord& record);
     // A new defect was made from a template and is current.
     void defectCreated(qint32 defectId);
-    void defectsDeleted(const QList<qint32>& defectIds);
+    // The defects were deleted from the file; `nextCurrentId` becomes current (-1: none).
+    void defectsDeleted(const QList<qint32>& defectIds, qint32 nextCurrentId);
     // The data connection was opened or closed.
     void connectionStateChanged(bool connected);
     // A request for the connection had to wait for the file (timers pause) and the wait ended.

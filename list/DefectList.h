@@ -11,6 +11,7 @@
 #include "list/ViewDefinition.h"
 #include "list/ViewStore.h"
 
+#include <QList>
 #include <QObject>
 #include <QString>
 
@@ -75,11 +76,8 @@ public:
 
     // What the record's operations ask of the list.
     std::vector<Row> Rows() const override;
-    void UpdateRow(const DefectRecord& record) override;
     void AddRow(const DefectRecord& record) override;
     void SelectDefect(std::int32_t defectId) override;
-    void Refill() override { FillList(); }
-    void RemoveRow(std::int32_t defectId) override;
 
     // What the document asks before it closes.
     bool HasUnsavedChanges() override;
@@ -101,6 +99,14 @@ signals:
     void listFocusRequested();
 
 private:
+    // Listeners of the document.
+    // Rewrites the row of the saved defect, or adds one when there is none.
+    void UpdateRow(const DefectRecord& record);
+    // Selects the defect that follows the deleted ones, then drops the one row or reads the
+    // list again after several.
+    void DefectsDeleted(const QList<qint32>& defectIds, qint32 nextCurrentId);
+    void RemoveRow(std::int32_t defectId);
+
     void LoadCurrentViewWithFallback();
     long ReadRows(const ListCondition& condition, int& currentRow);
     void ShowEntryCount(bool filtered);
