@@ -149,8 +149,6 @@ public:
 signals:
     // A login completed; the user and the commands that need one follow.
     void loginCompleted();
-    // The user settings were read after a login: the document's timers start.
-    void userSettingsLoaded();
     // The document was closed: timers stop, known unread entries are forgotten.
     void closed();
     void currentDefectChanged(qint32 defectId);
@@ -162,11 +160,6 @@ signals:
     void defectsDeleted(const QList<qint32>& defectIds, qint32 nextCurrentId);
     // The data connection was opened or closed.
     void connectionStateChanged(bool connected);
-    // A request for the connection had to wait for the file (timers pause) and the wait ended.
-    void connectionWaitStarted();
-    void connectionWaitEnded();
-    // A request for the connection outside a long operation: the auto-close countdown restarts.
-    void connectionRequested();
     void lookupListsReloaded();
     // The list editor closed: names and orders may have changed, the list shows them anew.
     void lookupListsEdited();
