@@ -2,6 +2,19 @@
 // The open database as the logged-in user sees it. The document composes its parts: the
 // database access, the lookup lists, the login and the user settings; it announces what
 // happens through signals and knows its windows only as listeners.
+//
+// One of the three hubs (with CDefectList and CMainFrame). Its responsibilities:
+// - the file: opening it, the data connection that the auto-close timer closes when idle and
+//   any request opens again, the auto-refresh timer, closing without losing the user's edits;
+// - the user: the login, the user settings, the password, the administrator's rights, the
+//   lookup lists and which entries addressed to the user are new;
+// - the current defect: its record's operations (save, new from a template, undo, delete,
+//   read or unread) through DefectPersistence.
+// It emits loginCompleted, closed, currentDefectChanged, defectSaved, defectCreated,
+// defectsDeleted, connectionStateChanged, lookupListsReloaded, lookupListsEdited,
+// newUnreadEntries and autoRefreshDue. It listens only to its own parts (the lookup lists'
+// reloaded, the timers' timeout). It asks back through ViewChanges (does the view have unsaved
+// changes?) and DefectListSeam (which rows are selected?; the row of a new defect).
 
 #include "document/ConnectionProvider.h"
 #include "document/ConnectionUse.h"

@@ -2,6 +2,19 @@
 // The defect list of the open document: the current view and filter, the list statement and
 // its rows, the entry count, record navigation and text search. It listens to the document and
 // announces what the main window shows (status texts, the search bar, the toolbar boxes).
+//
+// One of the three hubs (with CDefectDoc and CMainFrame). Its responsibilities:
+// - the view and the filter: loading, applying, saving and changing them, the column menu, the
+//   toolbar boxes' choices and "My defects";
+// - the rows: the list statement and the fill (the whole list when a filter fails), the entry
+//   count, the auto-refresh that reads again only when the file or the statement changed;
+// - the current row: navigation, text search, and the focused row's defect made current.
+// It listens to CDefectDoc: loginCompleted (a fresh list with the user's view), defectSaved
+// (the row is rewritten), defectsDeleted (the next row is selected, then the one row dropped or
+// the list read again), lookupListsEdited and autoRefreshDue. It emits statusTextChanged,
+// listFilled, viewChoicesChanged, filterChoicesChanged, searchBarRequested, notFoundBeep and
+// listFocusRequested; its DefectListModel emits focusedRowChanged, selectionChanged,
+// columnsChanged and topRowRestored for the list view.
 
 #include "document/DefectContext.h"
 #include "document/DefectDoc.h"
