@@ -67,18 +67,17 @@ std::int32_t NextCurrentDefect(const std::vector<DefectListSeam::Row>& rows)
     return -1;
 }
 
-std::vector<std::int32_t> DeleteSelectedDefects(DefectContext& context, DefectPersistence& persistence,
-                                                DefectListSeam* list)
+void DeleteSelectedDefects(DefectContext& context, DefectPersistence& persistence, const DefectListSeam* list)
 {
     if (list == nullptr || !persistence.SaveRecord(true))
-        return {};
+        return;
     const std::vector<DefectListSeam::Row> rows = list->Rows();
     std::vector<std::int32_t> selected;
     for (const DefectListSeam::Row& row : rows)
         if (row.selected)
             selected.push_back(row.defectId);
     if (selected.empty())
-        return {};
+        return;
 
     UserInterface& ui = context.Ui();
     if (!context.IsAdministrator()) {
@@ -86,21 +85,15 @@ std::vector<std::int32_t> DeleteSelectedDefects(DefectContext& context, DefectPe
         for (const DefectListSeam::Row& row : rows) {
             if (row.selected && row.fromText != me) {
                 ShowStringMessage(ui, kNoRights, Buttons::Ok, Icon::Warning);
-                return {};
+                return;
             }
         }
     }
     if (ShowStringMessage(ui, kReallyDelete, Buttons::YesNo, Icon::Question) != Answer::Yes)
-        return {};
+        return;
 
     for (const DeleteBatch& batch : BuildDeleteBatches(selected))
         RunBatch(context, batch);
 
-    const std::int32_t next = NextCurrentDefect(rows);
-    list->SelectDefect(next);
-    if (selected.size() > 1)
-        list->Refill();
-    else
-        list->RemoveRow(selected.front());
-    return selected;
+    context.DefectsDeleted(selected, NextCurrentDefect(rows));
 }

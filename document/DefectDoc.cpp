@@ -79,11 +79,9 @@ bool CDefectDoc::SaveCurrentRecord()
     return defects_.SaveRecord(true);
 }
 
-void CDefectDoc::DeleteSelectedRecords(DefectListSeam* list)
+void CDefectDoc::DeleteSelectedRecords(const DefectListSeam* list)
 {
-    const std::vector<std::int32_t> deleted = DeleteSelectedDefects(*this, defects_, list);
-    if (!deleted.empty())
-        emit defectsDeleted(QList<qint32>(deleted.begin(), deleted.end()));
+    DeleteSelectedDefects(*this, defects_, list);
 }
 
 void CDefectDoc::AddHistoryEntry(DefectRecord& record, std::int32_t statusId, const QString& comment)
@@ -108,6 +106,11 @@ void CDefectDoc::CurrentDefectChanged(std::int32_t defectId)
 {
     selection_.currentDefectId = defectId;
     emit currentDefectChanged(defectId);
+}
+
+void CDefectDoc::DefectsDeleted(const std::vector<std::int32_t>& defectIds, std::int32_t nextCurrentId)
+{
+    emit defectsDeleted(QList<qint32>(defectIds.begin(), defectIds.end()), nextCurrentId);
 }
 
 QString CDefectDoc::DatabasePath() const
@@ -139,34 +142,21 @@ bool CDefectDoc::Open(std::optional<QString> path)
 engine::Connection& CDefectDoc::GetDocumentConnection(RetryMode mode)
 {
     const bool wasConnected = database_.connected();
-    const bool pause = !wasConnected && loggedIn_;
-    if (pause) {
-        timers_.PauseTimers();
-        emit connectionWaitStarted();
-    }
-    engine::Connection* connection = nullptr;
-    try {
-        connection = &database_.GetDataConnection(mode);
-    } catch (...) {
-        if (pause) {
-            timers_.ResumeTimers();
-            emit connectionWaitEnded();
-        }
-        throw;
-    }
+    // Opening the file may wait for it; no timer may close or refill meanwhile, and the pause
+    // ends however the opening ends.
+    std::optional<TimerPause> pause;
+    if (!wasConnected && loggedIn_)
+        pause.emplace(timers_);
+    engine::Connection& connection = database_.GetDataConnection(mode);
     if (!wasConnected) {
         lookups_.ForgetLoadTime();
-        if (pause) {
-            timers_.ResumeTimers();
-            emit connectionWaitEnded();
-        }
+        pause.reset();
         emit connectionStateChanged(true);
     }
-    if (connectionUse_.useCount == 0 && loggedIn_) {
+    // A request outside a long operation is activity: the auto-close countdown starts again.
+    if (connectionUse_.useCount == 0 && loggedIn_)
         timers_.StartTimer(DocumentTimers::kAutoClose, true);
-        emit connectionRequested();
-    }
-    return *connection;
+    return connection;
 }
 
 QString CDefectDoc::ConnectionStateText() const
@@ -304,7 +294,6 @@ bool CDefectDoc::LoadUserSettings()
     if (found && defects_.SaveRecord(true))
         defects_.SelectDefect(userSettings_.LastDefectId);
     RestartTimers();
-    emit userSettingsLoaded();
     return found;
 }
 

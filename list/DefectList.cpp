@@ -101,6 +101,7 @@ CDefectList::CDefectList(CDefectDoc& document, QObject* parent)
     document_.SetViewChanges(this);
     connect(&document_, &CDefectDoc::defectSaved, this,
             [this](qint32, double, const DefectRecord& record) { UpdateRow(record); });
+    connect(&document_, &CDefectDoc::defectsDeleted, this, &CDefectList::DefectsDeleted);
     connect(&document_, &CDefectDoc::autoRefreshDue, this, &CDefectList::AutoRefresh);
     // The list editor may have renamed or reordered what the rows show; before the login there is no list.
     connect(&document_, &CDefectDoc::lookupListsEdited, this, [this] {
@@ -541,6 +542,15 @@ void CDefectList::SelectDefect(std::int32_t defectId)
         model_.SetFocusedRow(row);
     }
     MakeDefectCurrent(defectId);
+}
+
+void CDefectList::DefectsDeleted(const QList<qint32>& defectIds, qint32 nextCurrentId)
+{
+    SelectDefect(nextCurrentId);
+    if (defectIds.size() > 1)
+        FillList();
+    else if (!defectIds.isEmpty())
+        RemoveRow(defectIds.front());
 }
 
 void CDefectList::RemoveRow(std::int32_t defectId)

@@ -91,27 +91,30 @@ TEST_F(DefectDeletionTest, Deleting120DefectsRemovesRowsAndAttachmentDirectories
     EXPECT_FALSE(QDir(DefectAttachmentPath(path, 60)).exists());
     EXPECT_FALSE(QDir(DefectAttachmentPath(path, 122)).exists());
     EXPECT_TRUE(QDir(DefectAttachmentPath(path, 123)).exists());
-    ASSERT_FALSE(a.list.selectedDefects.empty());
-    EXPECT_EQ(a.list.selectedDefects.back(), 123);
-    EXPECT_EQ(a.persistence.CurrentDefectId(), 123);
-    EXPECT_EQ(a.list.refills, 1);
-    EXPECT_TRUE(a.list.removed.empty());
+    // The deletion is announced with the row after the last selected one; the list is not driven.
+    std::vector<std::int32_t> deleted;
+    for (std::int32_t id = 3; id <= 122; ++id)
+        deleted.push_back(id);
+    ASSERT_EQ(a.context.deletions.size(), 1u);
+    EXPECT_EQ(a.context.deletions.back().defectIds, deleted);
+    EXPECT_EQ(a.context.deletions.back().nextCurrentId, 123);
+    EXPECT_TRUE(a.list.selectedDefects.empty());
 
-    // One defect: its row is removed instead of a refill.
+    // One defect, the last row: the nearest unselected row before it comes next.
     for (auto& row : a.list.rows)
         row.selected = row.defectId == 125;
     ui.ExpectMessage(107, Answer::Yes);
     DeleteSelectedDefects(a.context, a.persistence, &a.list);
     EXPECT_EQ(CountDefects(a.context.connection), 4);
-    EXPECT_EQ(a.list.removed, std::vector<std::int32_t>{125});
-    EXPECT_EQ(a.list.refills, 1);
-    ASSERT_FALSE(a.list.selectedDefects.empty());
-    EXPECT_EQ(a.list.selectedDefects.back(), 124);
+    ASSERT_EQ(a.context.deletions.size(), 2u);
+    EXPECT_EQ(a.context.deletions.back().defectIds, std::vector<std::int32_t>{125});
+    EXPECT_EQ(a.context.deletions.back().nextCurrentId, 124);
 
-    // No: nothing goes.
+    // No: nothing goes, nothing is announced.
     ui.ExpectMessage(107, Answer::No);
     DeleteSelectedDefects(a.context, a.persistence, &a.list);
     EXPECT_EQ(CountDefects(a.context.connection), 4);
+    EXPECT_EQ(a.context.deletions.size(), 2u);
     ui.VerifyAllUsed();
 }
 
@@ -128,21 +131,23 @@ TEST_F(DefectDeletionTest, OnlyTheAuthorOrAnAdministratorDeletes)
     DeleteSelectedDefects(a.context, a.persistence, &a.list);
     EXPECT_EQ(CountDefects(a.context.connection), 3);
     EXPECT_TRUE(QDir(DefectAttachmentPath(path, 1)).exists());
-    EXPECT_TRUE(a.list.selectedDefects.empty());
+    EXPECT_TRUE(a.context.deletions.empty());
 
     // Nothing selected, or no list: nothing is asked.
     for (auto& row : a.list.rows)
         row.selected = false;
     DeleteSelectedDefects(a.context, a.persistence, &a.list);
     DeleteSelectedDefects(a.context, a.persistence, nullptr);
+    EXPECT_TRUE(a.context.deletions.empty());
 
     a.context.administrator = true;
     a.list.rows[1].selected = true;
     ui.ExpectMessage(107, Answer::Yes);
     DeleteSelectedDefects(a.context, a.persistence, &a.list);
     EXPECT_EQ(CountDefects(a.context.connection), 2);
-    ASSERT_FALSE(a.list.selectedDefects.empty());
-    EXPECT_EQ(a.list.selectedDefects.back(), 3);
+    ASSERT_EQ(a.context.deletions.size(), 1u);
+    EXPECT_EQ(a.context.deletions.back().defectIds, std::vector<std::int32_t>{2});
+    EXPECT_EQ(a.context.deletions.back().nextCurrentId, 3);
     ui.VerifyAllUsed();
 }
 
@@ -176,5 +181,10 @@ TEST_F(DefectDeletionTest, AFailingStatementKeepsItsDefectsAttachmentsAndTheOthe
         QFile::exists(DefectAttachmentPath(path, static_cast<int>(firstBatch)) + QStringLiteral("/nested/log.txt")));
     EXPECT_FALSE(QDir(DefectAttachmentPath(path, static_cast<int>(firstBatch) + 1)).exists());
     EXPECT_FALSE(QDir(DefectAttachmentPath(path, 120)).exists());
+    // The announcement still names every selected defect, so the list reads the file again and
+    // shows the kept ones.
+    ASSERT_EQ(a.context.deletions.size(), 1u);
+    EXPECT_EQ(a.context.deletions.back().defectIds.size(), 120u);
+    EXPECT_EQ(a.context.deletions.back().nextCurrentId, -1);
     ui.VerifyAllUsed();
 }

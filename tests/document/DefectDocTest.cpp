@@ -14,18 +14,25 @@ protected:
     {
         AddStakeholder(setup_, 1, QStringLiteral("Ann"), QStringLiteral("ann"));
         doc_.SetOperatingSystemUser([] { return std::nullopt; });
-        auto record = [this](const char* event) { return [this, event] { events_.push_back(QLatin1String(event)); }; };
-        QObject::connect(&doc_, &CDefectDoc::connectionWaitStarted, record("pause"));
-        QObject::connect(&doc_, &CDefectDoc::connectionWaitEnded, record("resume"));
-        QObject::connect(&doc_, &CDefectDoc::connectionRequested, record("restart"));
         QObject::connect(&doc_, &CDefectDoc::connectionStateChanged, [this](bool connected) {
-            if (!connected)
-                events_.push_back(QStringLiteral("offline"));
+            events_.push_back(connected ? QStringLiteral("online") : QStringLiteral("offline"));
         });
+    }
+
+    // What is left of the auto-close period: the end of a pause reckons it from the timer's last start.
+    int AutoCloseLeftMs()
+    {
+        {
+            TimerPause pause(doc_.timers());
+        }
+        return doc_.timers().intervalMs(DocumentTimers::kAutoClose);
     }
 
     std::vector<QString> events_;
 };
+
+constexpr int kAutoCloseMs = 5 * 60 * 1000;
+constexpr int kAutoRefreshMs = 60 * 60 * 1000;
 
 TEST_F(DefectDocTest, OpensTheNamedDatabaseAndLogsIn)
 {
@@ -46,14 +53,19 @@ TEST_F(DefectDocTest, TheConnectionReopensOnDemandAndReloadsTheLists)
     ASSERT_TRUE(doc_.connected());
     events_.clear();
 
+    // The clock moves by seconds only, so that the lists loaded at the login stay fresh.
+    clock_.Advance(5);
+    ASSERT_EQ(AutoCloseLeftMs(), kAutoCloseMs - 5000);
     doc_.GetDocumentConnection(RetryMode::Offline);
-    EXPECT_EQ(events_, std::vector<QString>{QStringLiteral("restart")});
+    EXPECT_EQ(AutoCloseLeftMs(), kAutoCloseMs) << "a request restarts the auto-close countdown";
+    EXPECT_TRUE(events_.empty()) << "the connection was open";
 
     {
         ConnectionUse use(doc_.connectionUse(), true, true);
         EXPECT_EQ(doc_.connectionUse().keepOpenCount, 1);
+        clock_.Advance(5);
         doc_.GetDocumentConnection(RetryMode::Offline);
-        EXPECT_EQ(events_.size(), 1u) << "a long operation does not restart the countdown";
+        EXPECT_EQ(AutoCloseLeftMs(), kAutoCloseMs - 5000) << "a long operation does not restart the countdown";
     }
     EXPECT_EQ(doc_.connectionUse().useCount, 0);
     EXPECT_EQ(doc_.connectionUse().keepOpenCount, 0);
@@ -66,13 +78,18 @@ TEST_F(DefectDocTest, TheConnectionReopensOnDemandAndReloadsTheLists)
     doc_.GoOffline();
     EXPECT_FALSE(doc_.connected());
     EXPECT_EQ(events_, std::vector<QString>{QStringLiteral("offline")});
+    // The last pause left the auto-refresh with its period less the 10 seconds gone by.
+    ASSERT_EQ(doc_.timers().intervalMs(DocumentTimers::kAutoRefresh), kAutoRefreshMs - 10000);
+    clock_.Advance(4);
     doc_.lookups().LoadLookups(false);
     EXPECT_TRUE(doc_.connected());
     EXPECT_EQ(doc_.CurrentUserName(), "Anna");
-    ASSERT_GE(events_.size(), 4u);
-    EXPECT_EQ(events_[1], "pause");
-    EXPECT_EQ(events_[2], "resume");
-    EXPECT_EQ(events_[3], "restart");
+    EXPECT_EQ(events_, (std::vector<QString>{QStringLiteral("offline"), QStringLiteral("online")}));
+    // The reopening paused the timers and they went on: the auto-refresh with what was left of
+    // its period, the auto-close from the start because the file was asked for.
+    EXPECT_FALSE(doc_.timers().paused());
+    EXPECT_EQ(doc_.timers().intervalMs(DocumentTimers::kAutoRefresh), kAutoRefreshMs - 14000);
+    EXPECT_EQ(AutoCloseLeftMs(), kAutoCloseMs);
 }
 
 TEST_F(DefectDocTest, AFileThatCannotBeReachedResumesTheTimersAndPassesTheFailureOn)
@@ -85,7 +102,10 @@ TEST_F(DefectDocTest, AFileThatCannotBeReachedResumesTheTimersAndPassesTheFailur
     events_.clear();
     ui_.ExpectRetry(RetryAnswer::Cancel);
     EXPECT_ANY_THROW(doc_.GetDocumentConnection(RetryMode::Offline));
-    EXPECT_EQ(events_, (std::vector<QString>{QStringLiteral("pause"), QStringLiteral("resume")}));
+    EXPECT_TRUE(events_.empty());
+    EXPECT_FALSE(doc_.timers().paused());
+    EXPECT_EQ(doc_.timers().intervalMs(DocumentTimers::kAutoClose), kAutoCloseMs);
+    EXPECT_EQ(doc_.timers().intervalMs(DocumentTimers::kAutoRefresh), kAutoRefreshMs);
 }
 
 TEST_F(DefectDocTest, CloseAsksAboutTheViewAndHonoursEveryRefusal)

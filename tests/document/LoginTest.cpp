@@ -1,4 +1,5 @@
 #include "DefectDocFixture.h"
+#include "DefectTestDoubles.h"
 
 #include <QSignalSpy>
 
@@ -175,8 +176,9 @@ TEST_F(LoginTest, AStakeholderDeletedDuringTheLoginIsAContractFailure)
         Exec(setup_, QStringLiteral("DELETE FROM stakeholder WHERE stakeholder_id=1"));
         return LoginDialogAnswer{1, QString()};
     });
-    QObject::connect(&doc_, &CDefectDoc::userSettingsLoaded, [this] { doc_.lookups().LoadLookups(true); });
-    Exec(setup_, QStringLiteral("INSERT INTO UserSettings (UserId, LastDefectId) VALUES (1, 0)"));
+    InsertDefectRow(setup_, 5, 1, 1);
+    QObject::connect(&doc_, &CDefectDoc::currentDefectChanged, [this] { doc_.lookups().LoadLookups(true); });
+    Exec(setup_, QStringLiteral("INSERT INTO UserSettings (UserId, LastDefectId) VALUES (1, 5)"));
     EXPECT_THROW(doc_.Login(), check::abort_on);
 }
 

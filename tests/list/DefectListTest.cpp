@@ -1,5 +1,5 @@
 // The defect list on a real file: who sees which defects, filters good and bad, counts, views,
-// navigation and search.
+// navigation, search and what a deletion leaves.
 
 #include "document/DefectDocFixture.h"
 
@@ -11,6 +11,7 @@
 
 namespace {
 
+constexpr int kReallyDelete = 107;
 constexpr int kInvalidFilter = 112;
 constexpr int kSaveViewQuestion = 136;
 constexpr std::int64_t kAnn = 12;
@@ -218,6 +219,55 @@ TEST_F(DefectListTest, NavigationAndSearchMoveTheCurrentDefect)
     EXPECT_FALSE(list_.FindNext(QStringLiteral("nowhere")));
     EXPECT_EQ(list_.statusText(), "Not found.");
     EXPECT_EQ(beep.count(), 1);
+}
+
+TEST_F(DefectListTest, ADeletionMakesTheNextRowCurrentAndDropsTheOneRowOrReadsTheListAgain)
+{
+    std::vector<qint32> ids;
+    for (int i = 1; i <= 5; ++i)
+        ids.push_back(static_cast<qint32>(AddDefect(1, kAnn, kBob, QStringLiteral("d%1").arg(i))));
+    LogIn();
+    DefectListModel& model = list_.model();
+    ASSERT_EQ(Subjects(), (QStringList{"d1", "d2", "d3", "d4", "d5"}));
+    const auto select = [&model](std::initializer_list<int> rows) {
+        model.ClearSelection();
+        for (const int row : rows)
+            model.SetSelected(row, true);
+    };
+    QSignalSpy deleted(&doc_, &CDefectDoc::defectsDeleted);
+    QSignalSpy filled(&list_, &CDefectList::listFilled);
+    // Another workstation adds a defect: only a list read again shows it.
+    AddDefect(1, kBob, kAnn, QStringLiteral("theirs"));
+
+    // The last row alone: the row before it becomes current and only the deleted row goes.
+    select({4});
+    ui_.ExpectMessage(kReallyDelete, Answer::Yes);
+    doc_.DeleteSelectedRecords(&list_);
+    ASSERT_EQ(deleted.count(), 1);
+    EXPECT_EQ(deleted[0][0].value<QList<qint32>>(), QList<qint32>{ids[4]});
+    EXPECT_EQ(deleted[0][1].value<qint32>(), ids[3]);
+    EXPECT_EQ(filled.count(), 0);
+    EXPECT_EQ(Subjects(), (QStringList{"d1", "d2", "d3", "d4"}));
+    EXPECT_EQ(model.SelectedRows(), std::vector<int>{3});
+    EXPECT_EQ(model.focusedRow(), 3);
+    EXPECT_EQ(doc_.defects().CurrentDefectId(), ids[3]);
+    EXPECT_EQ(list_.statusText(), "4 entries");
+
+    // Several rows: the row after the last selected one becomes current and the list is read again.
+    select({0, 1});
+    ui_.ExpectMessage(kReallyDelete, Answer::Yes);
+    doc_.DeleteSelectedRecords(&list_);
+    ASSERT_EQ(deleted.count(), 2);
+    EXPECT_EQ(deleted[1][0].value<QList<qint32>>(), (QList<qint32>{ids[0], ids[1]}));
+    EXPECT_EQ(deleted[1][1].value<qint32>(), ids[2]);
+    EXPECT_EQ(filled.count(), 1);
+    EXPECT_EQ(Subjects(), (QStringList{"d3", "d4", "theirs"}));
+    EXPECT_EQ(model.SelectedRows(), std::vector<int>{0});
+    EXPECT_EQ(model.focusedRow(), 0);
+    EXPECT_EQ(doc_.defects().CurrentDefectId(), ids[2]);
+    EXPECT_EQ(list_.statusText(), "3 entries");
+    EXPECT_EQ(QueryNumber(setup_, QStringLiteral("SELECT count(*) FROM defectlist")), 3);
+    ui_.VerifyAllUsed();
 }
 
 } // namespace
