@@ -4,7 +4,6 @@
 #include "app/CommandLine.h"
 
 #include "base/ProductInfo.h"
-#include "platform/Profile.h"
 
 #include <QCommandLineParser>
 #include <QRegularExpression>
@@ -125,9 +124,9 @@ QString CommandLineUsage()
                           "\n"
                           "Any other option is refused with exit status 2. The workstation's settings (the\n"
                           "last database, windows, mail) live in\n"
-                          "  %1\n"
-                          "A database is prepared from a shell with vellacord-admin (vellacord-admin --help).\n")
-        .arg(ProfilePath());
+                          "  $XDG_CONFIG_HOME/VellacordTeam/Vellacord.conf, usually\n"
+                          "  ~/.config/VellacordTeam/Vellacord.conf\n"
+                          "A database is prepared from a shell with vellacord-admin (vellacord-admin --help).\n");
 }
 
 QString CommandLineVersion()
