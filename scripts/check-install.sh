@@ -66,7 +66,7 @@ for command in create convert repair unlock version list "user add" "user list";
   listed=$("$admin" $command --help | grep -o -- '^  \(-h, \)\?--[a-z-]*' | sed 's/^  \(-h, \)\?//' | sort)
   # shellcheck disable=SC2086
   offered=$(complete_words "$completions/vellacord-admin" _vellacord_admin vellacord-admin $command team.defl --)
-  [ "$listed" = "$offered" ] || fail "vellacord-admin $command: help lists $(echo $listed), completion offers $(echo $offered)"
+  [ "$listed" = "$offered" ] || fail "vellacord-admin $command: help lists $(tr "\n" " " <<<"$listed"), completion offers $(tr "\n" " " <<<"$offered")"
 done
 [ "$(complete_words "$completions/vellacord" _vellacord vellacord --v)" = --version ] ||
   fail "vellacord --v does not complete to --version"
