@@ -6,6 +6,7 @@
 #include "app/QtApplication.h"
 #include "app/QtFramework.h"
 #include "app/QtUserInterface.h"
+#include "app/TestTrace.h"
 #include "platform/LocalSettings.h"
 
 #include <cstdio>
@@ -33,6 +34,7 @@ int main(int argc, char** argv)
         return 0;
     }
     QtApplication application(argc, argv);
+    TestTrace::InstallFromEnvironment();
     QtUserInterface ui;
     SetUserInterface(&ui);
     QtFramework framework(application, ui, TheLocalSettings());

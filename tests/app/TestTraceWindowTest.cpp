@@ -1,0 +1,114 @@
+#include "app/TestTrace.h"
+
+#include "support/TempFolder.h"
+
+#include <QDialog>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QStandardItemModel>
+#include <QTableView>
+#include <QTest>
+#include <QVBoxLayout>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+QStringList TraceLines(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
+// A window with a named field, a password field and a named list of three rows, the second bold.
+struct TracedWindow {
+    QDialog window;
+    QLineEdit* field = new QLineEdit(QStringLiteral("two\tparts\nand a line"), &window);
+    QLineEdit* password = new QLineEdit(QStringLiteral("secret"), &window);
+    QTableView* list = new QTableView(&window);
+    QStandardItemModel model{3, 2};
+
+    TracedWindow()
+    {
+        window.setWindowTitle(QStringLiteral("Traced"));
+        field->setObjectName(QStringLiteral("subject"));
+        password->setObjectName(QStringLiteral("password"));
+        password->setEchoMode(QLineEdit::Password);
+        list->setObjectName(QStringLiteral("defectList"));
+        for (int row = 0; row < 3; ++row) {
+            model.setItem(row, 0, new QStandardItem(QString::number(row + 1)));
+            model.setItem(row, 1, new QStandardItem(QStringLiteral("subject %1").arg(row + 1)));
+        }
+        QFont bold;
+        bold.setBold(true);
+        model.item(1, 1)->setFont(bold);
+        list->setModel(&model);
+        list->setSelectionBehavior(QAbstractItemView::SelectRows);
+        auto* layout = new QVBoxLayout(&window);
+        layout->addWidget(new QLabel(QStringLiteral("What the window says"), &window));
+        layout->addWidget(field);
+        layout->addWidget(password);
+        layout->addWidget(list);
+    }
+};
+
+} // namespace
+
+TEST(TestTraceWindow, WithoutTheVariableNothingIsTraced)
+{
+    TempFolder folder;
+    const QString path = folder.file(QStringLiteral("trace.txt"));
+    qunsetenv("VELLACORD_TEST_TRACE");
+    TestTrace::InstallFromEnvironment();
+    TracedWindow shown;
+    shown.window.show();
+    EXPECT_FALSE(QFile::exists(path));
+
+    TestTrace unwritable(folder.file(QStringLiteral("no/such/folder/trace.txt")));
+    EXPECT_FALSE(unwritable.tracing());
+}
+
+TEST(TestTraceWindow, DialogsFocusAndKeysAreWrittenAsTheUserSeesThem)
+{
+    TempFolder folder;
+    const QString path = folder.file(QStringLiteral("trace.txt"));
+    TracedWindow traced;
+    {
+        TestTrace trace(path);
+        ASSERT_TRUE(trace.tracing());
+        traced.window.show();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&traced.window));
+
+        traced.field->setFocus();
+        QTest::keyRelease(traced.field, Qt::Key_Shift);
+        traced.password->setFocus();
+        traced.list->setFocus();
+        traced.list->selectRow(1);
+        QTest::keyRelease(traced.list, Qt::Key_Shift);
+        traced.field->setFocus();
+        QTest::keyRelease(traced.field, Qt::Key_Shift);
+        // Keys that reach no focused widget tell nothing.
+        QTest::keyRelease(traced.password, Qt::Key_Shift);
+    }
+    // Gone with the trace: later events are not written.
+    traced.password->setFocus();
+
+    const QStringList lines = TraceLines(path);
+    const QStringList expected{
+        "dialog\tTraced\tWhat the window says",
+        "focus\tTraced\tsubject\tQLineEdit\ttwo parts\\nand a line",
+        "key\tTraced\tsubject\tQLineEdit\ttwo parts\\nand a line",
+        "view\tTraced\tdefectList\tQTableView\trows=3 selected=0 bold=0 current=",
+        "focus\tTraced\tpassword\tQLineEdit\t<hidden>",
+        // The list makes its first row current when it gets the focus.
+        "focus\tTraced\tdefectList\tQTableView\trows=3 selected=0 bold=0 current=1|subject 1",
+        "key\tTraced\tdefectList\tQTableView\trows=3 selected=1 bold=1 current=2|subject 2",
+        "focus\tTraced\tsubject\tQLineEdit\ttwo parts\\nand a line",
+        "key\tTraced\tsubject\tQLineEdit\ttwo parts\\nand a line",
+        "view\tTraced\tdefectList\tQTableView\trows=3 selected=1 bold=1 current=2|subject 2",
+    };
+    EXPECT_EQ(lines.join(QLatin1Char('\n')).toStdString(), expected.join(QLatin1Char('\n')).toStdString());
+}
