@@ -105,6 +105,11 @@ bool TestTrace::eventFilter(QObject* watched, QEvent* event)
     if (event->type() == QEvent::Show) {
         if (const auto* dialog = qobject_cast<const QDialog*>(watched); dialog && dialog->isWindow())
             Write(QStringLiteral("dialog"), Flat(dialog->windowTitle()) + QLatin1Char('\t') + Flat(Texts(dialog)));
+    } else if (event->type() == QEvent::WindowActivate || event->type() == QEvent::WindowDeactivate) {
+        // Which window has the keyboard: where the keys a script sends next arrive.
+        if (const auto* window = qobject_cast<const QWidget*>(watched); window && window->isWindow())
+            Write(event->type() == QEvent::WindowActivate ? QStringLiteral("active") : QStringLiteral("inactive"),
+                  Flat(window->windowTitle()));
     } else if (event->type() == QEvent::KeyRelease && watched == QApplication::focusWidget()) {
         // After the key's own handling: the state the key left behind, also of the lists that
         // a key in a search field or a form moves.

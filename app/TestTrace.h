@@ -1,9 +1,9 @@
 #pragma once
 // A trace for scripts that drive the program from outside (tests/e2e): with
-// VELLACORD_TEST_TRACE=<file> set, what each dialog says when it opens, each change of the
-// keyboard focus and, after each key, the state of the focused widget and of the lists in its
-// window go into that file, one line each, so that a script can tell what a user would read on
-// the screen. Without the variable nothing is installed.
+// VELLACORD_TEST_TRACE=<file> set, what each dialog says when it opens, which window is active,
+// each change of the keyboard focus and, after each key, the state of the focused widget and of
+// the lists in its window go into that file, one line each, so that a script can tell what a
+// user would read on the screen. Without the variable nothing is installed.
 
 #include <QFile>
 #include <QObject>

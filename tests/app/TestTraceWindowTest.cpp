@@ -99,6 +99,7 @@ TEST(TestTraceWindow, DialogsFocusAndKeysAreWrittenAsTheUserSeesThem)
     const QStringList lines = TraceLines(path);
     const QStringList expected{
         "dialog\tTraced\tWhat the window says",
+        "active\tTraced",
         "focus\tTraced\tsubject\tQLineEdit\ttwo parts\\nand a line",
         "key\tTraced\tsubject\tQLineEdit\ttwo parts\\nand a line",
         "view\tTraced\tdefectList\tQTableView\trows=3 selected=0 bold=0 current=",
