@@ -135,6 +135,7 @@ public:
     std::int32_t LoggedInId() const override { return loggedInId_; }
     bool IsAdministrator() const override { return currentUserIsAdministrator_; }
     QString LoggedInDisplayName() const override { return CurrentUserName(); }
+    QString LookupName(LookupList list, std::int32_t id) const override { return lookups_.LookupName(list, id); }
     const std::vector<StatusTransition>& StatusTransitions() const override { return lookups_.transitions(); }
     void AddHistoryEntry(DefectRecord& record, std::int32_t statusId, const QString& comment) override;
     std::int32_t LastTemplateId() const override { return userSettings_.LastTemplateId; }
