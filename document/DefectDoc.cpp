@@ -400,6 +400,12 @@ void CDefectDoc::OnCloseDocument()
     emit closed();
 }
 
+void CDefectDoc::StopWaitingForFile()
+{
+    timers_.Clear();
+    database_.StopWaitingForFile();
+}
+
 void CDefectDoc::KeepUnsavedEdits()
 {
     DefectForm* form = defects_.Form();

@@ -56,6 +56,9 @@ public:
     // Quitting while the file cannot be reached: the current defect's unsaved edits go to a
     // recovery file in the user's data folder, and the user is told where.
     void KeepUnsavedEdits();
+    // The program closes after a failure nobody handled: the timers stop, and a file that cannot
+    // be reached is given up at once instead of waited for, so the close asks nothing more of it.
+    void StopWaitingForFile();
 
     engine::Connection& GetDocumentConnection(RetryMode mode) override;
     // Closes the connection (and with it the presence lock, so that another workstation may

@@ -5,7 +5,9 @@
 #include "ui/DefectView.h"
 #include "ui/TextEditCommands.h"
 
+#include "base/DatabaseUnavailable.h"
 #include "base/StatusTransitionChoices.h"
+#include "document/EditRecovery.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -203,5 +205,41 @@ TEST_F(DefectViewTest, ASaveTheFileRefusesKeepsTheEditsApartFromTheDefectAsLoade
     ASSERT_TRUE(doc_.SaveCurrentRecord());
     EXPECT_FALSE(form_.isModified());
     EXPECT_TRUE(StoredIs("subject = 'mine' AND cc = 'bob@x'"));
+    ui_.VerifyAllUsed();
+}
+
+TEST_F(DefectViewTest, ASaveThatFindsTheFileGoneClosesOnceAndTheKeptEditsApplyAtTheNextLogin)
+{
+    TypeSubject(QStringLiteral("mine"));
+    const QString away = path_ + QStringLiteral(".away");
+    ASSERT_TRUE(QFile::rename(path_, away));
+    ui_.ExpectRetry(RetryAnswer::Cancel);
+    EXPECT_THROW(doc_.SaveCurrentRecord(), database_unavailable);
+
+    // What the program does when such a failure reaches it: it says that it closes, and closes,
+    // keeping the edits; the file is not waited for a second time.
+    doc_.StopWaitingForFile();
+    ui_.ExpectMessageText(QStringLiteral("were kept in"));
+    doc_.OnCloseDocument();
+    EXPECT_EQ(ui_.CountOf("retry"), 1);
+    const QStringList kept = KeptEditsFiles(path_, 1);
+    ASSERT_EQ(kept.size(), 1);
+    const std::optional<RecoveredEdits> edits = ReadKeptEdits(kept.front());
+    ASSERT_TRUE(edits.has_value());
+    EXPECT_EQ(edits->original.Subject, QStringLiteral("crash"));
+    EXPECT_EQ(edits->edited.Subject, QStringLiteral("mine"));
+
+    // The file is back and nobody changed the defect: the next start applies the edits.
+    ASSERT_TRUE(QFile::rename(away, path_));
+    CDefectDoc next(ui_, clock_, administration_);
+    next.SetOperatingSystemUser([] { return std::nullopt; });
+    next.SetAutoLogin(QStringLiteral("ann"));
+    CDefectView nextForm;
+    nextForm.SetDocument(next);
+    ui_.ExpectMessageText(QStringLiteral("Apply them now?"), Answer::Yes);
+    ASSERT_TRUE(next.OnOpenDocument(path_));
+    EXPECT_TRUE(StoredIs("subject = 'mine'"));
+    EXPECT_EQ(nextForm.asLoaded().Subject, QStringLiteral("mine"));
+    EXPECT_TRUE(KeptEditsFiles(path_, 1).isEmpty());
     ui_.VerifyAllUsed();
 }
