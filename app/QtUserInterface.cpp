@@ -210,5 +210,5 @@ int QtUserInterface::ChooseWorkflow()
 
 RetryAnswer QtUserInterface::RunRetryDialog(const RetryDialogRequest& request)
 {
-    return ::RunRetryDialog(request, MainWindow());
+    return ::RunRetryDialog(request, MainWindow(), clock_);
 }
