@@ -188,7 +188,7 @@ TEST(MainFrame, TheTrayModeHidesOnCloseOnlyWhereTheDesktopShowsTheIcon)
     desktopShowsIcons = true;
     frame.ApplyTrayMode();
     frame.show();
-    ui.ExpectHint(1002, HintAnswer{1, true});
+    ui.ExpectHint(1002, HintAnswer{Answer::Ok, true});
     EXPECT_FALSE(frame.close());
     EXPECT_FALSE(frame.isVisible());
     EXPECT_TRUE(frame.trayStates().shown());
