@@ -1,3 +1,5 @@
+// Reading the command line (a database file, the autologin switch, "/" paths told from switches) and the usage.
+
 #include "app/CommandLine.h"
 
 #include "platform/Profile.h"

@@ -1,3 +1,5 @@
+// The user-interface port with real windows: message boxes, hints, files, cursors and each dialog's function.
+
 #include "app/QtUserInterface.h"
 #include "base/StringIds.h"
 #include "document/ChangePasswordDialog.h"

@@ -1,3 +1,5 @@
+// The program's entry: prints the usage without a window system, else wires the port, framework and app.
+
 #include "app/CommandLine.h"
 #include "app/DeflApp.h"
 #include "app/QtApplication.h"

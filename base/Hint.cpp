@@ -1,3 +1,5 @@
+// Hints: the buttons of each style, and showing a hint unless the user has turned it off.
+
 #include "base/Hint.h"
 
 #include "base/StringTable.h"
