@@ -1,3 +1,5 @@
+// Local settings in the profile: the round trip, damaged values, hints, their removal, translated names.
+
 #include "AppTestSupport.h"
 
 #include "app/RemoveLocalSettings.h"

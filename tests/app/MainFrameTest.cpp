@@ -1,3 +1,5 @@
+// The main window with a real document: menus, panes, placement, the tray, blinking and closing while mail goes out.
+
 #include "app/MainFrame.h"
 #include "app/TrayIconStates.h"
 #include "base/CommandIds.h"
