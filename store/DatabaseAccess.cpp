@@ -1,3 +1,5 @@
+// The data connection opened on demand, waiting in the retry dialog, and the database-wide settings record.
+
 #include "store/DatabaseAccess.h"
 
 #include "base/Check.h"

@@ -1,3 +1,5 @@
+// The data connection: unreachable, locked, gone or replaced files, the settings row, compaction.
+
 #include "store/DatabaseAccess.h"
 #include "base/Check.h"
 #include "base/DatabaseUnavailable.h"
