@@ -1,3 +1,5 @@
+// Deleting the selected defects: rights check, the question, batched DELETEs and the attachment folders.
+
 #include "document/DefectDeletion.h"
 
 #include "base/ErrorContext.h"

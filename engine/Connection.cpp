@@ -1,3 +1,5 @@
+// The connection to the shared file: opening it, the fair wait for its locks, statements, transactions, failures.
+
 #include "engine/Connection.h"
 
 #include "base/Check.h"

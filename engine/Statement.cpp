@@ -1,3 +1,5 @@
+// One prepared statement: refused when faulty or followed by another, bound in full, stepped, read by column.
+
 #include "engine/Statement.h"
 
 #include "engine/Connection.h"

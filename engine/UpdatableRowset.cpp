@@ -1,3 +1,5 @@
+// Writing a rowset's rows back into their table: updates that check every value as read, inserts, deletes.
+
 #include "engine/UpdatableRowset.h"
 
 #include "base/Check.h"

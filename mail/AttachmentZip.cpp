@@ -18,7 +18,7 @@ namespace mail {
 QString ZipAttachments(std::int32_t defectId, const QString& attachmentDir, MailEnvironment& environment)
 {
     if (environment.compressionTool.trimmed().isEmpty()) {
-        ShowHint(environment.ui, string_id::kNoZipToolHint, environment.hints, HintStyle::Ok, 1, false);
+        ShowHint(environment.ui, string_id::kNoZipToolHint, environment.hints, HintStyle::Ok, Answer::Ok, false);
         return {};
     }
     ErrorContext context("ZIPping attachments");

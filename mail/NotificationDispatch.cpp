@@ -29,8 +29,8 @@ int NotificationDispatch::ConfiguredMethod()
 {
     LocalSettings& settings = TheLocalSettings();
     if (settings.mailSettings.mailMethod == kMethodNotConfigured &&
-        ShowHint(ui_, string_id::kMailNotConfiguredHint, settings.hints, HintStyle::YesNo, static_cast<int>(Answer::No),
-                 false) == static_cast<int>(Answer::Yes))
+        ShowHint(ui_, string_id::kMailNotConfiguredHint, settings.hints, HintStyle::YesNo, Answer::No, false) ==
+            Answer::Yes)
         emit mailOptionsRequested();
     return settings.mailSettings.mailMethod;
 }

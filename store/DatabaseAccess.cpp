@@ -1,3 +1,5 @@
+// The data connection opened on demand, waiting in the retry dialog, and the database-wide settings record.
+
 #include "store/DatabaseAccess.h"
 
 #include "base/Check.h"
@@ -141,7 +143,7 @@ engine::Connection& CDatabaseAccess::WaitForFile(RetryMode mode, long failure)
         dataConnection_.Close();
         if (status == kLockedStatus && mode == RetryMode::None)
             mode = RetryMode::Prompt;
-        if (mode == RetryMode::None)
+        if (mode == RetryMode::None || stopWaiting_)
             throw database_unavailable(static_cast<std::int32_t>(status));
         if (mode == RetryMode::Offline && ui_.HasMainWindow()) {
             const int blinkCountdown = flashCount;

@@ -1,3 +1,5 @@
+// Deleting defects: the statement batches, rights, rows and attachment folders, and a failing statement.
+
 #include "DefectTestDoubles.h"
 
 #include "document/DefectDeletion.h"

@@ -1,3 +1,5 @@
+// Attachment paths and directories: the extension cut, made only on demand, a failed creation reported.
+
 #include "store/AttachmentPaths.h"
 #include "base/ErrorContext.h"
 #include "base/Result.h"

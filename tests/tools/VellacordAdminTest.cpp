@@ -1,3 +1,5 @@
+// vellacord-admin run as a process: create, convert, repair (also killed), list, user add and usage errors.
+
 #include "base/StringTable.h"
 #include "engine/Connection.h"
 #include "engine/EngineStatus.h"
