@@ -1,3 +1,5 @@
+// The test trace: the lines it writes of dialogs, activation, focus and keys; nothing without it.
+
 #include "app/TestTrace.h"
 
 #include "support/TempFolder.h"
