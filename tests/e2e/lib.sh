@@ -267,6 +267,12 @@ state_of() {
     "$(trace_file "$1")"
 }
 
+# The class of a named widget in WHO's trace (QLineEdit, QCheckBox, ...).
+class_of() {
+  awk -F'\t' '($1 == "focus" || $1 == "key" || $1 == "view") && $3 == name { s = $4 } END { print s }' \
+    name="$2" "$(trace_file "$1")"
+}
+
 # The widget that has WHO's keyboard focus, as far as the trace tells.
 focused() {
   awk -F'\t' '$1 == "focus" || $1 == "key" { s = $3 } END { print s }' "$(trace_file "$1")"
@@ -341,15 +347,15 @@ other_window() {
   return 1
 }
 
-# close_others WHO MAIN: answers every window of WHO's program but MAIN with Escape, so that a
-# step that failed with a question left open does not block the next.
+# close_others WHO MAIN: answers every window of WHO's program but MAIN with its default button
+# (Return), so that a step that failed with a question left open does not block the next.
 close_others() {
   local id _
   for _ in 1 2 3 4 5; do
     id=$(other_window "$1" "$2") || return 0
     say "  (closing '$(xdotool getwindowname "$id")' of $1 left open)"
     xdotool windowactivate --sync "$id" >/dev/null 2>&1
-    keys Escape
+    keys Return
     sleep 0.5
   done
 }
