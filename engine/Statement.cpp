@@ -121,10 +121,10 @@ long Statement::Step()
         return kEndOfRowset;
     const long status = connection_.Fail(code, sql_);
     if (fence_ && fence_->timedOut())
-        return connection_.RecordFailure(
-            kFaultyCommand,
-            {QStringLiteral("the condition ran longer than %1 seconds").arg(ReadOnlyFence::kLongestRun.count()),
-             SQLITE_INTERRUPT, sql_});
+        return connection_.RecordFailure(kFaultyCommand,
+                                         {QStringLiteral("the condition ran longer than %1 seconds")
+                                              .arg(static_cast<double>(ReadOnlyFence::LongestRun().count()) / 1000.0),
+                                          SQLITE_INTERRUPT, sql_});
     // A user's condition that fails while it runs (an overflow, a text too big, a bad argument
     // to a function) is as faulty as one that does not parse; the file itself is fine.
     if (fence_ && !connection_.lost())
