@@ -522,6 +522,24 @@ TEST(DatabaseAccessTest, ASaveThatMeetsAReadLockBeyondTheBusyLimitWaitsInTheRetr
     EXPECT_EQ(1, QueryNumber(path, QStringLiteral("SELECT count(*) FROM defectlist WHERE subject = 'saved'")));
     ui.VerifyAllUsed();
 
+    // The form's save goes the same way: its update runs again once the reader is done.
+    engine::UpdatableRowset rowset;
+    ASSERT_EQ(engine::kOk,
+              rowset.Open(access.GetDataConnection(RetryMode::Prompt),
+                          QStringLiteral("SELECT defect_id, subject FROM defectlist"), {}, QStringLiteral("defectlist"),
+                          QStringLiteral("defect_id")));
+    ASSERT_EQ(engine::kOk, rowset.MoveFirst());
+    StartChild(child, QStringLiteral("hold-read-lock"), {path});
+    ASSERT_TRUE(child.waitForReadyRead(10000));
+    engine::Connection::SetBusyLimit(std::chrono::milliseconds(300));
+    ui.ExpectRetry(RetryAnswer::Retry);
+    const long updated = rowset.SetData({std::nullopt, engine::Value(QStringLiteral("edited"))});
+    engine::Connection::SetBusyLimit(std::chrono::seconds(30));
+    EXPECT_EQ(engine::kOk, updated);
+    EXPECT_EQ(2u, ui.retryRequests.size());
+    EXPECT_EQ(1, QueryNumber(path, QStringLiteral("SELECT count(*) FROM defectlist WHERE subject = 'edited'")));
+    ui.VerifyAllUsed();
+
     // Cancelled, nothing is written and the caller hears that the file was not available.
     StartChild(child, QStringLiteral("hold-read-lock"), {path});
     ASSERT_TRUE(child.waitForReadyRead(10000));
