@@ -53,7 +53,7 @@ QString AttachmentDirectory(const QString& databasePath, int defectId, bool crea
         return QString();
     // The root may be a link: whoever sets up the share decides where the attachments lie.
     const QString root = AttachmentRootFor(databasePath);
-    if (!QFileInfo::exists(root))
+    if (Examine(root) == Presence::Missing)
         Create(root, "creating root attachment directory");
     Create(path, "creating defect attachment directory");
     return path;
