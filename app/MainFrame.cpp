@@ -401,6 +401,7 @@ void CMainFrame::SetList(CDefectList& list)
     searchBar_ = new CSearchBar(list, this);
     addToolBar(Qt::TopToolBarArea, searchBar_);
     searchBar_->hide();
+    connect(searchBar_, &CSearchBar::dismissed, listView_, [this] { listView_->setFocus(); });
     // A pane of its own: a menu's status tips would wipe a temporary message.
     auto* listPane = new QLabel(statusBar());
     listPane->setObjectName(QStringLiteral("listPane"));

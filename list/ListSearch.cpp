@@ -70,19 +70,21 @@ SearchOutcome SearchList(DefectListModel& model, const QString& pattern, bool fo
     const int focused = model.focusedRow();
     const bool continuing = continueSearch && focused >= 0;
     int row = 0;
-    if (continuing) {
+    if (continuing)
         row = forward ? focused + 1 : focused - 1;
-    } else {
-        for (int r = std::min(focused, rows - 1); r >= 0; --r)
-            model.SetSelected(r, false);
+    else
         row = forward ? 0 : rows - 1;
-    }
+    // The walk leaves the selection alone: a match moves it, and a search that finds nothing
+    // keeps what the user had selected.
     for (; row >= 0 && row < rows; row += forward ? 1 : -1) {
         for (int column = 0; column < model.columnCount(); ++column) {
             const QString cell = model.CellText(row, column);
             const std::optional<qsizetype> position = pattern.isEmpty() ? std::nullopt : Match(parsed, cell);
             if (!position)
                 continue;
+            // The match becomes the only selected row, so that a command on the selection (Delete,
+            // Send email) acts on the row the search shows and not on the earlier matches.
+            model.ClearSelection();
             model.SetSelected(row, true);
             model.SetFocusedRow(row);
             const qsizetype from = std::max<qsizetype>(*position - kExcerptBefore, 0);
@@ -93,9 +95,6 @@ SearchOutcome SearchList(DefectListModel& model, const QString& pattern, bool fo
                              cell.mid(from, parsed.text.size() + kExcerptExtra).toUtf8().constData());
             return outcome;
         }
-        model.SetSelected(row, false);
-        if (model.focusedRow() == row)
-            model.SetFocusedRow(-1);
     }
     outcome.statusText = LoadString(kNotFoundText);
     return outcome;

@@ -20,5 +20,6 @@ struct SearchOutcome {
 };
 
 // Searches from the focused row forward or backward. A search that does not continue starts at
-// the first (last) row and checks it; one that continues starts after the focused row.
+// the first (last) row and checks it; one that continues starts after the focused row. A match
+// becomes the focused and only selected row; a search that finds nothing changes neither.
 SearchOutcome SearchList(DefectListModel& model, const QString& pattern, bool forward, bool continueSearch);

@@ -218,6 +218,35 @@ TEST_F(DefectListTest, NavigationAndSearchMoveTheCurrentDefect)
     EXPECT_FALSE(list_.FindNext(QStringLiteral("nowhere")));
     EXPECT_EQ(list_.statusText(), "Not found.");
     EXPECT_EQ(beep.count(), 1);
+    EXPECT_EQ(model.SelectedRows(), std::vector<int>{3}) << "finding nothing keeps the selection";
+    EXPECT_EQ(model.focusedRow(), 3);
+}
+
+TEST_F(DefectListTest, FindNextMovesTheSelectionToEachMatchInsteadOfAddingIt)
+{
+    for (int i = 0; i < 5; ++i)
+        AddDefect(1, kBob, kAnn, i % 2 == 0 ? QStringLiteral("crash %1").arg(i) : QStringLiteral("other %1").arg(i));
+    LogIn();
+    DefectListModel& model = list_.model();
+    list_.RowFocused(1);
+    model.SetSelected(1, true);
+    model.SetSelected(3, true); // the user's own multi-row selection
+
+    for (const int expected : {0, 2, 4}) {
+        ASSERT_TRUE(list_.FindNext(QStringLiteral("crash")));
+        EXPECT_EQ(model.SelectedRows(), std::vector<int>{expected});
+        EXPECT_EQ(model.focusedRow(), expected);
+        EXPECT_EQ(doc_.defects().CurrentDefectId(), model.DefectIdAt(expected));
+    }
+    // What Delete and Send email act on is the one row found last.
+    std::vector<std::int32_t> selected;
+    for (const DefectListSeam::Row& row : list_.Rows())
+        if (row.selected)
+            selected.push_back(row.defectId);
+    EXPECT_EQ(selected, std::vector<std::int32_t>{model.DefectIdAt(4)});
+
+    ASSERT_TRUE(list_.FindPrevious(QStringLiteral("crash")));
+    EXPECT_EQ(model.SelectedRows(), std::vector<int>{2});
 }
 
 } // namespace
