@@ -99,6 +99,14 @@ void CDefectDoc::DefectSaved(const DefectRecord& record)
     emit defectSaved(record.Defect_ID, record.Modified, record);
 }
 
+void CDefectDoc::ReadStateChanged(const DefectRecord& record)
+{
+    // Marking one's own defect unread is no news either.
+    if (record.lastread == 0)
+        knownUnread_.Add(record.Defect_ID, record.Modified);
+    emit readStateChanged(record);
+}
+
 void CDefectDoc::DefectCreated(std::int32_t defectId)
 {
     emit defectCreated(defectId);
@@ -229,18 +237,20 @@ void CDefectDoc::MarkAsUnread()
 
 void CDefectDoc::SetReadState(bool read)
 {
-    ErrorContext context(read ? "Marking as read" : "Marking as unread");
     if (!CanChangeReadState())
         return;
-    // Offline the record was set aside; reading it again also sees another workstation's change.
-    if (!defects_.RecordLoaded())
-        defects_.ReloadCurrentDefect();
-    if (!defects_.RecordLoaded() || !CanChangeReadState())
+    // The read state is the reader's own business: only lastread is written, and the form's
+    // unsaved edits stay unsaved.
+    if (defects_.WriteReadState(read) != ReadStateResult::ChangedSince)
         return;
-    const bool isRead = defects_.Record().lastread != 0;
-    if (read != isRead)
-        defects_.Form()->setLastRead(read ? clock_.OleNow() : 0);
-    defects_.SaveRecord(true);
+    const std::int32_t id = defects_.CurrentDefectId();
+    defects_.LoadDefect(id, false);
+    ShowTextMessage(ui_,
+                    QStringLiteral("Defect %1 was changed by another user after it was shown to you, so it was not "
+                                   "marked as %2. It now shows the changed entry.")
+                        .arg(id)
+                        .arg(read ? QStringLiteral("read") : QStringLiteral("unread")),
+                    Buttons::Ok, Icon::Information);
 }
 
 void CDefectDoc::GoOffline()

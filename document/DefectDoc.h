@@ -140,6 +140,7 @@ public:
     std::int32_t LastTemplateId() const override { return userSettings_.LastTemplateId; }
     void SetLastTemplateId(std::int32_t id) override { userSettings_.LastTemplateId = id; }
     void DefectSaved(const DefectRecord& record) override;
+    void ReadStateChanged(const DefectRecord& record) override;
     void DefectCreated(std::int32_t defectId) override;
     void CurrentDefectChanged(std::int32_t defectId) override;
     QString DatabasePath() const override;
@@ -154,6 +155,8 @@ signals:
     void currentDefectChanged(qint32 defectId);
     // A defect was written; `record` holds what was written.
     void defectSaved(qint32 defectId, double modified, const DefectRecord& record);
+    // Only the read state of a defect was written (Mark as read / unread); `record` is as stored.
+    void readStateChanged(const DefectRecord& record);
     // A new defect was made from a template and is current.
     void defectCreated(qint32 defectId);
     void defectsDeleted(const QList<qint32>& defectIds);

@@ -13,6 +13,7 @@
 class DefectForm;
 
 enum class KeptEditsResult { Applied, ChangedSince, Unreadable };
+enum class ReadStateResult { Written, Unchanged, ChangedSince, Failed };
 
 // Runs `insert` until it reports anything but a key collision; after every 500 collisions
 // `keepTrying` decides whether to go on. Returns the last status.
@@ -46,6 +47,12 @@ public:
     // Writes the form's edits. True when the caller may go on: saved, nothing to save, or
     // the user chose to discard the edits; never true while edits were left unwritten unasked.
     bool SaveRecord(bool interactive);
+
+    // Marks the current defect read (lastread now) or unread (0) in the file and nothing else:
+    // Modified, the history and the form's unsaved edits stay, and no mail goes out. A defect
+    // already in that state is not written; one that changed since it was read is not marked
+    // (ChangedSince), as its reader has not seen the change.
+    ReadStateResult WriteReadState(bool read);
 
     // Writes edits kept from an earlier session when the defect is still as they found it.
     KeptEditsResult ApplyKeptEdits(const DefectRecord& original, const DefectRecord& edited);

@@ -101,6 +101,7 @@ CDefectList::CDefectList(CDefectDoc& document, QObject* parent)
     document_.SetViewChanges(this);
     connect(&document_, &CDefectDoc::defectSaved, this,
             [this](qint32, double, const DefectRecord& record) { UpdateRow(record); });
+    connect(&document_, &CDefectDoc::readStateChanged, this, &CDefectList::UpdateRow);
     connect(&document_, &CDefectDoc::autoRefreshDue, this, &CDefectList::AutoRefresh);
     // The list editor may have renamed or reordered what the rows show; before the login there is no list.
     connect(&document_, &CDefectDoc::lookupListsEdited, this, [this] {

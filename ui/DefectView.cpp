@@ -159,7 +159,7 @@ void CDefectView::showValues(const DefectRecord& record)
 void CDefectView::setLastRead(double lastread)
 {
     workingRecord_.lastread = lastread;
-    MarkModified();
+    shownRecord_.lastread = lastread;
     if (currentPage_ == kHistory)
         CurrentPage()->ShowValues(workingRecord_, *document_);
 }

@@ -53,6 +53,10 @@ public:
         if (list != nullptr)
             list->UpdateRow(record);
     }
+    void ReadStateChanged(const DefectRecord& record) override
+    {
+        readStates.emplace_back(record.Defect_ID, record.lastread);
+    }
     void DefectCreated(std::int32_t) override { ++broughtToFront; }
     void CurrentDefectChanged(std::int32_t) override { }
     QString DatabasePath() const override { return path_; }
@@ -70,6 +74,7 @@ public:
     DefectListSeam* list = nullptr;
     std::vector<std::pair<std::int32_t, double>> knownUnread;
     std::vector<std::int32_t> notified;
+    std::vector<std::pair<std::int32_t, double>> readStates;
 
 private:
     UserInterface& ui_;
@@ -108,7 +113,8 @@ public:
     void clearModified() override { modified_ = false; }
     void setLastRead(double lastread) override
     {
-        Edit([lastread](DefectRecord& r) { r.lastread = lastread; });
+        controls.lastread = lastread;
+        working_.lastread = lastread;
     }
     void setEnabled(bool enabled) override { this->enabled = enabled; }
 
