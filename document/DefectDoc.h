@@ -66,6 +66,8 @@ public:
     QString ConnectionStateText() const;
     ConnectionUseCounts& connectionUse() { return connectionUse_; }
 
+    // The database this workstation opened last: the first open without a path takes it.
+    void SetLastDatabase(const QString& path) { openState_.lastDatabase = path; }
     // The stakeholder to log in without asking, used once (the command line's -autologin).
     void SetAutoLogin(const QString& loginName) { autoLogin_ = loginName; }
     // The login name of the process's user, for the login dialog's preselection.
