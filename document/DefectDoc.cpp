@@ -9,7 +9,6 @@
 #include "document/DefectDeletion.h"
 #include "document/DefectForm.h"
 #include "document/DefectTemplates.h"
-#include "document/DocumentStringIds.h"
 #include "document/EditRecovery.h"
 #include "document/History.h"
 #include "document/Login.h"
@@ -373,14 +372,8 @@ bool CDefectDoc::CanCloseDocument()
 
 bool CDefectDoc::CanCloseReachableDocument()
 {
-    if (viewChanges_ != nullptr && viewChanges_->HasUnsavedChanges()) {
-        const Answer answer =
-            ShowStringMessage(ui_, string_id::kSaveViewQuestion, Buttons::YesNoCancel, Icon::Question);
-        if (answer == Answer::Cancel)
-            return false;
-        if (answer == Answer::Yes)
-            viewChanges_->SaveView();
-    }
+    if (viewChanges_ != nullptr && !viewChanges_->QuerySaveView())
+        return false;
     if (!SaveUserSettings())
         return false;
     return defects_.SaveRecord(true);

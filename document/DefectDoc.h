@@ -32,10 +32,10 @@ class UserInterface;
 class ViewChanges {
 public:
     virtual ~ViewChanges() = default;
-    // The current view has column changes that were not saved (the list's widths and order
-    // are read back first).
-    virtual bool HasUnsavedChanges() = 0;
-    virtual void SaveView() = 0;
+    // When the current view has column changes that were not saved (the list's widths and order
+    // are read back first), asks whether to keep them, in words that say where they go, and keeps
+    // them on Yes. False when the user cancelled.
+    virtual bool QuerySaveView() = 0;
 };
 
 class CDefectDoc : public QObject, public DefectContext {

@@ -15,9 +15,9 @@ namespace {
 
 constexpr int kInvalidFilterText = 112;
 constexpr int kSaveViewQuestion = 136;
+constexpr int kSaveViewAsOwnQuestion = 1041;
 constexpr int kFilteredCountText = 168;
 constexpr int kCountText = 169;
-constexpr std::int32_t kDefaultViewId = 1;
 
 // Which memo columns the list shows.
 struct MemoColumns {
@@ -174,15 +174,22 @@ bool CDefectList::QuerySaveView()
 {
     if (!HasUnsavedChanges())
         return true;
-    switch (ShowStringMessage(document_.Ui(), kSaveViewQuestion, Buttons::YesNoCancel, Icon::Question)) {
-    case Answer::Cancel:
-        return false;
-    case Answer::Yes:
-        SaveCurrentView();
-        return true;
-    default:
-        return true;
+    UserInterface& ui = document_.Ui();
+    Answer answer = Answer::No;
+    if (MayChangeView(view_.viewId)) {
+        answer = ShowStringMessage(ui, kSaveViewQuestion, Buttons::YesNoCancel, Icon::Question);
+    } else {
+        // The question says where the changes go, as the view itself stays as it is for everyone.
+        const QString copy = OwnCopyName(document_, view_.viewId);
+        answer = ShowTextMessage(
+            ui, FormatString(kSaveViewAsOwnQuestion, copy.mid(1).toUtf8().constData(), copy.toUtf8().constData()),
+            Buttons::YesNoCancel, Icon::Question, kSaveViewAsOwnQuestion);
     }
+    if (answer == Answer::Cancel)
+        return false;
+    if (answer == Answer::Yes)
+        SaveCurrentView();
+    return true;
 }
 
 bool CDefectList::HasUnsavedChanges()
@@ -195,7 +202,16 @@ bool CDefectList::HasUnsavedChanges()
 
 bool CDefectList::SaveCurrentView()
 {
-    return ::SaveView(document_, document_.Ui(), view_);
+    if (MayChangeView(view_.viewId))
+        return ::SaveView(document_, document_.Ui(), view_);
+    const std::optional<std::int32_t> copy =
+        SaveViewAsOwnCopy(document_, document_.Ui(), view_, document_.loggedInId());
+    if (!copy)
+        return false;
+    // The user goes on with the copy, which the box now offers.
+    document_.selection().currentViewId = *copy;
+    emit viewChoicesChanged();
+    return true;
 }
 
 void CDefectList::ChangeView(std::int32_t viewId)

@@ -13,6 +13,7 @@ namespace {
 
 constexpr int kInvalidFilter = 112;
 constexpr int kSaveViewQuestion = 136;
+constexpr int kSaveViewAsOwnQuestion = 1041;
 constexpr std::int64_t kAnn = 12;
 constexpr std::int64_t kBob = 13;
 
@@ -153,32 +154,83 @@ TEST_F(DefectListTest, ViewsAreSavedLoadedAndChangedOnlyWhenTheUserAgrees)
     EXPECT_EQ(views.items[1].text, "::shared");
     EXPECT_EQ(views.selected, 0);
 
+    // A shared view that anybody may change takes the change itself.
+    list_.ChangeView(2);
     list_.SortByClickedColumn(column::kSubject);
     EXPECT_EQ(Subjects(), (QStringList{"a", "b"}));
 
     // Cancel keeps the view and its change; the boxes are told to reselect the old view.
     ui_.ExpectMessage(kSaveViewQuestion, Answer::Cancel);
     QSignalSpy boxes(&list_, &CDefectList::viewChoicesChanged);
-    list_.ChangeView(2);
-    EXPECT_EQ(doc_.selection().currentViewId, 1);
+    list_.ChangeView(1);
+    EXPECT_EQ(doc_.selection().currentViewId, 2);
     EXPECT_EQ(boxes.count(), 1);
 
     ui_.ExpectMessage(kSaveViewQuestion, Answer::Yes);
-    list_.ChangeView(2);
-    EXPECT_EQ(doc_.selection().currentViewId, 2);
-    EXPECT_EQ(list_.view().viewId, 2);
-    EXPECT_EQ(Subjects(), (QStringList{"b", "a"})) << "view 2 has no sort key";
-
-    // The saved change of view 1 comes back when it is chosen again.
     list_.ChangeView(1);
-    EXPECT_EQ(Subjects(), (QStringList{"a", "b"}));
+    EXPECT_EQ(doc_.selection().currentViewId, 1);
+    EXPECT_EQ(list_.view().viewId, 1);
+    EXPECT_EQ(Subjects(), (QStringList{"b", "a"})) << "view 1 sorts by id";
     EXPECT_EQ(
-        QueryNumber(setup_, QStringLiteral("SELECT sortorder FROM viewcolumns WHERE viewid = 1 AND columnid = 2")), 1);
+        QueryNumber(setup_, QStringLiteral("SELECT sortorder FROM viewcolumns WHERE viewid = 2 AND columnid = 2")), 1);
+
+    // The saved change of view 2 comes back when it is chosen again.
+    list_.ChangeView(2);
+    EXPECT_EQ(Subjects(), (QStringList{"a", "b"}));
 
     // A view that is gone falls back to view 1.
     doc_.selection().currentViewId = 9;
     list_.ChangeView(8);
     EXPECT_EQ(doc_.selection().currentViewId, 1);
+    ui_.VerifyAllUsed();
+}
+
+TEST_F(DefectListTest, AChangedDefaultViewIsKeptAsTheUsersOwnCopyAndDefaultStaysAsItIsForEveryone)
+{
+    AddDefect(1, kBob, kAnn, QStringLiteral("b"));
+    AddDefect(1, kBob, kAnn, QStringLiteral("a"));
+    const auto stored = [this](const QString& sql) { return QueryNumber(setup_, sql); };
+    const std::int64_t seededSort =
+        stored(QStringLiteral("SELECT sortorder FROM viewcolumns WHERE viewid = 1 AND columnid = 2"));
+    LogIn();
+    ASSERT_EQ(doc_.selection().currentViewId, 1);
+
+    list_.SortByClickedColumn(column::kSubject);
+    ui_.ExpectMessage(kSaveViewAsOwnQuestion, Answer::Yes);
+    QSignalSpy boxes(&list_, &CDefectList::viewChoicesChanged);
+    EXPECT_TRUE(list_.QuerySaveView());
+    EXPECT_TRUE(ui_.messages.back().text.contains(QStringLiteral("\"default\"")));
+    EXPECT_TRUE(ui_.messages.back().text.contains(QStringLiteral("your own view \"*default\"")));
+
+    EXPECT_EQ(stored(QStringLiteral("SELECT sortorder FROM viewcolumns WHERE viewid = 1 AND columnid = 2")), seededSort)
+        << "default is unchanged for everybody";
+    const std::int64_t copy =
+        stored(QStringLiteral("SELECT id FROM views WHERE viewname = '*default' AND userid = 12"));
+    ASSERT_GT(copy, 1);
+    EXPECT_EQ(stored(QStringLiteral("SELECT count(*) FROM viewcolumns WHERE viewid = 1")),
+              stored(QStringLiteral("SELECT count(*) FROM viewcolumns WHERE viewid = %1").arg(copy)));
+    EXPECT_EQ(doc_.selection().currentViewId, copy) << "Ann goes on with her copy";
+    EXPECT_EQ(boxes.count(), 1);
+    const BoxChoices views = list_.ViewChoices();
+    ASSERT_EQ(views.items.size(), 2u);
+    EXPECT_EQ(views.items[1].text, "*default");
+    EXPECT_EQ(views.selected, 1);
+
+    list_.ChangeView(1);
+    EXPECT_EQ(Subjects(), (QStringList{"b", "a"}));
+    list_.ChangeView(static_cast<std::int32_t>(copy));
+    EXPECT_EQ(Subjects(), (QStringList{"a", "b"}));
+
+    // A second change of default, kept when the program closes, goes to the same copy.
+    list_.ChangeView(1);
+    list_.SortByClickedColumn(column::kStatus);
+    ui_.ExpectMessage(kSaveViewAsOwnQuestion, Answer::Yes);
+    ASSERT_TRUE(doc_.CanCloseDocument());
+    EXPECT_EQ(stored(QStringLiteral("SELECT count(*) FROM views WHERE viewname = '*default'")), 1);
+    EXPECT_EQ(stored(QStringLiteral("SELECT sortorder FROM viewcolumns WHERE viewid = %1 AND columnid = 1").arg(copy)),
+              1);
+    EXPECT_EQ(stored(QStringLiteral("SELECT LastViewId FROM UserSettings WHERE UserId = 12")), copy)
+        << "and opens next time";
     ui_.VerifyAllUsed();
 }
 
