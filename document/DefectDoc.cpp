@@ -340,7 +340,7 @@ void CDefectDoc::EditLookupLists()
         const StakeholderEntry* user = loggedIn_ ? lookups_.FindStakeholder(loggedInId_) : nullptr;
         const bool administrator = lookups_.administratorCount() == 0 ||
             (user != nullptr && ::IsAdministrator(*user, lookups_.administratorCount()));
-        SetupListsEditor editor(ui_, connection, administrator);
+        SetupListsEditor editor(ui_, connection, administrator, loggedIn_ ? loggedInId_ : 0);
         editor.ShowPage(setup_lists::kUsersPage);
         ui_.RunListEditorDialog(editor);
     }
