@@ -72,6 +72,16 @@ void DefectPersistence::SelectDefect(std::int32_t id)
         SetCurrentDefectId(id);
 }
 
+std::optional<DefectRecord> DefectPersistence::ReadDefect(std::int32_t id)
+{
+    engine::Rowset rows;
+    if (engine::Failed(context_.GetDocumentConnection(RetryMode::Offline)
+                           .Query(DefectRecord::SelectByIdText(), {std::int64_t{id}}, rows)) ||
+        rows.MoveFirst() != engine::kOk)
+        return std::nullopt;
+    return DefectRecord::FromRow(rows);
+}
+
 void DefectPersistence::SetCurrentDefectId(std::int32_t id)
 {
     if (id == currentDefectId_)

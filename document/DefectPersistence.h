@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 
 class DefectForm;
 
@@ -43,6 +44,9 @@ public:
     long ReloadCurrentDefect();
     // Loads `id` and makes it the current defect; a defect that cannot be read leaves all as it was.
     void SelectDefect(std::int32_t id);
+    // Defect `id` as stored, read without showing it or making it current; none when it cannot
+    // be read.
+    std::optional<DefectRecord> ReadDefect(std::int32_t id);
 
     // Writes the form's edits. True when the caller may go on: saved, nothing to save, or
     // the user chose to discard the edits; never true while edits were left unwritten unasked.
