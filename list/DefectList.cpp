@@ -497,7 +497,15 @@ bool CDefectList::Search(const QString& text, bool forward)
         lastSearchText_ = text;
         continueSearch_ = false;
     }
-    const SearchOutcome outcome = SearchList(model_, text, forward, continueSearch_);
+    // The list does not hold the texts of memo columns it does not show; the file has them.
+    std::vector<int> hiddenMemos;
+    for (const int memo : {column::kDescription, column::kComments})
+        if (memo < model_.columnCount() && !Shown(model_.columns(), memo))
+            hiddenMemos.push_back(memo);
+    const HiddenMatches hidden = hiddenMemos.empty()
+        ? HiddenMatches{}
+        : FindInHiddenMemos(document_.GetDocumentConnection(RetryMode::Offline), text, hiddenMemos);
+    const SearchOutcome outcome = SearchList(model_, text, forward, continueSearch_, hidden);
     if (!outcome.statusText.isEmpty())
         SetStatusText(outcome.statusText);
     if (outcome.found)

@@ -274,6 +274,44 @@ TEST_F(DefectListTest, NavigationAndSearchMoveTheCurrentDefect)
     EXPECT_EQ(model.focusedRow(), 3);
 }
 
+TEST_F(DefectListTest, TheSearchFindsTextsOfHiddenMemoColumnsWhichTheListDoesNotHold)
+{
+    const QStringList details{QStringLiteral("the word zebra hides here"), QStringLiteral("nothing"),
+                              QStringLiteral("ZEBRA again"), QStringLiteral("ÄRGER mit 100% Sicherheit"),
+                              QStringLiteral("a_b")};
+    for (const QString& text : details) {
+        const std::int64_t id = AddDefect(1, kBob, kAnn, QStringLiteral("subject"));
+        Exec(setup_, QStringLiteral("UPDATE defectlist SET comments = ? WHERE defect_id = ?"), {text, id});
+    }
+    LogIn();
+    DefectListModel& model = list_.model();
+    ASSERT_EQ(model.columns().columns[column::kComments].width, 0) << "the default view hides Details";
+    EXPECT_TRUE(model.CellText(0, column::kComments).isEmpty()) << "and the list does not hold them";
+
+    EXPECT_TRUE(list_.FindNext(QStringLiteral("zebra")));
+    EXPECT_EQ(model.SelectedRows(), std::vector<int>{0});
+    EXPECT_EQ(list_.statusText(), "Found in column: Details    value: ...word zebra hide...");
+    EXPECT_TRUE(list_.FindNext(QStringLiteral("zebra")));
+    EXPECT_EQ(model.SelectedRows(), std::vector<int>{2}) << "in any letter case";
+    EXPECT_FALSE(list_.FindNext(QStringLiteral("zebra")));
+    EXPECT_EQ(model.SelectedRows(), std::vector<int>{2});
+
+    EXPECT_TRUE(list_.FindNext(QStringLiteral("=ZEBRA")));
+    EXPECT_EQ(model.focusedRow(), 2) << "case-sensitive";
+    EXPECT_TRUE(list_.FindNext(QStringLiteral("^the word")));
+    EXPECT_EQ(model.focusedRow(), 0);
+    EXPECT_FALSE(list_.FindNext(QStringLiteral("^word")));
+    EXPECT_TRUE(list_.FindNext(QStringLiteral("ärger")));
+    EXPECT_EQ(model.focusedRow(), 3) << "letters beyond ASCII in any case";
+    EXPECT_FALSE(list_.FindNext(QStringLiteral("=ärger")));
+    EXPECT_TRUE(list_.FindNext(QStringLiteral("0% s")));
+    EXPECT_EQ(model.focusedRow(), 3);
+    EXPECT_FALSE(list_.FindNext(QStringLiteral("0%%"))) << "% and _ are no wildcards";
+    EXPECT_TRUE(list_.FindNext(QStringLiteral("_")));
+    EXPECT_EQ(model.focusedRow(), 4);
+    EXPECT_EQ(doc_.defects().CurrentDefectId(), model.DefectIdAt(4));
+}
+
 TEST_F(DefectListTest, FindNextMovesTheSelectionToEachMatchInsteadOfAddingIt)
 {
     for (int i = 0; i < 5; ++i)
