@@ -205,7 +205,7 @@ std::optional<QString> QtUserInterface::RunAdministrationDialog(AdministrationAc
     return ::RunAdministrationDialog(*this, actions, missingDatabase, MainWindow());
 }
 
-int QtUserInterface::ChooseWorkflow()
+std::optional<int> QtUserInterface::ChooseWorkflow()
 {
     return ::RunSelectWorkflowDialog(MainWindow());
 }

@@ -101,9 +101,8 @@ public:
     virtual std::optional<LoginDialogAnswer> RunLoginDialog(const LoginDialogRequest& request) = 0;
     virtual std::optional<ChangePasswordAnswer> RunChangePasswordDialog() = 0;
 
-    // The workflow chooser: 0 standard, 1 simple, 2 import your own. Its OK or Cancel is not
-    // looked at; the radio index decides.
-    virtual int ChooseWorkflow() = 0;
+    // The workflow chooser: 0 standard, 1 simple, 2 import your own; none when it was cancelled.
+    virtual std::optional<int> ChooseWorkflow() = 0;
 
     // The template chooser: the chosen row, or none when cancelled.
     virtual std::optional<int> ChooseTemplate(const TemplateChoiceRequest& request) = 0;

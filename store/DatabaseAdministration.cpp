@@ -108,6 +108,10 @@ bool DatabaseAdministration::MoveToTrashOrDelete(const QString& path)
 bool DatabaseAdministration::CreateDatabase(const QString& path)
 {
     ErrorContext context("create new database file");
+    // Asked before anything is touched, so that Cancel creates nothing and keeps an old file.
+    const std::optional<int> workflow = ui_.ChooseWorkflow();
+    if (!workflow)
+        return false;
     CMaintenanceLock lock(path, QStringLiteral("creating new database file"), false, clock_);
     if (!lock.held()) {
         ShowTextMessage(ui_, LockRefusalText(lock.message()), Buttons::Ok, Icon::Warning, 160);
@@ -130,7 +134,7 @@ bool DatabaseAdministration::CreateDatabase(const QString& path)
         ShowStringMessage(ui_, 123, Buttons::Ok, Icon::Error);
         return false;
     }
-    return InitializeDatabase(path);
+    return InitializeDatabase(path, *workflow);
 }
 
 bool DatabaseAdministration::RemoveOldDatabase(const CMaintenanceLock& lock, const QString& path)
@@ -146,7 +150,7 @@ bool DatabaseAdministration::RemoveOldDatabase(const CMaintenanceLock& lock, con
     return true;
 }
 
-bool DatabaseAdministration::InitializeDatabase(const QString& path)
+bool DatabaseAdministration::InitializeDatabase(const QString& path, int workflow)
 {
     ErrorContext context("initializing database");
     engine::Connection connection;
@@ -170,7 +174,8 @@ bool DatabaseAdministration::InitializeDatabase(const QString& path)
                         Buttons::Ok, Icon::Error);
         return false;
     }
-    ChooseAndStoreWorkflow(connection, ui_);
+    // "Import your own workflow" stores none; the database is usable all the same.
+    StoreChosenWorkflow(workflow, connection);
     return true;
 }
 

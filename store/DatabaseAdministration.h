@@ -35,14 +35,15 @@ public:
 
     void SetScriptObserver(ScriptObserver observer) { scriptObserver_ = std::move(observer); }
 
-    // Replaces the file at path (and its attachment directory) by a new database.
+    // Replaces the file at path (and its attachment directory) by a new database. The workflow
+    // is chosen first: Cancel there leaves everything as it was and returns false.
     bool CreateDatabase(const QString& path) override;
     bool CompactAndRepair(const QString& path) override;
     // Brings an older file to the current version; a copy of the original is kept as path + ".bak".
     bool ConvertDatabase(const QString& path) override;
 
-    // The schema scripts and the workflow the user picks, on the new file at path.
-    bool InitializeDatabase(const QString& path);
+    // The schema scripts and the chosen workflow (the chooser's index) on the new file at path.
+    bool InitializeDatabase(const QString& path, int workflow);
 
     // The file the lock moved aside and the attachment directory go out of the way.
     bool RemoveOldDatabase(const CMaintenanceLock& lock, const QString& path);

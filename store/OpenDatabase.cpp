@@ -45,8 +45,9 @@ bool OpenDatabase(CDatabaseAccess& access, std::optional<QString> path, Administ
 {
     UserInterface& ui = access.ui();
     bool useDefault = !path.has_value();
-    QString databasePath = path.value_or(QStringLiteral("default.defl"));
-    bool showDialog = databasePath.isEmpty() || ui.IsShiftHeld() || state.openAttempted;
+    const bool remembered = useDefault && !state.openAttempted && !state.lastDatabase.isEmpty();
+    QString databasePath = path.value_or(remembered ? state.lastDatabase : QStringLiteral("default.defl"));
+    bool showDialog = databasePath.isEmpty() || ui.IsShiftHeld() || (useDefault && state.openAttempted);
     state.openAttempted = true;
     QString missing; // where no database was found, for the dialog to say so
 
@@ -63,7 +64,9 @@ bool OpenDatabase(CDatabaseAccess& access, std::optional<QString> path, Administ
                 chosenInDialog = true;
             }
             access.SetDatabaseFileName(databasePath);
-            const bool named = !useDefault && !chosenInDialog;
+            // The last database is waited for like a named one while it exists (a share that is
+            // slow to come back); when it is gone, the dialog says where it was.
+            const bool named = (!useDefault || (remembered && QFileInfo::exists(databasePath))) && !chosenInDialog;
             engine::Connection& connection = access.GetDataConnection(named ? RetryMode::Prompt : RetryMode::None);
 
             switch (ReadVersion(connection)) {

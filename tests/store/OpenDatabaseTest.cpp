@@ -202,3 +202,39 @@ TEST_F(OpenDatabaseTest, AFailedPlatformCallIsReportedAndTheDialogComesBack)
     EXPECT_FALSE(access.connected());
     ui.VerifyAllUsed();
 }
+
+TEST_F(OpenDatabaseTest, TheLastDatabaseOpensWithoutAPathAndAGoneOneIsNamedInTheDialog)
+{
+    const QString team = CreateCurrentDatabase(folder.file(QStringLiteral("team.defl")));
+    CreateCurrentDatabase(folder.file(QStringLiteral("default.defl")));
+    state.lastDatabase = team;
+    EXPECT_TRUE(OpenDatabase(access, std::nullopt, actions, state));
+    EXPECT_EQ(team, access.DatabaseFileName()) << "the last database, not default.defl";
+    access.CloseDataConnection();
+
+    // A later open with a path (File > Recent) opens it without the dialog; one without a path
+    // (New database) starts with the dialog.
+    const QString other = CreateCurrentDatabase(folder.file(QStringLiteral("other.defl")));
+    EXPECT_TRUE(OpenDatabase(access, other, actions, state));
+    EXPECT_EQ(other, access.DatabaseFileName());
+    access.CloseDataConnection();
+    ExpectDialogAnswering(std::nullopt);
+    EXPECT_FALSE(OpenDatabase(access, std::nullopt, actions, state));
+
+    // A path on the command line wins over the last database.
+    OpenState named;
+    named.lastDatabase = team;
+    EXPECT_TRUE(OpenDatabase(access, other, actions, named));
+    EXPECT_EQ(other, access.DatabaseFileName());
+    access.CloseDataConnection();
+
+    // A last database that is gone: no retry, no message, the dialog says where it was.
+    OpenState gone;
+    gone.lastDatabase = folder.file(QStringLiteral("moved.defl"));
+    ExpectDialogAnswering(std::nullopt);
+    EXPECT_FALSE(OpenDatabase(access, std::nullopt, actions, gone));
+    EXPECT_TRUE(ui.retryRequests.empty());
+    EXPECT_TRUE(ui.messages.empty());
+    EXPECT_EQ(ui.interactions().back().text, gone.lastDatabase);
+    ui.VerifyAllUsed();
+}

@@ -59,7 +59,7 @@ std::optional<ChangePasswordAnswer> CommandLineUserInterface::RunChangePasswordD
     return std::nullopt;
 }
 
-int CommandLineUserInterface::ChooseWorkflow()
+std::optional<int> CommandLineUserInterface::ChooseWorkflow()
 {
     return workflow_;
 }
