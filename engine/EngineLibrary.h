@@ -11,4 +11,7 @@ int LibraryVersionNumber();
 // Whether the record says the file or its folder may not be written by this user.
 bool IsReadOnlyRefusal(const ErrorRecord& record);
 
+// What an engine result code (primary or extended) means to the user.
+FailureKind KindOfCode(int code);
+
 } // namespace engine
