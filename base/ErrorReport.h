@@ -21,10 +21,15 @@ QString DescribeError(const QString& msg);
 // "Operation failed - \n" and the description of msg; returns the button pressed.
 Answer ReportFailure(const QString& msg, ReportStyle style);
 
-// The report of the engine's error records for status hr.
+// The report of the engine's error records for status hr: for behind "Details".
 QString OleDbErrorReport(long hr, const engine::ErrorRecords& records);
 
-// Shows the report of the records, followed by text when given, with Yes and No; returns the answer.
+// What the user reads about the failure the records describe: a sentence chosen by its kind that
+// names the file, never the engine's own text or a status code.
+QString FailureText(const engine::ErrorRecords& records);
+
+// Shows the failure's text, followed by text when given, with Yes and No and the report of the
+// records behind "Details"; returns the answer.
 Answer ShowOleDbErrors(UserInterface& ui, long hr, const engine::ErrorRecords& records,
                        const QString& text = QString());
 

@@ -51,6 +51,11 @@ public:
     void CloseDataConnection();
     bool connected() const { return connected_; }
 
+    // Why the file could not be reached when database_unavailable(status) was raised: a sentence
+    // for the user, and the engine's report for behind "Details".
+    QString UnavailableText(std::int32_t status) const;
+    QString UnavailableDetails(std::int32_t status) const;
+
     // Both leave the connection as open or closed as they found it and return the engine status.
     long LoadSystemSettings();
     long SaveSystemSettings();
@@ -81,6 +86,7 @@ private:
     SystemSettings systemSettings_;
     QString databaseFileName_;
     engine::Connection dataConnection_;
+    engine::ErrorRecords lastFailure_; // of the last attempt that found the file unreachable
     bool connected_ = false;
     RetryMode lastMode_ = RetryMode::Prompt; // how the running operation asked for the connection
     UserInterface& ui_;
