@@ -4,6 +4,7 @@
 #include "base/ErrorContext.h"
 #include "base/Result.h"
 #include "base/StringTable.h"
+#include "engine/Connection.h"
 #include "platform/DurableFiles.h"
 #include "platform/PresenceLock.h"
 #include "platform/UserName.h"
@@ -106,6 +107,13 @@ QString PutDatabaseBack(const QString& path)
     presence.Release();
     SyncFolderOf(path);
     return {};
+}
+
+// An open replays a journal that holds a change and removes one that holds none.
+void SettleJournal(const QString& path)
+{
+    engine::Connection connection;
+    connection.Open(path);
 }
 
 LockState Recover(const QString& path)
@@ -214,14 +222,25 @@ bool CMaintenanceLock::Lock(const QString& reason, bool mustExist)
         check::assertion(false, "database lock failed");
     }
     // With nobody connected a journal is the unfinished change of a workstation that stopped; it
-    // belongs to the file and must travel with it, so maintenance waits until an open completes it.
+    // belongs to the file and must not stay behind when the file moves. Opening the file once
+    // replays it, or removes it when it holds no change.
     if (const QString journal = JournalOf(path_); QFileInfo::exists(journal)) {
         presence.Release();
-        Unlock();
-        message_ = QStringLiteral("%1 holds an unfinished change of a workstation that stopped. Open the database "
-                                  "once, which completes it, and try again.")
-                       .arg(journal);
-        return false;
+        SettleJournal(path_);
+        if (!presence.Acquire(path_, PresenceLock::Kind::Exclusive)) {
+            Unlock();
+            message_ = LoadString(164);
+            return false;
+        }
+        if (QFileInfo::exists(journal)) {
+            presence.Release();
+            Unlock();
+            message_ = QStringLiteral("%1 holds an unfinished change that could not be completed: another program "
+                                      "is writing to the database, or the file cannot be written. Close the other "
+                                      "program, or check that the file may be written, and try again.")
+                           .arg(journal);
+            return false;
+        }
     }
     if (!QFile::rename(path_, MaintenanceName(path_))) {
         presence.Release();

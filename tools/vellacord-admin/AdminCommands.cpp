@@ -4,9 +4,11 @@
 #include "ListCommand.h"
 #include "UserCommand.h"
 
+#include "base/ErrorReport.h"
 #include "engine/Connection.h"
 #include "engine/EngineStatus.h"
 #include "platform/OleDate.h"
+#include "store/Compaction.h"
 #include "store/DatabaseAdministration.h"
 #include "store/DatabaseVersion.h"
 #include "store/MaintenanceLock.h"
@@ -72,6 +74,33 @@ QString LockedText(const QString& file, const LockState& lock)
         .arg(file, QString(lock.message).replace(QLatin1String("\r\n"), QLatin1String("\n")));
 }
 
+// Opening the file replays the journal of a writer that stopped, or removes one that holds no
+// change; the user hears when that happened.
+void TellAboutSettledJournal(const QString& file, bool hadJournal)
+{
+    const QString journal = JournalOf(file);
+    if (!hadJournal)
+        return;
+    if (!QFileInfo::exists(journal)) {
+        Err() << "vellacord-admin: " << journal
+              << " was left by a writer that stopped; its unfinished change has been rolled back" << Qt::endl;
+        return;
+    }
+    Err() << "vellacord-admin: " << journal
+          << " holds a change that another program is still writing, or that cannot be rolled back here (is the "
+             "file writable?); maintenance waits until it is gone"
+          << Qt::endl;
+}
+
+// What the user reads about a file that cannot be opened: a clear sentence, the engine's words
+// after it for the administrator.
+QString OpenFailureText(const QString& file, engine::Connection& connection)
+{
+    const engine::ErrorRecords records = connection.TakeErrorRecords();
+    const QString reason = records.empty() ? QString() : records.front().message;
+    return QStringLiteral("cannot open %1: %2\ndetails: %3").arg(file, FailureText(records), reason);
+}
+
 // The version row of the file, or the reason it cannot be read.
 std::optional<int> ReadVersion(const QString& file, QString& error)
 {
@@ -79,11 +108,13 @@ std::optional<int> ReadVersion(const QString& file, QString& error)
         error = LockedText(file, lock);
         return std::nullopt;
     }
+    const bool hadJournal = QFileInfo::exists(JournalOf(file));
     engine::Connection connection;
     if (engine::Failed(connection.Open(file))) {
-        error = QStringLiteral("cannot open %1: %2").arg(file, connection.TakeErrorMessage());
+        error = OpenFailureText(file, connection);
         return std::nullopt;
     }
+    TellAboutSettledJournal(file, hadJournal);
     std::int64_t version = 0;
     if (ReadDatabaseVersion(connection, version) != engine::kOk) {
         error = QStringLiteral("%1 is no Vellacord database: it has no schema version").arg(file);
@@ -167,10 +198,20 @@ int Convert(const AdminOptions& options, DatabaseAdministration& administration)
 
 int Repair(const AdminOptions& options, DatabaseAdministration& administration)
 {
-    if (const LockState lock = InspectLock(options.file); lock.locked)
-        return Fail(LockedText(options.file, lock));
-    if (!QFileInfo(options.file).isFile())
+    if (!QFileInfo(options.file).isFile() && !QFileInfo(MaintenanceName(options.file)).isFile())
         return Fail(QStringLiteral("%1 does not exist").arg(options.file));
+    // The version is read before anything is written: a file of another version gets nothing.
+    QString error;
+    const std::optional<int> version = ReadVersion(options.file, error);
+    if (!version)
+        return Fail(error);
+    if (*version != EXPECTED_DB_VERSION)
+        return Fail(QStringLiteral("%1 has version %2; only version %3 can be repaired%4")
+                        .arg(options.file)
+                        .arg(*version)
+                        .arg(EXPECTED_DB_VERSION)
+                        .arg(*version < EXPECTED_DB_VERSION ? QStringLiteral(" (convert it first)")
+                                                            : QStringLiteral(" (it needs a newer program)")));
     if (!administration.CompactAndRepair(options.file))
         return Fail(QStringLiteral("could not repair %1").arg(options.file));
     Out() << "repaired " << options.file << Qt::endl;
@@ -182,7 +223,18 @@ int Unlock(const AdminOptions& options)
     const LockState lock = InspectLock(options.file);
     if (lock.locked)
         return Fail(LockedText(options.file, lock) + QStringLiteral("\nIt was not unlocked."));
-    if (lock.recovered.isEmpty())
+    // A journal left by a writer that stopped keeps maintenance out as a lock would.
+    const bool hadJournal = QFileInfo::exists(JournalOf(options.file));
+    if (hadJournal && QFileInfo(options.file).isFile()) {
+        engine::Connection connection;
+        if (engine::Failed(connection.Open(options.file)))
+            return Fail(OpenFailureText(options.file, connection));
+        connection.Close();
+        TellAboutSettledJournal(options.file, hadJournal);
+        if (QFileInfo::exists(JournalOf(options.file)))
+            return 1;
+    }
+    if (lock.recovered.isEmpty() && !hadJournal)
         Out() << options.file << " is not locked" << Qt::endl;
     return 0;
 }
@@ -264,6 +316,7 @@ QString AdminUsage()
                "  unlock FILE\n"
                "      Undoes a maintenance lock whose client died: checks the database, puts it back\n"
                "      in place and deletes the rescue file. Refused while the locking client runs.\n"
+               "      Rolls back a FILE-journal left by a writer that stopped, as every command does.\n"
                "  version FILE\n"
                "      Prints the schema version of the database.\n"
                "  list FILE --user LOGIN [--view ID] [--filter ID] [--my-defects] [--output OUT [--format F]]\n"
