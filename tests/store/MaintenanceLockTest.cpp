@@ -342,6 +342,52 @@ TEST(MaintenanceLockTest, AJournalIsCompletedFirstAndAWritersJournalRefusesTheLo
     EXPECT_EQ(QueryNumber(path, QStringLiteral("SELECT count(*) FROM defectlist")), 1);
 }
 
+// Killed at any moment, a conversion leaves the old file or the converted one; the next client
+// finishes what is left and names the backup that holds the original.
+TEST(MaintenanceLockTest, AConversionWhoseClientDiedIsFinishedByTheNextClient)
+{
+    TempFolder folder;
+    const QString path = folder.file(QStringLiteral("team.defl"));
+    const QString original = CreateCurrentDatabase(folder.file(QStringLiteral("original.defl")));
+    const QString converted = CreateCurrentDatabase(folder.file(QStringLiteral("converted.defl")));
+    {
+        // Both are sound; their bytes tell them apart.
+        engine::Connection connection;
+        ASSERT_EQ(engine::kOk, connection.Open(converted));
+        ASSERT_EQ(engine::kOk, connection.Execute(QStringLiteral("INSERT INTO defectlist (subject) VALUES ('new')")));
+    }
+    const QByteArray before = ReadFile(original);
+    const QByteArray after = ReadFile(converted);
+    const QString rescue = QStringLiteral("The database has been locked at noon by ann at pc7. The reason is: "
+                                          "\"converting old database to current format\".\r\nsteps");
+    const QString leftover = folder.file(QStringLiteral(".team.defl.convert-77.tmp"));
+
+    // Killed while converting the copy: the original goes back, the copy goes.
+    WriteFile(MaintenanceName(path), before);
+    WriteFile(path + QStringLiteral(".bak"), before);
+    WriteFile(leftover, "half a copy");
+    WriteFile(RescueFileName(path), rescue.toUtf8());
+    LockState state = CMaintenanceLock::IsLocked(path);
+    EXPECT_FALSE(state.locked);
+    EXPECT_EQ(ReadFile(path), before);
+    EXPECT_FALSE(QFileInfo::exists(leftover));
+    EXPECT_TRUE(state.recovered.contains(path + QStringLiteral(".bak"))) << state.recovered.toStdString();
+
+    // Killed after the converted copy took the name: it stays, and the original, which the
+    // backup already holds, is not kept a second time.
+    QFile::remove(path);
+    WriteFile(path, after);
+    WriteFile(MaintenanceName(path), before);
+    WriteFile(RescueFileName(path), rescue.toUtf8());
+    state = CMaintenanceLock::IsLocked(path);
+    EXPECT_FALSE(state.locked);
+    EXPECT_EQ(ReadFile(path), after);
+    EXPECT_FALSE(QFileInfo::exists(MaintenanceName(path)));
+    EXPECT_FALSE(QFileInfo::exists(path + QStringLiteral(".interrupted")));
+    EXPECT_EQ(ReadFile(path + QStringLiteral(".bak")), before);
+    EXPECT_TRUE(state.recovered.contains(path + QStringLiteral(".bak"))) << state.recovered.toStdString();
+}
+
 TEST(BackupsTest, RotationKeepsTheGivenNumberAndZeroMakesNone)
 {
     TempFolder folder;

@@ -651,6 +651,21 @@ TEST_F(VellacordAdminTest, MessagesNameTheCauseInWords)
             << run.err.toStdString();
         EXPECT_FALSE(run.err.contains(QStringLiteral("network"))) << run.err.toStdString();
     }
+
+    // An unfinished file of an older program's conversion goes on from its backup, by name.
+    const QString old = folder.file(QStringLiteral("old.defl"));
+    fixtures::BuildOldVersionDatabase(old, 8);
+    ASSERT_TRUE(QFile::copy(old, old + QStringLiteral(".bak")));
+    {
+        engine::Connection connection;
+        ASSERT_EQ(connection.Open(old), engine::kOk);
+        ASSERT_EQ(connection.Execute(QStringLiteral("update versiontable set dbversion=0")), engine::kOk);
+    }
+    run = Admin({QStringLiteral("convert"), old});
+    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains(old + QStringLiteral(".bak"))) << run.err.toStdString();
+    EXPECT_EQ(Int(old, QStringLiteral("select dbversion from versiontable")), EXPECTED_DB_VERSION);
+    EXPECT_EQ(Int(old + QStringLiteral(".bak"), QStringLiteral("select dbversion from versiontable")), 8);
 }
 
 } // namespace

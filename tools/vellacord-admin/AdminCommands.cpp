@@ -8,6 +8,7 @@
 #include "engine/Connection.h"
 #include "engine/EngineStatus.h"
 #include "platform/OleDate.h"
+#include "store/Backups.h"
 #include "store/Compaction.h"
 #include "store/DatabaseAdministration.h"
 #include "store/DatabaseVersion.h"
@@ -164,35 +165,35 @@ int Convert(const AdminOptions& options, DatabaseAdministration& administration)
                         .arg(options.file)
                         .arg(*version)
                         .arg(EXPECTED_DB_VERSION));
-    if (!DatabaseAdministration::IsConvertible(*version))
-        return Fail(QStringLiteral("%1 has version %2. %3")
-                        .arg(options.file)
-                        .arg(*version)
-                        .arg(DatabaseAdministration::CannotConvertText()));
 
     administration.SetScriptObserver(
         [](int script, int target) { Out() << "script " << script << ": to version " << target << Qt::endl; });
     const QString backup = options.file + QStringLiteral(".bak");
-    const bool hadBackup = QFileInfo::exists(backup);
+    // A backup that is no copy of this file is an older one, which only --overwrite-backup replaces.
+    const bool olderBackup = QFileInfo::exists(backup) && !IsCopyOf(backup, options.file);
     const bool converted = administration.ConvertDatabase(options.file);
     const std::optional<int> reached = ReadVersion(options.file, error);
-    // An existing backup that may not be overwritten stops the conversion before it starts; the
-    // backup then is an older one, not a copy of this file.
-    if (hadBackup && !options.overwriteBackup && reached == version)
+    if (olderBackup && !options.overwriteBackup && reached == version)
         return Fail(QStringLiteral("%1 was not converted and is unchanged: %2 exists; pass --overwrite-backup to "
                                    "replace it")
                         .arg(options.file, backup));
-    if (reached != EXPECTED_DB_VERSION)
-        return Fail(
-            QStringLiteral("the conversion of %1 failed; the original is kept in %2").arg(options.file, backup));
+    if (reached != EXPECTED_DB_VERSION) {
+        if (!DatabaseAdministration::IsConvertible(*version))
+            return Fail(DatabaseAdministration::InterruptedConversionText(options.file));
+        return Fail(QFileInfo::exists(backup)
+                        ? QStringLiteral("%1 was not converted and is unchanged; its original is kept in %2")
+                              .arg(options.file, backup)
+                        : QStringLiteral("%1 was not converted and is unchanged").arg(options.file));
+    }
     // Without a workflow the program's conversion counts as failed, so that the user is asked
     // again; here the user said so on the command line.
-    const bool withoutWorkflowAsAsked = *version < 6 && options.workflow == 2;
+    const int from = DatabaseAdministration::IsConvertible(*version) ? *version : 0;
+    const bool withoutWorkflowAsAsked = from < 6 && options.workflow == 2;
     if (!converted && !withoutWorkflowAsAsked)
         return Fail(QStringLiteral("%1 was converted, but its workflow could not be stored").arg(options.file));
     Out() << "converted " << options.file << " from version " << *version << " to " << EXPECTED_DB_VERSION
-          << (withoutWorkflowAsAsked ? " without a workflow" : "") << "; the original is kept in " << options.file
-          << ".bak" << Qt::endl;
+          << (withoutWorkflowAsAsked ? " without a workflow" : "") << "; the original is kept in " << backup
+          << Qt::endl;
     return 0;
 }
 
@@ -309,7 +310,10 @@ QString AdminUsage()
                "  convert FILE [--workflow standard|simple|none] [--overwrite-backup]\n"
                "      Converts a database of an older version (1 and up) to the current version %1,\n"
                "      keeping a copy of the original in FILE.bak (an existing one is replaced only\n"
-               "      with --overwrite-backup). Files older than version 6 get the chosen workflow.\n"
+               "      with --overwrite-backup, or when it holds the same bytes as FILE). A copy is\n"
+               "      converted and checked beside FILE and renamed over it, so that an interruption\n"
+               "      leaves the old file or the converted one. Files older than version 6 get the\n"
+               "      chosen workflow.\n"
                "  repair FILE\n"
                "      Compacts and repairs the database, keeping numbered backups FILE.1, FILE.2, ...\n"
                "      Refused while another program has the file open.\n"
