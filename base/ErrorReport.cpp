@@ -39,10 +39,11 @@ QString DescribeError(const QString& msg)
     return QStringLiteral("the error is \"") + msg + QStringLiteral("\"\n") + ErrorContextText(true);
 }
 
-Answer ReportFailure(const QString& msg, ReportStyle style)
+Answer ReportFailure(const QString& msg, ReportStyle style, const QString& details)
 {
     MessageRequest request;
     request.text = QStringLiteral("Operation failed - \n") + DescribeError(msg);
+    request.details = details;
     request.buttons = Buttons::Ok;
     request.icon = style == ReportStyle::Error ? Icon::Error : Icon::Information;
     request.foreground = style == ReportStyle::Error;
@@ -103,6 +104,11 @@ QString FailureText(const engine::ErrorRecords& records)
         break;
     }
     return QStringLiteral("The database could not carry out the operation.");
+}
+
+Answer ReportEngineFailure(long hr, const engine::ErrorRecords& records, ReportStyle style)
+{
+    return ReportFailure(FailureText(records), style, OleDbErrorReport(hr, records));
 }
 
 Answer ShowOleDbErrors(UserInterface& ui, long hr, const engine::ErrorRecords& records, const QString& text)

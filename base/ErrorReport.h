@@ -18,8 +18,12 @@ QString ErrorContextText(bool clear);
 // "the error is \"msg\"\n" followed by the error context, which is emptied.
 QString DescribeError(const QString& msg);
 
-// "Operation failed - \n" and the description of msg; returns the button pressed.
-Answer ReportFailure(const QString& msg, ReportStyle style);
+// "Operation failed - \n" and the description of msg, with `details` behind "Details"; returns the
+// button pressed.
+Answer ReportFailure(const QString& msg, ReportStyle style, const QString& details = QString());
+
+// ReportFailure of what the engine's records mean, with their report behind "Details".
+Answer ReportEngineFailure(long hr, const engine::ErrorRecords& records, ReportStyle style);
 
 // The report of the engine's error records for status hr: for behind "Details".
 QString OleDbErrorReport(long hr, const engine::ErrorRecords& records);
