@@ -122,7 +122,9 @@ bool RunStatements(const char* begin, const char* end, engine::Connection& conne
             connection.TakeErrorRecords();
             continue;
         }
-        ShowOleDbErrors(ui, status, connection.TakeErrorRecords(), sql);
+        // The statement is in the records, behind "Details".
+        ShowOleDbErrors(ui, status, connection.TakeErrorRecords(),
+                        QStringLiteral("A statement of a database script failed; the details show which."));
         if (!continueOnError)
             return false;
     }
