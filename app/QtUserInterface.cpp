@@ -14,6 +14,7 @@
 #include "app/FileFilter.h"
 #include "app/HintDialog.h"
 #include "app/MainFrame.h"
+#include "app/UserGuide.h"
 #include "base/StringTable.h"
 
 #include <QApplication>
@@ -91,6 +92,8 @@ Answer QtUserInterface::ShowMessage(const MessageRequest& request)
 {
     QMessageBox box(BoxIcon(request.icon), LoadString(string_id::kApplicationTitle), request.text,
                     BoxButtons(request.buttons), VisibleWindow(mainWindow_));
+    if (!request.details.isEmpty())
+        box.setDetailedText(request.details);
     if (request.foreground) {
         box.setWindowFlag(Qt::WindowStaysOnTopHint);
         box.show();
@@ -143,6 +146,11 @@ bool QtUserInterface::OpenWithDesktop(const QString& pathOrUrl, bool inBackgroun
     if (opened && inBackground && mainWindow_ && mainWindow_->isVisible())
         mainWindow_->activateWindow();
     return opened;
+}
+
+void QtUserInterface::ShowHelp(const QString& section)
+{
+    OpenUserGuide(section);
 }
 
 bool QtUserInterface::HasMainWindow()
