@@ -60,6 +60,10 @@ private:
     void ShowLoadedRecord(bool force);
     void InsertFailed();
     bool GoOnAfterFailedWrite(long status, bool interactive);
+    // The defect as the file holds it now; an empty record when it cannot be read.
+    DefectRecord StoredRecord();
+    // Asks before a defect is saved without an addressee; false when the user goes back to it.
+    bool ConfirmAddressee(const DefectRecord& taken);
     // Stamps and writes the record into its row, then announces the save; `stored` tells whether
     // the row now holds the record (the result only whether the caller may go on).
     bool WriteRecord(bool interactive, bool* stored = nullptr);
@@ -71,4 +75,5 @@ private:
     DefectRecord record_;
     std::int32_t currentDefectId_ = 0;
     bool loaded_ = false;
+    std::int32_t addresseeConfirmedFor_ = -1; // the defect the user chose to save to nobody
 };

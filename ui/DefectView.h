@@ -16,6 +16,7 @@ class CDefectDoc;
 class CFormPage;
 class QComboBox;
 class QGridLayout;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 class QTabWidget;
@@ -54,6 +55,7 @@ private:
     void ShowHeader();
     void TakeHeader();
     void ShowStatusCaption();
+    void ShowReadState();
     CFormPage* CurrentPage() const;
     void SwitchPage(int index);
 
@@ -63,6 +65,7 @@ private:
     bool modified_ = false;
 
     QLineEdit* id_ = nullptr;
+    QLabel* unread_ = nullptr; // shown while the defect is the user's own unread one
     QPushButton* status_ = nullptr;
     QComboBox* priority_ = nullptr;
     QLineEdit* subject_ = nullptr;
