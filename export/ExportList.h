@@ -5,6 +5,8 @@
 
 #include <QString>
 
+#include <optional>
+
 class CDefectDoc;
 class CDefectList;
 
@@ -19,7 +21,9 @@ ListExportKind ExportKindOfPath(const QString& path);
 
 // Writes the current list (its filter and order) to `path`: every column of the list query for
 // text, CSV and XML; the visible columns for the query file and the workbook. Aborts on failure.
-void WriteListExport(const QString& path, ListExportKind kind, engine::Connection& connection, CDefectList& list);
+// The number of rows written, where the format counts them (text, CSV, XML).
+std::optional<int> WriteListExport(const QString& path, ListExportKind kind, engine::Connection& connection,
+                                   CDefectList& list);
 
 // "Export...": asks for the file, writes it, and reports a failure.
 void ExportList(CDefectDoc& document, CDefectList& list);

@@ -13,6 +13,7 @@
 #include <QSaveFile>
 #include <QTemporaryFile>
 
+#include <map>
 #include <optional>
 
 namespace {
@@ -106,6 +107,57 @@ bool CTableExporter::IsExported(const QString& columnName)
     return base != QLatin1String("passwd") && base != QLatin1String("userflags");
 }
 
+QString CTableExporter::HeaderCaption(const QString& columnName)
+{
+    // The defect's own columns as the list and the form name them; the lookups' columns that
+    // the list query adds by the list they come from.
+    static const std::map<QString, QString> kCaptions{
+        {QStringLiteral("defect_id"), QStringLiteral("ID")},
+        {QStringLiteral("statusid"), QStringLiteral("Status ID")},
+        {QStringLiteral("priorityid"), QStringLiteral("Priority ID")},
+        {QStringLiteral("severityid"), QStringLiteral("Severity ID")},
+        {QStringLiteral("subject"), QStringLiteral("Subject")},
+        {QStringLiteral("description"), QStringLiteral("Description")},
+        {QStringLiteral("componentid"), QStringLiteral("Component ID")},
+        {QStringLiteral("toid"), QStringLiteral("To ID")},
+        {QStringLiteral("fromid"), QStringLiteral("From ID")},
+        {QStringLiteral("foundbuild"), QStringLiteral("Found build")},
+        {QStringLiteral("fixedbuild"), QStringLiteral("Fixed build")},
+        {QStringLiteral("comments"), QStringLiteral("Details")},
+        {QStringLiteral("history"), QStringLiteral("History")},
+        {QStringLiteral("opened"), QStringLiteral("Opened")},
+        {QStringLiteral("modified"), QStringLiteral("Modified")},
+        {QStringLiteral("closed"), QStringLiteral("Closed")},
+        {QStringLiteral("lastread"), QStringLiteral("Read")},
+        {QStringLiteral("foundversion"), QStringLiteral("Found in")},
+        {QStringLiteral("fixedversion"), QStringLiteral("Fixed in")},
+        {QStringLiteral("categoryid"), QStringLiteral("Category ID")},
+        {QStringLiteral("cc"), QStringLiteral("Cc")},
+        {QStringLiteral("category_id"), QStringLiteral("Category list ID")},
+        {QStringLiteral("category"), QStringLiteral("Category")},
+        {QStringLiteral("categorydescription"), QStringLiteral("Category description")},
+        {QStringLiteral("component_id"), QStringLiteral("Component list ID")},
+        {QStringLiteral("component"), QStringLiteral("Component")},
+        {QStringLiteral("priority_id"), QStringLiteral("Priority list ID")},
+        {QStringLiteral("priority"), QStringLiteral("Priority")},
+        {QStringLiteral("severity_id"), QStringLiteral("Severity list ID")},
+        {QStringLiteral("severity"), QStringLiteral("Severity")},
+        {QStringLiteral("status_id"), QStringLiteral("Status list ID")},
+        {QStringLiteral("status"), QStringLiteral("Status")},
+        {QStringLiteral("statusdescription"), QStringLiteral("Status description")},
+        {QStringLiteral("to.stakeholder_id"), QStringLiteral("To user ID")},
+        {QStringLiteral("to.email"), QStringLiteral("To e-mail")},
+        {QStringLiteral("to.displayname"), QStringLiteral("To")},
+        {QStringLiteral("to.loginname"), QStringLiteral("To login name")},
+        {QStringLiteral("from.stakeholder_id"), QStringLiteral("From user ID")},
+        {QStringLiteral("from.email"), QStringLiteral("From e-mail")},
+        {QStringLiteral("from.displayname"), QStringLiteral("From")},
+        {QStringLiteral("from.loginname"), QStringLiteral("From login name")},
+    };
+    const auto found = kCaptions.find(columnName.toLower());
+    return found != kCaptions.end() ? found->second : columnName;
+}
+
 QByteArray CTableExporter::Header() const
 {
     if (format_ == ExportFormat::Xml)
@@ -114,7 +166,8 @@ QByteArray CTableExporter::Header() const
     for (const Column& column : columns_) {
         if (!header.isEmpty())
             header += Separator(format_);
-        header += format_ == ExportFormat::Csv ? '"' + column.name + '"' : column.name;
+        const QByteArray caption = HeaderCaption(QString::fromUtf8(column.name)).toUtf8();
+        header += format_ == ExportFormat::Csv ? '"' + caption + '"' : caption;
     }
     return header + '\n';
 }
@@ -175,8 +228,8 @@ QByteArray CTableExporter::Trailer() const
     return format_ == ExportFormat::Xml ? QByteArray("</defectlistquery>\n") : QByteArray();
 }
 
-void ExportTable(const QString& path, const QString& query, engine::Connection& connection, ExportFormat format,
-                 engine::Access access)
+int ExportTable(const QString& path, const QString& query, engine::Connection& connection, ExportFormat format,
+                engine::Access access)
 {
     ErrorContext context("Exporting database table");
     // The rows wait in a local spool file and reach the chosen file once the read is over: the read
@@ -194,6 +247,7 @@ void ExportTable(const QString& path, const QString& query, engine::Connection& 
     };
     // Made from the first row's statement, which names the columns.
     std::optional<CTableExporter> exporter;
+    int rows = 0;
     const auto start = [&](const QStringList& columnNames) {
         exporter.emplace(format, columnNames);
         write(spool, exporter->Header());
@@ -203,12 +257,14 @@ void ExportTable(const QString& path, const QString& query, engine::Connection& 
         [&] {
             // A read that lost the file starts again from the top.
             exporter.reset();
+            rows = 0;
             check::abort_if(!spool.seek(0) || !spool.resize(0), "Writing output file failed!");
         },
         [&](const engine::Statement& row) {
             if (!exporter)
                 start(row.ColumnNames());
             write(spool, exporter->Row(row));
+            ++rows;
         });
     if (engine::Failed(status))
         CHResult(status, connection.TakeErrorRecords()).check();
@@ -221,4 +277,5 @@ void ExportTable(const QString& path, const QString& query, engine::Connection& 
     while (!spool.atEnd())
         write(file, spool.read(kChunkBytes));
     check::abort_if(!file.commit(), "Writing output file failed!");
+    return rows;
 }

@@ -24,6 +24,9 @@ public:
     // Whether a column goes into the file: not the lookups' sort and read-only columns that the
     // list query repeats, and never a password hash or the user flags, since export files travel.
     static bool IsExported(const QString& columnName);
+    // The heading of a column in a text or CSV file: what the program calls it ("Found in" for
+    // foundversion); a column it has no name for keeps its own.
+    static QString HeaderCaption(const QString& columnName);
 
     QByteArray Header() const;
     QByteArray Row(const engine::Statement& row) const;
@@ -43,6 +46,7 @@ private:
 };
 
 // Runs `query` on the connection (fenced when it carries a user's filter) and writes the file
-// at `path`; a file that cannot be opened or written aborts, and so does a failed query.
-void ExportTable(const QString& path, const QString& query, engine::Connection& connection, ExportFormat format,
-                 engine::Access access = engine::Access::Any);
+// at `path`; a file that cannot be opened or written aborts, and so does a failed query. The
+// number of rows written.
+int ExportTable(const QString& path, const QString& query, engine::Connection& connection, ExportFormat format,
+                engine::Access access = engine::Access::Any);
