@@ -2,6 +2,7 @@
 
 #include "base/ErrorContext.h"
 #include "base/Result.h"
+#include "base/StringTable.h"
 #include "base/UserInterface.h"
 #include "document/DefectPersistence.h"
 #include "engine/EngineStatus.h"
@@ -90,7 +91,11 @@ std::vector<std::int32_t> DeleteSelectedDefects(DefectContext& context, DefectPe
             }
         }
     }
-    if (ShowStringMessage(ui, kReallyDelete, Buttons::YesNo, Icon::Question) != Answer::Yes)
+    // The question says what goes: the one defect by its id, or how many.
+    const QString what = selected.size() == 1 ? QStringLiteral("defect %1").arg(selected.front())
+                                              : QStringLiteral("%1 selected defects").arg(selected.size());
+    if (ShowTextMessage(ui, LoadString(kReallyDelete).replace(QLatin1String("%s"), what), Buttons::YesNo,
+                        Icon::Question, kReallyDelete) != Answer::Yes)
         return {};
 
     for (const DeleteBatch& batch : BuildDeleteBatches(selected))
