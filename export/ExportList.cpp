@@ -69,7 +69,7 @@ ListExportKind ExportKindOfPath(const QString& path)
 }
 
 std::optional<int> WriteListExport(const QString& path, ListExportKind kind, engine::Connection& connection,
-                                   CDefectList& list)
+                                   CDefectList& list, ExportHeadings headings)
 {
     const ListCondition condition = CurrentCondition(list);
     const engine::Access access = condition.carriesFilter ? engine::Access::ReadOnly : engine::Access::Any;
@@ -87,7 +87,7 @@ std::optional<int> WriteListExport(const QString& path, ListExportKind kind, eng
             : kind == ListExportKind::Csv                       ? ExportFormat::Csv
                                                                 : ExportFormat::Text;
         return ExportTable(path, QStringLiteral("SELECT * FROM DefectListQuery ") + condition.text, connection, format,
-                           access);
+                           access, headings);
     }
     return std::nullopt;
 }
@@ -109,7 +109,7 @@ void ExportList(CDefectDoc& document, CDefectList& list)
         {
             const WaitCursor wait(ui);
             rows = WriteListExport(*path, ExportKindOfPath(*path), document.GetDocumentConnection(RetryMode::Offline),
-                                   list);
+                                   list, ExportHeadings::Captions);
         }
         // Saying where it went: an export otherwise ends without a sign.
         const int doneId = !rows ? kExported : *rows == 1 ? kExportedOne : kExportedRows;

@@ -3,6 +3,8 @@
 // format its name asks for; the spreadsheet command opens the list in the desktop's
 // spreadsheet program.
 
+#include "export/TableExporter.h"
+
 #include <QString>
 
 #include <optional>
@@ -21,9 +23,10 @@ ListExportKind ExportKindOfPath(const QString& path);
 
 // Writes the current list (its filter and order) to `path`: every column of the list query for
 // text, CSV and XML; the visible columns for the query file and the workbook. Aborts on failure.
-// The number of rows written, where the format counts them (text, CSV, XML).
+// The number of rows written, where the format counts them (text, CSV, XML). File > Export heads
+// text and CSV with the program's captions; scheduled exports keep the column names.
 std::optional<int> WriteListExport(const QString& path, ListExportKind kind, engine::Connection& connection,
-                                   CDefectList& list);
+                                   CDefectList& list, ExportHeadings headings = ExportHeadings::ColumnNames);
 
 // "Export...": asks for the file, writes it, and reports a failure.
 void ExportList(CDefectDoc& document, CDefectList& list);

@@ -87,7 +87,8 @@ QStringList ColumnNamesOf(engine::Connection& connection, const QString& query, 
 
 } // namespace
 
-CTableExporter::CTableExporter(ExportFormat format, const QStringList& columnNames) : format_(format)
+CTableExporter::CTableExporter(ExportFormat format, const QStringList& columnNames, ExportHeadings headings)
+    : format_(format), headings_(headings)
 {
     for (int position = 0; position < columnNames.size(); ++position) {
         const QString& name = columnNames.at(position);
@@ -166,7 +167,9 @@ QByteArray CTableExporter::Header() const
     for (const Column& column : columns_) {
         if (!header.isEmpty())
             header += Separator(format_);
-        const QByteArray caption = HeaderCaption(QString::fromUtf8(column.name)).toUtf8();
+        const QByteArray caption = headings_ == ExportHeadings::Captions
+            ? HeaderCaption(QString::fromUtf8(column.name)).toUtf8()
+            : column.name;
         header += format_ == ExportFormat::Csv ? '"' + caption + '"' : caption;
     }
     return header + '\n';
@@ -229,7 +232,7 @@ QByteArray CTableExporter::Trailer() const
 }
 
 int ExportTable(const QString& path, const QString& query, engine::Connection& connection, ExportFormat format,
-                engine::Access access)
+                engine::Access access, ExportHeadings headings)
 {
     ErrorContext context("Exporting database table");
     // The rows wait in a local spool file and reach the chosen file once the read is over: the read
@@ -249,7 +252,7 @@ int ExportTable(const QString& path, const QString& query, engine::Connection& c
     std::optional<CTableExporter> exporter;
     int rows = 0;
     const auto start = [&](const QStringList& columnNames) {
-        exporter.emplace(format, columnNames);
+        exporter.emplace(format, columnNames, headings);
         write(spool, exporter->Header());
     };
     const long status = connection.ReadRows(

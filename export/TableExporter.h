@@ -16,10 +16,15 @@ class Connection;
 enum class ExportFormat { Csv = 0, Text = 1, Xml = 2 };
 
 // One file format: the header, a line per row and the trailer, each line ending in "\n".
+// The first line of a text or CSV file: the names a user reads in the program, or the query's
+// column names, which scripts that read scheduled exports rely on.
+enum class ExportHeadings { Captions, ColumnNames };
+
 class CTableExporter {
 public:
     // `columnNames`: the query's columns in query order.
-    CTableExporter(ExportFormat format, const QStringList& columnNames);
+    CTableExporter(ExportFormat format, const QStringList& columnNames,
+                   ExportHeadings headings = ExportHeadings::ColumnNames);
 
     // Whether a column goes into the file: not the lookups' sort and read-only columns that the
     // list query repeats, and never a password hash or the user flags, since export files travel.
@@ -42,6 +47,7 @@ private:
     QByteArray Value(const engine::Statement& row, const Column& column) const;
 
     ExportFormat format_;
+    ExportHeadings headings_;
     std::vector<Column> columns_;
 };
 
@@ -49,4 +55,4 @@ private:
 // at `path`; a file that cannot be opened or written aborts, and so does a failed query. The
 // number of rows written.
 int ExportTable(const QString& path, const QString& query, engine::Connection& connection, ExportFormat format,
-                engine::Access access = engine::Access::Any);
+                engine::Access access = engine::Access::Any, ExportHeadings headings = ExportHeadings::ColumnNames);
