@@ -176,7 +176,9 @@ void CSetupListsDialog::BuildFields()
         labelWidth = std::max(labelWidth, label->sizeHint().width());
         const int column = wanted.column;
         if (wanted.checkBox) {
-            auto* check = new QCheckBox(QStringLiteral("may delete anybody's defects and change shared settings"));
+            auto* check = new QCheckBox(QStringLiteral("may delete any defect"));
+            check->setToolTip(QStringLiteral("An administrator may delete anybody's defects and change the settings "
+                                             "that apply to everybody."));
             check->setObjectName(QStringLiteral("field%1").arg(kFirstFieldId + wanted.column));
             canvas_->Add(row, 0, label);
             canvas_->Add(row, 2, check);
