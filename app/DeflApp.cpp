@@ -1,3 +1,5 @@
+// The program's life: settings loaded, the command line processed, the guarded message loop, settings saved.
+
 #include "app/DeflApp.h"
 
 #include "base/StringIds.h"
@@ -40,7 +42,8 @@ bool CDeflApp::StartSequence(const QStringList& arguments)
 int CDeflApp::Run()
 {
     RunGuard guard({[this] { return framework_.RunMessageLoop(); }, [this] { return framework_.HasMainWindow(); },
-                    [this] { framework_.DestroyMainWindow(); }, [this](int code) { framework_.PostQuit(code); }});
+                    [this] { framework_.DestroyMainWindow(); }, [this](int code) { framework_.PostQuit(code); },
+                    [this] { framework_.StopWaitingForFile(); }});
     return guard.Run();
 }
 

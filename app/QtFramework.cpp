@@ -1,3 +1,5 @@
+// The start sequence on Qt: creating and discarding the document, the list, the mail and the main window.
+
 #include "app/QtFramework.h"
 
 #include "app/MainFrame.h"
@@ -115,6 +117,12 @@ void QtFramework::DestroyMainWindow()
         DiscardDocumentAndFrame();
         QtApplication::exit(0);
     });
+}
+
+void QtFramework::StopWaitingForFile()
+{
+    if (document_)
+        document_->StopWaitingForFile();
 }
 
 int QtFramework::RunMessageLoop()

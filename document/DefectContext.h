@@ -13,6 +13,7 @@
 class Clock;
 class UserInterface;
 struct DefectRecord;
+enum class LookupList;
 
 class DefectContext : public ConnectionProvider {
 public:
@@ -26,6 +27,8 @@ public:
     virtual bool IsAdministrator() const = 0;
     // The logged-in stakeholder's display name, as the list's From column shows it.
     virtual QString LoggedInDisplayName() const = 0;
+    // The name of a lookup list's entry, for texts that show a record to the user.
+    virtual QString LookupName(LookupList list, std::int32_t id) const = 0;
     // The status transitions in sys_sortorder order.
     virtual const std::vector<StatusTransition>& StatusTransitions() const = 0;
     // Appends one history line for `statusId` with `comment` to the record (in memory only).
@@ -41,11 +44,15 @@ public:
     virtual void DefectCreated(std::int32_t defectId) = 0;
     // Another defect became the current one (0 or -1: none).
     virtual void CurrentDefectChanged(std::int32_t defectId) = 0;
+    // The selected defects were deleted: the list drops their rows and makes `nextCurrentId`
+    // current (-1: none).
+    virtual void DefectsDeleted(const std::vector<std::int32_t>& defectIds, std::int32_t nextCurrentId) = 0;
     // The database file's path, the base of the attachment directories.
     virtual QString DatabasePath() const = 0;
 };
 
 // The defect list as the record's operations see it; rows are identified by their defect id.
+// What the list does after a save or a deletion it learns from the document's signals.
 class DefectListSeam {
 public:
     struct Row {
@@ -57,14 +64,8 @@ public:
     virtual ~DefectListSeam() = default;
     // Every row in list order.
     virtual std::vector<Row> Rows() const = 0;
-    // Rewrites the row of the record's defect, or adds one when there is none.
-    virtual void UpdateRow(const DefectRecord& record) = 0;
     // Adds a row for a new defect.
     virtual void AddRow(const DefectRecord& record) = 0;
     // Makes the defect current (-1: none): clears the selection, selects and shows its row, loads it.
     virtual void SelectDefect(std::int32_t defectId) = 0;
-    // Fills the list again from the database.
-    virtual void Refill() = 0;
-    // Removes the row of one defect.
-    virtual void RemoveRow(std::int32_t defectId) = 0;
 };

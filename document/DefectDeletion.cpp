@@ -1,3 +1,5 @@
+// Deleting the selected defects: rights check, the question, batched DELETEs and the attachment folders.
+
 #include "document/DefectDeletion.h"
 
 #include "base/ErrorContext.h"
@@ -7,22 +9,31 @@
 #include "document/DefectPersistence.h"
 #include "engine/EngineStatus.h"
 #include "store/AttachmentDirectory.h"
+#include "store/AttachmentPaths.h"
+
+#include <cerrno>
 
 namespace {
 
 constexpr int kNoRights = 193;
 constexpr int kReallyDelete = 107;
+constexpr int kLinksNotFollowed = 2305;
 constexpr int kStatementLength = 500;
 
-void RemoveAttachmentDirectory(const QString& databasePath, std::int32_t defectId)
+// Removes the defect's directory, whatever is at its name: a link there or inside is removed as a
+// link, and listed in `notFollowed`; what it points to stays untouched.
+void RemoveAttachmentDirectory(const QString& databasePath, std::int32_t defectId, QStringList& notFollowed)
 {
     ErrorContext label("removing defect attachment directory");
-    CheckedCall(DeleteAttachmentDirectory(AttachmentDirectory(databasePath, defectId, false)));
+    const AttachmentRemoval removal = DeleteAttachmentDirectory(DefectAttachmentPath(databasePath, defectId));
+    notFollowed += removal.notFollowed;
+    errno = removal.error;
+    CheckedCall(removal.removed);
 }
 
 // Runs one DELETE; the attachments of its defects go only once their rows are gone, so a
 // failed statement never leaves defects without their files.
-void RunBatch(DefectContext& context, const DeleteBatch& batch)
+void RunBatch(DefectContext& context, const DeleteBatch& batch, QStringList& notFollowed)
 {
     engine::Connection& connection = context.GetDocumentConnection(RetryMode::Offline);
     if (engine::Failed(connection.Execute(batch.sql))) {
@@ -30,7 +41,7 @@ void RunBatch(DefectContext& context, const DeleteBatch& batch)
         return;
     }
     for (const std::int32_t id : batch.ids)
-        RemoveAttachmentDirectory(context.DatabasePath(), id);
+        RemoveAttachmentDirectory(context.DatabasePath(), id, notFollowed);
 }
 
 } // namespace
@@ -68,18 +79,17 @@ std::int32_t NextCurrentDefect(const std::vector<DefectListSeam::Row>& rows)
     return -1;
 }
 
-std::vector<std::int32_t> DeleteSelectedDefects(DefectContext& context, DefectPersistence& persistence,
-                                                DefectListSeam* list)
+void DeleteSelectedDefects(DefectContext& context, DefectPersistence& persistence, const DefectListSeam* list)
 {
     if (list == nullptr || !persistence.SaveRecord(true))
-        return {};
+        return;
     const std::vector<DefectListSeam::Row> rows = list->Rows();
     std::vector<std::int32_t> selected;
     for (const DefectListSeam::Row& row : rows)
         if (row.selected)
             selected.push_back(row.defectId);
     if (selected.empty())
-        return {};
+        return;
 
     UserInterface& ui = context.Ui();
     if (!context.IsAdministrator()) {
@@ -87,7 +97,7 @@ std::vector<std::int32_t> DeleteSelectedDefects(DefectContext& context, DefectPe
         for (const DefectListSeam::Row& row : rows) {
             if (row.selected && row.fromText != me) {
                 ShowStringMessage(ui, kNoRights, Buttons::Ok, Icon::Warning);
-                return {};
+                return;
             }
         }
     }
@@ -96,16 +106,24 @@ std::vector<std::int32_t> DeleteSelectedDefects(DefectContext& context, DefectPe
                                               : QStringLiteral("%1 selected defects").arg(selected.size());
     if (ShowTextMessage(ui, LoadString(kReallyDelete).replace(QLatin1String("%s"), what), Buttons::YesNo,
                         Icon::Question, kReallyDelete) != Answer::Yes)
-        return {};
+        return;
 
-    for (const DeleteBatch& batch : BuildDeleteBatches(selected))
-        RunBatch(context, batch);
+    QStringList notFollowed;
+    const auto reportLinks = [&] {
+        if (!notFollowed.isEmpty())
+            ShowTextMessage(ui,
+                            FormatString(kLinksNotFollowed, notFollowed.join(QLatin1Char('\n')).toUtf8().constData()),
+                            Buttons::Ok, Icon::Warning, kLinksNotFollowed);
+    };
+    try {
+        for (const DeleteBatch& batch : BuildDeleteBatches(selected))
+            RunBatch(context, batch, notFollowed);
+    } catch (...) {
+        // Whoever planted a link must not go unnoticed when a later removal fails.
+        reportLinks();
+        throw;
+    }
+    reportLinks();
 
-    const std::int32_t next = NextCurrentDefect(rows);
-    list->SelectDefect(next);
-    if (selected.size() > 1)
-        list->Refill();
-    else
-        list->RemoveRow(selected.front());
-    return selected;
+    context.DefectsDeleted(selected, NextCurrentDefect(rows));
 }

@@ -26,7 +26,6 @@ struct DeleteBatch {
 std::vector<DeleteBatch> BuildDeleteBatches(const std::vector<std::int32_t>& ids);
 
 // Saves the current defect, checks the rights, asks string 107 and deletes the selected
-// defects in statements of a little over 500 characters; returns the deleted ids. Without a
-// list nothing happens.
-std::vector<std::int32_t> DeleteSelectedDefects(DefectContext& context, DefectPersistence& persistence,
-                                                DefectListSeam* list);
+// defects in statements of a little over 500 characters, then tells the context which defects
+// went and which one becomes current. Without a list nothing happens.
+void DeleteSelectedDefects(DefectContext& context, DefectPersistence& persistence, const DefectListSeam* list);

@@ -1,3 +1,5 @@
+// The document's commands: opening and login, the current defect's edits, read states, timers, going offline.
+
 #include "document/DefectDoc.h"
 
 #include "base/Check.h"
@@ -81,11 +83,9 @@ bool CDefectDoc::SaveCurrentRecord()
     return defects_.SaveRecord(true);
 }
 
-void CDefectDoc::DeleteSelectedRecords(DefectListSeam* list)
+void CDefectDoc::DeleteSelectedRecords(const DefectListSeam* list)
 {
-    const std::vector<std::int32_t> deleted = DeleteSelectedDefects(*this, defects_, list);
-    if (!deleted.empty())
-        emit defectsDeleted(QList<qint32>(deleted.begin(), deleted.end()));
+    DeleteSelectedDefects(*this, defects_, list);
 }
 
 void CDefectDoc::AddHistoryEntry(DefectRecord& record, std::int32_t statusId, const QString& comment)
@@ -128,6 +128,11 @@ void CDefectDoc::CurrentDefectChanged(std::int32_t defectId)
     emit currentDefectChanged(defectId);
 }
 
+void CDefectDoc::DefectsDeleted(const std::vector<std::int32_t>& defectIds, std::int32_t nextCurrentId)
+{
+    emit defectsDeleted(QList<qint32>(defectIds.begin(), defectIds.end()), nextCurrentId);
+}
+
 QString CDefectDoc::DatabasePath() const
 {
     return database_.DatabaseFileName();
@@ -157,34 +162,21 @@ bool CDefectDoc::Open(std::optional<QString> path)
 engine::Connection& CDefectDoc::GetDocumentConnection(RetryMode mode)
 {
     const bool wasConnected = database_.connected();
-    const bool pause = !wasConnected && loggedIn_;
-    if (pause) {
-        timers_.PauseTimers();
-        emit connectionWaitStarted();
-    }
-    engine::Connection* connection = nullptr;
-    try {
-        connection = &database_.GetDataConnection(mode);
-    } catch (...) {
-        if (pause) {
-            timers_.ResumeTimers();
-            emit connectionWaitEnded();
-        }
-        throw;
-    }
+    // Opening the file may wait for it; no timer may close or refill meanwhile, and the pause
+    // ends however the opening ends.
+    std::optional<TimerPause> pause;
+    if (!wasConnected && loggedIn_)
+        pause.emplace(timers_);
+    engine::Connection& connection = database_.GetDataConnection(mode);
     if (!wasConnected) {
         lookups_.ForgetLoadTime();
-        if (pause) {
-            timers_.ResumeTimers();
-            emit connectionWaitEnded();
-        }
+        pause.reset();
         emit connectionStateChanged(true);
     }
-    if (connectionUse_.useCount == 0 && loggedIn_) {
+    // A request outside a long operation is activity: the auto-close countdown starts again.
+    if (connectionUse_.useCount == 0 && loggedIn_)
         timers_.StartTimer(DocumentTimers::kAutoClose, true);
-        emit connectionRequested();
-    }
-    return *connection;
+    return connection;
 }
 
 QString CDefectDoc::ConnectionStateText() const
@@ -324,7 +316,6 @@ bool CDefectDoc::LoadUserSettings()
     if (found && defects_.SaveRecord(true))
         defects_.SelectDefect(userSettings_.LastDefectId);
     RestartTimers();
-    emit userSettingsLoaded();
     return found;
 }
 
@@ -420,6 +411,12 @@ void CDefectDoc::OnCloseDocument()
     emit closed();
 }
 
+void CDefectDoc::StopWaitingForFile()
+{
+    timers_.Clear();
+    database_.StopWaitingForFile();
+}
+
 void CDefectDoc::KeepUnsavedEdits()
 {
     DefectForm* form = defects_.Form();
@@ -428,9 +425,10 @@ void CDefectDoc::KeepUnsavedEdits()
     RecoveredEdits edits;
     edits.databasePath = database_.DatabaseFileName();
     edits.userId = loggedInId_;
-    edits.original = form->workingCopy();
-    edits.edited = edits.original;
-    form->takeValues(edits.edited);
+    // The record as last read from the file, so that the next login can tell whether anybody
+    // changed the defect since; the edits as the user left them, without asking anything.
+    edits.original = form->asLoaded();
+    edits.edited = form->asEdited();
     edits.edited.Defect_ID = edits.original.Defect_ID;
     edits.keptAt = clock_.Now();
     const QString file = NewKeptEditsFile(edits.databasePath, loggedInId_);
@@ -482,16 +480,20 @@ void CDefectDoc::OfferKeptEdits(const QString& file)
 
 void CDefectDoc::ApplyKeptEdits(const RecoveredEdits& edits, const QString& file)
 {
-    const KeptEditsResult result = defects_.ApplyKeptEdits(edits.original, edits.edited);
-    if (result == KeptEditsResult::Applied) {
+    switch (defects_.ApplyKeptEdits(edits)) {
+    case KeptEditsResult::Applied:
+    case KeptEditsResult::Discarded:
         QFile::remove(file);
         return;
+    case KeptEditsResult::KeptForLater:
+        return;
+    case KeptEditsResult::Unreadable:
+        break;
     }
-    const QString reason = result == KeptEditsResult::ChangedSince ? QStringLiteral("was changed by another user since")
-                                                                   : QStringLiteral("could not be read or written");
     ShowTextMessage(ui_,
-                    QStringLiteral("Defect %1 %2, so your changes were not applied. They stay in %3.")
+                    QStringLiteral("Defect %1 could not be read or written, so your changes were not applied. They "
+                                   "stay in %2.")
                         .arg(edits.original.Defect_ID)
-                        .arg(reason, file),
+                        .arg(file),
                     Buttons::Ok, Icon::Warning);
 }

@@ -2,6 +2,19 @@
 // The open database as the logged-in user sees it. The document composes its parts: the
 // database access, the lookup lists, the login and the user settings; it announces what
 // happens through signals and knows its windows only as listeners.
+//
+// One of the three hubs (with CDefectList and CMainFrame). Its responsibilities:
+// - the file: opening it, the data connection that the auto-close timer closes when idle and
+//   any request opens again, the auto-refresh timer, closing without losing the user's edits;
+// - the user: the login, the user settings, the password, the administrator's rights, the
+//   lookup lists and which entries addressed to the user are new;
+// - the current defect: its record's operations (save, new from a template, undo, delete,
+//   read or unread) through DefectPersistence.
+// It emits loginCompleted, closed, currentDefectChanged, defectSaved, defectCreated,
+// defectsDeleted, connectionStateChanged, lookupListsReloaded, lookupListsEdited,
+// newUnreadEntries and autoRefreshDue. It listens only to its own parts (the lookup lists'
+// reloaded, the timers' timeout). It asks back through ViewChanges (does the view have unsaved
+// changes?) and DefectListSeam (which rows are selected?; the row of a new defect).
 
 #include "document/ConnectionProvider.h"
 #include "document/ConnectionUse.h"
@@ -57,6 +70,9 @@ public:
     // Quitting while the file cannot be reached: the current defect's unsaved edits go to a
     // recovery file in the user's data folder, and the user is told where.
     void KeepUnsavedEdits();
+    // The program closes after a failure nobody handled: the timers stop, and a file that cannot
+    // be reached is given up at once instead of waited for, so the close asks nothing more of it.
+    void StopWaitingForFile();
 
     engine::Connection& GetDocumentConnection(RetryMode mode) override;
     // Closes the connection (and with it the presence lock, so that another workstation may
@@ -128,7 +144,8 @@ public:
     void InsertNewDefect();
     void UndoAllChanges();
     bool SaveCurrentRecord();
-    void DeleteSelectedRecords(DefectListSeam* list);
+    // Deletes the rows selected in `list` and announces defectsDeleted.
+    void DeleteSelectedRecords(const DefectListSeam* list);
     // The comments given with the status changes of a defect since its last save, one line per
     // change; taking them forgets them (the notification of the save carries them).
     QString TakeStatusComments(std::int32_t defectId);
@@ -139,6 +156,7 @@ public:
     std::int32_t LoggedInId() const override { return loggedInId_; }
     bool IsAdministrator() const override { return currentUserIsAdministrator_; }
     QString LoggedInDisplayName() const override { return CurrentUserName(); }
+    QString LookupName(LookupList list, std::int32_t id) const override { return lookups_.LookupName(list, id); }
     const std::vector<StatusTransition>& StatusTransitions() const override { return lookups_.transitions(); }
     void AddHistoryEntry(DefectRecord& record, std::int32_t statusId, const QString& comment) override;
     std::int32_t LastTemplateId() const override { return userSettings_.LastTemplateId; }
@@ -146,13 +164,12 @@ public:
     void DefectSaved(const DefectRecord& record) override;
     void DefectCreated(std::int32_t defectId) override;
     void CurrentDefectChanged(std::int32_t defectId) override;
+    void DefectsDeleted(const std::vector<std::int32_t>& defectIds, std::int32_t nextCurrentId) override;
     QString DatabasePath() const override;
 
 signals:
     // A login completed; the user and the commands that need one follow.
     void loginCompleted();
-    // The user settings were read after a login: the document's timers start.
-    void userSettingsLoaded();
     // The document was closed: timers stop, known unread entries are forgotten.
     void closed();
     void currentDefectChanged(qint32 defectId);
@@ -160,14 +177,10 @@ signals:
     void defectSaved(qint32 defectId, double modified, const DefectRecord& record);
     // A new defect was made from a template and is current.
     void defectCreated(qint32 defectId);
-    void defectsDeleted(const QList<qint32>& defectIds);
+    // The defects were deleted from the file; `nextCurrentId` becomes current (-1: none).
+    void defectsDeleted(const QList<qint32>& defectIds, qint32 nextCurrentId);
     // The data connection was opened or closed.
     void connectionStateChanged(bool connected);
-    // A request for the connection had to wait for the file (timers pause) and the wait ended.
-    void connectionWaitStarted();
-    void connectionWaitEnded();
-    // A request for the connection outside a long operation: the auto-close countdown restarts.
-    void connectionRequested();
     void lookupListsReloaded();
     // The list editor closed: names and orders may have changed, the list shows them anew.
     void lookupListsEdited();

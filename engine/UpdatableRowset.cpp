@@ -1,3 +1,5 @@
+// Writing a rowset's rows back into their table: updates that check every value as read, inserts, deletes.
+
 #include "engine/UpdatableRowset.h"
 
 #include "base/Check.h"
@@ -44,8 +46,18 @@ ErrorRecords UpdatableRowset::TakeErrorRecords()
 long UpdatableRowset::SetData(const RowValues& values)
 {
     check::precondition(IsOpen() && !AtEnd(), "no current row to write");
+    // The row as read is what the file holds until the transaction commits: a transaction run again
+    // (after the file was held locked beyond the busy limit) or rolled back compares with it.
+    const Row read = CurrentRow();
+    const std::size_t current = current_;
     // The probe after an update that changed nothing must see the same state of the file.
-    return connection_->WriteTransaction([&] { return WriteCurrentRow(values); });
+    const long status = connection_->WriteTransaction([&] {
+        rows_[current] = read;
+        return WriteCurrentRow(values);
+    });
+    if (Failed(status))
+        rows_[current] = read;
+    return status;
 }
 
 long UpdatableRowset::WriteCurrentRow(const RowValues& values)

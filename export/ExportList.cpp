@@ -14,6 +14,7 @@
 #include "export/TableExporter.h"
 #include "export/XlsxExport.h"
 #include "list/DefectList.h"
+#include "platform/LocalSettings.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -30,7 +31,8 @@ constexpr int kExported = 40249;
 constexpr int kExportedOne = 40250;
 
 // The clause of the current list. A filter that leaves a comment or a quote open would swallow
-// the order; the list refuses it, and so does the export.
+// the order, one that closes a parenthesis it did not open would reach past the base condition;
+// the list refuses both, and so does the export.
 ListCondition CurrentCondition(CDefectList& list)
 {
     const ListCondition condition = list.BuildListCondition(true);
@@ -69,7 +71,7 @@ ListExportKind ExportKindOfPath(const QString& path)
 }
 
 std::optional<int> WriteListExport(const QString& path, ListExportKind kind, engine::Connection& connection,
-                                   CDefectList& list, ExportHeadings headings)
+                                   CDefectList& list, FormulaCells formulas, ExportHeadings headings)
 {
     const ListCondition condition = CurrentCondition(list);
     const engine::Access access = condition.carriesFilter ? engine::Access::ReadOnly : engine::Access::Any;
@@ -87,7 +89,7 @@ std::optional<int> WriteListExport(const QString& path, ListExportKind kind, eng
             : kind == ListExportKind::Csv                       ? ExportFormat::Csv
                                                                 : ExportFormat::Text;
         return ExportTable(path, QStringLiteral("SELECT * FROM DefectListQuery ") + condition.text, connection, format,
-                           access, headings);
+                           access, formulas, headings);
     }
     return std::nullopt;
 }
@@ -109,7 +111,9 @@ void ExportList(CDefectDoc& document, CDefectList& list)
         {
             const WaitCursor wait(ui);
             rows = WriteListExport(*path, ExportKindOfPath(*path), document.GetDocumentConnection(RetryMode::Offline),
-                                   list, ExportHeadings::Captions);
+                                   list,
+                                   TheLocalSettings().exportRawFormulas ? FormulaCells::Raw : FormulaCells::Neutralise,
+                                   ExportHeadings::Captions);
         }
         // Saying where it went: an export otherwise ends without a sign.
         const int doneId = !rows ? kExported : *rows == 1 ? kExportedOne : kExportedRows;

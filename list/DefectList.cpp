@@ -102,6 +102,7 @@ CDefectList::CDefectList(CDefectDoc& document, QObject* parent)
     document_.SetViewChanges(this);
     connect(&document_, &CDefectDoc::defectSaved, this,
             [this](qint32, double, const DefectRecord& record) { UpdateRow(record); });
+    connect(&document_, &CDefectDoc::defectsDeleted, this, &CDefectList::DefectsDeleted);
     connect(&document_, &CDefectDoc::autoRefreshDue, this, &CDefectList::AutoRefresh);
     // The list editor may have renamed or reordered what the rows show; before the login there is no list.
     connect(&document_, &CDefectDoc::lookupListsEdited, this, [this] {
@@ -256,7 +257,7 @@ BoxChoices CDefectList::FilterChoices()
 
 // The list ----------------------------------------------------------------------------------
 
-ListCondition CDefectList::BuildListCondition(bool withCondition) const
+ListCondition CDefectList::BuildListCondition(bool withFilter) const
 {
     ListSettings settings;
     settings.loggedInId = document_.loggedInId();
@@ -264,7 +265,7 @@ ListCondition CDefectList::BuildListCondition(bool withCondition) const
     settings.filterText = filter_.text;
     settings.myDefects = IsMyDefectsActive();
     settings.orderBy = view_.BuildOrderBy();
-    return ::BuildListCondition(settings, withCondition);
+    return ::BuildListCondition(settings, withFilter);
 }
 
 long CDefectList::ReadRows(const ListCondition& condition, int& currentRow)
@@ -309,7 +310,8 @@ void CDefectList::FillList()
 
     ListCondition condition = BuildListCondition(true);
     int currentRow = -1;
-    // A filter that leaves a comment or a quote open would silently swallow what follows it.
+    // A filter that leaves a comment or a quote open would silently swallow what follows it, and
+    // one that closes a parenthesis it did not open would reach past the base condition.
     long status = condition.carriesFilter && !engine::IsCompleteFragment(filter_.text)
         ? engine::kFaultyCommand
         : ReadRows(condition, currentRow);
@@ -552,6 +554,15 @@ void CDefectList::SelectDefect(std::int32_t defectId)
         model_.SetFocusedRow(row);
     }
     MakeDefectCurrent(defectId);
+}
+
+void CDefectList::DefectsDeleted(const QList<qint32>& defectIds, qint32 nextCurrentId)
+{
+    SelectDefect(nextCurrentId);
+    if (defectIds.size() > 1)
+        FillList();
+    else if (!defectIds.isEmpty())
+        RemoveRow(defectIds.front());
 }
 
 void CDefectList::RemoveRow(std::int32_t defectId)

@@ -2,6 +2,19 @@
 // The defect list of the open document: the current view and filter, the list statement and
 // its rows, the entry count, record navigation and text search. It listens to the document and
 // announces what the main window shows (status texts, the search bar, the toolbar boxes).
+//
+// One of the three hubs (with CDefectDoc and CMainFrame). Its responsibilities:
+// - the view and the filter: loading, applying, saving and changing them, the column menu, the
+//   toolbar boxes' choices and "My defects";
+// - the rows: the list statement and the fill (the whole list when a filter fails), the entry
+//   count, the auto-refresh that reads again only when the file or the statement changed;
+// - the current row: navigation, text search, and the focused row's defect made current.
+// It listens to CDefectDoc: loginCompleted (a fresh list with the user's view), defectSaved
+// (the row is rewritten), defectsDeleted (the next row is selected, then the one row dropped or
+// the list read again), lookupListsEdited and autoRefreshDue. It emits statusTextChanged,
+// listFilled, viewChoicesChanged, filterChoicesChanged, searchBarRequested, notFoundBeep and
+// listFocusRequested; its DefectListModel emits focusedRowChanged, selectionChanged,
+// columnsChanged and topRowRestored for the list view.
 
 #include "document/DefectContext.h"
 #include "document/DefectDoc.h"
@@ -11,6 +24,7 @@
 #include "list/ViewDefinition.h"
 #include "list/ViewStore.h"
 
+#include <QList>
 #include <QObject>
 #include <QString>
 
@@ -52,7 +66,7 @@ public:
     BoxChoices FilterChoices();
 
     // The list.
-    ListCondition BuildListCondition(bool withCondition) const;
+    ListCondition BuildListCondition(bool withFilter) const;
     void FillList();
     void Refresh();
     // The auto-refresh timer ran out: the boxes are filled again, and the list too unless
@@ -78,11 +92,8 @@ public:
 
     // What the record's operations ask of the list.
     std::vector<Row> Rows() const override;
-    void UpdateRow(const DefectRecord& record) override;
     void AddRow(const DefectRecord& record) override;
     void SelectDefect(std::int32_t defectId) override;
-    void Refill() override { FillList(); }
-    void RemoveRow(std::int32_t defectId) override;
 
     // What the document asks before it closes.
     bool HasUnsavedChanges() override;
@@ -104,6 +115,14 @@ signals:
     void listFocusRequested();
 
 private:
+    // Listeners of the document.
+    // Rewrites the row of the saved defect, or adds one when there is none.
+    void UpdateRow(const DefectRecord& record);
+    // Selects the defect that follows the deleted ones, then drops the one row or reads the
+    // list again after several.
+    void DefectsDeleted(const QList<qint32>& defectIds, qint32 nextCurrentId);
+    void RemoveRow(std::int32_t defectId);
+
     void LoadCurrentViewWithFallback();
     long ReadRows(const ListCondition& condition, int& currentRow);
     void ShowEntryCount(bool filtered);

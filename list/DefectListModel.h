@@ -68,8 +68,7 @@ public:
     void ClearSelection();
     std::vector<int> SelectedRows() const;
 
-    // The first row the view showed before a fill, to show it again afterwards.
-    int topRow() const { return topRow_; }
+    // The first row the view shows, to show it again after a fill.
     void SetTopRow(int row) { topRow_ = row; }
 
 signals:

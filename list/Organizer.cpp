@@ -46,7 +46,8 @@ QString FilterProblemText(const QString& filterText, const QString& engineMessag
     static const QRegularExpression near(QStringLiteral("near \"([^\"]*)\": syntax error"));
     QString problem;
     if (engineMessage.isEmpty()) {
-        problem = QStringLiteral("it leaves a comment (--, /*) or a quotation (' or \") open");
+        problem = QStringLiteral("it leaves a comment (--, /*), a quotation (' or \") or a parenthesis open, or "
+                                 "closes a parenthesis it did not open");
     } else if (const QRegularExpressionMatch column = noColumn.match(engineMessage); column.hasMatch()) {
         problem = QStringLiteral("the defects have no column \"%1\". The Columns button lists the names a filter "
                                  "can use; a text value needs quotation marks, as in status='new'")

@@ -8,6 +8,7 @@
 #include "store/AttachmentDirectory.h"
 #include "ui/FormFields.h"
 
+#include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileSystemModel>
@@ -23,6 +24,8 @@
 
 namespace {
 
+const QString kCreateHint = QStringLiteral("Click 'Create' to create a folder for attachments.");
+
 QStringList LocalFiles(const QMimeData* data)
 {
     QStringList files;
@@ -37,8 +40,7 @@ QStringList LocalFiles(const QMimeData* data)
 CAttachmentsPage::CAttachmentsPage(QWidget* parent)
     : CFormPage(parent), add_(new QPushButton(QStringLiteral("&Add..."), this)),
       remove_(new QPushButton(QStringLiteral("&Remove"), this)),
-      create_(new QPushButton(QStringLiteral("Create"), this)),
-      createHint_(new QLabel(QStringLiteral("Click 'Create' to create a folder for attachments."), this)),
+      create_(new QPushButton(QStringLiteral("Create"), this)), createHint_(new QLabel(kCreateHint, this)),
       files_(new QFileSystemModel(this)), folder_(new QTreeView(this))
 {
     setObjectName(QStringLiteral("attachmentsPage"));
@@ -47,7 +49,10 @@ CAttachmentsPage::CAttachmentsPage(QWidget* parent)
     remove_->setEnabled(false);
     create_->setObjectName(QStringLiteral("createFolder"));
     createHint_->setObjectName(QStringLiteral("createHint"));
+    createHint_->setWordWrap(true);
     folder_->setObjectName(QStringLiteral("folderView"));
+    // Links are not shown: each could lead anywhere on the machine that opens it.
+    files_->setFilter(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::NoSymLinks);
     folder_->setModel(files_);
     SetMinimumLines(folder_, 4);
     folder_->setRootIsDecorated(false);
@@ -130,16 +135,20 @@ void CAttachmentsPage::Refresh()
     // A defect that is not stored yet has no id to name a folder after.
     const bool stored = document_ != nullptr && defectId_ > 0;
     const QString path = stored ? AttachmentDirectory(document_->DatabasePath(), defectId_, false) : QString();
+    // A link in the folder's place is neither shown nor replaced: the hint says why.
+    const QString refusal =
+        stored && path.isEmpty() ? AttachmentDirectoryRefusal(document_->DatabasePath(), defectId_) : QString();
     if (!path.isEmpty() && path != shownPath_) {
         files_->setRootPath(path);
         folder_->setRootIndex(files_->index(path));
         shownPath_ = path;
     }
     folder_->setVisible(!path.isEmpty());
-    create_->setVisible(path.isEmpty());
+    create_->setVisible(path.isEmpty() && refusal.isEmpty());
+    createHint_->setText(refusal.isEmpty() ? kCreateHint : refusal);
     createHint_->setVisible(path.isEmpty());
     create_->setEnabled(stored);
-    add_->setEnabled(stored);
+    add_->setEnabled(stored && refusal.isEmpty());
     remove_->setEnabled(stored && !path.isEmpty() && !SelectedFiles().isEmpty());
 }
 
@@ -157,7 +166,13 @@ void CAttachmentsPage::AddChosenFile()
 
 void CAttachmentsPage::OpenFile(const QModelIndex& index)
 {
-    OpenAttachment(document_->Ui(), files_->filePath(index));
+    const QString path = files_->filePath(index);
+    const QString refusal = AttachmentFileRefusal(shownPath_, path);
+    if (!refusal.isEmpty()) {
+        ShowTextMessage(document_->Ui(), refusal, Buttons::Ok, Icon::Warning);
+        return;
+    }
+    OpenAttachment(document_->Ui(), path);
 }
 
 void CAttachmentsPage::dragEnterEvent(QDragEnterEvent* event)

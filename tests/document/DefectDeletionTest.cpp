@@ -1,3 +1,5 @@
+// Deleting defects: the statement batches, rights, rows and attachment folders, and a failing statement.
+
 #include "DefectTestDoubles.h"
 
 #include "document/DefectDeletion.h"
@@ -8,6 +10,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include <gtest/gtest.h>
 
@@ -94,28 +97,31 @@ TEST_F(DefectDeletionTest, Deleting120DefectsRemovesRowsAndAttachmentDirectories
     EXPECT_FALSE(QDir(DefectAttachmentPath(path, 60)).exists());
     EXPECT_FALSE(QDir(DefectAttachmentPath(path, 122)).exists());
     EXPECT_TRUE(QDir(DefectAttachmentPath(path, 123)).exists());
-    ASSERT_FALSE(a.list.selectedDefects.empty());
-    EXPECT_EQ(a.list.selectedDefects.back(), 123);
-    EXPECT_EQ(a.persistence.CurrentDefectId(), 123);
-    EXPECT_EQ(a.list.refills, 1);
-    EXPECT_TRUE(a.list.removed.empty());
+    // The deletion is announced with the row after the last selected one; the list is not driven.
+    std::vector<std::int32_t> deleted;
+    for (std::int32_t id = 3; id <= 122; ++id)
+        deleted.push_back(id);
+    ASSERT_EQ(a.context.deletions.size(), 1u);
+    EXPECT_EQ(a.context.deletions.back().defectIds, deleted);
+    EXPECT_EQ(a.context.deletions.back().nextCurrentId, 123);
+    EXPECT_TRUE(a.list.selectedDefects.empty());
 
-    // One defect: its row is removed instead of a refill.
+    // One defect, the last row: the nearest unselected row before it comes next.
     for (auto& row : a.list.rows)
         row.selected = row.defectId == 125;
     ui.ExpectMessage(107, Answer::Yes);
     DeleteSelectedDefects(a.context, a.persistence, &a.list);
     EXPECT_TRUE(ui.messages.back().text.startsWith(QStringLiteral("Do you really want to delete defect 125?")));
     EXPECT_EQ(CountDefects(a.context.connection), 4);
-    EXPECT_EQ(a.list.removed, std::vector<std::int32_t>{125});
-    EXPECT_EQ(a.list.refills, 1);
-    ASSERT_FALSE(a.list.selectedDefects.empty());
-    EXPECT_EQ(a.list.selectedDefects.back(), 124);
+    ASSERT_EQ(a.context.deletions.size(), 2u);
+    EXPECT_EQ(a.context.deletions.back().defectIds, std::vector<std::int32_t>{125});
+    EXPECT_EQ(a.context.deletions.back().nextCurrentId, 124);
 
-    // No: nothing goes.
+    // No: nothing goes, nothing is announced.
     ui.ExpectMessage(107, Answer::No);
     DeleteSelectedDefects(a.context, a.persistence, &a.list);
     EXPECT_EQ(CountDefects(a.context.connection), 4);
+    EXPECT_EQ(a.context.deletions.size(), 2u);
     ui.VerifyAllUsed();
 }
 
@@ -132,21 +138,23 @@ TEST_F(DefectDeletionTest, OnlyTheAuthorOrAnAdministratorDeletes)
     DeleteSelectedDefects(a.context, a.persistence, &a.list);
     EXPECT_EQ(CountDefects(a.context.connection), 3);
     EXPECT_TRUE(QDir(DefectAttachmentPath(path, 1)).exists());
-    EXPECT_TRUE(a.list.selectedDefects.empty());
+    EXPECT_TRUE(a.context.deletions.empty());
 
     // Nothing selected, or no list: nothing is asked.
     for (auto& row : a.list.rows)
         row.selected = false;
     DeleteSelectedDefects(a.context, a.persistence, &a.list);
     DeleteSelectedDefects(a.context, a.persistence, nullptr);
+    EXPECT_TRUE(a.context.deletions.empty());
 
     a.context.administrator = true;
     a.list.rows[1].selected = true;
     ui.ExpectMessage(107, Answer::Yes);
     DeleteSelectedDefects(a.context, a.persistence, &a.list);
     EXPECT_EQ(CountDefects(a.context.connection), 2);
-    ASSERT_FALSE(a.list.selectedDefects.empty());
-    EXPECT_EQ(a.list.selectedDefects.back(), 3);
+    ASSERT_EQ(a.context.deletions.size(), 1u);
+    EXPECT_EQ(a.context.deletions.back().defectIds, std::vector<std::int32_t>{2});
+    EXPECT_EQ(a.context.deletions.back().nextCurrentId, 3);
     ui.VerifyAllUsed();
 }
 
@@ -180,5 +188,45 @@ TEST_F(DefectDeletionTest, AFailingStatementKeepsItsDefectsAttachmentsAndTheOthe
         QFile::exists(DefectAttachmentPath(path, static_cast<int>(firstBatch)) + QStringLiteral("/nested/log.txt")));
     EXPECT_FALSE(QDir(DefectAttachmentPath(path, static_cast<int>(firstBatch) + 1)).exists());
     EXPECT_FALSE(QDir(DefectAttachmentPath(path, 120)).exists());
+    // The announcement still names every selected defect, so the list reads the file again and
+    // shows the kept ones.
+    ASSERT_EQ(a.context.deletions.size(), 1u);
+    EXPECT_EQ(a.context.deletions.back().defectIds.size(), 120u);
+    EXPECT_EQ(a.context.deletions.back().nextCurrentId, -1);
+    ui.VerifyAllUsed();
+}
+
+TEST_F(DefectDeletionTest, DeletingNeverReachesPastALinkAndSaysWhichLinksItMet)
+{
+    Workstation a(path, ui, 1);
+    for (int id = 1; id <= 2; ++id) {
+        InsertDefectRow(a.context.connection, id, 1, 2);
+        a.list.rows.push_back({id, QStringLiteral("Ann"), true});
+    }
+    // Defect 1's folder is a link to somebody's folder of three files; defect 2's folder is real
+    // and holds a link to one of those files beside a file of its own.
+    const QString elsewhere = folder.file(QStringLiteral("elsewhere"));
+    ASSERT_TRUE(QDir().mkpath(elsewhere));
+    for (const char* name : {"a.txt", "b.txt", "c.txt"}) {
+        QFile file(elsewhere + QLatin1Char('/') + QLatin1String(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("kept");
+    }
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(DefectAttachmentPath(path, 1)).path()));
+    ASSERT_TRUE(QFile::link(elsewhere, DefectAttachmentPath(path, 1)));
+    MakeAttachment(path, 2);
+    ASSERT_TRUE(
+        QFile::link(elsewhere + QStringLiteral("/a.txt"), DefectAttachmentPath(path, 2) + QStringLiteral("/a.txt")));
+
+    ui.ExpectMessage(107, Answer::Yes);
+    ui.ExpectMessage(2305);
+    DeleteSelectedDefects(a.context, a.persistence, &a.list);
+    EXPECT_EQ(CountDefects(a.context.connection), 0);
+    EXPECT_FALSE(QFileInfo::exists(DefectAttachmentPath(path, 2)));
+    EXPECT_FALSE(QFileInfo(DefectAttachmentPath(path, 1)).isSymLink());
+    EXPECT_EQ(QDir(elsewhere).entryList(QDir::Files), (QStringList{"a.txt", "b.txt", "c.txt"}));
+    ASSERT_FALSE(ui.messages.empty());
+    EXPECT_TRUE(ui.messages.back().text.contains(DefectAttachmentPath(path, 1) + QStringLiteral(" -> ") + elsewhere));
+    EXPECT_TRUE(ui.messages.back().text.contains(DefectAttachmentPath(path, 2) + QStringLiteral("/a.txt -> ")));
     ui.VerifyAllUsed();
 }

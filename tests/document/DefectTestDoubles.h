@@ -19,6 +19,8 @@
 
 #include <gtest/gtest.h>
 
+class FakeDefectList;
+
 class FakeDefectContext : public DefectContext {
 public:
     FakeDefectContext(const QString& databasePath, UserInterface& ui) : ui_(ui), path_(databasePath)
@@ -36,6 +38,7 @@ public:
     std::int32_t LoggedInId() const override { return loggedInId; }
     bool IsAdministrator() const override { return administrator; }
     QString LoggedInDisplayName() const override { return displayName; }
+    QString LookupName(LookupList, std::int32_t id) const override { return QStringLiteral("#%1").arg(id); }
     const std::vector<StatusTransition>& StatusTransitions() const override { return transitions; }
     void AddHistoryEntry(DefectRecord& record, std::int32_t statusId, const QString& comment) override
     {
@@ -45,16 +48,13 @@ public:
     std::int32_t LastTemplateId() const override { return lastTemplateId; }
     void SetLastTemplateId(std::int32_t id) override { lastTemplateId = id; }
     // What the document's listeners do with a save: unread tracking, mail, the list.
-    void DefectSaved(const DefectRecord& record) override
-    {
-        knownUnread.emplace_back(record.Defect_ID, record.Modified);
-        if (NotifiesOnSave(record))
-            notified.push_back(record.Defect_ID);
-        if (list != nullptr)
-            list->UpdateRow(record);
-    }
+    void DefectSaved(const DefectRecord& record) override;
     void DefectCreated(std::int32_t) override { ++broughtToFront; }
     void CurrentDefectChanged(std::int32_t) override { }
+    void DefectsDeleted(const std::vector<std::int32_t>& defectIds, std::int32_t nextCurrentId) override
+    {
+        deletions.push_back({defectIds, nextCurrentId});
+    }
     QString DatabasePath() const override { return path_; }
 
     engine::Connection connection;
@@ -67,9 +67,15 @@ public:
     int historyCalls = 0;
     int connectionRequests = 0;
     int broughtToFront = 0;
-    DefectListSeam* list = nullptr;
+    FakeDefectList* list = nullptr;
     std::vector<std::pair<std::int32_t, double>> knownUnread;
     std::vector<std::int32_t> notified;
+    // Each announced deletion: the deleted ids and the defect that becomes current.
+    struct Deletion {
+        std::vector<std::int32_t> defectIds;
+        std::int32_t nextCurrentId = 0;
+    };
+    std::vector<Deletion> deletions;
 
 private:
     UserInterface& ui_;
@@ -97,14 +103,26 @@ public:
         record = taken;
         return true;
     }
+    DefectRecord asEdited() override
+    {
+        DefectRecord edited = controls;
+        edited.Defect_ID = loaded_.Defect_ID;
+        return edited;
+    }
     void showValues(const DefectRecord& record) override
     {
         controls = record;
-        working_ = record;
+        loaded_ = record;
         modified_ = false;
         ++shown;
     }
-    const DefectRecord& workingCopy() const override { return working_; }
+    void showEdits(const DefectRecord& loaded, const DefectRecord& edited) override
+    {
+        controls = edited;
+        loaded_ = loaded;
+        modified_ = true;
+    }
+    const DefectRecord& asLoaded() const override { return loaded_; }
     void clearModified() override { modified_ = false; }
     void setLastRead(double lastread) override
     {
@@ -119,7 +137,7 @@ public:
 private:
     std::int32_t loggedInId_;
     UserInterface& ui_;
-    DefectRecord working_;
+    DefectRecord loaded_;
     bool modified_ = false;
 };
 
@@ -128,26 +146,32 @@ public:
     explicit FakeDefectList(DefectPersistence& persistence) : persistence_(persistence) { }
 
     std::vector<Row> Rows() const override { return rows; }
-    void UpdateRow(const DefectRecord& record) override { updated.push_back(record.Defect_ID); }
+    // What the list does when the document announces a save.
+    void UpdateRow(const DefectRecord& record) { updated.push_back(record.Defect_ID); }
     void AddRow(const DefectRecord& record) override { added.push_back(record.Defect_ID); }
     void SelectDefect(std::int32_t defectId) override
     {
         selectedDefects.push_back(defectId);
         persistence_.SelectDefect(defectId);
     }
-    void Refill() override { ++refills; }
-    void RemoveRow(std::int32_t defectId) override { removed.push_back(defectId); }
 
     std::vector<Row> rows;
     std::vector<std::int32_t> updated;
     std::vector<std::int32_t> added;
     std::vector<std::int32_t> selectedDefects;
-    std::vector<std::int32_t> removed;
-    int refills = 0;
 
 private:
     DefectPersistence& persistence_;
 };
+
+inline void FakeDefectContext::DefectSaved(const DefectRecord& record)
+{
+    knownUnread.emplace_back(record.Defect_ID, record.Modified);
+    if (NotifiesOnSave(record))
+        notified.push_back(record.Defect_ID);
+    if (list != nullptr)
+        list->UpdateRow(record);
+}
 
 // One workstation: its own connection, form and list over the shared file.
 struct Workstation {

@@ -1,4 +1,7 @@
+// Logging in: autologin, the dialog's users and preselection, an empty user list, passwords, administrators.
+
 #include "DefectDocFixture.h"
+#include "DefectTestDoubles.h"
 
 #include <QSignalSpy>
 
@@ -207,8 +210,9 @@ TEST_F(LoginTest, AStakeholderDeletedDuringTheLoginIsAContractFailure)
         Exec(setup_, QStringLiteral("DELETE FROM stakeholder WHERE stakeholder_id=1"));
         return LoginDialogAnswer{1, QString()};
     });
-    QObject::connect(&doc_, &CDefectDoc::userSettingsLoaded, [this] { doc_.lookups().LoadLookups(true); });
-    Exec(setup_, QStringLiteral("INSERT INTO UserSettings (UserId, LastDefectId) VALUES (1, 0)"));
+    InsertDefectRow(setup_, 5, 1, 1);
+    QObject::connect(&doc_, &CDefectDoc::currentDefectChanged, [this] { doc_.lookups().LoadLookups(true); });
+    Exec(setup_, QStringLiteral("INSERT INTO UserSettings (UserId, LastDefectId) VALUES (1, 5)"));
     EXPECT_THROW(doc_.Login(), check::abort_on);
 }
 

@@ -1,3 +1,5 @@
+// The user's settings row: defaults, the save at close, retries, and what the next login restores.
+
 #include "DefectDocFixture.h"
 #include "DefectTestDoubles.h"
 
@@ -33,11 +35,13 @@ protected:
 
 TEST_F(UserSettingsTest, AUserWithoutARowGetsTheDefaultsAndTheCloseInsertsIt)
 {
-    QSignalSpy timerStarts(&doc_, &CDefectDoc::userSettingsLoaded);
     QSignalSpy selected(&doc_, &CDefectDoc::currentDefectChanged);
     doc_.selection().currentViewId = 7;
+    ASSERT_FALSE(doc_.timers().running(DocumentTimers::kAutoClose));
     LogIn(doc_);
-    EXPECT_EQ(timerStarts.count(), 1);
+    // The settings' periods start the timers.
+    EXPECT_EQ(doc_.timers().intervalMs(DocumentTimers::kAutoClose), 5 * 60 * 1000);
+    EXPECT_EQ(doc_.timers().intervalMs(DocumentTimers::kAutoRefresh), 5 * 60 * 1000);
     EXPECT_EQ(selected.count(), 0) << "no last defect without a row";
     EXPECT_EQ(doc_.selection().currentViewId, 1);
     EXPECT_EQ(doc_.selection().currentFilterId, 1);

@@ -1,16 +1,20 @@
 // The defect list on a real file: who sees which defects, filters good and bad, counts, views,
-// navigation and search.
+// navigation, search and what a deletion leaves.
 
 #include "document/DefectDocFixture.h"
 
 #include "base/CommandIds.h"
+#include "engine/ReadOnlyFence.h"
 #include "list/ColumnCatalogue.h"
 #include "list/DefectList.h"
 
 #include <QSignalSpy>
 
+#include <chrono>
+
 namespace {
 
+constexpr int kReallyDelete = 107;
 constexpr int kInvalidFilter = 112;
 constexpr int kSaveViewQuestion = 136;
 constexpr std::int64_t kAnn = 12;
@@ -155,6 +159,59 @@ TEST_F(DefectListTest, AFilterThatFailsOrTriesToWriteShowsTheWholeListAndChanges
     EXPECT_EQ(filled.count(), 0);
 }
 
+TEST_F(DefectListTest, NoFilterShowsAnotherUsersDraftOrTemplateWhetherItWorksOrFails)
+{
+    AddDefect(1, kBob, kAnn, QStringLiteral("open for Ann"));
+    AddDefect(999, kAnn, kBob, QStringLiteral("Ann's draft"));
+    AddDefect(999, kBob, kAnn, QStringLiteral("Bob's draft"));
+    AddDefect(0, 0, 0, QStringLiteral("everybody's template"));
+    AddDefect(0, kBob, 0, QStringLiteral("Bob's template"));
+    LogIn();
+    const auto showsNothingOfBobs = [&](const QString& filter) {
+        const QStringList subjects = Subjects();
+        EXPECT_FALSE(subjects.contains("Bob's draft")) << filter.toStdString();
+        EXPECT_FALSE(subjects.contains("Bob's template")) << filter.toStdString();
+        return subjects;
+    };
+
+    // Filters that work: an OR stays inside the filter, and a closing comment stays a comment.
+    const std::vector<std::pair<QString, QStringList>> working{
+        {QStringLiteral("statusid=999 OR statusid=0"), {"Ann's draft", "everybody's template"}},
+        {QStringLiteral("statusid=999 or 1=1"), {"open for Ann", "Ann's draft", "everybody's template"}},
+        {QStringLiteral("fromid=@loggedInId OR fromid<>@loggedInId -- everyone's"),
+         {"open for Ann", "Ann's draft", "everybody's template"}},
+        {QStringLiteral("statusid=1 /* ) OR (1=1 */ OR subject=')OR(1=1'"), {"open for Ann"}},
+    };
+    for (const auto& [filter, expected] : working) {
+        const std::int64_t id = AddFilter(filter);
+        doc_.selection().currentFilterId = static_cast<std::int32_t>(id);
+        list_.SetFilterOn(true);
+        EXPECT_EQ(showsNothingOfBobs(filter), expected) << filter.toStdString();
+        EXPECT_TRUE(list_.statusText().endsWith(QStringLiteral("(filtered)"))) << filter.toStdString();
+    }
+
+    // Filters that fail, or try to reach past the parentheses they are put in: the list falls back
+    // to everything the user may see, and no more.
+    engine::ReadOnlyFence::SetLongestRun(std::chrono::milliseconds(500));
+    const QStringList failing{
+        QStringLiteral("nosuchcolumn=1"),
+        QStringLiteral("1=1) OR (1=1"),
+        QStringLiteral("statusid=1) OR 1=1 --"),
+        QStringLiteral("(statusid=1"),
+        QStringLiteral("1 in (select 1 from pragma_database_list)"),
+        QStringLiteral("(WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c) SELECT count(*) FROM c) > 0"),
+    };
+    for (const QString& filter : failing) {
+        const std::int64_t id = AddFilter(filter);
+        ui_.ExpectMessage(kInvalidFilter);
+        list_.ChangeFilter(static_cast<std::int32_t>(id));
+        EXPECT_EQ(showsNothingOfBobs(filter), (QStringList{"open for Ann", "Ann's draft", "everybody's template"}));
+        EXPECT_EQ(list_.statusText(), "3 entries") << filter.toStdString();
+    }
+    engine::ReadOnlyFence::SetLongestRun(engine::ReadOnlyFence::kLongestRun);
+    ui_.VerifyAllUsed();
+}
+
 TEST_F(DefectListTest, ViewsAreSavedLoadedAndChangedOnlyWhenTheUserAgrees)
 {
     AddDefect(1, kBob, kAnn, QStringLiteral("b"));
@@ -235,6 +292,55 @@ TEST_F(DefectListTest, NavigationAndSearchMoveTheCurrentDefect)
     EXPECT_FALSE(list_.FindNext(QStringLiteral("nowhere")));
     EXPECT_EQ(list_.statusText(), "Not found.");
     EXPECT_EQ(beep.count(), 1);
+}
+
+TEST_F(DefectListTest, ADeletionMakesTheNextRowCurrentAndDropsTheOneRowOrReadsTheListAgain)
+{
+    std::vector<qint32> ids;
+    for (int i = 1; i <= 5; ++i)
+        ids.push_back(static_cast<qint32>(AddDefect(1, kAnn, kBob, QStringLiteral("d%1").arg(i))));
+    LogIn();
+    DefectListModel& model = list_.model();
+    ASSERT_EQ(Subjects(), (QStringList{"d1", "d2", "d3", "d4", "d5"}));
+    const auto select = [&model](std::initializer_list<int> rows) {
+        model.ClearSelection();
+        for (const int row : rows)
+            model.SetSelected(row, true);
+    };
+    QSignalSpy deleted(&doc_, &CDefectDoc::defectsDeleted);
+    QSignalSpy filled(&list_, &CDefectList::listFilled);
+    // Another workstation adds a defect: only a list read again shows it.
+    AddDefect(1, kBob, kAnn, QStringLiteral("theirs"));
+
+    // The last row alone: the row before it becomes current and only the deleted row goes.
+    select({4});
+    ui_.ExpectMessage(kReallyDelete, Answer::Yes);
+    doc_.DeleteSelectedRecords(&list_);
+    ASSERT_EQ(deleted.count(), 1);
+    EXPECT_EQ(deleted[0][0].value<QList<qint32>>(), QList<qint32>{ids[4]});
+    EXPECT_EQ(deleted[0][1].value<qint32>(), ids[3]);
+    EXPECT_EQ(filled.count(), 0);
+    EXPECT_EQ(Subjects(), (QStringList{"d1", "d2", "d3", "d4"}));
+    EXPECT_EQ(model.SelectedRows(), std::vector<int>{3});
+    EXPECT_EQ(model.focusedRow(), 3);
+    EXPECT_EQ(doc_.defects().CurrentDefectId(), ids[3]);
+    EXPECT_EQ(list_.statusText(), "4 entries");
+
+    // Several rows: the row after the last selected one becomes current and the list is read again.
+    select({0, 1});
+    ui_.ExpectMessage(kReallyDelete, Answer::Yes);
+    doc_.DeleteSelectedRecords(&list_);
+    ASSERT_EQ(deleted.count(), 2);
+    EXPECT_EQ(deleted[1][0].value<QList<qint32>>(), (QList<qint32>{ids[0], ids[1]}));
+    EXPECT_EQ(deleted[1][1].value<qint32>(), ids[2]);
+    EXPECT_EQ(filled.count(), 1);
+    EXPECT_EQ(Subjects(), (QStringList{"d3", "d4", "theirs"}));
+    EXPECT_EQ(model.SelectedRows(), std::vector<int>{0});
+    EXPECT_EQ(model.focusedRow(), 0);
+    EXPECT_EQ(doc_.defects().CurrentDefectId(), ids[2]);
+    EXPECT_EQ(list_.statusText(), "3 entries");
+    EXPECT_EQ(QueryNumber(setup_, QStringLiteral("SELECT count(*) FROM defectlist")), 3);
+    ui_.VerifyAllUsed();
 }
 
 } // namespace
