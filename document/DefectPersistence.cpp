@@ -70,6 +70,9 @@ long DefectPersistence::LoadDefect(std::int32_t id, bool force)
 {
     engine::Connection& connection = context_.GetDocumentConnection(RetryMode::Offline);
     engine::UpdatableRowset fresh;
+    // The read state is the addressee's own business: that they marked the defect read or unread
+    // since it was loaded here does not make a save here a conflict.
+    fresh.SetUncomparedColumns({QStringLiteral("lastread")});
     const long status = fresh.Open(connection, DefectRecord::SelectByIdText(), {std::int64_t{id}},
                                    QStringLiteral("defectlist"), QStringLiteral("Defect_ID"));
     if (engine::Failed(status))

@@ -1,4 +1,4 @@
-// Writing a rowset's rows back into their table: updates that check every value as read, inserts, deletes.
+// Writing a rowset's rows back into their table: updates that check the values as read, inserts, deletes.
 
 #include "engine/UpdatableRowset.h"
 
@@ -82,7 +82,7 @@ long UpdatableRowset::WriteCurrentRow(const RowValues& values)
     QStringList conditions{Quoted(columns_[keyIndex_]) + QStringLiteral(" = ?")};
     parameters.push_back(Get(keyIndex_));
     for (int i = 0; i < ColumnCount(); ++i) {
-        if (i == keyIndex_)
+        if (i == keyIndex_ || uncompared_.contains(columns_[i], Qt::CaseInsensitive))
             continue;
         conditions << Quoted(columns_[i]) + QStringLiteral(" IS ?");
         parameters.push_back(Get(i));

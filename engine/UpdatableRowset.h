@@ -1,10 +1,13 @@
 #pragma once
 // A rowset whose rows can be written back into one table with optimistic concurrency: an
-// update names the key and every value as it was read, so a row that another connection
-// changed in the meantime is not overwritten but reported as kConcurrencyViolation.
+// update names the key and every value as it was read (but those of columns declared
+// uncompared), so a row that another connection changed in the meantime is not overwritten but
+// reported as kConcurrencyViolation.
 
 #include "engine/Connection.h"
 #include "engine/Rowset.h"
+
+#include <QStringList>
 
 #include <optional>
 
@@ -20,6 +23,10 @@ public:
               const QString& keyColumn);
     void Close();
     bool IsOpen() const { return connection_ != nullptr; }
+
+    // Columns that another connection may change between the read and a write without making
+    // the write a conflict: their values as read are not compared. They stay so for later opens.
+    void SetUncomparedColumns(const QStringList& columns) { uncompared_ = columns; }
 
     // Writes into the current row, in a transaction of its own unless one is open.
     long SetData(const RowValues& values);
@@ -45,6 +52,7 @@ private:
     Connection* connection_ = nullptr;
     QString table_;
     int keyIndex_ = -1;
+    QStringList uncompared_;
 };
 
 } // namespace engine

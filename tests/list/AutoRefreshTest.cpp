@@ -220,6 +220,29 @@ TEST_F(AutoRefreshTest, MarkingReadOrUnreadWritesOnlyLastreadAndKeepsTheFormsEdi
     ui_.VerifyAllUsed();
 }
 
+TEST_F(AutoRefreshTest, TheAddresseesReadMarkDoesNotMakeAnotherWorkstationsSaveAConflict)
+{
+    const std::int64_t forBob = AddDefect(kBob, kLongAgo);
+    ASSERT_TRUE(doc_.OnOpenDocument(path_));
+    SelectWithForm(forBob);
+    clock_.Advance(60);
+    form_.Edit([](DefectRecord& record) { record.Comments = QStringLiteral("ann adds a stack trace"); });
+
+    // Bob marks the defect read on his workstation while Ann edits it here.
+    Change(forBob, "lastread=46000.5");
+    ASSERT_TRUE(doc_.SaveCurrentRecord());
+    EXPECT_EQ(StoredText(forBob, "comments"), "ann adds a stack trace") << "saved without the mid-air question";
+    EXPECT_EQ(Stored(forBob, "lastread"), 0) << "Ann's change is news for Bob again";
+
+    // A change of anything else is still a conflict.
+    form_.Edit([](DefectRecord& record) { record.Comments = QStringLiteral("ann again"); });
+    Change(forBob, "subject='bob renamed it'");
+    ui_.ExpectMessageText(QStringLiteral("while you were editing"), Answer::Ok);
+    ASSERT_TRUE(doc_.SaveCurrentRecord());
+    EXPECT_EQ(StoredText(forBob, "subject || '/' || comments"), "bob renamed it/ann adds a stack trace");
+    ui_.VerifyAllUsed();
+}
+
 TEST_F(AutoRefreshTest, AnUnchangedFileSkipsTheRefillButNotTheUnreadTestAndOfflineStaysOffline)
 {
     const std::int64_t id = AddDefect(kAnn, kLongAgo, kLongAgo);

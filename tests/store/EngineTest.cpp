@@ -146,6 +146,41 @@ TEST(Engine, UpdatableRowsetDetectsChangesOfAnotherConnection)
     EXPECT_EQ(mine.SetData({std::nullopt, Value(QStringLiteral("late")), std::nullopt, std::nullopt}), kDeletedRow);
 }
 
+TEST(Engine, UpdatableRowsetLetsOthersChangeUncomparedColumns)
+{
+    TempFolder folder;
+    const QString path = NewDatabase(folder);
+    Connection first;
+    Connection second;
+    ASSERT_EQ(first.Open(path), kOk);
+    ASSERT_EQ(second.Open(path), kOk);
+    ASSERT_EQ(first.Execute(QStringLiteral("INSERT INTO item (name, amount, stamp) VALUES ('a', 1, 46000.25)")), kOk);
+
+    const QString select = QStringLiteral("SELECT item_id, name, amount, stamp FROM item WHERE item_id = ?");
+    UpdatableRowset mine;
+    mine.SetUncomparedColumns({QStringLiteral("STAMP")});
+    ASSERT_EQ(mine.Open(first, select, {std::int64_t{1}}, QStringLiteral("item"), QStringLiteral("item_id")), kOk);
+    ASSERT_EQ(mine.MoveFirst(), kOk);
+
+    // Another connection's stamp is no conflict; the write leaves it alone or replaces it.
+    ASSERT_EQ(second.Execute(QStringLiteral("UPDATE item SET stamp = 47000.5")), kOk);
+    EXPECT_EQ(mine.SetData({std::nullopt, Value(QStringLiteral("mine")), std::nullopt, std::nullopt}), kOk);
+    ASSERT_EQ(second.Execute(QStringLiteral("UPDATE item SET stamp = 48000.5")), kOk);
+    EXPECT_EQ(mine.SetData({std::nullopt, std::nullopt, std::nullopt, Value(49000.5)}), kOk);
+    Rowset check;
+    ASSERT_EQ(first.Query(QStringLiteral("SELECT name, stamp FROM item"), {}, check), kOk);
+    ASSERT_EQ(check.MoveFirst(), kOk);
+    EXPECT_EQ(check.Text(0), QStringLiteral("mine"));
+    EXPECT_EQ(check.Real(1), 49000.5);
+
+    // Every other column still counts, also after the rowset is opened again.
+    ASSERT_EQ(mine.Open(first, select, {std::int64_t{1}}, QStringLiteral("item"), QStringLiteral("item_id")), kOk);
+    ASSERT_EQ(mine.MoveFirst(), kOk);
+    ASSERT_EQ(second.Execute(QStringLiteral("UPDATE item SET amount = 7, stamp = 50000.5")), kOk);
+    EXPECT_EQ(mine.SetData({std::nullopt, Value(QStringLiteral("late")), std::nullopt, std::nullopt}),
+              kConcurrencyViolation);
+}
+
 TEST(Engine, UpdatableRowsetInsertsAndDeletesWhileWalking)
 {
     TempFolder folder;
