@@ -1,6 +1,8 @@
 // The trace that scripts driving the program read: dialogs, focus and widget states.
 #include "app/TestTrace.h"
 
+#include "ui/DefectListView.h"
+
 #include <QAbstractButton>
 #include <QAbstractItemView>
 #include <QApplication>
@@ -28,18 +30,31 @@ QString Flat(QString text)
     return text.left(kLongestText);
 }
 
+// Whether the cell is drawn in bold: by its own font or, in the defect list, as unread.
+bool DrawnBold(const QAbstractItemView* view, const QModelIndex& cell)
+{
+    if (cell.data(Qt::FontRole).value<QFont>().bold())
+        return true;
+    const auto* unread = dynamic_cast<const UnreadBoldDelegate*>(view->itemDelegateForIndex(cell));
+    if (unread == nullptr)
+        return false;
+    QStyleOptionViewItem option;
+    unread->initStyleOption(&option, cell);
+    return option.font.bold();
+}
+
 QString ItemViewState(const QAbstractItemView* view)
 {
     const QItemSelectionModel* selection = view->selectionModel();
     const int selected = selection ? static_cast<int>(selection->selectedRows().size()) : 0;
     QStringList cells;
-    bool bold = false; // unread rows are set in bold
+    bool bold = false;
     const QModelIndex current = view->currentIndex();
     if (current.isValid() && view->model()) {
         for (int column = 0; column < view->model()->columnCount(current.parent()); ++column) {
             const QModelIndex cell = view->model()->index(current.row(), column, current.parent());
             cells << cell.data().toString();
-            bold = bold || cell.data(Qt::FontRole).value<QFont>().bold();
+            bold = bold || DrawnBold(view, cell);
         }
     }
     return QStringLiteral("rows=%1 selected=%2 bold=%3 current=%4")

@@ -2,7 +2,9 @@
 
 #include "app/TestTrace.h"
 
+#include "list/DefectListModel.h"
 #include "support/TempFolder.h"
+#include "ui/DefectListView.h"
 
 #include <QDialog>
 #include <QFile>
@@ -114,4 +116,29 @@ TEST(TestTraceWindow, DialogsFocusAndKeysAreWrittenAsTheUserSeesThem)
         "view\tTraced\tdefectList\tQTableView\trows=3 selected=1 bold=1 current=2|subject 2",
     };
     EXPECT_EQ(lines.join(QLatin1Char('\n')).toStdString(), expected.join(QLatin1Char('\n')).toStdString());
+}
+
+TEST(TestTraceWindow, ARowIsBoldWhenItsFontOrTheUnreadDelegateSaysSo)
+{
+    QStandardItemModel model(3, 1);
+    for (int row = 0; row < 3; ++row)
+        model.setItem(row, 0, new QStandardItem(QString::number(row + 1)));
+    model.item(1, 0)->setData(true, DefectListModel::kUnreadRole);
+    QFont bold;
+    bold.setBold(true);
+    model.item(2, 0)->setFont(bold);
+    QTableView view;
+    view.setModel(&model);
+    const auto boldOf = [&](int row) {
+        view.setCurrentIndex(model.index(row, 0));
+        return TestTrace::Describe(&view).section(QLatin1Char('\t'), 3).section(QLatin1Char(' '), 2, 2).toStdString();
+    };
+    // A plain view does not know the unread role.
+    EXPECT_EQ(boldOf(0), "bold=0");
+    EXPECT_EQ(boldOf(1), "bold=0");
+    EXPECT_EQ(boldOf(2), "bold=1");
+    view.setItemDelegate(new UnreadBoldDelegate(&view));
+    EXPECT_EQ(boldOf(0), "bold=0");
+    EXPECT_EQ(boldOf(1), "bold=1");
+    EXPECT_EQ(boldOf(2), "bold=1");
 }
