@@ -36,7 +36,7 @@ step() {
   finish_step
   STEP=$1
   STEP_FAILED=0
-  say "--- $STEP: $2"
+  say "--- $STEP: $2 (at ${SECONDS} s)"
 }
 
 finish_step() {
