@@ -45,10 +45,16 @@ long UpdatableRowset::SetData(const RowValues& values)
 {
     check::precondition(IsOpen() && !AtEnd(), "no current row to write");
     // The probe after an update that changed nothing must see the same state of the file.
-    return connection_->WriteTransaction([&] { return WriteCurrentRow(values); });
+    Row written;
+    const long status = connection_->WriteTransaction([&] { return WriteCurrentRow(values, written); });
+    // The row holds the new values only once they are committed: after a failed commit the file
+    // still has the old ones, and the next write must name those, or it finds "another user's" change.
+    if (!Failed(status) && !written.empty())
+        rows_[current_] = std::move(written);
+    return status;
 }
 
-long UpdatableRowset::WriteCurrentRow(const RowValues& values)
+long UpdatableRowset::WriteCurrentRow(const RowValues& values, Row& stored)
 {
     check::precondition(values.size() == static_cast<std::size_t>(ColumnCount()), "one value per column");
 
@@ -83,6 +89,23 @@ long UpdatableRowset::WriteCurrentRow(const RowValues& values)
         return status;
     if (connection_->Changes() == 0) {
         std::int64_t exists = 0;
+        // A commit reported as failed may have reached the file all the same (the lock could not
+        // be released after it, say): a row that already holds these values was changed by nobody else.
+        QStringList same{Quoted(columns_[keyIndex_]) + QStringLiteral(" = ?")};
+        Parameters sameValues{Get(keyIndex_)};
+        for (int i = 0; i < ColumnCount(); ++i) {
+            const auto& value = values[static_cast<std::size_t>(i)];
+            if (i == keyIndex_ || !value)
+                continue;
+            same << Quoted(columns_[i]) + QStringLiteral(" IS ?");
+            sameValues.push_back(*value);
+        }
+        const QString landed =
+            QStringLiteral("SELECT 1 FROM %1 WHERE %2").arg(Quoted(table_), same.join(QStringLiteral(" AND ")));
+        if (connection_->QueryInt(landed, sameValues, exists) == kOk) {
+            stored = std::move(written);
+            return kOk;
+        }
         const QString probe =
             QStringLiteral("SELECT 1 FROM %1 WHERE %2 = ?").arg(Quoted(table_), Quoted(columns_[keyIndex_]));
         if (connection_->QueryInt(probe, {Get(keyIndex_)}, exists) == kOk)
@@ -90,7 +113,7 @@ long UpdatableRowset::WriteCurrentRow(const RowValues& values)
                                               {QStringLiteral("the row was changed by another user"), 0, sql});
         return connection_->RecordFailure(kDeletedRow, {QStringLiteral("the row was deleted by another user"), 0, sql});
     }
-    rows_[current_] = std::move(written);
+    stored = std::move(written);
     return kOk;
 }
 

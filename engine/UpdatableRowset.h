@@ -40,7 +40,8 @@ public:
     ErrorRecords TakeErrorRecords();
 
 private:
-    long WriteCurrentRow(const RowValues& values);
+    // Writes the values into the current row; `stored` receives the row as written.
+    long WriteCurrentRow(const RowValues& values, Row& stored);
 
     Connection* connection_ = nullptr;
     QString table_;
