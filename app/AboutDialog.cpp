@@ -15,6 +15,13 @@ CAboutDialog::CAboutDialog(QWidget* parent) : QDialog(parent)
     auto* version = new QLabel(QStringLiteral("Vellacord Version %1").arg(QLatin1String(kProgramVersion)), this);
     version->setObjectName(QStringLiteral("version"));
     layout->addWidget(version);
+    if (*kHomePageAddress != '\0') {
+        const QString address = QLatin1String(kHomePageAddress);
+        auto* homePage = new QLabel(QStringLiteral("<a href=\"%1\">%1</a>").arg(address.toHtmlEscaped()), this);
+        homePage->setObjectName(QStringLiteral("homePage"));
+        homePage->setOpenExternalLinks(true);
+        layout->addWidget(homePage);
+    }
 
     auto* figures = new QFormLayout;
     auto* inUse = new QLabel(QStringLiteral("%1 KiB").arg(VirtualMemoryInUseKiB()), this);

@@ -40,7 +40,8 @@ bool CDeflApp::StartSequence(const QStringList& arguments)
 int CDeflApp::Run()
 {
     RunGuard guard({[this] { return framework_.RunMessageLoop(); }, [this] { return framework_.HasMainWindow(); },
-                    [this] { framework_.DestroyMainWindow(); }, [this](int code) { framework_.PostQuit(code); }});
+                    [this] { framework_.DestroyMainWindow(); }, [this](int code) { framework_.PostQuit(code); },
+                    [this] { framework_.StopWaitingForFile(); }});
     return guard.Run();
 }
 

@@ -19,6 +19,8 @@ public:
     virtual bool HasMainWindow() = 0;
     // Closes the main window and its document through the message loop.
     virtual void DestroyMainWindow() = 0;
+    // The program closes after a failure: the document no longer waits for its file.
+    virtual void StopWaitingForFile() = 0;
     virtual int RunMessageLoop() = 0;
     virtual void PostQuit(int exitCode) = 0;
 };

@@ -64,19 +64,10 @@ constexpr int kRecordCommands[] = {command::kFirstRecord, command::kLastRecord, 
                                    command::kPreviousRecord};
 
 // The commands this window carries out itself whatever the document's state.
-constexpr int kOwnCommands[] = {command::kExit,
-                                command::kToolbar,
-                                command::kStatusBar,
-                                command::kSplit,
-                                command::kRemoveLocalSettings,
-                                command::kAbout,
-                                command::kHomePage,
-                                command::kMakerPage,
-                                command::kHelpTopics,
-                                command::kHelp,
-                                command::kContextHelp,
-                                command::kNextPane,
-                                command::kPreviousPane};
+constexpr int kOwnCommands[] = {
+    command::kExit,     command::kToolbar,     command::kStatusBar,  command::kSplit, command::kRemoveLocalSettings,
+    command::kAbout,    command::kHomePage,    command::kHelpTopics, command::kHelp,  command::kContextHelp,
+    command::kNextPane, command::kPreviousPane};
 
 } // namespace
 
@@ -268,10 +259,10 @@ void CMainFrame::ConnectWindowCommands()
         CAboutDialog about(isVisible() ? this : nullptr);
         about.exec();
     });
+    // A program built without a home page offers none.
+    commands_.at(command::kHomePage)->setVisible(*kHomePageAddress != '\0');
     connect(commands_.at(command::kHomePage), &QAction::triggered, this,
-            [] { OpenWebPage(QLatin1String(kHomePageAddress), QStringLiteral("homepage")); });
-    connect(commands_.at(command::kMakerPage), &QAction::triggered, this,
-            [] { OpenWebPage(QLatin1String(kMakerAddress), QStringLiteral("homepage")); });
+            [] { OpenInBrowser(QLatin1String(kHomePageAddress)); });
     connect(commands_.at(command::kHelpTopics), &QAction::triggered, this, [] { OpenUserGuide(); });
     for (const int help : {command::kHelp, command::kContextHelp})
         connect(commands_.at(help), &QAction::triggered, this, &CMainFrame::ShowHelp);

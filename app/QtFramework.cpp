@@ -117,6 +117,12 @@ void QtFramework::DestroyMainWindow()
     });
 }
 
+void QtFramework::StopWaitingForFile()
+{
+    if (document_)
+        document_->StopWaitingForFile();
+}
+
 int QtFramework::RunMessageLoop()
 {
     return application_.RunEventLoop();

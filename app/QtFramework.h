@@ -26,6 +26,7 @@ public:
     void ShowMainWindow(bool visible) override;
     bool HasMainWindow() override;
     void DestroyMainWindow() override;
+    void StopWaitingForFile() override;
     int RunMessageLoop() override;
     void PostQuit(int exitCode) override;
 

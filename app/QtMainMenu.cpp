@@ -88,8 +88,7 @@ const Menu kMainMenu[] = {
      {{"&Help Topics", command::kHelpTopics, ""},
       kSeparator,
       {"&About Vellacord...", command::kAbout, ""},
-      {"&Vellacord homepage", command::kHomePage, ""},
-      {"www.vellacordteam.example", command::kMakerPage, ""}}},
+      {"&Vellacord homepage", command::kHomePage, ""}}},
 };
 
 // Commands that only have keys.

@@ -5,9 +5,6 @@
 
 #include <QString>
 
-// The maker's address of the help menu; the home page is the product's.
-inline constexpr const char* kMakerAddress = "https://www.vellacordteam.example/";
-
 // The address for page and keyword built from the settings' web source.
 QString WebPageAddress(const QString& webSource, const QString& page, const QString& keyword);
 

@@ -62,7 +62,6 @@ constexpr int kReportCount = 200;
 constexpr int kHelpTopics = 57667;
 constexpr int kAbout = 57664;
 constexpr int kHomePage = 199;
-constexpr int kMakerPage = 200;
 constexpr int kContextHelp = 57669; // Shift+F1
 constexpr int kHelp = 57670;        // F1
 // Keys without a menu item.

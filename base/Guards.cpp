@@ -64,20 +64,29 @@ int RunGuard::Run()
             state_ = State::Done;
             return exitCode;
         } catch (const CResult<long>& result) {
-            DumpAndReport(QStringLiteral("Exception caught: CHResult error code: ") + HexCode(result.value), false);
+            Report(QStringLiteral("Exception caught: CHResult error code: ") + HexCode(result.value), false);
         } catch (const CResult<int>& result) {
-            DumpAndReport(QStringLiteral("Exception caught: CBResult error code: ") + HexCode(result.value), false);
+            Report(QStringLiteral("Exception caught: CBResult error code: ") + HexCode(result.value), false);
         } catch (const CResult<unsigned>& result) {
             // Only a timer that could not be started throws this one.
-            DumpAndReport(QStringLiteral("Exception caught: timer result error code: ") + HexCode(result.value), false);
+            Report(QStringLiteral("Exception caught: timer result error code: ") + HexCode(result.value), false);
         } catch (const std::exception& e) {
-            DumpAndReport(QString::fromUtf8(e.what()), false);
+            Report(QString::fromUtf8(e.what()), false);
         } catch (...) {
-            DumpAndReport(QStringLiteral("unspecified exception"), true);
+            Report(QStringLiteral("unspecified exception"), true);
             throw;
         }
         Continue();
     }
+}
+
+void RunGuard::Report(const QString& text, bool crashing)
+{
+    // A retry dialog of a refresh timer or of the close itself would keep the program running
+    // after it said that it closes.
+    if (state_ == State::Running && loop_.stopWaitingForFile)
+        loop_.stopWaitingForFile();
+    DumpAndReport(text, crashing);
 }
 
 void RunGuard::Continue()

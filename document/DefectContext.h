@@ -13,6 +13,7 @@
 class Clock;
 class UserInterface;
 struct DefectRecord;
+enum class LookupList;
 
 class DefectContext : public ConnectionProvider {
 public:
@@ -26,6 +27,8 @@ public:
     virtual bool IsAdministrator() const = 0;
     // The logged-in stakeholder's display name, as the list's From column shows it.
     virtual QString LoggedInDisplayName() const = 0;
+    // The name of a lookup list's entry, for texts that show a record to the user.
+    virtual QString LookupName(LookupList list, std::int32_t id) const = 0;
     // The status transitions in sys_sortorder order.
     virtual const std::vector<StatusTransition>& StatusTransitions() const = 0;
     // Appends one history line for `statusId` with `comment` to the record (in memory only).

@@ -389,6 +389,12 @@ void CDefectDoc::OnCloseDocument()
     emit closed();
 }
 
+void CDefectDoc::StopWaitingForFile()
+{
+    timers_.Clear();
+    database_.StopWaitingForFile();
+}
+
 void CDefectDoc::KeepUnsavedEdits()
 {
     DefectForm* form = defects_.Form();
@@ -397,9 +403,10 @@ void CDefectDoc::KeepUnsavedEdits()
     RecoveredEdits edits;
     edits.databasePath = database_.DatabaseFileName();
     edits.userId = loggedInId_;
-    edits.original = form->workingCopy();
-    edits.edited = edits.original;
-    form->takeValues(edits.edited);
+    // The record as last read from the file, so that the next login can tell whether anybody
+    // changed the defect since; the edits as the user left them, without asking anything.
+    edits.original = form->asLoaded();
+    edits.edited = form->asEdited();
     edits.edited.Defect_ID = edits.original.Defect_ID;
     edits.keptAt = clock_.Now();
     const QString file = NewKeptEditsFile(edits.databasePath, loggedInId_);
@@ -451,16 +458,20 @@ void CDefectDoc::OfferKeptEdits(const QString& file)
 
 void CDefectDoc::ApplyKeptEdits(const RecoveredEdits& edits, const QString& file)
 {
-    const KeptEditsResult result = defects_.ApplyKeptEdits(edits.original, edits.edited);
-    if (result == KeptEditsResult::Applied) {
+    switch (defects_.ApplyKeptEdits(edits)) {
+    case KeptEditsResult::Applied:
+    case KeptEditsResult::Discarded:
         QFile::remove(file);
         return;
+    case KeptEditsResult::KeptForLater:
+        return;
+    case KeptEditsResult::Unreadable:
+        break;
     }
-    const QString reason = result == KeptEditsResult::ChangedSince ? QStringLiteral("was changed by another user since")
-                                                                   : QStringLiteral("could not be read or written");
     ShowTextMessage(ui_,
-                    QStringLiteral("Defect %1 %2, so your changes were not applied. They stay in %3.")
+                    QStringLiteral("Defect %1 could not be read or written, so your changes were not applied. They "
+                                   "stay in %2.")
                         .arg(edits.original.Defect_ID)
-                        .arg(reason, file),
+                        .arg(file),
                     Buttons::Ok, Icon::Warning);
 }

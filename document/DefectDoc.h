@@ -69,6 +69,9 @@ public:
     // Quitting while the file cannot be reached: the current defect's unsaved edits go to a
     // recovery file in the user's data folder, and the user is told where.
     void KeepUnsavedEdits();
+    // The program closes after a failure nobody handled: the timers stop, and a file that cannot
+    // be reached is given up at once instead of waited for, so the close asks nothing more of it.
+    void StopWaitingForFile();
 
     engine::Connection& GetDocumentConnection(RetryMode mode) override;
     // Closes the connection (and with it the presence lock, so that another workstation may
@@ -149,6 +152,7 @@ public:
     std::int32_t LoggedInId() const override { return loggedInId_; }
     bool IsAdministrator() const override { return currentUserIsAdministrator_; }
     QString LoggedInDisplayName() const override { return CurrentUserName(); }
+    QString LookupName(LookupList list, std::int32_t id) const override { return lookups_.LookupName(list, id); }
     const std::vector<StatusTransition>& StatusTransitions() const override { return lookups_.transitions(); }
     void AddHistoryEntry(DefectRecord& record, std::int32_t statusId, const QString& comment) override;
     std::int32_t LastTemplateId() const override { return userSettings_.LastTemplateId; }

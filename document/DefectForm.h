@@ -1,7 +1,8 @@
 #pragma once
-// What the document expects of the form that edits the current defect. The form keeps a
-// working copy of the record as it last showed it and a modified flag that only the user's
-// edits set; the document never compares field values to decide whether to save.
+// What the document expects of the form that edits the current defect. The form keeps the record
+// as it was loaded apart from the user's edits until a save has stored them, so that a save that
+// fails leaves both, and a modified flag that only the user's edits set; the document never
+// compares field values to decide whether to save.
 
 #include "document/DefectRecord.h"
 
@@ -13,12 +14,19 @@ public:
 
     // True when the user changed something since the record was last shown.
     virtual bool isModified() const = 0;
-    // Copies the controls into `record` (never its key); false when the form refuses.
+    // Copies the controls into `record` (never its key); false when the form refuses. The record
+    // as loaded stays as it was: only a successful save shows the stored record.
     virtual bool takeValues(DefectRecord& record) = 0;
-    // Copies `record` into the controls, makes it the working copy and clears the modified flag.
+    // The controls' values as the user left them, with the loaded record's key, without the
+    // questions that taking them for a save asks.
+    virtual DefectRecord asEdited() = 0;
+    // Copies `record` into the controls, makes it the record as loaded and clears the modified flag.
     virtual void showValues(const DefectRecord& record) = 0;
-    // The record as last shown.
-    virtual const DefectRecord& workingCopy() const = 0;
+    // Shows `edited` as the user's unsaved edits of `loaded`, the record as the file now holds it;
+    // the form stays modified.
+    virtual void showEdits(const DefectRecord& loaded, const DefectRecord& edited) = 0;
+    // The record as the form last showed it from the file; the edits are not in it.
+    virtual const DefectRecord& asLoaded() const = 0;
     virtual void clearModified() = 0;
     // Mark as read / unread: the form takes the new lastread and counts as modified.
     virtual void setLastRead(double lastread) = 0;

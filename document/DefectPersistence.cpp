@@ -2,10 +2,18 @@
 
 #include "base/ErrorContext.h"
 #include "base/ErrorReport.h"
+#include "base/StringTable.h"
 #include "base/UserInterface.h"
 #include "document/DefectForm.h"
+#include "document/DocumentStringIds.h"
+#include "document/EditConflict.h"
+#include "document/EditRecovery.h"
 #include "engine/EngineStatus.h"
 #include "platform/OleDate.h"
+
+#include <QLocale>
+
+#include <optional>
 
 namespace {
 
@@ -51,13 +59,48 @@ void DefectPersistence::ShowLoadedRecord(bool force)
     if (form_ == nullptr)
         return;
     if (force || !form_->isModified()) {
-        form_->showValues(record_);
+        ShowInForm(record_);
         return;
     }
-    if (record_ == form_->workingCopy())
+    const DefectRecord& loaded = form_->asLoaded();
+    if (record_ == loaded)
         return; // nobody else changed it: the user's edits stay
+    if (saveFailed_ && record_.Defect_ID != 0 && record_.Defect_ID == loaded.Defect_ID) {
+        KeepEditsOrTakeStored();
+        return;
+    }
     ShowStringMessage(context_.Ui(), kConcurrentChange, Buttons::Ok, Icon::Warning);
-    form_->showValues(record_);
+    ShowInForm(record_);
+}
+
+void DefectPersistence::ShowInForm(const DefectRecord& record)
+{
+    saveFailed_ = false;
+    if (form_ != nullptr)
+        form_->showValues(record);
+}
+
+void DefectPersistence::KeepEditsOrTakeStored()
+{
+    const DefectRecord merged = MergeEdits(form_->asLoaded(), form_->asEdited(), record_);
+    if (SameContent(merged, record_)) {
+        // The file already holds everything the user changed.
+        ShowInForm(record_);
+        return;
+    }
+    const QString text = FormatString(string_id::kKeepEditsQuestion, static_cast<int>(record_.Defect_ID),
+                                      Differences(record_, merged).toUtf8().constData());
+    if (ShowTextMessage(context_.Ui(), text, Buttons::YesNo, Icon::Warning, string_id::kKeepEditsQuestion) ==
+        Answer::Yes)
+        form_->showEdits(record_, merged);
+    else
+        ShowInForm(record_);
+}
+
+QString DefectPersistence::Differences(const DefectRecord& stored, const DefectRecord& edited) const
+{
+    return DescribeDifferences(stored, edited,
+                               [this](LookupList list, std::int32_t id) { return context_.LookupName(list, id); });
 }
 
 long DefectPersistence::ReloadCurrentDefect()
@@ -88,60 +131,86 @@ bool DefectPersistence::SaveRecord(bool interactive)
     if (!loaded_) {
         // Edits made while offline meet the concurrency check of the reload here.
         const long status = ReloadCurrentDefect();
-        if (!loaded_)
-            return !form_->isModified() || GoOnAfterFailedWrite(status, interactive);
+        if (!loaded_) {
+            if (!form_->isModified())
+                return true;
+            saveFailed_ = true;
+            return GoOnAfterFailedWrite(status, interactive);
+        }
     }
     if (!form_->isModified())
         return true;
 
     DefectRecord taken = record_;
-    if (form_->takeValues(taken)) {
+    if (form_->takeValues(taken))
         taken.Defect_ID = record_.Defect_ID;
-        record_ = taken;
-    }
-    return WriteRecord(interactive);
+    return WriteRecord(taken, interactive);
 }
 
-KeptEditsResult DefectPersistence::ApplyKeptEdits(const DefectRecord& original, const DefectRecord& edited)
+KeptEditsResult DefectPersistence::ApplyKeptEdits(const RecoveredEdits& kept)
 {
     ErrorContext label("Applying kept edits");
-    SelectDefect(original.Defect_ID);
-    if (!loaded_ || currentDefectId_ != original.Defect_ID)
+    const std::int32_t id = kept.original.Defect_ID;
+    SelectDefect(id);
+    if (!loaded_ || currentDefectId_ != id)
         return KeptEditsResult::Unreadable;
-    // Somebody else's later change must not be overwritten by edits made before it.
-    if (!(record_ == original))
-        return KeptEditsResult::ChangedSince;
-    record_ = edited;
-    record_.Defect_ID = original.Defect_ID;
+    if (SameContent(record_, kept.edited))
+        return KeptEditsResult::Applied; // a save that seemed to fail reached the file after all
+
+    DefectRecord toWrite = kept.edited;
+    // Somebody else's later change must not be overwritten by edits made before it unasked. A
+    // file that holds the defect exactly as the kept original is safe to write over, even when an
+    // older recovery file's original holds the edits of a save that failed.
+    if (!(record_ == kept.original)) {
+        const std::optional<DefectRecord> base =
+            kept.originalAsRead ? std::optional<DefectRecord>(kept.original) : std::nullopt;
+        toWrite = MergeEdits(base, kept.edited, record_);
+        if (SameContent(toWrite, record_))
+            return KeptEditsResult::Applied;
+        const int question =
+            kept.originalAsRead ? string_id::kKeptEditsChangedSince : string_id::kKeptEditsOfOlderVersion;
+        const QString text =
+            FormatString(question, static_cast<int>(id),
+                         QLocale::system().toString(kept.keptAt, QLocale::ShortFormat).toUtf8().constData(),
+                         Differences(record_, toWrite).toUtf8().constData());
+        const Answer answer = ShowTextMessage(context_.Ui(), text, Buttons::YesNoCancel, Icon::Question, question);
+        if (answer == Answer::No)
+            return KeptEditsResult::Discarded;
+        if (answer != Answer::Yes)
+            return KeptEditsResult::KeptForLater;
+    }
+    toWrite.Defect_ID = id;
     bool stored = false;
-    WriteRecord(true, &stored);
+    WriteRecord(toWrite, true, &stored);
     return stored ? KeptEditsResult::Applied : KeptEditsResult::Unreadable;
 }
 
-bool DefectPersistence::WriteRecord(bool interactive, bool* stored)
+bool DefectPersistence::WriteRecord(DefectRecord record, bool interactive, bool* stored)
 {
-    if (record_.ToID != context_.LoggedInId())
-        record_.lastread = 0;
-    record_.Modified = context_.Time().OleNow();
-    if (record_.History.isEmpty())
-        context_.AddHistoryEntry(record_, record_.StatusID, QString());
-    record_.FitTexts();
+    if (record.ToID != context_.LoggedInId())
+        record.lastread = 0;
+    record.Modified = context_.Time().OleNow();
+    if (record.History.isEmpty())
+        context_.AddHistoryEntry(record, record.StatusID, QString());
+    record.FitTexts();
 
-    const long status = rowset_.SetData(record_.ToRowValues());
+    // Until the row holds the edits, a reload must not take them for discarded.
+    saveFailed_ = true;
+    const long status = rowset_.SetData(record.ToRowValues());
     if (status == engine::kConcurrencyViolation) {
         if (interactive &&
             ShowStringMessage(context_.Ui(), kConcurrentChange, Buttons::OkCancel, Icon::Warning) != Answer::Ok)
             return false;
-        LoadDefect(record_.Defect_ID, true);
+        LoadDefect(record.Defect_ID, true);
         return true;
     }
     if (engine::Failed(status))
         return GoOnAfterFailedWrite(status, interactive);
 
+    record_ = record;
     if (stored != nullptr)
         *stored = true;
-    if (form_ != nullptr)
-        form_->showValues(record_);
+    ShowInForm(record_);
     if (NotifiesOnSave(record_)) {
         // A listener sends the notification mail, which takes a moment.
         WaitCursor wait(context_.Ui());
@@ -169,7 +238,7 @@ void DefectPersistence::InsertDefect(const DefectRecord& templateRecord)
     record_.History.clear();
     record_.Closed = 0;
     if (form_ != nullptr) {
-        form_->showValues(record_);
+        ShowInForm(record_);
         DefectRecord taken = record_;
         if (form_->takeValues(taken)) {
             taken.Defect_ID = 0;

@@ -11,8 +11,11 @@
 #include <functional>
 
 class DefectForm;
+struct RecoveredEdits;
 
-enum class KeptEditsResult { Applied, ChangedSince, Unreadable };
+// Applied: the file holds the edits now. Discarded: the user threw them away. KeptForLater: the
+// user wants them offered again. Unreadable: the defect could not be read or written.
+enum class KeptEditsResult { Applied, Discarded, KeptForLater, Unreadable };
 
 // Runs `insert` until it reports anything but a key collision; after every 500 collisions
 // `keepTrying` decides whether to go on. Returns the last status.
@@ -35,8 +38,9 @@ public:
     DefectRecord& Record() { return record_; }
 
     // Reads defect `id` into the record and shows it. A modified form keeps its edits unless
-    // the stored defect changed under them (string 126) or `force` is set. Returns the status
-    // of opening the statement.
+    // the stored defect changed under them or `force` is set: after a save that did not store the
+    // edits the user chooses between them and the stored defect, otherwise string 126 says that
+    // the edits go. Returns the status of opening the statement.
     long LoadDefect(std::int32_t id, bool force);
     // LoadDefect of the current defect, not forced, when a form exists; its status.
     long ReloadCurrentDefect();
@@ -47,8 +51,9 @@ public:
     // the user chose to discard the edits; never true while edits were left unwritten unasked.
     bool SaveRecord(bool interactive);
 
-    // Writes edits kept from an earlier session when the defect is still as they found it.
-    KeptEditsResult ApplyKeptEdits(const DefectRecord& original, const DefectRecord& edited);
+    // Writes edits kept from an earlier session when the defect is still as they found it; when
+    // another user changed it since, the user sees both versions and chooses.
+    KeptEditsResult ApplyKeptEdits(const RecoveredEdits& kept);
 
     // Adds a defect made from `templateRecord` and makes it current.
     void InsertDefect(const DefectRecord& templateRecord);
@@ -58,17 +63,27 @@ public:
 
 private:
     void ShowLoadedRecord(bool force);
+    // The form shows `record` as loaded; edits it held are gone.
+    void ShowInForm(const DefectRecord& record);
+    // The stored defect changed under edits that a save could not store: the user keeps the
+    // edits (over the stored defect) or takes the stored defect.
+    void KeepEditsOrTakeStored();
+    QString Differences(const DefectRecord& stored, const DefectRecord& edited) const;
     void InsertFailed();
     bool GoOnAfterFailedWrite(long status, bool interactive);
-    // Stamps and writes the record into its row, then announces the save; `stored` tells whether
-    // the row now holds the record (the result only whether the caller may go on).
-    bool WriteRecord(bool interactive, bool* stored = nullptr);
+    // Stamps `record` and writes it into the current row, then announces the save; the record
+    // as loaded changes only when the row holds it. `stored` tells whether it does (the result
+    // only whether the caller may go on).
+    bool WriteRecord(DefectRecord record, bool interactive, bool* stored = nullptr);
 
     DefectContext& context_;
     DefectForm* form_ = nullptr;
     DefectListSeam* list_ = nullptr;
     engine::UpdatableRowset rowset_;
-    DefectRecord record_;
+    DefectRecord record_; // the current defect as last read from or written to the file
     std::int32_t currentDefectId_ = 0;
     bool loaded_ = false;
+    // A save did not store the form's edits (it failed, was cancelled or met another user's
+    // change); a reload that finds the defect changed then asks instead of discarding them.
+    bool saveFailed_ = false;
 };

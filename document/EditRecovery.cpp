@@ -104,6 +104,7 @@ bool KeepEdits(const QString& file, const RecoveredEdits& edits)
     object.insert(QStringLiteral("keptAt"), edits.keptAt.toString(Qt::ISODate));
     object.insert(QStringLiteral("original"), RecordToJson(edits.original));
     object.insert(QStringLiteral("edited"), RecordToJson(edits.edited));
+    object.insert(QStringLiteral("originalAsRead"), edits.originalAsRead);
     // Written aside and renamed, so a crash now never leaves half a file in place of the edits.
     QSaveFile out(file);
     if (!out.open(QIODevice::WriteOnly))
@@ -127,5 +128,6 @@ std::optional<RecoveredEdits> ReadKeptEdits(const QString& file)
     edits.keptAt = QDateTime::fromString(object.value(QStringLiteral("keptAt")).toString(), Qt::ISODate);
     edits.original = RecordFromJson(object.value(QStringLiteral("original")).toObject());
     edits.edited = RecordFromJson(object.value(QStringLiteral("edited")).toObject());
+    edits.originalAsRead = object.value(QStringLiteral("originalAsRead")).toBool(false);
     return edits;
 }

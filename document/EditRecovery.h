@@ -14,9 +14,12 @@
 struct RecoveredEdits {
     QString databasePath;
     std::int32_t userId = 0;
-    DefectRecord original; // the defect as it was read before the edits
+    DefectRecord original; // the defect as it was last read from the file before the edits
     DefectRecord edited;
     QDateTime keptAt;
+    // False for the files of earlier versions: their original may hold the edits of a save that
+    // failed, so it cannot tell whether another user changed the defect since.
+    bool originalAsRead = true;
 };
 
 // $XDG_DATA_HOME/VellacordTeam/recovery (usually ~/.local/share/VellacordTeam/recovery).

@@ -14,6 +14,7 @@
 #include "export/TableExporter.h"
 #include "export/XlsxExport.h"
 #include "list/DefectList.h"
+#include "platform/LocalSettings.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -65,7 +66,8 @@ ListExportKind ExportKindOfPath(const QString& path)
     return ListExportKind::Text;
 }
 
-void WriteListExport(const QString& path, ListExportKind kind, engine::Connection& connection, CDefectList& list)
+void WriteListExport(const QString& path, ListExportKind kind, engine::Connection& connection, CDefectList& list,
+                     FormulaCells formulas)
 {
     const ListCondition condition = CurrentCondition(list);
     const engine::Access access = condition.carriesFilter ? engine::Access::ReadOnly : engine::Access::Any;
@@ -82,8 +84,8 @@ void WriteListExport(const QString& path, ListExportKind kind, engine::Connectio
         const ExportFormat format = kind == ListExportKind::Xml ? ExportFormat::Xml
             : kind == ListExportKind::Csv                       ? ExportFormat::Csv
                                                                 : ExportFormat::Text;
-        ExportTable(path, QStringLiteral("SELECT * FROM DefectListQuery ") + condition.text, connection, format,
-                    access);
+        ExportTable(path, QStringLiteral("SELECT * FROM DefectListQuery ") + condition.text, connection, format, access,
+                    formulas);
         return;
     }
 }
@@ -102,7 +104,8 @@ void ExportList(CDefectDoc& document, CDefectList& list)
         if (!path)
             return;
         const WaitCursor wait(ui);
-        WriteListExport(*path, ExportKindOfPath(*path), document.GetDocumentConnection(RetryMode::Offline), list);
+        WriteListExport(*path, ExportKindOfPath(*path), document.GetDocumentConnection(RetryMode::Offline), list,
+                        TheLocalSettings().exportRawFormulas ? FormulaCells::Raw : FormulaCells::Neutralise);
     });
 }
 

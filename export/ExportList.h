@@ -3,6 +3,8 @@
 // format its name asks for; the spreadsheet command opens the list in the desktop's
 // spreadsheet program.
 
+#include "export/TableExporter.h"
+
 #include <QString>
 
 class CDefectDoc;
@@ -17,9 +19,12 @@ enum class ListExportKind { Text, Csv, Xml, SpreadsheetQuery, Workbook };
 // By the name's extension, in any case: .xml, .csv, .dqy, .xlsx; tab-separated text for any other.
 ListExportKind ExportKindOfPath(const QString& path);
 
-// Writes the current list (its filter and order) to `path`: every column of the list query for
-// text, CSV and XML; the visible columns for the query file and the workbook. Aborts on failure.
-void WriteListExport(const QString& path, ListExportKind kind, engine::Connection& connection, CDefectList& list);
+// Writes the current list (its filter and order) to `path` ("-" for the standard output): every
+// column of the list query for text, CSV and XML; the visible columns for the query file and the
+// workbook. `formulas` says what becomes of CSV and text cells a spreadsheet would evaluate.
+// Aborts on failure.
+void WriteListExport(const QString& path, ListExportKind kind, engine::Connection& connection, CDefectList& list,
+                     FormulaCells formulas = FormulaCells::Neutralise);
 
 // "Export...": asks for the file, writes it, and reports a failure.
 void ExportList(CDefectDoc& document, CDefectList& list);

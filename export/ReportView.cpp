@@ -5,9 +5,12 @@
 #include "base/DatabaseUnavailable.h"
 #include "base/ErrorContext.h"
 #include "document/ConnectionProvider.h"
+#include "engine/Connection.h"
 #include "engine/EngineStatus.h"
 #include "engine/Statement.h"
 #include "store/RetriedWrite.h"
+
+#include <cstdint>
 
 namespace report {
 
@@ -17,16 +20,42 @@ constexpr int kWriteAttempts = 3;
 
 } // namespace
 
+namespace {
+
+// A date column of the view: the OLE date (days since 1899-12-30, local time) as the text
+// "YYYY-MM-DD HH:MM:SS", and NULL when it is not set (0) rather than the last day of 1899. SQLite
+// gives a column the declared type of a table column only, so the value comes from a scalar
+// subquery whose last part reads the empty table kReportTypesTable: the view's column is then
+// declared TIMESTAMP, and the ODBC driver hands it to the reports as a date and time.
+QString DateColumn(const char* name)
+{
+    return QStringLiteral("(SELECT datetime(NULLIF(%1, 0) + 2415018.5) UNION ALL SELECT stamp FROM %2) AS %1")
+        .arg(QLatin1String(name), QLatin1String(kReportTypesTable));
+}
+
+// Made once in a file; it never holds a row.
+long CreateTypesTable(engine::Connection& connection)
+{
+    std::int64_t exists = 0;
+    const long status =
+        connection.QueryInt(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = ?"),
+                            {QString::fromLatin1(kReportTypesTable)}, exists);
+    if (engine::Failed(status) || exists > 0)
+        return status;
+    return connection.Execute(
+        QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (stamp TIMESTAMP)").arg(QLatin1String(kReportTypesTable)), {});
+}
+
+} // namespace
+
 QString ReportViewSelect(const ListCondition& condition)
 {
     // The lookup names the documents show; "from" and "to" get names of their own, as the
-    // repeated stakeholder columns are qualified in DefectListQuery. A date that is not set (0)
-    // is empty, not the last day of 1899.
-    return QStringLiteral(
-               "SELECT defect_id, status, priority, severity, category, component, [From.displayname] AS from_name, "
-               "[To.displayname] AS to_name, NULLIF(opened, 0) AS opened, NULLIF(modified, 0) AS modified, "
-               "NULLIF(closed, 0) AS closed, foundversion, foundbuild, fixedversion, fixedbuild, subject, "
-               "description, comments, history FROM DefectListQuery ") +
+    // repeated stakeholder columns are qualified in DefectListQuery.
+    return QStringLiteral("SELECT defect_id, status, priority, severity, category, component, [From.displayname] AS "
+                          "from_name, [To.displayname] AS to_name, %1, %2, %3, foundversion, foundbuild, "
+                          "fixedversion, fixedbuild, subject, description, comments, history FROM DefectListQuery ")
+               .arg(DateColumn("opened"), DateColumn("modified"), DateColumn("closed")) +
         condition.text;
 }
 
@@ -40,8 +69,10 @@ ReportViewResult UpdateReportView(ConnectionProvider& connections, UserInterface
     long status = engine::kOk;
     try {
         const bool written = RunWithRetries(ui, kWriteAttempts, [&] {
-            status = connections.GetDocumentConnection(RetryMode::Offline)
-                         .ReplaceView(QString::fromLatin1(kReportViewName), select);
+            engine::Connection& connection = connections.GetDocumentConnection(RetryMode::Offline);
+            status = CreateTypesTable(connection);
+            if (!engine::Failed(status))
+                status = connection.ReplaceView(QString::fromLatin1(kReportViewName), select);
             // A faulty filter stays faulty: the retry dialog would not help.
             return status == engine::kFaultyCommand ? engine::kOk : status;
         });

@@ -12,6 +12,8 @@ class UserInterface;
 namespace report {
 
 inline constexpr char kReportViewName[] = "DefectReportView";
+// An empty table whose one column, declared TIMESTAMP, gives the view's date columns their type.
+inline constexpr char kReportTypesTable[] = "DefectReportTypes";
 
 // The view's SELECT: its columns from DefectListQuery, a blank and the clause of the list.
 QString ReportViewSelect(const ListCondition& condition);

@@ -3,9 +3,9 @@
 #include "export/SpreadsheetQuery.h"
 
 #include "base/Check.h"
+#include "export/OutputFile.h"
 #include "list/ColumnCatalogue.h"
 
-#include <QFile>
 #include <QStringList>
 
 #include <array>
@@ -138,8 +138,9 @@ QByteArray SpreadsheetQueryFile(const QString& select)
 
 void WriteSpreadsheetQuery(const QString& path, const QString& select)
 {
-    QFile file(path);
-    check::abort_if(!file.open(QIODevice::WriteOnly | QIODevice::Truncate), "could not open export file for writing");
+    constexpr const char* kFailure = "could not open export file for writing";
+    OutputFile file(path, kFailure);
     const QByteArray content = SpreadsheetQueryFile(select);
-    check::abort_if(file.write(content) != content.size() || !file.flush(), "could not open export file for writing");
+    check::abort_if(file.device().write(content) != content.size(), kFailure);
+    file.Commit();
 }

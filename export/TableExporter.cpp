@@ -1,4 +1,7 @@
-// The CSV, text and XML files of a query's rows.
+// The CSV, text and XML files of a query's rows. XML 1.0 cannot carry most control characters
+// nor U+FFFE and U+FFFF: they are written as the visible escapes \xHH and \uFFFE/\uFFFF, next to
+// \n and \r for line breaks, and bytes that are no UTF-8 become U+FFFD, so that every XML parser
+// reads the file. CSV and text cells that a spreadsheet would evaluate get a leading apostrophe.
 
 #include "export/TableExporter.h"
 
@@ -10,14 +13,23 @@
 #include "engine/EngineStatus.h"
 #include "list/ListRow.h"
 
-#include <QSaveFile>
+#include "export/OutputFile.h"
+
+#include <QRegularExpression>
 #include <QTemporaryFile>
 
+#include <array>
+#include <cstdio>
 #include <optional>
 
 namespace {
 
 constexpr int kXmlDeclaration = 209;
+// Tells the file's reader what the escapes in its texts stand for.
+constexpr const char* kXmlEscapesComment =
+    "<!-- In the texts, \\n and \\r stand for a line feed and a carriage return, \\xHH for the control "
+    "character of that hexadecimal code and \\uFFFE and \\uFFFF for those characters, which XML cannot "
+    "carry; U+FFFD stands where the database held bytes that are no UTF-8. -->";
 
 // The last part of a qualified name ("To.passwd" → "passwd"), lower case.
 QString BaseName(const QString& columnName)
@@ -57,18 +69,76 @@ const char* EscapeOf(char c, ExportFormat format)
     }
 }
 
+// The visible escape of a character that XML 1.0 cannot carry, starting at `c`; its length in
+// bytes goes to `bytes`. Null for every other character. Tab, line feed and carriage return are
+// XML characters; the last two have escapes of their own.
+const char* XmlForbidden(const char* c, const char* end, int& bytes)
+{
+    static const std::array<std::array<char, 5>, 32> kControls = [] {
+        std::array<std::array<char, 5>, 32> escapes{};
+        for (std::size_t i = 0; i < escapes.size(); ++i)
+            std::snprintf(escapes[i].data(), escapes[i].size(), "\\x%02X", static_cast<unsigned>(i));
+        return escapes;
+    }();
+    const auto byte = static_cast<unsigned char>(*c);
+    if (byte < 0x20 && byte != '\t') {
+        bytes = 1;
+        return kControls[byte].data();
+    }
+    // U+FFFE and U+FFFF are EF BF BE and EF BF BF.
+    if (byte == 0xEF && end - c >= 3 && static_cast<unsigned char>(c[1]) == 0xBF &&
+        (static_cast<unsigned char>(c[2]) & 0xFE) == 0xBE) {
+        bytes = 3;
+        return static_cast<unsigned char>(c[2]) == 0xBE ? "\\uFFFE" : "\\uFFFF";
+    }
+    return nullptr;
+}
+
 // Appends the text escaped; the runs between escaped characters go in whole.
 void AppendEscaped(QByteArray& out, const char* text, int bytes, ExportFormat format)
 {
     const char* run = text;
     const char* const end = text + bytes;
-    for (const char* c = text; c != end; ++c) {
-        if (const char* escape = EscapeOf(*c, format)) {
+    for (const char* c = text; c < end; ++c) {
+        int length = 1;
+        const char* escape = EscapeOf(*c, format);
+        if (escape == nullptr && format == ExportFormat::Xml)
+            escape = XmlForbidden(c, end, length);
+        if (escape != nullptr) {
             out.append(run, c - run).append(escape);
+            c += length - 1;
             run = c + 1;
         }
     }
     out.append(run, end - run);
+}
+
+// A number the spreadsheet reads as a number, such as -3 or +2.5; it computes nothing.
+bool IsPlainNumber(const QByteArray& value)
+{
+    static const QRegularExpression kNumber(QStringLiteral("^[+-]?[0-9]+(\\.[0-9]+)?$"));
+    return kNumber.match(QLatin1String(value)).hasMatch();
+}
+
+// Whether a spreadsheet that opens the file would take the cell for a formula: it begins with
+// =, +, -, @, a tab or a carriage return. Such a cell could compute, fetch addresses or run
+// commands on the reader's machine.
+bool StartsFormula(const QByteArray& value)
+{
+    if (value.isEmpty())
+        return false;
+    switch (value.front()) {
+    case '=':
+    case '@':
+    case '\t':
+    case '\r':
+        return true;
+    case '+':
+    case '-':
+        return !IsPlainNumber(value);
+    default:
+        return false;
+    }
 }
 
 const char* Separator(ExportFormat format)
@@ -86,7 +156,8 @@ QStringList ColumnNamesOf(engine::Connection& connection, const QString& query, 
 
 } // namespace
 
-CTableExporter::CTableExporter(ExportFormat format, const QStringList& columnNames) : format_(format)
+CTableExporter::CTableExporter(ExportFormat format, const QStringList& columnNames, FormulaCells formulas)
+    : format_(format), neutraliseFormulas_(formulas == FormulaCells::Neutralise && format != ExportFormat::Xml)
 {
     for (int position = 0; position < columnNames.size(); ++position) {
         const QString& name = columnNames.at(position);
@@ -109,7 +180,7 @@ bool CTableExporter::IsExported(const QString& columnName)
 QByteArray CTableExporter::Header() const
 {
     if (format_ == ExportFormat::Xml)
-        return LoadString(kXmlDeclaration).toUtf8() + "\n<defectlistquery>\n";
+        return LoadString(kXmlDeclaration).toUtf8() + "\n" + kXmlEscapesComment + "\n<defectlistquery>\n";
     QByteArray header;
     for (const Column& column : columns_) {
         if (!header.isEmpty())
@@ -133,6 +204,11 @@ QByteArray CTableExporter::Value(const engine::Statement& row, const Column& col
     const char* text = row.ColumnUtf8(column.position, bytes);
     if (text != nullptr)
         value = QByteArray::fromRawData(text, bytes);
+    // The XML file declares UTF-8; a byte that is none becomes U+FFFD there.
+    if (format_ == ExportFormat::Xml && !value.isValidUtf8())
+        value = QString::fromUtf8(value).toUtf8();
+    if (neutraliseFormulas_ && StartsFormula(value))
+        value.prepend('\'');
     return value;
 }
 
@@ -176,17 +252,14 @@ QByteArray CTableExporter::Trailer() const
 }
 
 void ExportTable(const QString& path, const QString& query, engine::Connection& connection, ExportFormat format,
-                 engine::Access access)
+                 engine::Access access, FormulaCells formulas)
 {
     ErrorContext context("Exporting database table");
     // The rows wait in a local spool file and reach the chosen file once the read is over: the read
     // lock keeps every workstation from saving, and writing to a slow share must neither prolong it
     // nor count against the filter's time limit; a large list must not be held in memory either. A
     // failed export leaves an earlier file of that name as it was.
-    QSaveFile file(path);
-    // A file the user may write in a folder where no new file may be made is written in place.
-    file.setDirectWriteFallback(true);
-    check::abort_if(!file.open(QIODevice::WriteOnly), "Could not open output file!");
+    OutputFile file(path);
     QTemporaryFile spool;
     check::abort_if(!spool.open(), "Writing output file failed!");
     const auto write = [](QIODevice& device, const QByteArray& bytes) {
@@ -195,7 +268,7 @@ void ExportTable(const QString& path, const QString& query, engine::Connection& 
     // Made from the first row's statement, which names the columns.
     std::optional<CTableExporter> exporter;
     const auto start = [&](const QStringList& columnNames) {
-        exporter.emplace(format, columnNames);
+        exporter.emplace(format, columnNames, formulas);
         write(spool, exporter->Header());
     };
     const long status = connection.ReadRows(
@@ -219,6 +292,6 @@ void ExportTable(const QString& path, const QString& query, engine::Connection& 
     constexpr qint64 kChunkBytes = 1 << 20;
     check::abort_if(!spool.seek(0), "Writing output file failed!");
     while (!spool.atEnd())
-        write(file, spool.read(kChunkBytes));
-    check::abort_if(!file.commit(), "Writing output file failed!");
+        write(file.device(), spool.read(kChunkBytes));
+    file.Commit();
 }

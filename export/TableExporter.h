@@ -15,11 +15,16 @@ class Connection;
 
 enum class ExportFormat { Csv = 0, Text = 1, Xml = 2 };
 
+// What becomes of a CSV or text cell that a spreadsheet would evaluate (=, +, -, @, tab, carriage
+// return at its start): a leading apostrophe makes it text, or it is written as it is.
+enum class FormulaCells { Neutralise, Raw };
+
 // One file format: the header, a line per row and the trailer, each line ending in "\n".
 class CTableExporter {
 public:
     // `columnNames`: the query's columns in query order.
-    CTableExporter(ExportFormat format, const QStringList& columnNames);
+    CTableExporter(ExportFormat format, const QStringList& columnNames,
+                   FormulaCells formulas = FormulaCells::Neutralise);
 
     // Whether a column goes into the file: not the lookups' sort and read-only columns that the
     // list query repeats, and never a password hash or the user flags, since export files travel.
@@ -39,10 +44,12 @@ private:
     QByteArray Value(const engine::Statement& row, const Column& column) const;
 
     ExportFormat format_;
+    bool neutraliseFormulas_;
     std::vector<Column> columns_;
 };
 
 // Runs `query` on the connection (fenced when it carries a user's filter) and writes the file
-// at `path`; a file that cannot be opened or written aborts, and so does a failed query.
+// at `path` ("-" for the standard output, see OutputFile); a file that cannot be opened or
+// written aborts, and so does a failed query.
 void ExportTable(const QString& path, const QString& query, engine::Connection& connection, ExportFormat format,
-                 engine::Access access = engine::Access::Any);
+                 engine::Access access = engine::Access::Any, FormulaCells formulas = FormulaCells::Neutralise);

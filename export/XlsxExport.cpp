@@ -8,10 +8,12 @@
 #include "engine/Connection.h"
 #include "engine/EngineStatus.h"
 #include "engine/Statement.h"
+#include "export/OutputFile.h"
 #include "export/SpreadsheetQuery.h"
 #include "list/ColumnCatalogue.h"
 
 #include <QDir>
+#include <QTemporaryFile>
 
 #include <xlsxwriter.h>
 
@@ -22,8 +24,27 @@ namespace {
 
 // The spreadsheet's own date-and-time format, shown in the reader's locale.
 constexpr std::uint8_t kDateTimeFormat = 22;
-// The longest text a cell holds.
-constexpr int kLongestCellText = 32767;
+// The longest text a cell holds, in UTF-16 code units as the spreadsheet programs count.
+constexpr qsizetype kLongestCellText = 32767;
+
+// The text of a cell. A NUL would end the C string the library takes and so cut the value: it is
+// shown as the symbol for null. U+FFFE and U+FFFF cannot stand in the sheet's XML and become
+// U+FFFD. A text longer than a cell holds is cut between two characters and ends in a marker
+// that says so; the CSV export holds the whole text.
+QByteArray CellText(QString text)
+{
+    text.replace(QChar(u'\0'), QChar(0x2400)).replace(QChar(0xFFFE), QChar::ReplacementCharacter);
+    text.replace(QChar(0xFFFF), QChar::ReplacementCharacter);
+    if (text.size() > kLongestCellText) {
+        const QString marker =
+            QStringLiteral(" \u2026[cut: the text has %1 characters; the CSV export holds them all]").arg(text.size());
+        qsizetype keep = kLongestCellText - marker.size();
+        if (text.at(keep - 1).isHighSurrogate())
+            --keep;
+        text = text.left(keep) + marker;
+    }
+    return text.toUtf8();
+}
 
 struct WorkbookFree {
     void operator()(lxw_workbook* workbook) const { lxw_workbook_free(workbook); }
@@ -105,8 +126,7 @@ public:
             case CellKind::Text: {
                 // A line break inside a cell is a line feed alone.
                 const QString text = engine::AsText(value).replace(QLatin1String("\r\n"), QLatin1String("\n"));
-                Check(worksheet_write_string(sheet_, row_, col, text.left(kLongestCellText).toStdString().c_str(),
-                                             nullptr));
+                Check(worksheet_write_string(sheet_, row_, col, CellText(text).constData(), nullptr));
                 break;
             }
             }
@@ -137,6 +157,23 @@ void WriteListWorkbook(const QString& path, engine::Connection& connection, cons
                        const ListCondition& condition)
 {
     ErrorContext context("Exporting database table");
+    if (OutputFile::WritesInPlace(path)) {
+        // A workbook is a zip file, written with seeks: it is made in the temporary folder and
+        // then copied into the pipe or device.
+        QTemporaryFile workbook(QDir::temp().filePath(QStringLiteral("VellacordExport-XXXXXX.xlsx")));
+        check::abort_if(!workbook.open(), "Could not open output file!");
+        workbook.close();
+        WriteListWorkbook(workbook.fileName(), connection, list, condition);
+        check::abort_if(!workbook.open(), "Writing output file failed!");
+        OutputFile file(path);
+        constexpr qint64 kChunkBytes = 1 << 20;
+        while (!workbook.atEnd()) {
+            const QByteArray chunk = workbook.read(kChunkBytes);
+            check::abort_if(file.device().write(chunk) != chunk.size(), "Writing output file failed!");
+        }
+        file.Commit();
+        return;
+    }
     std::vector<int> columns = VisibleColumns(list);
     const QString select = SpreadsheetSelect(columns, condition.text);
     ListSheet sheet(path, list, std::move(columns));

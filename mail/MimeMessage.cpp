@@ -70,6 +70,25 @@ GPointer<GMimePart> ArchivePart(const QByteArray& archive, const QString& name)
     return part;
 }
 
+// The domain of the program's own message ids: a name with a dot, as the standard asks, that
+// can never be anybody's real domain.
+const QString kIdDomain = QStringLiteral("vellacord.invalid");
+
+// The domain of a unique Message-ID: the author's own when the address has one with a dot.
+QString UniqueIdDomain(const QString& fromAddress)
+{
+    const QString domain = fromAddress.mid(fromAddress.lastIndexOf(QLatin1Char('@')) + 1).trimmed();
+    static const QRegularExpression kDomain(QStringLiteral("^[A-Za-z0-9-]+(\\.[A-Za-z0-9-]+)+$"));
+    return fromAddress.contains(QLatin1Char('@')) && kDomain.match(domain).hasMatch() ? domain : kIdDomain;
+}
+
+// A header text as GMime takes it, a C string: a NUL would end it there, so it is shown as the
+// symbol for null and the rest of the text follows.
+QByteArray HeaderText(const QString& text)
+{
+    return QString(text).replace(QChar(u'\0'), QChar(0x2400)).toUtf8();
+}
+
 } // namespace
 
 QStringList SplitRecipients(const QString& recipients)
@@ -81,7 +100,7 @@ QString ThreadRoot(const QString& databasePath, std::int32_t defectId, double op
 {
     const QByteArray key = QFileInfo(databasePath).fileName().toUtf8() + '\n' + QByteArray::number(opened, 'g', 17);
     const QByteArray hash = QCryptographicHash::hash(key, QCryptographicHash::Sha256).toHex().left(16);
-    return QStringLiteral("defect-%1.%2@vellacord").arg(defectId).arg(QString::fromLatin1(hash));
+    return QStringLiteral("defect-%1.%2@%3").arg(defectId).arg(QString::fromLatin1(hash), kIdDomain);
 }
 
 QByteArray BuildMimeMessage(const Notification& notification, const QByteArray& archive, const QString& archiveName)
@@ -91,17 +110,19 @@ QByteArray BuildMimeMessage(const Notification& notification, const QByteArray& 
     // An author without e-mail would give "From: Name <>", which mail servers refuse; without the
     // header sendmail names the local user.
     if (!notification.fromAddress.isEmpty())
-        g_mime_message_add_mailbox(message.get(), GMIME_ADDRESS_TYPE_FROM, notification.fromName.toUtf8().constData(),
+        g_mime_message_add_mailbox(message.get(), GMIME_ADDRESS_TYPE_FROM,
+                                   HeaderText(notification.fromName).constData(),
                                    notification.fromAddress.toUtf8().constData());
     for (const QString& address : SplitRecipients(notification.recipients))
         g_mime_message_add_mailbox(message.get(), GMIME_ADDRESS_TYPE_TO, nullptr, address.toUtf8().constData());
-    g_mime_message_set_subject(message.get(), notification.subject.toUtf8().constData(), "utf-8");
+    g_mime_message_set_subject(message.get(), HeaderText(notification.subject).constData(), "utf-8");
     const std::unique_ptr<GDateTime, DateTimeUnref> now(g_date_time_new_now_local());
     g_mime_message_set_date(message.get(), now.get());
 
-    const QString unique = QStringLiteral("defect-%1.%2@vellacord")
-                               .arg(notification.defectId)
-                               .arg(QUuid::createUuid().toString(QUuid::Id128));
+    const QString unique =
+        QStringLiteral("defect-%1.%2@%3")
+            .arg(notification.defectId)
+            .arg(QUuid::createUuid().toString(QUuid::Id128), UniqueIdDomain(notification.fromAddress));
     g_mime_message_set_message_id(message.get(), unique.toUtf8().constData());
     auto* object = GMIME_OBJECT(message.get());
     if (!notification.threadRoot.isEmpty()) {

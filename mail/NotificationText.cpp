@@ -38,11 +38,14 @@ QString Expansion(int columnId, const DefectRecord& defect, const ListRow& row, 
 
 QString Footer()
 {
-    return QStringLiteral(
-               "\n\n-------------------------------------------\nthis message was generated automatically by\n"
-               "'%1 %2' - %3")
-        .arg(LoadString(::string_id::kApplicationTitle), QLatin1String(kProgramVersion),
-             QLatin1String(kHomePageAddress));
+    QString footer =
+        QStringLiteral("\n\n-------------------------------------------\nthis message was generated automatically by\n"
+                       "'%1 %2'")
+            .arg(LoadString(::string_id::kApplicationTitle), QLatin1String(kProgramVersion));
+    // A program built without a home page names none rather than one that does not exist.
+    if (*kHomePageAddress != '\0')
+        footer += QStringLiteral(" - ") + QLatin1String(kHomePageAddress);
+    return footer;
 }
 
 } // namespace

@@ -103,6 +103,7 @@ bool LocalSettings::Load(int engineVersionNumber)
     mailTool = ReadString(*profile, kSettings + QStringLiteral("mailTool"));
     systray = ReadInt(*profile, kSettings + QStringLiteral("systray"), 0) != 0;
     includeAttachments = ReadInt(*profile, kSettings + QStringLiteral("includeAttachments"), 0) != 0;
+    exportRawFormulas = ReadInt(*profile, kSettings + QStringLiteral("exportRawFormulas"), 0) != 0;
 
     ReadSendMailHistory(*profile, sendMailHistory);
 
@@ -126,6 +127,7 @@ void LocalSettings::Save()
     Write(*profile, kSettings + QStringLiteral("hints"), HintBytes(hints));
     Write(*profile, kSettings + QStringLiteral("systray"), systray ? 1 : 0);
     Write(*profile, kSettings + QStringLiteral("includeAttachments"), includeAttachments ? 1 : 0);
+    Write(*profile, kSettings + QStringLiteral("exportRawFormulas"), exportRawFormulas ? 1 : 0);
     WriteSendMailHistory(*profile, sendMailHistory);
 
     profile->sync();

@@ -36,6 +36,9 @@ public:
     bool memoSortable = false; // the engine sorts the long text fields
     QString installSource;
     QString webSource = QStringLiteral("@@page?empty=&gkw=@@keyword");
+    // Export writes CSV and text cells that begin like a formula as they are, without the
+    // apostrophe that keeps a spreadsheet from evaluating them.
+    bool exportRawFormulas = false;
     bool loaded = false;
 
     // Reads the profile; false when the stored settings were absent (the defaults remain where

@@ -10,6 +10,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libgmime-3.0-dev msmtp python3-aiosmtpd zip unzip
   unixodbc unixodbc-dev odbcinst libsqliteodbc libxlsxwriter-dev
+  help2man groff-base appstream desktop-file-utils shared-mime-info libglib2.0-bin python3
 )
 if [ "${VELLACORD_GUI_TOOLS:-0}" = 1 ]; then
   packages+=(xvfb xdotool imagemagick)

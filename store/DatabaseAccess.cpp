@@ -141,7 +141,7 @@ engine::Connection& CDatabaseAccess::WaitForFile(RetryMode mode, long failure)
         dataConnection_.Close();
         if (status == kLockedStatus && mode == RetryMode::None)
             mode = RetryMode::Prompt;
-        if (mode == RetryMode::None)
+        if (mode == RetryMode::None || stopWaiting_)
             throw database_unavailable(static_cast<std::int32_t>(status));
         if (mode == RetryMode::Offline && ui_.HasMainWindow()) {
             const int blinkCountdown = flashCount;

@@ -50,6 +50,9 @@ public:
     engine::Connection& GetDataConnection(RetryMode mode);
     void CloseDataConnection();
     bool connected() const { return connected_; }
+    // The program closes after a failure nobody handled: from now on a file that cannot be reached
+    // raises database_unavailable at once, also a locked one, instead of waiting in the retry dialog.
+    void StopWaitingForFile() { stopWaiting_ = true; }
 
     // Both leave the connection as open or closed as they found it and return the engine status.
     long LoadSystemSettings();
@@ -83,6 +86,7 @@ private:
     engine::Connection dataConnection_;
     bool connected_ = false;
     RetryMode lastMode_ = RetryMode::Prompt; // how the running operation asked for the connection
+    bool stopWaiting_ = false;
     UserInterface& ui_;
     const Clock& clock_;
     std::function<void(bool)> waitObserver_;

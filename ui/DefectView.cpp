@@ -135,25 +135,51 @@ void CDefectView::MarkModified()
 bool CDefectView::takeValues(DefectRecord& record)
 {
     check::precondition(!document_.isNull(), "defect form without a document");
-    TakeHeader();
-    CurrentPage()->TakeValues(workingRecord_);
+    asEdited();
     if (!ApplyTemplateOwnerRule(workingRecord_, document_->loggedInId(), document_->Ui()))
         return false;
     const std::int32_t key = record.Defect_ID;
     record = workingRecord_;
     record.Defect_ID = key;
-    shownRecord_ = workingRecord_;
+    // The record as loaded stays: a save that fails must leave the edits distinct from what the
+    // file holds, and a successful one shows the stored record anyway.
     return true;
+}
+
+DefectRecord CDefectView::asEdited()
+{
+    TakeHeader();
+    CurrentPage()->TakeValues(workingRecord_);
+    DefectRecord edited = workingRecord_;
+    edited.Defect_ID = loadedRecord_.Defect_ID;
+    return edited;
 }
 
 void CDefectView::showValues(const DefectRecord& record)
 {
     check::precondition(!document_.isNull(), "defect form without a document");
     workingRecord_ = record;
-    shownRecord_ = record;
+    loadedRecord_ = record;
+    ShowWorkingRecord();
+    modified_ = false;
+}
+
+void CDefectView::showEdits(const DefectRecord& loaded, const DefectRecord& edits)
+{
+    check::precondition(!document_.isNull(), "defect form without a document");
+    loadedRecord_ = loaded;
+    workingRecord_ = edits;
+    workingRecord_.Defect_ID = loaded.Defect_ID;
+    ShowWorkingRecord();
+    modified_ = true;
+    // The commands that follow the form's state see it still modified.
+    emit edited();
+}
+
+void CDefectView::ShowWorkingRecord()
+{
     ShowHeader();
     CurrentPage()->ShowValues(workingRecord_, *document_);
-    modified_ = false;
 }
 
 void CDefectView::setLastRead(double lastread)

@@ -1,8 +1,9 @@
 #pragma once
 // The lower pane: the form that shows and edits the current defect. A header with the ID, the
 // status button, priority, subject, From, To and Cc above four pages (summary, details, history,
-// attachments). It edits a working copy of the document's record; only the user's edits and
-// status changes mark it modified. A pane smaller than the form's design size scrolls.
+// attachments). It edits a working copy of the document's record and keeps the record as loaded
+// beside it until a save stored the edits; only the user's edits and status changes mark it
+// modified. A pane smaller than the form's design size scrolls.
 
 #include "document/DefectForm.h"
 #include "document/DefectRecord.h"
@@ -34,8 +35,10 @@ public:
 
     bool isModified() const override { return modified_; }
     bool takeValues(DefectRecord& record) override;
+    DefectRecord asEdited() override;
     void showValues(const DefectRecord& record) override;
-    const DefectRecord& workingCopy() const override { return shownRecord_; }
+    void showEdits(const DefectRecord& loaded, const DefectRecord& edited) override;
+    const DefectRecord& asLoaded() const override { return loadedRecord_; }
     void clearModified() override { modified_ = false; }
     void setLastRead(double lastread) override;
     void setEnabled(bool enabled) override;
@@ -51,6 +54,8 @@ signals:
 private:
     QGridLayout* BuildHeader(QWidget* form);
     void MarkModified();
+    // The header and the current page show the working record.
+    void ShowWorkingRecord();
     void ShowHeader();
     void TakeHeader();
     void ShowStatusCaption();
@@ -59,7 +64,7 @@ private:
 
     QPointer<CDefectDoc> document_;
     DefectRecord workingRecord_; // the controls' values, taken when a page is left or the form hands them on
-    DefectRecord shownRecord_;   // what the form last showed or took
+    DefectRecord loadedRecord_;  // the record as the file held it when the form last showed it
     bool modified_ = false;
 
     QLineEdit* id_ = nullptr;

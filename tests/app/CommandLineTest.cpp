@@ -39,8 +39,45 @@ TEST(CommandLine, AutologinForms)
     EXPECT_EQ(Parse({QStringLiteral("-autologin=Ann"), QStringLiteral("-autologin")}, false).autoLogin,
               QStringLiteral("Ann"));
 
-    EXPECT_TRUE(Parse({QStringLiteral("-autolog=Bob")}).autoLogin.isEmpty());
-    EXPECT_TRUE(Parse({QStringLiteral("-x"), QStringLiteral("/p")}).autoLogin.isEmpty());
+    EXPECT_EQ(Parse({QStringLiteral("--autologin=Bob")}).autoLogin, QStringLiteral("Bob"));
+    EXPECT_EQ(Parse({QStringLiteral("--autologin")}).autoLogin, QStringLiteral("osuser"));
+    for (const QString form : {"-autologin", "/AUTOLOGIN=Bob", "-autologin:Bob", "--autologin=x"})
+        EXPECT_TRUE(Parse({form}).usageError.isEmpty()) << form.toStdString();
+
+    // A switch that is not autologin is refused rather than ignored.
+    const CDeflCommandLineInfo misspelt = Parse({QStringLiteral("-autolog=Bob")});
+    EXPECT_TRUE(misspelt.autoLogin.isEmpty());
+    EXPECT_TRUE(misspelt.usageError.contains(QStringLiteral("autolog"))) << misspelt.usageError.toStdString();
+    EXPECT_FALSE(Parse({QStringLiteral("-x"), QStringLiteral("/p")}).usageError.isEmpty());
+}
+
+TEST(CommandLine, HelpVersionAndUsageErrors)
+{
+    for (const QString form : {"--help", "-help", "-h", "/?"}) {
+        const CDeflCommandLineInfo help = Parse({form});
+        EXPECT_TRUE(help.help && help.usageError.isEmpty()) << form.toStdString();
+    }
+    EXPECT_TRUE(Parse({QStringLiteral("--version")}).version);
+    EXPECT_FALSE(Parse({QStringLiteral("team.defl")}).version);
+    EXPECT_TRUE(CommandLineVersion().contains(QStringLiteral("1.7 build 100")));
+
+    for (const QStringList& wrong : {QStringList{"--frobnicate"}, QStringList{"-fullscreen", "team.defl"},
+                                     QStringList{"--version=2"}, QStringList{"one.defl", "two.defl"}}) {
+        const CDeflCommandLineInfo info = Parse(wrong);
+        EXPECT_FALSE(info.usageError.isEmpty()) << wrong.join(' ').toStdString();
+        EXPECT_FALSE(info.usageError.contains(QLatin1Char('\n')));
+    }
+    // The toolkit's own options pass to it; after "--" a name beginning with "-" is a file.
+    const CDeflCommandLineInfo toolkit =
+        Parse({QStringLiteral("-platform"), QStringLiteral("offscreen"), QStringLiteral("--style=Fusion")});
+    EXPECT_TRUE(toolkit.usageError.isEmpty()) << toolkit.usageError.toStdString();
+    EXPECT_TRUE(toolkit.fileName.isEmpty());
+    const CDeflCommandLineInfo dashed =
+        Parse({QStringLiteral("-autologin=Ann"), QStringLiteral("--"), QStringLiteral("-odd.defl")});
+    EXPECT_TRUE(dashed.usageError.isEmpty()) << dashed.usageError.toStdString();
+    EXPECT_EQ(dashed.fileName, QStringLiteral("-odd.defl"));
+    EXPECT_EQ(dashed.autoLogin, QStringLiteral("Ann"));
+    EXPECT_EQ(Parse({QStringLiteral("--"), QStringLiteral("-autologin=Bob")}).autoLogin, QString());
 }
 
 TEST(CommandLine, PlainArgumentIsTheDatabaseToOpen)
@@ -49,8 +86,7 @@ TEST(CommandLine, PlainArgumentIsTheDatabaseToOpen)
     EXPECT_EQ(none.shellCommand, CDeflCommandLineInfo::ShellCommand::FileNew);
     EXPECT_TRUE(none.fileName.isEmpty());
 
-    const CDeflCommandLineInfo open =
-        Parse({QStringLiteral("-autologin=Bob"), QStringLiteral("team.defl"), QStringLiteral("other.defl")});
+    const CDeflCommandLineInfo open = Parse({QStringLiteral("-autologin=Bob"), QStringLiteral("team.defl")});
     EXPECT_EQ(open.shellCommand, CDeflCommandLineInfo::ShellCommand::FileOpen);
     EXPECT_EQ(open.fileName, QStringLiteral("team.defl"));
     EXPECT_EQ(open.autoLogin, QStringLiteral("Bob"));

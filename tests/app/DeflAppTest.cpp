@@ -1,6 +1,8 @@
 #include "AppTestSupport.h"
 
 #include "app/DeflApp.h"
+#include "base/DatabaseUnavailable.h"
+#include "engine/EngineStatus.h"
 #include "platform/LocalSettings.h"
 #include "platform/Profile.h"
 #include "support/ScriptedUserInterface.h"
@@ -10,6 +12,9 @@
 #include <gtest/gtest.h>
 
 #include <optional>
+#include <string>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -18,6 +23,8 @@ struct FakeFramework : ApplicationFramework {
     std::optional<CDeflCommandLineInfo> processed;
     std::optional<bool> shownVisible;
     int loopExitCode = 0;
+    bool loopFailsOnce = false; // the first loop ends with the file out of reach
+    std::vector<std::string> closing;
 
     bool ProcessShellCommand(const CDeflCommandLineInfo& commandLine) override
     {
@@ -26,9 +33,15 @@ struct FakeFramework : ApplicationFramework {
     }
     void ShowMainWindow(bool visible) override { shownVisible = visible; }
     bool HasMainWindow() override { return true; }
-    void DestroyMainWindow() override { }
-    int RunMessageLoop() override { return loopExitCode; }
-    void PostQuit(int) override { }
+    void DestroyMainWindow() override { closing.push_back("destroy"); }
+    void StopWaitingForFile() override { closing.push_back("stop waiting"); }
+    int RunMessageLoop() override
+    {
+        if (std::exchange(loopFailsOnce, false))
+            throw database_unavailable(static_cast<std::int32_t>(engine::kFailure));
+        return loopExitCode;
+    }
+    void PostQuit(int code) override { closing.push_back("quit " + std::to_string(code)); }
 };
 
 class DeflAppTest : public testing::Test {
@@ -100,4 +113,18 @@ TEST_F(DeflAppTest, DamagedSettingsEndTheStartAndAreRepairedAtExit)
     EXPECT_EQ(app.Main({}), 1);
     EXPECT_FALSE(framework.processed.has_value());
     EXPECT_EQ(OpenProfile()->value(QStringLiteral("Settings/mainWindowPosition")).toByteArray(), QByteArray(44, '\0'));
+}
+
+TEST_F(DeflAppTest, TheFailureThatClosesTheProgramStopsTheDocumentWaitingForItsFileFirst)
+{
+    ScriptedUserInterface ui;
+    ui.ExpectMessageText(QStringLiteral("database unavailable"));
+    ui.ExpectMessage(153);
+    FakeFramework framework;
+    framework.loopFailsOnce = true;
+    LocalSettings settings;
+    CDeflApp app(framework, settings);
+    EXPECT_EQ(app.Main({}), 0);
+    EXPECT_EQ(framework.closing, (std::vector<std::string>{"stop waiting", "destroy"}));
+    ui.VerifyAllUsed();
 }

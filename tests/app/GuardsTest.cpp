@@ -61,6 +61,7 @@ struct FakeLoop {
     bool mainWindow = true;
     int destroyed = 0;
     std::optional<int> posted;
+    std::function<void()> whenWaitingStops;
 
     RunGuard::Loop Hooks()
     {
@@ -75,7 +76,11 @@ struct FakeLoop {
                     ++destroyed;
                     mainWindow = false;
                 },
-                [this](int code) { posted = code; }};
+                [this](int code) { posted = code; },
+                [this] {
+                    if (whenWaitingStops)
+                        whenWaitingStops();
+                }};
     }
 };
 
@@ -104,6 +109,24 @@ TEST_F(GuardTest, RunGuardClosesAfterTheFirstFailureAndQuitsWithOneAfterTheSecon
                              "code: 00000000\"\nstarting timer\n "));
     EXPECT_EQ(DumpErrorLine(), QStringLiteral("Error: Exception caught: CBResult error code: 00000000"));
     EXPECT_EQ(ui.openedWithDesktop.size(), 2u);
+}
+
+TEST_F(GuardTest, RunGuardStopsAllWaitingForTheFileBeforeItReportsTheFailureThatClosesTheProgram)
+{
+    ScriptedUserInterface ui;
+    FakeLoop loop;
+    std::vector<int> messagesBeforeStop;
+    loop.whenWaitingStops = [&] { messagesBeforeStop.push_back(ui.CountOf("message")); };
+    loop.failures = {[] { throw database_unavailable(static_cast<std::int32_t>(engine::kFailure)); },
+                     [] { throw std::logic_error("while closing"); }};
+    ui.ExpectMessageText(QStringLiteral("database unavailable"));
+    ui.ExpectMessage(153);
+    ui.ExpectMessageText(QStringLiteral("while closing"));
+
+    RunGuard guard(loop.Hooks());
+    EXPECT_EQ(guard.Run(), 1);
+    EXPECT_EQ(messagesBeforeStop, std::vector<int>{0}) << "once, before anything is shown";
+    EXPECT_EQ(loop.destroyed, 1);
 }
 
 TEST_F(GuardTest, RunGuardReportsStatusCodesAsEightDigitsAndGoesOnAfterQuitting)
@@ -143,9 +166,12 @@ TEST_F(GuardTest, RunGuardWithoutFailureReturnsTheLoopsCode)
     ScriptedUserInterface ui;
     FakeLoop loop;
     loop.posted = 7;
+    bool stopped = false;
+    loop.whenWaitingStops = [&] { stopped = true; };
     RunGuard guard(loop.Hooks());
     EXPECT_EQ(guard.Run(), 7);
     EXPECT_EQ(ui.CountOf("message"), 0);
+    EXPECT_FALSE(stopped) << "a program that ends normally waits for its file as ever";
 }
 
 TEST_F(GuardTest, StartupGuardReportsEachKindAndFails)

@@ -4,6 +4,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QSignalSpy>
 
 namespace {
@@ -26,6 +28,47 @@ protected:
             TimerPause pause(doc_.timers());
         }
         return doc_.timers().intervalMs(DocumentTimers::kAutoClose);
+    }
+
+    // Logs Ann in again; every login offers her kept edits.
+    void LogInAgain()
+    {
+        doc_.SetAutoLogin(QStringLiteral("ann"));
+        ASSERT_TRUE(doc_.Login());
+    }
+
+    // Edits of defect 5 kept at an earlier quit: the defect as read now, and the subject `mine`.
+    RecoveredEdits EditsOfDefect5(const QString& mine)
+    {
+        doc_.defects().SelectDefect(5);
+        RecoveredEdits edits;
+        edits.databasePath = path_;
+        edits.userId = 1;
+        edits.original = doc_.defects().Record();
+        edits.edited = edits.original;
+        edits.edited.Subject = mine;
+        edits.keptAt = clock_.Now();
+        return edits;
+    }
+
+    // A recovery file as earlier versions wrote it: nothing marks its original as read.
+    QString KeepAsAnEarlierVersion(const RecoveredEdits& edits)
+    {
+        const QString file = NewKeptEditsFile(path_, 1);
+        EXPECT_TRUE(KeepEdits(file, edits));
+        QFile stored(file);
+        EXPECT_TRUE(stored.open(QIODevice::ReadWrite));
+        QJsonObject object = QJsonDocument::fromJson(stored.readAll()).object();
+        EXPECT_TRUE(object.contains(QStringLiteral("originalAsRead")));
+        object.remove(QStringLiteral("originalAsRead"));
+        stored.resize(0);
+        stored.write(QJsonDocument(object).toJson());
+        return file;
+    }
+
+    std::int64_t Stored(const QString& condition)
+    {
+        return QueryNumber(setup_, QStringLiteral("SELECT %1 FROM defectlist WHERE defect_id = 5").arg(condition));
     }
 
     std::vector<QString> events_;
@@ -186,5 +229,79 @@ TEST_F(DefectDocTest, QuittingWhileTheFileIsGoneKeepsTheEditsAndTheNextLoginAppl
     ASSERT_EQ(setup_.Open(path_), engine::kOk);
     EXPECT_EQ(QueryNumber(setup_, QStringLiteral("SELECT subject = 'mine' FROM defectlist WHERE defect_id = 5")), 1);
     EXPECT_TRUE(KeptEditsFiles(path_, 1).isEmpty());
+    ui_.VerifyAllUsed();
+}
+
+TEST_F(DefectDocTest, KeptEditsThatMeetAnotherUsersChangeShowBothVersionsAndTheUserChooses)
+{
+    doc_.database().SetDatabaseFileName(path_);
+    LogInAgain();
+    InsertDefectRow(setup_, 5, 1, 1);
+    const QString file = NewKeptEditsFile(path_, 1);
+    ASSERT_TRUE(KeepEdits(file, EditsOfDefect5(QStringLiteral("mine"))));
+    Exec(setup_, QStringLiteral("UPDATE defectlist SET subject = 'theirs', cc = 'bob@x' WHERE defect_id = 5"));
+
+    // Cancel keeps them for later; the defect stays as the other user left it.
+    ui_.ExpectMessageText(QStringLiteral("Apply them now?"), Answer::Yes);
+    ui_.ExpectMessage(40151, Answer::Cancel);
+    LogInAgain();
+    const QString question = ui_.messages.back().text;
+    EXPECT_TRUE(question.contains(QStringLiteral("Subject\n    in the database: theirs\n    yours: mine\n")));
+    EXPECT_FALSE(question.contains(QStringLiteral("Cc\n"))) << "a field only the other user changed is no conflict";
+    EXPECT_EQ(ui_.messages.back().buttons, Buttons::YesNoCancel);
+    EXPECT_TRUE(QFile::exists(file));
+    EXPECT_EQ(Stored(QStringLiteral("subject = 'theirs'")), 1);
+
+    // Yes writes the user's field over theirs and keeps the rest of theirs; the file goes.
+    ui_.ExpectMessageText(QStringLiteral("Apply them now?"), Answer::Yes);
+    ui_.ExpectMessage(40151, Answer::Yes);
+    LogInAgain();
+    EXPECT_EQ(Stored(QStringLiteral("subject = 'mine' AND cc = 'bob@x'")), 1);
+    EXPECT_FALSE(QFile::exists(file));
+
+    // No throws them away: the file goes, the defect stays.
+    ASSERT_TRUE(KeepEdits(file, EditsOfDefect5(QStringLiteral("not wanted"))));
+    Exec(setup_, QStringLiteral("UPDATE defectlist SET priorityid = 4 WHERE defect_id = 5"));
+    ui_.ExpectMessageText(QStringLiteral("Apply them now?"), Answer::Yes);
+    ui_.ExpectMessage(40151, Answer::No);
+    LogInAgain();
+    EXPECT_FALSE(QFile::exists(file));
+    EXPECT_EQ(Stored(QStringLiteral("subject = 'mine' AND priorityid = 4")), 1);
+    ui_.VerifyAllUsed();
+}
+
+TEST_F(DefectDocTest, RecoveryFilesOfEarlierVersionsApplyWithoutAFalseClaimOfAnotherUsersChange)
+{
+    doc_.database().SetDatabaseFileName(path_);
+    LogInAgain();
+    InsertDefectRow(setup_, 5, 1, 1);
+
+    // Their original holds the edits of the save that failed: the file cannot tell whether
+    // anybody changed the defect, so the user sees both versions and decides.
+    RecoveredEdits tainted = EditsOfDefect5(QStringLiteral("mine"));
+    tainted.original = tainted.edited;
+    const QString first = KeepAsAnEarlierVersion(tainted);
+    ui_.ExpectMessageText(QStringLiteral("Apply them now?"), Answer::Yes);
+    ui_.ExpectMessage(40152, Answer::Yes);
+    LogInAgain();
+    EXPECT_FALSE(ui_.messages.back().text.contains(QStringLiteral("changed by another user")));
+    EXPECT_TRUE(ui_.messages.back().text.contains(QStringLiteral("in the database: subject\n    yours: mine\n")));
+    EXPECT_EQ(Stored(QStringLiteral("subject = 'mine'")), 1);
+    EXPECT_FALSE(QFile::exists(first));
+
+    // Edits that reached the file after all are not offered a second time.
+    tainted = EditsOfDefect5(QStringLiteral("mine"));
+    tainted.original = tainted.edited;
+    const QString second = KeepAsAnEarlierVersion(tainted);
+    ui_.ExpectMessageText(QStringLiteral("Apply them now?"), Answer::Yes);
+    LogInAgain();
+    EXPECT_FALSE(QFile::exists(second));
+
+    // An original that is exactly the defect in the file is safe to write over.
+    const QString third = KeepAsAnEarlierVersion(EditsOfDefect5(QStringLiteral("third")));
+    ui_.ExpectMessageText(QStringLiteral("Apply them now?"), Answer::Yes);
+    LogInAgain();
+    EXPECT_EQ(Stored(QStringLiteral("subject = 'third'")), 1);
+    EXPECT_FALSE(QFile::exists(third));
     ui_.VerifyAllUsed();
 }

@@ -268,3 +268,74 @@ TEST_F(DefectPersistenceTest, AFailedLoadKeepsTheEditsAndNoSaveClaimsToHaveWritt
     EXPECT_TRUE(a.persistence.SaveRecord(false));
     EXPECT_EQ(StoredText(other, QStringLiteral("subject"), 7), QStringLiteral("mine"));
 }
+
+TEST_F(DefectPersistenceTest, AReloadAfterAFailedSaveKeepsTheEditsAndAsksWhenAnotherUserChangedTheDefect)
+{
+    Workstation a(path, ui, 1);
+    engine::Connection other;
+    ASSERT_EQ(other.Open(path), engine::kOk);
+    InsertDefectRow(other, 7, 1, 1);
+    a.persistence.SelectDefect(7);
+    const auto refuseWrites = [&](bool refuse) {
+        ASSERT_EQ(other.Execute(refuse ? QStringLiteral("CREATE TRIGGER full BEFORE UPDATE ON defectlist "
+                                                        "BEGIN SELECT RAISE(ABORT, 'database or disk is full'); END")
+                                       : QStringLiteral("DROP TRIGGER full")),
+                  engine::kOk);
+    };
+
+    // The file refuses the save; the user stays in the record, and the reload that follows
+    // (a refresh, say) finds the defect as it was read: the edits stay, nothing is asked.
+    a.form.Edit([](DefectRecord& r) { r.Subject = QStringLiteral("mine"); });
+    refuseWrites(true);
+    ui.ExpectMessageText(QString(), Answer::No);
+    EXPECT_FALSE(a.persistence.SaveRecord(true));
+    EXPECT_EQ(a.persistence.Record().Subject, QStringLiteral("subject")) << "the record as read stays";
+    EXPECT_EQ(a.form.asLoaded().Subject, QStringLiteral("subject"));
+    refuseWrites(false);
+    a.persistence.ReloadCurrentDefect();
+    EXPECT_TRUE(a.form.isModified());
+    EXPECT_EQ(a.form.controls.Subject, QStringLiteral("mine"));
+
+    // Another user changes the defect meanwhile: the reload asks, showing both versions; keeping
+    // the edits keeps the other user's change to a field the user left alone too.
+    ASSERT_EQ(other.Execute(QStringLiteral("UPDATE defectlist SET subject = 'theirs', cc = 'b@x' WHERE defect_id = 7")),
+              engine::kOk);
+    ui.ExpectMessage(40150, Answer::Yes);
+    a.persistence.ReloadCurrentDefect();
+    ASSERT_FALSE(ui.messages.empty());
+    EXPECT_EQ(ui.messages.back().buttons, Buttons::YesNo);
+    EXPECT_TRUE(
+        ui.messages.back().text.contains(QStringLiteral("Subject\n    in the database: theirs\n    yours: mine\n")));
+    EXPECT_FALSE(ui.messages.back().text.contains(QStringLiteral("Cc\n"))) << "keeping the edits keeps their Cc";
+    EXPECT_TRUE(a.form.isModified());
+    EXPECT_EQ(a.form.controls.Subject, QStringLiteral("mine"));
+    EXPECT_EQ(a.form.controls.Cc, QStringLiteral("b@x"));
+    ASSERT_TRUE(a.persistence.SaveRecord(true)) << "the edits now stand on the defect as the file holds it";
+    EXPECT_EQ(StoredText(other, QStringLiteral("subject"), 7), QStringLiteral("mine"));
+    EXPECT_EQ(StoredText(other, QStringLiteral("cc"), 7), QStringLiteral("b@x"));
+
+    // Taking the stored defect instead throws the edits away.
+    a.form.Edit([](DefectRecord& r) { r.Subject = QStringLiteral("second try"); });
+    refuseWrites(true);
+    ui.ExpectMessageText(QString(), Answer::No);
+    EXPECT_FALSE(a.persistence.SaveRecord(true));
+    refuseWrites(false);
+    ASSERT_EQ(other.Execute(QStringLiteral("UPDATE defectlist SET subject = 'theirs again' WHERE defect_id = 7")),
+              engine::kOk);
+    ui.ExpectMessage(40150, Answer::No);
+    a.persistence.ReloadCurrentDefect();
+    EXPECT_FALSE(a.form.isModified());
+    EXPECT_EQ(a.form.controls.Subject, QStringLiteral("theirs again"));
+
+    // A save cancelled at another user's change keeps the edits the same way.
+    a.form.Edit([](DefectRecord& r) { r.Description = QStringLiteral("kept"); });
+    ASSERT_EQ(other.Execute(QStringLiteral("UPDATE defectlist SET comments = 'c2' WHERE defect_id = 7")), engine::kOk);
+    ui.ExpectMessage(126, Answer::Cancel);
+    EXPECT_FALSE(a.persistence.SaveRecord(true));
+    ASSERT_EQ(other.Execute(QStringLiteral("UPDATE defectlist SET comments = 'c3' WHERE defect_id = 7")), engine::kOk);
+    ui.ExpectMessage(40150, Answer::Yes);
+    a.persistence.ReloadCurrentDefect();
+    EXPECT_EQ(a.form.controls.Description, QStringLiteral("kept"));
+    EXPECT_EQ(a.form.controls.Comments, QStringLiteral("c3"));
+    ui.VerifyAllUsed();
+}

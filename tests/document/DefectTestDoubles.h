@@ -38,6 +38,7 @@ public:
     std::int32_t LoggedInId() const override { return loggedInId; }
     bool IsAdministrator() const override { return administrator; }
     QString LoggedInDisplayName() const override { return displayName; }
+    QString LookupName(LookupList, std::int32_t id) const override { return QStringLiteral("#%1").arg(id); }
     const std::vector<StatusTransition>& StatusTransitions() const override { return transitions; }
     void AddHistoryEntry(DefectRecord& record, std::int32_t statusId, const QString& comment) override
     {
@@ -102,14 +103,26 @@ public:
         record = taken;
         return true;
     }
+    DefectRecord asEdited() override
+    {
+        DefectRecord edited = controls;
+        edited.Defect_ID = loaded_.Defect_ID;
+        return edited;
+    }
     void showValues(const DefectRecord& record) override
     {
         controls = record;
-        working_ = record;
+        loaded_ = record;
         modified_ = false;
         ++shown;
     }
-    const DefectRecord& workingCopy() const override { return working_; }
+    void showEdits(const DefectRecord& loaded, const DefectRecord& edited) override
+    {
+        controls = edited;
+        loaded_ = loaded;
+        modified_ = true;
+    }
+    const DefectRecord& asLoaded() const override { return loaded_; }
     void clearModified() override { modified_ = false; }
     void setLastRead(double lastread) override
     {
@@ -124,7 +137,7 @@ public:
 private:
     std::int32_t loggedInId_;
     UserInterface& ui_;
-    DefectRecord working_;
+    DefectRecord loaded_;
     bool modified_ = false;
 };
 

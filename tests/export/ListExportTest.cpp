@@ -7,11 +7,15 @@
 #include "engine/Statement.h"
 #include "export/ExportList.h"
 #include "export/SpreadsheetQuery.h"
+#include "export/TableExporter.h"
 #include "list/DefectList.h"
 
 #include <QFile>
 #include <QLocale>
 #include <QProcess>
+#include <QXmlStreamReader>
+
+#include <algorithm>
 
 namespace {
 
@@ -30,6 +34,23 @@ QByteArray Unzipped(const QString& zip, const QString& member)
     unzip.start(QStringLiteral("unzip"), {QStringLiteral("-p"), zip, member});
     return unzip.waitForFinished(10000) ? unzip.readAllStandardOutput() : QByteArray();
 }
+
+// Runs python3 with the script and the arguments; its standard output, or a failure with its error.
+::testing::AssertionResult Python(const QString& script, const QStringList& arguments, QByteArray& output)
+{
+    QProcess python;
+    python.start(QStringLiteral("python3"), QStringList{QStringLiteral("-c"), script} + arguments);
+    if (!python.waitForFinished(30000) || python.exitStatus() != QProcess::NormalExit || python.exitCode() != 0)
+        return ::testing::AssertionFailure() << python.readAllStandardError().toStdString();
+    output = python.readAllStandardOutput();
+    return ::testing::AssertionSuccess();
+}
+
+// A real XML parser reads the file whole; prints every element's text, one per line, in ASCII
+// with Python's escapes.
+constexpr const char* kParseXml = "import sys, xml.etree.ElementTree as E\n"
+                                  "for e in E.parse(sys.argv[1]).iter():\n"
+                                  "    print(ascii(e.text or ''))\n";
 
 class ListExportTest : public DefectDocFixture {
 protected:
@@ -107,6 +128,119 @@ TEST_F(ListExportTest, AFilterThatDoesMoreThanReadFailsEveryExport)
     OpenListInSpreadsheet(doc_, list_);
     EXPECT_TRUE(ui_.openedWithDesktop.empty());
     ui_.VerifyAllUsed();
+}
+
+// Texts with characters XML 1.0 cannot carry, bytes that are no UTF-8, and cells a spreadsheet would
+// take for formulas: every XML file still parses, and no CSV or text cell begins a formula.
+TEST_F(ListExportTest, HostileTextsGiveFilesEveryReaderAccepts)
+{
+    const QStringList hostile{
+        QStringLiteral("'esc' || char(27) || '[31m bell' || char(7) || 'vt' || char(11) || 'ff' || char(12)"),
+        QStringLiteral("'nul' || char(0) || 'after nul'"),
+        QStringLiteral("CAST(X'6261642D' || X'FF' || X'C328' || X'EDA080' || X'2D656E64' AS TEXT)"),
+        QStringLiteral("'non' || char(65534) || char(65535) || 'chars ' || char(1) || char(31) || ' and ' || "
+                       "char(127, 8364, 128512)"),
+        QStringLiteral("'=HYPERLINK(\"http://evil.example\",\"x\")'"),
+        QStringLiteral("'+1+1'"),
+        QStringLiteral("'-2+3'"),
+        QStringLiteral("'@SUM(A1)'"),
+        QStringLiteral("char(9) || '=1'"),
+        QStringLiteral("char(13) || '=1'"),
+        QStringLiteral("'-5'"),
+    };
+    for (const QString& subject : hostile)
+        Exec(setup_,
+             QStringLiteral("INSERT INTO defectlist (statusid, priorityid, severityid, subject, description, "
+                            "componentid, toid, fromid, categoryid, opened, modified) VALUES (1, 1, 1, %1, %1, 1, 1, "
+                            "2, 0, 46000.5, 46001.25)")
+                 .arg(subject));
+    list_.FillList();
+    engine::Connection& connection = doc_.GetDocumentConnection(RetryMode::Offline);
+
+    const QString xml = folder_.file(QStringLiteral("hostile.xml"));
+    WriteListExport(xml, ListExportKind::Xml, connection, list_);
+    QByteArray texts;
+    ASSERT_TRUE(Python(QString::fromLatin1(kParseXml), {xml}, texts));
+    for (const char* visible :
+         {"'esc\\\\x1B[31m bell\\\\x07vt\\\\x0Bff\\\\x0C'", "'nul\\\\x00after nul'", "'bad-\\ufffd\\ufffd(\\ufffd",
+          "\\ufffd-end'", "'non\\\\uFFFE\\\\uFFFFchars \\\\x01\\\\x1F and \\x7f\\u20ac\\U0001f600'"})
+        EXPECT_TRUE(texts.contains(visible)) << visible << "\n" << texts.toStdString();
+    // The XML file is for programs, not spreadsheets: its texts stay as they were typed.
+    EXPECT_TRUE(texts.contains("'=HYPERLINK(\"http://evil.example\",\"x\")'")) << texts.toStdString();
+
+    // The workbook's sheet is XML as well.
+    const QString workbook = folder_.file(QStringLiteral("hostile.xlsx"));
+    WriteListExport(workbook, ListExportKind::Workbook, connection, list_);
+    const QString sheet = folder_.file(QStringLiteral("sheet1.xml"));
+    QFile sheetFile(sheet);
+    ASSERT_TRUE(sheetFile.open(QIODevice::WriteOnly));
+    sheetFile.write(Unzipped(workbook, QStringLiteral("xl/worksheets/sheet1.xml")));
+    sheetFile.close();
+    ASSERT_TRUE(Python(QString::fromLatin1(kParseXml), {sheet}, texts));
+
+    // CSV and text: a cell a spreadsheet would evaluate gets a leading apostrophe; a number stays one.
+    for (const auto& [name, kind] :
+         {std::pair{"hostile.csv", ListExportKind::Csv}, {"hostile.txt", ListExportKind::Text}}) {
+        const QString path = folder_.file(QString::fromLatin1(name));
+        WriteListExport(path, kind, connection, list_);
+        const QByteArray file = Read(path);
+        const char* const separator = kind == ListExportKind::Csv ? "\"" : "\t";
+        for (const QByteArray& cell : {QByteArray("'=HYPERLINK("), QByteArray("'+1+1"), QByteArray("'-2+3"),
+                                       QByteArray("'@SUM(A1)"), QByteArray("'\t=1"), QByteArray("'\\r=1")}) {
+            // \t stays a tab in CSV; text writes it as \t.
+            const QByteArray expected = kind == ListExportKind::Text && cell == "'\t=1" ? QByteArray("'\\t=1") : cell;
+            EXPECT_TRUE(file.contains(separator + expected)) << name << ": " << expected.toStdString();
+        }
+        EXPECT_TRUE(file.contains(QByteArray(separator) + "-5" + separator)) << name;
+        EXPECT_FALSE(file.contains(QByteArray(separator) + "=")) << name;
+        EXPECT_FALSE(file.contains(QByteArray(separator) + "@")) << name;
+
+        // Written raw when the user asks for it.
+        WriteListExport(path, kind, connection, list_, FormulaCells::Raw);
+        EXPECT_TRUE(Read(path).contains(separator + QByteArray("=HYPERLINK("))) << name;
+        EXPECT_FALSE(Read(path).contains("'=HYPERLINK(")) << name;
+    }
+}
+
+// The inline texts of a workbook's first sheet, in order.
+QStringList SheetTexts(const QString& workbook)
+{
+    QXmlStreamReader reader(Unzipped(workbook, QStringLiteral("xl/worksheets/sheet1.xml")));
+    QStringList texts;
+    while (!reader.atEnd()) {
+        if (reader.readNext() == QXmlStreamReader::StartElement && reader.name() == QLatin1String("t"))
+            texts << reader.readElementText();
+    }
+    EXPECT_FALSE(reader.hasError()) << reader.errorString().toStdString();
+    return texts;
+}
+
+TEST_F(ListExportTest, WorkbookCellsKeepTextAfterANulAndCutLongTextsBetweenCharacters)
+{
+    // An emoji (two UTF-16 code units) stands where the cut falls, wherever the marker ends.
+    QString longText(40000, QLatin1Char('a'));
+    for (qsizetype i = 32600; i < 32767; i += 2)
+        longText.replace(i, 2, QStringLiteral("\U0001F600"));
+    AddDefect(longText, QStringLiteral("x"), 0);
+    Exec(setup_,
+         QStringLiteral("UPDATE defectlist SET subject = 'before' || char(0) || 'after' || char(65534) WHERE "
+                        "subject = 'Read one'"));
+    list_.FillList();
+    const QString workbook = folder_.file(QStringLiteral("cells.xlsx"));
+    WriteListExport(workbook, ListExportKind::Workbook, doc_.GetDocumentConnection(RetryMode::Offline), list_);
+    const QStringList texts = SheetTexts(workbook);
+    EXPECT_TRUE(texts.contains(QStringLiteral("before\u2400after\uFFFD")))
+        << texts.join(QLatin1Char('|')).toStdString();
+
+    const auto cut = std::find_if(texts.begin(), texts.end(), [](const QString& t) { return t.startsWith("aaaa"); });
+    ASSERT_NE(cut, texts.end());
+    EXPECT_LE(cut->size(), 32767);
+    EXPECT_GT(cut->size(), 32600);
+    EXPECT_TRUE(cut->endsWith(QStringLiteral("[cut: the text has 40000 characters; the CSV export holds them all]")));
+    EXPECT_FALSE(cut->contains(QChar::ReplacementCharacter));
+    const QString kept = cut->left(cut->indexOf(QStringLiteral(" \u2026[cut")));
+    EXPECT_TRUE(longText.startsWith(kept));
+    EXPECT_FALSE(kept.back().isHighSurrogate());
 }
 
 TEST_F(ListExportTest, TheQueryFileSelectsTheShownColumnsInDisplayOrderOnOneLine)

@@ -9,9 +9,55 @@
 #include <QCryptographicHash>
 #include <QProcess>
 
+#include <sql.h>
+#include <sqlext.h>
+
+#include <memory>
+
 namespace {
 
 constexpr int kInvalidFilter = 112;
+
+struct OdbcHandle {
+    SQLSMALLINT type;
+    SQLHANDLE handle = SQL_NULL_HANDLE;
+    OdbcHandle(SQLSMALLINT kind, SQLHANDLE parent) : type(kind) { SQLAllocHandle(kind, parent, &handle); }
+    ~OdbcHandle() { SQLFreeHandle(type, handle); }
+    OdbcHandle(const OdbcHandle&) = delete;
+    OdbcHandle& operator=(const OdbcHandle&) = delete;
+};
+
+// The SQL data types the ODBC driver reports for the columns of a statement on the data source,
+// as a report program sees them.
+std::vector<SQLSMALLINT> OdbcColumnTypes(const char* sql)
+{
+    OdbcHandle environment(SQL_HANDLE_ENV, SQL_NULL_HANDLE);
+    SQLSetEnvAttr(environment.handle, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
+    OdbcHandle connection(SQL_HANDLE_DBC, environment.handle);
+    std::vector<SQLSMALLINT> types;
+    SQLCHAR dsn[] = "DSN=Vellacord";
+    if (!SQL_SUCCEEDED(
+            SQLDriverConnect(connection.handle, nullptr, dsn, SQL_NTS, nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT)))
+        return types;
+    {
+        OdbcHandle statement(SQL_HANDLE_STMT, connection.handle);
+        std::string text(sql);
+        SQLSMALLINT count = 0;
+        if (SQL_SUCCEEDED(SQLExecDirect(statement.handle, reinterpret_cast<SQLCHAR*>(text.data()), SQL_NTS)) &&
+            SQL_SUCCEEDED(SQLNumResultCols(statement.handle, &count))) {
+            for (SQLUSMALLINT column = 1; column <= count; ++column) {
+                SQLCHAR name[128];
+                SQLSMALLINT nameLength = 0, type = 0, digits = 0, nullable = 0;
+                SQLULEN size = 0;
+                SQLDescribeCol(statement.handle, column, name, sizeof name, &nameLength, &type, &size, &digits,
+                               &nullable);
+                types.push_back(type);
+            }
+        }
+    }
+    SQLDisconnect(connection.handle);
+    return types;
+}
 constexpr int kFilterNotForReports = 1700;
 constexpr int kNoAssociatedProgram = 201;
 
@@ -71,7 +117,12 @@ TEST_F(ReportViewTest, TheDataSourceReadsTheRowsOfTheCurrentListAndCannotWrite)
     EXPECT_EQ(ui_.openedWithDesktop, std::vector<QString>{document_});
     EXPECT_EQ(ReadThroughDataSource(
                   QStringLiteral("SELECT subject, from_name, status, opened, closed FROM DefectReportView")),
-              (QStringList{"second one|Bob|open|46000.0|", "third one|Bob|open|46000.0|"}));
+              (QStringList{"second one|Bob|open|2025-12-09 00:00:00|", "third one|Bob|open|2025-12-09 00:00:00|"}));
+
+    // Dates arrive as dates, set or not, whatever the first row holds.
+    EXPECT_EQ(OdbcColumnTypes("SELECT opened, modified, closed FROM DefectReportView"),
+              (std::vector<SQLSMALLINT>{SQL_TYPE_TIMESTAMP, SQL_TYPE_TIMESTAMP, SQL_TYPE_TIMESTAMP}));
+    EXPECT_EQ(OdbcColumnTypes("SELECT defect_id FROM DefectReportView"), std::vector<SQLSMALLINT>{SQL_INTEGER});
 
     list_.SetFilterOn(false);
     runner_.RunReport(document_, false, true);

@@ -1,6 +1,7 @@
 // Tests of the notification's subject and body.
 
 #include "MailFixture.h"
+#include "base/ProductInfo.h"
 
 #include "mail/NotificationText.h"
 
@@ -15,9 +16,11 @@ protected:
         return body.left(body.size() - footer_.size()).toStdString();
     }
 
+    // The home page the program was built with, if any, follows the version.
     const QString footer_ =
         QStringLiteral("\n\n-------------------------------------------\nthis message was generated "
-                       "automatically by\n'Vellacord 1.7 build 100' - https://vellacord.example/");
+                       "automatically by\n'Vellacord 1.7 build 100'") +
+        (*kHomePageAddress != '\0' ? QStringLiteral(" - ") + QLatin1String(kHomePageAddress) : QString());
 };
 
 } // namespace

@@ -18,6 +18,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
 
 namespace {
 
@@ -99,6 +100,30 @@ TEST_F(SystemMailTest, NotificationsArriveEncodedThreadedAndWithTheZippedAttachm
     EXPECT_TRUE(first["reply"].toString().startsWith("<defect-42."));
     for (const char* header : {"reply", "refs"})
         EXPECT_EQ(first[header], second[header]);
+}
+
+// A NUL in a subject or name would end the C string the message is built from.
+TEST_F(SystemMailTest, ANulCutsNoHeaderAndMessageIdsHaveADomainWithADot)
+{
+    mail::Notification notification;
+    notification.defectId = 7;
+    notification.subject = QStringLiteral("before") + QChar(u'\0') + QStringLiteral("after");
+    notification.fromName = QStringLiteral("Ann") + QChar(u'\0') + QStringLiteral("Example");
+    notification.fromAddress = QStringLiteral("ann@mail.example.org");
+    notification.recipients = QStringLiteral("bob@example.org");
+    notification.threadRoot = mail::ThreadRoot(path_, 7, 46000.5);
+    QJsonObject read = ReadMessage(mail::BuildMimeMessage(notification));
+    EXPECT_EQ(read["subject"].toString(), QStringLiteral("before\u2400after"));
+    EXPECT_EQ(read["from"].toString(), QStringLiteral("Ann\u2400Example <ann@mail.example.org>"));
+
+    static const QRegularExpression id(QStringLiteral("^<[^@<>]+@([^@<>]+)>$"));
+    EXPECT_EQ(id.match(read["id"].toString()).captured(1), QStringLiteral("mail.example.org"));
+    const QString root = id.match(read["reply"].toString()).captured(1);
+    EXPECT_TRUE(root.contains(QLatin1Char('.'))) << read["reply"].toString().toStdString();
+    // Without an author's domain the program's own, which has a dot too.
+    notification.fromAddress = QStringLiteral("ann");
+    read = ReadMessage(mail::BuildMimeMessage(notification));
+    EXPECT_EQ(id.match(read["id"].toString()).captured(1), root);
 }
 
 TEST_F(SystemMailTest, AMissingOrFailingSendmailIsToldWithItsReason)

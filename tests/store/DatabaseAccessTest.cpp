@@ -144,6 +144,40 @@ TEST(DatabaseAccessTest, UnreachableFileRaisesAtOnceOrWaitsInTheRetryDialog)
     ui.VerifyAllUsed();
 }
 
+TEST(DatabaseAccessTest, AProgramThatClosesAfterAFailureGivesUpAFileItCannotReachAtOnce)
+{
+    TempFolder folder;
+    const QString path = CreateCurrentDatabase(folder.file(QStringLiteral("team.defl")));
+    const QString moved = folder.file(QStringLiteral("moved.defl"));
+    ScriptedUserInterface ui;
+    ui.mainWindow = true;
+    CDatabaseAccess access(ui, SystemClockInstance(), path);
+    engine::Connection& connection = access.GetDataConnection(RetryMode::Prompt);
+    access.StopWaitingForFile();
+    EXPECT_EQ(1, QueryNumber(connection, QStringLiteral("SELECT count(*) FROM versiontable")))
+        << "a file that is there still serves";
+
+    // Neither a call that finds the file gone nor any later request waits in the retry dialog.
+    ASSERT_TRUE(QFile::rename(path, moved));
+    EXPECT_EQ(engine::kFailure, UnavailableStatus([&] {
+                  connection.Execute(QStringLiteral("INSERT INTO defectlist (subject) VALUES ('lost')"));
+              }));
+    EXPECT_EQ(engine::kFailure, UnavailableStatus([&] { access.GetDataConnection(RetryMode::Offline); }));
+    EXPECT_EQ(engine::kFailure, UnavailableStatus([&] { access.NeedsCompacting(); }));
+
+    // Not even for a file locked for maintenance, which otherwise always offers the dialog.
+    ASSERT_TRUE(QFile::rename(moved, path));
+    QProcess child;
+    StartChild(child, QStringLiteral("hold-maintenance-lock"), {path});
+    ASSERT_TRUE(child.waitForReadyRead(10000));
+    EXPECT_EQ(5, UnavailableStatus([&] { access.GetDataConnection(RetryMode::None); }));
+    child.write("stop\n");
+    child.closeWriteChannel();
+    ASSERT_TRUE(child.waitForFinished(10000));
+    EXPECT_TRUE(ui.retryRequests.empty());
+    EXPECT_TRUE(ui.stateChanges.empty()) << "no offline state for a program that is closing";
+}
+
 TEST(DatabaseAccessTest, OfflineModeShowsTheOfflineStateOnceAndTheNormalStateAfterwards)
 {
     TempFolder folder;

@@ -566,21 +566,143 @@ TEST_F(VellacordAdminTest, UsageErrorsAndHelp)
     ToolRun run = Admin({QStringLiteral("--help")});
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_TRUE(run.out.startsWith(QStringLiteral("Usage: vellacord-admin")));
+    EXPECT_TRUE(run.out.contains(QStringLiteral("user add FILE LOGIN")));
 
-    for (const QStringList& arguments :
-         {QStringList(), QStringList({QStringLiteral("destroy"), QStringLiteral("x.defl")}),
-          QStringList(QStringLiteral("create")),
-          QStringList({QStringLiteral("create"), QStringLiteral("x.defl"), QStringLiteral("--workflow"),
-                       QStringLiteral("fancy")}),
-          QStringList({QStringLiteral("repair"), QStringLiteral("x.defl"), QStringLiteral("--replace")}),
-          QStringList({QStringLiteral("list"), QStringLiteral("x.defl")}),
-          QStringList({QStringLiteral("list"), QStringLiteral("x.defl"), QStringLiteral("--user"), QStringLiteral("a"),
-                       QStringLiteral("--view"), QStringLiteral("one")})}) {
+    // One command's help is that command's alone.
+    for (const QStringList& help :
+         {QStringList{"list", "--help"}, QStringList{"help", "list"}, QStringList{"list", "team.defl", "-h"}}) {
+        run = Admin(help);
+        EXPECT_EQ(run.exitCode, 0);
+        EXPECT_TRUE(run.out.startsWith(QStringLiteral("Usage: vellacord-admin list FILE --user LOGIN")))
+            << run.out.toStdString();
+        EXPECT_TRUE(run.out.contains(QStringLiteral("--raw-formulas")));
+        EXPECT_FALSE(run.out.contains(QStringLiteral("user add"))) << run.out.toStdString();
+        EXPECT_TRUE(run.err.isEmpty());
+    }
+    run = Admin({QStringLiteral("--version")});
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.out, QStringLiteral("vellacord-admin (Vellacord) 1.7 build 100\n"));
+
+    // A wrong command line: one line saying what is wrong, one saying where the usage is, status 2.
+    const std::vector<std::pair<QStringList, QString>> wrong{
+        {{}, "vellacord-admin --help"},
+        {{"destroy", "x.defl"}, "vellacord-admin --help"},
+        {{"create"}, "vellacord-admin create --help"},
+        {{"create", "x.defl", "--workflow", "fancy"}, "vellacord-admin create --help"},
+        {{"create", "x.defl", "--workflow"}, "vellacord-admin create --help"},
+        {{"repair", "x.defl", "--replace"}, "vellacord-admin repair --help"},
+        {{"repair", "x.defl", "y.defl"}, "vellacord-admin repair --help"},
+        {{"list", "x.defl"}, "vellacord-admin list --help"},
+        {{"list", "x.defl", "--user", "a", "--view", "one"}, "vellacord-admin list --help"},
+        {{"list", "x.defl", "--user=a", "--format=pdf", "--output=x.pdf"}, "vellacord-admin list --help"},
+        {{"user", "add", "x.defl"}, "vellacord-admin user add --help"},
+        {{"--frobnicate"}, "vellacord-admin --help"},
+    };
+    for (const auto& [arguments, hint] : wrong) {
         run = Admin(arguments);
-        EXPECT_EQ(run.exitCode, 1) << arguments.join(QLatin1Char(' ')).toStdString();
-        EXPECT_TRUE(run.err.contains(QStringLiteral("Usage:")));
+        EXPECT_EQ(run.exitCode, 2) << arguments.join(QLatin1Char(' ')).toStdString();
+        const QStringList lines = run.err.split(QLatin1Char('\n'));
+        ASSERT_EQ(lines.size(), 3) << run.err.toStdString();
+        EXPECT_TRUE(lines.at(0).startsWith(QStringLiteral("vellacord-admin: "))) << run.err.toStdString();
+        EXPECT_EQ(lines.at(1), QStringLiteral("Try '%1' for more information.").arg(hint));
+        EXPECT_TRUE(run.out.isEmpty());
     }
     EXPECT_FALSE(QFileInfo::exists(QStringLiteral("x.defl")));
+
+    // --opt=value, and "--" before a file whose name begins with "-".
+    const QString dashed = folder.file(QStringLiteral("-team.defl"));
+    const QString before = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(folder.path()));
+    run = Admin({QStringLiteral("create"), QStringLiteral("--workflow=simple"), QStringLiteral("--"),
+                 QStringLiteral("-team.defl")});
+    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_TRUE(QFileInfo::exists(dashed));
+    run = Admin({QStringLiteral("user"), QStringLiteral("add"), QStringLiteral("--name=Ann Example"),
+                 QStringLiteral("--"), QStringLiteral("-team.defl"), QStringLiteral("ann")});
+    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+    run = Admin({QStringLiteral("list"), QStringLiteral("--user=ann"), QStringLiteral("--"), dashed});
+    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+    QDir::setCurrent(before);
+}
+
+// Exports to the standard output and into a FIFO, as scheduled jobs pipe them on.
+TEST_F(VellacordAdminTest, ListExportsIntoPipesAndDevicesWithoutReplacingThem)
+{
+    const QString path = CreateCurrentDatabase(folder.file(QStringLiteral("team.defl")));
+    FillSmallTeamFile(path);
+    ToolRun run = List(path, QStringLiteral("--user alice --format csv --output -"));
+    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_TRUE(run.out.startsWith(QStringLiteral("\"defect_id\",\"statusid\","))) << run.out.toStdString();
+    EXPECT_EQ(run.out.count(QLatin1Char('\n')), 4);
+    EXPECT_EQ(run.err, QStringLiteral("3 entries\n"));
+    EXPECT_FALSE(QFileInfo::exists(folder.file(QStringLiteral("-"))));
+
+    // /dev/stdout names the same output; a workbook goes there whole.
+    run = List(path, QStringLiteral("--user alice --format xlsx --output /dev/stdout"));
+    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_TRUE(run.out.startsWith(QStringLiteral("PK")));
+
+    const QString fifo = folder.file(QStringLiteral("export.fifo"));
+    ASSERT_EQ(mkfifo(fifo.toLocal8Bit().constData(), 0600), 0);
+    QProcess reader;
+    reader.start(QStringLiteral("cat"), {fifo});
+    ASSERT_TRUE(reader.waitForStarted());
+    run = List(path, QStringLiteral("--user alice --format xml --output ") + fifo);
+    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+    ASSERT_TRUE(reader.waitForFinished(30000));
+    const QByteArray xml = reader.readAllStandardOutput();
+    EXPECT_TRUE(xml.startsWith("<?xml")) << xml.toStdString();
+    EXPECT_TRUE(xml.endsWith("</defectlistquery>\n"));
+    struct stat status { };
+    ASSERT_EQ(stat(fifo.toLocal8Bit().constData(), &status), 0);
+    EXPECT_TRUE(S_ISFIFO(status.st_mode));
+
+    // A cell that starts a formula is neutralised unless asked otherwise.
+    engine::Connection db;
+    ASSERT_EQ(db.Open(path), engine::kOk);
+    ASSERT_EQ(db.Execute(QStringLiteral("update defectlist set subject = '=1+1' where statusid = ?"), {kNew}),
+              engine::kOk);
+    run = List(path, QStringLiteral("--user alice --format csv --output -"));
+    EXPECT_TRUE(run.out.contains(QStringLiteral(",\"'=1+1\","))) << run.out.toStdString();
+    run = List(path, QStringLiteral("--user alice --format csv --output - --raw-formulas"));
+    EXPECT_TRUE(run.out.contains(QStringLiteral(",\"=1+1\","))) << run.out.toStdString();
+}
+
+// The program itself answers --version and refuses what it does not know before it opens a window.
+TEST_F(VellacordAdminTest, TheProgramAnswersItsCommandLineWithoutAWindow)
+{
+    const QString program =
+        QDir(QCoreApplication::applicationDirPath()).absoluteFilePath(QStringLiteral("../vellacord"));
+    ASSERT_TRUE(QFileInfo(program).isExecutable());
+    const auto start = [&](const QStringList& arguments) {
+        QProcess process;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        // No display: a program that tried to open its window would fail differently.
+        environment.remove(QStringLiteral("DISPLAY"));
+        environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+        environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
+        process.setProcessEnvironment(environment);
+        process.start(program, arguments);
+        EXPECT_TRUE(process.waitForFinished(30000));
+        ToolRun run;
+        run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+        run.out = QString::fromUtf8(process.readAllStandardOutput());
+        run.err = QString::fromUtf8(process.readAllStandardError());
+        return run;
+    };
+    ToolRun run = start({QStringLiteral("--version")});
+    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_EQ(run.out, QStringLiteral("vellacord (Vellacord) 1.7 build 100\n"));
+    run = start({QStringLiteral("-help")});
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_TRUE(run.out.contains(QStringLiteral("-autologin=LOGIN")));
+    for (const QStringList& wrong : {QStringList{"--frobnicate"}, QStringList{"-autologin=ann", "a.defl", "b.defl"}}) {
+        run = start(wrong);
+        EXPECT_EQ(run.exitCode, 2) << run.err.toStdString();
+        EXPECT_TRUE(run.err.endsWith(QStringLiteral("\nTry 'vellacord --help' for more information.\n")))
+            << run.err.toStdString();
+        EXPECT_EQ(run.err.count(QLatin1Char('\n')), 2);
+    }
 }
 
 } // namespace

@@ -5,7 +5,9 @@
 #include "ui/DefectView.h"
 #include "ui/TextEditCommands.h"
 
+#include "base/DatabaseUnavailable.h"
 #include "base/StatusTransitionChoices.h"
+#include "document/EditRecovery.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -16,6 +18,7 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QTest>
 #include <QTextBlock>
 #include <QTextEdit>
 #include <QUrl>
@@ -49,6 +52,21 @@ protected:
     {
         return QueryNumber(setup_,
                            QStringLiteral("SELECT %1 FROM defectlist WHERE defect_id = 5").arg(QLatin1String(column)));
+    }
+
+    // The user replaces the subject by typing.
+    void TypeSubject(const QString& text)
+    {
+        auto* subject = Field<QLineEdit>("subject");
+        subject->selectAll();
+        QTest::keyClicks(subject, text);
+        ASSERT_TRUE(form_.isModified());
+    }
+    bool StoredIs(const char* condition)
+    {
+        return QueryNumber(
+                   setup_,
+                   QStringLiteral("SELECT %1 FROM defectlist WHERE defect_id = 5").arg(QLatin1String(condition))) == 1;
     }
 
     CDefectView form_;
@@ -158,4 +176,70 @@ TEST_F(DefectViewTest, TheAttachmentsPageCreatesAFolderOnlyWhenAskedAndTakesDrop
     QApplication::sendEvent(page, &drop);
     EXPECT_TRUE(QFileInfo::exists(root + QStringLiteral("/0000000005/trace.log")));
     EXPECT_FALSE(form_.isModified()) << "attachments are no field of the record";
+}
+
+TEST_F(DefectViewTest, ASaveTheFileRefusesKeepsTheEditsApartFromTheDefectAsLoaded)
+{
+    TypeSubject(QStringLiteral("mine"));
+    Exec(setup_,
+         QStringLiteral("CREATE TRIGGER full BEFORE UPDATE ON defectlist "
+                        "BEGIN SELECT RAISE(ABORT, 'database or disk is full'); END"));
+    ui_.ExpectMessageText(QString(), Answer::No);
+    EXPECT_FALSE(doc_.SaveCurrentRecord());
+    EXPECT_EQ(form_.asLoaded().Subject, QStringLiteral("crash")) << "only a stored save changes the record as loaded";
+    Exec(setup_, QStringLiteral("DROP TRIGGER full"));
+
+    // A refresh reloads the unchanged defect: the edits stay, nobody claims another user's change.
+    doc_.defects().ReloadCurrentDefect();
+    EXPECT_TRUE(form_.isModified());
+    EXPECT_EQ(Field<QLineEdit>("subject")->text(), QStringLiteral("mine"));
+
+    // Another user's change meanwhile: the user is asked and keeps the edits over it.
+    Exec(setup_, QStringLiteral("UPDATE defectlist SET subject = 'theirs', cc = 'bob@x' WHERE defect_id = 5"));
+    ui_.ExpectMessage(40150, Answer::Yes);
+    doc_.defects().ReloadCurrentDefect();
+    EXPECT_TRUE(form_.isModified());
+    EXPECT_EQ(Field<QLineEdit>("subject")->text(), QStringLiteral("mine"));
+    EXPECT_EQ(Field<QLineEdit>("cc")->text(), QStringLiteral("bob@x"));
+    EXPECT_EQ(form_.asLoaded().Subject, QStringLiteral("theirs"));
+    ASSERT_TRUE(doc_.SaveCurrentRecord());
+    EXPECT_FALSE(form_.isModified());
+    EXPECT_TRUE(StoredIs("subject = 'mine' AND cc = 'bob@x'"));
+    ui_.VerifyAllUsed();
+}
+
+TEST_F(DefectViewTest, ASaveThatFindsTheFileGoneClosesOnceAndTheKeptEditsApplyAtTheNextLogin)
+{
+    TypeSubject(QStringLiteral("mine"));
+    const QString away = path_ + QStringLiteral(".away");
+    ASSERT_TRUE(QFile::rename(path_, away));
+    ui_.ExpectRetry(RetryAnswer::Cancel);
+    EXPECT_THROW(doc_.SaveCurrentRecord(), database_unavailable);
+
+    // What the program does when such a failure reaches it: it says that it closes, and closes,
+    // keeping the edits; the file is not waited for a second time.
+    doc_.StopWaitingForFile();
+    ui_.ExpectMessageText(QStringLiteral("were kept in"));
+    doc_.OnCloseDocument();
+    EXPECT_EQ(ui_.CountOf("retry"), 1);
+    const QStringList kept = KeptEditsFiles(path_, 1);
+    ASSERT_EQ(kept.size(), 1);
+    const std::optional<RecoveredEdits> edits = ReadKeptEdits(kept.front());
+    ASSERT_TRUE(edits.has_value());
+    EXPECT_EQ(edits->original.Subject, QStringLiteral("crash"));
+    EXPECT_EQ(edits->edited.Subject, QStringLiteral("mine"));
+
+    // The file is back and nobody changed the defect: the next start applies the edits.
+    ASSERT_TRUE(QFile::rename(away, path_));
+    CDefectDoc next(ui_, clock_, administration_);
+    next.SetOperatingSystemUser([] { return std::nullopt; });
+    next.SetAutoLogin(QStringLiteral("ann"));
+    CDefectView nextForm;
+    nextForm.SetDocument(next);
+    ui_.ExpectMessageText(QStringLiteral("Apply them now?"), Answer::Yes);
+    ASSERT_TRUE(next.OnOpenDocument(path_));
+    EXPECT_TRUE(StoredIs("subject = 'mine'"));
+    EXPECT_EQ(nextForm.asLoaded().Subject, QStringLiteral("mine"));
+    EXPECT_TRUE(KeptEditsFiles(path_, 1).isEmpty());
+    ui_.VerifyAllUsed();
 }

@@ -38,24 +38,6 @@ int Fail(const QString& text)
     return 1;
 }
 
-std::optional<int> WorkflowIndex(const QString& name)
-{
-    if (name == QLatin1String("standard"))
-        return 0;
-    if (name == QLatin1String("simple"))
-        return 1;
-    if (name == QLatin1String("none"))
-        return 2;
-    return std::nullopt;
-}
-
-std::optional<int> Id(const QString& text)
-{
-    bool ok = false;
-    const int id = text.toInt(&ok);
-    return ok ? std::optional<int>(id) : std::nullopt;
-}
-
 // The state of the maintenance lock; a lock left by a client that died is undone first, and the
 // user is told.
 LockState InspectLock(const QString& file)
@@ -243,183 +225,8 @@ int UserList(const AdminOptions& options, UserInterface& ui)
 
 } // namespace
 
-QString AdminUsage()
-{
-    return QStringLiteral(
-               "Usage: vellacord-admin COMMAND FILE [OPTIONS]\n"
-               "\n"
-               "Maintenance of a Vellacord database file from the command line.\n"
-               "\n"
-               "Commands:\n"
-               "  create FILE [--workflow standard|simple|none] [--replace]\n"
-               "      Creates a new database. An existing FILE is refused unless --replace is given;\n"
-               "      then it and its attachment directory go to the trash.\n"
-               "  convert FILE [--workflow standard|simple|none] [--overwrite-backup]\n"
-               "      Converts a database of an older version (1 and up) to the current version %1,\n"
-               "      keeping a copy of the original in FILE.bak (an existing one is replaced only\n"
-               "      with --overwrite-backup). Files older than version 6 get the chosen workflow.\n"
-               "  repair FILE\n"
-               "      Compacts and repairs the database, keeping numbered backups FILE.1, FILE.2, ...\n"
-               "      Refused while another program has the file open.\n"
-               "  unlock FILE\n"
-               "      Undoes a maintenance lock whose client died: checks the database, puts it back\n"
-               "      in place and deletes the rescue file. Refused while the locking client runs.\n"
-               "  version FILE\n"
-               "      Prints the schema version of the database.\n"
-               "  list FILE --user LOGIN [--view ID] [--filter ID] [--my-defects] [--output OUT [--format F]]\n"
-               "      Prints the defect list as the user sees it in the program: the user's last view,\n"
-               "      filter and \"My defects\", unless --view, --filter (which switches that filter on)\n"
-               "      or --my-defects is given. First the shown columns' captions, then a line per\n"
-               "      defect, tab-separated (tabs and line breaks in a cell become spaces); the entry\n"
-               "      count goes to the error stream. Asks no password and writes nothing to the file.\n"
-               "      --output OUT [--format text|csv|xml|xlsx] writes the list into the export file OUT\n"
-               "      instead, as the program's File > Export does: text, csv and xml hold every column\n"
-               "      of the listed defects, xlsx the shown ones. Without --format the extension of\n"
-               "      OUT decides (.csv, .xml, .xlsx, .dqy; text otherwise).\n"
-               "  user add FILE LOGIN [--name \"Display Name\"] [--email ADDR] [--admin] [--password-stdin]\n"
-               "      Adds a user who can log in as LOGIN, as the program's list editor does. --admin\n"
-               "      makes the user an administrator; --password-stdin reads the password from the\n"
-               "      first line of the standard input (without it the user has no password).\n"
-               "  user list FILE\n"
-               "      Prints the users: id, login, name, e-mail, flags and whether a password is set.\n"
-               "\n"
-               "The workflow is standard when not given. Messages go to the error stream; the exit\n"
-               "status is 0 on success and 1 on failure.\n")
-        .arg(EXPECTED_DB_VERSION);
-}
-
-std::optional<AdminOptions> ParseAdminArguments(const QStringList& arguments, QString& error)
-{
-    AdminOptions options;
-    if (arguments.isEmpty()) {
-        error = QStringLiteral("no command given");
-        return std::nullopt;
-    }
-    if (arguments.contains(QLatin1String("--help")) || arguments.contains(QLatin1String("-h")))
-        return options;
-
-    QString command = arguments.front();
-    QStringList rest = arguments;
-    // "user add" and "user list" are one command of two words.
-    if (command == QLatin1String("user")) {
-        const QString action = arguments.value(1);
-        if (action != QLatin1String("add") && action != QLatin1String("list")) {
-            error = QStringLiteral("user takes add or list");
-            return std::nullopt;
-        }
-        command += QLatin1Char(' ') + action;
-        rest.removeFirst();
-        rest.front() = command;
-    }
-    const std::map<QString, AdminOptions::Command> commands = {
-        {QStringLiteral("create"), AdminOptions::Command::Create},
-        {QStringLiteral("convert"), AdminOptions::Command::Convert},
-        {QStringLiteral("repair"), AdminOptions::Command::Repair},
-        {QStringLiteral("unlock"), AdminOptions::Command::Unlock},
-        {QStringLiteral("version"), AdminOptions::Command::Version},
-        {QStringLiteral("list"), AdminOptions::Command::List},
-        {QStringLiteral("user add"), AdminOptions::Command::UserAdd},
-        {QStringLiteral("user list"), AdminOptions::Command::UserList}};
-    const auto found = commands.find(command);
-    if (found == commands.end()) {
-        error = QStringLiteral("unknown command \"%1\"").arg(command);
-        return std::nullopt;
-    }
-    options.command = found->second;
-    const bool takesWorkflow =
-        options.command == AdminOptions::Command::Create || options.command == AdminOptions::Command::Convert;
-    const bool lists = options.command == AdminOptions::Command::List;
-    const bool addsUser = options.command == AdminOptions::Command::UserAdd;
-
-    for (int i = 1; i < rest.size(); ++i) {
-        const QString& argument = rest.at(i);
-        if (argument == QLatin1String("--workflow") && takesWorkflow) {
-            const std::optional<int> index = WorkflowIndex(rest.value(++i));
-            if (!index) {
-                error = QStringLiteral("--workflow takes standard, simple or none");
-                return std::nullopt;
-            }
-            options.workflow = *index;
-        } else if (argument == QLatin1String("--replace") && options.command == AdminOptions::Command::Create) {
-            options.replace = true;
-        } else if (argument == QLatin1String("--overwrite-backup") &&
-                   options.command == AdminOptions::Command::Convert) {
-            options.overwriteBackup = true;
-        } else if (argument == QLatin1String("--user") && lists) {
-            options.user = rest.value(++i);
-            if (options.user.isEmpty()) {
-                error = QStringLiteral("--user takes a login name");
-                return std::nullopt;
-            }
-        } else if ((argument == QLatin1String("--view") || argument == QLatin1String("--filter")) && lists) {
-            const std::optional<int> id = Id(rest.value(++i));
-            if (!id) {
-                error = QStringLiteral("%1 takes a number").arg(argument);
-                return std::nullopt;
-            }
-            (argument == QLatin1String("--view") ? options.viewId : options.filterId) = id;
-        } else if (argument == QLatin1String("--my-defects") && lists) {
-            options.myDefects = true;
-        } else if (argument == QLatin1String("--format") && lists) {
-            options.format = rest.value(++i);
-            if (!QStringList(
-                     {QStringLiteral("text"), QStringLiteral("csv"), QStringLiteral("xml"), QStringLiteral("xlsx")})
-                     .contains(options.format)) {
-                error = QStringLiteral("--format takes text, csv, xml or xlsx");
-                return std::nullopt;
-            }
-        } else if (argument == QLatin1String("--output") && lists) {
-            options.output = rest.value(++i);
-            if (options.output.isEmpty()) {
-                error = QStringLiteral("--output takes a file name");
-                return std::nullopt;
-            }
-        } else if ((argument == QLatin1String("--name") || argument == QLatin1String("--email")) && addsUser) {
-            if (i + 1 >= rest.size()) {
-                error = QStringLiteral("%1 takes a text").arg(argument);
-                return std::nullopt;
-            }
-            (argument == QLatin1String("--name") ? options.displayName : options.email) = rest.at(++i);
-        } else if (argument == QLatin1String("--admin") && addsUser) {
-            options.administrator = true;
-        } else if (argument == QLatin1String("--password-stdin") && addsUser) {
-            options.passwordFromStdin = true;
-        } else if (addsUser && !options.file.isEmpty() && options.login.isEmpty() &&
-                   !argument.startsWith(QLatin1Char('-'))) {
-            options.login = argument;
-        } else if (argument.startsWith(QLatin1Char('-')) || !options.file.isEmpty()) {
-            error = QStringLiteral("unexpected argument \"%1\" for %2").arg(argument, command);
-            return std::nullopt;
-        } else {
-            options.file = argument;
-        }
-    }
-    if (options.file.isEmpty()) {
-        error = QStringLiteral("%1 needs a FILE").arg(command);
-        return std::nullopt;
-    }
-    if (addsUser && options.login.trimmed().isEmpty()) {
-        error = QStringLiteral("user add needs a LOGIN");
-        return std::nullopt;
-    }
-    if (lists && options.user.isEmpty()) {
-        error = QStringLiteral("list needs --user LOGIN");
-        return std::nullopt;
-    }
-    if (!options.format.isEmpty() && options.output.isEmpty()) {
-        error = QStringLiteral("--format needs --output FILE");
-        return std::nullopt;
-    }
-    options.file = QFileInfo(options.file).absoluteFilePath();
-    return options;
-}
-
 int RunAdminCommand(const AdminOptions& options)
 {
-    if (options.command == AdminOptions::Command::Help) {
-        Out() << AdminUsage();
-        return 0;
-    }
     std::map<int, Answer> answers;
     answers[137] = options.overwriteBackup ? Answer::Yes : Answer::No;
     CommandLineUserInterface ui(options.workflow, answers);
@@ -454,8 +261,6 @@ int RunAdminCommand(const AdminOptions& options)
         break;
     case AdminOptions::Command::UserList:
         status = UserList(options, ui);
-        break;
-    case AdminOptions::Command::Help:
         break;
     }
     return status;

@@ -7,8 +7,8 @@
 #include <optional>
 
 struct AdminOptions {
-    enum class Command { Help, Create, Convert, Repair, Unlock, Version, List, UserAdd, UserList };
-    Command command = Command::Help;
+    enum class Command { Create, Convert, Repair, Unlock, Version, List, UserAdd, UserList };
+    Command command = Command::Version;
     QString file;
     int workflow = 0; // the workflow chooser's index: 0 standard, 1 simple, 2 none
     bool replace = false;
@@ -19,8 +19,9 @@ struct AdminOptions {
     std::optional<int> filterId;
     bool myDefects = false;
     // list --format/--output: the list goes into an export file instead of the output stream.
-    QString format; // text, csv, xml or xlsx; empty: by the output file's extension
-    QString output;
+    QString format;           // text, csv, xml or xlsx; empty: by the output file's extension
+    QString output;           // "-" for the standard output
+    bool rawFormulas = false; // CSV and text cells that begin like a formula are written as they are
     // user add: the new stakeholder.
     QString login;
     QString displayName;
@@ -28,12 +29,6 @@ struct AdminOptions {
     bool administrator = false;
     bool passwordFromStdin = false;
 };
-
-// The options of the arguments (without the program name); none, with `error` set, when they
-// make no command.
-std::optional<AdminOptions> ParseAdminArguments(const QStringList& arguments, QString& error);
-
-QString AdminUsage();
 
 // Runs the command; the exit status (0 success, 1 failure).
 int RunAdminCommand(const AdminOptions& options);

@@ -97,7 +97,8 @@ QString ListDefects(const AdminOptions& options, UserInterface& ui, Administrati
     if (options.output.isEmpty())
         Print(list.model(), out);
     else
-        WriteListExport(options.output, ExportKind(options), document.GetDocumentConnection(RetryMode::Offline), list);
+        WriteListExport(options.output, ExportKind(options), document.GetDocumentConnection(RetryMode::Offline), list,
+                        options.rawFormulas ? FormulaCells::Raw : FormulaCells::Neutralise);
     err << count << Qt::endl;
     return QString();
 }

@@ -1,6 +1,7 @@
 // vellacord-admin: creates, converts, repairs and lists Vellacord databases from a shell or a scheduled
 // job, with the program's own administration code.
 
+#include "AdminArguments.h"
 #include "AdminCommands.h"
 
 #include "base/ErrorReport.h"
@@ -12,6 +13,8 @@
 #include <exception>
 
 namespace {
+
+constexpr int kUsageError = 2;
 
 int Report(const QString& text)
 {
@@ -31,14 +34,22 @@ int main(int argc, char** argv)
     QCoreApplication application(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("vellacord-admin"));
 
-    QString error;
-    const std::optional<AdminOptions> options = ParseAdminArguments(application.arguments().mid(1), error);
-    if (!options) {
-        QTextStream(stderr) << "vellacord-admin: " << error << "\n\n" << AdminUsage();
-        return 1;
+    const AdminArguments arguments = ParseAdminArguments(application.arguments().mid(1));
+    switch (arguments.outcome) {
+    case AdminArguments::Outcome::Help:
+    case AdminArguments::Outcome::Version:
+        QTextStream(stdout) << arguments.text << (arguments.text.endsWith(QLatin1Char('\n')) ? "" : "\n");
+        return 0;
+    case AdminArguments::Outcome::UsageError:
+        // One line and where the usage is, as git and sqlite3 answer; 2 tells a script that the
+        // command line, not the command, failed.
+        QTextStream(stderr) << "vellacord-admin: " << arguments.text << '\n' << arguments.hint << '\n';
+        return kUsageError;
+    case AdminArguments::Outcome::Run:
+        break;
     }
     try {
-        return RunAdminCommand(*options);
+        return RunAdminCommand(arguments.options);
     } catch (const CResult<long>& result) {
         return Report(QStringLiteral("database engine error 0x") + HexCode(result.value));
     } catch (const CResult<int>& result) {

@@ -1,0 +1,385 @@
+// Reading vellacord-admin's command line: one QCommandLineParser per command, with the options that
+// command takes, and the help texts made from the same table.
+
+#include "AdminArguments.h"
+
+#include "base/ProductInfo.h"
+#include "store/DatabaseVersion.h"
+
+#include <QCommandLineParser>
+#include <QFileInfo>
+
+#include <optional>
+#include <vector>
+
+namespace {
+
+using Command = AdminOptions::Command;
+
+constexpr const char* kProgram = "vellacord-admin";
+
+struct OptionSpec {
+    const char* name;
+    const char* valueName; // null for a switch
+    const char* description;
+};
+
+const std::vector<OptionSpec>& Options()
+{
+    static const std::vector<OptionSpec> options{
+        {"workflow", "NAME", "The workflow of the new or converted file: standard (the default), simple or none."},
+        {"replace", nullptr, "Replaces an existing FILE; it and its attachment directory go to the trash."},
+        {"overwrite-backup", nullptr, "Replaces an existing FILE.bak."},
+        {"user", "LOGIN", "Whose list: the login name, exact or else ignoring case."},
+        {"view", "ID", "Lists through this view instead of the user's last one."},
+        {"filter", "ID", "Switches this filter on instead of the user's last one."},
+        {"my-defects", nullptr, "Lists only the defects addressed to the user."},
+        {"output", "OUT",
+         "Writes the export file OUT instead of printing the list; - writes it to the standard "
+         "output. A pipe or a device is written directly, a regular file replaced when complete."},
+        {"format", "FORMAT",
+         "The format of OUT: text, csv, xml or xlsx; without it the extension of OUT decides "
+         "(.csv, .xml, .xlsx, .dqy; text otherwise)."},
+        {"raw-formulas", nullptr,
+         "Writes CSV and text cells that begin with =, +, -, @, a tab or a carriage return "
+         "as they are, without the leading ' that keeps a spreadsheet from evaluating them."},
+        {"name", "NAME", "The new user's display name."},
+        {"email", "ADDR", "The new user's e-mail address."},
+        {"admin", nullptr, "Makes the new user an administrator."},
+        {"password-stdin", nullptr, "Reads the password from the first line of the standard input."},
+    };
+    return options;
+}
+
+struct CommandSpec {
+    const char* name; // "user add" is one command of two words
+    Command command;
+    const char* arguments;
+    std::vector<const char*> options;
+    const char* description;
+};
+
+const std::vector<CommandSpec>& Commands()
+{
+    static const std::vector<CommandSpec> commands{
+        {"create",
+         Command::Create,
+         "FILE",
+         {"workflow", "replace"},
+         "Creates a new database. An existing FILE is refused unless --replace is given; then it and its\n"
+         "attachment directory go to the trash."},
+        {"convert",
+         Command::Convert,
+         "FILE",
+         {"workflow", "overwrite-backup"},
+         "Converts a database of an older version (1 and up) to the current version, keeping a copy of the\n"
+         "original in FILE.bak (an existing one is replaced only with --overwrite-backup). Files older than\n"
+         "version 6 get the chosen workflow."},
+        {"repair",
+         Command::Repair,
+         "FILE",
+         {},
+         "Compacts and repairs the database, keeping numbered backups FILE.1, FILE.2, ... Refused while\n"
+         "another program has the file open."},
+        {"unlock",
+         Command::Unlock,
+         "FILE",
+         {},
+         "Undoes a maintenance lock whose client died: checks the database, puts it back in place and deletes\n"
+         "the rescue file. Refused while the locking client runs."},
+        {"version", Command::Version, "FILE", {}, "Prints the schema version of the database."},
+        {"list",
+         Command::List,
+         "FILE",
+         {"user", "view", "filter", "my-defects", "output", "format", "raw-formulas"},
+         "Prints the defect list as the user sees it in the program: the user's last view, filter and\n"
+         "\"My defects\", unless --view, --filter or --my-defects is given. First the shown columns' captions,\n"
+         "then a line per defect, tab-separated (tabs and line breaks in a cell become spaces); the entry\n"
+         "count goes to the error stream. Asks no password and writes nothing to the file. With --output the\n"
+         "list goes into an export file, as the program's File > Export writes it: text, csv and xml hold every\n"
+         "column of the listed defects, xlsx the shown ones."},
+        {"user add",
+         Command::UserAdd,
+         "FILE LOGIN",
+         {"name", "email", "admin", "password-stdin"},
+         "Adds a user who can log in as LOGIN, as the program's list editor does (without --password-stdin\n"
+         "the user has no password)."},
+        {"user list",
+         Command::UserList,
+         "FILE",
+         {},
+         "Prints the users: id, login, name, e-mail, flags and whether a password is set."},
+    };
+    return commands;
+}
+
+const CommandSpec* FindCommand(const QString& name)
+{
+    for (const CommandSpec& spec : Commands()) {
+        if (name == QLatin1String(spec.name))
+            return &spec;
+    }
+    return nullptr;
+}
+
+const OptionSpec& FindOption(const char* name)
+{
+    for (const OptionSpec& option : Options()) {
+        if (qstrcmp(option.name, name) == 0)
+            return option;
+    }
+    Q_UNREACHABLE();
+}
+
+QString OptionSynopsis(const OptionSpec& option)
+{
+    QString text = QStringLiteral("--") + QLatin1String(option.name);
+    if (option.valueName != nullptr)
+        text += QLatin1Char(' ') + QLatin1String(option.valueName);
+    return text;
+}
+
+QString CommandSynopsis(const CommandSpec& spec)
+{
+    QString text = QStringLiteral("%1 %2 %3")
+                       .arg(QLatin1String(kProgram), QLatin1String(spec.name), QLatin1String(spec.arguments));
+    for (const char* name : spec.options) {
+        const QString option = OptionSynopsis(FindOption(name));
+        // The list's user is required; every other option may be left out.
+        text += qstrcmp(name, "user") == 0 ? QLatin1Char(' ') + option : QStringLiteral(" [%1]").arg(option);
+    }
+    return text;
+}
+
+// Lines of at most 100 characters: the option at the left, its description from column 24.
+QString OptionLines(const QString& synopsis, const QString& description)
+{
+    constexpr int kColumn = 24;
+    constexpr int kWidth = 100;
+    QString text = QStringLiteral("  ") + synopsis;
+    QString line;
+    const auto flush = [&] {
+        if (text.size() >= kColumn - 1 && !text.endsWith(QLatin1Char('\n')))
+            text += QLatin1Char('\n');
+        if (text.endsWith(QLatin1Char('\n')))
+            text += QString(kColumn, QLatin1Char(' '));
+        else
+            text += QString(kColumn - text.size(), QLatin1Char(' '));
+        text += line + QLatin1Char('\n');
+        line.clear();
+    };
+    for (const QString& word : description.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        if (!line.isEmpty() && kColumn + line.size() + 1 + word.size() > kWidth)
+            flush();
+        line += (line.isEmpty() ? QString() : QStringLiteral(" ")) + word;
+    }
+    flush();
+    return text;
+}
+
+QString CommandHelp(const CommandSpec& spec)
+{
+    QString text =
+        QStringLiteral("Usage: %1\n\n%2\n\nOptions:\n").arg(CommandSynopsis(spec), QLatin1String(spec.description));
+    for (const char* name : spec.options) {
+        const OptionSpec& option = FindOption(name);
+        text += OptionLines(OptionSynopsis(option), QLatin1String(option.description));
+    }
+    text += OptionLines(QStringLiteral("-h, --help"), QStringLiteral("Prints this help."));
+    return text;
+}
+
+QString HintFor(const CommandSpec* spec)
+{
+    return spec == nullptr ? QStringLiteral("Try '%1 --help' for more information.").arg(QLatin1String(kProgram))
+                           : QStringLiteral("Try '%1 %2 --help' for more information.")
+                                 .arg(QLatin1String(kProgram), QLatin1String(spec->name));
+}
+
+AdminArguments UsageError(const QString& error, const CommandSpec* spec)
+{
+    AdminArguments result;
+    result.outcome = AdminArguments::Outcome::UsageError;
+    result.text = error;
+    result.hint = HintFor(spec);
+    return result;
+}
+
+AdminArguments Printed(AdminArguments::Outcome outcome, const QString& text)
+{
+    AdminArguments result;
+    result.outcome = outcome;
+    result.text = text;
+    return result;
+}
+
+std::optional<int> WorkflowIndex(const QString& name)
+{
+    const QStringList names{QStringLiteral("standard"), QStringLiteral("simple"), QStringLiteral("none")};
+    const qsizetype index = names.indexOf(name);
+    return index < 0 ? std::nullopt : std::optional<int>(static_cast<int>(index));
+}
+
+std::optional<int> Id(const QString& text)
+{
+    bool ok = false;
+    const int id = text.toInt(&ok);
+    return ok ? std::optional<int>(id) : std::nullopt;
+}
+
+// The command's own options, after the command's word or words.
+AdminArguments ParseCommand(const CommandSpec& spec, const QStringList& rest)
+{
+    QCommandLineParser parser;
+    // -user reads as --user, not as -u -s -e -r.
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
+    parser.addOption(help);
+    for (const char* name : spec.options) {
+        const OptionSpec& option = FindOption(name);
+        QCommandLineOption parsed{QLatin1String(option.name)};
+        if (option.valueName != nullptr)
+            parsed.setValueName(QLatin1String(option.valueName));
+        parser.addOption(parsed);
+    }
+    if (!parser.parse(QStringList(QLatin1String(kProgram)) + rest))
+        return UsageError(parser.errorText(), &spec);
+    if (parser.isSet(help))
+        return Printed(AdminArguments::Outcome::Help, CommandHelp(spec));
+
+    AdminOptions options;
+    options.command = spec.command;
+    const QStringList positional = parser.positionalArguments();
+    const QStringList expected = QString::fromLatin1(spec.arguments).split(QLatin1Char(' '));
+    if (positional.size() < expected.size())
+        return UsageError(QStringLiteral("%1 needs %2").arg(QLatin1String(spec.name), expected.at(positional.size())),
+                          &spec);
+    if (positional.size() > expected.size())
+        return UsageError(QStringLiteral("unexpected argument '%1' for %2")
+                              .arg(positional.at(expected.size()), QLatin1String(spec.name)),
+                          &spec);
+    options.file = positional.front();
+    if (spec.command == Command::UserAdd) {
+        options.login = positional.at(1);
+        if (options.login.trimmed().isEmpty())
+            return UsageError(QStringLiteral("user add needs a LOGIN"), &spec);
+    }
+    const auto value = [&](const char* name) { return parser.value(QLatin1String(name)); };
+    const auto isSet = [&](const char* name) {
+        return parser.optionNames().contains(QLatin1String(name)) && parser.isSet(QLatin1String(name));
+    };
+
+    if (isSet("workflow")) {
+        const std::optional<int> index = WorkflowIndex(value("workflow"));
+        if (!index)
+            return UsageError(QStringLiteral("--workflow takes standard, simple or none"), &spec);
+        options.workflow = *index;
+    }
+    options.replace = isSet("replace");
+    options.overwriteBackup = isSet("overwrite-backup");
+    if (spec.command == Command::List) {
+        options.user = value("user");
+        if (options.user.isEmpty())
+            return UsageError(QStringLiteral("list needs --user LOGIN"), &spec);
+        for (const char* name : {"view", "filter"}) {
+            if (!isSet(name))
+                continue;
+            const std::optional<int> id = Id(value(name));
+            if (!id)
+                return UsageError(QStringLiteral("--%1 takes a number").arg(QLatin1String(name)), &spec);
+            (qstrcmp(name, "view") == 0 ? options.viewId : options.filterId) = id;
+        }
+        options.myDefects = isSet("my-defects");
+        options.output = value("output");
+        if (isSet("output") && options.output.isEmpty())
+            return UsageError(QStringLiteral("--output takes a file name, or - for the standard output"), &spec);
+        options.format = value("format");
+        if (isSet("format") &&
+            !QStringList({QStringLiteral("text"), QStringLiteral("csv"), QStringLiteral("xml"), QStringLiteral("xlsx")})
+                 .contains(options.format))
+            return UsageError(QStringLiteral("--format takes text, csv, xml or xlsx"), &spec);
+        if (!options.format.isEmpty() && options.output.isEmpty())
+            return UsageError(QStringLiteral("--format needs --output OUT"), &spec);
+        options.rawFormulas = isSet("raw-formulas");
+    }
+    if (spec.command == Command::UserAdd) {
+        options.displayName = value("name");
+        options.email = value("email");
+        options.administrator = isSet("admin");
+        options.passwordFromStdin = isSet("password-stdin");
+    }
+    options.file = QFileInfo(options.file).absoluteFilePath();
+    AdminArguments result;
+    result.outcome = AdminArguments::Outcome::Run;
+    result.options = options;
+    return result;
+}
+
+} // namespace
+
+QString AdminUsage()
+{
+    QString text = QStringLiteral("Usage: vellacord-admin COMMAND FILE [OPTIONS]\n"
+                                  "\n"
+                                  "Maintenance of a Vellacord database file from the command line.\n"
+                                  "\n"
+                                  "Commands:\n");
+    for (const CommandSpec& spec : Commands()) {
+        text += QStringLiteral("  %1\n").arg(CommandSynopsis(spec).mid(qstrlen(kProgram) + 1));
+        for (const QString& line : QString::fromLatin1(spec.description).split(QLatin1Char('\n')))
+            text += QStringLiteral("      ") + line + QLatin1Char('\n');
+    }
+    text += QStringLiteral("\nOptions:\n");
+    text += OptionLines(QStringLiteral("-h, --help"),
+                        QStringLiteral("Prints this help; after a command, the help of that command."));
+    text += OptionLines(QStringLiteral("--version"), QStringLiteral("Prints the program's version."));
+    text += QStringLiteral(
+                "\n"
+                "Options take their value as the next argument or after '=' (--user=ann); '--' ends the options,\n"
+                "so that a FILE may begin with '-'. The workflow is standard when not given; the current schema\n"
+                "version is %1. Messages go to the error stream. The exit status is 0 on success, 1 on failure\n"
+                "and 2 for a command line that makes no command; 'vellacord-admin COMMAND --help' prints the\n"
+                "help of one command.\n")
+                .arg(EXPECTED_DB_VERSION);
+    return text;
+}
+
+AdminArguments ParseAdminArguments(const QStringList& arguments)
+{
+    if (arguments.isEmpty())
+        return UsageError(QStringLiteral("no command given"), nullptr);
+    const QString& first = arguments.front();
+    if (first == QLatin1String("--help") || first == QLatin1String("-h"))
+        return Printed(AdminArguments::Outcome::Help, AdminUsage());
+    if (first == QLatin1String("--version"))
+        return Printed(
+            AdminArguments::Outcome::Version,
+            QStringLiteral("%1 (Vellacord) %2").arg(QLatin1String(kProgram), QLatin1String(kProgramVersion)));
+    if (first == QLatin1String("help")) {
+        // As git does: "help COMMAND" is "COMMAND --help".
+        if (arguments.size() == 1)
+            return Printed(AdminArguments::Outcome::Help, AdminUsage());
+        const CommandSpec* spec = FindCommand(arguments.mid(1).join(QLatin1Char(' ')));
+        if (spec == nullptr)
+            return UsageError(QStringLiteral("no such command '%1'").arg(arguments.mid(1).join(QLatin1Char(' '))),
+                              nullptr);
+        return Printed(AdminArguments::Outcome::Help, CommandHelp(*spec));
+    }
+    if (first.startsWith(QLatin1Char('-')))
+        return UsageError(QStringLiteral("unknown option '%1'").arg(first), nullptr);
+
+    QString name = first;
+    int words = 1;
+    // "user add" and "user list" are one command of two words.
+    if (first == QLatin1String("user")) {
+        const QString action = arguments.value(1);
+        if (action != QLatin1String("add") && action != QLatin1String("list"))
+            return UsageError(QStringLiteral("user takes add or list"), nullptr);
+        name += QLatin1Char(' ') + action;
+        words = 2;
+    }
+    const CommandSpec* spec = FindCommand(name);
+    if (spec == nullptr)
+        return UsageError(QStringLiteral("unknown command '%1'").arg(name), nullptr);
+    return ParseCommand(*spec, arguments.mid(words));
+}
