@@ -73,15 +73,16 @@ inline bool RunAsCommand(CDefectDoc& doc, const std::function<void()>& body)
                         }
                         return 0;
                     },
-                    [&] { return window; }, [&] { closeDue = true; }, [](int) {}});
+                    [&] { return window; }, [&] { closeDue = true; }, [](int) {}, [&] { doc.StopWaitingForFile(); }});
     guard.Run();
     return loops == 1;
 }
 
-// Every row of every table, by "table:rowid".
+// Every row of every table, by "table:rowid", and the schema, by "schema:name".
 using Snapshot = std::map<QString, QString>;
 
-inline Snapshot Rows(const QString& path)
+// `ignored` names columns whose values differ from run to run (stamps of the current time).
+inline Snapshot Rows(const QString& path, const QStringList& ignored = {})
 {
     Snapshot rows;
     engine::Connection connection;
@@ -96,11 +97,17 @@ inline Snapshot Rows(const QString& path)
         connection.Query(QStringLiteral("SELECT rowid, * FROM \"%1\"").arg(table), {}, content);
         for (long r = content.MoveFirst(); r == engine::kOk; r = content.MoveNext()) {
             QStringList values;
-            for (int i = 1; i < content.ColumnCount(); ++i)
-                values << content.Text(i);
+            for (int i = 1; i < content.ColumnCount(); ++i) {
+                if (!ignored.contains(content.ColumnNames().at(i), Qt::CaseInsensitive))
+                    values << content.Text(i);
+            }
             rows[table.toLower() + QLatin1Char(':') + content.Text(0)] = values.join(QLatin1Char('|'));
         }
     }
+    engine::Rowset schema;
+    connection.Query(QStringLiteral("SELECT name, sql FROM sqlite_master"), {}, schema);
+    for (long s = schema.MoveFirst(); s == engine::kOk; s = schema.MoveNext())
+        rows[QStringLiteral("schema:") + schema.Text(0)] = schema.Text(1);
     return rows;
 }
 

@@ -17,6 +17,7 @@
 
 #include <algorithm>
 #include <iostream>
+#include <limits>
 
 namespace fault {
 
@@ -152,6 +153,12 @@ void FaultUserInterface::RunListEditorDialog(ListEditorActions& editor)
         listEditor(editor);
 }
 
+std::optional<QString> FaultUserInterface::RunAdministrationDialog(AdministrationActions&, const QString&)
+{
+    ++administrationDialogs;
+    return std::nullopt;
+}
+
 void Trial::Break(Broken what, const std::string& detail)
 {
     broken.emplace_back(what, detail);
@@ -184,33 +191,67 @@ void Trial::CheckIntegrity(const QString& path)
         Break(Broken::CorruptFile, "integrity check: " + rows.Text(0).toStdString());
 }
 
-Tally Sweep(const std::string& operation, const std::function<void(Trial&)>& once)
+Tally Sweep(const std::string& operation, const std::function<void(Trial&)>& once, int most)
 {
     Install();
     Tally tally;
     std::array<int, kBrokenKinds> detailed{};
-    std::string reach;
     QElapsedTimer clock;
     clock.start();
+    const auto record = [&](const Trial& run, bool fired, const std::string& where) {
+        ++tally.runs;
+        tally.fired += fired ? 1 : 0;
+        tally.failed += run.broken.empty() ? 0 : 1;
+        for (const auto& [what, detail] : run.broken) {
+            const auto index = static_cast<std::size_t>(what);
+            ++tally.broken[index];
+            if (detailed[index]++ < kDetailsShown)
+                ADD_FAILURE() << operation << ", " << where << ": " << Name(what) << ": " << detail;
+        }
+    };
+
+    // A run in which nothing fails counts the calls the operation makes.
+    std::array<int, kCallKinds> made{};
+    {
+        Trial run({Call::Read, Kind::IoError, std::numeric_limits<int>::max(), false});
+        once(run);
+        for (std::size_t kind = 0; kind < kCallKinds; ++kind)
+            made[kind] = Calls(static_cast<Call>(kind));
+        Disarm();
+        record(run, false, "without a failure");
+    }
+
+    std::string reach;
     for (const Scenario& scenario : kScenarios) {
-        int n = 1;
-        for (;; ++n) {
+        const int calls = made[static_cast<std::size_t>(scenario.call)];
+        // Every N, or the first calls and then calls spread evenly over the rest; N beyond the
+        // calls of the run without a failure go on until the failure no longer fires.
+        std::vector<int> planned;
+        if (most <= 0 || calls <= most) {
+            for (int n = 1; n <= calls; ++n)
+                planned.push_back(n);
+        } else {
+            const int first = most / 2;
+            for (int n = 1; n <= first; ++n)
+                planned.push_back(n);
+            const int spread = most - first;
+            for (int i = 1; i <= spread; ++i)
+                planned.push_back(first + static_cast<int>((static_cast<long long>(calls - first) * i) / spread));
+        }
+        int tried = 0;
+        int last = 0;
+        for (std::size_t index = 0;; ++index) {
+            const int n = index < planned.size() ? planned[index] : last + 1;
             Trial run({scenario.call, scenario.kind, n, scenario.persistent});
             once(run);
             const bool fired = Fired();
             Disarm();
-            ++tally.runs;
-            tally.fired += fired ? 1 : 0;
-            tally.failed += run.broken.empty() ? 0 : 1;
-            for (const auto& [what, detail] : run.broken) {
-                const auto index = static_cast<std::size_t>(what);
-                ++tally.broken[index];
-                if (detailed[index]++ < kDetailsShown)
-                    ADD_FAILURE() << operation << ", " << Name(scenario.kind) << " at " << Name(scenario.call)
-                                  << " call " << n << (scenario.persistent ? " and after" : "") << ": " << Name(what)
-                                  << ": " << detail;
-            }
-            if (!fired)
+            ++tried;
+            last = n;
+            record(run, fired,
+                   Name(scenario.kind) + " at " + Name(scenario.call) + " call " + std::to_string(n) +
+                       (scenario.persistent ? " and after" : ""));
+            if (!fired && index + 1 >= planned.size())
                 break;
             if (n >= kMostCalls) {
                 ADD_FAILURE() << operation << ": the planned failure still fires at " << Name(scenario.call) << " call "
@@ -218,15 +259,17 @@ Tally Sweep(const std::string& operation, const std::function<void(Trial&)>& onc
                 break;
             }
         }
-        tally.longest = std::max(tally.longest, n);
-        reach += " " + Name(scenario.call) + "/" + Name(scenario.kind) + " " + std::to_string(n - 1);
+        tally.longest = std::max(tally.longest, last);
+        reach += " " + Name(scenario.call) + "/" + Name(scenario.kind) + " " + std::to_string(tried) + " of " +
+            std::to_string(last);
     }
     std::cout << "[faults] " << operation << ": " << tally.runs << " runs (" << kScenarios.size()
               << " kinds of failure x N), " << tally.fired << " with a failed call, " << tally.failed
               << " broke something";
     for (std::size_t i = 0; i < kBrokenKinds; ++i)
         std::cout << ", " << Name(static_cast<Broken>(i)) << " " << tally.broken[i];
-    std::cout << "; " << clock.elapsed() / 1000.0 << " s\n[faults]   calls failed per kind:" << reach << std::endl;
+    std::cout << "; " << clock.elapsed() / 1000.0 << " s\n[faults]   N tried of N reached per kind:" << reach
+              << std::endl;
     return tally;
 }
 

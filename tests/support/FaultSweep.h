@@ -62,6 +62,8 @@ public:
     // Every message and retry text shown, in order.
     std::vector<QString> shown;
     int retryDialogs = 0;
+    // The administration dialog is closed at once: choosing another file is the human's part.
+    int administrationDialogs = 0;
 
     ::Answer ShowMessage(const MessageRequest& request) override;
     HintAnswer ShowHint(const HintRequest& request) override;
@@ -69,6 +71,8 @@ public:
     std::optional<int> ChooseTemplate(const TemplateChoiceRequest& request) override;
     int ChooseWorkflow() override;
     void RunListEditorDialog(ListEditorActions& editor) override;
+    std::optional<QString> RunAdministrationDialog(AdministrationActions& actions,
+                                                   const QString& missingDatabase) override;
 
 private:
     std::map<int, ::Answer> byId_;
@@ -92,15 +96,18 @@ public:
 
 struct Tally {
     int runs = 0;
-    int fired = 0;  // runs in which the planned call failed
-    int failed = 0; // runs that broke anything
-    int longest = 0;
+    int fired = 0;   // runs in which the planned call failed
+    int failed = 0;  // runs that broke anything
+    int longest = 0; // the highest N tried
     std::array<int, kBrokenKinds> broken{};
 };
 
 // Sweeps every scenario over the operation; a run is `once`, which arms the plan itself around
-// the part of the work under test. Each broken promise fails the test (the first few in detail).
-Tally Sweep(const std::string& operation, const std::function<void(Trial&)>& once);
+// the part of the work under test. A first run without a failure counts the calls of each kind.
+// With `most` above 0 an operation that makes more calls of a kind than that is tried at its
+// first calls and at calls spread evenly over the rest, `most` in all, so that one that runs a
+// hundred transactions stays quick. Each broken promise fails the test (the first few in detail).
+Tally Sweep(const std::string& operation, const std::function<void(Trial&)>& once, int most = 0);
 
 // A folder for a run's files in memory when the machine has one: the engine syncs often, and a
 // sync on a disk shared with other builds takes long, while no failure here needs a real disk.

@@ -14,8 +14,6 @@ namespace fault {
 
 namespace {
 
-constexpr std::size_t kCallKinds = 6;
-
 struct State {
     std::atomic<bool> armed{false};
     std::atomic<bool> fired{false};

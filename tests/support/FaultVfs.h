@@ -4,11 +4,13 @@
 // does: an I/O error, a full disk, or a write that stopped halfway. Installed as the process's
 // default, it is what every connection the program opens uses, without a change to the program.
 
+#include <cstddef>
 #include <string>
 
 namespace fault {
 
 enum class Call { Read, Write, Sync, Truncate, Delete, Lock };
+constexpr std::size_t kCallKinds = 6;
 enum class Kind {
     IoError,    // the call fails with the engine's I/O error of that call
     DiskFull,   // the write fails with "disk full" and writes nothing
