@@ -7,6 +7,7 @@
 #include "base/UserInterface.h"
 #include "engine/Connection.h"
 #include "engine/EngineStatus.h"
+#include "platform/DurableFiles.h"
 #include "platform/LocalSettings.h"
 #include "platform/OleDate.h"
 #include "store/AttachmentPaths.h"
@@ -17,6 +18,7 @@
 #include "store/ScriptRunner.h"
 #include "store/Workflow.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -103,6 +105,32 @@ bool DatabaseAdministration::MoveToTrashOrDelete(const QString& path)
     return Delete(path);
 }
 
+namespace {
+
+// ".team.defl.create-<pid>.tmp": hidden beside the database, where a new one is built.
+QString BuildingName(const QString& path)
+{
+    const QFileInfo info(path);
+    return info.dir().filePath(
+        QStringLiteral(".%1.create-%2.tmp").arg(info.fileName()).arg(QCoreApplication::applicationPid()));
+}
+
+void RemoveBuilding(const QString& building)
+{
+    QFile::remove(building);
+    QFile::remove(building + QStringLiteral("-journal"));
+}
+
+} // namespace
+
+QString DatabaseAdministration::CreationFailedText(const QString& path)
+{
+    return QStringLiteral("Vellacord could not create the database %1: the new file could not be written. Nothing was "
+                          "created. Make sure that the disk has room and that the folder may be written, then try "
+                          "again.")
+        .arg(QDir::toNativeSeparators(path));
+}
+
 bool DatabaseAdministration::CreateDatabase(const QString& path)
 {
     ErrorContext context("create new database file");
@@ -117,18 +145,34 @@ bool DatabaseAdministration::CreateDatabase(const QString& path)
         ShowOleDbErrors(ui_, engine::kFailure, {}, LoadString(162));
         return false;
     }
-    engine::ErrorRecords errors;
-    const long status = engine::Connection::CreateFile(path, &errors);
-    if (status == engine::kDataSourceExists) {
+    if (QFileInfo::exists(path)) {
         ShowStringMessage(ui_, 122, Buttons::Ok, Icon::Warning);
         return false;
     }
-    if (engine::Failed(status)) {
-        ShowOleDbErrors(ui_, status, errors, QStringLiteral("failed to create database"));
-        ShowStringMessage(ui_, 123, Buttons::Ok, Icon::Error);
+    // The database is built aside and renamed into place whole, so that a creation that fails
+    // leaves nothing at the path that could pass for a database.
+    const QString building = BuildingName(path);
+    RemoveBuilding(building);
+    if (engine::Failed(engine::Connection::CreateFile(building))) {
+        RemoveBuilding(building);
+        ShowTextMessage(ui_, CreationFailedText(path), Buttons::Ok, Icon::Error);
         return false;
     }
-    return InitializeDatabase(path);
+    if (!InitializeDatabase(building, path)) {
+        RemoveBuilding(building);
+        return false;
+    }
+    if (!SyncFile(building) || !RenameToFreeName(building, path)) {
+        const bool taken = QFileInfo::exists(path);
+        RemoveBuilding(building);
+        if (taken)
+            ShowStringMessage(ui_, 122, Buttons::Ok, Icon::Warning);
+        else
+            ShowTextMessage(ui_, CreationFailedText(path), Buttons::Ok, Icon::Error);
+        return false;
+    }
+    SyncFolderOf(path);
+    return true;
 }
 
 bool DatabaseAdministration::RemoveOldDatabase(const CMaintenanceLock& lock, const QString& path)
@@ -144,22 +188,31 @@ bool DatabaseAdministration::RemoveOldDatabase(const CMaintenanceLock& lock, con
     return true;
 }
 
-bool DatabaseAdministration::InitializeDatabase(const QString& path)
+bool DatabaseAdministration::InitializeDatabase(const QString& building, const QString& path)
 {
     ErrorContext context("initializing database");
     engine::Connection connection;
-    const long status = connection.Open(path);
-    if (engine::Failed(status)) {
-        ShowOleDbErrors(ui_, status, connection.TakeErrorRecords(), QStringLiteral("failed to create database"));
-        ShowStringMessage(ui_, 123, Buttons::Ok, Icon::Error);
+    if (engine::Failed(connection.Open(building))) {
+        ShowTextMessage(ui_, CreationFailedText(path), Buttons::Ok, Icon::Error);
         return false;
     }
-    RunScript(kSchemaScript, connection, ui_, true);
-    RunScript(kSeedScript, connection, ui_, true);
-    // The scripts report each failing statement; a file that did not reach the version row is no
-    // usable database, whatever else went in.
+    // One transaction: the schema, the seed and the workflow go in together or not at all.
+    bool incomplete = false;
     std::int64_t version = 0;
-    if (engine::Failed(ReadDatabaseVersion(connection, version)) || version != EXPECTED_DB_VERSION) {
+    const long status = connection.WriteTransaction([&] {
+        ScriptFailure failure;
+        if (!RunScriptUntilFailure(kSchemaScript, connection, failure) ||
+            !RunScriptUntilFailure(kSeedScript, connection, failure))
+            return failure.status;
+        const long read = ReadDatabaseVersion(connection, version);
+        if (engine::Failed(read) || version != EXPECTED_DB_VERSION) {
+            incomplete = true;
+            return engine::kFailure;
+        }
+        ChooseAndStoreWorkflow(connection, ui_);
+        return engine::kOk;
+    });
+    if (incomplete) {
         ShowTextMessage(ui_,
                         QStringLiteral("%1 was created without a complete schema: its version is %2, not %3.")
                             .arg(path)
@@ -168,7 +221,10 @@ bool DatabaseAdministration::InitializeDatabase(const QString& path)
                         Buttons::Ok, Icon::Error);
         return false;
     }
-    ChooseAndStoreWorkflow(connection, ui_);
+    if (engine::Failed(status)) {
+        ShowTextMessage(ui_, CreationFailedText(path), Buttons::Ok, Icon::Error);
+        return false;
+    }
     return true;
 }
 

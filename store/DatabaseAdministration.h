@@ -41,8 +41,9 @@ public:
     // Brings an older file to the current version; a copy of the original is kept as path + ".bak".
     bool ConvertDatabase(const QString& path) override;
 
-    // The schema scripts and the workflow the user picks, on the new file at path.
-    bool InitializeDatabase(const QString& path);
+    // The schema scripts and the workflow the user picks, in one transaction on the new, empty
+    // file at `building`; false after telling the user, naming `path`, that nothing was created.
+    bool InitializeDatabase(const QString& building, const QString& path);
 
     // The file the lock moved aside and the attachment directory go out of the way.
     bool RemoveOldDatabase(const CMaintenanceLock& lock, const QString& path);
@@ -52,6 +53,8 @@ public:
     // False for versions that no script converts (0, left behind by an interrupted conversion).
     static bool IsConvertible(int version);
     static QString CannotConvertText();
+    // What a user hears when a new database could not be written at `path`.
+    static QString CreationFailedText(const QString& path);
 
     // The desktop's trash; where there is none (no desktop session, as on build servers) the
     // file or directory is deleted instead, since the new database has to take its place.
