@@ -1,3 +1,5 @@
+// The about box: the program's version, the virtual memory in use and its change since last shown.
+
 #include "app/AboutDialog.h"
 
 #include "app/MemoryStatus.h"

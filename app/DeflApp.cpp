@@ -1,3 +1,5 @@
+// The program's life: settings loaded, the command line processed, the guarded message loop, settings saved.
+
 #include "app/DeflApp.h"
 
 #include "base/StringIds.h"

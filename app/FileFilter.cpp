@@ -1,3 +1,5 @@
+// Turning a "Description|pattern||" filter into the filter string of Qt's file dialog.
+
 #include "app/FileFilter.h"
 
 #include <QStringList>

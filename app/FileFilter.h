@@ -1,4 +1,5 @@
 #pragma once
+// The program's "Description|pattern||" filter strings in the form Qt's file dialogs take.
 
 #include <QString>
 

@@ -37,8 +37,8 @@ CHintDialog::CHintDialog(const HintRequest& request, QWidget* parent) : QDialog(
         auto* push = new QPushButton(button.caption, this);
         push->setDefault(first);
         first = false;
-        const int result = button.result;
-        connect(push, &QPushButton::clicked, this, [this, result] { done(result); });
+        const Answer result = button.result;
+        connect(push, &QPushButton::clicked, this, [this, result] { Finish(result); });
         row->addWidget(push);
         escapeResult_ = result;
     }
@@ -47,13 +47,20 @@ CHintDialog::CHintDialog(const HintRequest& request, QWidget* parent) : QDialog(
 
 void CHintDialog::reject()
 {
-    done(escapeResult_);
+    Finish(escapeResult_);
+}
+
+void CHintDialog::Finish(Answer result)
+{
+    result_ = result;
+    done(static_cast<int>(result));
 }
 
 HintAnswer CHintDialog::Run()
 {
     HintAnswer answer;
-    answer.result = exec();
+    exec();
+    answer.result = result_;
     answer.dontShowAgain = dontShowAgain_->isChecked();
     return answer;
 }

@@ -19,6 +19,10 @@ public:
     void reject() override;
 
 private:
+    // Ends the dialog with `result`, whose platform number is also the dialog's result code.
+    void Finish(Answer result);
+
     QCheckBox* dontShowAgain_ = nullptr;
-    int escapeResult_ = 1;
+    Answer escapeResult_ = Answer::Ok;
+    Answer result_ = Answer::Ok;
 };

@@ -649,7 +649,7 @@ void CMainFrame::closeEvent(QCloseEvent* event)
         return;
     }
     if (LivesInTray()) {
-        ShowHint(TheUserInterface(), string_id::kHideInTrayHint, settings_.hints, HintStyle::Ok, 0, true);
+        ShowHint(TheUserInterface(), string_id::kHideInTrayHint, settings_.hints, HintStyle::Ok, Answer::Ok, true);
         if (LivesInTray()) {
             HideInTray();
             event->ignore();

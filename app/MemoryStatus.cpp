@@ -1,3 +1,5 @@
+// The about box's memory figures from /proc/self/status and the address-space limit.
+
 #include "app/MemoryStatus.h"
 
 #include <QFile>

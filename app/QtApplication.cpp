@@ -1,3 +1,5 @@
+// The Qt application object, which keeps an exception from an event handler until the loop can rethrow it.
+
 #include "app/QtApplication.h"
 
 QtApplication::QtApplication(int& argc, char** argv) : QApplication(argc, argv)

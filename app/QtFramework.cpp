@@ -1,3 +1,5 @@
+// The start sequence on Qt: creating and discarding the document, the list, the mail and the main window.
+
 #include "app/QtFramework.h"
 
 #include "app/MainFrame.h"

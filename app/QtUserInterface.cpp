@@ -1,3 +1,5 @@
+// The user-interface port with real windows: message boxes, hints, files, cursors and each dialog's function.
+
 #include "app/QtUserInterface.h"
 #include "base/StringIds.h"
 #include "document/ChangePasswordDialog.h"
@@ -210,5 +212,5 @@ int QtUserInterface::ChooseWorkflow()
 
 RetryAnswer QtUserInterface::RunRetryDialog(const RetryDialogRequest& request)
 {
-    return ::RunRetryDialog(request, MainWindow());
+    return ::RunRetryDialog(request, MainWindow(), clock_);
 }

@@ -4,12 +4,16 @@
 // class calls them with the main window as parent.
 
 #include "base/UserInterface.h"
+#include "platform/OleDate.h"
 
 #include <QPointer>
 #include <QWidget>
 
 class QtUserInterface : public UserInterface {
 public:
+    // The dialogs' countdowns read `clock`.
+    explicit QtUserInterface(const Clock& clock = SystemClockInstance()) : clock_(clock) { }
+
     // The window dialogs are parented to; none before the main window exists.
     void SetMainWindow(QWidget* window) { mainWindow_ = window; }
     QWidget* MainWindow() const { return mainWindow_; }
@@ -37,5 +41,6 @@ public:
     std::unique_ptr<SendProgress> OpenSendProgress(int total) override;
 
 private:
+    const Clock& clock_;
     QPointer<QWidget> mainWindow_;
 };

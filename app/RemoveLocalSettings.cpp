@@ -1,3 +1,5 @@
+// Removing the local settings on the user's Yes: the profile file, the empty vendor folder, no save at exit.
+
 #include "app/RemoveLocalSettings.h"
 
 #include "base/UserInterface.h"

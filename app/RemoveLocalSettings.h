@@ -1,4 +1,5 @@
 #pragma once
+// The command that removes this workstation's settings of the program.
 
 class LocalSettings;
 class UserInterface;

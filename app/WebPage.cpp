@@ -1,3 +1,5 @@
+// The help menu's web pages: filling the address template and opening it in the browser, or saying it failed.
+
 #include "app/WebPage.h"
 
 #include "base/StringTable.h"

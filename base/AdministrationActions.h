@@ -1,4 +1,5 @@
 #pragma once
+// The administration's commands on whole database files, as the dialogs and the open procedure see them.
 
 #include <QString>
 

@@ -1,10 +1,10 @@
 #pragma once
+// The shared database file cannot be reached. `status` is the failing engine status,
+// or kMaintenanceLockStatus when the file is locked for maintenance.
 
 #include <cstdint>
 #include <stdexcept>
 
-// The shared database file cannot be reached. `status` is the failing engine status,
-// or kMaintenanceLockStatus when the file is locked for maintenance.
 class database_unavailable : public std::runtime_error {
 public:
     static constexpr std::int32_t kMaintenanceLockStatus = 5;

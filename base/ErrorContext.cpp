@@ -1,3 +1,5 @@
+// The error context's fixed buffer: names of the operations an exception leaves, read back as one text.
+
 #include "base/ErrorContext.h"
 
 #include <cstring>

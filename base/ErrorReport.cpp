@@ -1,3 +1,5 @@
+// Failure reports: the message texts, the engine's error records as text, and the dump file behind the box.
+
 #include "base/ErrorReport.h"
 
 #include "base/ErrorContext.h"

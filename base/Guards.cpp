@@ -1,3 +1,5 @@
+// The guards that report a failure nobody handled: at start-up, around a handler, around the message loop.
+
 #include "base/Guards.h"
 
 #include "base/ErrorReport.h"

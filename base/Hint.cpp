@@ -1,3 +1,5 @@
+// Hints: the buttons of each style, and showing a hint unless the user has turned it off.
+
 #include "base/Hint.h"
 
 #include "base/StringTable.h"
@@ -8,16 +10,16 @@ std::vector<HintButton> HintButtonsForStyle(HintStyle style)
 {
     switch (static_cast<int>(style) & 0xF) {
     case 0:
-        return {{QStringLiteral("OK"), 1}};
+        return {{QStringLiteral("OK"), Answer::Ok}};
     case 4:
-        return {{LoadString(130), 6}, {LoadString(131), 7}};
+        return {{LoadString(130), Answer::Yes}, {LoadString(131), Answer::No}};
     default:
-        return {{QStringLiteral("OK"), 1}, {QStringLiteral("Cancel"), 2}};
+        return {{QStringLiteral("OK"), Answer::Ok}, {QStringLiteral("Cancel"), Answer::Cancel}};
     }
 }
 
-int ShowHint(UserInterface& ui, int hintId, std::vector<int>& hints, HintStyle style, int defaultResult,
-             bool checkBoxTicked)
+Answer ShowHint(UserInterface& ui, int hintId, std::vector<int>& hints, HintStyle style, Answer defaultResult,
+                bool checkBoxTicked)
 {
     if (std::find(hints.begin(), hints.end(), hintId) != hints.end())
         return defaultResult;

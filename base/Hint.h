@@ -9,7 +9,7 @@
 
 struct HintButton {
     QString caption;
-    int result = 1;
+    Answer result = Answer::Ok;
 };
 
 // The buttons of a hint by its style (only the low four bits count): OK alone, Yes and No,
@@ -18,5 +18,5 @@ std::vector<HintButton> HintButtonsForStyle(HintStyle style);
 
 // Shows hint hintId unless it is in `hints` (then the default result is returned at once);
 // a ticked check box adds the id to `hints`.
-int ShowHint(UserInterface& ui, int hintId, std::vector<int>& hints, HintStyle style, int defaultResult,
-             bool checkBoxTicked);
+Answer ShowHint(UserInterface& ui, int hintId, std::vector<int>& hints, HintStyle style, Answer defaultResult,
+                bool checkBoxTicked);

@@ -1,3 +1,5 @@
+// The string table: every subsystem's texts gathered into one map by id.
+
 #include "base/StringTable.h"
 
 #include "base/Check.h"

@@ -1,3 +1,5 @@
+// The port the running program uses, and the message helpers over the string table.
+
 #include "base/UserInterface.h"
 
 #include "base/Check.h"

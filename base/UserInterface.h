@@ -12,7 +12,7 @@
 enum class Buttons { Ok, OkCancel, YesNo, YesNoCancel };
 enum class Icon { None, Information, Question, Warning, Error };
 
-// Button results keep the platform's numbers, which some callers compare against.
+// Button results keep the platform's numbers: a hint dialog ends with them as its result code.
 enum class Answer { Ok = 1, Cancel = 2, Yes = 6, No = 7 };
 
 struct MessageRequest {
@@ -34,7 +34,7 @@ struct HintRequest {
 };
 
 struct HintAnswer {
-    int result = 1; // 1 OK, 2 Cancel, 6 Yes, 7 No
+    Answer result = Answer::Ok;
     bool dontShowAgain = false;
 };
 

@@ -16,13 +16,27 @@
 namespace {
 
 constexpr int kCopyFailed = 158;
+constexpr int kStayInFolder = 2306;
+
+// Whether `path` names a file directly in `directory`, the folders compared as resolved.
+bool LiesIn(const QString& path, const QString& directory)
+{
+    const QString folder = QFileInfo(QFileInfo(path).absolutePath()).canonicalFilePath();
+    return !folder.isEmpty() && folder == QFileInfo(directory).canonicalFilePath();
+}
 
 } // namespace
 
 bool AddAttachment(UserInterface& ui, const QString& databasePath, int defectId, const QString& source)
 {
     const QString directory = AttachmentDirectory(databasePath, defectId, true);
-    check::assertion(!directory.isEmpty(), "failed to create attachment folder");
+    if (directory.isEmpty()) {
+        // A link planted in the defect's place would take the file wherever it points.
+        const QString refusal = AttachmentDirectoryRefusal(databasePath, defectId);
+        check::assertion(!refusal.isEmpty(), "failed to create attachment folder");
+        ShowTextMessage(ui, refusal, Buttons::Ok, Icon::Error);
+        return false;
+    }
     const QString target = directory + QDir::separator() + QFileInfo(source).fileName();
     int error = CopyFileTo(source, target, false);
     if (error == EEXIST) {
@@ -30,7 +44,13 @@ bool AddAttachment(UserInterface& ui, const QString& databasePath, int defectId,
         request.kind = FileDialogRequest::Kind::Save;
         request.initialPath = target;
         request.overwritePrompt = true;
-        if (const std::optional<QString> chosen = ui.ChooseFile(request))
+        std::optional<QString> chosen = ui.ChooseFile(request);
+        while (chosen && !LiesIn(*chosen, directory)) {
+            ShowTextMessage(ui, FormatString(kStayInFolder, QDir::toNativeSeparators(directory).toUtf8().constData()),
+                            Buttons::Ok, Icon::Warning, kStayInFolder);
+            chosen = ui.ChooseFile(request);
+        }
+        if (chosen)
             error = CopyFileTo(source, *chosen, true);
     }
     if (error == 0)

@@ -1,3 +1,5 @@
+// Changing one's password: ask until the current one is right and the new one typed alike twice, then store it.
+
 #include "document/ChangePassword.h"
 
 #include "base/Check.h"

@@ -1,4 +1,5 @@
 #pragma once
+// The logged-in user's change-password command.
 
 #include "document/ConnectionProvider.h"
 

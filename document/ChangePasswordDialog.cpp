@@ -1,3 +1,5 @@
+// The change-password dialog: the current password and the new one twice, and the port's way to run it.
+
 #include "document/ChangePasswordDialog.h"
 
 #include <QDialogButtonBox>

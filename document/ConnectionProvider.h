@@ -1,4 +1,5 @@
 #pragma once
+// How the document's parts obtain the data connection.
 
 #include "engine/Connection.h"
 #include "store/RetryMode.h"

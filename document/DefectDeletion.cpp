@@ -1,27 +1,39 @@
+// Deleting the selected defects: rights check, the question, batched DELETEs and the attachment folders.
+
 #include "document/DefectDeletion.h"
 
 #include "base/ErrorContext.h"
 #include "base/Result.h"
+#include "base/StringTable.h"
 #include "base/UserInterface.h"
 #include "document/DefectPersistence.h"
 #include "engine/EngineStatus.h"
 #include "store/AttachmentDirectory.h"
+#include "store/AttachmentPaths.h"
+
+#include <cerrno>
 
 namespace {
 
 constexpr int kNoRights = 193;
 constexpr int kReallyDelete = 107;
+constexpr int kLinksNotFollowed = 2305;
 constexpr int kStatementLength = 500;
 
-void RemoveAttachmentDirectory(const QString& databasePath, std::int32_t defectId)
+// Removes the defect's directory, whatever is at its name: a link there or inside is removed as a
+// link, and listed in `notFollowed`; what it points to stays untouched.
+void RemoveAttachmentDirectory(const QString& databasePath, std::int32_t defectId, QStringList& notFollowed)
 {
     ErrorContext label("removing defect attachment directory");
-    CheckedCall(DeleteAttachmentDirectory(AttachmentDirectory(databasePath, defectId, false)));
+    const AttachmentRemoval removal = DeleteAttachmentDirectory(DefectAttachmentPath(databasePath, defectId));
+    notFollowed += removal.notFollowed;
+    errno = removal.error;
+    CheckedCall(removal.removed);
 }
 
 // Runs one DELETE; the attachments of its defects go only once their rows are gone, so a
 // failed statement never leaves defects without their files.
-void RunBatch(DefectContext& context, const DeleteBatch& batch)
+void RunBatch(DefectContext& context, const DeleteBatch& batch, QStringList& notFollowed)
 {
     engine::Connection& connection = context.GetDocumentConnection(RetryMode::Offline);
     if (engine::Failed(connection.Execute(batch.sql))) {
@@ -29,7 +41,7 @@ void RunBatch(DefectContext& context, const DeleteBatch& batch)
         return;
     }
     for (const std::int32_t id : batch.ids)
-        RemoveAttachmentDirectory(context.DatabasePath(), id);
+        RemoveAttachmentDirectory(context.DatabasePath(), id, notFollowed);
 }
 
 } // namespace
@@ -92,8 +104,22 @@ void DeleteSelectedDefects(DefectContext& context, DefectPersistence& persistenc
     if (ShowStringMessage(ui, kReallyDelete, Buttons::YesNo, Icon::Question) != Answer::Yes)
         return;
 
-    for (const DeleteBatch& batch : BuildDeleteBatches(selected))
-        RunBatch(context, batch);
+    QStringList notFollowed;
+    const auto reportLinks = [&] {
+        if (!notFollowed.isEmpty())
+            ShowTextMessage(ui,
+                            FormatString(kLinksNotFollowed, notFollowed.join(QLatin1Char('\n')).toUtf8().constData()),
+                            Buttons::Ok, Icon::Warning, kLinksNotFollowed);
+    };
+    try {
+        for (const DeleteBatch& batch : BuildDeleteBatches(selected))
+            RunBatch(context, batch, notFollowed);
+    } catch (...) {
+        // Whoever planted a link must not go unnoticed when a later removal fails.
+        reportLinks();
+        throw;
+    }
+    reportLinks();
 
     context.DefectsDeleted(selected, NextCurrentDefect(rows));
 }

@@ -1,3 +1,5 @@
+// The document's commands: opening and login, the current defect's edits, read states, timers, going offline.
+
 #include "document/DefectDoc.h"
 
 #include "base/Check.h"

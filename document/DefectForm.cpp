@@ -1,3 +1,5 @@
+// Taking another user's template: the user is asked first, and the new defect becomes theirs.
+
 #include "document/DefectForm.h"
 
 #include "base/UserInterface.h"

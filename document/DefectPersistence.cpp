@@ -1,3 +1,5 @@
+// Reading, saving and inserting the current defect, with the concurrency check and the user's say on conflicts.
+
 #include "document/DefectPersistence.h"
 
 #include "base/ErrorContext.h"

@@ -1,3 +1,5 @@
+// The current defect's record: its statements, reading it from a row, writing it back, texts cut to fit.
+
 #include "document/DefectRecord.h"
 
 #include "base/Check.h"

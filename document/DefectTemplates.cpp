@@ -1,3 +1,5 @@
+// A new defect from a template: the user's and everybody's templates, the blank entry, the chooser, the insert.
+
 #include "document/DefectTemplates.h"
 
 #include "base/Check.h"

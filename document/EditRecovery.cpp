@@ -1,3 +1,5 @@
+// Keeping edits that could not be saved in a file of the user's data folder, and finding and reading them again.
+
 #include "document/EditRecovery.h"
 
 #include "platform/Profile.h"

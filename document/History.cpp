@@ -1,3 +1,5 @@
+// Appending a status change to a defect's history log, and finding the user names in it.
+
 #include "document/History.h"
 
 #include "base/Check.h"

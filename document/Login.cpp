@@ -1,3 +1,5 @@
+// Logging in: the automatic login, the login dialog's loop with the password check, and who is administrator.
+
 #include "document/Login.h"
 
 #include "base/StringTable.h"

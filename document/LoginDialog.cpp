@@ -1,3 +1,5 @@
+// The login dialog: the users sorted by name, the password, and the port's way to run it.
+
 #include "document/LoginDialog.h"
 
 #include <QComboBox>

@@ -1,3 +1,5 @@
+// Reading the lookup tables into memory at most every 15 seconds, and finding names and choices in them.
+
 #include "document/LookupLists.h"
 
 #include "engine/EngineStatus.h"

@@ -1,3 +1,5 @@
+// A password's stored hash, and whether an entered password matches the stored value.
+
 #include "document/PasswordHash.h"
 
 #include <QCryptographicHash>

@@ -1,3 +1,5 @@
+// The status transition dialog: the allowed statuses, "show all", the comment, and the port's way to run it.
+
 #include "document/StatusTransitionDialog.h"
 
 #include "base/StatusTransitionChoices.h"

@@ -1,3 +1,5 @@
+// The statuses a defect may move to, the selected one's description, and the comment rule on OK.
+
 #include "document/StatusTransitionModel.h"
 
 #include "base/Check.h"

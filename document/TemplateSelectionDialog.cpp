@@ -1,3 +1,5 @@
+// The template chooser: subjects with shortcut digits that choose at once, and the port's way to run it.
+
 #include "document/TemplateSelectionDialog.h"
 
 #include <QDialogButtonBox>

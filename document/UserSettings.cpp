@@ -1,3 +1,5 @@
+// Reading and writing the logged-in user's row of UserSettings, the write retried while the file is busy.
+
 #include "document/UserSettings.h"
 
 #include "base/ErrorContext.h"

@@ -1,6 +1,10 @@
+// The connection to the shared file: opening it, the fair wait for its locks, statements, transactions, failures.
+
 #include "engine/Connection.h"
 
 #include "base/Check.h"
+#include "engine/BoundedTrim.h"
+#include "engine/EngineLibrary.h"
 #include "engine/EngineStatus.h"
 #include "engine/Rowset.h"
 #include "engine/Statement.h"
@@ -41,7 +45,7 @@ constexpr std::chrono::microseconds kTurnAfterCommit{2000};
 // once (p50); PERSIST 56 and 372 ms, TRUNCATE 56 and 377 ms (each syncs the journal once more).
 constexpr const char* kJournalMode = "PRAGMA journal_mode=DELETE";
 
-std::chrono::milliseconds& BusyLimit()
+std::chrono::milliseconds& BusyLimitSetting()
 {
     static std::chrono::milliseconds limit = kDefaultBusyLimit;
     return limit;
@@ -121,7 +125,12 @@ Connection::~Connection()
 
 void Connection::SetBusyLimit(std::chrono::milliseconds limit)
 {
-    BusyLimit() = limit;
+    BusyLimitSetting() = limit;
+}
+
+std::chrono::milliseconds Connection::BusyLimit()
+{
+    return BusyLimitSetting();
 }
 
 int Connection::WaitForLock(void* connection, int attempt)
@@ -131,7 +140,7 @@ int Connection::WaitForLock(void* connection, int attempt)
     if (attempt == 0)
         self.waitingSince_ = now;
     const auto waited = now - self.waitingSince_;
-    if (waited >= BusyLimit())
+    if (waited >= BusyLimitSetting())
         return 0;
     const double young = 1.0 - std::min(1.0, std::chrono::duration<double>(waited) / kSleepShrinksWithin);
     const auto ceiling =
@@ -218,6 +227,7 @@ long Connection::Open(const QString& path)
     sqlite3_extended_result_codes(db_, 1);
     sqlite3_busy_handler(db_, WaitForLock, this);
     sqlite3_create_function_v2(db_, "now", 0, SQLITE_UTF8, nullptr, NowFunction, nullptr, nullptr, nullptr);
+    RegisterBoundedTrim(db_);
 
     // Reading once tells a file that another program holds locked from one that can be used.
     Rowset probe;
@@ -275,8 +285,10 @@ long Connection::Commit(long status)
         if (Failed(committed)) {
             status = committed;
             // The engine may fail after the change reached the file; running it again could
-            // apply it twice (a second defect from one insert).
-            commitUncertain_ = true;
+            // apply it twice (a second defect from one insert). A COMMIT refused because another
+            // workstation held its read lock beyond the busy limit wrote nothing: the whole
+            // transaction can run again once the file is free.
+            commitUncertain_ = !(errors_.size() == 1 && IsBusyRefusal(errors_.front()));
         }
     }
     if (Failed(status) && InTransaction())

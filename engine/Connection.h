@@ -107,6 +107,7 @@ public:
 
     // How long a call waits for another workstation's lock before the file counts as unreachable.
     static void SetBusyLimit(std::chrono::milliseconds limit);
+    static std::chrono::milliseconds BusyLimit();
 
 private:
     friend class Statement;

@@ -16,4 +16,9 @@ bool IsReadOnlyRefusal(const ErrorRecord& record)
     return record.extendedCode == SQLITE_READONLY;
 }
 
+bool IsBusyRefusal(const ErrorRecord& record)
+{
+    return (record.extendedCode & 0xff) == SQLITE_BUSY;
+}
+
 } // namespace engine

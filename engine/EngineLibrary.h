@@ -11,4 +11,7 @@ int LibraryVersionNumber();
 // Whether the record says the file or its folder may not be written by this user.
 bool IsReadOnlyRefusal(const ErrorRecord& record);
 
+// Whether the record says another connection held the file locked beyond the busy limit.
+bool IsBusyRefusal(const ErrorRecord& record);
+
 } // namespace engine

@@ -1,3 +1,5 @@
+// Reading an engine value as a number or a text, whichever type the engine stored it with.
+
 #include "engine/EngineValue.h"
 
 namespace engine {

@@ -1,4 +1,5 @@
 #pragma once
+// Column values as the engine stores them, and reading them as the program's types.
 
 #include <QByteArray>
 #include <QString>

@@ -1,3 +1,5 @@
+// Moving through the rows of a query read in full, and reading and locating their values.
+
 #include "engine/Rowset.h"
 
 #include "base/Check.h"

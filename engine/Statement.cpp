@@ -1,3 +1,5 @@
+// One prepared statement: refused when faulty or followed by another, bound in full, stepped, read by column.
+
 #include "engine/Statement.h"
 
 #include "engine/Connection.h"
@@ -24,12 +26,45 @@ bool HasFurtherStatement(sqlite3* db, const char* tail, const char* end)
     return further;
 }
 
+// Whether every parenthesis outside quotes, bracketed names and comments closes one opened before
+// it in the text, and every one opened is closed. SQLite's tokenizer does not count parentheses.
+bool ParenthesesBalance(const QByteArray& text)
+{
+    int depth = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        const char next = i + 1 < text.size() ? text[i + 1] : '\0';
+        if (c == '\'' || c == '"' || c == '`' || c == '[') {
+            // A doubled quote inside a quoted text stands for itself: scanning on from it finds
+            // the same end.
+            const char end = c == '[' ? ']' : c;
+            const qsizetype close = text.indexOf(end, i + 1);
+            if (close < 0)
+                return false;
+            i = close;
+        } else if (c == '-' && next == '-') {
+            const qsizetype close = text.indexOf('\n', i);
+            i = close < 0 ? text.size() : close;
+        } else if (c == '/' && next == '*') {
+            const qsizetype close = text.indexOf("*/", i + 2);
+            if (close < 0)
+                return false;
+            i = close + 1;
+        } else if (c == '(') {
+            ++depth;
+        } else if (c == ')' && --depth < 0) {
+            return false;
+        }
+    }
+    return depth == 0;
+}
+
 } // namespace
 
 bool IsCompleteFragment(const QString& fragment)
 {
     const QByteArray text = (fragment + QStringLiteral("\n;")).toUtf8();
-    return sqlite3_complete(text.constData()) != 0;
+    return sqlite3_complete(text.constData()) != 0 && ParenthesesBalance(fragment.toUtf8());
 }
 
 Statement::Statement(Connection& connection, const QString& sql, Access access) : connection_(connection), sql_(sql)
@@ -121,10 +156,10 @@ long Statement::Step()
         return kEndOfRowset;
     const long status = connection_.Fail(code, sql_);
     if (fence_ && fence_->timedOut())
-        return connection_.RecordFailure(
-            kFaultyCommand,
-            {QStringLiteral("the condition ran longer than %1 seconds").arg(ReadOnlyFence::kLongestRun.count()),
-             SQLITE_INTERRUPT, sql_});
+        return connection_.RecordFailure(kFaultyCommand,
+                                         {QStringLiteral("the condition ran longer than %1 seconds")
+                                              .arg(static_cast<double>(ReadOnlyFence::LongestRun().count()) / 1000.0),
+                                          SQLITE_INTERRUPT, sql_});
     // A user's condition that fails while it runs (an overflow, a text too big, a bad argument
     // to a function) is as faulty as one that does not parse; the file itself is fine.
     if (fence_ && !connection_.lost())

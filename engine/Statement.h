@@ -24,8 +24,9 @@ class ReadOnlyFence;
 // beyond the fence's time limit.
 enum class Access { Any, ReadOnly };
 
-// Whether a piece of SQL closes every comment, quote and bracketed name it opens, so that text put
-// after it is read as SQL.
+// Whether a piece of SQL closes every comment, quote, bracketed name and parenthesis it opens and
+// closes no parenthesis it did not open, so that text put after it is read as SQL and a condition
+// put in parentheses stays inside them.
 bool IsCompleteFragment(const QString& fragment);
 
 class Statement {

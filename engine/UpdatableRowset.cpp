@@ -1,3 +1,5 @@
+// Writing a rowset's rows back into their table: updates that check every value as read, inserts, deletes.
+
 #include "engine/UpdatableRowset.h"
 
 #include "base/Check.h"
@@ -44,17 +46,21 @@ ErrorRecords UpdatableRowset::TakeErrorRecords()
 long UpdatableRowset::SetData(const RowValues& values)
 {
     check::precondition(IsOpen() && !AtEnd(), "no current row to write");
+    // The row as read is what the file holds until the transaction commits: a transaction run again
+    // (after the file was held locked beyond the busy limit) or rolled back compares with it.
+    const Row read = CurrentRow();
+    const std::size_t current = current_;
     // The probe after an update that changed nothing must see the same state of the file.
-    Row written;
-    const long status = connection_->WriteTransaction([&] { return WriteCurrentRow(values, written); });
-    // The row holds the new values only once they are committed: after a failed commit the file
-    // still has the old ones, and the next write must name those, or it finds "another user's" change.
-    if (!Failed(status) && !written.empty())
-        rows_[current_] = std::move(written);
+    const long status = connection_->WriteTransaction([&] {
+        rows_[current] = read;
+        return WriteCurrentRow(values);
+    });
+    if (Failed(status))
+        rows_[current] = read;
     return status;
 }
 
-long UpdatableRowset::WriteCurrentRow(const RowValues& values, Row& stored)
+long UpdatableRowset::WriteCurrentRow(const RowValues& values)
 {
     check::precondition(values.size() == static_cast<std::size_t>(ColumnCount()), "one value per column");
 
@@ -103,7 +109,7 @@ long UpdatableRowset::WriteCurrentRow(const RowValues& values, Row& stored)
         const QString landed =
             QStringLiteral("SELECT 1 FROM %1 WHERE %2").arg(Quoted(table_), same.join(QStringLiteral(" AND ")));
         if (connection_->QueryInt(landed, sameValues, exists) == kOk) {
-            stored = std::move(written);
+            rows_[current_] = std::move(written);
             return kOk;
         }
         const QString probe =
@@ -113,7 +119,7 @@ long UpdatableRowset::WriteCurrentRow(const RowValues& values, Row& stored)
                                               {QStringLiteral("the row was changed by another user"), 0, sql});
         return connection_->RecordFailure(kDeletedRow, {QStringLiteral("the row was deleted by another user"), 0, sql});
     }
-    stored = std::move(written);
+    rows_[current_] = std::move(written);
     return kOk;
 }
 

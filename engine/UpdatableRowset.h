@@ -40,8 +40,7 @@ public:
     ErrorRecords TakeErrorRecords();
 
 private:
-    // Writes the values into the current row; `stored` receives the row as written.
-    long WriteCurrentRow(const RowValues& values, Row& stored);
+    long WriteCurrentRow(const RowValues& values);
 
     Connection* connection_ = nullptr;
     QString table_;

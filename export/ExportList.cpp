@@ -28,7 +28,8 @@ namespace {
 constexpr int kExportFileFilter = 207;
 
 // The clause of the current list. A filter that leaves a comment or a quote open would swallow
-// the order; the list refuses it, and so does the export.
+// the order, one that closes a parenthesis it did not open would reach past the base condition;
+// the list refuses both, and so does the export.
 ListCondition CurrentCondition(CDefectList& list)
 {
     const ListCondition condition = list.BuildListCondition(true);

@@ -255,7 +255,7 @@ BoxChoices CDefectList::FilterChoices()
 
 // The list ----------------------------------------------------------------------------------
 
-ListCondition CDefectList::BuildListCondition(bool withCondition) const
+ListCondition CDefectList::BuildListCondition(bool withFilter) const
 {
     ListSettings settings;
     settings.loggedInId = document_.loggedInId();
@@ -263,7 +263,7 @@ ListCondition CDefectList::BuildListCondition(bool withCondition) const
     settings.filterText = filter_.text;
     settings.myDefects = IsMyDefectsActive();
     settings.orderBy = view_.BuildOrderBy();
-    return ::BuildListCondition(settings, withCondition);
+    return ::BuildListCondition(settings, withFilter);
 }
 
 long CDefectList::ReadRows(const ListCondition& condition, int& currentRow)
@@ -308,7 +308,8 @@ void CDefectList::FillList()
 
     ListCondition condition = BuildListCondition(true);
     int currentRow = -1;
-    // A filter that leaves a comment or a quote open would silently swallow what follows it.
+    // A filter that leaves a comment or a quote open would silently swallow what follows it, and
+    // one that closes a parenthesis it did not open would reach past the base condition.
     long status = condition.carriesFilter && !engine::IsCompleteFragment(filter_.text)
         ? engine::kFaultyCommand
         : ReadRows(condition, currentRow);

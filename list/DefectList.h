@@ -66,7 +66,7 @@ public:
     BoxChoices FilterChoices();
 
     // The list.
-    ListCondition BuildListCondition(bool withCondition) const;
+    ListCondition BuildListCondition(bool withFilter) const;
     void FillList();
     void Refresh();
     // The auto-refresh timer ran out: the boxes are filled again, and the list too unless

@@ -4,21 +4,22 @@
 
 #include "list/FilterDefinition.h"
 
-ListCondition BuildListCondition(const ListSettings& settings, bool withCondition)
+ListCondition BuildListCondition(const ListSettings& settings, bool withFilter)
 {
     ListCondition condition;
-    if (!withCondition) {
-        condition.text = settings.orderBy;
-        return condition;
-    }
+    // Whatever else the list shows, other users' drafts and templates stay hidden.
     condition.text = SubstituteKeywords(
         QStringLiteral(" WHERE ( (statusid<>0 and statusid<>999) or (fromid=0 or fromid=@loggedInId) ) "),
         settings.loggedInId);
+    if (!withFilter) {
+        condition.text += settings.orderBy;
+        return condition;
+    }
     if (settings.filterActive) {
-        // The line break ends a trailing "--" comment of the filter, which would otherwise swallow
-        // the clauses after it.
-        condition.text += QStringLiteral(" AND ") + SubstituteKeywords(settings.filterText, settings.loggedInId) +
-            QStringLiteral("\n");
+        // In parentheses, so that an OR of the filter cannot reach past the base condition; the
+        // closing one on a line of its own, so that a trailing "--" comment cannot swallow it.
+        condition.text += QStringLiteral(" AND (\n") + SubstituteKeywords(settings.filterText, settings.loggedInId) +
+            QStringLiteral("\n)");
         condition.carriesFilter = true;
     }
     if (settings.myDefects)

@@ -16,13 +16,15 @@ struct ListSettings {
 };
 
 struct ListCondition {
-    QString text;               // starts with " WHERE" (with condition) or is the ORDER BY alone
+    QString text;               // starts with " WHERE"
     bool filtered = false;      // a filter or "My defects" narrows the list
     bool carriesFilter = false; // the text holds a user's filter and must run fenced
 };
 
-// The condition part; without condition it is only the ORDER BY.
-ListCondition BuildListCondition(const ListSettings& settings, bool withCondition);
+// The condition part. Without the filter (the fallback when a filter fails) it keeps the base
+// condition and the ORDER BY and drops the filter and "My defects". The filter must be a complete
+// fragment (engine::IsCompleteFragment), else it could close the parenthesis it is put in.
+ListCondition BuildListCondition(const ListSettings& settings, bool withFilter);
 
 // The SELECT of the list's 21 columns from DefectListQuery, ending with a blank.
 const QString& ListSelectPart();

@@ -91,7 +91,8 @@ Organizer::Fields Organizer::Select(int row, const Fields& leaving)
 std::optional<QString> Organizer::CheckFilterText(const QString& text)
 {
     if (!engine::IsCompleteFragment(text))
-        return QStringLiteral("The filter leaves a comment or a quotation open.");
+        return QStringLiteral("The filter leaves a comment, a quotation or a parenthesis open, or closes a "
+                              "parenthesis it did not open.");
     ListSettings settings;
     settings.loggedInId = loggedInId_;
     settings.filterActive = true;

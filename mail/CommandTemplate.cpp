@@ -3,6 +3,7 @@
 #include "mail/CommandTemplate.h"
 
 #include <QProcess>
+#include <QRegularExpression>
 
 namespace mail {
 namespace {
@@ -20,8 +21,9 @@ QStringList SplitCommandTemplate(const QString& commandTemplate)
     return QProcess::splitCommand(commandTemplate);
 }
 
-QStringList FillCommandTemplate(const QString& commandTemplate, const TemplateTokens& tokens)
+QStringList FillCommandTemplate(const QString& commandTemplate, const TemplateTokens& tokens, QString* optionLike)
 {
+    static const QRegularExpression kLineBreaks(QStringLiteral("[\\r\\n]+"));
     std::vector<std::vector<Piece>> arguments;
     for (const QString& argument : SplitCommandTemplate(commandTemplate))
         arguments.push_back({Piece{argument}});
@@ -38,7 +40,8 @@ QStringList FillCommandTemplate(const QString& commandTemplate, const TemplateTo
                 const QString before = pieces[i].text.left(at);
                 const QString after = pieces[i].text.mid(at + token.size());
                 pieces[i] = Piece{before};
-                pieces.insert(pieces.begin() + static_cast<std::ptrdiff_t>(i) + 1, {Piece{value, true}, Piece{after}});
+                pieces.insert(pieces.begin() + static_cast<std::ptrdiff_t>(i) + 1,
+                              {Piece{QString(value).replace(kLineBreaks, QStringLiteral(" ")), true}, Piece{after}});
                 replaced = true;
             }
             if (replaced)
@@ -47,10 +50,22 @@ QStringList FillCommandTemplate(const QString& commandTemplate, const TemplateTo
     }
 
     QStringList filled;
-    for (const auto& pieces : arguments) {
+    bool optionsEnded = false; // by an argument "--" of the template's own
+    for (std::size_t index = 0; index < arguments.size(); ++index) {
+        const std::vector<Piece>& pieces = arguments[index];
         QString argument;
-        for (const Piece& piece : pieces)
+        const Piece* first = nullptr; // the piece the argument begins with
+        for (const Piece& piece : pieces) {
+            if (first == nullptr && !piece.text.isEmpty())
+                first = &piece;
             argument += piece.text;
+        }
+        // The first argument is the program, not an option.
+        if (index > 0 && !optionsEnded && first != nullptr && first->value &&
+            first->text.startsWith(QLatin1Char('-')) && optionLike != nullptr && optionLike->isEmpty())
+            *optionLike = first->text;
+        if (index > 0 && pieces.size() == 1 && argument == QLatin1String("--"))
+            optionsEnded = true;
         filled << argument;
     }
     return filled;

@@ -22,31 +22,44 @@ bool SendByExternalTool(const Notification& notification, MailEnvironment& envir
         ShowStringMessage(environment.ui, string_id::kNoMailTool, Buttons::Ok, Icon::Warning);
         return false;
     }
-    const QString base = TemporaryBase(notification.defectId);
-    const QString textFile = base + QStringLiteral(".txt");
-
     QString attachments;
     int writeError = 0;
     if (environment.sendmailTool.contains(QStringLiteral("%attachments%"))) {
         if (!notification.attachmentDir.isEmpty())
             attachments = ZipAttachments(notification.defectId, notification.attachmentDir, environment);
-        if (attachments.isEmpty()) {
-            attachments = base + QStringLiteral("-empty.txt");
-            writeError = WriteTemporaryFile(attachments, "no attachments");
-        }
+        if (attachments.isEmpty())
+            writeError =
+                WriteTemporaryFile(notification.defectId, QStringLiteral("-empty.txt"), "no attachments", attachments);
     }
+    // A tool given a missing or cut body would report success for a mail without its text.
+    QString textFile;
+    if (writeError == 0)
+        writeError =
+            WriteTemporaryFile(notification.defectId, QStringLiteral(".txt"), notification.body.toUtf8(), textFile);
+    const auto removeFiles = [&] {
+        if (!textFile.isEmpty())
+            QFile::remove(textFile);
+        if (!attachments.isEmpty())
+            QFile::remove(attachments);
+    };
 
     QString to = notification.recipients;
     to.replace(QRegularExpression(QStringLiteral("[; ]")), QStringLiteral(","));
+    QString optionLike;
     const QStringList command = FillCommandTemplate(environment.sendmailTool,
                                                     {{QStringLiteral("%to%"), to},
                                                      {QStringLiteral("%from%"), notification.fromAddress},
                                                      {QStringLiteral("%textfile%"), textFile},
                                                      {QStringLiteral("%attachments%"), attachments},
-                                                     {QStringLiteral("%subject%"), notification.subject}});
-    // A tool given a missing or cut body would report success for a mail without its text.
-    if (writeError == 0)
-        writeError = WriteTemporaryFile(textFile, notification.body.toUtf8());
+                                                     {QStringLiteral("%subject%"), notification.subject}},
+                                                    &optionLike);
+    if (!optionLike.isEmpty()) {
+        // An address such as "-oQ/tmp" would change what the tool does.
+        ShowTextMessage(environment.ui, FormatString(string_id::kValueLooksLikeOption, optionLike.toUtf8().constData()),
+                        Buttons::Ok, Icon::Error, string_id::kValueLooksLikeOption);
+        removeFiles();
+        return false;
+    }
     const int result =
         writeError != 0 ? writeError : RunCommandLine(command, environment.ui, environment.toolTimeoutMs);
     if (result != 0) {
@@ -54,9 +67,7 @@ bool SendByExternalTool(const Notification& notification, MailEnvironment& envir
                         Icon::Error, string_id::kExternalToolFailed);
         return false;
     }
-    QFile::remove(textFile);
-    if (!attachments.isEmpty())
-        QFile::remove(attachments);
+    removeFiles();
     return true;
 }
 

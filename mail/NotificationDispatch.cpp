@@ -29,8 +29,8 @@ int NotificationDispatch::ConfiguredMethod()
 {
     LocalSettings& settings = TheLocalSettings();
     if (settings.mailSettings.mailMethod == kMethodNotConfigured &&
-        ShowHint(ui_, string_id::kMailNotConfiguredHint, settings.hints, HintStyle::YesNo, static_cast<int>(Answer::No),
-                 false) == static_cast<int>(Answer::Yes))
+        ShowHint(ui_, string_id::kMailNotConfiguredHint, settings.hints, HintStyle::YesNo, Answer::No, false) ==
+            Answer::Yes)
         emit mailOptionsRequested();
     return settings.mailSettings.mailMethod;
 }
@@ -82,8 +82,13 @@ bool NotificationDispatch::Send(const DefectRecord& defect, const DispatchReques
     check::precondition(author != nullptr, "illegal from address");
     notification.fromAddress = author->email;
     notification.fromName = StakeholderDisplayName(*author);
-    if (request.includeAttachments)
+    if (request.includeAttachments) {
         notification.attachmentDir = AttachmentDirectory(path, defect.Defect_ID, false);
+        // A link in the folder's place travels nowhere; the mail goes without, and the user hears why.
+        const QString refusal = AttachmentDirectoryRefusal(path, defect.Defect_ID);
+        if (!refusal.isEmpty())
+            ShowTextMessage(ui_, refusal, Buttons::Ok, Icon::Warning);
+    }
     notification.threadRoot = ThreadRoot(path, defect.Defect_ID, defect.Opened);
 
     LocalSettings& settings = TheLocalSettings();

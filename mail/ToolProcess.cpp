@@ -73,10 +73,11 @@ int RunCommandLine(const QStringList& command, UserInterface& ui, int timeoutMs)
 {
     ErrorContext context("Executing commandline");
     const QString text = CommandLineText(command);
-    const QString commandFile = TemporaryBase(0) + QStringLiteral(".command.txt");
-    const QString outputFile = TemporaryBase(1) + QStringLiteral(".output.txt");
-    WriteTemporaryFile(commandFile, text.toUtf8());
-    const bool logged = WriteTemporaryFile(outputFile, text.toUtf8() + "\r\n\r\n") == 0;
+    QString commandFile;
+    QString outputFile;
+    WriteTemporaryFile(0, QStringLiteral(".command.txt"), text.toUtf8(), commandFile);
+    const bool logged =
+        WriteTemporaryFile(1, QStringLiteral(".output.txt"), text.toUtf8() + "\r\n\r\n", outputFile) == 0;
 
     int result = 0;
     const QString program = command.isEmpty() ? QString() : ResolveProgram(command.first());
@@ -94,17 +95,18 @@ int RunCommandLine(const QStringList& command, UserInterface& ui, int timeoutMs)
         result = program.isEmpty() ? ENOENT : (QFileInfo(program).isExecutable() ? EIO : EACCES);
         const QString reason = program.isEmpty() ? QStringLiteral("no such program") : process.errorString();
         QFile log(outputFile);
-        if (log.open(QIODevice::Append))
+        if (logged && log.open(QIODevice::Append))
             log.write(QStringLiteral("Starting the program failed: %1\r\n").arg(reason).toUtf8());
     } else {
         result = WaitForProcess(process, ui, timeoutMs);
     }
 
-    if (result != 0)
+    if (logged && result != 0)
         ui.OpenWithDesktop(outputFile, false);
-    else
+    else if (logged)
         QFile::remove(outputFile);
-    QFile::remove(commandFile);
+    if (!commandFile.isEmpty())
+        QFile::remove(commandFile);
     return result;
 }
 

@@ -24,10 +24,10 @@ QString ResolveProgram(const QString& program);
 // kCancelledResult or kCrashedResult.
 int WaitForProcess(QProcess& process, UserInterface& ui, int timeoutMs);
 
-// Runs program and arguments with the command line logged in base(0).command.txt and the output
-// in base(1).output.txt, which the desktop opens for the user when the result is not 0 (and which
-// is removed when it is). The result: 0, the exit code, kCancelledResult, or the system's error
-// number when the program could not be started.
+// Runs program and arguments with the command line logged in a new temporary file ending in
+// ".command.txt" and the output in one ending in ".output.txt", which the desktop opens for the
+// user when the result is not 0 (and which is removed when it is). The result: 0, the exit code, kCancelledResult, or
+// the system's error number when the program could not be started.
 int RunCommandLine(const QStringList& command, UserInterface& ui, int timeoutMs);
 
 } // namespace mail

@@ -1,3 +1,5 @@
+// Translating a column or field name through the profile's Language group.
+
 #include "platform/DisplayNames.h"
 
 #include "platform/Profile.h"

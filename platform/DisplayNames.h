@@ -1,4 +1,5 @@
 #pragma once
+// Translated display names of columns and fields.
 
 #include <QString>
 

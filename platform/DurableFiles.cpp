@@ -1,3 +1,5 @@
+// Syncing files and folders, renames that replace atomically or never overwrite, and taking over access rights.
+
 #include "platform/DurableFiles.h"
 
 #include "platform/FileDescriptor.h"

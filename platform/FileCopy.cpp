@@ -2,9 +2,12 @@
 #include "platform/FileCopy.h"
 
 #include "platform/FileDescriptor.h"
+#include "platform/NoFollowTree.h"
 
 #include <QByteArray>
+#include <QFile>
 #include <QFileInfo>
+#include <QRandomGenerator>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -16,6 +19,39 @@
 #include <cstring>
 
 namespace {
+
+// Copies the open source into the new file `name` in the open folder; removes it on failure.
+int CopyInto(int source, const struct stat& info, int folder, const QByteArray& name, int fd)
+{
+    FileDescriptor target(fd);
+    int error = CopyContents(source, target.fd());
+    if (error == 0) {
+        const struct timespec times[2] = {info.st_atim, info.st_mtim};
+        ::futimens(target.fd(), times);
+        if (target.Close() != 0)
+            error = errno;
+    }
+    if (error != 0)
+        ::unlinkat(folder, name.constData(), 0);
+    return error;
+}
+
+// A new file of an unpredictable name in the open folder, opened for writing: the name, or empty
+// with errno set.
+QByteArray NewTemporaryIn(int folder, int& fd)
+{
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const QByteArray name = ".vellacord-copy-" + QByteArray::number(QRandomGenerator::system()->generate64(), 36);
+        fd = ::openat(folder, name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (fd >= 0)
+            return name;
+        if (errno != EEXIST)
+            return {};
+    }
+    return {};
+}
+
+} // namespace
 
 int CopyContents(int from, int to)
 {
@@ -41,24 +77,6 @@ int CopyContents(int from, int to)
     }
 }
 
-// Copies the open source into a new file at `path` (created with O_EXCL); removes it on failure.
-int CopyInto(int source, const struct stat& info, const QByteArray& path, int fd)
-{
-    FileDescriptor target(fd);
-    int error = CopyContents(source, target.fd());
-    if (error == 0) {
-        const struct timespec times[2] = {info.st_atim, info.st_mtim};
-        ::futimens(target.fd(), times);
-        if (target.Close() != 0)
-            error = errno;
-    }
-    if (error != 0)
-        ::unlink(path.constData());
-    return error;
-}
-
-} // namespace
-
 int CopyFileTo(const QString& source, const QString& target, bool overwrite)
 {
     const FileDescriptor from(source, O_RDONLY);
@@ -69,25 +87,33 @@ int CopyFileTo(const QString& source, const QString& target, bool overwrite)
         return errno;
     if (S_ISDIR(info.st_mode))
         return EISDIR;
-    const QByteArray targetPath = target.toLocal8Bit();
-    if (!overwrite) {
-        const int fd = ::open(targetPath.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        return fd < 0 ? errno : CopyInto(from.fd(), info, targetPath, fd);
-    }
-    // A temporary name in the target's folder, renamed over the target when complete.
-    QByteArray temporary = QFileInfo(target).absolutePath().toLocal8Bit() + "/.vellacord-copy-XXXXXX";
-    const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
-    if (fd < 0)
+    // The target's folder and the target itself are never reached through a link: a link planted
+    // on a share would make the copy land wherever it points.
+    const QFileInfo targetInfo(target);
+    const FileDescriptor folder(OpenFolderNoFollow(targetInfo.absolutePath()));
+    if (folder.fd() < 0)
         return errno;
-    // mkostemp makes the file private; an attachment is for the whole team, as the umask allows.
+    const QByteArray name = QFile::encodeName(targetInfo.fileName());
+    if (!overwrite) {
+        const int fd =
+            ::openat(folder.fd(), name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        return fd < 0 ? errno : CopyInto(from.fd(), info, folder.fd(), name, fd);
+    }
+    // A temporary name in the target's folder, renamed over the target when complete (a link at
+    // the target is replaced, not followed).
+    int fd = -1;
+    const QByteArray temporary = NewTemporaryIn(folder.fd(), fd);
+    if (temporary.isEmpty())
+        return errno;
+    // The temporary file is private; an attachment is for the whole team, as the umask allows.
     const mode_t mask = ::umask(0);
     ::umask(mask);
     ::fchmod(fd, 0666 & ~mask);
-    if (const int error = CopyInto(from.fd(), info, temporary, fd))
+    if (const int error = CopyInto(from.fd(), info, folder.fd(), temporary, fd))
         return error;
-    if (std::rename(temporary.constData(), targetPath.constData()) != 0) {
+    if (::renameat(folder.fd(), temporary.constData(), folder.fd(), name.constData()) != 0) {
         const int error = errno;
-        ::unlink(temporary.constData());
+        ::unlinkat(folder.fd(), temporary.constData(), 0);
         return error;
     }
     return 0;
@@ -101,9 +127,9 @@ bool MakeDirectory(const QString& path)
     if (errno != EEXIST)
         return false;
     struct stat info = {};
-    if (::stat(name.constData(), &info) == 0 && S_ISDIR(info.st_mode))
+    if (::lstat(name.constData(), &info) == 0 && S_ISDIR(info.st_mode))
         return true;
-    errno = EEXIST; // a file of that name is in the way
+    errno = EEXIST; // a file or a link of that name is in the way
     return false;
 }
 

@@ -1,3 +1,5 @@
+// Creating, taking over, writing and releasing a file held under a lock, and telling whether anybody holds it.
+
 #include "platform/HeldFile.h"
 
 #include "platform/FileIdentity.h"

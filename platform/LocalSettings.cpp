@@ -1,3 +1,5 @@
+// Loading and saving the workstation's settings in the profile, and the check of the engine's version.
+
 #include "platform/LocalSettings.h"
 
 #include "base/Check.h"

@@ -1,3 +1,5 @@
+// Converting between OLE dates and date-times, and the system clock.
+
 #include "platform/OleDate.h"
 
 #include <cmath>

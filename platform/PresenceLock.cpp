@@ -1,3 +1,5 @@
+// The presence lock on the database file: taking it shared or exclusive, reading through it, releasing it.
+
 #include "platform/PresenceLock.h"
 
 #include "platform/OpenFileLock.h"

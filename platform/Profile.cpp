@@ -1,3 +1,5 @@
+// Where the profile's INI file lives, and opening it with QSettings.
+
 #include "platform/Profile.h"
 
 #include <QStandardPaths>

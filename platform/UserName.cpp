@@ -1,3 +1,5 @@
+// The process user's login name from the password database.
+
 #include "platform/UserName.h"
 
 #include <pwd.h>

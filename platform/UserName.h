@@ -1,8 +1,8 @@
 #pragma once
+// The login name of the process's user; none when it cannot be found out.
 
 #include <QString>
 
 #include <optional>
 
-// The login name of the process's user; none when it cannot be found out.
 std::optional<QString> OperatingSystemUserName();

@@ -1,3 +1,5 @@
+// Cutting texts to their database buffers at UTF-8 character boundaries, and their length in UTF-8.
+
 #include "platform/Utf8Text.h"
 
 QByteArray CutUtf8(const QByteArray& utf8, int maxBytes)

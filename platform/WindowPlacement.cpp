@@ -1,3 +1,5 @@
+// The saved window placement: reading and writing its 44 bytes, and the normal position as a rectangle.
+
 #include "platform/WindowPlacement.h"
 
 #include <algorithm>

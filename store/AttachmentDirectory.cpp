@@ -3,10 +3,13 @@
 
 #include "base/ErrorContext.h"
 #include "base/Result.h"
+#include "base/StringTable.h"
 #include "platform/FileCopy.h"
+#include "platform/NoFollowTree.h"
 #include "store/AttachmentPaths.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
 #include <sys/stat.h>
@@ -15,13 +18,20 @@
 
 namespace {
 
-enum class Presence { Directory, Missing, Unusable };
+constexpr int kFolderIsALink = 2302;
+constexpr int kFileIsALink = 2303;
+constexpr int kFileOutsideFolder = 2304;
+
+enum class Presence { Directory, Missing, Link, Unusable };
 
 Presence Examine(const QString& path)
 {
     struct stat info = {};
-    if (::stat(path.toLocal8Bit().constData(), &info) == 0)
+    if (::lstat(QFile::encodeName(path).constData(), &info) == 0) {
+        if (S_ISLNK(info.st_mode))
+            return Presence::Link;
         return S_ISDIR(info.st_mode) ? Presence::Directory : Presence::Unusable;
+    }
     return errno == ENOENT ? Presence::Missing : Presence::Unusable;
 }
 
@@ -39,8 +49,9 @@ QString AttachmentDirectory(const QString& databasePath, int defectId, bool crea
     const Presence presence = Examine(path);
     if (presence == Presence::Directory)
         return path;
-    if (!create || presence == Presence::Unusable)
+    if (!create || presence != Presence::Missing)
         return QString();
+    // The root may be a link: whoever sets up the share decides where the attachments lie.
     const QString root = AttachmentRootFor(databasePath);
     if (Examine(root) == Presence::Missing)
         Create(root, "creating root attachment directory");
@@ -48,9 +59,39 @@ QString AttachmentDirectory(const QString& databasePath, int defectId, bool crea
     return path;
 }
 
-bool DeleteAttachmentDirectory(const QString& path)
+QString AttachmentDirectoryRefusal(const QString& databasePath, int defectId)
 {
-    if (path.isEmpty() || !QFileInfo::exists(path))
-        return true;
-    return QDir(path).removeRecursively();
+    const QString path = DefectAttachmentPath(databasePath, defectId);
+    QString target;
+    if (!IsSymbolicLink(path, &target))
+        return QString();
+    return FormatString(kFolderIsALink, QDir::toNativeSeparators(path).toUtf8().constData(),
+                        target.toUtf8().constData());
+}
+
+QString AttachmentFileRefusal(const QString& directory, const QString& path)
+{
+    const QString native = QDir::toNativeSeparators(path);
+    QString target;
+    if (IsSymbolicLink(path, &target))
+        return FormatString(kFileIsALink, native.toUtf8().constData(), target.toUtf8().constData());
+    // Checked on the resolved paths: a link in between, or ".." in the name, could lead out.
+    const QString folder = QFileInfo(directory).canonicalFilePath();
+    const QString resolved = QFileInfo(path).canonicalFilePath();
+    if (folder.isEmpty() || IsSymbolicLink(directory) || !resolved.startsWith(folder + QLatin1Char('/')))
+        return FormatString(kFileOutsideFolder, native.toUtf8().constData(),
+                            QDir::toNativeSeparators(directory).toUtf8().constData());
+    return QString();
+}
+
+AttachmentRemoval DeleteAttachmentDirectory(const QString& path)
+{
+    AttachmentRemoval removal;
+    if (path.isEmpty())
+        return removal;
+    const TreeWalkReport report = RemoveTree(path);
+    removal.notFollowed = report.links;
+    removal.error = report.error;
+    removal.removed = report.error == 0;
+    return removal;
 }

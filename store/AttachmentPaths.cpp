@@ -1,3 +1,5 @@
+// The attachment root named after the database file, and each defect's directory below it.
+
 #include "store/AttachmentPaths.h"
 
 #include <QDir>

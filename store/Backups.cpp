@@ -1,3 +1,5 @@
+// Numbered backups beside a file: rotating them when a new one arrives, and copying one safely.
+
 #include "store/Backups.h"
 
 #include "platform/DurableFiles.h"

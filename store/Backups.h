@@ -1,4 +1,5 @@
 #pragma once
+// Numbered backups beside a database file, and a backup copy that a crash cannot leave half written.
 
 #include <QString>
 

@@ -1,3 +1,5 @@
+// Compacting a closed database into a checked copy, and finding what an interrupted compaction left.
+
 #include "store/Compaction.h"
 
 #include "base/ErrorContext.h"

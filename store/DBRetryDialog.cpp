@@ -1,3 +1,5 @@
+// The retry dialog: its countdown, the flashing main window, and hiding and showing with the main window.
+
 #include "store/DBRetryDialog.h"
 
 #include "base/StringTable.h"
@@ -14,7 +16,7 @@
 #include <QWindowStateChangeEvent>
 
 namespace {
-constexpr int kTickMs = 500;
+constexpr int kTickMs = RetryCountdown::kTickMs;
 constexpr int kCaption = 19601;
 constexpr int kCountdownTemplate = 19602;
 constexpr int kRetryButton = 19603;
@@ -23,8 +25,8 @@ constexpr int kDefaultMessage = 152;
 } // namespace
 
 CDBRetryDialog::CDBRetryDialog(QWidget* parent, const QString& message, int autoRetrySeconds, int flashCount,
-                               bool startHidden)
-    : QDialog(parent), countdownFormat_(LoadString(kCountdownTemplate)), remainingHalfSeconds_(2 * autoRetrySeconds),
+                               bool startHidden, const Clock& clock)
+    : QDialog(parent), countdownFormat_(LoadString(kCountdownTemplate)), countdownTime_(clock, autoRetrySeconds),
       flashCount_(2 * flashCount), startHidden_(startHidden),
       parentWasVisible_(parent != nullptr && parent->isVisible())
 {
@@ -93,12 +95,13 @@ int CDBRetryDialog::Run()
 
 void CDBRetryDialog::ShowCountdown()
 {
-    countdown_->setText(QString::asprintf(countdownFormat_.toUtf8().constData(), remainingHalfSeconds_ / 2));
+    countdown_->setText(QString::asprintf(countdownFormat_.toUtf8().constData(), countdownTime_.SecondsLeft()));
 }
 
 void CDBRetryDialog::Tick()
 {
-    if (--remainingHalfSeconds_ <= 0) {
+    countdownTime_.Update();
+    if (countdownTime_.Expired()) {
         accept();
         return;
     }
@@ -196,8 +199,9 @@ void CDBRetryDialog::changeEvent(QEvent* event)
     }
 }
 
-RetryAnswer RunRetryDialog(const RetryDialogRequest& request, QWidget* parent)
+RetryAnswer RunRetryDialog(const RetryDialogRequest& request, QWidget* parent, const Clock& clock)
 {
-    CDBRetryDialog dialog(parent, request.message, request.autoRetrySeconds, request.flashCount, request.startHidden);
+    CDBRetryDialog dialog(parent, request.message, request.autoRetrySeconds, request.flashCount, request.startHidden,
+                          clock);
     return dialog.Run() == QDialog::Accepted ? RetryAnswer::Retry : RetryAnswer::Cancel;
 }

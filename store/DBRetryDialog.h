@@ -3,6 +3,9 @@
 // flashes the main window for a while, and stays out of sight while the main window is hidden.
 
 #include "base/UserInterface.h"
+#include "platform/OleDate.h"
+#include "store/RetryCountdown.h"
+
 #include <QDialog>
 #include <QPointer>
 #include <QTimer>
@@ -16,7 +19,9 @@ class CDBRetryDialog : public QDialog {
 
 public:
     // Ends with Accepted for Retry (also when the countdown runs out) and Rejected for Cancel.
-    CDBRetryDialog(QWidget* parent, const QString& message, int autoRetrySeconds, int flashCount, bool startHidden);
+    // The countdown reads `clock` once per tick.
+    CDBRetryDialog(QWidget* parent, const QString& message, int autoRetrySeconds, int flashCount, bool startHidden,
+                   const Clock& clock = SystemClockInstance());
     ~CDBRetryDialog() override;
 
     // Runs the dialog modally. Unlike exec(), hiding the dialog with the main window does not end it.
@@ -37,12 +42,13 @@ private:
     QLabel* countdown_ = nullptr;
     QString countdownFormat_;
     QTimer timer_;
-    int remainingHalfSeconds_ = 0;
-    int flashCount_ = 0;
+    RetryCountdown countdownTime_;
+    int flashCount_ = 0; // ticks left to flash the main window
     bool startHidden_ = false;
     bool parentWasVisible_ = false;
     std::vector<QPointer<QWidget>> hiddenPopups_;
 };
 
 // Waits for the user (or the countdown) to retry or cancel.
-RetryAnswer RunRetryDialog(const RetryDialogRequest& request, QWidget* parent);
+RetryAnswer RunRetryDialog(const RetryDialogRequest& request, QWidget* parent,
+                           const Clock& clock = SystemClockInstance());

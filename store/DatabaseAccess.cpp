@@ -1,3 +1,5 @@
+// The data connection opened on demand, waiting in the retry dialog, and the database-wide settings record.
+
 #include "store/DatabaseAccess.h"
 
 #include "base/Check.h"
@@ -15,6 +17,7 @@
 
 #include "engine/EngineLibrary.h"
 
+#include <chrono>
 #include <utility>
 
 namespace {
@@ -22,6 +25,7 @@ namespace {
 constexpr int kMaxPathLength = 260;
 constexpr int kDerivedNameReserve = 14; // room for the names derived from the path
 constexpr int kApplicationTitle = 57344;
+constexpr int kHeldLockedText = 2301;
 constexpr int kMaxGrowthFactor = 4;
 constexpr std::int32_t kLockedStatus = database_unavailable::kMaintenanceLockStatus;
 
@@ -55,10 +59,14 @@ void CopyRow(const engine::Rowset& row, SystemSettings& s)
 }
 
 // String 152; a file or folder that this user may not write gets its own line saying which,
-// since no network or other program is to blame then.
+// since no network or other program is to blame then. A file that another workstation held
+// locked beyond the busy limit is reachable: the text says what kept it, and that nothing was
+// written.
 QString UnreachableText(const engine::Connection& connection)
 {
     const engine::ErrorRecords& records = connection.errorRecords();
+    if (!records.empty() && engine::IsBusyRefusal(records.front()))
+        return FormatString(kHeldLockedText, static_cast<int>((engine::Connection::BusyLimit().count() + 999) / 1000));
     if (records.empty() || !engine::IsReadOnlyRefusal(records.front()))
         return LoadString(152);
     return LoadString(152) + QStringLiteral("\n\n") + records.front().message;

@@ -1,3 +1,5 @@
+// Creating, converting and repairing database files, and moving an old one to the trash.
+
 #include "store/DatabaseAdministration.h"
 
 #include "base/Check.h"

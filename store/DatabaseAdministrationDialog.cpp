@@ -1,3 +1,5 @@
+// The administration dialog: create, repair or open a database, and the port's way to run it.
+
 #include "store/DatabaseAdministrationDialog.h"
 
 #include "base/AdministrationActions.h"

@@ -1,3 +1,5 @@
+// Reading the schema version from versiontable.
+
 #include "store/DatabaseVersion.h"
 
 #include "engine/Connection.h"

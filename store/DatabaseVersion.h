@@ -1,4 +1,5 @@
 #pragma once
+// The schema version this build expects, and reading a file's version.
 
 #include <cstdint>
 

@@ -1,3 +1,5 @@
+// Taking and releasing the maintenance lock, and recovering a database whose maintainer died.
+
 #include "store/MaintenanceLock.h"
 
 #include "base/Check.h"

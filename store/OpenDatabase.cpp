@@ -1,3 +1,5 @@
+// The open procedure: the file's version decides, and each failure leads back to the administration dialog.
+
 #include "store/OpenDatabase.h"
 #include "store/UnreadIndex.h"
 

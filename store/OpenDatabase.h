@@ -1,4 +1,5 @@
 #pragma once
+// The open procedure: from a path or the administration dialog to an open database of the current version.
 
 #include <QString>
 

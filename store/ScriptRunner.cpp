@@ -1,3 +1,5 @@
+// Cutting the compiled-in SQL scripts into statements at "go" and "!", and running them.
+
 #include "store/ScriptRunner.h"
 
 #include "base/Check.h"

@@ -1,3 +1,5 @@
+// The workflow chooser of a new database, and the port's way to run it.
+
 #include "store/SelectWorkflowDialog.h"
 
 #include <QButtonGroup>

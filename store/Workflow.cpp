@@ -1,3 +1,5 @@
+// Reading a workflow file, and storing the chosen workflow in statustransitions in one savepoint.
+
 #include "store/Workflow.h"
 
 #include "base/Check.h"

@@ -8,6 +8,7 @@
 #include "store/AttachmentDirectory.h"
 #include "ui/FormFields.h"
 
+#include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileSystemModel>
@@ -22,6 +23,8 @@
 
 namespace {
 
+const QString kCreateHint = QStringLiteral("Click 'Create' to create a folder for attachments.");
+
 QStringList LocalFiles(const QMimeData* data)
 {
     QStringList files;
@@ -35,15 +38,17 @@ QStringList LocalFiles(const QMimeData* data)
 
 CAttachmentsPage::CAttachmentsPage(QWidget* parent)
     : CFormPage(parent), add_(new QPushButton(QStringLiteral("&Add..."), this)),
-      create_(new QPushButton(QStringLiteral("Create"), this)),
-      createHint_(new QLabel(QStringLiteral("Click 'Create' to create a folder for attachments."), this)),
+      create_(new QPushButton(QStringLiteral("Create"), this)), createHint_(new QLabel(kCreateHint, this)),
       files_(new QFileSystemModel(this)), folder_(new QTreeView(this))
 {
     setObjectName(QStringLiteral("attachmentsPage"));
     add_->setObjectName(QStringLiteral("addAttachment"));
     create_->setObjectName(QStringLiteral("createFolder"));
     createHint_->setObjectName(QStringLiteral("createHint"));
+    createHint_->setWordWrap(true);
     folder_->setObjectName(QStringLiteral("folderView"));
+    // Links are not shown: each could lead anywhere on the machine that opens it.
+    files_->setFilter(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::NoSymLinks);
     folder_->setModel(files_);
     SetMinimumLines(folder_, 4);
     folder_->setRootIsDecorated(false);
@@ -86,16 +91,20 @@ void CAttachmentsPage::Refresh()
     // A defect that is not stored yet has no id to name a folder after.
     const bool stored = document_ != nullptr && defectId_ > 0;
     const QString path = stored ? AttachmentDirectory(document_->DatabasePath(), defectId_, false) : QString();
+    // A link in the folder's place is neither shown nor replaced: the hint says why.
+    const QString refusal =
+        stored && path.isEmpty() ? AttachmentDirectoryRefusal(document_->DatabasePath(), defectId_) : QString();
     if (!path.isEmpty() && path != shownPath_) {
         files_->setRootPath(path);
         folder_->setRootIndex(files_->index(path));
         shownPath_ = path;
     }
     folder_->setVisible(!path.isEmpty());
-    create_->setVisible(path.isEmpty());
+    create_->setVisible(path.isEmpty() && refusal.isEmpty());
+    createHint_->setText(refusal.isEmpty() ? kCreateHint : refusal);
     createHint_->setVisible(path.isEmpty());
     create_->setEnabled(stored);
-    add_->setEnabled(stored);
+    add_->setEnabled(stored && refusal.isEmpty());
 }
 
 void CAttachmentsPage::CreateFolder()
@@ -112,7 +121,13 @@ void CAttachmentsPage::AddChosenFile()
 
 void CAttachmentsPage::OpenFile(const QModelIndex& index)
 {
-    document_->Ui().OpenWithDesktop(files_->filePath(index), false);
+    const QString path = files_->filePath(index);
+    const QString refusal = AttachmentFileRefusal(shownPath_, path);
+    if (!refusal.isEmpty()) {
+        ShowTextMessage(document_->Ui(), refusal, Buttons::Ok, Icon::Warning);
+        return;
+    }
+    document_->Ui().OpenWithDesktop(path, false);
 }
 
 void CAttachmentsPage::dragEnterEvent(QDragEnterEvent* event)

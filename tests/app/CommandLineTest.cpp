@@ -1,3 +1,5 @@
+// The command line: the forms of autologin, and a plain argument or an absolute path as the database.
+
 #include "app/CommandLine.h"
 
 #include <gtest/gtest.h>

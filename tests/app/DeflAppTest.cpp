@@ -1,3 +1,5 @@
+// The program's life on a fake framework: settings written at the end, a hidden window, a failed open or load.
+
 #include "AppTestSupport.h"
 
 #include "app/DeflApp.h"

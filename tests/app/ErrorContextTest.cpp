@@ -1,3 +1,5 @@
+// The error context: outermost operation first, recorded only while unwinding, never overflowing.
+
 #include "base/ErrorContext.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,5 @@
+// Failure reports: the context they carry and empty, the engine's records, and the dump file.
+
 #include "AppTestSupport.h"
 
 #include "base/ErrorContext.h"

@@ -1,3 +1,5 @@
+// Description and pattern pairs become the filter of Qt's file dialog.
+
 #include "app/FileFilter.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,5 @@
+// The guards on scripted failures: close after the first, quit after the second, each kind reported.
+
 #include "AppTestSupport.h"
 
 #include "base/Check.h"

@@ -1,3 +1,5 @@
+// The hint dialog: the buttons of its style, the check box, and what Escape and each button answer.
+
 #include "app/HintDialog.h"
 
 #include <QCheckBox>
@@ -35,14 +37,18 @@ TEST(HintDialog, ButtonsCheckBoxAndEscape)
     EXPECT_FALSE(box->isChecked());
 
     const HintAnswer escaped = RunThen(yesNo, [&] { yesNo.reject(); });
-    EXPECT_EQ(escaped.result, 7);
+    EXPECT_EQ(escaped.result, Answer::No);
     EXPECT_FALSE(escaped.dontShowAgain);
+
+    CHintDialog yes(request);
+    const HintAnswer accepted = RunThen(yes, [&] { yes.findChildren<QPushButton*>().front()->click(); });
+    EXPECT_EQ(accepted.result, Answer::Yes);
 
     request.style = HintStyle::Ok;
     request.checkBoxTicked = true;
     CHintDialog ok(request);
     ASSERT_EQ(ok.findChildren<QPushButton*>().size(), 1);
     const HintAnswer pressed = RunThen(ok, [&] { ok.findChild<QPushButton*>()->click(); });
-    EXPECT_EQ(pressed.result, 1);
+    EXPECT_EQ(pressed.result, Answer::Ok);
     EXPECT_TRUE(pressed.dontShowAgain);
 }

@@ -1,3 +1,5 @@
+// Local settings in the profile: the round trip, damaged values, hints, their removal, translated names.
+
 #include "AppTestSupport.h"
 
 #include "app/RemoveLocalSettings.h"
@@ -263,17 +265,18 @@ TEST(Hints, ShownOnceUnlessTurnedOff)
 {
     ScriptedUserInterface ui;
     std::vector<int> hints = {1000};
-    EXPECT_EQ(ShowHint(ui, 1000, hints, HintStyle::YesNo, 7, false), 7);
+    EXPECT_EQ(ShowHint(ui, 1000, hints, HintStyle::YesNo, Answer::No, false), Answer::No);
     EXPECT_EQ(ui.CountOf("hint"), 0);
 
-    ui.ExpectHint(1002, {1, true});
-    EXPECT_EQ(ShowHint(ui, 1002, hints, HintStyle::Ok, 0, true), 1);
+    ui.ExpectHint(1002, {Answer::Ok, true});
+    EXPECT_EQ(ShowHint(ui, 1002, hints, HintStyle::Ok, Answer::Cancel, true), Answer::Ok);
     EXPECT_EQ(ui.interactions().back().text, LoadString(1002));
     EXPECT_EQ(hints, (std::vector<int>{1000, 1002}));
-    EXPECT_EQ(ShowHint(ui, 1002, hints, HintStyle::Ok, 0, true), 0);
+    EXPECT_EQ(ShowHint(ui, 1002, hints, HintStyle::Ok, Answer::Cancel, true), Answer::Cancel)
+        << "a hint turned off gives the caller's default at once";
 
-    ui.ExpectHint(180, {1, false});
-    EXPECT_EQ(ShowHint(ui, 180, hints, HintStyle::Ok, 0, true), 1);
+    ui.ExpectHint(180, {Answer::Ok, false});
+    EXPECT_EQ(ShowHint(ui, 180, hints, HintStyle::Ok, Answer::Cancel, true), Answer::Ok);
     EXPECT_EQ(hints.size(), 2u);
 }
 
@@ -282,20 +285,20 @@ TEST(Hints, ButtonsByTheLowFourBitsOfTheStyle)
     const auto ok = HintButtonsForStyle(HintStyle::Ok);
     ASSERT_EQ(ok.size(), 1u);
     EXPECT_EQ(ok[0].caption, QStringLiteral("OK"));
-    EXPECT_EQ(ok[0].result, 1);
+    EXPECT_EQ(ok[0].result, Answer::Ok);
 
     const auto yesNo = HintButtonsForStyle(static_cast<HintStyle>(0x34));
     ASSERT_EQ(yesNo.size(), 2u);
     EXPECT_EQ(yesNo[0].caption, QStringLiteral("&Yes"));
-    EXPECT_EQ(yesNo[0].result, 6);
+    EXPECT_EQ(yesNo[0].result, Answer::Yes);
     EXPECT_EQ(yesNo[1].caption, QStringLiteral("&No"));
-    EXPECT_EQ(yesNo[1].result, 7);
+    EXPECT_EQ(yesNo[1].result, Answer::No);
 
     for (const int style : {1, 2, 0x23}) {
         const auto okCancel = HintButtonsForStyle(static_cast<HintStyle>(style));
         ASSERT_EQ(okCancel.size(), 2u);
         EXPECT_EQ(okCancel[1].caption, QStringLiteral("Cancel"));
-        EXPECT_EQ(okCancel[1].result, 2);
+        EXPECT_EQ(okCancel[1].result, Answer::Cancel);
     }
     EXPECT_EQ(HintButtonsForStyle(static_cast<HintStyle>(0x10)).size(), 1u);
 }

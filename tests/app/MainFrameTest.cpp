@@ -1,3 +1,5 @@
+// The main window with a real document: menus, panes, placement, the tray, blinking and closing while mail goes out.
+
 #include "app/MainFrame.h"
 #include "app/TrayIconStates.h"
 #include "base/CommandIds.h"
@@ -191,7 +193,7 @@ TEST(MainFrame, TheTrayModeHidesOnCloseOnlyWhereTheDesktopShowsTheIcon)
     desktopShowsIcons = true;
     frame.ApplyTrayMode();
     frame.show();
-    ui.ExpectHint(1002, HintAnswer{1, true});
+    ui.ExpectHint(1002, HintAnswer{Answer::Ok, true});
     EXPECT_FALSE(frame.close());
     EXPECT_FALSE(frame.isVisible());
     EXPECT_TRUE(frame.trayStates().shown());

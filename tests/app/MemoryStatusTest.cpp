@@ -1,3 +1,5 @@
+// The about box's memory figures: fields of /proc and the change since they were last shown.
+
 #include "app/MemoryStatus.h"
 
 #include <gtest/gtest.h>

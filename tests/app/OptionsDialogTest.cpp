@@ -1,3 +1,5 @@
+// The options dialog: a missing variable keeps it open, texts fit their storage, others see Global read-only.
+
 #include "OptionsFixture.h"
 
 #include "app/OptionsDialog.h"

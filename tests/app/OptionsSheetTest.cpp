@@ -1,3 +1,5 @@
+// The options sheet's values: the lists, storing every page, other workstations' changes, who may change what.
+
 #include "OptionsFixture.h"
 
 #include "app/OptionsHotkey.h"

@@ -1,3 +1,5 @@
+// Contract checks and results: each throws its type, unchecked failures throw, never while unwinding.
+
 #include "base/Result.h"
 #include "base/Check.h"
 

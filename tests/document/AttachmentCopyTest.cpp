@@ -6,7 +6,9 @@
 #include "support/ScriptedUserInterface.h"
 #include "support/TempFolder.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include <cerrno>
 
@@ -65,5 +67,47 @@ TEST(AttachmentCopy, TheFirstFileMakesTheFolderAndANameClashOffersSaveAs)
     EXPECT_EQ(ui.messages.back().text,
               QStringLiteral("Could not copy the file. The operating system returned the following error: ") +
                   SystemErrorText(EEXIST));
+    ui.VerifyAllUsed();
+}
+
+TEST(AttachmentCopy, NothingIsWrittenThroughALinkOrOutsideTheDefectsFolder)
+{
+    TempFolder folder;
+    ScriptedUserInterface ui;
+    const QString database = folder.file(QStringLiteral("team.defl"));
+    const QString source = folder.file(QStringLiteral("notes.txt"));
+    Write(source, "mine");
+    const QString elsewhere = folder.file(QStringLiteral("elsewhere"));
+    ASSERT_TRUE(QDir().mkpath(elsewhere));
+    const QString victim = elsewhere + QStringLiteral("/notes.txt");
+    Write(victim, "theirs");
+
+    // The defect's folder is a link: the user hears why, and nothing lands where it points.
+    ASSERT_TRUE(QDir().mkpath(folder.file(QStringLiteral("team.attach"))));
+    const QString linkedFolder = folder.file(QStringLiteral("team.attach/0000000005"));
+    ASSERT_TRUE(QFile::link(elsewhere, linkedFolder));
+    ui.ExpectMessageText(linkedFolder);
+    EXPECT_FALSE(AddAttachment(ui, database, 5, source));
+    EXPECT_EQ(QDir(elsewhere).entryList(QDir::Files), QStringList{"notes.txt"});
+    EXPECT_EQ(Read(victim), "theirs");
+
+    // A link in the folder under the file's name: the clash is offered as one, and saving over it
+    // replaces the link, not the file it points to.
+    const QString directory = folder.file(QStringLiteral("team.attach/0000000006"));
+    ASSERT_TRUE(QDir().mkpath(directory));
+    ASSERT_TRUE(QFile::link(victim, directory + QStringLiteral("/notes.txt")));
+    ui.ExpectFile(directory + QStringLiteral("/notes.txt"));
+    EXPECT_TRUE(AddAttachment(ui, database, 6, source));
+    EXPECT_FALSE(QFileInfo(directory + QStringLiteral("/notes.txt")).isSymLink());
+    EXPECT_EQ(Read(directory + QStringLiteral("/notes.txt")), "mine");
+    EXPECT_EQ(Read(victim), "theirs");
+
+    // Save-as elsewhere is refused and asked again; a cancel then ends with string 158.
+    ui.ExpectFile(victim);
+    ui.ExpectMessage(2306);
+    ui.ExpectFile(std::nullopt);
+    ui.ExpectMessage(158);
+    EXPECT_FALSE(AddAttachment(ui, database, 6, source));
+    EXPECT_EQ(Read(victim), "theirs");
     ui.VerifyAllUsed();
 }

@@ -1,3 +1,5 @@
+// Changing one's password: asking again on a wrong entry, empty passwords, the list updated after the file.
+
 #include "DocumentTestSupport.h"
 
 #include "base/Check.h"

@@ -1,3 +1,5 @@
+// Deleting defects: the statement batches, rights, rows and attachment folders, and a failing statement.
+
 #include "DefectTestDoubles.h"
 
 #include "document/DefectDeletion.h"
@@ -8,6 +10,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include <gtest/gtest.h>
 
@@ -186,5 +189,40 @@ TEST_F(DefectDeletionTest, AFailingStatementKeepsItsDefectsAttachmentsAndTheOthe
     ASSERT_EQ(a.context.deletions.size(), 1u);
     EXPECT_EQ(a.context.deletions.back().defectIds.size(), 120u);
     EXPECT_EQ(a.context.deletions.back().nextCurrentId, -1);
+    ui.VerifyAllUsed();
+}
+
+TEST_F(DefectDeletionTest, DeletingNeverReachesPastALinkAndSaysWhichLinksItMet)
+{
+    Workstation a(path, ui, 1);
+    for (int id = 1; id <= 2; ++id) {
+        InsertDefectRow(a.context.connection, id, 1, 2);
+        a.list.rows.push_back({id, QStringLiteral("Ann"), true});
+    }
+    // Defect 1's folder is a link to somebody's folder of three files; defect 2's folder is real
+    // and holds a link to one of those files beside a file of its own.
+    const QString elsewhere = folder.file(QStringLiteral("elsewhere"));
+    ASSERT_TRUE(QDir().mkpath(elsewhere));
+    for (const char* name : {"a.txt", "b.txt", "c.txt"}) {
+        QFile file(elsewhere + QLatin1Char('/') + QLatin1String(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("kept");
+    }
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(DefectAttachmentPath(path, 1)).path()));
+    ASSERT_TRUE(QFile::link(elsewhere, DefectAttachmentPath(path, 1)));
+    MakeAttachment(path, 2);
+    ASSERT_TRUE(
+        QFile::link(elsewhere + QStringLiteral("/a.txt"), DefectAttachmentPath(path, 2) + QStringLiteral("/a.txt")));
+
+    ui.ExpectMessage(107, Answer::Yes);
+    ui.ExpectMessage(2305);
+    DeleteSelectedDefects(a.context, a.persistence, &a.list);
+    EXPECT_EQ(CountDefects(a.context.connection), 0);
+    EXPECT_FALSE(QFileInfo::exists(DefectAttachmentPath(path, 2)));
+    EXPECT_FALSE(QFileInfo(DefectAttachmentPath(path, 1)).isSymLink());
+    EXPECT_EQ(QDir(elsewhere).entryList(QDir::Files), (QStringList{"a.txt", "b.txt", "c.txt"}));
+    ASSERT_FALSE(ui.messages.empty());
+    EXPECT_TRUE(ui.messages.back().text.contains(DefectAttachmentPath(path, 1) + QStringLiteral(" -> ") + elsewhere));
+    EXPECT_TRUE(ui.messages.back().text.contains(DefectAttachmentPath(path, 2) + QStringLiteral("/a.txt -> ")));
     ui.VerifyAllUsed();
 }

@@ -1,3 +1,5 @@
+// The document on a real file: open and login, the connection reopened, the file gone, close and quit.
+
 #include "DefectDocFixture.h"
 #include "DefectTestDoubles.h"
 #include "document/EditRecovery.h"

@@ -1,3 +1,5 @@
+// Saving and loading the current defect while another workstation writes the same one.
+
 #include "DefectTestDoubles.h"
 
 #include "support/ScriptedUserInterface.h"

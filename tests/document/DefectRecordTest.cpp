@@ -1,3 +1,5 @@
+// The defect record: columns in binding order, the key never written, long texts cut at character boundaries.
+
 #include "DefectTestDoubles.h"
 
 #include "support/ScriptedUserInterface.h"

@@ -1,3 +1,5 @@
+// New defects from templates: the blank entry, the chosen template, key collisions, a failed insert.
+
 #include "DefectTestDoubles.h"
 
 #include "document/DefectTemplates.h"

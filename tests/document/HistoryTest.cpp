@@ -1,3 +1,5 @@
+// The history log: one line per entry, names from the lists, and entries that do not fit refused.
+
 #include "document/History.h"
 #include "base/Check.h"
 #include "platform/Utf8Text.h"

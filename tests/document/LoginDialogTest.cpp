@@ -1,3 +1,5 @@
+// The login and change-password dialogs: sorted users with their ids, the fields, the focus.
+
 #include "document/LoginDialog.h"
 #include "document/ChangePasswordDialog.h"
 

@@ -1,3 +1,5 @@
+// Logging in: autologin, the dialog's users and preselection, an empty user list, passwords, administrators.
+
 #include "DefectDocFixture.h"
 #include "DefectTestDoubles.h"
 

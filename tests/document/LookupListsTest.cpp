@@ -1,3 +1,5 @@
+// The lookup lists on a test file: when they reload, their order, failing queries, names and cut texts.
+
 #include "DocumentTestSupport.h"
 
 #include "document/LookupLists.h"

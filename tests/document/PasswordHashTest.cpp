@@ -1,3 +1,5 @@
+// The stored password hash with known digests, and the empty password.
+
 #include "document/PasswordHash.h"
 
 #include <gtest/gtest.h>

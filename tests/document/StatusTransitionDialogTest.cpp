@@ -1,3 +1,5 @@
+// The status transition and workflow dialogs: the model shown, the separator, the comment rule, the choices.
+
 #include "document/StatusTransitionDialog.h"
 #include "document/StatusTransitionModel.h"
 #include "store/SelectWorkflowDialog.h"

@@ -1,3 +1,5 @@
+// The status transition model: the workflow's offers, counting comment words, "show all", a vanished move.
+
 #include "document/StatusTransitionModel.h"
 #include "base/Check.h"
 #include "store/Workflow.h"

@@ -1,3 +1,5 @@
+// The template chooser: shortcut digits, the preselected last template, confirming by key and activation.
+
 #include "document/TemplateSelectionDialog.h"
 
 #include <QApplication>

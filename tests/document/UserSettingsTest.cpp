@@ -1,3 +1,5 @@
+// The user's settings row: defaults, the save at close, retries, and what the next login restores.
+
 #include "DefectDocFixture.h"
 #include "DefectTestDoubles.h"
 

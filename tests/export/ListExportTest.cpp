@@ -243,6 +243,27 @@ TEST_F(ListExportTest, WorkbookCellsKeepTextAfterANulAndCutLongTextsBetweenChara
     EXPECT_FALSE(kept.back().isHighSurrogate());
 }
 
+TEST_F(ListExportTest, AFilterWithOrNeverExportsAnotherUsersDraftOrTemplate)
+{
+    Exec(setup_,
+         QStringLiteral("INSERT INTO defectlist (statusid, subject, fromid, toid) VALUES "
+                        "(999, 'Bob''s draft', 2, 1), (0, 'Bob''s template', 2, 0), (999, 'Ann''s draft', 1, 2)"));
+    Exec(setup_,
+         QStringLiteral("INSERT INTO filter (id, userid, filtername, filtertext) VALUES "
+                        "(51, 0, 'f', 'statusid = 999 OR statusid = 0 OR 1=1')"));
+    doc_.selection().filterOn = true;
+    list_.ChangeFilter(51);
+    const QString path = folder_.file(QStringLiteral("or.csv"));
+    ui_.ExpectFile(path);
+    ExportList(doc_, list_);
+    const QByteArray exported = Read(path);
+    EXPECT_TRUE(exported.contains("Ann's draft")) << exported.toStdString();
+    EXPECT_TRUE(exported.contains("Read one"));
+    EXPECT_FALSE(exported.contains("Bob's draft"));
+    EXPECT_FALSE(exported.contains("Bob's template"));
+    ui_.VerifyAllUsed();
+}
+
 TEST_F(ListExportTest, TheQueryFileSelectsTheShownColumnsInDisplayOrderOnOneLine)
 {
     // Shown: Id, Status and To; Subject (width 1) and From (width 0) are hidden between them.
@@ -258,8 +279,8 @@ TEST_F(ListExportTest, TheQueryFileSelectsTheShownColumnsInDisplayOrderOnOneLine
     const QString select = SpreadsheetSelect(VisibleColumns(columns), condition.text);
     EXPECT_TRUE(select.startsWith(
         QStringLiteral("SELECT defect_id, status, [To.displayname] as \"to\" from DefectListQuery  WHERE ")));
-    EXPECT_TRUE(
-        select.endsWith(QStringLiteral(" AND subject <> '--x' /* the open ones*/ and statusid=1  ORDER BY Defect_ID")))
+    EXPECT_TRUE(select.endsWith(
+        QStringLiteral(" AND ( subject <> '--x' /* the open ones*/ and statusid=1 ) ORDER BY Defect_ID")))
         << select.toStdString();
     EXPECT_EQ(SpreadsheetQueryFile(select), "XLODBC\r\n1\r\nDSN=Vellacord\r\n" + select.toUtf8() + "\r\n");
 

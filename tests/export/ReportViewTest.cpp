@@ -141,12 +141,27 @@ TEST_F(ReportViewTest, TheDataSourceReadsTheRowsOfTheCurrentListAndCannotWrite)
     ui_.VerifyAllUsed();
 }
 
+TEST_F(ReportViewTest, AFilterWithOrNeverReportsAnotherUsersDraft)
+{
+    Exec(setup_,
+         QStringLiteral("INSERT INTO defectlist (statusid, subject, fromid, toid) VALUES "
+                        "(999, 'Bob''s draft', 2, 1), (0, 'Bob''s template', 2, 0)"));
+    UseFilter(QStringLiteral("statusid = 999 OR statusid = 0 OR 1=1"));
+    runner_.RunReport(document_, false, true);
+    EXPECT_EQ(QueryNumber(setup_, QStringLiteral("SELECT count(*) FROM DefectReportView")), 3);
+    EXPECT_EQ(QueryNumber(setup_, QStringLiteral("SELECT count(*) FROM DefectReportView WHERE subject LIKE 'Bob%'")),
+              0);
+    ui_.VerifyAllUsed();
+}
+
 TEST_F(ReportViewTest, AFilterThatTriesMoreThanReadingNeverChangesTheFile)
 {
     runner_.RunReport(document_, false, true);
     const QStringList attacks{
         QStringLiteral("1=1; DROP VIEW DefectReportView"),
         QStringLiteral("1=1) ; CREATE TABLE x (a); SELECT (1"),
+        // Would reach past the parentheses around the filter.
+        QStringLiteral("1=1) OR (1=1"),
         QStringLiteral("(select count(*) from (select 1 from defectlist where 0 = (delete from defectlist))) = 0"),
         QStringLiteral("load_extension('libc.so.6') is null"),
         QStringLiteral("statusid=2 /*"),

@@ -4,10 +4,13 @@
 #include "document/DefectDocFixture.h"
 
 #include "base/CommandIds.h"
+#include "engine/ReadOnlyFence.h"
 #include "list/ColumnCatalogue.h"
 #include "list/DefectList.h"
 
 #include <QSignalSpy>
+
+#include <chrono>
 
 namespace {
 
@@ -137,6 +140,59 @@ TEST_F(DefectListTest, AFilterThatFailsOrTriesToWriteShowsTheWholeListAndChanges
     QSignalSpy filled(&list_, &CDefectList::listFilled);
     list_.ChangeFilter(static_cast<std::int32_t>(drafts));
     EXPECT_EQ(filled.count(), 0);
+}
+
+TEST_F(DefectListTest, NoFilterShowsAnotherUsersDraftOrTemplateWhetherItWorksOrFails)
+{
+    AddDefect(1, kBob, kAnn, QStringLiteral("open for Ann"));
+    AddDefect(999, kAnn, kBob, QStringLiteral("Ann's draft"));
+    AddDefect(999, kBob, kAnn, QStringLiteral("Bob's draft"));
+    AddDefect(0, 0, 0, QStringLiteral("everybody's template"));
+    AddDefect(0, kBob, 0, QStringLiteral("Bob's template"));
+    LogIn();
+    const auto showsNothingOfBobs = [&](const QString& filter) {
+        const QStringList subjects = Subjects();
+        EXPECT_FALSE(subjects.contains("Bob's draft")) << filter.toStdString();
+        EXPECT_FALSE(subjects.contains("Bob's template")) << filter.toStdString();
+        return subjects;
+    };
+
+    // Filters that work: an OR stays inside the filter, and a closing comment stays a comment.
+    const std::vector<std::pair<QString, QStringList>> working{
+        {QStringLiteral("statusid=999 OR statusid=0"), {"Ann's draft", "everybody's template"}},
+        {QStringLiteral("statusid=999 or 1=1"), {"open for Ann", "Ann's draft", "everybody's template"}},
+        {QStringLiteral("fromid=@loggedInId OR fromid<>@loggedInId -- everyone's"),
+         {"open for Ann", "Ann's draft", "everybody's template"}},
+        {QStringLiteral("statusid=1 /* ) OR (1=1 */ OR subject=')OR(1=1'"), {"open for Ann"}},
+    };
+    for (const auto& [filter, expected] : working) {
+        const std::int64_t id = AddFilter(filter);
+        doc_.selection().currentFilterId = static_cast<std::int32_t>(id);
+        list_.SetFilterOn(true);
+        EXPECT_EQ(showsNothingOfBobs(filter), expected) << filter.toStdString();
+        EXPECT_TRUE(list_.statusText().endsWith(QStringLiteral("(filtered)"))) << filter.toStdString();
+    }
+
+    // Filters that fail, or try to reach past the parentheses they are put in: the list falls back
+    // to everything the user may see, and no more.
+    engine::ReadOnlyFence::SetLongestRun(std::chrono::milliseconds(500));
+    const QStringList failing{
+        QStringLiteral("nosuchcolumn=1"),
+        QStringLiteral("1=1) OR (1=1"),
+        QStringLiteral("statusid=1) OR 1=1 --"),
+        QStringLiteral("(statusid=1"),
+        QStringLiteral("1 in (select 1 from pragma_database_list)"),
+        QStringLiteral("(WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c) SELECT count(*) FROM c) > 0"),
+    };
+    for (const QString& filter : failing) {
+        const std::int64_t id = AddFilter(filter);
+        ui_.ExpectMessage(kInvalidFilter);
+        list_.ChangeFilter(static_cast<std::int32_t>(id));
+        EXPECT_EQ(showsNothingOfBobs(filter), (QStringList{"open for Ann", "Ann's draft", "everybody's template"}));
+        EXPECT_EQ(list_.statusText(), "3 entries") << filter.toStdString();
+    }
+    engine::ReadOnlyFence::SetLongestRun(engine::ReadOnlyFence::kLongestRun);
+    ui_.VerifyAllUsed();
 }
 
 TEST_F(DefectListTest, ViewsAreSavedLoadedAndChangedOnlyWhenTheUserAgrees)

@@ -8,6 +8,7 @@
 #include "list/ViewDefinition.h"
 
 #include "base/CommandIds.h"
+#include "engine/Statement.h"
 #include "platform/OleDate.h"
 
 #include <gtest/gtest.h>
@@ -55,19 +56,32 @@ TEST(ListQuery, KeywordsAreReplacedExactlyAndTheConditionIsBuiltInOrder)
     const ListCondition condition = BuildListCondition(settings, true);
     EXPECT_EQ(condition.text,
               " WHERE ( (statusid<>0 and statusid<>999) or (fromid=0 or fromid=12) ) "
-              " AND statusid=999 and fromid=12\n AND ToID=12 ORDER BY Defect_ID");
+              " AND (\nstatusid=999 and fromid=12\n) AND ToID=12 ORDER BY Defect_ID");
     EXPECT_TRUE(condition.filtered);
     EXPECT_TRUE(condition.carriesFilter);
 
+    // Without the filter the base condition stays: other users' drafts and templates stay hidden.
     const ListCondition plain = BuildListCondition(settings, false);
-    EXPECT_EQ(plain.text, " ORDER BY Defect_ID");
+    EXPECT_EQ(plain.text, " WHERE ( (statusid<>0 and statusid<>999) or (fromid=0 or fromid=12) )  ORDER BY Defect_ID");
     EXPECT_FALSE(plain.filtered);
+    EXPECT_FALSE(plain.carriesFilter);
     EXPECT_TRUE(ListStatement(plain).startsWith(ListSelectPart()));
 
     settings.filterActive = false;
     const ListCondition mine = BuildListCondition(settings, true);
     EXPECT_TRUE(mine.filtered) << "My defects alone narrows the list";
     EXPECT_FALSE(mine.carriesFilter);
+}
+
+TEST(ListQuery, OnlyAFilterThatStaysInsideItsParenthesesIsComplete)
+{
+    for (const char* complete : {"statusid=1 OR 1=1", "(a=1) OR (b=2)", "subject = ')' OR subject = '('",
+                                 "subject = 'it''s (' -- a comment with )", "[odd (name] = 1 /* ) */", "\"a)b\" = 1",
+                                 "x IN (SELECT (1) FROM t WHERE (y))"})
+        EXPECT_TRUE(engine::IsCompleteFragment(QString::fromUtf8(complete))) << complete;
+    for (const char* incomplete : {"1=1) OR (1=1", "statusid=1) OR 1=1 --", "(statusid=1", ")(", "a=1 /*",
+                                   "subject = 'open", "[name = 1", "1) OR (1 -- (", "x = ')' OR ((y)"})
+        EXPECT_FALSE(engine::IsCompleteFragment(QString::fromUtf8(incomplete))) << incomplete;
 }
 
 TEST(ListQuery, SortKeysFollowTheViewAndHeaderClicks)

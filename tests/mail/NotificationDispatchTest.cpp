@@ -33,11 +33,11 @@ TEST_F(NotificationDispatchTest, MethodAndAddresseeDecideWhetherAnythingIsSent)
     });
 
     // Not configured: the hint; No sends nothing, Yes opens the options and sends by their choice.
-    ui_.ExpectHint(mail::string_id::kMailNotConfiguredHint, {static_cast<int>(Answer::No), false});
+    ui_.ExpectHint(mail::string_id::kMailNotConfiguredHint, {Answer::No, false});
     EXPECT_TRUE(dispatch_.Dispatch(defect_, Request(mail::kMethodNotConfigured)));
     EXPECT_FALSE(optionsOpened);
     EXPECT_TRUE(RecordedArguments(QStringLiteral("tool")).isEmpty());
-    ui_.ExpectHint(mail::string_id::kMailNotConfiguredHint, {static_cast<int>(Answer::Yes), false});
+    ui_.ExpectHint(mail::string_id::kMailNotConfiguredHint, {Answer::Yes, false});
     EXPECT_TRUE(dispatch_.Dispatch(defect_, Request(mail::kMethodNotConfigured)));
     EXPECT_TRUE(optionsOpened);
     EXPECT_EQ(RecordedArguments(QStringLiteral("tool")), QStringList{"bob@example.org,"});

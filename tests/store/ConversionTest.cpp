@@ -1,3 +1,5 @@
+// Converting files of every older version: the current schema, every row kept, and the refused versions.
+
 #include "engine/Connection.h"
 #include "engine/EngineStatus.h"
 #include "engine/Rowset.h"

@@ -1,8 +1,10 @@
+// The retry dialog on a manual clock: its texts, the countdown that retries, the buttons, and the port.
+
 #include "store/DBRetryDialog.h"
 #include "app/QtUserInterface.h"
 #include "base/StringTable.h"
+#include "platform/OleDate.h"
 
-#include <QElapsedTimer>
 #include <QLabel>
 #include <QPushButton>
 #include <QTimer>
@@ -10,6 +12,9 @@
 #include <gtest/gtest.h>
 
 namespace {
+constexpr int kOneTickAndAHalfMs = RetryCountdown::kTickMs * 3 / 2;
+constexpr int kGiveUpMs = 10000;
+
 QString LabelText(const QWidget& dialog, const char* name)
 {
     const auto* label = dialog.findChild<QLabel*>(QString::fromLatin1(name));
@@ -19,22 +24,29 @@ QString LabelText(const QWidget& dialog, const char* name)
 
 TEST(DBRetryDialogTest, CountdownShowsTheSecondsAndRetriesByItself)
 {
-    CDBRetryDialog dialog(nullptr, QStringLiteral("The file is away."), 2, 0, false);
+    ManualClock clock;
+    CDBRetryDialog dialog(nullptr, QStringLiteral("The file is away."), 3, 0, false, clock);
     EXPECT_EQ(QStringLiteral("Vellacord - Notification"), dialog.windowTitle());
     EXPECT_EQ(QStringLiteral("The file is away."), LabelText(dialog, "message"));
-    EXPECT_EQ(QStringLiteral("Automatically retrying in 2 sec."), LabelText(dialog, "countdown"));
+    EXPECT_EQ(QStringLiteral("Automatically retrying in 3 sec."), LabelText(dialog, "countdown"));
     const auto* icon = dialog.findChild<QLabel*>(QStringLiteral("icon"));
     ASSERT_NE(nullptr, icon);
     EXPECT_FALSE(icon->pixmap().isNull());
 
-    QString afterOneTick;
-    QTimer::singleShot(700, &dialog, [&] { afterOneTick = LabelText(dialog, "countdown"); });
-    QElapsedTimer elapsed;
-    elapsed.start();
+    // The clock, not the number of ticks, decides: two seconds on it show at the first tick, and the
+    // dialog waits until the clock has moved the third one.
+    clock.Advance(2);
+    QString afterTwoSeconds;
+    bool stillWaiting = false;
+    QTimer::singleShot(kOneTickAndAHalfMs, &dialog, [&] {
+        afterTwoSeconds = LabelText(dialog, "countdown");
+        stillWaiting = dialog.isVisible();
+        clock.Advance(1);
+    });
+    QTimer::singleShot(kGiveUpMs, &dialog, &QDialog::reject); // a countdown that never ends fails, not hangs
     EXPECT_EQ(QDialog::Accepted, dialog.Run());
-    EXPECT_GE(elapsed.elapsed(), 1800);
-    EXPECT_LT(elapsed.elapsed(), 10000);
-    EXPECT_EQ(QStringLiteral("Automatically retrying in 1 sec."), afterOneTick);
+    EXPECT_EQ(QStringLiteral("Automatically retrying in 1 sec."), afterTwoSeconds);
+    EXPECT_TRUE(stillWaiting);
 }
 
 TEST(DBRetryDialogTest, ButtonsAnswerAndTheDefaultMessageStandsInForAnEmptyOne)
@@ -53,16 +65,22 @@ TEST(DBRetryDialogTest, ButtonsAnswerAndTheDefaultMessageStandsInForAnEmptyOne)
 TEST(DBRetryDialogTest, PortRunsTheDialogAndStaysHiddenWithAHiddenMainWindow)
 {
     QWidget mainWindow;
-    QtUserInterface ui;
+    ManualClock clock;
+    QtUserInterface ui(clock);
     ui.SetMainWindow(&mainWindow);
     RetryDialogRequest request;
     request.message = QStringLiteral("offline");
-    request.autoRetrySeconds = 1;
+    request.autoRetrySeconds = 60;
     request.startHidden = true;
     bool dialogVisible = true;
     QTimer::singleShot(300, [&] {
         for (QWidget* child : mainWindow.findChildren<CDBRetryDialog*>())
             dialogVisible = child->isVisible();
+        clock.Advance(60); // the hidden dialog counts down all the same, on the port's clock
+    });
+    QTimer::singleShot(kGiveUpMs, &mainWindow, [&] {
+        for (CDBRetryDialog* child : mainWindow.findChildren<CDBRetryDialog*>())
+            child->reject();
     });
     EXPECT_EQ(RetryAnswer::Retry, ui.RunRetryDialog(request));
     EXPECT_FALSE(dialogVisible);

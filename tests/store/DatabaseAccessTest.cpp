@@ -1,3 +1,5 @@
+// The data connection: unreachable, locked, gone or replaced files, the settings row, compaction.
+
 #include "store/DatabaseAccess.h"
 #include "base/Check.h"
 #include "base/DatabaseUnavailable.h"
@@ -81,6 +83,23 @@ int HoldExclusiveLock(const QStringList& arguments)
     return 0;
 }
 REGISTER_CHILD_ACTION("hold-exclusive-lock", HoldExclusiveLock);
+
+// Another workstation in the middle of a long read (a slow list, a report): holds its read lock
+// until told to stop on its standard input.
+int HoldReadLock(const QStringList& arguments)
+{
+    engine::Connection connection;
+    std::int64_t count = 0;
+    if (connection.Open(arguments.value(0)) != engine::kOk ||
+        connection.Execute(QStringLiteral("BEGIN")) != engine::kOk ||
+        connection.QueryInt(QStringLiteral("SELECT count(*) FROM defectlist"), {}, count) != engine::kOk)
+        return 2;
+    SignalReadyAndWaitForStop();
+    return 0;
+}
+REGISTER_CHILD_ACTION("hold-read-lock", HoldReadLock);
+
+constexpr int kHeldLockedText = 2301;
 
 // A database of the current version on disk, opened through the access object on a clock
 // that the test moves.
@@ -507,6 +526,69 @@ TEST(DatabaseAccessTest, AFileAnotherProgramHoldsLockedIsUnreachable)
     engine::Connection::SetBusyLimit(std::chrono::seconds(30));
     EXPECT_TRUE(access.connected());
     ASSERT_EQ(1u, ui.retryRequests.size());
-    EXPECT_EQ(LoadString(152), ui.retryRequests[0].message);
+    EXPECT_EQ(FormatString(kHeldLockedText, 1), ui.retryRequests[0].message) << "the cause, not the network";
+    ui.VerifyAllUsed();
+}
+
+TEST(DatabaseAccessTest, ASaveThatMeetsAReadLockBeyondTheBusyLimitWaitsInTheRetryDialogAndSavesOnce)
+{
+    TempFolder folder;
+    const QString path = CreateCurrentDatabase(folder.file(QStringLiteral("read.defl")));
+    RetryingUserInterface ui;
+    CDatabaseAccess access(ui, SystemClockInstance(), path);
+    engine::Connection& connection = access.GetDataConnection(RetryMode::Prompt);
+    engine::Connection::SetBusyLimit(std::chrono::milliseconds(300));
+
+    // The write begins while the reader holds its lock; only its COMMIT has to wait for it.
+    QProcess child;
+    StartChild(child, QStringLiteral("hold-read-lock"), {path});
+    ASSERT_TRUE(child.waitForReadyRead(10000));
+    ui.ExpectRetry(RetryAnswer::Retry);
+    ui.beforeRetryAnswer = [&] {
+        child.write("stop\n");
+        child.closeWriteChannel();
+        child.waitForFinished(10000);
+    };
+    const long status = connection.Execute(QStringLiteral("INSERT INTO defectlist (subject) VALUES ('saved')"));
+    engine::Connection::SetBusyLimit(std::chrono::seconds(30));
+    EXPECT_EQ(engine::kOk, status) << "no raw failure reaches the caller";
+    EXPECT_EQ(0, child.exitCode());
+    ASSERT_EQ(1u, ui.retryRequests.size());
+    EXPECT_EQ(FormatString(kHeldLockedText, 1), ui.retryRequests[0].message);
+    EXPECT_EQ(1, QueryNumber(path, QStringLiteral("SELECT count(*) FROM defectlist WHERE subject = 'saved'")));
+    ui.VerifyAllUsed();
+
+    // The form's save goes the same way: its update runs again once the reader is done.
+    engine::UpdatableRowset rowset;
+    ASSERT_EQ(engine::kOk,
+              rowset.Open(access.GetDataConnection(RetryMode::Prompt),
+                          QStringLiteral("SELECT defect_id, subject FROM defectlist"), {}, QStringLiteral("defectlist"),
+                          QStringLiteral("defect_id")));
+    ASSERT_EQ(engine::kOk, rowset.MoveFirst());
+    StartChild(child, QStringLiteral("hold-read-lock"), {path});
+    ASSERT_TRUE(child.waitForReadyRead(10000));
+    engine::Connection::SetBusyLimit(std::chrono::milliseconds(300));
+    ui.ExpectRetry(RetryAnswer::Retry);
+    const long updated = rowset.SetData({std::nullopt, engine::Value(QStringLiteral("edited"))});
+    engine::Connection::SetBusyLimit(std::chrono::seconds(30));
+    EXPECT_EQ(engine::kOk, updated);
+    EXPECT_EQ(2u, ui.retryRequests.size());
+    EXPECT_EQ(1, QueryNumber(path, QStringLiteral("SELECT count(*) FROM defectlist WHERE subject = 'edited'")));
+    ui.VerifyAllUsed();
+
+    // Cancelled, nothing is written and the caller hears that the file was not available.
+    StartChild(child, QStringLiteral("hold-read-lock"), {path});
+    ASSERT_TRUE(child.waitForReadyRead(10000));
+    engine::Connection::SetBusyLimit(std::chrono::milliseconds(300));
+    ui.beforeRetryAnswer = nullptr;
+    ui.ExpectRetry(RetryAnswer::Cancel);
+    EXPECT_THROW(access.GetDataConnection(RetryMode::Prompt)
+                     .Execute(QStringLiteral("INSERT INTO defectlist (subject) VALUES ('cancelled')")),
+                 database_unavailable);
+    engine::Connection::SetBusyLimit(std::chrono::seconds(30));
+    child.write("stop\n");
+    child.closeWriteChannel();
+    child.waitForFinished(10000);
+    EXPECT_EQ(0, QueryNumber(path, QStringLiteral("SELECT count(*) FROM defectlist WHERE subject = 'cancelled'")));
     ui.VerifyAllUsed();
 }

@@ -1,3 +1,5 @@
+// The administration dialog: its commands and texts, create, repair and open, and the port.
+
 #include "store/DatabaseAdministrationDialog.h"
 #include "app/QtUserInterface.h"
 #include "base/AdministrationActions.h"

@@ -1,3 +1,5 @@
+// Creating and converting files: the old file discarded, refusals while in use, the existing backup.
+
 #include "store/DatabaseAdministration.h"
 #include "base/StringTable.h"
 #include "engine/Connection.h"

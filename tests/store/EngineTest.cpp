@@ -1,3 +1,5 @@
+// The engine on real files: commands and rowsets, concurrency checks, compaction, the presence lock, contention.
+
 #include "engine/Connection.h"
 #include "engine/EngineStatus.h"
 #include "engine/UpdatableRowset.h"

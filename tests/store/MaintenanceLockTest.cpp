@@ -1,3 +1,5 @@
+// The maintenance lock: names, locking and unlocking, refusals while the file is open, dead clients' locks.
+
 #include "store/MaintenanceLock.h"
 #include "base/Check.h"
 #include "base/StringTable.h"

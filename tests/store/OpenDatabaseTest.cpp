@@ -1,3 +1,5 @@
+// The open procedure: the default file and the dialog, other versions, unreachable files, compaction offered.
+
 #include "store/OpenDatabase.h"
 #include "base/AdministrationActions.h"
 #include "base/Result.h"

@@ -1,3 +1,5 @@
+// A new database: the seed rows, counters after them, and DefectListQuery showing every defect once.
+
 #include "engine/Connection.h"
 #include "engine/EngineStatus.h"
 #include "engine/Rowset.h"

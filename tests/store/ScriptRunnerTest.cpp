@@ -1,3 +1,5 @@
+// Script statements: the "!" and "go" terminators, the ignore mark and comments, failures reported or not.
+
 #include "store/ScriptRunner.h"
 #include "base/Check.h"
 #include "base/ErrorContext.h"

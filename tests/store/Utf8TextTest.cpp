@@ -1,3 +1,5 @@
+// Texts cut to their buffers only at UTF-8 character boundaries.
+
 #include "platform/Utf8Text.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,5 @@
+// Workflows: the built-in files, the reader, replacing the stored one exactly, and a failure half-way.
+
 #include "store/Workflow.h"
 #include "base/Check.h"
 #include "engine/Connection.h"

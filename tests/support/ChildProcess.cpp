@@ -1,3 +1,5 @@
+// Child processes of a test program: registered actions, starting and running them, "ready" and the stop.
+
 #include "ChildProcess.h"
 
 #include <QCoreApplication>

@@ -1,3 +1,5 @@
+// Workstations saving one defect in a loop as child processes, and the percentiles of their save times.
+
 #include "support/SaveLoop.h"
 
 #include "document/DefectTestDoubles.h"

@@ -1,3 +1,5 @@
+// The scripted user interface: expectations answered in order, every interaction recorded, the unexpected failed.
+
 #include "ScriptedUserInterface.h"
 
 #include <gtest/gtest.h>

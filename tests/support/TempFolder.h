@@ -1,9 +1,9 @@
 #pragma once
+// A temporary folder for one test, removed with everything in it at the end.
 
 #include <QString>
 #include <QTemporaryDir>
 
-// A temporary folder for one test, removed with everything in it at the end.
 class TempFolder {
 public:
     TempFolder() : dir_(QStringLiteral("/tmp/vellacord-test-XXXXXX")) { }

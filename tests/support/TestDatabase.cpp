@@ -1,3 +1,5 @@
+// Test databases of the current version, and one-number queries on them.
+
 #include "TestDatabase.h"
 
 #include "ScriptedUserInterface.h"

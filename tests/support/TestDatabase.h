@@ -1,4 +1,5 @@
 #pragma once
+// Test databases made the way the program makes them, and one-number queries on them.
 
 #include "engine/Connection.h"
 

@@ -11,9 +11,11 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
 #include <QDropEvent>
 #include <QFile>
 #include <QFileInfo>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QPushButton>
@@ -242,4 +244,21 @@ TEST_F(DefectViewTest, ASaveThatFindsTheFileGoneClosesOnceAndTheKeptEditsApplyAt
     EXPECT_EQ(nextForm.asLoaded().Subject, QStringLiteral("mine"));
     EXPECT_TRUE(KeptEditsFiles(path_, 1).isEmpty());
     ui_.VerifyAllUsed();
+}
+
+TEST_F(DefectViewTest, TheAttachmentsPageShowsNoFolderThatIsALinkAndSaysWhy)
+{
+    const QString elsewhere = folder_.file(QStringLiteral("elsewhere"));
+    ASSERT_TRUE(QDir().mkpath(elsewhere));
+    ASSERT_TRUE(QDir().mkpath(folder_.file(QStringLiteral("test.attach"))));
+    const QString linked = folder_.file(QStringLiteral("test.attach/0000000005"));
+    ASSERT_TRUE(QFile::link(elsewhere, linked));
+    doc_.defects().ReloadCurrentDefect(); // shows the record again
+    Field<QTabWidget>("pages")->setCurrentIndex(3);
+    QWidget* page = Page("attachmentsPage");
+    EXPECT_FALSE(Field<QWidget>("folderView")->isVisibleTo(page));
+    EXPECT_FALSE(Field<QPushButton>("createFolder")->isVisibleTo(page)) << "making a folder would go through the link";
+    EXPECT_FALSE(Field<QPushButton>("addAttachment")->isEnabled());
+    EXPECT_TRUE(Field<QLabel>("createHint")->text().contains(linked));
+    EXPECT_TRUE(QDir(elsewhere).isEmpty());
 }

@@ -1,3 +1,5 @@
+// vellacord-admin's commands: their arguments, the usage, and create, convert, repair, unlock, version, list, user.
+
 #include "AdminCommands.h"
 
 #include "CommandLineUserInterface.h"

@@ -1,3 +1,5 @@
+// vellacord-admin's port: messages on the error stream, answers from its options, no dialog ever shown.
+
 #include "CommandLineUserInterface.h"
 
 #include "base/SendMailPort.h"

@@ -1,3 +1,5 @@
+// The main of test programs without windows: a home of their own, and child actions before the tests.
+
 #include "support/ChildProcess.h"
 #include "support/main/TestHome.h"
 

@@ -1,3 +1,5 @@
+// The main of window test programs: their own home, offscreen unless told, no session bus, child actions, tests.
+
 #include "support/ChildProcess.h"
 #include "support/main/TestHome.h"
 
