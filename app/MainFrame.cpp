@@ -38,6 +38,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDir>
 #include <QFileInfo>
 #include <QItemSelectionModel>
 #include <QLabel>
@@ -76,7 +77,11 @@ CMainFrame::CMainFrame(CDefectDoc& document, LocalSettings& settings, QWidget* p
       trayAvailable_([] { return QSystemTrayIcon::isSystemTrayAvailable(); })
 {
     setWindowIcon(ApplicationIcon());
-    columnsMenu_ = BuildMainMenu(*menuBar(), commands_);
+    const MainMenuPopups popups = BuildMainMenu(*menuBar(), commands_);
+    columnsMenu_ = popups.columns;
+    recentMenu_ = popups.recentDatabases;
+    recentMenu_->setObjectName(QStringLiteral("recentDatabases"));
+    FillRecentMenu();
     AddKeyCommands(*this, commands_);
     CreateBars();
     CreateStatusBar();
@@ -173,10 +178,44 @@ void CMainFrame::FollowDocument()
 
 void CMainFrame::OnLoginCompleted()
 {
+    // The next plain start opens this database again. Written now: a program that is killed
+    // never reaches the save at its end.
+    settings_.RememberDatabase(document_.PathName());
+    settings_.SaveRecentDatabases();
+    FillRecentMenu();
     ApplyTrayMode();
     // Where the desktop offers no key grab the setting stays and the key is idle.
     hotkey_->Register(document_.userSettings().Hotkey);
     UpdateDocumentState();
+}
+
+void CMainFrame::SetRecentDatabaseOpener(std::function<void(const QString&)> open)
+{
+    openRecent_ = std::move(open);
+    FillRecentMenu();
+}
+
+void CMainFrame::FillRecentMenu()
+{
+    recentMenu_->clear();
+    int number = 0;
+    for (const QString& path : settings_.recentDatabases) {
+        const QString caption = QStringLiteral("&%1 %2").arg(++number).arg(
+            QDir::toNativeSeparators(path).replace(QLatin1Char('&'), QStringLiteral("&&")));
+        // Posted: the switch refills this menu, which must not delete the item while it reports.
+        QAction* item = recentMenu_->addAction(caption, this, [this, path] {
+            QMetaObject::invokeMethod(
+                this,
+                [this, path] {
+                    if (openRecent_)
+                        openRecent_(path);
+                },
+                Qt::QueuedConnection);
+        });
+        // The open database is listed, but choosing it again would only close and reopen it.
+        item->setEnabled(openRecent_ && !(document_.loggedIn() && path == document_.PathName()));
+    }
+    recentMenu_->menuAction()->setEnabled(openRecent_ && !settings_.recentDatabases.isEmpty());
 }
 
 void CMainFrame::OnHotkey()
@@ -392,6 +431,7 @@ void CMainFrame::SetList(CDefectList& list)
     searchBar_ = new CSearchBar(list, this);
     addToolBar(Qt::TopToolBarArea, searchBar_);
     searchBar_->hide();
+    connect(searchBar_, &CSearchBar::dismissed, listView_, [this] { listView_->setFocus(); });
     // A pane of its own: a menu's status tips would wipe a temporary message.
     auto* listPane = new QLabel(statusBar());
     listPane->setObjectName(QStringLiteral("listPane"));

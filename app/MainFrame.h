@@ -84,6 +84,9 @@ public:
 
     // Setup > Options: the options sheet opened on `page`; OK applies it.
     void RunOptions(OptionsPage page);
+    // File > Recent databases opens the chosen database through `open`; without it the menu only
+    // lists them.
+    void SetRecentDatabaseOpener(std::function<void(const QString&)> open);
     // Send email sends through `sender`; without one the command stays disabled.
     void SetNotificationSender(mail::NotificationSender* sender);
     // The dispatch sends for Send email, and its question about unset mail settings opens the
@@ -127,6 +130,7 @@ private:
     void ShowHelp();
     void OnLoginCompleted();
     void OnHotkey();
+    void FillRecentMenu();
     void SendEmail();
 
     CDefectDoc& document_;
@@ -140,6 +144,8 @@ private:
     QToolBar* toolBar_ = nullptr;
     CSearchBar* searchBar_ = nullptr;
     QMenu* columnsMenu_ = nullptr;
+    QMenu* recentMenu_ = nullptr;
+    std::function<void(const QString&)> openRecent_;
     QLabel* userPane_ = nullptr;
     QLabel* connectionPane_ = nullptr;
     TrayIconStates* trayStates_ = nullptr;

@@ -43,11 +43,12 @@ void QtFramework::CreateDocumentAndFrame()
     for (const int command : {command::kNewDatabase, command::kDatabaseAdministration}) {
         QAction* action = frame_->CommandAction(command);
         action->setEnabled(true);
-        QObject::connect(action, &QAction::triggered, frame_, [this] { SwitchDatabase(); });
+        QObject::connect(action, &QAction::triggered, frame_, [this] { SwitchDatabase(std::nullopt); });
     }
+    frame_->SetRecentDatabaseOpener([this](const QString& path) { SwitchDatabase(path); });
 }
 
-void QtFramework::SwitchDatabase()
+void QtFramework::SwitchDatabase(const std::optional<QString>& path)
 {
     if (!document_->CanCloseDocument())
         return;
@@ -56,8 +57,9 @@ void QtFramework::SwitchDatabase()
         settings_.Save();
     frame_->hide();
     document_->OnCloseDocument();
-    // An open was attempted before, so the open procedure shows the administration dialog.
-    if (!document_->OnNewDocument()) {
+    // Without a path the open procedure shows the administration dialog, as an open was
+    // attempted before; a failed open of a path shows it too.
+    if (!(path ? document_->OnOpenDocument(*path) : document_->OnNewDocument())) {
         settings_.dontSaveSettings = true;
         QTimer::singleShot(0, &application_, [this] {
             DiscardDocumentAndFrame();
@@ -86,6 +88,8 @@ bool QtFramework::ProcessShellCommand(const CDeflCommandLineInfo& commandLine)
 {
     CreateDocumentAndFrame();
     document_->SetAutoLogin(commandLine.autoLogin);
+    // A plain start (from the desktop's menu) opens the database used last.
+    document_->SetLastDatabase(settings_.recentDatabases.value(0));
     const bool opened =
         commandLine.fileName.isEmpty() ? document_->OnNewDocument() : document_->OnOpenDocument(commandLine.fileName);
     application_.ThrowPending();

@@ -6,6 +6,7 @@
 #include <QPointer>
 
 #include <memory>
+#include <optional>
 
 class CDefectDoc;
 class CDefectList;
@@ -34,7 +35,8 @@ private:
     void CreateDocumentAndFrame();
     // "&File > &New database" and "&Database Administration...": close this database, let the
     // administration dialog choose the next one; the program ends when none is opened.
-    void SwitchDatabase();
+    // "&File > &Recent databases" names the next one.
+    void SwitchDatabase(const std::optional<QString>& path);
     void DiscardDocumentAndFrame();
 
     QtApplication& application_;

@@ -27,12 +27,14 @@ struct Menu {
 };
 
 constexpr int kColumnsPopup = -1;
+constexpr int kRecentPopup = -2;
 constexpr MenuItem kSeparator{nullptr, 0, ""};
 
 const Menu kMainMenu[] = {
     {"&File",
      {{"&New database", command::kNewDatabase, ""},
       {"&Database Administration...", command::kDatabaseAdministration, ""},
+      {"&Recent databases", kRecentPopup, ""},
       kSeparator,
       {"&Export...", command::kExport, ""},
       {"Export to S&preadsheet", command::kExportToSpreadsheet, ""},
@@ -140,21 +142,23 @@ QAction* AddCommand(QWidget& owner, const MenuItem& item, CommandActions& comman
 
 } // namespace
 
-QMenu* BuildMainMenu(QMenuBar& bar, CommandActions& commands)
+MainMenuPopups BuildMainMenu(QMenuBar& bar, CommandActions& commands)
 {
-    QMenu* columns = nullptr;
+    MainMenuPopups popups;
     for (const Menu& menu : kMainMenu) {
         QMenu* popup = bar.addMenu(QString::fromUtf8(menu.title));
         for (const MenuItem& item : menu.items) {
             if (item.text == nullptr)
                 popup->addSeparator();
             else if (item.command == kColumnsPopup)
-                columns = popup->addMenu(QString::fromUtf8(item.text));
+                popups.columns = popup->addMenu(QString::fromUtf8(item.text));
+            else if (item.command == kRecentPopup)
+                popups.recentDatabases = popup->addMenu(QString::fromUtf8(item.text));
             else
                 AddCommand(*popup, item, commands);
         }
     }
-    return columns;
+    return popups;
 }
 
 void AddKeyCommands(QWidget& window, CommandActions& commands)

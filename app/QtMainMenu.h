@@ -14,9 +14,15 @@ class QWidget;
 
 using CommandActions = std::map<int, QAction*>;
 
-// Fills the bar; each item is disabled and lands in `commands` under its id. Returns the
-// Columns popup, which the list fills when it opens.
-QMenu* BuildMainMenu(QMenuBar& bar, CommandActions& commands);
+// The popups whose items the window makes: the Columns popup, which the list fills when it
+// opens, and File > Recent databases.
+struct MainMenuPopups {
+    QMenu* columns = nullptr;
+    QMenu* recentDatabases = nullptr;
+};
+
+// Fills the bar; each item is disabled and lands in `commands` under its id.
+MainMenuPopups BuildMainMenu(QMenuBar& bar, CommandActions& commands);
 
 // The keys of commands without a menu item, as disabled actions of the window.
 void AddKeyCommands(QWidget& window, CommandActions& commands);

@@ -93,6 +93,9 @@ Answer QtUserInterface::ShowMessage(const MessageRequest& request)
 {
     QMessageBox box(BoxIcon(request.icon), LoadString(string_id::kApplicationTitle), request.text,
                     BoxButtons(request.buttons), VisibleWindow(mainWindow_));
+    // The engine's report, codes and context stay behind the box's "Show Details..." button.
+    if (!request.details.isEmpty())
+        box.setDetailedText(request.details);
     if (request.foreground) {
         box.setWindowFlag(Qt::WindowStaysOnTopHint);
         box.show();
@@ -205,7 +208,7 @@ std::optional<QString> QtUserInterface::RunAdministrationDialog(AdministrationAc
     return ::RunAdministrationDialog(*this, actions, missingDatabase, MainWindow());
 }
 
-int QtUserInterface::ChooseWorkflow()
+std::optional<int> QtUserInterface::ChooseWorkflow()
 {
     return ::RunSelectWorkflowDialog(MainWindow());
 }

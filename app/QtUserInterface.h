@@ -23,7 +23,7 @@ public:
     RetryAnswer RunRetryDialog(const RetryDialogRequest& request) override;
     std::optional<LoginDialogAnswer> RunLoginDialog(const LoginDialogRequest& request) override;
     std::optional<ChangePasswordAnswer> RunChangePasswordDialog() override;
-    int ChooseWorkflow() override;
+    std::optional<int> ChooseWorkflow() override;
     std::optional<int> ChooseTemplate(const TemplateChoiceRequest& request) override;
     bool RunStatusTransitionDialog(StatusTransitionChoices& model) override;
     std::optional<QString> RunAdministrationDialog(AdministrationActions& actions,

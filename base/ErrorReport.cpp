@@ -4,9 +4,11 @@
 
 #include "base/ErrorContext.h"
 #include "base/ErrorRecord.h"
+#include "base/StringTable.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLocale>
 #include <QTextStream>
 
@@ -39,10 +41,11 @@ QString DescribeError(const QString& msg)
     return QStringLiteral("the error is \"") + msg + QStringLiteral("\"\n") + ErrorContextText(true);
 }
 
-Answer ReportFailure(const QString& msg, ReportStyle style)
+Answer ReportFailure(const QString& msg, ReportStyle style, const QString& details)
 {
     MessageRequest request;
     request.text = QStringLiteral("Operation failed - \n") + DescribeError(msg);
+    request.details = details;
     request.buttons = Buttons::Ok;
     request.icon = style == ReportStyle::Error ? Icon::Error : Icon::Information;
     request.foreground = style == ReportStyle::Error;
@@ -68,12 +71,54 @@ QString OleDbErrorReport(long hr, const engine::ErrorRecords& records)
     return report;
 }
 
+QString FailureText(const engine::ErrorRecords& records)
+{
+    constexpr int kNoDatabase = 125;
+    using engine::FailureKind;
+    const engine::ErrorRecord record = records.empty() ? engine::ErrorRecord() : records.front();
+    const QString file = QDir::toNativeSeparators(record.file);
+    const QString database = file.isEmpty() ? QStringLiteral("the database") : file;
+    switch (record.kind) {
+    case FailureKind::NotADatabase:
+        return LoadString(kNoDatabase) + (file.isEmpty() ? QString() : QStringLiteral("\n") + file);
+    case FailureKind::Damaged:
+        return LoadString(kNoDatabase) + (file.isEmpty() ? QString() : QStringLiteral("\n") + file) +
+            QStringLiteral("\nThe file is damaged or cut off; a backup of it can take its place.");
+    case FailureKind::DiskFull:
+        return QStringLiteral("The disk holding %1 is full; your edits are kept.").arg(database);
+    case FailureKind::ReadOnly:
+        if (!file.isEmpty() && QFileInfo(record.file).isDir())
+            return QStringLiteral("The folder %1, which holds the database, is read-only for you: Vellacord must "
+                                  "write its journal there. Ask for write access to the folder.")
+                .arg(file);
+        return QStringLiteral("The database %1 is read-only for you: Vellacord cannot save anything in it. Ask for "
+                              "write access to the file.")
+            .arg(database);
+    case FailureKind::Locked:
+        return QStringLiteral("Another program keeps %1 locked, and Vellacord stopped waiting for it. Try again "
+                              "when that program has finished.")
+            .arg(database);
+    case FailureKind::Unreachable:
+        return QStringLiteral("Vellacord cannot reach %1: it is missing, cannot be read, or the connection to it "
+                              "was given up. Please check the network connection.")
+            .arg(database);
+    case FailureKind::Other:
+        break;
+    }
+    return QStringLiteral("The database could not carry out the operation.");
+}
+
+Answer ReportEngineFailure(long hr, const engine::ErrorRecords& records, ReportStyle style)
+{
+    return ReportFailure(FailureText(records), style, OleDbErrorReport(hr, records));
+}
+
 Answer ShowOleDbErrors(UserInterface& ui, long hr, const engine::ErrorRecords& records, const QString& text)
 {
-    QString report = OleDbErrorReport(hr, records);
+    QString shown = FailureText(records);
     if (!text.isEmpty())
-        report += QStringLiteral("\n\n") + text;
-    return ShowTextMessage(ui, report, Buttons::YesNo);
+        shown += QStringLiteral("\n\n") + text;
+    return ShowDetailedMessage(ui, shown, OleDbErrorReport(hr, records), Buttons::YesNo);
 }
 
 QString ErrorDumpPath()

@@ -18,13 +18,22 @@ QString ErrorContextText(bool clear);
 // "the error is \"msg\"\n" followed by the error context, which is emptied.
 QString DescribeError(const QString& msg);
 
-// "Operation failed - \n" and the description of msg; returns the button pressed.
-Answer ReportFailure(const QString& msg, ReportStyle style);
+// "Operation failed - \n" and the description of msg, with `details` behind "Details"; returns the
+// button pressed.
+Answer ReportFailure(const QString& msg, ReportStyle style, const QString& details = QString());
 
-// The report of the engine's error records for status hr.
+// ReportFailure of what the engine's records mean, with their report behind "Details".
+Answer ReportEngineFailure(long hr, const engine::ErrorRecords& records, ReportStyle style);
+
+// The report of the engine's error records for status hr: for behind "Details".
 QString OleDbErrorReport(long hr, const engine::ErrorRecords& records);
 
-// Shows the report of the records, followed by text when given, with Yes and No; returns the answer.
+// What the user reads about the failure the records describe: a sentence chosen by its kind that
+// names the file, never the engine's own text or a status code.
+QString FailureText(const engine::ErrorRecords& records);
+
+// Shows the failure's text, followed by text when given, with Yes and No and the report of the
+// records behind "Details"; returns the answer.
 Answer ShowOleDbErrors(UserInterface& ui, long hr, const engine::ErrorRecords& records,
                        const QString& text = QString());
 

@@ -30,6 +30,18 @@ Answer ShowTextMessage(UserInterface& ui, const QString& text, Buttons buttons, 
     return ui.ShowMessage(request);
 }
 
+Answer ShowDetailedMessage(UserInterface& ui, const QString& text, const QString& details, Buttons buttons, Icon icon,
+                           int stringId)
+{
+    MessageRequest request;
+    request.text = text;
+    request.details = details;
+    request.buttons = buttons;
+    request.icon = icon;
+    request.stringId = stringId;
+    return ui.ShowMessage(request);
+}
+
 Answer ShowStringMessage(UserInterface& ui, int stringId, Buttons buttons, Icon icon)
 {
     return ShowTextMessage(ui, LoadString(stringId), buttons, icon, stringId);

@@ -16,7 +16,8 @@ enum class Icon { None, Information, Question, Warning, Error };
 enum class Answer { Ok = 1, Cancel = 2, Yes = 6, No = 7 };
 
 struct MessageRequest {
-    QString text;
+    QString text;    // what the user reads: no engine text, status code or function name
+    QString details; // shown behind "Details" when not empty: the engine's report, codes, context
     Buttons buttons = Buttons::Ok;
     Icon icon = Icon::None;
     int stringId = 0;        // the string-table id the text came from, 0 for literal texts
@@ -101,9 +102,8 @@ public:
     virtual std::optional<LoginDialogAnswer> RunLoginDialog(const LoginDialogRequest& request) = 0;
     virtual std::optional<ChangePasswordAnswer> RunChangePasswordDialog() = 0;
 
-    // The workflow chooser: 0 standard, 1 simple, 2 import your own. Its OK or Cancel is not
-    // looked at; the radio index decides.
-    virtual int ChooseWorkflow() = 0;
+    // The workflow chooser: 0 standard, 1 simple, 2 import your own; none when it was cancelled.
+    virtual std::optional<int> ChooseWorkflow() = 0;
 
     // The template chooser: the chosen row, or none when cancelled.
     virtual std::optional<int> ChooseTemplate(const TemplateChoiceRequest& request) = 0;
@@ -162,3 +162,6 @@ private:
 Answer ShowStringMessage(UserInterface& ui, int stringId, Buttons buttons, Icon icon = Icon::None);
 Answer ShowTextMessage(UserInterface& ui, const QString& text, Buttons buttons, Icon icon = Icon::None,
                        int stringId = 0);
+// The same with the technical details behind "Details".
+Answer ShowDetailedMessage(UserInterface& ui, const QString& text, const QString& details, Buttons buttons,
+                           Icon icon = Icon::None, int stringId = 0);

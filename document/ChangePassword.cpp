@@ -38,7 +38,7 @@ void ChangePassword(UserInterface& ui, ConnectionProvider& connections, LookupLi
         const long status = connection.Execute(QStringLiteral("UPDATE stakeholder set passwd=? WHERE stakeholder_id=?"),
                                                {newValue, std::int64_t{loggedInId}});
         if (engine::Failed(status)) {
-            ReportFailure(OleDbErrorReport(status, connection.TakeErrorRecords()), ReportStyle::Error);
+            ReportEngineFailure(status, connection.TakeErrorRecords(), ReportStyle::Error);
             continue;
         }
         lookups.SetStakeholderPasswd(loggedInId, newValue);

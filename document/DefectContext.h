@@ -40,6 +40,9 @@ public:
     // A defect was written: the list shows it, unread tracking knows it is one's own change,
     // the notification mail goes out.
     virtual void DefectSaved(const DefectRecord& record) = 0;
+    // Only the defect's read state was written: the list shows it; unread again, the defect is
+    // no news to its own reader. No mail, no history.
+    virtual void ReadStateChanged(const DefectRecord& record) = 0;
     // A new defect was made from a template: the main window comes to the front.
     virtual void DefectCreated(std::int32_t defectId) = 0;
     // Another defect became the current one (0 or -1: none).

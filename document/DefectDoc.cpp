@@ -11,7 +11,6 @@
 #include "document/DefectDeletion.h"
 #include "document/DefectForm.h"
 #include "document/DefectTemplates.h"
-#include "document/DocumentStringIds.h"
 #include "document/EditRecovery.h"
 #include "document/History.h"
 #include "document/Login.h"
@@ -97,6 +96,14 @@ void CDefectDoc::DefectSaved(const DefectRecord& record)
     // One's own save is no news to oneself.
     knownUnread_.Add(record.Defect_ID, record.Modified);
     emit defectSaved(record.Defect_ID, record.Modified, record);
+}
+
+void CDefectDoc::ReadStateChanged(const DefectRecord& record)
+{
+    // Marking one's own defect unread is no news either.
+    if (record.lastread == 0)
+        knownUnread_.Add(record.Defect_ID, record.Modified);
+    emit readStateChanged(record);
 }
 
 void CDefectDoc::DefectCreated(std::int32_t defectId)
@@ -221,18 +228,20 @@ void CDefectDoc::MarkAsUnread()
 
 void CDefectDoc::SetReadState(bool read)
 {
-    ErrorContext context(read ? "Marking as read" : "Marking as unread");
     if (!CanChangeReadState())
         return;
-    // Offline the record was set aside; reading it again also sees another workstation's change.
-    if (!defects_.RecordLoaded())
-        defects_.ReloadCurrentDefect();
-    if (!defects_.RecordLoaded() || !CanChangeReadState())
+    // The read state is the reader's own business: only lastread is written, and the form's
+    // unsaved edits stay unsaved.
+    if (defects_.WriteReadState(read) != ReadStateResult::ChangedSince)
         return;
-    const bool isRead = defects_.Record().lastread != 0;
-    if (read != isRead)
-        defects_.Form()->setLastRead(read ? clock_.OleNow() : 0);
-    defects_.SaveRecord(true);
+    const std::int32_t id = defects_.CurrentDefectId();
+    defects_.LoadDefect(id, false);
+    ShowTextMessage(ui_,
+                    QStringLiteral("Defect %1 was changed by another user after it was shown to you, so it was not "
+                                   "marked as %2. It now shows the changed entry.")
+                        .arg(id)
+                        .arg(read ? QStringLiteral("read") : QStringLiteral("unread")),
+                    Buttons::Ok, Icon::Information);
 }
 
 void CDefectDoc::GoOffline()
@@ -322,7 +331,7 @@ void CDefectDoc::EditLookupLists()
         const StakeholderEntry* user = loggedIn_ ? lookups_.FindStakeholder(loggedInId_) : nullptr;
         const bool administrator = lookups_.administratorCount() == 0 ||
             (user != nullptr && ::IsAdministrator(*user, lookups_.administratorCount()));
-        SetupListsEditor editor(ui_, connection, administrator);
+        SetupListsEditor editor(ui_, connection, administrator, loggedIn_ ? loggedInId_ : 0);
         editor.ShowPage(setup_lists::kUsersPage);
         ui_.RunListEditorDialog(editor);
     }
@@ -354,14 +363,8 @@ bool CDefectDoc::CanCloseDocument()
 
 bool CDefectDoc::CanCloseReachableDocument()
 {
-    if (viewChanges_ != nullptr && viewChanges_->HasUnsavedChanges()) {
-        const Answer answer =
-            ShowStringMessage(ui_, string_id::kSaveViewQuestion, Buttons::YesNoCancel, Icon::Question);
-        if (answer == Answer::Cancel)
-            return false;
-        if (answer == Answer::Yes)
-            viewChanges_->SaveView();
-    }
+    if (viewChanges_ != nullptr && !viewChanges_->QuerySaveView())
+        return false;
     if (!SaveUserSettings())
         return false;
     return defects_.SaveRecord(true);

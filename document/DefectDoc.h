@@ -45,10 +45,10 @@ class UserInterface;
 class ViewChanges {
 public:
     virtual ~ViewChanges() = default;
-    // The current view has column changes that were not saved (the list's widths and order
-    // are read back first).
-    virtual bool HasUnsavedChanges() = 0;
-    virtual void SaveView() = 0;
+    // When the current view has column changes that were not saved (the list's widths and order
+    // are read back first), asks whether to keep them, in words that say where they go, and keeps
+    // them on Yes. False when the user cancelled.
+    virtual bool QuerySaveView() = 0;
 };
 
 class CDefectDoc : public QObject, public DefectContext {
@@ -82,6 +82,8 @@ public:
     QString ConnectionStateText() const;
     ConnectionUseCounts& connectionUse() { return connectionUse_; }
 
+    // The database this workstation opened last: the first open without a path takes it.
+    void SetLastDatabase(const QString& path) { openState_.lastDatabase = path; }
     // The stakeholder to log in without asking, used once (the command line's -autologin).
     void SetAutoLogin(const QString& loginName) { autoLogin_ = loginName; }
     // The login name of the process's user, for the login dialog's preselection.
@@ -158,6 +160,7 @@ public:
     std::int32_t LastTemplateId() const override { return userSettings_.LastTemplateId; }
     void SetLastTemplateId(std::int32_t id) override { userSettings_.LastTemplateId = id; }
     void DefectSaved(const DefectRecord& record) override;
+    void ReadStateChanged(const DefectRecord& record) override;
     void DefectCreated(std::int32_t defectId) override;
     void CurrentDefectChanged(std::int32_t defectId) override;
     void DefectsDeleted(const std::vector<std::int32_t>& defectIds, std::int32_t nextCurrentId) override;
@@ -171,6 +174,8 @@ signals:
     void currentDefectChanged(qint32 defectId);
     // A defect was written; `record` holds what was written.
     void defectSaved(qint32 defectId, double modified, const DefectRecord& record);
+    // Only the read state of a defect was written (Mark as read / unread); `record` is as stored.
+    void readStateChanged(const DefectRecord& record);
     // A new defect was made from a template and is current.
     void defectCreated(qint32 defectId);
     // The defects were deleted from the file; `nextCurrentId` becomes current (-1: none).

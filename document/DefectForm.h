@@ -28,7 +28,8 @@ public:
     // The record as the form last showed it from the file; the edits are not in it.
     virtual const DefectRecord& asLoaded() const = 0;
     virtual void clearModified() = 0;
-    // Mark as read / unread: the form takes the new lastread and counts as modified.
+    // Mark as read / unread stored a new lastread: the form shows it and its working copy takes
+    // it; the user's edits and the modified flag stay as they are.
     virtual void setLastRead(double lastread) = 0;
     virtual void setEnabled(bool enabled) = 0;
 };

@@ -117,6 +117,16 @@ void DefectPersistence::SelectDefect(std::int32_t id)
         SetCurrentDefectId(id);
 }
 
+std::optional<DefectRecord> DefectPersistence::ReadDefect(std::int32_t id)
+{
+    engine::Rowset rows;
+    if (engine::Failed(context_.GetDocumentConnection(RetryMode::Offline)
+                           .Query(DefectRecord::SelectByIdText(), {std::int64_t{id}}, rows)) ||
+        rows.MoveFirst() != engine::kOk)
+        return std::nullopt;
+    return DefectRecord::FromRow(rows);
+}
+
 void DefectPersistence::SetCurrentDefectId(std::int32_t id)
 {
     if (id == currentDefectId_)
@@ -147,6 +157,32 @@ bool DefectPersistence::SaveRecord(bool interactive)
     if (form_->takeValues(taken))
         taken.Defect_ID = record_.Defect_ID;
     return WriteRecord(taken, interactive);
+}
+
+ReadStateResult DefectPersistence::WriteReadState(bool read)
+{
+    ErrorContext label(read ? "Marking as read" : "Marking as unread");
+    // Offline the record was set aside; reading it again also sees another workstation's change.
+    if (!loaded_)
+        ReloadCurrentDefect();
+    if (!loaded_)
+        return ReadStateResult::Failed;
+    if ((record_.lastread != 0) == read)
+        return ReadStateResult::Unchanged;
+    const double lastread = read ? context_.Time().OleNow() : 0;
+    // The update still names every value as it was read, so a change by another user is noticed.
+    const long status = rowset_.SetData(DefectRecord::LastReadValues(lastread));
+    if (status == engine::kConcurrencyViolation)
+        return ReadStateResult::ChangedSince;
+    if (engine::Failed(status)) {
+        ShowOleDbErrors(context_.Ui(), status, rowset_.TakeErrorRecords());
+        return ReadStateResult::Failed;
+    }
+    record_.lastread = lastread;
+    if (form_ != nullptr)
+        form_->setLastRead(lastread);
+    context_.ReadStateChanged(record_);
+    return ReadStateResult::Written;
 }
 
 KeptEditsResult DefectPersistence::ApplyKeptEdits(const RecoveredEdits& kept)

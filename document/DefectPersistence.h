@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 
 class DefectForm;
 struct RecoveredEdits;
@@ -16,6 +17,7 @@ struct RecoveredEdits;
 // Applied: the file holds the edits now. Discarded: the user threw them away. KeptForLater: the
 // user wants them offered again. Unreadable: the defect could not be read or written.
 enum class KeptEditsResult { Applied, Discarded, KeptForLater, Unreadable };
+enum class ReadStateResult { Written, Unchanged, ChangedSince, Failed };
 
 // Runs `insert` until it reports anything but a key collision; after every 500 collisions
 // `keepTrying` decides whether to go on. Returns the last status.
@@ -46,10 +48,19 @@ public:
     long ReloadCurrentDefect();
     // Loads `id` and makes it the current defect; a defect that cannot be read leaves all as it was.
     void SelectDefect(std::int32_t id);
+    // Defect `id` as stored, read without showing it or making it current; none when it cannot
+    // be read.
+    std::optional<DefectRecord> ReadDefect(std::int32_t id);
 
     // Writes the form's edits. True when the caller may go on: saved, nothing to save, or
     // the user chose to discard the edits; never true while edits were left unwritten unasked.
     bool SaveRecord(bool interactive);
+
+    // Marks the current defect read (lastread now) or unread (0) in the file and nothing else:
+    // Modified, the history and the form's unsaved edits stay, and no mail goes out. A defect
+    // already in that state is not written; one that changed since it was read is not marked
+    // (ChangedSince), as its reader has not seen the change.
+    ReadStateResult WriteReadState(bool read);
 
     // Writes edits kept from an earlier session when the defect is still as they found it; when
     // another user changed it since, the user sees both versions and chooses.

@@ -121,6 +121,13 @@ engine::RowValues DefectRecord::ToRowValues() const
     return values;
 }
 
+engine::RowValues DefectRecord::LastReadValues(double lastread)
+{
+    engine::RowValues values(kColumnCount);
+    values[klastread] = lastread;
+    return values;
+}
+
 void DefectRecord::FitTexts()
 {
     Comments = FitToBuffer(Comments, kCommentsSize);

@@ -55,6 +55,8 @@ struct DefectRecord {
 
     // The values to write, in column order; the key is left alone, texts cut to their buffers.
     engine::RowValues ToRowValues() const;
+    // The values that write `lastread` and leave every other column alone.
+    static engine::RowValues LastReadValues(double lastread);
 
     // Cuts every text to its buffer at a character boundary.
     void FitTexts();

@@ -3,7 +3,6 @@
 
 namespace string_id {
 
-constexpr int kSaveViewQuestion = 136;
 // Another user changed the defect while a save could not store the user's edits: keep them or
 // take the stored defect (the defect's id, the fields that differ).
 constexpr int kKeepEditsQuestion = 40150;

@@ -73,8 +73,9 @@ QString setup_lists::PasswordMarker()
     return QChar(0xFF) + QStringLiteral("#######");
 }
 
-SetupListsEditor::SetupListsEditor(UserInterface& ui, engine::Connection& connection, bool administrator)
-    : ui_(ui), connection_(connection), administrator_(administrator)
+SetupListsEditor::SetupListsEditor(UserInterface& ui, engine::Connection& connection, bool administrator,
+                                   std::int32_t userId)
+    : ui_(ui), connection_(connection), administrator_(administrator), userId_(userId)
 {
 }
 
@@ -249,12 +250,27 @@ bool SetupListsEditor::RecordWritable(int bookmark) const
     return engine::AsInt(RowOf(bookmark)[static_cast<std::size_t>(readonlyColumn_)]) == 0;
 }
 
+bool SetupListsEditor::RecordEditable(int bookmark) const
+{
+    if (!RecordWritable(bookmark))
+        return false;
+    if (administrator_ || page_ != setup_lists::kUsersPage)
+        return true;
+    // Who may log in as whom is the administrators' business; everybody else keeps their own row.
+    return engine::AsInt(RowOf(bookmark)[static_cast<std::size_t>(keyColumn_)]) == userId_;
+}
+
+bool SetupListsEditor::MayMoveRows() const
+{
+    return administrator_ || page_ != setup_lists::kUsersPage;
+}
+
 bool SetupListsEditor::FieldEnabled(int column) const
 {
     // The key is numbered by the engine.
     if (column == keyColumn_)
         return false;
-    return isNewRecord_ || RecordWritable(current_);
+    return isNewRecord_ || RecordEditable(current_);
 }
 
 void SetupListsEditor::SetFieldText(int column, const QString& text)
@@ -273,13 +289,13 @@ int SetupListsEditor::CurrentRow() const
 
 bool SetupListsEditor::CanMoveUp() const
 {
-    return CurrentRow() > 0;
+    return MayMoveRows() && CurrentRow() > 0;
 }
 
 bool SetupListsEditor::CanMoveDown() const
 {
     const int row = CurrentRow();
-    return row != -1 && row + 1 < RowCount();
+    return MayMoveRows() && row != -1 && row + 1 < RowCount();
 }
 
 bool SetupListsEditor::CanDelete() const
@@ -337,6 +353,11 @@ bool SetupListsEditor::StorePending()
 bool SetupListsEditor::StoreRecord()
 {
     ErrorContext context("saving data");
+    if (!isNewRecord_ && !RecordEditable(current_)) {
+        // Nothing of another user's row is written, not even its read-only flag.
+        modified_ = false;
+        return true;
+    }
     engine::RowValues values(columns_.size());
     for (const ListEditorField& field : Fields()) {
         if (!FieldEnabled(field.column))
@@ -478,7 +499,7 @@ void SetupListsEditor::Delete()
 
 std::vector<int> SetupListsEditor::MoveRows(const std::vector<int>& selected, bool up)
 {
-    if (order_.empty())
+    if (order_.empty() || !MayMoveRows())
         return selected;
     orderChanged_ = true;
     std::vector<bool> marked(order_.size(), false);

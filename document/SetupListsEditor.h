@@ -23,8 +23,9 @@ QString PasswordMarker();
 class SetupListsEditor : public ListEditorActions {
 public:
     // `administrator`: the user is one, or nobody is flagged as one; only then are passwords and
-    // user flags shown and rows deleted.
-    SetupListsEditor(UserInterface& ui, engine::Connection& connection, bool administrator);
+    // user flags shown, rows deleted and other users' rows changed or reordered. `userId`: the
+    // stakeholder row that is the user's own (0 when nobody is logged in).
+    SetupListsEditor(UserInterface& ui, engine::Connection& connection, bool administrator, std::int32_t userId);
 
     // Reads the page's table and empties the fields; a failing read throws its status.
     void ShowPage(int page);
@@ -71,6 +72,10 @@ private:
     const engine::Row& RowOf(int bookmark) const;
     QString ValueText(const Column& column, const engine::Value& value) const;
     bool RecordWritable(int bookmark) const;
+    // Writable, and on the users page the user's own row unless the user is an administrator.
+    bool RecordEditable(int bookmark) const;
+    // Only administrators reorder the users.
+    bool MayMoveRows() const;
     bool Shown(const Column& column) const;
     void Fill(int row);
     void EmptyFields();
@@ -80,6 +85,7 @@ private:
     UserInterface& ui_;
     engine::Connection& connection_;
     bool administrator_;
+    std::int32_t userId_;
     int page_ = 0;
     mutable engine::UpdatableRowset rowset_;
     std::vector<Column> columns_;

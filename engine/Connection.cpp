@@ -69,7 +69,9 @@ long StatusOf(int code)
 }
 
 // Failures that say the file itself is out of reach (gone, replaced, unreadable, unwritable, or
-// held by another program beyond the busy limit), not that a statement was wrong.
+// held by another program beyond the busy limit), not that a statement was wrong. A file that is
+// no database is not out of reach: waiting for it changes nothing, and the user must hear what
+// it is instead.
 bool MeansFileUnreachable(int code)
 {
     switch (code & 0xff) {
@@ -77,12 +79,28 @@ bool MeansFileUnreachable(int code)
     case SQLITE_IOERR:
     case SQLITE_READONLY:
     case SQLITE_CANTOPEN:
-    case SQLITE_NOTADB:
     case SQLITE_PROTOCOL:
         return true;
     default:
         return false;
     }
+}
+
+// A file that is no database, or one cut off or damaged, opens; its first read fails.
+bool MeansNoUsableDatabase(int code)
+{
+    return (code & 0xff) == SQLITE_NOTADB || (code & 0xff) == SQLITE_CORRUPT;
+}
+
+// A journal whose first byte is zero holds no change the engine would replay: a writer stopped
+// before it wrote the header. The engine leaves such a file in place for ever.
+bool HoldsNoChange(const QString& journal)
+{
+    QFile file(journal);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    char first = 0;
+    return file.read(&first, 1) <= 0 || first == 0;
 }
 
 QString SystemError(int error)
@@ -151,6 +169,11 @@ int Connection::WaitForLock(void* connection, int attempt)
     return 1;
 }
 
+QString Connection::JournalOf(const QString& path)
+{
+    return path + QStringLiteral("-journal");
+}
+
 ErrorRecords Connection::TakeErrorRecords()
 {
     return std::exchange(errors_, {});
@@ -164,7 +187,12 @@ QString Connection::TakeErrorMessage()
 
 long Connection::RecordFailure(long status, const ErrorRecord& record)
 {
-    errors_ = {record};
+    ErrorRecord classified = record;
+    if (classified.kind == FailureKind::Other)
+        classified.kind = KindOfCode(classified.extendedCode);
+    if (classified.file.isEmpty())
+        classified.file = path_;
+    errors_ = {classified};
     return status;
 }
 
@@ -190,19 +218,25 @@ long Connection::Open(const QString& path)
     errors_.clear();
     if (!QFileInfo(path).isFile())
         return OpenFailure(kFailure,
-                           {QStringLiteral("the database file does not exist: %1").arg(path), SQLITE_CANTOPEN, {}});
+                           {QStringLiteral("the database file does not exist: %1").arg(path),
+                            SQLITE_CANTOPEN,
+                            {},
+                            FailureKind::Unreachable,
+                            path});
     if (!presence_.Acquire(path, PresenceLock::Kind::Shared)) {
         const QString reason = presence_.errorCode() == EAGAIN
             ? QStringLiteral("the database file is in use for maintenance: %1").arg(path)
             : QStringLiteral("the database file cannot be read (%1): %2").arg(SystemError(presence_.errorCode()), path);
-        return OpenFailure(kFailure, {reason, SQLITE_CANTOPEN, {}});
+        return OpenFailure(kFailure, {reason, SQLITE_CANTOPEN, {}, FailureKind::Unreachable, path});
     }
     const QByteArray nativePath = QFile::encodeName(path);
     if (::access(nativePath.constData(), R_OK | W_OK) != 0)
         return OpenFailure(kFailure,
                            {QStringLiteral("the database file is not writable (%1): %2").arg(SystemError(errno), path),
                             SQLITE_READONLY,
-                            {}});
+                            {},
+                            FailureKind::ReadOnly,
+                            path});
     // The rollback journal is created beside the file.
     const QString folder = QFileInfo(path).absolutePath();
     if (::access(QFile::encodeName(folder).constData(), W_OK | X_OK) != 0)
@@ -210,18 +244,26 @@ long Connection::Open(const QString& path)
             kFailure,
             {QStringLiteral("the folder of the database is not writable (%1): %2").arg(SystemError(errno), folder),
              SQLITE_READONLY,
-             {}});
+             {},
+             FailureKind::ReadOnly,
+             folder});
 
     const int code =
         sqlite3_open_v2(nativePath.constData(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
     if (code != SQLITE_OK) {
+        path_ = path;
         const long status = Fail(code, QString());
         Close();
         return status;
     }
     const std::optional<FileIdentity> identity = FileIdentity::OfName(path);
     if (!identity)
-        return OpenFailure(kFailure, {QStringLiteral("the database file vanished: %1").arg(path), SQLITE_CANTOPEN, {}});
+        return OpenFailure(kFailure,
+                           {QStringLiteral("the database file vanished: %1").arg(path),
+                            SQLITE_CANTOPEN,
+                            {},
+                            FailureKind::Unreachable,
+                            path});
     path_ = path;
     identity_ = *identity;
     sqlite3_extended_result_codes(db_, 1);
@@ -233,19 +275,38 @@ long Connection::Open(const QString& path)
     Rowset probe;
     const long probed = QueryOnce(QStringLiteral("SELECT count(*) FROM sqlite_master"), {}, probe);
     if (Failed(probed)) {
-        if (sqlite3_extended_errcode(db_) != SQLITE_NOTADB) {
+        if (!MeansNoUsableDatabase(sqlite3_extended_errcode(db_))) {
             Close();
             return probed;
         }
-        // Not a database: the first query tells the caller what it is.
+        // Not a database, or a damaged one: the first query tells the caller what it is.
         lost_ = false;
         return kOk;
     }
     // Shared memory for a write-ahead log does not work on file shares.
     ExecuteOnce(QString::fromLatin1(kJournalMode), {});
     ExecuteOnce(QStringLiteral("PRAGMA synchronous=FULL"), {});
+    // The probe has replayed a journal that held a change; one that holds none is removed here.
+    DiscardEmptyJournal();
     errors_.clear();
     return kOk;
+}
+
+bool Connection::DiscardEmptyJournal()
+{
+    const QString journal = JournalOf(path_);
+    if (!QFileInfo::exists(journal))
+        return false;
+    // Only under the write lock: a writer at work holds it from before it creates its journal
+    // until after it removed it. A writer ahead means the journal is its own, so no waiting.
+    sqlite3_busy_handler(db_, nullptr, nullptr);
+    const bool locked = sqlite3_exec(db_, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) == SQLITE_OK;
+    sqlite3_busy_handler(db_, WaitForLock, this);
+    if (!locked)
+        return false;
+    const bool discarded = HoldsNoChange(journal) && QFile::remove(journal);
+    sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    return discarded;
 }
 
 void Connection::Close()

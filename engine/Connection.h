@@ -38,7 +38,9 @@ public:
     ~Connection();
 
     // Opens an existing file for shared use. A file taken for maintenance, locked by another
-    // program beyond the busy limit, or not writable here cannot be opened.
+    // program beyond the busy limit, or not writable here cannot be opened. A file that is no
+    // database, or a damaged one, opens; its first query fails and says so. The first read
+    // replays the journal of a writer that stopped, and a journal that holds no change goes.
     long Open(const QString& path);
     void Close();
     bool IsOpen() const { return db_ != nullptr; }
@@ -89,6 +91,13 @@ public:
 
     std::int64_t LastInsertId() const;
     int Changes() const;
+
+    // Removes the journal beside the open file when it holds no change (a writer stopped before
+    // it wrote any), under the write lock and without waiting for it; true when it went.
+    bool DiscardEmptyJournal();
+
+    // The engine's rollback journal of a database file: "team.defl-journal".
+    static QString JournalOf(const QString& path);
 
     // The records of the last failure on this connection.
     const ErrorRecords& errorRecords() const { return errors_; }

@@ -13,7 +13,31 @@ int LibraryVersionNumber()
 
 bool IsReadOnlyRefusal(const ErrorRecord& record)
 {
-    return record.extendedCode == SQLITE_READONLY;
+    return record.kind == FailureKind::ReadOnly || KindOfCode(record.extendedCode) == FailureKind::ReadOnly;
+}
+
+FailureKind KindOfCode(int code)
+{
+    switch (code & 0xff) {
+    case SQLITE_NOTADB:
+        return FailureKind::NotADatabase;
+    case SQLITE_CORRUPT:
+        return FailureKind::Damaged;
+    case SQLITE_FULL:
+        return FailureKind::DiskFull;
+    case SQLITE_READONLY:
+    case SQLITE_PERM:
+        return FailureKind::ReadOnly;
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+        return FailureKind::Locked;
+    case SQLITE_IOERR:
+    case SQLITE_CANTOPEN:
+    case SQLITE_PROTOCOL:
+        return FailureKind::Unreachable;
+    default:
+        return FailureKind::Other;
+    }
 }
 
 bool IsBusyRefusal(const ErrorRecord& record)

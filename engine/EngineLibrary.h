@@ -14,4 +14,7 @@ bool IsReadOnlyRefusal(const ErrorRecord& record);
 // Whether the record says another connection held the file locked beyond the busy limit.
 bool IsBusyRefusal(const ErrorRecord& record);
 
+// What an engine result code (primary or extended) means to the user.
+FailureKind KindOfCode(int code);
+
 } // namespace engine

@@ -70,8 +70,9 @@ bool IsCompleteFragment(const QString& fragment)
 Statement::Statement(Connection& connection, const QString& sql, Access access) : connection_(connection), sql_(sql)
 {
     if (!connection.IsOpen()) {
-        prepareStatus_ =
-            connection.RecordFailure(kFailure, {QStringLiteral("the connection is closed"), SQLITE_MISUSE, sql});
+        // The connection was closed when the file could not be reached and the user gave up.
+        prepareStatus_ = connection.RecordFailure(
+            kFailure, {QStringLiteral("the connection is closed"), SQLITE_MISUSE, sql, FailureKind::Unreachable});
         return;
     }
     if (access == Access::ReadOnly)

@@ -44,7 +44,7 @@ void RunReported(const std::function<void()>& command)
     try {
         command();
     } catch (const CHResult& result) {
-        ReportFailure(OleDbErrorReport(result.value, result.records), ReportStyle::Error);
+        ReportEngineFailure(result.value, result.records, ReportStyle::Error);
     } catch (const std::exception& failure) {
         ReportFailure(QString::fromUtf8(failure.what()), ReportStyle::Error);
     }

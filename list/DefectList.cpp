@@ -15,9 +15,9 @@ namespace {
 
 constexpr int kInvalidFilterText = 112;
 constexpr int kSaveViewQuestion = 136;
+constexpr int kSaveViewAsOwnQuestion = 1041;
 constexpr int kFilteredCountText = 168;
 constexpr int kCountText = 169;
-constexpr std::int32_t kDefaultViewId = 1;
 
 // Which memo columns the list shows.
 struct MemoColumns {
@@ -102,6 +102,7 @@ CDefectList::CDefectList(CDefectDoc& document, QObject* parent)
     connect(&document_, &CDefectDoc::defectSaved, this,
             [this](qint32, double, const DefectRecord& record) { UpdateRow(record); });
     connect(&document_, &CDefectDoc::defectsDeleted, this, &CDefectList::DefectsDeleted);
+    connect(&document_, &CDefectDoc::readStateChanged, this, &CDefectList::UpdateRow);
     connect(&document_, &CDefectDoc::autoRefreshDue, this, &CDefectList::AutoRefresh);
     // The list editor may have renamed or reordered what the rows show; before the login there is no list.
     connect(&document_, &CDefectDoc::lookupListsEdited, this, [this] {
@@ -174,15 +175,22 @@ bool CDefectList::QuerySaveView()
 {
     if (!HasUnsavedChanges())
         return true;
-    switch (ShowStringMessage(document_.Ui(), kSaveViewQuestion, Buttons::YesNoCancel, Icon::Question)) {
-    case Answer::Cancel:
-        return false;
-    case Answer::Yes:
-        SaveCurrentView();
-        return true;
-    default:
-        return true;
+    UserInterface& ui = document_.Ui();
+    Answer answer = Answer::No;
+    if (MayChangeView(view_.viewId)) {
+        answer = ShowStringMessage(ui, kSaveViewQuestion, Buttons::YesNoCancel, Icon::Question);
+    } else {
+        // The question says where the changes go, as the view itself stays as it is for everyone.
+        const QString copy = OwnCopyName(document_, view_.viewId);
+        answer = ShowTextMessage(
+            ui, FormatString(kSaveViewAsOwnQuestion, copy.mid(1).toUtf8().constData(), copy.toUtf8().constData()),
+            Buttons::YesNoCancel, Icon::Question, kSaveViewAsOwnQuestion);
     }
+    if (answer == Answer::Cancel)
+        return false;
+    if (answer == Answer::Yes)
+        SaveCurrentView();
+    return true;
 }
 
 bool CDefectList::HasUnsavedChanges()
@@ -195,7 +203,16 @@ bool CDefectList::HasUnsavedChanges()
 
 bool CDefectList::SaveCurrentView()
 {
-    return ::SaveView(document_, document_.Ui(), view_);
+    if (MayChangeView(view_.viewId))
+        return ::SaveView(document_, document_.Ui(), view_);
+    const std::optional<std::int32_t> copy =
+        SaveViewAsOwnCopy(document_, document_.Ui(), view_, document_.loggedInId());
+    if (!copy)
+        return false;
+    // The user goes on with the copy, which the box now offers.
+    document_.selection().currentViewId = *copy;
+    emit viewChoicesChanged();
+    return true;
 }
 
 void CDefectList::ChangeView(std::int32_t viewId)
@@ -482,7 +499,15 @@ bool CDefectList::Search(const QString& text, bool forward)
         lastSearchText_ = text;
         continueSearch_ = false;
     }
-    const SearchOutcome outcome = SearchList(model_, text, forward, continueSearch_);
+    // The list does not hold the texts of memo columns it does not show; the file has them.
+    std::vector<int> hiddenMemos;
+    for (const int memo : {column::kDescription, column::kComments})
+        if (memo < model_.columnCount() && !Shown(model_.columns(), memo))
+            hiddenMemos.push_back(memo);
+    const HiddenMatches hidden = hiddenMemos.empty()
+        ? HiddenMatches{}
+        : FindInHiddenMemos(document_.GetDocumentConnection(RetryMode::Offline), text, hiddenMemos);
+    const SearchOutcome outcome = SearchList(model_, text, forward, continueSearch_, hidden);
     if (!outcome.statusText.isEmpty())
         SetStatusText(outcome.statusText);
     if (outcome.found)

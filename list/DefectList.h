@@ -50,7 +50,9 @@ public:
     std::vector<ColumnMenuItem> ColumnMenu();
     void ToggleColumn(int commandId);
     // The save prompt before the view changes or the document closes; false: do not go on.
-    bool QuerySaveView();
+    bool QuerySaveView() override;
+    // Writes the view's changes over it, or, for a view nobody may change ("default"), into the
+    // user's own copy ("*default"), which becomes the current view.
     bool SaveCurrentView();
     void ChangeView(std::int32_t viewId);
     BoxChoices ViewChoices();
@@ -92,9 +94,8 @@ public:
     void AddRow(const DefectRecord& record) override;
     void SelectDefect(std::int32_t defectId) override;
 
-    // What the document asks before it closes.
-    bool HasUnsavedChanges() override;
-    void SaveView() override { SaveCurrentView(); }
+    // The current view has changes that were not saved (the list's widths and order read back).
+    bool HasUnsavedChanges();
 
 signals:
     // A text for the status bar: the entry count, a search result.

@@ -6,11 +6,13 @@
 #include "document/ConnectionProvider.h"
 #include "engine/EngineStatus.h"
 #include "engine/Rowset.h"
+#include "platform/Utf8Text.h"
 #include "store/RetriedWrite.h"
 
 namespace {
 
 constexpr int kSaveAttempts = 8;
+constexpr int kViewNameBytes = 50;
 
 const QString& LoadSql()
 {
@@ -34,7 +36,29 @@ ViewColumn ColumnOf(const engine::Rowset& rows)
     return column;
 }
 
+// Replaces the stored columns of view `viewId` by the view's.
+long WriteColumns(engine::Connection& connection, const ViewDefinition& view, std::int64_t viewId)
+{
+    long status = connection.Execute(QStringLiteral("DELETE FROM ViewColumns WHERE ViewId=?"), {viewId});
+    for (const ViewColumn& column : view.columns) {
+        if (engine::Failed(status))
+            break;
+        status = connection.Execute(
+            QStringLiteral("INSERT INTO ViewColumns (viewid, columnid, [name], width, columnorder, sortorder, "
+                           "descending, invisible) VALUES (?, ?, ?, ?, ?, ?, ?, ?)"),
+            {viewId, std::int64_t{column.ColumnId}, column.Name.left(ViewDefinition::kNameLength),
+             std::int64_t{column.Width}, std::int64_t{column.ColumnOrder}, std::int64_t{column.SortOrder},
+             std::int64_t{column.Descending != 0 ? -1 : 0}, std::int64_t{column.Invisible != 0 ? -1 : 0}});
+    }
+    return status;
+}
+
 } // namespace
+
+bool MayChangeView(std::int32_t viewId)
+{
+    return viewId != kDefaultViewId;
+}
 
 bool LoadView(ConnectionProvider& connections, UserInterface& ui, std::int32_t viewId, ViewDefinition& view)
 {
@@ -61,24 +85,59 @@ bool SaveView(ConnectionProvider& connections, UserInterface& ui, ViewDefinition
     const std::int64_t viewId = view.viewId;
     const bool saved = RunWithRetries(ui, kSaveAttempts, [&] {
         engine::Connection& connection = connections.GetDocumentConnection(RetryMode::Offline);
-        return connection.WriteTransaction([&] {
-            long status = connection.Execute(QStringLiteral("DELETE FROM ViewColumns WHERE ViewId=?"), {viewId});
-            for (const ViewColumn& column : view.columns) {
-                if (engine::Failed(status))
-                    break;
-                status = connection.Execute(
-                    QStringLiteral("INSERT INTO ViewColumns (viewid, columnid, [name], width, columnorder, sortorder, "
-                                   "descending, invisible) VALUES (?, ?, ?, ?, ?, ?, ?, ?)"),
-                    {viewId, std::int64_t{column.ColumnId}, column.Name.left(ViewDefinition::kNameLength),
-                     std::int64_t{column.Width}, std::int64_t{column.ColumnOrder}, std::int64_t{column.SortOrder},
-                     std::int64_t{column.Descending != 0 ? -1 : 0}, std::int64_t{column.Invisible != 0 ? -1 : 0}});
-            }
-            return status;
-        });
+        return connection.WriteTransaction([&] { return WriteColumns(connection, view, viewId); });
     });
     if (saved)
         view.modified = false;
     return saved;
+}
+
+QString OwnCopyName(ConnectionProvider& connections, std::int32_t viewId)
+{
+    engine::Rowset rows;
+    QString name;
+    if (!engine::Failed(
+            connections.GetDocumentConnection(RetryMode::Offline)
+                .Query(QStringLiteral("SELECT Viewname FROM Views WHERE Id=?"), {std::int64_t{viewId}}, rows)) &&
+        rows.MoveFirst() == engine::kOk)
+        name = rows.Text(0);
+    return QString::fromUtf8(CutUtf8((QStringLiteral("*") + name).toUtf8(), kViewNameBytes));
+}
+
+std::optional<std::int32_t> SaveViewAsOwnCopy(ConnectionProvider& connections, UserInterface& ui, ViewDefinition& view,
+                                              std::int32_t userId)
+{
+    ErrorContext context("Saving a view as the user's own copy");
+    const QString name = OwnCopyName(connections, view.viewId);
+    view.PrepareForSave();
+    std::int64_t copyId = 0;
+    const bool saved = RunWithRetries(ui, kSaveAttempts, [&] {
+        engine::Connection& connection = connections.GetDocumentConnection(RetryMode::Offline);
+        return connection.WriteTransaction([&] {
+            // A second change of the same view goes to the copy the first one made.
+            copyId = 0;
+            long status = connection.QueryInt(
+                QStringLiteral("SELECT Id FROM Views WHERE UserId=? AND Viewname=? ORDER BY Id LIMIT 1"),
+                {std::int64_t{userId}, name}, copyId);
+            if (engine::Failed(status))
+                return status;
+            if (status == engine::kEndOfRowset) {
+                status = connection.Execute(QStringLiteral("INSERT INTO Views (userid, viewname) VALUES (?, ?)"),
+                                            {std::int64_t{userId}, name});
+                if (engine::Failed(status))
+                    return status;
+                copyId = connection.LastInsertId();
+            }
+            return WriteColumns(connection, view, copyId);
+        });
+    });
+    if (!saved)
+        return std::nullopt;
+    view.viewId = static_cast<std::int32_t>(copyId);
+    for (ViewColumn& column : view.columns)
+        column.ViewId = view.viewId;
+    view.modified = false;
+    return view.viewId;
 }
 
 BoxChoices ViewChoices(ConnectionProvider& connections, std::int32_t loggedInId, std::int32_t currentViewId)

@@ -28,18 +28,18 @@ void AppendAddress(QString& list, const QString& address)
 
 } // namespace
 
-QString RecipientList(const SendMailChoices& choices, const DefectRecord& current, const LookupLists& lookups)
+QString RecipientList(const SendMailChoices& choices, const DefectRecord& defect, const LookupLists& lookups)
 {
     QString list;
     if (choices.extra)
         list = choices.addr;
     if (choices.from)
-        if (const StakeholderEntry* author = lookups.FindStakeholder(current.FromID))
+        if (const StakeholderEntry* author = lookups.FindStakeholder(defect.FromID))
             AppendAddress(list, author->email);
     if (choices.to) {
-        if (const StakeholderEntry* addressee = lookups.FindStakeholder(current.ToID))
+        if (const StakeholderEntry* addressee = lookups.FindStakeholder(defect.ToID))
             AppendAddress(list, addressee->email);
-        list += kSeparator + current.Cc;
+        list += kSeparator + defect.Cc;
     }
     return list;
 }
@@ -70,10 +70,7 @@ int SendNotifications::Run(DefectListSeam& list, DefectPersistence& defects, con
     const std::optional<SendMailChoices> choices = RunDialog();
     if (!choices)
         return 0;
-    const QString recipients = RecipientList(*choices, defects.Record(), lookups);
-    if (!NamesRecipients(recipients))
-        return 0;
-    return SendEach(ids, *choices, recipients, list, defects);
+    return SendEach(ids, *choices, defects, lookups);
 }
 
 bool SendNotifications::AskForSeveral(std::size_t count)
@@ -98,24 +95,31 @@ std::optional<SendMailChoices> SendNotifications::RunDialog()
 }
 
 int SendNotifications::SendEach(const std::vector<std::int32_t>& ids, const SendMailChoices& choices,
-                                const QString& recipients, DefectListSeam& list, DefectPersistence& defects)
+                                DefectPersistence& defects, const LookupLists& lookups)
 {
     DispatchRequest request;
     request.includeAttachments = choices.attach;
-    request.recipients = recipients;
     request.comment = choices.comment;
     request.method = MethodForSendEntry(choices.sendMethod);
 
     const int total = static_cast<int>(ids.size());
     const std::unique_ptr<SendProgress> progress = ui_.OpenSendProgress(total);
     int sent = 0;
-    for (const std::int32_t id : ids) {
-        progress->Step(sent, total, FormatString(kSendingStatus, sent + 1, total));
-        list.SelectDefect(id);
-        // A defect that could not be read is not sent in place of another one.
-        if (defects.CurrentDefectId() != id || !sender_.Dispatch(defects.Record(), request))
+    for (std::size_t i = 0; i < ids.size(); ++i) {
+        progress->Step(static_cast<int>(i), total, FormatString(kSendingStatus, static_cast<int>(i) + 1, total));
+        // Each defect is read as stored, without making it current: the user's selection and the
+        // form stay as they were.
+        const std::optional<DefectRecord> defect = defects.ReadDefect(ids[i]);
+        // A defect that could not be read (deleted meanwhile) ends the sending.
+        if (!defect)
             break;
-        ++sent;
+        // Each mail goes to its own defect's addressee and cc; a defect that names nobody gets none.
+        request.recipients = RecipientList(choices, *defect, lookups);
+        if (NamesRecipients(*request.recipients)) {
+            if (!sender_.Dispatch(*defect, request))
+                break;
+            ++sent;
+        }
         if (progress->Cancelled())
             break;
     }

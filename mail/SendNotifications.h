@@ -1,6 +1,7 @@
 #pragma once
-// "Send email...": notifications for the selected list entries, to the recipients the send
-// dialog names, one defect after another with a progress that can be cancelled.
+// "Send email...": notifications for the selected list entries, each to the recipients the send
+// dialog names for it, one defect after another with a progress that can be cancelled. The
+// selection and the current defect stay as they were.
 
 #include "base/SendMailPort.h"
 
@@ -20,9 +21,9 @@ namespace mail {
 
 class NotificationSender;
 
-// The recipients from the dialog's choices and the current defect: the extra addresses, the
-// author, the addressee and the cc text, comma-separated.
-QString RecipientList(const SendMailChoices& choices, const DefectRecord& current, const LookupLists& lookups);
+// The recipients from the dialog's choices and one defect: the extra addresses, the defect's
+// author, its addressee and its cc text, comma-separated.
+QString RecipientList(const SendMailChoices& choices, const DefectRecord& defect, const LookupLists& lookups);
 // Whether a recipient list names anybody (separators and blanks alone do not).
 bool NamesRecipients(const QString& recipients);
 
@@ -42,8 +43,8 @@ public:
 private:
     bool AskForSeveral(std::size_t count);
     std::optional<SendMailChoices> RunDialog();
-    int SendEach(const std::vector<std::int32_t>& ids, const SendMailChoices& choices, const QString& recipients,
-                 DefectListSeam& list, DefectPersistence& defects);
+    int SendEach(const std::vector<std::int32_t>& ids, const SendMailChoices& choices, DefectPersistence& defects,
+                 const LookupLists& lookups);
 
     UserInterface& ui_;
     NotificationSender& sender_;

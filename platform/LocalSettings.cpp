@@ -14,6 +14,7 @@ namespace {
 const QString kSettings = QStringLiteral("Settings/");
 const QString kSetup = QStringLiteral("Setup/");
 const QString kHistory = QStringLiteral("SendMailDialogHistory/");
+const QString kRecentKey = QStringLiteral("Settings/recentDatabases");
 
 int ReadInt(const QSettings& profile, const QString& key, int defaultValue)
 {
@@ -85,6 +86,9 @@ bool LocalSettings::Load(int engineVersionNumber)
         }
     }
 
+    // Written as soon as a database opens, so it may be there before the window's placement.
+    recentDatabases = profile->value(kRecentKey).toStringList().mid(0, kRecentDatabases);
+
     CheckDatabaseEngine(engineVersionNumber);
 
     const QString placementKey = kSettings + QStringLiteral("mainWindowPosition");
@@ -131,9 +135,32 @@ void LocalSettings::Save()
     Write(*profile, kSettings + QStringLiteral("includeAttachments"), includeAttachments ? 1 : 0);
     Write(*profile, kSettings + QStringLiteral("exportRawFormulas"), exportRawFormulas ? 1 : 0);
     WriteSendMailHistory(*profile, sendMailHistory);
+    Write(*profile, kRecentKey, recentDatabases);
 
     profile->sync();
     CheckedCall(profile->status() == QSettings::NoError);
+}
+
+void LocalSettings::RememberDatabase(const QString& path)
+{
+    if (path.isEmpty())
+        return;
+    recentDatabases.removeAll(path);
+    recentDatabases.prepend(path);
+    while (recentDatabases.size() > kRecentDatabases)
+        recentDatabases.removeLast();
+}
+
+bool LocalSettings::SaveRecentDatabases()
+{
+    if (dontSaveSettings)
+        return true;
+    const auto profile = OpenProfile();
+    if (!profile->isWritable())
+        return false;
+    profile->setValue(kRecentKey, recentDatabases);
+    profile->sync();
+    return profile->status() == QSettings::NoError;
 }
 
 void LocalSettings::CheckDatabaseEngine(int libVersionNumber)

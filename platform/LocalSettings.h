@@ -5,6 +5,7 @@
 #include "platform/WindowPlacement.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 #include <vector>
@@ -23,6 +24,8 @@ inline constexpr int kMinimumEngineVersion = 3039000;
 
 class LocalSettings {
 public:
+    static constexpr int kRecentDatabases = 6;
+
     WindowPlacement windowPlacement;
     bool mainWindowIsVisible = true;
     MailSettings mailSettings;
@@ -40,6 +43,7 @@ public:
     // apostrophe that keeps a spreadsheet from evaluating them.
     bool exportRawFormulas = false;
     bool loaded = false;
+    QStringList recentDatabases; // the databases opened last on this workstation, the latest first
 
     // Reads the profile; false when the stored settings were absent (the defaults remain where
     // reading stopped). Damaged data is an assertion failure. The engine's library version is
@@ -47,6 +51,13 @@ public:
     bool Load(int engineVersionNumber);
     // Writes every stored value; a failed write throws CResult<int>.
     void Save();
+
+    // Puts `path` first among the recent databases, which keep at most kRecentDatabases.
+    void RememberDatabase(const QString& path);
+    // Writes the recent databases alone and at once, so that a program that does not end
+    // normally still knows them next time; nothing when saving is forbidden. False when the
+    // profile could not be written: the list then goes out with the settings at the end.
+    bool SaveRecentDatabases();
 
     // Refuses an engine older than kMinimumEngineVersion and finds out whether long texts sort.
     void CheckDatabaseEngine(int libVersionNumber);

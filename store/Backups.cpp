@@ -5,6 +5,7 @@
 #include "platform/DurableFiles.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 namespace {
 QString BackupName(const QString& path, int n)
@@ -34,4 +35,19 @@ bool CopyBackup(const QString& source, const QString& backup)
     if (!copied)
         QFile::remove(partial);
     return copied && SyncFolderOf(backup);
+}
+
+bool IsCopyOf(const QString& backup, const QString& file)
+{
+    constexpr qint64 kChunk = 1 << 20;
+    QFile a(backup);
+    QFile b(file);
+    if (QFileInfo(backup).size() != QFileInfo(file).size() || !a.open(QIODevice::ReadOnly) ||
+        !b.open(QIODevice::ReadOnly))
+        return false;
+    while (!a.atEnd()) {
+        if (a.read(kChunk) != b.read(kChunk))
+            return false;
+    }
+    return b.atEnd();
 }

@@ -11,3 +11,7 @@ bool RotateBackups(const QString& source, const QString& path, int count);
 // Copies `source` to `backup`, replacing it only once the synced copy is whole: a backup that a
 // crash can leave half written is none. The caller keeps writers out while it copies.
 bool CopyBackup(const QString& source, const QString& backup);
+
+// Whether `backup` holds the same bytes as `file`: a backup made by a conversion that stopped
+// before its end, which a new conversion of the file may replace without asking.
+bool IsCopyOf(const QString& backup, const QString& file);

@@ -7,6 +7,7 @@
 #include "engine/EngineStatus.h"
 #include "platform/DurableFiles.h"
 #include "store/DatabaseVersion.h"
+#include "store/TemporaryDatabaseFile.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -45,40 +46,6 @@ std::optional<std::int64_t> CountDefects(engine::Connection& connection, const Q
     return std::nullopt;
 }
 
-// Removes the temporary copy and its journal unless the copy arrived.
-class TemporaryCopy {
-public:
-    explicit TemporaryCopy(QString path) : path_(std::move(path)) { Remove(); }
-    TemporaryCopy(const TemporaryCopy&) = delete;
-    TemporaryCopy& operator=(const TemporaryCopy&) = delete;
-    ~TemporaryCopy() { Remove(); }
-    const QString& path() const { return path_; }
-
-private:
-    void Remove() const
-    {
-        QFile::remove(path_);
-        QFile::remove(JournalOf(path_));
-    }
-    QString path_;
-};
-
-// Compaction and its check read every page once; mapping the file saves copying each page into
-// the page cache (a third of the time on a 60 MB file).
-void MapIntoMemory(engine::Connection& connection)
-{
-    connection.Execute(QStringLiteral("PRAGMA mmap_size=1073741824"));
-}
-
-QString QuickCheck(engine::Connection& connection)
-{
-    std::int64_t problems = 0;
-    if (connection.QueryInt(QStringLiteral("SELECT count(*) FROM pragma_quick_check WHERE quick_check <> 'ok'"), {},
-                            problems) != engine::kOk)
-        return connection.TakeErrorMessage();
-    return problems == 0 ? QString() : QStringLiteral("the quick check finds %1 problems").arg(problems);
-}
-
 QString CheckCopy(const QString& copy, std::int64_t version, std::int64_t defects, const QString& destination)
 {
     engine::Connection connection;
@@ -108,6 +75,20 @@ QString CheckCopy(const QString& copy, std::int64_t version, std::int64_t defect
 
 } // namespace
 
+void MapIntoMemory(engine::Connection& connection)
+{
+    connection.Execute(QStringLiteral("PRAGMA mmap_size=1073741824"));
+}
+
+QString QuickCheck(engine::Connection& connection)
+{
+    std::int64_t problems = 0;
+    if (connection.QueryInt(QStringLiteral("SELECT count(*) FROM pragma_quick_check WHERE quick_check <> 'ok'"), {},
+                            problems) != engine::kOk)
+        return connection.TakeErrorMessage();
+    return problems == 0 ? QString() : QStringLiteral("the quick check finds %1 problems").arg(problems);
+}
+
 QString CompactDatabase(const QString& source, const QString& destination)
 {
     ErrorContext context("compacting database");
@@ -124,7 +105,7 @@ QString CompactDatabase(const QString& source, const QString& destination)
             .arg(version)
             .arg(EXPECTED_DB_VERSION);
 
-    const TemporaryCopy copy(TemporaryName(destination));
+    const TemporaryDatabaseFile copy(TemporaryName(destination));
     if (engine::Failed(connection.Execute(QStringLiteral("VACUUM INTO ?"), {copy.path()})))
         return QStringLiteral("could not compact %1: %2").arg(destination, connection.TakeErrorMessage());
     QString failure;
@@ -147,7 +128,7 @@ QString CompactDatabase(const QString& source, const QString& destination)
 
 QString JournalOf(const QString& path)
 {
-    return path + QStringLiteral("-journal");
+    return engine::Connection::JournalOf(path);
 }
 
 QStringList CompactionLeftovers(const QString& path)

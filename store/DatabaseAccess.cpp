@@ -5,6 +5,7 @@
 #include "base/Check.h"
 #include "base/DatabaseUnavailable.h"
 #include "base/ErrorContext.h"
+#include "base/ErrorReport.h"
 #include "base/Result.h"
 #include "base/StringTable.h"
 #include "base/UserInterface.h"
@@ -58,18 +59,17 @@ void CopyRow(const engine::Rowset& row, SystemSettings& s)
     s.sendmailTool = FitToBuffer(row.Text(7), SystemSettings::kToolBufferSize);
 }
 
-// String 152; a file or folder that this user may not write gets its own line saying which,
-// since no network or other program is to blame then. A file that another workstation held
-// locked beyond the busy limit is reachable: the text says what kept it, and that nothing was
-// written.
-QString UnreachableText(const engine::Connection& connection)
+// String 152, unless the file or folder may not be written by this user: no network or other
+// program is to blame then, and the text says which of the two it is. A file that another
+// workstation held locked beyond the busy limit is reachable: the text says what kept it, and
+// that nothing was written.
+QString UnreachableText(const engine::ErrorRecords& records)
 {
-    const engine::ErrorRecords& records = connection.errorRecords();
     if (!records.empty() && engine::IsBusyRefusal(records.front()))
         return FormatString(kHeldLockedText, static_cast<int>((engine::Connection::BusyLimit().count() + 999) / 1000));
     if (records.empty() || !engine::IsReadOnlyRefusal(records.front()))
         return LoadString(152);
-    return LoadString(152) + QStringLiteral("\n\n") + records.front().message;
+    return FailureText(records);
 }
 
 double GrowthMultiplier(std::int32_t factor)
@@ -104,7 +104,7 @@ void CDatabaseAccess::SetDatabaseFileName(const QString& path)
 
 engine::Connection& CDatabaseAccess::GetDataConnection(RetryMode mode)
 {
-    ErrorContext context("GetDataConnection");
+    ErrorContext context("connecting to the database file");
     lastMode_ = mode;
     if (!connected_)
         return WaitForFile(mode, engine::kOk);
@@ -149,6 +149,7 @@ engine::Connection& CDatabaseAccess::WaitForFile(RetryMode mode, long failure)
         dataConnection_.Close();
         if (status == kLockedStatus && mode == RetryMode::None)
             mode = RetryMode::Prompt;
+        lastFailure_ = dataConnection_.errorRecords();
         if (mode == RetryMode::None || stopWaiting_)
             throw database_unavailable(static_cast<std::int32_t>(status));
         if (mode == RetryMode::Offline && ui_.HasMainWindow()) {
@@ -158,7 +159,7 @@ engine::Connection& CDatabaseAccess::WaitForFile(RetryMode mode, long failure)
         }
 
         RetryDialogRequest request;
-        request.message = status == kLockedStatus ? LockRefusalText(lock.message) : UnreachableText(dataConnection_);
+        request.message = status == kLockedStatus ? LockRefusalText(lock.message) : UnreachableText(lastFailure_);
         request.autoRetrySeconds = kAutoRetrySeconds;
         request.flashCount = flashCount;
         request.startHidden = mode == RetryMode::Offline;
@@ -170,6 +171,20 @@ engine::Connection& CDatabaseAccess::WaitForFile(RetryMode mode, long failure)
         if (answer == RetryAnswer::Cancel)
             throw database_unavailable(static_cast<std::int32_t>(status));
     }
+}
+
+QString CDatabaseAccess::UnavailableText(std::int32_t status) const
+{
+    if (status == kLockedStatus)
+        return QStringLiteral("It is locked for maintenance.");
+    if (lastFailure_.empty())
+        return LoadString(152);
+    return FailureText(lastFailure_);
+}
+
+QString CDatabaseAccess::UnavailableDetails(std::int32_t status) const
+{
+    return OleDbErrorReport(status, lastFailure_);
 }
 
 void CDatabaseAccess::CloseDataConnection()

@@ -54,6 +54,11 @@ public:
     // raises database_unavailable at once, also a locked one, instead of waiting in the retry dialog.
     void StopWaitingForFile() { stopWaiting_ = true; }
 
+    // Why the file could not be reached when database_unavailable(status) was raised: a sentence
+    // for the user, and the engine's report for behind "Details".
+    QString UnavailableText(std::int32_t status) const;
+    QString UnavailableDetails(std::int32_t status) const;
+
     // Both leave the connection as open or closed as they found it and return the engine status.
     long LoadSystemSettings();
     long SaveSystemSettings();
@@ -84,6 +89,7 @@ private:
     SystemSettings systemSettings_;
     QString databaseFileName_;
     engine::Connection dataConnection_;
+    engine::ErrorRecords lastFailure_; // of the last attempt that found the file unreachable
     bool connected_ = false;
     RetryMode lastMode_ = RetryMode::Prompt; // how the running operation asked for the connection
     bool stopWaiting_ = false;

@@ -14,6 +14,7 @@
 #include "platform/OleDate.h"
 #include "store/AttachmentPaths.h"
 #include "store/Backups.h"
+#include "store/ConvertedCopy.h"
 #include "store/DatabaseAccess.h"
 #include "store/DatabaseVersion.h"
 #include "store/MaintenanceLock.h"
@@ -29,6 +30,7 @@
 #include "engine/EngineLibrary.h"
 
 #include <cstdint>
+#include <optional>
 
 namespace {
 
@@ -42,11 +44,6 @@ constexpr ConversionStep kConversionTable[] = {
     {8, 241}, {9, 254}, {10, 255}, {11, 261}, {12, 265}, {13, 270},
 };
 static_assert(kConversionTable[std::size(kConversionTable) - 1].target == EXPECTED_DB_VERSION);
-
-unsigned long Code32(long status)
-{
-    return static_cast<std::uint32_t>(status);
-}
 
 } // namespace
 
@@ -136,6 +133,10 @@ QString DatabaseAdministration::CreationFailedText(const QString& path)
 bool DatabaseAdministration::CreateDatabase(const QString& path)
 {
     ErrorContext context("create new database file");
+    // Asked before anything is touched, so that Cancel creates nothing and keeps an old file.
+    const std::optional<int> workflow = ui_.ChooseWorkflow();
+    if (!workflow)
+        return false;
     CMaintenanceLock lock(path, QStringLiteral("creating new database file"), false, clock_);
     if (!lock.held()) {
         ShowTextMessage(ui_, LockRefusalText(lock.message()), Buttons::Ok, Icon::Warning, 160);
@@ -160,7 +161,7 @@ bool DatabaseAdministration::CreateDatabase(const QString& path)
         ShowTextMessage(ui_, CreationFailedText(path), Buttons::Ok, Icon::Error);
         return false;
     }
-    if (!InitializeDatabase(building, path)) {
+    if (!InitializeDatabase(building, path, *workflow)) {
         RemoveBuilding(building);
         return false;
     }
@@ -190,7 +191,7 @@ bool DatabaseAdministration::RemoveOldDatabase(const CMaintenanceLock& lock, con
     return true;
 }
 
-bool DatabaseAdministration::InitializeDatabase(const QString& building, const QString& path)
+bool DatabaseAdministration::InitializeDatabase(const QString& building, const QString& path, int workflow)
 {
     ErrorContext context("initializing database");
     engine::Connection connection;
@@ -211,7 +212,8 @@ bool DatabaseAdministration::InitializeDatabase(const QString& building, const Q
             incomplete = true;
             return engine::kFailure;
         }
-        ChooseAndStoreWorkflow(connection, ui_);
+        // "Import your own workflow" stores none; the database is usable all the same.
+        StoreChosenWorkflow(workflow, connection);
         return engine::kOk;
     });
     if (incomplete) {
@@ -230,42 +232,173 @@ bool DatabaseAdministration::InitializeDatabase(const QString& building, const Q
     return true;
 }
 
+namespace {
+
+QString BackupOf(const QString& path)
+{
+    return path + QStringLiteral(".bak");
+}
+
+// The version row of the file at path, or what the user is told about a file whose version
+// cannot be read (the engine's records behind "Details").
+struct FileVersion {
+    std::optional<std::int64_t> version;
+    QString text;
+    QString details;
+    std::int64_t defects = -1;
+};
+
+FileVersion ReadFileVersion(const QString& path)
+{
+    constexpr int kNoDatabase = 125;
+    engine::Connection connection;
+    FileVersion result;
+    const long opened = connection.Open(path);
+    if (engine::Failed(opened)) {
+        const engine::ErrorRecords records = connection.TakeErrorRecords();
+        result.text = FailureText(records);
+        result.details = OleDbErrorReport(opened, records);
+        return result;
+    }
+    std::int64_t version = 0;
+    const long status = ReadDatabaseVersion(connection, version);
+    if (status == engine::kOk) {
+        result.version = version;
+        connection.QueryInt(QStringLiteral("select count(*) from defectlist"), {}, result.defects);
+        return result;
+    }
+    // A file without a version row, or one whose first read fails, is no database of this
+    // program; a damaged one is told so as well.
+    const engine::ErrorRecords records = connection.TakeErrorRecords();
+    const bool damaged = !records.empty() && records.front().kind == engine::FailureKind::Damaged;
+    result.text = damaged ? FailureText(records)
+                          : LoadString(kNoDatabase) + QStringLiteral("\n") + QDir::toNativeSeparators(path);
+    result.details = OleDbErrorReport(status, records);
+    return result;
+}
+
+} // namespace
+
 bool DatabaseAdministration::ConvertDatabase(const QString& path)
 {
     ErrorContext context("converting old database to current format");
-    const QString backup = path + QStringLiteral(".bak");
-    if (QFileInfo::exists(backup) && ShowStringMessage(ui_, 137, Buttons::YesNo, Icon::Question) != Answer::Yes)
-        return false;
-    engine::Connection connection;
-    std::int64_t version = 0;
-    long status = connection.Open(path);
-    // The read transaction keeps other programs from writing while the file is copied; its first
-    // read completes a change that a stopped workstation left in the journal.
-    if (!engine::Failed(status))
-        status = connection.Execute(QStringLiteral("BEGIN"));
-    if (!engine::Failed(status))
-        status = ReadDatabaseVersion(connection, version);
-    if (status == engine::kOk) {
-        // Without a copy of the original the conversion does not start.
-        const bool copied = CopyBackup(path, backup);
-        connection.Execute(QStringLiteral("COMMIT"));
-        check::assertion(copied, "could not copy the database to its backup file");
-    }
-    if (status != engine::kOk) {
-        ShowTextMessage(ui_, FormatString(127, Code32(status)), Buttons::Ok, Icon::Error, 127);
+    constexpr int kTooNew = 155;
+    const QString backup = BackupOf(path);
+    const FileVersion found = ReadFileVersion(path);
+    if (!found.version) {
+        ShowDetailedMessage(ui_, found.text, found.details, Buttons::Ok, Icon::Error);
         return false;
     }
-    if (!RunConversions(connection, static_cast<int>(version)))
+    const std::int64_t version = *found.version;
+    if (version == EXPECTED_DB_VERSION)
+        return true;
+    if (version > EXPECTED_DB_VERSION) {
+        ShowStringMessage(ui_, kTooNew, Buttons::Ok, Icon::Warning);
         return false;
+    }
+    if (!IsConvertible(static_cast<int>(version)))
+        return ConvertFromBackupOfInterrupted(path, found.defects);
+    // A backup with the bytes of the file is the one an interrupted conversion made: no question.
+    if (QFileInfo::exists(backup) && !IsCopyOf(backup, path) &&
+        ShowStringMessage(ui_, 137, Buttons::YesNo, Icon::Question) != Answer::Yes)
+        return false;
+    return ConvertLocked(path, Source::Original);
+}
 
-    // The scripts report each failing statement and go on; the version row tells whether the
-    // file arrived.
-    std::int64_t reached = 0;
-    if (engine::Failed(ReadDatabaseVersion(connection, reached)) || reached < EXPECTED_DB_VERSION)
+bool DatabaseAdministration::ConvertFromBackupOfInterrupted(const QString& path, std::int64_t defects)
+{
+    const QString backup = BackupOf(path);
+    const FileVersion original = QFileInfo::exists(backup) ? ReadFileVersion(backup) : FileVersion();
+    // Only a backup of the same defects is the original of this file: the scripts never remove
+    // a defect, and nobody can have added one to a file that no program opens.
+    const bool usable = original.version && IsConvertible(static_cast<int>(*original.version)) &&
+        *original.version < EXPECTED_DB_VERSION && original.defects >= 0 && original.defects == defects;
+    if (!usable) {
+        ShowTextMessage(ui_, InterruptedConversionText(path), Buttons::Ok, Icon::Error);
         return false;
-    if (version < kFirstVersionWithWorkflow)
-        return ChooseAndStoreWorkflow(connection, ui_);
-    return true;
+    }
+    ShowTextMessage(ui_,
+                    QStringLiteral("%1 was left unfinished by an interrupted conversion. It is converted again from "
+                                   "its original, %2; the unfinished file is kept as %3.")
+                        .arg(QDir::toNativeSeparators(path), QDir::toNativeSeparators(backup),
+                             QDir::toNativeSeparators(path + QStringLiteral(".interrupted"))),
+                    Buttons::Ok, Icon::Information);
+    return ConvertLocked(path, Source::Backup);
+}
+
+QString DatabaseAdministration::InterruptedConversionText(const QString& path)
+{
+    const QString backup = QDir::toNativeSeparators(BackupOf(path));
+    const QString file = QDir::toNativeSeparators(path);
+    if (!QFileInfo::exists(BackupOf(path)))
+        return QStringLiteral("%1 was left unfinished by an interrupted conversion, and its original %2 is missing. "
+                              "%3")
+            .arg(file, backup, CannotConvertText());
+    return QStringLiteral("%1 was left unfinished by an interrupted conversion. Its original is kept in %2, but "
+                          "that file is not the database as it was before the conversion (it holds other "
+                          "defects, or cannot be read). Put the right original in place of %1 (for example: cp "
+                          "%2 %1) and convert again.")
+        .arg(file, backup);
+}
+
+bool DatabaseAdministration::ConvertLocked(const QString& path, Source source)
+{
+    const QString backup = BackupOf(path);
+    const QString shownPath = QDir::toNativeSeparators(path);
+    const QString shownBackup = QDir::toNativeSeparators(backup);
+    CMaintenanceLock lock(path, ConversionLockReason(), true, clock_);
+    if (!lock.held()) {
+        ShowTextMessage(ui_, LockRefusalText(lock.message()), Buttons::Ok, Icon::Warning, 160);
+        return false;
+    }
+    const QString original = MaintenanceName(path);
+    const QString from = source == Source::Original ? original : backup;
+    // Read again under the lock: another workstation may have converted the file meanwhile.
+    const FileVersion found = ReadFileVersion(from);
+    if (!found.version || *found.version >= EXPECTED_DB_VERSION || !IsConvertible(static_cast<int>(*found.version))) {
+        lock.Unlock();
+        if (found.version && *found.version == EXPECTED_DB_VERSION)
+            return true;
+        ShowDetailedMessage(ui_, found.version ? CannotConvertText() : found.text, found.details, Buttons::Ok,
+                            Icon::Error);
+        return false;
+    }
+    const int version = static_cast<int>(*found.version);
+    // The original stays untouched at its maintenance name; the backup is whole before anything
+    // else happens, and one that already holds its bytes is not written again.
+    if (source == Source::Original && !IsCopyOf(backup, original) && !CopyBackup(original, backup)) {
+        lock.Unlock();
+        ShowTextMessage(ui_,
+                        QStringLiteral("%1 was not converted and is unchanged: its copy %2 could not be written.")
+                            .arg(shownPath, shownBackup),
+                        Buttons::Ok, Icon::Error);
+        return false;
+    }
+    bool workflowStored = true;
+    const QString failure = ConvertIntoPlace(from, path, [&](engine::Connection& copy) {
+        if (!RunConversions(copy, version))
+            return false;
+        if (version < kFirstVersionWithWorkflow)
+            workflowStored = ChooseAndStoreWorkflow(copy, ui_);
+        return true;
+    });
+    if (!failure.isEmpty()) {
+        lock.Unlock();
+        ShowTextMessage(ui_,
+                        QStringLiteral("%1 was not converted and is unchanged (%2). Its original is kept in %3.")
+                            .arg(shownPath, failure, shownBackup),
+                        Buttons::Ok, Icon::Error);
+        return false;
+    }
+    // The converted file stands at the name. The original is the backup's twin; an unfinished
+    // file that was converted again from its backup is kept beside it.
+    if (source == Source::Original)
+        QFile::remove(original);
+    else
+        ReplaceByRename(original, path + QStringLiteral(".interrupted"));
+    SyncFolderOf(path);
+    lock.Unlock();
+    return workflowStored;
 }
 
 bool DatabaseAdministration::RunConversions(engine::Connection& connection, int version)
@@ -279,7 +412,9 @@ bool DatabaseAdministration::RunConversions(engine::Connection& connection, int 
         }
         if (scriptObserver_)
             scriptObserver_(step.script, step.target);
-        RunScript(step.script, connection, ui_, true);
+        // On the copy the first failure stops: the original stays as it was.
+        if (!RunScript(step.script, connection, ui_, false))
+            return false;
         version = step.target;
     }
     return true;

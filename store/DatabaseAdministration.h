@@ -6,6 +6,8 @@
 
 #include <QString>
 
+#include <cstdint>
+
 #include <functional>
 #include <span>
 
@@ -35,15 +37,20 @@ public:
 
     void SetScriptObserver(ScriptObserver observer) { scriptObserver_ = std::move(observer); }
 
-    // Replaces the file at path (and its attachment directory) by a new database.
+    // Replaces the file at path (and its attachment directory) by a new database. The workflow
+    // is chosen first: Cancel there leaves everything as it was and returns false.
     bool CreateDatabase(const QString& path) override;
     bool CompactAndRepair(const QString& path) override;
-    // Brings an older file to the current version; a copy of the original is kept as path + ".bak".
+    // Brings an older file to the current version under the maintenance lock: a copy is
+    // converted and checked beside it and renamed into place, so that a crash leaves the old
+    // file or the converted one; the original is kept as path + ".bak". A file left unfinished
+    // by an interrupted conversion of an older program is converted again from that backup.
     bool ConvertDatabase(const QString& path) override;
 
-    // The schema scripts and the workflow the user picks, in one transaction on the new, empty
-    // file at `building`; false after telling the user, naming `path`, that nothing was created.
-    bool InitializeDatabase(const QString& building, const QString& path);
+    // The schema scripts and the chosen workflow (the chooser's index), in one transaction on the
+    // new, empty file at `building`; false after telling the user, naming `path`, that nothing was
+    // created.
+    bool InitializeDatabase(const QString& building, const QString& path, int workflow);
 
     // The file the lock moved aside and the attachment directory go out of the way.
     bool RemoveOldDatabase(const CMaintenanceLock& lock, const QString& path);
@@ -55,13 +62,22 @@ public:
     static QString CannotConvertText();
     // What a user hears when a new database could not be written at `path`.
     static QString CreationFailedText(const QString& path);
+    // What the user is told about a file an interrupted conversion left unfinished, naming the
+    // backup with its original.
+    static QString InterruptedConversionText(const QString& path);
 
     // The desktop's trash; where there is none (no desktop session, as on build servers) the
     // file or directory is deleted instead, since the new database has to take its place.
     static bool MoveToTrashOrDelete(const QString& path);
 
 private:
-    // Runs the conversion scripts from `version` on; false when that version cannot be converted.
+    enum class Source { Original, Backup };
+    // Converts under the maintenance lock from the original (moved aside by the lock) or from
+    // the backup; true when the converted file stands at path with its workflow.
+    bool ConvertLocked(const QString& path, Source source);
+    bool ConvertFromBackupOfInterrupted(const QString& path, std::int64_t defects);
+    // Runs the conversion scripts from `version` on; false when that version cannot be converted
+    // or a script failed.
     bool RunConversions(engine::Connection& connection, int version);
 
     UserInterface& ui_;

@@ -112,13 +112,15 @@ void CDatabaseAdministration::OnCreateNew()
         ChooseDatabaseFile(true, missingDatabase_.isEmpty() ? QStringLiteral("./default.defl") : missingDatabase_);
     if (!path)
         return;
+    bool created = false;
     {
         WaitCursor wait(ui_);
-        // A failed creation still ends with the path: opening it then tells what is wrong, and
-        // the open procedure shows this dialog again.
-        actions_.CreateDatabase(*path);
+        created = actions_.CreateDatabase(*path);
     }
-    EndWithPath(*path);
+    // A creation that was cancelled or failed (and said why) opens nothing: an old file at the
+    // path is still the old one, and the user chooses again here.
+    if (created)
+        EndWithPath(*path);
 }
 
 void CDatabaseAdministration::OnRepair()

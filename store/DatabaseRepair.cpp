@@ -3,17 +3,60 @@
 #include "store/DatabaseAccess.h"
 
 #include "base/ErrorContext.h"
+#include "base/ErrorReport.h"
+#include "base/StringTable.h"
 #include "base/UserInterface.h"
 #include "engine/EngineStatus.h"
 #include "store/Backups.h"
 #include "store/Compaction.h"
+#include "store/DatabaseVersion.h"
 #include "store/MaintenanceLock.h"
 
+#include <QDir>
 #include <QFile>
+
+#include <cstdint>
+
+namespace {
+
+// Empty when the file has the current schema, else what the user is told. Read before anything
+// is written: a file of a newer version must not get so much as a settings row from this program.
+QString VersionRefusal(const QString& path)
+{
+    constexpr int kNoDatabase = 125;
+    constexpr int kTooNew = 155;
+    engine::Connection connection;
+    const long opened = connection.Open(path);
+    if (engine::Failed(opened))
+        return FailureText(connection.TakeErrorRecords());
+    std::int64_t version = 0;
+    if (ReadDatabaseVersion(connection, version) != engine::kOk)
+        return LoadString(kNoDatabase) + QStringLiteral("\n") + QDir::toNativeSeparators(path);
+    if (version > EXPECTED_DB_VERSION)
+        return LoadString(kTooNew);
+    if (version < EXPECTED_DB_VERSION)
+        return QStringLiteral("%1 has version %2; convert it to version %3 before repairing it.")
+            .arg(QDir::toNativeSeparators(path))
+            .arg(version)
+            .arg(EXPECTED_DB_VERSION);
+    return {};
+}
+
+} // namespace
 
 bool CDatabaseAccess::CompactAndRepair()
 {
     ErrorContext context("compact and repair database file");
+    // The lock's check undoes a dead maintainer's lock first, so that its file is the one read.
+    const LockState state = CMaintenanceLock::IsLocked(databaseFileName_);
+    if (!state.recovered.isEmpty())
+        ShowTextMessage(ui_, state.recovered, Buttons::Ok, Icon::Information);
+    if (!state.locked) {
+        if (const QString refusal = VersionRefusal(databaseFileName_); !refusal.isEmpty()) {
+            ShowTextMessage(ui_, refusal, Buttons::Ok, Icon::Warning);
+            return false;
+        }
+    }
     LoadSystemSettings();
     CMaintenanceLock lock(databaseFileName_, QStringLiteral("compacting and repairing database"), true, clock_);
     if (!lock.held()) {

@@ -6,10 +6,15 @@
 #include "base/ErrorContext.h"
 #include "base/Result.h"
 #include "base/StringTable.h"
+#include "engine/Connection.h"
+#include "engine/EngineStatus.h"
 #include "platform/DurableFiles.h"
 #include "platform/PresenceLock.h"
 #include "platform/UserName.h"
+#include "store/Backups.h"
 #include "store/Compaction.h"
+#include "store/ConvertedCopy.h"
+#include "store/DatabaseVersion.h"
 
 #include <QFileInfo>
 #include <QLocale>
@@ -17,6 +22,7 @@
 #include <QThread>
 
 #include <cerrno>
+#include <cstdint>
 
 namespace {
 
@@ -71,7 +77,7 @@ LockState Locked(const QString& rescueName, const QString& reason)
 // Undoes a maintenance whose client died: empty on success, else why the database stays locked.
 QString PutDatabaseBack(const QString& path)
 {
-    for (const QString& leftover : CompactionLeftovers(path))
+    for (const QString& leftover : CompactionLeftovers(path) + ConversionLeftovers(path))
         QFile::remove(leftover);
     const QString maintenanceName = MaintenanceName(path);
     const QString journal = JournalOf(path);
@@ -86,6 +92,10 @@ QString PutDatabaseBack(const QString& path)
         // Only a verified copy ever arrives at the name, by rename; a file there that passes the
         // check is the database (its journal is its own), and the original is kept aside.
         if (QuickCheckFailure(path).isEmpty()) {
+            // A conversion copied the original to its backup before anything else: no second copy.
+            if (IsCopyOf(path + QStringLiteral(".bak"), maintenanceName))
+                return QFile::remove(maintenanceName) ? QString()
+                                                      : QStringLiteral("%1 cannot be removed").arg(maintenanceName);
             const QString aside = path + QStringLiteral(".interrupted");
             QFile::remove(aside);
             return QFile::rename(maintenanceName, aside)
@@ -110,6 +120,32 @@ QString PutDatabaseBack(const QString& path)
     return {};
 }
 
+// What a conversion that was interrupted left at the name: the file as it was, or the converted one.
+QString ConversionOutcome(const QString& path)
+{
+    engine::Connection connection;
+    std::int64_t version = -1;
+    if (!engine::Failed(connection.Open(path)))
+        ReadDatabaseVersion(connection, version);
+    const QString backup = path + QStringLiteral(".bak");
+    if (version == EXPECTED_DB_VERSION)
+        return QStringLiteral(" The conversion had finished: the database has version %1; the original is kept in "
+                              "%2.")
+            .arg(version)
+            .arg(backup);
+    return QStringLiteral(" The database is as it was before the conversion (version %1); convert it again. A copy "
+                          "of it is kept in %2.")
+        .arg(version)
+        .arg(backup);
+}
+
+// An open replays a journal that holds a change and removes one that holds none.
+void SettleJournal(const QString& path)
+{
+    engine::Connection connection;
+    connection.Open(path);
+}
+
 LockState Recover(const QString& path)
 {
     const QString rescueName = RescueFileName(path);
@@ -127,10 +163,13 @@ LockState Recover(const QString& path)
                           .arg(path, failure));
     QFile::remove(rescueName);
     SyncFolderOf(path);
-    return {false, QString(),
-            QStringLiteral("The maintenance of %1 was interrupted: the client that locked it no longer runs (%2). "
-                           "The database has been checked, put back in place and unlocked.")
-                .arg(path, firstLine)};
+    QString recovered =
+        QStringLiteral("The maintenance of %1 was interrupted: the client that locked it no longer runs (%2). "
+                       "The database has been checked, put back in place and unlocked.")
+            .arg(path, firstLine);
+    if (firstLine.contains(ConversionLockReason()))
+        recovered += ConversionOutcome(path);
+    return {false, QString(), recovered};
 }
 
 } // namespace
@@ -216,14 +255,25 @@ bool CMaintenanceLock::Lock(const QString& reason, bool mustExist)
         check::assertion(false, "database lock failed");
     }
     // With nobody connected a journal is the unfinished change of a workstation that stopped; it
-    // belongs to the file and must travel with it, so maintenance waits until an open completes it.
+    // belongs to the file and must not stay behind when the file moves. Opening the file once
+    // replays it, or removes it when it holds no change.
     if (const QString journal = JournalOf(path_); QFileInfo::exists(journal)) {
         presence.Release();
-        Unlock();
-        message_ = QStringLiteral("%1 holds an unfinished change of a workstation that stopped. Open the database "
-                                  "once, which completes it, and try again.")
-                       .arg(journal);
-        return false;
+        SettleJournal(path_);
+        if (!presence.Acquire(path_, PresenceLock::Kind::Exclusive)) {
+            Unlock();
+            message_ = LoadString(164);
+            return false;
+        }
+        if (QFileInfo::exists(journal)) {
+            presence.Release();
+            Unlock();
+            message_ = QStringLiteral("%1 holds an unfinished change that could not be completed: another program "
+                                      "is writing to the database, or the file cannot be written. Close the other "
+                                      "program, or check that the file may be written, and try again.")
+                           .arg(journal);
+            return false;
+        }
     }
     if (!QFile::rename(path_, MaintenanceName(path_))) {
         presence.Release();

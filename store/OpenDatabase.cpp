@@ -16,7 +16,7 @@
 #include <QDir>
 #include <QFileInfo>
 
-#include <cstdint>
+#include <cstring>
 #include <utility>
 
 namespace {
@@ -45,8 +45,9 @@ bool OpenDatabase(CDatabaseAccess& access, std::optional<QString> path, Administ
 {
     UserInterface& ui = access.ui();
     bool useDefault = !path.has_value();
-    QString databasePath = path.value_or(QStringLiteral("default.defl"));
-    bool showDialog = databasePath.isEmpty() || ui.IsShiftHeld() || state.openAttempted;
+    const bool remembered = useDefault && !state.openAttempted && !state.lastDatabase.isEmpty();
+    QString databasePath = path.value_or(remembered ? state.lastDatabase : QStringLiteral("default.defl"));
+    bool showDialog = databasePath.isEmpty() || ui.IsShiftHeld() || (useDefault && state.openAttempted);
     state.openAttempted = true;
     QString missing; // where no database was found, for the dialog to say so
 
@@ -63,7 +64,9 @@ bool OpenDatabase(CDatabaseAccess& access, std::optional<QString> path, Administ
                 chosenInDialog = true;
             }
             access.SetDatabaseFileName(databasePath);
-            const bool named = !useDefault && !chosenInDialog;
+            // The last database is waited for like a named one while it exists (a share that is
+            // slow to come back); when it is gone, the dialog says where it was.
+            const bool named = (!useDefault || (remembered && QFileInfo::exists(databasePath))) && !chosenInDialog;
             engine::Connection& connection = access.GetDataConnection(named ? RetryMode::Prompt : RetryMode::None);
 
             switch (ReadVersion(connection)) {
@@ -103,22 +106,27 @@ bool OpenDatabase(CDatabaseAccess& access, std::optional<QString> path, Administ
             access.CloseDataConnection();
             if (!QFileInfo::exists(databasePath))
                 missing = QFileInfo(databasePath).absoluteFilePath();
-            if (!useDefault) {
-                const QString code = QString::asprintf(
-                    "\n(0x%08lx)", static_cast<unsigned long>(static_cast<std::uint32_t>(unavailable.status)));
-                ShowTextMessage(ui, CouldNotOpen(databasePath) + code, Buttons::Ok, Icon::Warning, 129);
-            }
+            if (!useDefault)
+                ShowDetailedMessage(
+                    ui, CouldNotOpen(databasePath) + QStringLiteral("\n") + access.UnavailableText(unavailable.status),
+                    access.UnavailableDetails(unavailable.status), Buttons::Ok, Icon::Warning, 129);
             showDialog = true;
-        } catch (const CHResult&) {
+        } catch (const CHResult& result) {
             access.CloseDataConnection();
-            ShowTextMessage(ui, CouldNotOpen(databasePath), Buttons::Ok, Icon::Warning, 129);
+            ShowDetailedMessage(ui, CouldNotOpen(databasePath) + QStringLiteral("\n") + FailureText(result.records),
+                                OleDbErrorReport(result.value, result.records), Buttons::Ok, Icon::Warning, 129);
             showDialog = true;
         } catch (const CResult<int>& result) {
             // A failed platform call (a file that cannot be examined or written) is reported like
             // any other failure of the pass, and the dialog offers the next choice.
             access.CloseDataConnection();
-            ReportFailure(QStringLiteral("Exception caught: CBResult error code: ") + HexCode(result.value),
-                          ReportStyle::Information);
+            ShowDetailedMessage(ui,
+                                CouldNotOpen(databasePath) +
+                                    QStringLiteral("\nA file operation on it failed: %1.")
+                                        .arg(QString::fromLocal8Bit(std::strerror(result.lastError))),
+                                QStringLiteral("CBResult error code: ") + HexCode(result.value) + QStringLiteral("\n") +
+                                    ErrorContextText(true),
+                                Buttons::Ok, Icon::Information);
             showDialog = true;
         } catch (const std::exception& failure) {
             access.CloseDataConnection();

@@ -139,8 +139,10 @@ bool RunEach(const char* begin, const char* end, engine::Connection& connection,
 bool RunStatements(const char* begin, const char* end, engine::Connection& connection, UserInterface& ui,
                    bool continueOnError)
 {
-    return RunEach(begin, end, connection, [&](const QString& sql, long status) {
-        ShowOleDbErrors(ui, status, connection.TakeErrorRecords(), sql);
+    return RunEach(begin, end, connection, [&](const QString&, long status) {
+        // The statement is in the records, behind "Details".
+        ShowOleDbErrors(ui, status, connection.TakeErrorRecords(),
+                        QStringLiteral("A statement of a database script failed; the details show which."));
         return continueOnError;
     });
 }

@@ -46,10 +46,11 @@ int CSelectWorkflowDialog::Index() const
     return choices_->checkedId();
 }
 
-int RunSelectWorkflowDialog(QWidget* parent)
+std::optional<int> RunSelectWorkflowDialog(QWidget* parent)
 {
     CSelectWorkflowDialog dialog(parent);
-    // OK and Cancel alike: the radio button decides.
-    dialog.exec();
+    // Cancel chooses nothing: a database being created is then not created.
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
     return dialog.Index();
 }

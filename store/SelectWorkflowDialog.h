@@ -4,6 +4,8 @@
 #include "base/UserInterface.h"
 #include <QDialog>
 
+#include <optional>
+
 class QButtonGroup;
 
 class CSelectWorkflowDialog : public QDialog {
@@ -18,5 +20,5 @@ private:
     QButtonGroup* choices_;
 };
 
-// The index of the workflow the user chose.
-int RunSelectWorkflowDialog(QWidget* parent);
+// The index of the workflow the user chose with OK; none after Cancel.
+std::optional<int> RunSelectWorkflowDialog(QWidget* parent);

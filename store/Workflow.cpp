@@ -113,8 +113,14 @@ bool StoreWorkflow(const std::vector<StatusTransition>& workflow, engine::Connec
 
 bool ChooseAndStoreWorkflow(engine::Connection& connection, UserInterface& ui)
 {
+    const std::optional<int> choice = ui.ChooseWorkflow();
+    return choice && StoreChosenWorkflow(*choice, connection);
+}
+
+bool StoreChosenWorkflow(int choice, engine::Connection& connection)
+{
     int id = 0;
-    switch (ui.ChooseWorkflow()) {
+    switch (choice) {
     case 0:
         id = kStandardWorkflow;
         break;

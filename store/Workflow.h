@@ -23,6 +23,10 @@ std::vector<StatusTransition> LoadWorkflow(std::istream& in);
 // failure the table keeps its previous workflow and the result is false.
 bool StoreWorkflow(const std::vector<StatusTransition>& workflow, engine::Connection& connection);
 
+// Stores the built-in workflow the chooser's index names (0 standard, 1 simple); false for any
+// other choice (2: the user imports their own, and nothing is stored) or when storing failed.
+bool StoreChosenWorkflow(int choice, engine::Connection& connection);
+
 // Lets the user pick a built-in workflow and stores it; false when the user imports their own
-// (nothing is stored then) or storing failed.
+// or cancels (nothing is stored then) or storing failed.
 bool ChooseAndStoreWorkflow(engine::Connection& connection, UserInterface& ui);

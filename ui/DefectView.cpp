@@ -185,7 +185,7 @@ void CDefectView::ShowWorkingRecord()
 void CDefectView::setLastRead(double lastread)
 {
     workingRecord_.lastread = lastread;
-    MarkModified();
+    shownRecord_.lastread = lastread;
     if (currentPage_ == kHistory)
         CurrentPage()->ShowValues(workingRecord_, *document_);
 }

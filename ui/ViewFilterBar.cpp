@@ -7,6 +7,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -97,6 +98,18 @@ CSearchBar::CSearchBar(CDefectList& list, QWidget* parent) : QToolBar(parent)
     connect(previous, &QPushButton::clicked, this, [this, &list] { list.FindPrevious(text()); });
     connect(edit_, &QLineEdit::returnPressed, this, [this, &list] { list.FindNext(text()); });
     connect(&list, &CDefectList::searchBarRequested, this, &CSearchBar::Activate);
+    edit_->installEventFilter(this);
+}
+
+bool CSearchBar::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == edit_ && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+        hide();
+        emit dismissed();
+        return true;
+    }
+    return QToolBar::eventFilter(watched, event);
 }
 
 QString CSearchBar::text() const

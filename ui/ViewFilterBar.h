@@ -27,7 +27,7 @@ private:
     bool filling_ = false; // the boxes are being filled: their changes are not the user's
 };
 
-// The search bar: "Search:", the text, "&Next" and "&Prev.".
+// The search bar: "Search:", the text, "&Next" and "&Prev."; Escape in the text closes it.
 class CSearchBar : public QToolBar {
     Q_OBJECT
 public:
@@ -36,6 +36,13 @@ public:
     QString text() const;
     // Shows the bar and puts the focus into the text, selecting it when asked.
     void Activate(bool selectText);
+
+signals:
+    // The user closed the bar with Escape; the keys belong to the list again.
+    void dismissed();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     class QLineEdit* edit_ = nullptr;

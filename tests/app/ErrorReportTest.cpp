@@ -4,10 +4,12 @@
 
 #include "base/ErrorContext.h"
 #include "base/ErrorReport.h"
+#include "base/StringTable.h"
 #include "engine/EngineStatus.h"
 #include "support/ScriptedUserInterface.h"
 
 #include <QFile>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -76,30 +78,68 @@ TEST_F(ErrorReportTest, DescribeAndReportCarryTheContextAndEmptyIt)
     EXPECT_FALSE(ui.messages[1].foreground);
 }
 
-TEST_F(ErrorReportTest, EngineRecordsReportWithTextAndYesNo)
+TEST_F(ErrorReportTest, EngineRecordsGoBehindDetailsAndTheTextSaysWhatTheyMean)
 {
     ScriptedUserInterface ui;
     const engine::ErrorRecords records{
         {QStringLiteral("near \"selec\": syntax error"), 1, QStringLiteral("selec * from x")}};
-    ui.ExpectMessageText(QStringLiteral("OLE DB Error Record dump"), Answer::No);
+    ui.ExpectMessageText(QStringLiteral("failed to create database"), Answer::No);
     EXPECT_EQ(ShowOleDbErrors(ui, engine::kFaultyCommand, records, QStringLiteral("failed to create database")),
               Answer::No);
     ASSERT_EQ(ui.messages.size(), 1u);
     EXPECT_EQ(ui.messages[0].buttons, Buttons::YesNo);
     EXPECT_EQ(ui.messages[0].text,
+              QStringLiteral("The database could not carry out the operation.\n\nfailed to create database"));
+    EXPECT_EQ(ui.messages[0].details,
               QStringLiteral("OLE DB Error Record dump for hr = 0x80040e14\n"
                              "Row #:    0 Source: \"SQLite\" Description: \"near \"selec\": syntax error\" "
                              "Extended Code:    1 Statement: \"selec * from x\"\n"
-                             "OLE DB Error Record dump end\n"
-                             "\n\nfailed to create database"));
+                             "OLE DB Error Record dump end\n"));
 
-    // A failure without records says so.
-    ui.ExpectMessageText(QStringLiteral("No OLE DB Error Information found: hr = 0x80004005\n"), Answer::Yes);
+    // A failure without records says so, behind "Details" too.
+    ui.ExpectMessageText(QStringLiteral("The database could not"), Answer::Yes);
     EXPECT_EQ(ShowOleDbErrors(ui, engine::kFailure, {}), Answer::Yes);
     EXPECT_EQ(
-        ui.messages[1].text,
+        ui.messages[1].details,
         QStringLiteral(
             "OLE DB Error Record dump for hr = 0x80004005\nNo OLE DB Error Information found: hr = 0x80004005\n"));
+}
+
+// Each kind of failure the engine tells apart reads as a sentence naming the file; none shows the
+// engine's own words, a status code or a statement.
+TEST_F(ErrorReportTest, FailureTextsNameTheCauseAndTheFile)
+{
+    using engine::FailureKind;
+    QTemporaryDir folder;
+    const QString file = folder.path() + QStringLiteral("/team.defl");
+    const auto text = [&](FailureKind kind, const QString& where) {
+        return FailureText(
+            {{QStringLiteral("database or disk is full"), 13, QStringLiteral("BEGIN IMMEDIATE"), kind, where}});
+    };
+    EXPECT_EQ(text(FailureKind::DiskFull, file),
+              QStringLiteral("The disk holding %1 is full; your edits are kept.").arg(file));
+    EXPECT_TRUE(text(FailureKind::NotADatabase, file).startsWith(LoadString(125) + QStringLiteral("\n") + file));
+    EXPECT_TRUE(text(FailureKind::Damaged, file).contains(QStringLiteral("damaged or cut off")));
+    // Read-only: the file or the folder, whichever it is.
+    EXPECT_TRUE(text(FailureKind::ReadOnly, file).startsWith(QStringLiteral("The database %1 is read-only").arg(file)));
+    EXPECT_TRUE(
+        text(FailureKind::ReadOnly, folder.path())
+            .startsWith(QStringLiteral("The folder %1, which holds the database, is read-only").arg(folder.path())));
+    EXPECT_TRUE(text(FailureKind::Locked, file).contains(QStringLiteral("Another program keeps %1 locked").arg(file)));
+    EXPECT_TRUE(text(FailureKind::Unreachable, QString())
+                    .startsWith(QStringLiteral("Vellacord cannot reach the "
+                                               "database")));
+    for (const FailureKind kind :
+         {FailureKind::Other, FailureKind::NotADatabase, FailureKind::Damaged, FailureKind::DiskFull,
+          FailureKind::ReadOnly, FailureKind::Locked, FailureKind::Unreachable}) {
+        const QString shown = text(kind, file);
+        EXPECT_FALSE(shown.contains(QStringLiteral("disk is full")) || shown.contains(QStringLiteral("BEGIN")) ||
+                     shown.contains(QStringLiteral("0x")))
+            << shown.toStdString();
+    }
+    // Not a database, nor read-only, is told in network words.
+    EXPECT_FALSE(text(FailureKind::ReadOnly, file).contains(QStringLiteral("network")));
+    EXPECT_FALSE(text(FailureKind::NotADatabase, file).contains(QStringLiteral("network")));
 }
 
 TEST_F(ErrorReportTest, DumpTextHasBothLanguagesAndCrashLinesOnlyWhenCrashing)

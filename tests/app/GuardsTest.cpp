@@ -191,12 +191,15 @@ TEST_F(GuardTest, StartupGuardReportsEachKindAndFails)
     EXPECT_EQ(ui.messages.back().text, QStringLiteral("Operation failed - loading settings from registry\n "));
     EXPECT_EQ(ui.messages.back().buttons, Buttons::Ok);
 
-    ui.ExpectMessageText(QStringLiteral("Description: \"disk I/O error\""));
+    ui.ExpectMessageText(QStringLiteral("operation could not be completed"));
     EXPECT_FALSE(RunStartupGuard([] {
         FailingStatusCall("setting database filename", kEFail, {{QStringLiteral("disk I/O error"), 10, QString()}});
         return true;
     }));
     EXPECT_TRUE(ui.messages.back().text.endsWith(QStringLiteral("\n\noperation could not be completed. exiting now.")));
+    // The engine's words are behind "Details", not in the text.
+    EXPECT_FALSE(ui.messages.back().text.contains(QStringLiteral("disk I/O error")));
+    EXPECT_TRUE(ui.messages.back().details.contains(QStringLiteral("Description: \"disk I/O error\"")));
     EXPECT_EQ(ui.messages.back().buttons, Buttons::YesNo);
     TheErrorContext().ContextText(true);
 
@@ -222,7 +225,9 @@ TEST_F(GuardTest, HandlerGuardShowsItsThreeTexts)
 
     ui.ExpectMessageText(QStringLiteral("exception raised:\r\ninitializing database\n "));
     EXPECT_FALSE(RunGuardedHandler([] { FailingStatusCall("initializing database", engine::kIntegrityViolation); }));
-    EXPECT_TRUE(ui.messages.back().text.startsWith(QStringLiteral("OLE DB Error Record dump for hr = 0x80040e2f\n")));
+    EXPECT_TRUE(
+        ui.messages.back().details.startsWith(QStringLiteral("OLE DB Error Record dump for hr = 0x80040e2f\n")));
+    EXPECT_FALSE(ui.messages.back().text.contains(QStringLiteral("0x")));
 
     ui.ExpectMessageText(QStringLiteral("exception raised"));
     EXPECT_FALSE(RunGuardedHandler([] {

@@ -142,6 +142,39 @@ TEST_F(LocalSettingsTest, LoadStopsWhereAValueIsMissing)
     EXPECT_EQ(longMail.mailSettings.mailMethod, 1);
 }
 
+TEST_F(LocalSettingsTest, TheRecentDatabasesAreKeptLatestFirstAndSurviveWithoutTheOtherSettings)
+{
+    LocalSettings settings;
+    for (int i = 0; i < LocalSettings::kRecentDatabases + 2; ++i)
+        settings.RememberDatabase(QStringLiteral("/share/team%1.defl").arg(i));
+    settings.RememberDatabase(QStringLiteral("/share/team3.defl"));
+    settings.RememberDatabase(QString());
+    ASSERT_EQ(settings.recentDatabases.size(), LocalSettings::kRecentDatabases);
+    EXPECT_EQ(settings.recentDatabases.front(), "/share/team3.defl") << "reopened: first, and only once";
+    EXPECT_EQ(settings.recentDatabases.count(QStringLiteral("/share/team3.defl")), 1);
+    EXPECT_EQ(settings.recentDatabases.at(1), "/share/team7.defl");
+    EXPECT_FALSE(settings.recentDatabases.contains(QStringLiteral("/share/team1.defl"))) << "the oldest go";
+
+    // Written at once and alone: a program that never ends normally still finds them next time.
+    EXPECT_TRUE(settings.SaveRecentDatabases());
+    EXPECT_FALSE(OpenProfile()->contains(QStringLiteral("Settings/mainWindowPosition")));
+    LocalSettings next;
+    EXPECT_FALSE(next.Load(engine::LibraryVersionNumber()));
+    EXPECT_EQ(next.recentDatabases, settings.recentDatabases);
+
+    // After "Remove local settings" nothing is written back.
+    ForgetLocalSettingsAndContext();
+    next.dontSaveSettings = true;
+    next.SaveRecentDatabases();
+    EXPECT_FALSE(QFile::exists(ProfilePath()));
+
+    next.dontSaveSettings = false;
+    next.Save();
+    LocalSettings afterSave;
+    EXPECT_TRUE(afterSave.Load(engine::LibraryVersionNumber()));
+    EXPECT_EQ(afterSave.recentDatabases, settings.recentDatabases);
+}
+
 TEST_F(LocalSettingsTest, TenByteHintsGiveTwoIds)
 {
     Put(QStringLiteral("Settings/hints"), Bytes({181, 1000}) + QByteArray("\xff\xff", 2));

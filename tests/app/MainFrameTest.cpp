@@ -13,6 +13,7 @@
 #include "mail/NotificationSender.h"
 #include "platform/LocalSettings.h"
 #include "platform/OleDate.h"
+#include "platform/Profile.h"
 #include "support/ScriptedUserInterface.h"
 #include "support/TempFolder.h"
 #include "support/TestDatabase.h"
@@ -21,6 +22,7 @@
 
 #include <QAction>
 #include <QCoreApplication>
+#include <QDir>
 #include <QEventLoop>
 #include <QFile>
 #include <QLabel>
@@ -89,8 +91,8 @@ TEST(MainFrame, MenusHoldTheirItemsWithKeysAndOnlyBuiltOnesAreEnabled)
     const QList<QAction*> menus = frame.menuBar()->actions();
     EXPECT_EQ(Titles(menus), (QStringList{"&File", "&Edit", "&Record", "&View", "&Setup", "Re&ports", "&Help"}));
     EXPECT_EQ(Titles(menus[0]->menu()->actions()),
-              (QStringList{"&New database", "&Database Administration...", "&Export...", "Export to S&preadsheet",
-                           "&Send email...", "E&xit"}));
+              (QStringList{"&New database", "&Database Administration...", "&Recent databases", "&Export...",
+                           "Export to S&preadsheet", "&Send email...", "E&xit"}));
     EXPECT_EQ(
         Titles(menus[2]->menu()->actions()),
         (QStringList{"&First Record", "&Previous Record", "&Next Record", "&Last Record", "&Save Record", "&Insert New",
@@ -174,6 +176,33 @@ TEST(MainFrame, DocumentCommandsAndTheUserPaneFollowTheLogin)
     document.OnCloseDocument();
     EXPECT_FALSE(frame.CommandAction(133)->isEnabled());
     EXPECT_TRUE(user->text().isEmpty());
+}
+
+TEST(MainFrame, AnOpenedDatabaseIsRememberedAtOnceAndTheRecentMenuOpensTheOthers)
+{
+    AnnsDatabase database;
+    LocalSettings settings;
+    settings.recentDatabases = {QStringLiteral("/share/a&b.defl"), database.path};
+    CMainFrame frame(database.document, settings);
+    auto* recent = frame.findChild<QMenu*>(QStringLiteral("recentDatabases"));
+    ASSERT_NE(recent, nullptr);
+    EXPECT_FALSE(recent->menuAction()->isEnabled()) << "nothing opens them yet";
+    QStringList opened;
+    frame.SetRecentDatabaseOpener([&](const QString& path) { opened << path; });
+
+    ASSERT_TRUE(database.Open());
+    EXPECT_EQ(settings.recentDatabases, (QStringList{database.path, QStringLiteral("/share/a&b.defl")}));
+    EXPECT_EQ(OpenProfile()->value(QStringLiteral("Settings/recentDatabases")).toStringList(), settings.recentDatabases)
+        << "written when the database opened, not only at the end";
+    ASSERT_EQ(recent->actions().size(), 2);
+    EXPECT_EQ(recent->actions()[0]->text(), QStringLiteral("&1 ") + QDir::toNativeSeparators(database.path));
+    EXPECT_FALSE(recent->actions()[0]->isEnabled()) << "the open database";
+    EXPECT_EQ(recent->actions()[1]->text(), QStringLiteral("&2 /share/a&&b.defl"));
+    ASSERT_TRUE(recent->actions()[1]->isEnabled());
+    recent->actions()[1]->trigger();
+    EXPECT_TRUE(opened.isEmpty()) << "posted, so the menu is not refilled under its own item";
+    QCoreApplication::processEvents();
+    EXPECT_EQ(opened, QStringList{QStringLiteral("/share/a&b.defl")});
 }
 
 TEST(MainFrame, TheTrayModeHidesOnCloseOnlyWhereTheDesktopShowsTheIcon)

@@ -49,6 +49,10 @@ public:
     void SetLastTemplateId(std::int32_t id) override { lastTemplateId = id; }
     // What the document's listeners do with a save: unread tracking, mail, the list.
     void DefectSaved(const DefectRecord& record) override;
+    void ReadStateChanged(const DefectRecord& record) override
+    {
+        readStates.emplace_back(record.Defect_ID, record.lastread);
+    }
     void DefectCreated(std::int32_t) override { ++broughtToFront; }
     void CurrentDefectChanged(std::int32_t) override { }
     void DefectsDeleted(const std::vector<std::int32_t>& defectIds, std::int32_t nextCurrentId) override
@@ -76,6 +80,7 @@ public:
         std::int32_t nextCurrentId = 0;
     };
     std::vector<Deletion> deletions;
+    std::vector<std::pair<std::int32_t, double>> readStates;
 
 private:
     UserInterface& ui_;
@@ -126,7 +131,8 @@ public:
     void clearModified() override { modified_ = false; }
     void setLastRead(double lastread) override
     {
-        Edit([lastread](DefectRecord& r) { r.lastread = lastread; });
+        controls.lastread = lastread;
+        working_.lastread = lastread;
     }
     void setEnabled(bool enabled) override { this->enabled = enabled; }
 

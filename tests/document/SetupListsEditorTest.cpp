@@ -53,7 +53,7 @@ TEST_F(SetupListsEditorTest, MovingARowUpAndClosingWritesTheOrderOnlyWhereItDiff
          QStringLiteral("CREATE TRIGGER count_writes AFTER UPDATE ON component BEGIN "
                         "INSERT INTO written VALUES (new.component_id); END"));
 
-    SetupListsEditor editor(ui_, editorConnection_, true);
+    SetupListsEditor editor(ui_, editorConnection_, true, 0);
     editor.ShowPage(kComponentsPage);
     ASSERT_EQ(editor.RowCount(), 4);
     EXPECT_EQ(editor.RowTexts(0).at(1), "c2");
@@ -81,7 +81,7 @@ TEST_F(SetupListsEditorTest, ThePasswordMarkerKeepsTheStoredHashClearingRemovesI
 {
     AddStakeholder(setup_, 1, QStringLiteral("Ann"), QStringLiteral("ann"), PasswordHash(QStringLiteral("old")),
                    QStringLiteral("A"));
-    SetupListsEditor editor(ui_, editorConnection_, true);
+    SetupListsEditor editor(ui_, editorConnection_, true, 0);
     editor.ShowPage(setup_lists::kUsersPage);
     const int passwd = editor.ColumnIndex(QStringLiteral("passwd"));
     const int name = editor.ColumnIndex(QStringLiteral("displayname"));
@@ -124,8 +124,23 @@ TEST_F(SetupListsEditorTest, RightsAndReadOnlyRowsDecideWhatCanBeEditedAndDelete
             EXPECT_NE(field.column, editor.ColumnIndex(QStringLiteral("userflags")));
         }
         EXPECT_EQ(editor.Fields().size(), 4u); // id, email, display name, login name
+        const int name = editor.ColumnIndex(QStringLiteral("displayname"));
+        const int login = editor.ColumnIndex(QStringLiteral("loginname"));
+        // The administrator's row is not Bob's to change, nor its place in the list.
+        ASSERT_TRUE(editor.SelectRow(RowOf(editor, 1)));
+        EXPECT_FALSE(editor.FieldEnabled(name));
+        EXPECT_FALSE(editor.FieldEnabled(login));
+        EXPECT_FALSE(editor.CanMoveDown());
+        editor.SetFieldText(name, QStringLiteral("Renamed by Bob"));
+        editor.SetFieldText(login, QStringLiteral("bob2"));
+        ASSERT_TRUE(editor.Save());
+        EXPECT_EQ(editor.MoveRows({RowOf(editor, 1)}, false), std::vector<int>{RowOf(editor, 1)});
+        // His own row is.
         ASSERT_TRUE(editor.SelectRow(RowOf(editor, 2)));
         EXPECT_FALSE(editor.CanDelete());
+        ASSERT_TRUE(editor.FieldEnabled(name));
+        editor.SetFieldText(name, QStringLiteral("Robert"));
+        ASSERT_TRUE(editor.Save());
         // A new entry shows up in the lookups once the editor closed.
         ASSERT_TRUE(editor.ChangePage(kComponentsPage));
         ASSERT_TRUE(editor.NewRecord());
@@ -133,6 +148,11 @@ TEST_F(SetupListsEditorTest, RightsAndReadOnlyRowsDecideWhatCanBeEditedAndDelete
         ASSERT_TRUE(editor.Close());
     });
     doc_.EditLookupLists();
+    EXPECT_EQ(Text(QStringLiteral("SELECT group_concat(displayname || '/' || loginname, ' ') FROM (SELECT * FROM "
+                                  "stakeholder WHERE stakeholder_id IN (1, 2) ORDER BY stakeholder_id)")),
+              "Admin/admin Robert/bob");
+    EXPECT_EQ(QueryNumber(setup_, QStringLiteral("SELECT count(*) FROM stakeholder WHERE sys_readonly <> 0")), 2)
+        << "the nobody row and Fixed stay read-only";
     EXPECT_EQ(edited.count(), 1);
     EXPECT_EQ(doc_.connectionUse().keepOpenCount, 0);
     const auto& components = doc_.lookups().components();
@@ -140,7 +160,7 @@ TEST_F(SetupListsEditorTest, RightsAndReadOnlyRowsDecideWhatCanBeEditedAndDelete
                             [](const ComponentEntry& entry) { return entry.component == "engine"; }),
               1);
 
-    SetupListsEditor editor(ui_, editorConnection_, true);
+    SetupListsEditor editor(ui_, editorConnection_, true, 0);
     editor.ShowPage(setup_lists::kUsersPage);
     ASSERT_TRUE(editor.SelectRow(RowOf(editor, 3)));
     EXPECT_FALSE(editor.FieldEnabled(editor.ColumnIndex(QStringLiteral("displayname"))));
@@ -162,7 +182,7 @@ TEST_F(SetupListsEditorTest, RightsAndReadOnlyRowsDecideWhatCanBeEditedAndDelete
 TEST_F(SetupListsEditorTest, AChangeByAnotherConnectionShows126AndOkReloadsTheEntry)
 {
     AddStakeholder(setup_, 1, QStringLiteral("Ann"), QStringLiteral("ann"));
-    SetupListsEditor editor(ui_, editorConnection_, true);
+    SetupListsEditor editor(ui_, editorConnection_, true, 0);
     editor.ShowPage(setup_lists::kUsersPage);
     const int name = editor.ColumnIndex(QStringLiteral("displayname"));
     ASSERT_TRUE(editor.SelectRow(RowOf(editor, 1)));

@@ -5,6 +5,7 @@
 #include "store/SelectWorkflowDialog.h"
 #include "support/ScriptedUserInterface.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QLabel>
@@ -12,6 +13,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -119,4 +121,21 @@ TEST(SelectWorkflowDialog, OffersTheThreeChoicesWithTheStandardPreselected)
     for (QAbstractButton* button : dialog.findChild<QDialogButtonBox*>()->buttons())
         buttons << button->text();
     EXPECT_TRUE(buttons.contains(QStringLiteral("&Help")));
+}
+
+TEST(SelectWorkflowDialog, CancelChoosesNothingAndOkTheCheckedWorkflow)
+{
+    // The dialog runs modally; the buttons are pressed once it is up.
+    const auto press = [](QDialogButtonBox::StandardButton which, const char* radio) {
+        QTimer::singleShot(0, [which, radio] {
+            auto* dialog = qobject_cast<CSelectWorkflowDialog*>(QApplication::activeModalWidget());
+            ASSERT_NE(dialog, nullptr);
+            dialog->findChild<QRadioButton*>(QString::fromLatin1(radio))->click();
+            dialog->findChild<QDialogButtonBox*>()->button(which)->click();
+        });
+    };
+    press(QDialogButtonBox::Cancel, "workflow1");
+    EXPECT_EQ(RunSelectWorkflowDialog(nullptr), std::nullopt);
+    press(QDialogButtonBox::Ok, "workflow1");
+    EXPECT_EQ(RunSelectWorkflowDialog(nullptr), std::optional<int>(1));
 }

@@ -59,6 +59,16 @@ protected:
         return rows.MoveFirst() == engine::kOk ? rows.Real(0) : -1;
     }
 
+    QString StoredText(std::int64_t id, const char* expression)
+    {
+        engine::Rowset rows;
+        EXPECT_EQ(
+            setup_.Query(QStringLiteral("SELECT %1 FROM defectlist WHERE defect_id=?").arg(QLatin1String(expression)),
+                         {id}, rows),
+            engine::kOk);
+        return rows.MoveFirst() == engine::kOk ? rows.Text(0) : QString();
+    }
+
     void SelectWithForm(std::int64_t id)
     {
         doc_.RegisterForm(&form_);
@@ -166,6 +176,48 @@ TEST_F(AutoRefreshTest, OnlyTheAddresseeChangesTheReadStateAndAReadDefectIsNotSa
     doc_.MarkAsUnread();
     EXPECT_EQ(Stored(bobs, "modified"), kLongAgo);
     EXPECT_EQ(Stored(bobs, "lastread"), 0);
+}
+
+TEST_F(AutoRefreshTest, MarkingReadOrUnreadWritesOnlyLastreadAndKeepsTheFormsEdits)
+{
+    const std::int64_t id = AddDefect(kAnn, kLongAgo);
+    ASSERT_TRUE(doc_.OnOpenDocument(path_));
+    QSignalSpy saved(&doc_, &CDefectDoc::defectSaved);
+    SelectWithForm(id);
+    clock_.Advance(60);
+    form_.Edit([](DefectRecord& record) { record.Subject = QStringLiteral("typed, not saved"); });
+
+    doc_.MarkAsRead();
+    EXPECT_EQ(Stored(id, "lastread"), clock_.OleNow());
+    EXPECT_EQ(Stored(id, "modified"), kLongAgo) << "Modified stays";
+    EXPECT_EQ(StoredText(id, "history || subject"), "linesubject") << "no history line, and the edit is not written";
+    EXPECT_EQ(saved.count(), 0) << "no save, so no notification mail";
+    EXPECT_TRUE(form_.isModified());
+    EXPECT_EQ(form_.controls.Subject, "typed, not saved");
+    const int row = list_.model().RowOf(static_cast<std::int32_t>(id));
+    EXPECT_NE(list_.model().CellText(row, column::kLastRead), "-") << "the list shows it read";
+
+    doc_.MarkAsUnread();
+    EXPECT_EQ(Stored(id, "lastread"), 0);
+    EXPECT_EQ(list_.model().CellText(row, column::kLastRead), "-");
+    EXPECT_EQ(saved.count(), 0);
+    doc_.HandleTimer(kRefresh);
+    EXPECT_EQ(news_.count(), 0) << "one's own unread mark is no news";
+
+    // The edits are saved later as usual, over the read state as it is now.
+    ASSERT_TRUE(doc_.SaveCurrentRecord());
+    EXPECT_EQ(StoredText(id, "subject"), "typed, not saved");
+    EXPECT_EQ(saved.count(), 1);
+
+    // A defect that changed since it was shown is not marked read unseen; the form shows the change.
+    Change(id, "subject='changed elsewhere'");
+    ui_.ExpectMessageText(QStringLiteral("was not marked as read"));
+    doc_.MarkAsRead();
+    EXPECT_EQ(Stored(id, "lastread"), 0);
+    EXPECT_EQ(form_.controls.Subject, "changed elsewhere");
+    doc_.MarkAsRead();
+    EXPECT_EQ(Stored(id, "lastread"), clock_.OleNow());
+    ui_.VerifyAllUsed();
 }
 
 TEST_F(AutoRefreshTest, AnUnchangedFileSkipsTheRefillButNotTheUnreadTestAndOfflineStaysOffline)

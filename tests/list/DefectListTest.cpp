@@ -17,6 +17,7 @@ namespace {
 constexpr int kReallyDelete = 107;
 constexpr int kInvalidFilter = 112;
 constexpr int kSaveViewQuestion = 136;
+constexpr int kSaveViewAsOwnQuestion = 1041;
 constexpr std::int64_t kAnn = 12;
 constexpr std::int64_t kBob = 13;
 
@@ -210,32 +211,83 @@ TEST_F(DefectListTest, ViewsAreSavedLoadedAndChangedOnlyWhenTheUserAgrees)
     EXPECT_EQ(views.items[1].text, "::shared");
     EXPECT_EQ(views.selected, 0);
 
+    // A shared view that anybody may change takes the change itself.
+    list_.ChangeView(2);
     list_.SortByClickedColumn(column::kSubject);
     EXPECT_EQ(Subjects(), (QStringList{"a", "b"}));
 
     // Cancel keeps the view and its change; the boxes are told to reselect the old view.
     ui_.ExpectMessage(kSaveViewQuestion, Answer::Cancel);
     QSignalSpy boxes(&list_, &CDefectList::viewChoicesChanged);
-    list_.ChangeView(2);
-    EXPECT_EQ(doc_.selection().currentViewId, 1);
+    list_.ChangeView(1);
+    EXPECT_EQ(doc_.selection().currentViewId, 2);
     EXPECT_EQ(boxes.count(), 1);
 
     ui_.ExpectMessage(kSaveViewQuestion, Answer::Yes);
-    list_.ChangeView(2);
-    EXPECT_EQ(doc_.selection().currentViewId, 2);
-    EXPECT_EQ(list_.view().viewId, 2);
-    EXPECT_EQ(Subjects(), (QStringList{"b", "a"})) << "view 2 has no sort key";
-
-    // The saved change of view 1 comes back when it is chosen again.
     list_.ChangeView(1);
-    EXPECT_EQ(Subjects(), (QStringList{"a", "b"}));
+    EXPECT_EQ(doc_.selection().currentViewId, 1);
+    EXPECT_EQ(list_.view().viewId, 1);
+    EXPECT_EQ(Subjects(), (QStringList{"b", "a"})) << "view 1 sorts by id";
     EXPECT_EQ(
-        QueryNumber(setup_, QStringLiteral("SELECT sortorder FROM viewcolumns WHERE viewid = 1 AND columnid = 2")), 1);
+        QueryNumber(setup_, QStringLiteral("SELECT sortorder FROM viewcolumns WHERE viewid = 2 AND columnid = 2")), 1);
+
+    // The saved change of view 2 comes back when it is chosen again.
+    list_.ChangeView(2);
+    EXPECT_EQ(Subjects(), (QStringList{"a", "b"}));
 
     // A view that is gone falls back to view 1.
     doc_.selection().currentViewId = 9;
     list_.ChangeView(8);
     EXPECT_EQ(doc_.selection().currentViewId, 1);
+    ui_.VerifyAllUsed();
+}
+
+TEST_F(DefectListTest, AChangedDefaultViewIsKeptAsTheUsersOwnCopyAndDefaultStaysAsItIsForEveryone)
+{
+    AddDefect(1, kBob, kAnn, QStringLiteral("b"));
+    AddDefect(1, kBob, kAnn, QStringLiteral("a"));
+    const auto stored = [this](const QString& sql) { return QueryNumber(setup_, sql); };
+    const std::int64_t seededSort =
+        stored(QStringLiteral("SELECT sortorder FROM viewcolumns WHERE viewid = 1 AND columnid = 2"));
+    LogIn();
+    ASSERT_EQ(doc_.selection().currentViewId, 1);
+
+    list_.SortByClickedColumn(column::kSubject);
+    ui_.ExpectMessage(kSaveViewAsOwnQuestion, Answer::Yes);
+    QSignalSpy boxes(&list_, &CDefectList::viewChoicesChanged);
+    EXPECT_TRUE(list_.QuerySaveView());
+    EXPECT_TRUE(ui_.messages.back().text.contains(QStringLiteral("\"default\"")));
+    EXPECT_TRUE(ui_.messages.back().text.contains(QStringLiteral("your own view \"*default\"")));
+
+    EXPECT_EQ(stored(QStringLiteral("SELECT sortorder FROM viewcolumns WHERE viewid = 1 AND columnid = 2")), seededSort)
+        << "default is unchanged for everybody";
+    const std::int64_t copy =
+        stored(QStringLiteral("SELECT id FROM views WHERE viewname = '*default' AND userid = 12"));
+    ASSERT_GT(copy, 1);
+    EXPECT_EQ(stored(QStringLiteral("SELECT count(*) FROM viewcolumns WHERE viewid = 1")),
+              stored(QStringLiteral("SELECT count(*) FROM viewcolumns WHERE viewid = %1").arg(copy)));
+    EXPECT_EQ(doc_.selection().currentViewId, copy) << "Ann goes on with her copy";
+    EXPECT_EQ(boxes.count(), 1);
+    const BoxChoices views = list_.ViewChoices();
+    ASSERT_EQ(views.items.size(), 2u);
+    EXPECT_EQ(views.items[1].text, "*default");
+    EXPECT_EQ(views.selected, 1);
+
+    list_.ChangeView(1);
+    EXPECT_EQ(Subjects(), (QStringList{"b", "a"}));
+    list_.ChangeView(static_cast<std::int32_t>(copy));
+    EXPECT_EQ(Subjects(), (QStringList{"a", "b"}));
+
+    // A second change of default, kept when the program closes, goes to the same copy.
+    list_.ChangeView(1);
+    list_.SortByClickedColumn(column::kStatus);
+    ui_.ExpectMessage(kSaveViewAsOwnQuestion, Answer::Yes);
+    ASSERT_TRUE(doc_.CanCloseDocument());
+    EXPECT_EQ(stored(QStringLiteral("SELECT count(*) FROM views WHERE viewname = '*default'")), 1);
+    EXPECT_EQ(stored(QStringLiteral("SELECT sortorder FROM viewcolumns WHERE viewid = %1 AND columnid = 1").arg(copy)),
+              1);
+    EXPECT_EQ(stored(QStringLiteral("SELECT LastViewId FROM UserSettings WHERE UserId = 12")), copy)
+        << "and opens next time";
     ui_.VerifyAllUsed();
 }
 
@@ -275,6 +327,73 @@ TEST_F(DefectListTest, NavigationAndSearchMoveTheCurrentDefect)
     EXPECT_FALSE(list_.FindNext(QStringLiteral("nowhere")));
     EXPECT_EQ(list_.statusText(), "Not found.");
     EXPECT_EQ(beep.count(), 1);
+    EXPECT_EQ(model.SelectedRows(), std::vector<int>{3}) << "finding nothing keeps the selection";
+    EXPECT_EQ(model.focusedRow(), 3);
+}
+
+TEST_F(DefectListTest, TheSearchFindsTextsOfHiddenMemoColumnsWhichTheListDoesNotHold)
+{
+    const QStringList details{QStringLiteral("the word zebra hides here"), QStringLiteral("nothing"),
+                              QStringLiteral("ZEBRA again"), QStringLiteral("ÄRGER mit 100% Sicherheit"),
+                              QStringLiteral("a_b")};
+    for (const QString& text : details) {
+        const std::int64_t id = AddDefect(1, kBob, kAnn, QStringLiteral("subject"));
+        Exec(setup_, QStringLiteral("UPDATE defectlist SET comments = ? WHERE defect_id = ?"), {text, id});
+    }
+    LogIn();
+    DefectListModel& model = list_.model();
+    ASSERT_EQ(model.columns().columns[column::kComments].width, 0) << "the default view hides Details";
+    EXPECT_TRUE(model.CellText(0, column::kComments).isEmpty()) << "and the list does not hold them";
+
+    EXPECT_TRUE(list_.FindNext(QStringLiteral("zebra")));
+    EXPECT_EQ(model.SelectedRows(), std::vector<int>{0});
+    EXPECT_EQ(list_.statusText(), "Found in column: Details    value: ...word zebra hide...");
+    EXPECT_TRUE(list_.FindNext(QStringLiteral("zebra")));
+    EXPECT_EQ(model.SelectedRows(), std::vector<int>{2}) << "in any letter case";
+    EXPECT_FALSE(list_.FindNext(QStringLiteral("zebra")));
+    EXPECT_EQ(model.SelectedRows(), std::vector<int>{2});
+
+    EXPECT_TRUE(list_.FindNext(QStringLiteral("=ZEBRA")));
+    EXPECT_EQ(model.focusedRow(), 2) << "case-sensitive";
+    EXPECT_TRUE(list_.FindNext(QStringLiteral("^the word")));
+    EXPECT_EQ(model.focusedRow(), 0);
+    EXPECT_FALSE(list_.FindNext(QStringLiteral("^word")));
+    EXPECT_TRUE(list_.FindNext(QStringLiteral("ärger")));
+    EXPECT_EQ(model.focusedRow(), 3) << "letters beyond ASCII in any case";
+    EXPECT_FALSE(list_.FindNext(QStringLiteral("=ärger")));
+    EXPECT_TRUE(list_.FindNext(QStringLiteral("0% s")));
+    EXPECT_EQ(model.focusedRow(), 3);
+    EXPECT_FALSE(list_.FindNext(QStringLiteral("0%%"))) << "% and _ are no wildcards";
+    EXPECT_TRUE(list_.FindNext(QStringLiteral("_")));
+    EXPECT_EQ(model.focusedRow(), 4);
+    EXPECT_EQ(doc_.defects().CurrentDefectId(), model.DefectIdAt(4));
+}
+
+TEST_F(DefectListTest, FindNextMovesTheSelectionToEachMatchInsteadOfAddingIt)
+{
+    for (int i = 0; i < 5; ++i)
+        AddDefect(1, kBob, kAnn, i % 2 == 0 ? QStringLiteral("crash %1").arg(i) : QStringLiteral("other %1").arg(i));
+    LogIn();
+    DefectListModel& model = list_.model();
+    list_.RowFocused(1);
+    model.SetSelected(1, true);
+    model.SetSelected(3, true); // the user's own multi-row selection
+
+    for (const int expected : {0, 2, 4}) {
+        ASSERT_TRUE(list_.FindNext(QStringLiteral("crash")));
+        EXPECT_EQ(model.SelectedRows(), std::vector<int>{expected});
+        EXPECT_EQ(model.focusedRow(), expected);
+        EXPECT_EQ(doc_.defects().CurrentDefectId(), model.DefectIdAt(expected));
+    }
+    // What Delete and Send email act on is the one row found last.
+    std::vector<std::int32_t> selected;
+    for (const DefectListSeam::Row& row : list_.Rows())
+        if (row.selected)
+            selected.push_back(row.defectId);
+    EXPECT_EQ(selected, std::vector<std::int32_t>{model.DefectIdAt(4)});
+
+    ASSERT_TRUE(list_.FindPrevious(QStringLiteral("crash")));
+    EXPECT_EQ(model.SelectedRows(), std::vector<int>{2});
 }
 
 TEST_F(DefectListTest, ADeletionMakesTheNextRowCurrentAndDropsTheOneRowOrReadsTheListAgain)

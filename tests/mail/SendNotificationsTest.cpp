@@ -3,6 +3,7 @@
 #include "document/DefectDocFixture.h"
 #include "document/DefectTestDoubles.h"
 
+#include "list/DefectList.h"
 #include "mail/NotificationSender.h"
 #include "mail/SendNotifications.h"
 #include "platform/LocalSettings.h"
@@ -76,7 +77,7 @@ TEST_F(SendNotificationsTest, TwoRowsSendWithoutTheQuestionToTheCollectedRecipie
     });
     EXPECT_EQ(Send(2), 2);
     EXPECT_EQ(sender_.sent, (std::vector<std::int32_t>{1, 2}));
-    EXPECT_EQ(list_.selectedDefects, (std::vector<std::int32_t>{1, 2}));
+    EXPECT_TRUE(list_.selectedDefects.empty()) << "sending selects no row";
     const mail::DispatchRequest& request = sender_.requests.front();
     EXPECT_EQ(request.recipients.value(), QStringLiteral("lead@x,ann@x,bob@x,cc@x"));
     EXPECT_EQ(request.comment.value(), QStringLiteral("please look"));
@@ -85,6 +86,49 @@ TEST_F(SendNotificationsTest, TwoRowsSendWithoutTheQuestionToTheCollectedRecipie
               (std::vector<QString>{QStringLiteral("Sending notification 1 of 2..."),
                                     QStringLiteral("Sending notification 2 of 2...")}));
     EXPECT_EQ(ui_.CountOf("message"), 0);
+}
+
+TEST_F(SendNotificationsTest, EachDefectGoesToItsOwnAddresseeAndCcAndTheSelectionStays)
+{
+    InsertDefectRow(setup_, 4, 1, 1);
+    Exec(setup_, QStringLiteral("UPDATE defectlist SET cc = 'cc' || defect_id || '@x'"));
+    Exec(setup_, QStringLiteral("UPDATE defectlist SET toid = 1 WHERE defect_id IN (2, 4)"));
+    Exec(setup_, QStringLiteral("UPDATE defectlist SET toid = 0, cc = '' WHERE defect_id = 3"));
+    CDefectList list(doc_);
+    list.FillList();
+    DefectListModel& model = list.model();
+    ASSERT_EQ(model.rowCount(), 4);
+    list.SelectDefect(1);
+    for (int row = 1; row < 4; ++row)
+        model.SetSelected(row, true);
+
+    ui_.ExpectMessage(mail::SendNotifications::kSeveralDefectsQuestion, Answer::Yes);
+    ExpectSend([](SendMailChoices& choices) { choices.comment = QStringLiteral("see below"); });
+    mail::SendNotifications command(ui_, sender_, mail::kMethodSystemMail, history_);
+    EXPECT_EQ(command.Run(list, doc_.defects(), doc_.lookups()), 3);
+    EXPECT_EQ(sender_.sent, (std::vector<std::int32_t>{1, 2, 4})) << "defect 3 names nobody and gets no mail";
+    QStringList recipients;
+    for (const mail::DispatchRequest& request : sender_.requests) {
+        recipients << request.recipients.value();
+        EXPECT_EQ(request.comment.value(), QStringLiteral("see below"));
+    }
+    EXPECT_EQ(recipients, (QStringList{"bob@x,cc1@x", "ann@x,cc2@x", "ann@x,cc4@x"}));
+    EXPECT_EQ(ui_.progressSteps.size(), 4u);
+
+    EXPECT_EQ(model.SelectedRows(), (std::vector<int>{0, 1, 2, 3})) << "the selection stays";
+    EXPECT_EQ(doc_.defects().CurrentDefectId(), 1) << "and so does the defect in the form";
+
+    // The extra address goes to every defect, also to one that names nobody else.
+    sender_.sent.clear();
+    sender_.requests.clear();
+    ui_.ExpectMessage(mail::SendNotifications::kSeveralDefectsQuestion, Answer::Yes);
+    ExpectSend([](SendMailChoices& choices) {
+        choices.extra = true;
+        choices.addr = QStringLiteral("lead@x");
+    });
+    EXPECT_EQ(command.Run(list, doc_.defects(), doc_.lookups()), 4);
+    EXPECT_TRUE(sender_.requests[2].recipients.value().startsWith(QStringLiteral("lead@x")));
+    ui_.VerifyAllUsed();
 }
 
 TEST_F(SendNotificationsTest, ThreeRowsAskFirstAndNoEndsTheCommand)

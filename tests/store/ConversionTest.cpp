@@ -1,5 +1,6 @@
 // Converting files of every older version: the current schema, every row kept, and the refused versions.
 
+#include "base/StringTable.h"
 #include "engine/Connection.h"
 #include "engine/EngineStatus.h"
 #include "engine/Rowset.h"
@@ -12,7 +13,9 @@
 
 #include "platform/OleDate.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include <cstdint>
 #include <map>
@@ -282,12 +285,131 @@ TEST_F(ConversionTest, VersionZeroAndUnreadableVersionsAreRefusedWithoutChanges)
 
     const QString noVersionTable = folder.file(QStringLiteral("empty.defl"));
     ASSERT_EQ(Connection::CreateFile(noVersionTable), kOk);
-    ui.ExpectMessage(127);
+    ui.ExpectMessageText(LoadString(125));
     EXPECT_FALSE(administration.ConvertDatabase(noVersionTable));
     ui.VerifyAllUsed();
-    EXPECT_TRUE(ui.messages.back().text.startsWith(QStringLiteral("A database error has occurred.")));
-    EXPECT_TRUE(ui.messages.back().text.endsWith(QStringLiteral("The error code is 0x80040e14.")))
+    // Message 125 with the file's name; the engine's words only behind "Details".
+    EXPECT_TRUE(ui.messages.back().text.startsWith(LoadString(125))) << ui.messages.back().text.toStdString();
+    EXPECT_TRUE(ui.messages.back().text.endsWith(noVersionTable));
+    EXPECT_TRUE(ui.messages.back().details.contains(QStringLiteral("no such table: versiontable")));
+    EXPECT_FALSE(QFileInfo::exists(noVersionTable + QStringLiteral(".bak")));
+}
+
+QByteArray Content(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// The scripts run on a copy: a failing one leaves the file as it was, byte for byte, and the
+// user hears that, with the backup's name.
+TEST_F(ConversionTest, AFailingScriptLeavesTheOriginalUntouched)
+{
+    const QString path = Old(12);
+    {
+        Connection connection;
+        ASSERT_EQ(connection.Open(path), kOk);
+        // Script 270 adds this column and stops on it.
+        ASSERT_EQ(connection.Execute(QStringLiteral("alter table defectlist add column cc varchar(255) NULL")), kOk);
+    }
+    ASSERT_TRUE(QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup));
+    const QByteArray original = Content(path);
+    ui.ExpectMessageText(QStringLiteral("A statement of a database script failed"));
+    ui.ExpectMessageText(QStringLiteral("was not converted and is unchanged"));
+    EXPECT_FALSE(administration.ConvertDatabase(path));
+    ui.VerifyAllUsed();
+    EXPECT_TRUE(ui.messages.back().text.contains(path + QStringLiteral(".bak")))
         << ui.messages.back().text.toStdString();
+    EXPECT_EQ(Content(path), original);
+    EXPECT_EQ(Content(path + QStringLiteral(".bak")), original);
+    EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden),
+              QStringList({QStringLiteral("v12.defl"), QStringLiteral("v12.defl.bak")}));
+
+    // The backup holds the file's bytes: trying again asks nothing about it.
+    ui.ExpectMessageText(QStringLiteral("A statement of a database script failed"));
+    ui.ExpectMessageText(QStringLiteral("was not converted and is unchanged"));
+    EXPECT_FALSE(administration.ConvertDatabase(path));
+    ui.VerifyAllUsed();
+    EXPECT_EQ(Content(path), original);
+
+    // Once the cause is gone (the file changed, so its old copy is replaced only when the user
+    // agrees), the converted file keeps the original's access.
+    {
+        Connection connection;
+        ASSERT_EQ(connection.Open(path), kOk);
+        ASSERT_EQ(connection.Execute(QStringLiteral("alter table defectlist drop column cc")), kOk);
+    }
+    ui.ExpectMessage(137, Answer::Yes);
+    EXPECT_TRUE(administration.ConvertDatabase(path));
+    EXPECT_EQ(QueryNumber(path, QStringLiteral("select dbversion from versiontable")), EXPECTED_DB_VERSION);
+    EXPECT_EQ(QFileInfo(path).permissions() &
+                  (QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ReadOther),
+              QFileDevice::ReadGroup);
+}
+
+// Other workstations must not use the file while it is converted: the conversion takes the
+// maintenance lock, and a file in use is not converted at all.
+TEST_F(ConversionTest, AFileInUseIsNotConverted)
+{
+    const QString path = Old(11);
+    const QByteArray original = Content(path);
+    Connection otherWorkstation;
+    ASSERT_EQ(otherWorkstation.Open(path), kOk);
+    ui.ExpectMessage(160);
+    EXPECT_FALSE(administration.ConvertDatabase(path));
+    ui.VerifyAllUsed();
+    EXPECT_TRUE(ui.messages.back().text.contains(LoadString(164)));
+    EXPECT_TRUE(scriptsRun.empty());
+    EXPECT_EQ(Content(path), original);
+    EXPECT_FALSE(QFileInfo::exists(path + QStringLiteral(".bak")));
+}
+
+// An older program converted in place and left version 0 when it was stopped; its backup is the
+// original of the file, so the conversion starts again from there.
+TEST_F(ConversionTest, AFileAnOlderProgramLeftUnfinishedIsConvertedAgainFromItsBackup)
+{
+    const QString path = Old(10);
+    const QString backup = path + QStringLiteral(".bak");
+    ASSERT_TRUE(QFile::copy(path, backup));
+    const QByteArray original = Content(path);
+    {
+        Connection connection;
+        ASSERT_EQ(connection.Open(path), kOk);
+        ASSERT_EQ(connection.Execute(QStringLiteral("update versiontable set dbversion=0")), kOk);
+        ASSERT_EQ(connection.Execute(QStringLiteral("alter table stakeholder add column passwd varchar(32) NULL")),
+                  kOk);
+    }
+    const QByteArray unfinished = Content(path);
+    ui.ExpectMessageText(backup);
+    EXPECT_TRUE(administration.ConvertDatabase(path));
+    ui.VerifyAllUsed();
+    EXPECT_EQ(scriptsRun, ScriptsFrom(10));
+    EXPECT_EQ(QueryNumber(path, QStringLiteral("select dbversion from versiontable")), EXPECTED_DB_VERSION);
+    EXPECT_EQ(QueryNumber(path, QStringLiteral("select count(*) from defectlist")), 3);
+    EXPECT_EQ(Content(backup), original);
+    EXPECT_EQ(Content(path + QStringLiteral(".interrupted")), unfinished);
+
+    // A backup of other defects is not this file's original: nothing changes, and the text
+    // names the backup and says how to go on.
+    const QString other = Old(9);
+    ASSERT_TRUE(QFile::copy(path + QStringLiteral(".interrupted"), other + QStringLiteral(".tmp")));
+    QFile::remove(other + QStringLiteral(".bak"));
+    ASSERT_TRUE(QFile::copy(other, other + QStringLiteral(".bak")));
+    QFile::remove(other);
+    ASSERT_TRUE(QFile::rename(other + QStringLiteral(".tmp"), other));
+    {
+        Connection connection;
+        ASSERT_EQ(connection.Open(other + QStringLiteral(".bak")), kOk);
+        ASSERT_EQ(connection.Execute(QStringLiteral("delete from defectlist where defect_id = 1")), kOk);
+    }
+    const QByteArray left = Content(other);
+    scriptsRun.clear();
+    ui.ExpectMessageText(QStringLiteral("was left unfinished by an interrupted conversion"));
+    EXPECT_FALSE(administration.ConvertDatabase(other));
+    ui.VerifyAllUsed();
+    EXPECT_TRUE(ui.messages.back().text.contains(other + QStringLiteral(".bak")));
+    EXPECT_TRUE(scriptsRun.empty());
+    EXPECT_EQ(Content(other), left);
 }
 
 } // namespace

@@ -21,7 +21,7 @@ public:
     bool CreateDatabase(const QString& path) override
     {
         created << path;
-        return false;
+        return createSucceeds;
     }
     bool CompactAndRepair(const QString& path) override
     {
@@ -36,6 +36,7 @@ public:
         return true;
     }
 
+    bool createSucceeds = true;
     QStringList created;
     QStringList repaired;
     QStringList converted;
@@ -90,17 +91,26 @@ TEST(DatabaseAdministrationDialogTest, CreateNewAsksForANameCreatesAndEndsWithIt
     EXPECT_TRUE(actions.created.isEmpty());
     EXPECT_EQ(dialog.result(), 0);
 
+    // A creation cancelled in the workflow chooser, or failed, opens nothing: the dialog stays.
+    actions.createSucceeds = false;
+    ui.ExpectFile(QStringLiteral("/data/old.defl"));
+    Click(dialog, "createNew");
+    EXPECT_EQ(dialog.result(), 0);
+    EXPECT_FALSE(dialog.chosenPath());
+
+    actions.createSucceeds = true;
+    actions.created.clear();
     ui.ExpectFile(QStringLiteral("/data/team.defl"));
     Click(dialog, "createNew");
     ui.VerifyAllUsed();
-    // The result of the creation does not matter: the new file is opened next.
+    // The new file is opened next.
     EXPECT_EQ(actions.created, QStringList(QStringLiteral("/data/team.defl")));
     EXPECT_EQ(dialog.result(), CDatabaseAdministration::kOpenCode);
     EXPECT_EQ(dialog.chosenPath(), QStringLiteral("/data/team.defl"));
-    EXPECT_EQ(ui.waitCursorUses, 1);
+    EXPECT_EQ(ui.waitCursorUses, 2);
     EXPECT_EQ(ui.waitCursorDepth, 0);
 
-    ASSERT_EQ(ui.fileRequests.size(), 2u);
+    ASSERT_EQ(ui.fileRequests.size(), 3u);
     const FileDialogRequest& request = ui.fileRequests.back();
     EXPECT_EQ(request.kind, FileDialogRequest::Kind::Save);
     EXPECT_EQ(request.initialPath, QStringLiteral("/data/default.defl")) << "a new database goes where none was found";

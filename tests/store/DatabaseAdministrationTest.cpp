@@ -90,6 +90,24 @@ TEST(DatabaseAdministrationTest, CreatingOverAFileDiscardsItWithItsAttachmentsAn
     EXPECT_EQ(QueryNumber(path, QStringLiteral("select count(*) from viewcolumns where viewid=1")), 20);
     EXPECT_EQ(QueryNumber(path, QStringLiteral("select count(*) from statustransitions")), 30);
 
+    // Cancel in the workflow chooser creates nothing: the file and its attachments stay as they are.
+    {
+        Connection connection;
+        ASSERT_EQ(connection.Open(path), kOk);
+        ASSERT_EQ(connection.Execute(QStringLiteral("insert into defectlist (subject) values ('keep me')")), kOk);
+    }
+    ASSERT_TRUE(QDir().mkpath(attachments + QStringLiteral("/0000000001")));
+    ui.ExpectWorkflowChoice(std::nullopt);
+    EXPECT_FALSE(administration.CreateDatabase(path));
+    ui.ExpectWorkflowChoice(std::nullopt);
+    EXPECT_FALSE(administration.CreateDatabase(folder.file(QStringLiteral("never.defl"))));
+    EXPECT_EQ(trash.discarded.size(), 2);
+    EXPECT_EQ(QueryNumber(path, QStringLiteral("select count(*) from defectlist")), 1);
+    EXPECT_TRUE(QFileInfo::exists(attachments));
+    EXPECT_FALSE(QFileInfo::exists(folder.file(QStringLiteral("never.defl"))));
+    EXPECT_FALSE(QFileInfo::exists(RescueFileName(path)));
+    EXPECT_TRUE(ui.messages.empty());
+
     // A new path needs nothing discarded, and "import your own workflow" still creates the file.
     const QString second = folder.file(QStringLiteral("second.defl"));
     ui.ExpectWorkflowChoice(2);
@@ -109,6 +127,7 @@ TEST(DatabaseAdministrationTest, CreatingIsRefusedWhileTheFileIsInUseOrLockedOrR
     {
         Connection otherWorkstation;
         ASSERT_EQ(otherWorkstation.Open(path), kOk);
+        ui.ExpectWorkflowChoice(0);
         ui.ExpectMessage(160);
         EXPECT_FALSE(administration.CreateDatabase(path));
         EXPECT_TRUE(ui.messages.back().text.contains(LoadString(164)));
@@ -116,6 +135,7 @@ TEST(DatabaseAdministrationTest, CreatingIsRefusedWhileTheFileIsInUseOrLockedOrR
     {
         CMaintenanceLock compaction(path, QStringLiteral("compacting and repairing database"), true);
         ASSERT_TRUE(compaction.held());
+        ui.ExpectWorkflowChoice(0);
         ui.ExpectMessage(160);
         EXPECT_FALSE(administration.CreateDatabase(path));
         EXPECT_TRUE(ui.messages.back().text.contains(QStringLiteral("compacting and repairing database")));
@@ -129,6 +149,7 @@ TEST(DatabaseAdministrationTest, CreatingIsRefusedWhileTheFileIsInUseOrLockedOrR
         Write(path, "written by someone else");
         return moved;
     });
+    ui.ExpectWorkflowChoice(0);
     ui.ExpectMessage(122);
     EXPECT_FALSE(racing.CreateDatabase(path));
     ui.VerifyAllUsed();

@@ -6,14 +6,17 @@
 #include "platform/OleDate.h"
 #include "platform/PresenceLock.h"
 #include "support/ChildProcess.h"
+#include "support/FullDisk.h"
 #include "support/SaveLoop.h"
 #include "support/TempFolder.h"
 #include "support/TestDatabase.h"
 
+#include <QFile>
 #include <QFileInfo>
 
 #include <iostream>
 #include <string>
+#include <utility>
 
 #include <gtest/gtest.h>
 
@@ -245,4 +248,112 @@ TEST(Engine, EightWorkstationsSavingAtOnceLoseNothing)
     ASSERT_EQ(connection.Query(QStringLiteral("PRAGMA integrity_check"), {}, check), kOk);
     ASSERT_EQ(check.MoveFirst(), kOk);
     EXPECT_EQ(check.Text(0), QStringLiteral("ok"));
+}
+
+// The user reads what a failure means, not the engine's words; the kind and the file travel
+// with the records, and only an unreachable file takes the retry path.
+TEST(Engine, FailuresTellWhatTheyMeanAndNameTheirFile)
+{
+    TempFolder folder;
+    const QString text = folder.file(QStringLiteral("notes.defl"));
+    {
+        QFile file(text);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray(4096, 'x'));
+    }
+    const QString whole = NewDatabase(folder);
+    {
+        Connection filler;
+        ASSERT_EQ(filler.Open(whole), kOk);
+        ASSERT_EQ(
+            filler.Execute(QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE "
+                                          "i < 500) INSERT INTO item (name) SELECT printf('%.500c', 'n') FROM n")),
+            kOk);
+    }
+    const QString cut = folder.file(QStringLiteral("cut.defl"));
+    ASSERT_TRUE(QFile::copy(whole, cut));
+    ASSERT_TRUE(QFile::resize(cut, QFileInfo(cut).size() / 2));
+
+    for (const auto& [path, kind] : {std::pair{text, FailureKind::NotADatabase}, {cut, FailureKind::Damaged}}) {
+        SCOPED_TRACE(path.toStdString());
+        Connection connection;
+        ASSERT_EQ(connection.Open(path), kOk);
+        std::int64_t count = 0;
+        EXPECT_TRUE(Failed(connection.QueryInt(QStringLiteral("SELECT count(*) FROM item"), {}, count)));
+        // Waiting for such a file changes nothing: it is not lost, so no retry dialog comes.
+        EXPECT_FALSE(connection.lost());
+        ASSERT_EQ(connection.errorRecords().size(), 1u);
+        EXPECT_EQ(connection.errorRecords().front().kind, kind);
+        EXPECT_EQ(connection.errorRecords().front().file, path);
+    }
+
+    Connection closed;
+    EXPECT_TRUE(Failed(closed.Execute(QStringLiteral("BEGIN IMMEDIATE"))));
+    ASSERT_EQ(closed.errorRecords().size(), 1u);
+    EXPECT_EQ(closed.errorRecords().front().kind, FailureKind::Unreachable);
+}
+
+TEST(Engine, AFullDiskFailsTheWriteWithItsKindAndTheFileStaysUsable)
+{
+    TempFolder folder;
+    const QString path = NewDatabase(folder);
+    FullDisk disk(folder.path());
+    Connection connection;
+    ASSERT_EQ(connection.Open(path), kOk);
+    disk.SetFull(true);
+    EXPECT_TRUE(Failed(connection.Execute(QStringLiteral("INSERT INTO item (name) VALUES ('lost')"))));
+    EXPECT_GT(disk.refusedWrites(), 0);
+    ASSERT_EQ(connection.errorRecords().size(), 1u);
+    EXPECT_EQ(connection.errorRecords().front().kind, FailureKind::DiskFull);
+    EXPECT_EQ(connection.errorRecords().front().file, path);
+    EXPECT_FALSE(connection.lost());
+
+    disk.SetFull(false);
+    EXPECT_EQ(connection.Execute(QStringLiteral("INSERT INTO item (name) VALUES ('kept')")), kOk);
+    EXPECT_EQ(QueryNumber(connection, QStringLiteral("SELECT count(*) FROM item")), 1);
+    EXPECT_EQ(
+        QueryNumber(connection, QStringLiteral("SELECT count(*) FROM pragma_quick_check WHERE quick_check <> 'ok'")),
+        0);
+}
+
+// A writer killed after it created its journal but before it wrote into it leaves an empty file
+// that the engine neither replays nor removes; opening removes it, but never a journal of a
+// writer at work, even an empty one.
+TEST(Engine, OpeningRemovesAJournalThatHoldsNoChangeButNeverAWorkingWritersJournal)
+{
+    TempFolder folder;
+    const QString path = NewDatabase(folder);
+    const QString journal = Connection::JournalOf(path);
+    const auto writeJournal = [&](const QByteArray& content) {
+        QFile file(journal);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(content);
+    };
+    for (const QByteArray& empty : {QByteArray(), QByteArray(512, '\0')}) {
+        writeJournal(empty);
+        Connection connection;
+        ASSERT_EQ(connection.Open(path), kOk);
+        EXPECT_FALSE(QFileInfo::exists(journal)) << empty.size();
+        EXPECT_EQ(connection.Execute(QStringLiteral("INSERT INTO item (name) VALUES ('after')")), kOk);
+    }
+
+    Connection writer;
+    ASSERT_EQ(writer.Open(path), kOk);
+    ASSERT_EQ(writer.Execute(QStringLiteral("BEGIN IMMEDIATE")), kOk);
+    writeJournal(QByteArray());
+    {
+        Connection other;
+        ASSERT_EQ(other.Open(path), kOk);
+        EXPECT_TRUE(QFileInfo::exists(journal));
+    }
+    QFile::remove(journal);
+    ASSERT_EQ(writer.Execute(QStringLiteral("INSERT INTO item (name) VALUES ('at work')")), kOk);
+    EXPECT_TRUE(QFileInfo::exists(journal));
+    {
+        Connection other;
+        ASSERT_EQ(other.Open(path), kOk);
+        EXPECT_TRUE(QFileInfo::exists(journal));
+    }
+    ASSERT_EQ(writer.Execute(QStringLiteral("COMMIT")), kOk);
+    EXPECT_EQ(QueryNumber(path, QStringLiteral("SELECT count(*) FROM item")), 3);
 }

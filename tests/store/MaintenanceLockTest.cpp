@@ -15,6 +15,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QSysInfo>
 #include <QTextStream>
 
@@ -267,21 +269,125 @@ TEST(MaintenanceLockTest, ALockWhoseClientDiedIsUndoneByTheNextClientUnlessTheOr
     EXPECT_TRUE(QFileInfo::exists(MaintenanceName(path)));
     EXPECT_TRUE(QFileInfo::exists(RescueFileName(path)));
 
-    // A sound database at the name (a compacted copy that arrived) stays with its journal; the
-    // original is kept aside, never renamed over it.
+    // A sound database at the name (a compacted copy that arrived) stays; the original is kept
+    // aside, never renamed over it. The check opens it, which removes a journal holding no change.
     WriteFile(path, original);
-    WriteFile(path + QStringLiteral("-journal"), "");
     ASSERT_FALSE(CMaintenanceLock::IsLocked(path).locked);
     EXPECT_EQ(original, ReadFile(path));
-    EXPECT_TRUE(QFileInfo::exists(path + QStringLiteral("-journal")));
     EXPECT_TRUE(QFileInfo::exists(path + QStringLiteral(".interrupted")));
+    WriteFile(path + QStringLiteral("-journal"), "");
 
-    // With nobody connected a journal is a stopped workstation's unfinished change: no maintenance.
-    CMaintenanceLock lock(path, QStringLiteral("repair"), true, SystemClockInstance());
-    EXPECT_FALSE(lock.held());
-    EXPECT_TRUE(lock.message().contains(QStringLiteral("unfinished change"))) << lock.message().toStdString();
+    // With nobody connected an empty journal is what a writer killed before its first write left:
+    // it holds no change, and maintenance removes it instead of waiting for a human.
+    {
+        CMaintenanceLock lock(path, QStringLiteral("repair"), true, SystemClockInstance());
+        EXPECT_TRUE(lock.held()) << lock.message().toStdString();
+        EXPECT_FALSE(QFileInfo::exists(path + QStringLiteral("-journal")));
+    }
+    EXPECT_EQ(original, ReadFile(path));
+    EXPECT_FALSE(QFileInfo::exists(RescueFileName(path)));
+}
+
+// A journal that holds a change is replayed before maintenance moves the file; one that another
+// program is still writing keeps maintenance out, and the refusal names it.
+TEST(MaintenanceLockTest, AJournalIsCompletedFirstAndAWritersJournalRefusesTheLock)
+{
+    TempFolder folder;
+    const QString path = CreateCurrentDatabase(folder.file(QStringLiteral("team.defl")));
+    const QString journal = path + QStringLiteral("-journal");
+    // A writer stopped in the middle of its change: the pages it changed and its journal.
+    const QString copy = folder.file(QStringLiteral("copy.defl"));
+    {
+        engine::Connection writer;
+        ASSERT_EQ(writer.Open(path), engine::kOk);
+        ASSERT_EQ(writer.Execute(QStringLiteral("PRAGMA cache_size=1")), engine::kOk);
+        ASSERT_EQ(writer.Execute(QStringLiteral("BEGIN IMMEDIATE")), engine::kOk);
+        ASSERT_EQ(writer.Execute(QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE "
+                                                "i < 2000) INSERT INTO defectlist (subject) SELECT printf('%.300c', "
+                                                "'s') FROM n")),
+                  engine::kOk);
+        ASSERT_TRUE(QFile::copy(path, copy));
+        ASSERT_TRUE(QFile::copy(journal, copy + QStringLiteral("-journal")));
+        ASSERT_EQ(writer.Execute(QStringLiteral("ROLLBACK")), engine::kOk);
+    }
+    QFile::remove(path);
+    ASSERT_TRUE(QFile::rename(copy, path));
+    ASSERT_TRUE(QFile::rename(copy + QStringLiteral("-journal"), journal));
+    {
+        CMaintenanceLock lock(path, QStringLiteral("repair"), true, SystemClockInstance());
+        EXPECT_TRUE(lock.held()) << lock.message().toStdString();
+        EXPECT_FALSE(QFileInfo::exists(journal));
+    }
+    EXPECT_EQ(QueryNumber(path, QStringLiteral("SELECT count(*) FROM defectlist")), 0);
+    EXPECT_EQ(QueryNumber(path, QStringLiteral("SELECT count(*) FROM pragma_quick_check WHERE quick_check <> 'ok'")),
+              0);
+
+    if (QStandardPaths::findExecutable(QStringLiteral("sqlite3")).isEmpty())
+        GTEST_SKIP() << "needs the sqlite3 shell as a writer of another program";
+    QProcess shell;
+    shell.start(QStringLiteral("sqlite3"), {QStringLiteral("-batch"), path});
+    ASSERT_TRUE(shell.waitForStarted());
+    shell.write("BEGIN IMMEDIATE;\nINSERT INTO defectlist (subject) VALUES ('x');\nSELECT 'in';\n");
+    ASSERT_TRUE(shell.waitForReadyRead(10000));
+    ASSERT_TRUE(QFileInfo::exists(journal));
+    {
+        CMaintenanceLock lock(path, QStringLiteral("repair"), true, SystemClockInstance());
+        EXPECT_FALSE(lock.held());
+        EXPECT_TRUE(lock.message().contains(journal)) << lock.message().toStdString();
+        EXPECT_TRUE(lock.message().contains(QStringLiteral("another program"))) << lock.message().toStdString();
+    }
     EXPECT_TRUE(QFileInfo::exists(path));
     EXPECT_FALSE(QFileInfo::exists(RescueFileName(path)));
+    shell.write("COMMIT;\n.quit\n");
+    shell.closeWriteChannel();
+    ASSERT_TRUE(shell.waitForFinished(10000));
+    EXPECT_EQ(QueryNumber(path, QStringLiteral("SELECT count(*) FROM defectlist")), 1);
+}
+
+// Killed at any moment, a conversion leaves the old file or the converted one; the next client
+// finishes what is left and names the backup that holds the original.
+TEST(MaintenanceLockTest, AConversionWhoseClientDiedIsFinishedByTheNextClient)
+{
+    TempFolder folder;
+    const QString path = folder.file(QStringLiteral("team.defl"));
+    const QString original = CreateCurrentDatabase(folder.file(QStringLiteral("original.defl")));
+    const QString converted = CreateCurrentDatabase(folder.file(QStringLiteral("converted.defl")));
+    {
+        // Both are sound; their bytes tell them apart.
+        engine::Connection connection;
+        ASSERT_EQ(engine::kOk, connection.Open(converted));
+        ASSERT_EQ(engine::kOk, connection.Execute(QStringLiteral("INSERT INTO defectlist (subject) VALUES ('new')")));
+    }
+    const QByteArray before = ReadFile(original);
+    const QByteArray after = ReadFile(converted);
+    const QString rescue = QStringLiteral("The database has been locked at noon by ann at pc7. The reason is: "
+                                          "\"converting old database to current format\".\r\nsteps");
+    const QString leftover = folder.file(QStringLiteral(".team.defl.convert-77.tmp"));
+
+    // Killed while converting the copy: the original goes back, the copy goes.
+    WriteFile(MaintenanceName(path), before);
+    WriteFile(path + QStringLiteral(".bak"), before);
+    WriteFile(leftover, "half a copy");
+    WriteFile(RescueFileName(path), rescue.toUtf8());
+    LockState state = CMaintenanceLock::IsLocked(path);
+    EXPECT_FALSE(state.locked);
+    EXPECT_EQ(ReadFile(path), before);
+    EXPECT_FALSE(QFileInfo::exists(leftover));
+    EXPECT_TRUE(state.recovered.contains(path + QStringLiteral(".bak"))) << state.recovered.toStdString();
+
+    // Killed after the converted copy took the name: it stays, and the original, which the
+    // backup already holds, is not kept a second time.
+    QFile::remove(path);
+    WriteFile(path, after);
+    WriteFile(MaintenanceName(path), before);
+    WriteFile(RescueFileName(path), rescue.toUtf8());
+    state = CMaintenanceLock::IsLocked(path);
+    EXPECT_FALSE(state.locked);
+    EXPECT_EQ(ReadFile(path), after);
+    EXPECT_FALSE(QFileInfo::exists(MaintenanceName(path)));
+    EXPECT_FALSE(QFileInfo::exists(path + QStringLiteral(".interrupted")));
+    EXPECT_EQ(ReadFile(path + QStringLiteral(".bak")), before);
+    EXPECT_TRUE(state.recovered.contains(path + QStringLiteral(".bak"))) << state.recovered.toStdString();
 }
 
 TEST(BackupsTest, RotationKeepsTheGivenNumberAndZeroMakesNone)

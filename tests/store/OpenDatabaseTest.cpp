@@ -12,7 +12,13 @@
 #include "support/TestDatabase.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <QProcess>
+
+#include <unistd.h>
+
+#include <utility>
 
 #include <gtest/gtest.h>
 
@@ -146,7 +152,13 @@ TEST_F(OpenDatabaseTest, UnreachableNamedFileReportsWithItsStatus)
     EXPECT_EQ(LoadString(152), ui.retryRequests[0].message);
     EXPECT_EQ(20, ui.retryRequests[0].flashCount);
     ASSERT_EQ(1u, ui.messages.size());
-    EXPECT_EQ(QStringLiteral("Could not open database at location '%1'.\n(0x80004005)").arg(path), ui.messages[0].text);
+    // The reason in words; the status only behind "Details".
+    EXPECT_TRUE(
+        ui.messages[0].text.startsWith(QStringLiteral("Could not open database at location '%1'.\n").arg(path)));
+    EXPECT_TRUE(ui.messages[0].text.contains(QStringLiteral("cannot reach %1").arg(path)))
+        << ui.messages[0].text.toStdString();
+    EXPECT_FALSE(ui.messages[0].text.contains(QStringLiteral("0x")));
+    EXPECT_TRUE(ui.messages[0].details.contains(QStringLiteral("0x80004005")));
 
     // A file chosen in the dialog is not waited for.
     OpenState fresh;
@@ -196,9 +208,129 @@ TEST_F(OpenDatabaseTest, AFailedPlatformCallIsReportedAndTheDialogComesBack)
     const QString old = DatabaseWithVersion(QStringLiteral("old.defl"), 12);
     actions.failConversionWithPlatformError = true;
     ui.ExpectMessage(124, Answer::Yes);
-    ui.ExpectMessageText(QStringLiteral("CBResult error code: 00000000"));
+    ui.ExpectMessageText(QStringLiteral("A file operation on it failed"));
     ExpectDialogAnswering(std::nullopt);
     EXPECT_FALSE(OpenDatabase(access, old, actions, state));
+    EXPECT_TRUE(ui.messages.back().details.startsWith(QStringLiteral("CBResult error code: 00000000")));
+    EXPECT_FALSE(ui.messages.back().text.contains(QStringLiteral("CBResult")));
     EXPECT_FALSE(access.connected());
     ui.VerifyAllUsed();
+}
+
+TEST_F(OpenDatabaseTest, TheLastDatabaseOpensWithoutAPathAndAGoneOneIsNamedInTheDialog)
+{
+    const QString team = CreateCurrentDatabase(folder.file(QStringLiteral("team.defl")));
+    CreateCurrentDatabase(folder.file(QStringLiteral("default.defl")));
+    state.lastDatabase = team;
+    EXPECT_TRUE(OpenDatabase(access, std::nullopt, actions, state));
+    EXPECT_EQ(team, access.DatabaseFileName()) << "the last database, not default.defl";
+    access.CloseDataConnection();
+
+    // A later open with a path (File > Recent) opens it without the dialog; one without a path
+    // (New database) starts with the dialog.
+    const QString other = CreateCurrentDatabase(folder.file(QStringLiteral("other.defl")));
+    EXPECT_TRUE(OpenDatabase(access, other, actions, state));
+    EXPECT_EQ(other, access.DatabaseFileName());
+    access.CloseDataConnection();
+    ExpectDialogAnswering(std::nullopt);
+    EXPECT_FALSE(OpenDatabase(access, std::nullopt, actions, state));
+
+    // A path on the command line wins over the last database.
+    OpenState named;
+    named.lastDatabase = team;
+    EXPECT_TRUE(OpenDatabase(access, other, actions, named));
+    EXPECT_EQ(other, access.DatabaseFileName());
+    access.CloseDataConnection();
+
+    // A last database that is gone: no retry, no message, the dialog says where it was.
+    OpenState gone;
+    gone.lastDatabase = folder.file(QStringLiteral("moved.defl"));
+    ExpectDialogAnswering(std::nullopt);
+    EXPECT_FALSE(OpenDatabase(access, std::nullopt, actions, gone));
+    EXPECT_TRUE(ui.retryRequests.empty());
+    EXPECT_TRUE(ui.messages.empty());
+    EXPECT_EQ(ui.interactions().back().text, gone.lastDatabase);
+    ui.VerifyAllUsed();
+}
+
+// Waiting does not make a file a database: no retry dialog, no word of the network, message 125.
+TEST_F(OpenDatabaseTest, AFileThatIsNoDatabaseOrIsCutOffGetsMessage125WithoutWaiting)
+{
+    const QString text = folder.file(QStringLiteral("notes.defl"));
+    {
+        QFile file(text);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray(8192, 'x'));
+    }
+    const QString cut = DatabaseWithVersion(QStringLiteral("cut.defl"), 13);
+    ASSERT_TRUE(QFile::resize(cut, 2048));
+    for (const QString& path : {text, cut}) {
+        SCOPED_TRACE(path.toStdString());
+        OpenState fresh;
+        ui.ExpectMessage(125);
+        ExpectDialogAnswering(std::nullopt);
+        EXPECT_FALSE(OpenDatabase(access, path, actions, fresh));
+        EXPECT_TRUE(ui.messages.back().text.contains(QDir::toNativeSeparators(path)));
+        EXPECT_EQ(ui.CountOf("retry"), 0);
+        ui.VerifyAllUsed();
+    }
+    for (const MessageRequest& message : ui.messages)
+        EXPECT_FALSE(message.text.contains(QStringLiteral("network"))) << message.text.toStdString();
+}
+
+namespace {
+
+// Root ignores the mode of a file, but not its immutable flag.
+class ReadOnlyForThisProcess {
+public:
+    explicit ReadOnlyForThisProcess(QString path) : path_(std::move(path))
+    {
+        if (::geteuid() != 0) {
+            made_ = QFile::setPermissions(path_, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+            return;
+        }
+        made_ = QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("+i"), path_}) == 0;
+    }
+    ~ReadOnlyForThisProcess()
+    {
+        if (::geteuid() == 0)
+            QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("-i"), path_});
+        else
+            QFile::setPermissions(path_, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    }
+    bool made() const { return made_; }
+
+private:
+    QString path_;
+    bool made_ = false;
+};
+
+} // namespace
+
+// A file or folder this user may not write is no network trouble: the texts say which of the two
+// it is, and the open's report carries no status code.
+TEST_F(OpenDatabaseTest, AReadOnlyFileOrFolderIsNamedAsSuch)
+{
+    ASSERT_TRUE(QDir().mkpath(folder.file(QStringLiteral("sub"))));
+    const QString path = CreateCurrentDatabase(folder.file(QStringLiteral("sub/team.defl")));
+    for (const QString& readOnly : {path, QFileInfo(path).absolutePath()}) {
+        SCOPED_TRACE(readOnly.toStdString());
+        const ReadOnlyForThisProcess guard(readOnly);
+        if (!guard.made())
+            GTEST_SKIP() << "cannot make " << readOnly.toStdString() << " read-only here";
+        OpenState fresh;
+        ui.ExpectRetry(RetryAnswer::Cancel);
+        ui.ExpectMessage(129);
+        ExpectDialogAnswering(std::nullopt);
+        EXPECT_FALSE(OpenDatabase(access, path, actions, fresh));
+        ui.VerifyAllUsed();
+        const QString waited = ui.retryRequests.back().message;
+        EXPECT_TRUE(waited.contains(QStringLiteral("read-only"))) << waited.toStdString();
+        EXPECT_TRUE(waited.contains(readOnly)) << waited.toStdString();
+        EXPECT_TRUE(waited.contains(readOnly == path ? QStringLiteral("The database") : QStringLiteral("The folder")));
+        EXPECT_FALSE(waited.contains(QStringLiteral("network")));
+        const QString reported = ui.messages.back().text;
+        EXPECT_TRUE(reported.contains(QStringLiteral("read-only"))) << reported.toStdString();
+        EXPECT_FALSE(reported.contains(QStringLiteral("0x"))) << reported.toStdString();
+    }
 }

@@ -124,20 +124,23 @@ TEST(ScriptRunner, RunsStatementsAndReportsFailuresUnlessMarked)
     EXPECT_EQ(db.Count(), 1);
     EXPECT_EQ(ui.CountOf("message"), 0);
 
-    // Unmarked: the engine's message, a blank line and the statement; the run goes on.
-    ui.ExpectMessageText(QStringLiteral("no such table: missing"), Answer::Yes);
+    // Unmarked: a report with the engine's message and the statement behind "Details"; the run goes on.
+    ui.ExpectMessageText(QStringLiteral("A statement of a database script failed"), Answer::Yes);
     EXPECT_TRUE(RunText("insert into missing values (1) !\r\ninsert into category (category) values ('b') !\r\n",
                         db.connection));
     ASSERT_EQ(ui.messages.size(), 1u);
-    EXPECT_TRUE(ui.messages[0].text.endsWith(QStringLiteral("\n\ninsert into missing values (1)")))
-        << ui.messages[0].text.toStdString();
+    EXPECT_TRUE(ui.messages[0].details.contains(QStringLiteral("no such table: missing")))
+        << ui.messages[0].details.toStdString();
+    EXPECT_TRUE(ui.messages[0].details.contains(QStringLiteral("insert into missing values (1)")));
+    EXPECT_FALSE(ui.messages[0].text.contains(QStringLiteral("insert into")));
     EXPECT_EQ(ui.messages[0].buttons, Buttons::YesNo);
     EXPECT_EQ(db.Count(), 2);
 
     // Without continueOnError the first unmarked failure ends the run.
-    ui.ExpectMessageText(QStringLiteral("insert into missing values (2)"));
+    ui.ExpectMessageText(QStringLiteral("A statement of a database script failed"));
     EXPECT_FALSE(RunText("insert into missing values (2) !\r\ninsert into category (category) values ('c') !\r\n",
                          db.connection, false));
+    EXPECT_TRUE(ui.messages.back().details.contains(QStringLiteral("insert into missing values (2)")));
     EXPECT_EQ(db.Count(), 2);
     ui.VerifyAllUsed();
 }

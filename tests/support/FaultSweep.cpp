@@ -142,7 +142,7 @@ std::optional<int> FaultUserInterface::ChooseTemplate(const TemplateChoiceReques
     return templateRow;
 }
 
-int FaultUserInterface::ChooseWorkflow()
+std::optional<int> FaultUserInterface::ChooseWorkflow()
 {
     return workflow;
 }

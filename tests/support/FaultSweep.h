@@ -69,7 +69,7 @@ public:
     HintAnswer ShowHint(const HintRequest& request) override;
     RetryAnswer RunRetryDialog(const RetryDialogRequest& request) override;
     std::optional<int> ChooseTemplate(const TemplateChoiceRequest& request) override;
-    int ChooseWorkflow() override;
+    std::optional<int> ChooseWorkflow() override;
     void RunListEditorDialog(ListEditorActions& editor) override;
     std::optional<QString> RunAdministrationDialog(AdministrationActions& actions,
                                                    const QString& missingDatabase) override;

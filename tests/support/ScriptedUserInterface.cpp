@@ -83,7 +83,7 @@ void ScriptedUserInterface::ExpectChangePassword(std::optional<ChangePasswordAns
     changePasswordAnswers_.push_back(std::move(answer));
 }
 
-void ScriptedUserInterface::ExpectWorkflowChoice(int index)
+void ScriptedUserInterface::ExpectWorkflowChoice(std::optional<int> index)
 {
     workflowAnswers_.push_back(index);
 }
@@ -187,14 +187,14 @@ std::optional<ChangePasswordAnswer> ScriptedUserInterface::RunChangePasswordDial
     return answer;
 }
 
-int ScriptedUserInterface::ChooseWorkflow()
+std::optional<int> ScriptedUserInterface::ChooseWorkflow()
 {
     interactions_.push_back({"workflow", 0, QString()});
     if (workflowAnswers_.empty()) {
         Unexpected("workflow chooser", QString());
-        return 2;
+        return std::nullopt;
     }
-    const int index = workflowAnswers_.front();
+    const std::optional<int> index = workflowAnswers_.front();
     workflowAnswers_.pop_front();
     return index;
 }

@@ -29,7 +29,8 @@ public:
     void ExpectLogin(std::optional<LoginDialogAnswer> answer);
     void ExpectLoginScript(std::function<std::optional<LoginDialogAnswer>(const LoginDialogRequest&)> script);
     void ExpectChangePassword(std::optional<ChangePasswordAnswer> answer);
-    void ExpectWorkflowChoice(int index);
+    // None: the chooser is cancelled.
+    void ExpectWorkflowChoice(std::optional<int> index);
     void ExpectTemplateChoice(std::optional<int> row);
     void ExpectTemplateScript(std::function<std::optional<int>(const TemplateChoiceRequest&)> script);
     void ExpectStatusTransition(std::function<bool(StatusTransitionChoices&)> script);
@@ -60,7 +61,7 @@ public:
     RetryAnswer RunRetryDialog(const RetryDialogRequest& request) override;
     std::optional<LoginDialogAnswer> RunLoginDialog(const LoginDialogRequest& request) override;
     std::optional<ChangePasswordAnswer> RunChangePasswordDialog() override;
-    int ChooseWorkflow() override;
+    std::optional<int> ChooseWorkflow() override;
     std::optional<int> ChooseTemplate(const TemplateChoiceRequest& request) override;
     bool RunStatusTransitionDialog(StatusTransitionChoices& model) override;
     std::optional<QString> RunAdministrationDialog(AdministrationActions& actions,
@@ -97,7 +98,7 @@ private:
     std::deque<RetryAnswer> retryAnswers_;
     std::deque<std::function<std::optional<LoginDialogAnswer>(const LoginDialogRequest&)>> loginAnswers_;
     std::deque<std::optional<ChangePasswordAnswer>> changePasswordAnswers_;
-    std::deque<int> workflowAnswers_;
+    std::deque<std::optional<int>> workflowAnswers_;
     std::deque<std::function<std::optional<int>(const TemplateChoiceRequest&)>> templateAnswers_;
     std::deque<std::function<bool(StatusTransitionChoices&)>> transitionScripts_;
     std::deque<std::function<std::optional<QString>(AdministrationActions&)>> administrationScripts_;

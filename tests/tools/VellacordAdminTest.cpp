@@ -709,4 +709,89 @@ TEST_F(VellacordAdminTest, TheProgramAnswersItsCommandLineWithoutAWindow)
     }
 }
 
+// A writer killed before it wrote into its journal leaves an empty one, which the engine never
+// removes; every command that opens the file clears it instead of sending the user elsewhere.
+TEST_F(VellacordAdminTest, AnEmptyJournalLeftByAKilledWriterIsClearedByEveryCommand)
+{
+    const QString path = CreateCurrentDatabase(folder.file(QStringLiteral("team.defl")));
+    FillSmallTeamFile(path);
+    const QString journal = path + QStringLiteral("-journal");
+    for (const QStringList& command :
+         {QStringList{QStringLiteral("version"), path},
+          QStringList{QStringLiteral("list"), path, QStringLiteral("--user"), QStringLiteral("alice")},
+          QStringList{QStringLiteral("unlock"), path}, QStringList{QStringLiteral("repair"), path}}) {
+        SCOPED_TRACE(command.front().toStdString());
+        Write(journal, QByteArray());
+        const ToolRun run = Admin(command);
+        EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+        EXPECT_FALSE(QFileInfo::exists(journal));
+        EXPECT_TRUE(run.err.contains(journal + QStringLiteral(" was left by a writer that stopped")))
+            << run.err.toStdString();
+        EXPECT_FALSE(run.err.contains(QStringLiteral("Open the database once"))) << run.err.toStdString();
+    }
+    EXPECT_TRUE(QFileInfo::exists(path + QStringLiteral(".1")));
+    EXPECT_EQ(Int(path, QStringLiteral("select count(*) from defectlist")), 5);
+}
+
+// Nothing writes to a file of a newer version: repair refuses it before the first write.
+TEST_F(VellacordAdminTest, RepairOfAFileOfANewerVersionWritesNothing)
+{
+    const QString path = CreateCurrentDatabase(folder.file(QStringLiteral("team.defl")));
+    {
+        engine::Connection connection;
+        ASSERT_EQ(connection.Open(path), engine::kOk);
+        ASSERT_EQ(connection.Execute(QStringLiteral("delete from SystemSettings")), engine::kOk);
+        ASSERT_EQ(connection.Execute(QStringLiteral("update versiontable set dbversion = 14")), engine::kOk);
+    }
+    const QByteArray before = Bytes(path);
+    const ToolRun run = Admin({QStringLiteral("repair"), path});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(run.err.contains(QStringLiteral("needs a newer program"))) << run.err.toStdString();
+    EXPECT_EQ(Bytes(path), before);
+    EXPECT_FALSE(QFileInfo::exists(path + QStringLiteral(".1")));
+    EXPECT_FALSE(QFileInfo::exists(MaintenanceName(path)));
+}
+
+// What a user reads names the cause in words; the engine's own words come after "details:".
+TEST_F(VellacordAdminTest, MessagesNameTheCauseInWords)
+{
+    const QString text = folder.file(QStringLiteral("notes.defl"));
+    Write(text, QByteArray(8192, 'x'));
+    ToolRun run = Admin({QStringLiteral("version"), text});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(run.err.contains(text + QStringLiteral(" is no Vellacord database"))) << run.err.toStdString();
+    EXPECT_FALSE(run.err.contains(QStringLiteral("0x")));
+
+    const QString path = CreateCurrentDatabase(folder.file(QStringLiteral("team.defl")));
+    const bool root = ::geteuid() == 0;
+    const bool readOnly = root ? QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("+i"), path}) == 0
+                               : QFile::setPermissions(path, QFileDevice::ReadOwner);
+    if (readOnly) {
+        run = Admin({QStringLiteral("version"), path});
+        if (root)
+            QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("-i"), path});
+        else
+            QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+        EXPECT_EQ(run.exitCode, 1);
+        EXPECT_TRUE(run.err.contains(QStringLiteral("The database %1 is read-only for you").arg(path)))
+            << run.err.toStdString();
+        EXPECT_FALSE(run.err.contains(QStringLiteral("network"))) << run.err.toStdString();
+    }
+
+    // An unfinished file of an older program's conversion goes on from its backup, by name.
+    const QString old = folder.file(QStringLiteral("old.defl"));
+    fixtures::BuildOldVersionDatabase(old, 8);
+    ASSERT_TRUE(QFile::copy(old, old + QStringLiteral(".bak")));
+    {
+        engine::Connection connection;
+        ASSERT_EQ(connection.Open(old), engine::kOk);
+        ASSERT_EQ(connection.Execute(QStringLiteral("update versiontable set dbversion=0")), engine::kOk);
+    }
+    run = Admin({QStringLiteral("convert"), old});
+    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains(old + QStringLiteral(".bak"))) << run.err.toStdString();
+    EXPECT_EQ(Int(old, QStringLiteral("select dbversion from versiontable")), EXPECTED_DB_VERSION);
+    EXPECT_EQ(Int(old + QStringLiteral(".bak"), QStringLiteral("select dbversion from versiontable")), 8);
+}
+
 } // namespace

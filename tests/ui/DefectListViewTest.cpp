@@ -1,11 +1,15 @@
 // The list view over a real document: the keys move the current defect, a selection that
-// leaves the focused row where it is does not, and Ctrl+A selects every row.
+// leaves the focused row where it is does not, Ctrl+A selects every row, and the search bar
+// moves the selection from match to match.
 
 #include "document/DefectDocFixture.h"
 
 #include "list/DefectList.h"
 #include "ui/DefectListView.h"
+#include "ui/ViewFilterBar.h"
 
+#include <QLineEdit>
+#include <QSignalSpy>
 #include <QTest>
 
 namespace {
@@ -63,4 +67,25 @@ TEST_F(DefectListViewTest, TheFocusedRowIsTheCurrentDefectWhateverElseIsSelected
     for (int row = 0; row < list_.model().rowCount(); ++row)
         EXPECT_TRUE(list_.model().IsSelected(row)) << row;
     EXPECT_EQ(Current(), ids_[1]);
+}
+
+TEST_F(DefectListViewTest, TheSearchBarMovesTheViewsSelectionFromMatchToMatchAndEscapeClosesIt)
+{
+    CSearchBar bar(list_);
+    QSignalSpy dismissed(&bar, &CSearchBar::dismissed);
+    list_.Find();
+    ASSERT_TRUE(bar.isVisible());
+    auto* text = bar.findChild<QLineEdit*>(QStringLiteral("searchText"));
+    ASSERT_NE(text, nullptr);
+    QTest::keyClicks(text, QStringLiteral("defect"));
+    for (int match = 0; match < 3; ++match) {
+        QTest::keyClick(text, Qt::Key_Return);
+        const QModelIndexList selected = view_.selectionModel()->selectedRows();
+        ASSERT_EQ(selected.size(), 1) << "match " << match;
+        EXPECT_EQ(selected.front().row(), match);
+        EXPECT_EQ(Current(), ids_[static_cast<std::size_t>(match)]);
+    }
+    QTest::keyClick(text, Qt::Key_Escape);
+    EXPECT_FALSE(bar.isVisible());
+    EXPECT_EQ(dismissed.count(), 1);
 }

@@ -73,8 +73,10 @@ const std::vector<CommandSpec>& Commands()
          "FILE",
          {"workflow", "overwrite-backup"},
          "Converts a database of an older version (1 and up) to the current version, keeping a copy of the\n"
-         "original in FILE.bak (an existing one is replaced only with --overwrite-backup). Files older than\n"
-         "version 6 get the chosen workflow."},
+         "original in FILE.bak (an existing one is replaced only with --overwrite-backup, or when it holds\n"
+         "the same bytes as FILE). A copy is converted and checked beside FILE and renamed over it, so that\n"
+         "an interruption leaves the old file or the converted one. Files older than version 6 get the\n"
+         "chosen workflow."},
         {"repair",
          Command::Repair,
          "FILE",
@@ -86,7 +88,8 @@ const std::vector<CommandSpec>& Commands()
          "FILE",
          {},
          "Undoes a maintenance lock whose client died: checks the database, puts it back in place and deletes\n"
-         "the rescue file. Refused while the locking client runs."},
+         "the rescue file. Refused while the locking client runs. Rolls back a FILE-journal left by a writer\n"
+         "that stopped, as every command does."},
         {"version", Command::Version, "FILE", {}, "Prints the schema version of the database."},
         {"list",
          Command::List,

@@ -6,9 +6,12 @@
 #include "ListCommand.h"
 #include "UserCommand.h"
 
+#include "base/ErrorReport.h"
 #include "engine/Connection.h"
 #include "engine/EngineStatus.h"
 #include "platform/OleDate.h"
+#include "store/Backups.h"
+#include "store/Compaction.h"
 #include "store/DatabaseAdministration.h"
 #include "store/DatabaseVersion.h"
 #include "store/MaintenanceLock.h"
@@ -56,6 +59,33 @@ QString LockedText(const QString& file, const LockState& lock)
         .arg(file, QString(lock.message).replace(QLatin1String("\r\n"), QLatin1String("\n")));
 }
 
+// Opening the file replays the journal of a writer that stopped, or removes one that holds no
+// change; the user hears when that happened.
+void TellAboutSettledJournal(const QString& file, bool hadJournal)
+{
+    const QString journal = JournalOf(file);
+    if (!hadJournal)
+        return;
+    if (!QFileInfo::exists(journal)) {
+        Err() << "vellacord-admin: " << journal
+              << " was left by a writer that stopped; its unfinished change has been rolled back" << Qt::endl;
+        return;
+    }
+    Err() << "vellacord-admin: " << journal
+          << " holds a change that another program is still writing, or that cannot be rolled back here (is the "
+             "file writable?); maintenance waits until it is gone"
+          << Qt::endl;
+}
+
+// What the user reads about a file that cannot be opened: a clear sentence, the engine's words
+// after it for the administrator.
+QString OpenFailureText(const QString& file, engine::Connection& connection)
+{
+    const engine::ErrorRecords records = connection.TakeErrorRecords();
+    const QString reason = records.empty() ? QString() : records.front().message;
+    return QStringLiteral("cannot open %1: %2\ndetails: %3").arg(file, FailureText(records), reason);
+}
+
 // The version row of the file, or the reason it cannot be read.
 std::optional<int> ReadVersion(const QString& file, QString& error)
 {
@@ -63,11 +93,13 @@ std::optional<int> ReadVersion(const QString& file, QString& error)
         error = LockedText(file, lock);
         return std::nullopt;
     }
+    const bool hadJournal = QFileInfo::exists(JournalOf(file));
     engine::Connection connection;
     if (engine::Failed(connection.Open(file))) {
-        error = QStringLiteral("cannot open %1: %2").arg(file, connection.TakeErrorMessage());
+        error = OpenFailureText(file, connection);
         return std::nullopt;
     }
+    TellAboutSettledJournal(file, hadJournal);
     std::int64_t version = 0;
     if (ReadDatabaseVersion(connection, version) != engine::kOk) {
         error = QStringLiteral("%1 is no Vellacord database: it has no schema version").arg(file);
@@ -117,44 +149,54 @@ int Convert(const AdminOptions& options, DatabaseAdministration& administration)
                         .arg(options.file)
                         .arg(*version)
                         .arg(EXPECTED_DB_VERSION));
-    if (!DatabaseAdministration::IsConvertible(*version))
-        return Fail(QStringLiteral("%1 has version %2. %3")
-                        .arg(options.file)
-                        .arg(*version)
-                        .arg(DatabaseAdministration::CannotConvertText()));
 
     administration.SetScriptObserver(
         [](int script, int target) { Out() << "script " << script << ": to version " << target << Qt::endl; });
     const QString backup = options.file + QStringLiteral(".bak");
-    const bool hadBackup = QFileInfo::exists(backup);
+    // A backup that is no copy of this file is an older one, which only --overwrite-backup replaces.
+    const bool olderBackup = QFileInfo::exists(backup) && !IsCopyOf(backup, options.file);
     const bool converted = administration.ConvertDatabase(options.file);
     const std::optional<int> reached = ReadVersion(options.file, error);
-    // An existing backup that may not be overwritten stops the conversion before it starts; the
-    // backup then is an older one, not a copy of this file.
-    if (hadBackup && !options.overwriteBackup && reached == version)
+    if (olderBackup && !options.overwriteBackup && reached == version)
         return Fail(QStringLiteral("%1 was not converted and is unchanged: %2 exists; pass --overwrite-backup to "
                                    "replace it")
                         .arg(options.file, backup));
-    if (reached != EXPECTED_DB_VERSION)
-        return Fail(
-            QStringLiteral("the conversion of %1 failed; the original is kept in %2").arg(options.file, backup));
+    if (reached != EXPECTED_DB_VERSION) {
+        if (!DatabaseAdministration::IsConvertible(*version))
+            return Fail(DatabaseAdministration::InterruptedConversionText(options.file));
+        return Fail(QFileInfo::exists(backup)
+                        ? QStringLiteral("%1 was not converted and is unchanged; its original is kept in %2")
+                              .arg(options.file, backup)
+                        : QStringLiteral("%1 was not converted and is unchanged").arg(options.file));
+    }
     // Without a workflow the program's conversion counts as failed, so that the user is asked
     // again; here the user said so on the command line.
-    const bool withoutWorkflowAsAsked = *version < 6 && options.workflow == 2;
+    const int from = DatabaseAdministration::IsConvertible(*version) ? *version : 0;
+    const bool withoutWorkflowAsAsked = from < 6 && options.workflow == 2;
     if (!converted && !withoutWorkflowAsAsked)
         return Fail(QStringLiteral("%1 was converted, but its workflow could not be stored").arg(options.file));
     Out() << "converted " << options.file << " from version " << *version << " to " << EXPECTED_DB_VERSION
-          << (withoutWorkflowAsAsked ? " without a workflow" : "") << "; the original is kept in " << options.file
-          << ".bak" << Qt::endl;
+          << (withoutWorkflowAsAsked ? " without a workflow" : "") << "; the original is kept in " << backup
+          << Qt::endl;
     return 0;
 }
 
 int Repair(const AdminOptions& options, DatabaseAdministration& administration)
 {
-    if (const LockState lock = InspectLock(options.file); lock.locked)
-        return Fail(LockedText(options.file, lock));
-    if (!QFileInfo(options.file).isFile())
+    if (!QFileInfo(options.file).isFile() && !QFileInfo(MaintenanceName(options.file)).isFile())
         return Fail(QStringLiteral("%1 does not exist").arg(options.file));
+    // The version is read before anything is written: a file of another version gets nothing.
+    QString error;
+    const std::optional<int> version = ReadVersion(options.file, error);
+    if (!version)
+        return Fail(error);
+    if (*version != EXPECTED_DB_VERSION)
+        return Fail(QStringLiteral("%1 has version %2; only version %3 can be repaired%4")
+                        .arg(options.file)
+                        .arg(*version)
+                        .arg(EXPECTED_DB_VERSION)
+                        .arg(*version < EXPECTED_DB_VERSION ? QStringLiteral(" (convert it first)")
+                                                            : QStringLiteral(" (it needs a newer program)")));
     if (!administration.CompactAndRepair(options.file))
         return Fail(QStringLiteral("could not repair %1").arg(options.file));
     Out() << "repaired " << options.file << Qt::endl;
@@ -166,7 +208,18 @@ int Unlock(const AdminOptions& options)
     const LockState lock = InspectLock(options.file);
     if (lock.locked)
         return Fail(LockedText(options.file, lock) + QStringLiteral("\nIt was not unlocked."));
-    if (lock.recovered.isEmpty())
+    // A journal left by a writer that stopped keeps maintenance out as a lock would.
+    const bool hadJournal = QFileInfo::exists(JournalOf(options.file));
+    if (hadJournal && QFileInfo(options.file).isFile()) {
+        engine::Connection connection;
+        if (engine::Failed(connection.Open(options.file)))
+            return Fail(OpenFailureText(options.file, connection));
+        connection.Close();
+        TellAboutSettledJournal(options.file, hadJournal);
+        if (QFileInfo::exists(JournalOf(options.file)))
+            return 1;
+    }
+    if (lock.recovered.isEmpty() && !hadJournal)
         Out() << options.file << " is not locked" << Qt::endl;
     return 0;
 }

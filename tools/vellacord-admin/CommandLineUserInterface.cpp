@@ -21,6 +21,9 @@ void CommandLineUserInterface::Print(const QString& text)
 Answer CommandLineUserInterface::ShowMessage(const MessageRequest& request)
 {
     Print(request.text);
+    // The administrator reads the details a window keeps behind its "Details" button.
+    if (!request.details.isEmpty())
+        Print(QStringLiteral("details: ") + request.details);
     switch (request.buttons) {
     case Buttons::Ok:
         return Answer::Ok;
@@ -59,7 +62,7 @@ std::optional<ChangePasswordAnswer> CommandLineUserInterface::RunChangePasswordD
     return std::nullopt;
 }
 
-int CommandLineUserInterface::ChooseWorkflow()
+std::optional<int> CommandLineUserInterface::ChooseWorkflow()
 {
     return workflow_;
 }

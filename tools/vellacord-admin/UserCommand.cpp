@@ -18,7 +18,7 @@ struct UsersPage {
     {
         if (engine::Failed(connection.Open(file)))
             return QStringLiteral("cannot open %1: %2").arg(file, connection.TakeErrorMessage());
-        editor.emplace(ui, connection, true);
+        editor.emplace(ui, connection, true, 0);
         editor->ShowPage(setup_lists::kUsersPage);
         return {};
     }

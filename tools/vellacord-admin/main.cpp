@@ -51,7 +51,8 @@ int main(int argc, char** argv)
     try {
         return RunAdminCommand(arguments.options);
     } catch (const CResult<long>& result) {
-        return Report(QStringLiteral("database engine error 0x") + HexCode(result.value));
+        return Report(FailureText(result.records) + QStringLiteral("\ndetails: ") +
+                      OleDbErrorReport(result.value, result.records).trimmed());
     } catch (const CResult<int>& result) {
         return Report(QStringLiteral("system error %1").arg(result.lastError));
     } catch (const std::exception& e) {
