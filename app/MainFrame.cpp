@@ -369,8 +369,12 @@ void CMainFrame::AnnounceNewEntries(bool ask)
     request.buttons = Buttons::YesNo;
     request.icon = Icon::Information;
     request.foreground = true;
-    if (TheUserInterface().ShowMessage(request) == Answer::Yes)
-        OpenMainWindow();
+    if (TheUserInterface().ShowMessage(request) != Answer::Yes)
+        return;
+    OpenMainWindow();
+    // "Read them now" shows the first of them.
+    if (list_ != nullptr)
+        list_->GoToFirstUnread();
 }
 
 void CMainFrame::NotifyDesktop()

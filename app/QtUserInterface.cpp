@@ -16,6 +16,7 @@
 #include "app/FileFilter.h"
 #include "app/HintDialog.h"
 #include "app/MainFrame.h"
+#include "app/UserGuide.h"
 #include "base/StringTable.h"
 
 #include <QApplication>
@@ -148,6 +149,11 @@ bool QtUserInterface::OpenWithDesktop(const QString& pathOrUrl, bool inBackgroun
     if (opened && inBackground && mainWindow_ && mainWindow_->isVisible())
         mainWindow_->activateWindow();
     return opened;
+}
+
+void QtUserInterface::ShowHelp(const QString& section)
+{
+    OpenUserGuide(section);
 }
 
 bool QtUserInterface::HasMainWindow()

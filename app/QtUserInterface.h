@@ -34,6 +34,7 @@ public:
     void EndWaitCursor() override;
     bool IsShiftHeld() override;
     bool OpenWithDesktop(const QString& pathOrUrl, bool inBackground) override;
+    void ShowHelp(const QString& section) override;
     bool HasMainWindow() override;
     void ShowOfflineState(int blinkCountdown, const QString& tip) override;
     void ShowNormalState(const QString& tip) override;

@@ -17,7 +17,8 @@ struct ListEditorField {
     QString label;  // translated
     bool digitsOnly = false;
     bool password = false;
-    int maxLength = 0; // characters; 0 for no limit
+    bool checkBox = false; // a yes/no choice: FieldChecked and SetFieldChecked, not the text
+    int maxLength = 0;     // characters; 0 for no limit
 };
 
 class ListEditorActions {
@@ -39,8 +40,11 @@ public:
     virtual bool FieldEnabled(int column) const = 0;
     // The user typed into a field.
     virtual void SetFieldText(int column, const QString& text) = 0;
+    // A check-box field: whether it is ticked, and the user ticking or unticking it.
+    virtual bool FieldChecked(int column) const = 0;
+    virtual void SetFieldChecked(int column, bool checked) = 0;
 
-    // The list row the fields show, -1 for none (a new record or an empty table).
+    // The list row the fields show, -1 for none: the fields then make a new record.
     virtual int CurrentRow() const = 0;
     virtual bool CanMoveUp() const = 0;
     virtual bool CanMoveDown() const = 0;

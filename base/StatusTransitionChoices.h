@@ -25,6 +25,8 @@ public:
 
     virtual bool IsOkEnabled() const = 0;
     virtual QString Description() const = 0;
+    // Explains the marks of the offered items; empty when no item carries one.
+    virtual QString Legend() const = 0;
 
     virtual const QString& Comment() const = 0;
     virtual void SetComment(const QString& comment) = 0;

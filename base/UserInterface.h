@@ -22,6 +22,7 @@ struct MessageRequest {
     Icon icon = Icon::None;
     int stringId = 0;        // the string-table id the text came from, 0 for literal texts
     bool foreground = false; // bring the box to the foreground
+    QString details;         // shown on request only (the database's own words, say)
 };
 
 // Hint styles: only the low four bits count.
@@ -129,6 +130,8 @@ public:
 
     // Opens a file or an address with the desktop's default program; false when that failed.
     virtual bool OpenWithDesktop(const QString& pathOrUrl, bool inBackground) = 0;
+    // Opens the user guide at a section (an anchor of the guide; empty for its top).
+    virtual void ShowHelp(const QString& section) = 0;
 
     // The main window's side of the connection state and the login.
     virtual bool HasMainWindow() = 0;

@@ -6,6 +6,7 @@
 #include "base/UserInterface.h"
 #include "platform/FileCopy.h"
 #include "store/AttachmentDirectory.h"
+#include "store/DatabaseAdministration.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -16,6 +17,10 @@
 namespace {
 
 constexpr int kCopyFailed = 158;
+constexpr int kNoProgram = 40241;
+constexpr int kRemoveOne = 40242;
+constexpr int kRemoveSeveral = 40243;
+constexpr int kRemoveFailed = 40244;
 constexpr int kStayInFolder = 2306;
 
 // Whether `path` names a file directly in `directory`, the folders compared as resolved.
@@ -66,4 +71,37 @@ bool ChooseAndAddAttachment(UserInterface& ui, const QString& databasePath, int 
     request.kind = FileDialogRequest::Kind::Open;
     const std::optional<QString> source = ui.ChooseFile(request);
     return source && AddAttachment(ui, databasePath, defectId, *source);
+}
+
+bool OpenAttachment(UserInterface& ui, const QString& path)
+{
+    if (ui.OpenWithDesktop(path, false))
+        return true;
+    const QString text = LoadString(kNoProgram).replace(QLatin1String("%s"), QFileInfo(path).fileName());
+    ShowTextMessage(ui, text, Buttons::Ok, Icon::Warning, kNoProgram);
+    return false;
+}
+
+int RemoveAttachments(UserInterface& ui, const QStringList& paths)
+{
+    if (paths.isEmpty())
+        return 0;
+    const QString question = paths.size() == 1
+        ? LoadString(kRemoveOne).replace(QLatin1String("%s"), QFileInfo(paths.front()).fileName())
+        : LoadString(kRemoveSeveral).replace(QLatin1String("%d"), QString::number(paths.size()));
+    if (ShowTextMessage(ui, question, Buttons::YesNo, Icon::Question,
+                        paths.size() == 1 ? kRemoveOne : kRemoveSeveral) != Answer::Yes)
+        return 0;
+    int removed = 0;
+    QStringList failed;
+    for (const QString& path : paths) {
+        if (DatabaseAdministration::MoveToTrashOrDelete(path))
+            ++removed;
+        else
+            failed << QFileInfo(path).fileName();
+    }
+    if (!failed.isEmpty())
+        ShowTextMessage(ui, LoadString(kRemoveFailed).replace(QLatin1String("%s"), failed.join(QStringLiteral(", "))),
+                        Buttons::Ok, Icon::Error, kRemoveFailed);
+    return removed;
 }

@@ -4,6 +4,7 @@
 // operating system's text (string 158).
 
 #include <QString>
+#include <QStringList>
 
 class UserInterface;
 
@@ -12,3 +13,11 @@ bool AddAttachment(UserInterface& ui, const QString& databasePath, int defectId,
 
 // "&Add...": asks for the file first; false when the user cancelled or the copy failed.
 bool ChooseAndAddAttachment(UserInterface& ui, const QString& databasePath, int defectId);
+
+// Opens an attachment with the desktop's program for its type; says so when there is none
+// or it cannot be started. True when it opened.
+bool OpenAttachment(UserInterface& ui, const QString& path);
+
+// Asks, then removes the files from the attachment folder (to the trash where the system has
+// one); says which could not be removed. The number of files removed.
+int RemoveAttachments(UserInterface& ui, const QStringList& paths);

@@ -103,7 +103,11 @@ void DeleteSelectedDefects(DefectContext& context, DefectPersistence& persistenc
             }
         }
     }
-    if (ShowStringMessage(ui, kReallyDelete, Buttons::YesNo, Icon::Question) != Answer::Yes)
+    // The question says what goes: the one defect by its id, or how many.
+    const QString what = selected.size() == 1 ? QStringLiteral("defect %1").arg(selected.front())
+                                              : QStringLiteral("%1 selected defects").arg(selected.size());
+    if (ShowTextMessage(ui, LoadString(kReallyDelete).replace(QLatin1String("%s"), what), Buttons::YesNo,
+                        Icon::Question, kReallyDelete) != Answer::Yes)
         return;
 
     QStringList notFollowed;

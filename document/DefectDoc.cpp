@@ -15,6 +15,7 @@
 #include "document/History.h"
 #include "document/Login.h"
 #include "document/SetupListsEditor.h"
+#include "platform/LastLogin.h"
 #include "platform/UserName.h"
 #include "store/DatabaseAdministration.h"
 
@@ -70,6 +71,7 @@ void CDefectDoc::InsertNewDefect()
 void CDefectDoc::UndoAllChanges()
 {
     if (DefectForm* form = defects_.Form()) {
+        statusComments_.erase(defects_.CurrentDefectId());
         form->clearModified();
         defects_.ReloadCurrentDefect();
     }
@@ -89,6 +91,22 @@ void CDefectDoc::AddHistoryEntry(DefectRecord& record, std::int32_t statusId, co
 {
     ::AddHistoryEntry(record.History, lookups_.statuses(), lookups_.stakeholders(), statusId, loggedInId_, comment,
                       clock_.Now().date());
+    if (comment.trimmed().isEmpty())
+        return;
+    QString& comments = statusComments_[record.Defect_ID];
+    if (!comments.isEmpty())
+        comments += QLatin1Char('\n');
+    comments += QStringLiteral("%1: %2").arg(lookups_.LookupName(LookupList::Status, statusId), comment.trimmed());
+}
+
+QString CDefectDoc::TakeStatusComments(std::int32_t defectId)
+{
+    const auto found = statusComments_.find(defectId);
+    if (found == statusComments_.end())
+        return {};
+    const QString comments = found->second;
+    statusComments_.erase(found);
+    return comments;
 }
 
 void CDefectDoc::DefectSaved(const DefectRecord& record)
@@ -256,7 +274,7 @@ void CDefectDoc::GoOffline()
 
 bool CDefectDoc::Login()
 {
-    LoginEnvironment environment{ui_, lookups_, operatingSystemUser_, listEditor_};
+    LoginEnvironment environment{ui_, lookups_, operatingSystemUser_, listEditor_, LastLoginName(DatabasePath())};
     loggedIn_ = false;
     if (!autoLogin_.isEmpty()) {
         if (const std::optional<std::int32_t> id = AutoLogin(environment, autoLogin_)) {
@@ -271,6 +289,8 @@ bool CDefectDoc::Login()
         loggedInId_ = *id;
         loggedIn_ = true;
     }
+    if (const StakeholderEntry* user = lookups_.FindStakeholder(loggedInId_))
+        RememberLastLogin(DatabasePath(), user->loginname);
     CompleteLogin();
     OfferKeptEdits();
     return true;

@@ -33,6 +33,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 
@@ -147,6 +148,9 @@ public:
     bool SaveCurrentRecord();
     // Deletes the rows selected in `list` and announces defectsDeleted.
     void DeleteSelectedRecords(const DefectListSeam* list);
+    // The comments given with the status changes of a defect since its last save, one line per
+    // change; taking them forgets them (the notification of the save carries them).
+    QString TakeStatusComments(std::int32_t defectId);
 
     // What the defect record's operations need of the document.
     UserInterface& Ui() override { return ui_; }
@@ -215,7 +219,8 @@ private:
     DefectPersistence defects_{*this};
     ViewChanges* viewChanges_ = nullptr;
     std::function<void()> listEditor_;
-    bool fileUnreachable_ = false; // the user gave up waiting for the file while closing
+    std::map<std::int32_t, QString> statusComments_; // defect -> comments of unsaved status changes
+    bool fileUnreachable_ = false;                   // the user gave up waiting for the file while closing
 
     QString path_ = QString::fromLatin1(kDefaultPath);
     QString autoLogin_;

@@ -12,6 +12,10 @@
 #include "document/EditRecovery.h"
 #include "engine/EngineStatus.h"
 #include "platform/OleDate.h"
+#include "store/LookupEntries.h"
+
+#include <QLocale>
+#include <QRegularExpression>
 
 #include <QLocale>
 
@@ -20,7 +24,33 @@
 namespace {
 
 constexpr int kConcurrentChange = 126;
+constexpr int kNoAddresseeQuestion = 40240;
 constexpr int kInsertQuestionEvery = 500;
+
+// Question 126 naming who changed the defect and when: the user of the newest history entry that
+// the other change added (only status changes add entries), else "Another user".
+QString ConcurrentChangeText(const DefectRecord& stored, const DefectRecord& mine)
+{
+    QString who = QStringLiteral("Another user");
+    qsizetype common = 0;
+    while (common < stored.History.size() && common < mine.History.size() &&
+           stored.History[common] == mine.History[common])
+        ++common;
+    // Whole lines only: the entries the other change added.
+    const qsizetype lineStart = common == 0 ? 0 : stored.History.lastIndexOf(QLatin1Char('\n'), common - 1) + 1;
+    const QString added = stored.History.mid(lineStart);
+    // An entry reads "date<tab>status (user)<tab>comment".
+    static const QRegularExpression entryUser(QStringLiteral("\\(([^()\t\n]+)\\)\t"));
+    QRegularExpressionMatchIterator matches = entryUser.globalMatch(added);
+    while (matches.hasNext())
+        who = matches.next().captured(1).trimmed();
+    QString text = LoadString(kConcurrentChange).replace(QLatin1String("%s"), who);
+    if (stored.Modified != 0)
+        text.replace(QLatin1String(" while you were editing it."),
+                     QStringLiteral(" at %1 while you were editing it.")
+                         .arg(QLocale().toString(DateTimeFromOleDate(stored.Modified), QLocale::ShortFormat)));
+    return text;
+}
 
 } // namespace
 
@@ -71,7 +101,8 @@ void DefectPersistence::ShowLoadedRecord(bool force)
         KeepEditsOrTakeStored();
         return;
     }
-    ShowStringMessage(context_.Ui(), kConcurrentChange, Buttons::Ok, Icon::Warning);
+    ShowTextMessage(context_.Ui(), ConcurrentChangeText(record_, loaded), Buttons::Ok, Icon::Warning,
+                    kConcurrentChange);
     ShowInForm(record_);
 }
 
@@ -154,8 +185,11 @@ bool DefectPersistence::SaveRecord(bool interactive)
         return true;
 
     DefectRecord taken = record_;
-    if (form_->takeValues(taken))
+    if (form_->takeValues(taken)) {
+        if (interactive && !ConfirmAddressee(taken))
+            return false;
         taken.Defect_ID = record_.Defect_ID;
+    }
     return WriteRecord(taken, interactive);
 }
 
@@ -183,6 +217,31 @@ ReadStateResult DefectPersistence::WriteReadState(bool read)
         form_->setLastRead(lastread);
     context_.ReadStateChanged(record_);
     return ReadStateResult::Written;
+}
+
+DefectRecord DefectPersistence::StoredRecord()
+{
+    engine::UpdatableRowset fresh;
+    const long status =
+        fresh.Open(context_.GetDocumentConnection(RetryMode::Offline), DefectRecord::SelectByIdText(),
+                   {std::int64_t{record_.Defect_ID}}, QStringLiteral("defectlist"), QStringLiteral("Defect_ID"));
+    if (engine::Failed(status) || fresh.MoveFirst() != engine::kOk)
+        return {};
+    return DefectRecord::FromRow(fresh);
+}
+
+bool DefectPersistence::ConfirmAddressee(const DefectRecord& taken)
+{
+    // A defect addressed to nobody reaches nobody's unread list and sends no mail; that is
+    // rarely meant, so the user says so once per defect.
+    const bool template_or_draft =
+        taken.StatusID == reserved::kStatusTemplate || taken.StatusID == reserved::kStatusDraft;
+    if (taken.ToID != reserved::kNobody || template_or_draft || addresseeConfirmedFor_ == record_.Defect_ID)
+        return true;
+    if (ShowStringMessage(context_.Ui(), kNoAddresseeQuestion, Buttons::YesNo, Icon::Question) != Answer::Yes)
+        return false;
+    addresseeConfirmedFor_ = record_.Defect_ID;
+    return true;
 }
 
 KeptEditsResult DefectPersistence::ApplyKeptEdits(const RecoveredEdits& kept)
@@ -237,7 +296,8 @@ bool DefectPersistence::WriteRecord(DefectRecord record, bool interactive, bool*
     const long status = rowset_.SetData(record.ToRowValues());
     if (status == engine::kConcurrencyViolation) {
         if (interactive &&
-            ShowStringMessage(context_.Ui(), kConcurrentChange, Buttons::OkCancel, Icon::Warning) != Answer::Ok)
+            ShowTextMessage(context_.Ui(), ConcurrentChangeText(StoredRecord(), record_), Buttons::OkCancel,
+                            Icon::Warning, kConcurrentChange) != Answer::Ok)
             return false;
         LoadDefect(record.Defect_ID, true);
         return true;

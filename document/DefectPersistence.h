@@ -82,6 +82,10 @@ private:
     QString Differences(const DefectRecord& stored, const DefectRecord& edited) const;
     void InsertFailed();
     bool GoOnAfterFailedWrite(long status, bool interactive);
+    // The defect as the file holds it now; an empty record when it cannot be read.
+    DefectRecord StoredRecord();
+    // Asks before a defect is saved without an addressee; false when the user goes back to it.
+    bool ConfirmAddressee(const DefectRecord& taken);
     // Stamps `record` and writes it into the current row, then announces the save; the record
     // as loaded changes only when the row holds it. `stored` tells whether it does (the result
     // only whether the caller may go on).
@@ -94,6 +98,7 @@ private:
     DefectRecord record_; // the current defect as last read from or written to the file
     std::int32_t currentDefectId_ = 0;
     bool loaded_ = false;
+    std::int32_t addresseeConfirmedFor_ = -1; // the defect the user chose to save to nobody
     // A save did not store the form's edits (it failed, was cancelled or met another user's
     // change); a reload that finds the defect changed then asks instead of discarding them.
     bool saveFailed_ = false;

@@ -39,7 +39,8 @@ std::optional<std::int32_t> AutoLogin(LoginEnvironment& environment, QString& au
     return user->stakeholder_id;
 }
 
-LoginDialogRequest BuildLoginRequest(const LookupLists& lookups, const std::optional<QString>& operatingSystemUser)
+LoginDialogRequest BuildLoginRequest(const LookupLists& lookups, const std::optional<QString>& operatingSystemUser,
+                                     const QString& rememberedLogin, std::optional<std::int32_t> chosen)
 {
     LoginDialogRequest request;
     for (const StakeholderEntry& entry : lookups.stakeholders())
@@ -50,10 +51,21 @@ LoginDialogRequest BuildLoginRequest(const LookupLists& lookups, const std::opti
     if (nobody != request.users.end())
         request.users.erase(nobody);
 
-    if (operatingSystemUser) {
-        if (const StakeholderEntry* user = lookups.FindStakeholderByLogin(*operatingSystemUser)) {
-            request.preselectedData = user->stakeholder_id;
+    const auto offered = [&](std::int32_t id) {
+        return id != reserved::kNobody &&
+            std::any_of(request.users.begin(), request.users.end(),
+                        [id](const ChoiceItem& item) { return item.data == id; });
+    };
+    const auto byLogin = [&](const QString& login) -> std::optional<std::int32_t> {
+        const StakeholderEntry* user = login.isEmpty() ? nullptr : lookups.FindStakeholderByLogin(login);
+        return user != nullptr ? std::optional<std::int32_t>(user->stakeholder_id) : std::nullopt;
+    };
+    for (const std::optional<std::int32_t> candidate :
+         {chosen, byLogin(rememberedLogin), operatingSystemUser ? byLogin(*operatingSystemUser) : std::nullopt}) {
+        if (candidate && offered(*candidate)) {
+            request.preselectedData = *candidate;
             request.focusPassword = true;
+            return request;
         }
     }
     if (request.users.size() == 1)
@@ -64,6 +76,7 @@ LoginDialogRequest BuildLoginRequest(const LookupLists& lookups, const std::opti
 std::optional<std::int32_t> RunLoginLoop(LoginEnvironment& environment)
 {
     bool firstRound = true;
+    std::optional<std::int32_t> chosen; // kept after a wrong password, so that only the password is typed again
     for (;;) {
         environment.lookups.LoadLookups(true);
         // A new database holds nobody to log in as: the way in is the Users page. Only once, so
@@ -75,8 +88,8 @@ std::optional<std::int32_t> RunLoginLoop(LoginEnvironment& environment)
         }
         const std::optional<QString> systemUser =
             environment.operatingSystemUser ? environment.operatingSystemUser() : std::nullopt;
-        const std::optional<LoginDialogAnswer> answer =
-            environment.ui.RunLoginDialog(BuildLoginRequest(environment.lookups, systemUser));
+        const std::optional<LoginDialogAnswer> answer = environment.ui.RunLoginDialog(
+            BuildLoginRequest(environment.lookups, systemUser, environment.rememberedLogin, chosen));
         if (!answer)
             return std::nullopt;
         if (answer->selectedData == kAddUserData) {
@@ -90,6 +103,7 @@ std::optional<std::int32_t> RunLoginLoop(LoginEnvironment& environment)
         if (user == nullptr || user->stakeholder_id == reserved::kNobody)
             continue;
         if (!PasswordAccepted(user->passwd, answer->password)) {
+            chosen = user->stakeholder_id;
             ShowStringMessage(environment.ui, kInvalidPassword, Buttons::Ok, Icon::Warning);
             continue;
         }

@@ -2,7 +2,9 @@
 #include "document/SetupListsDialog.h"
 
 #include "document/MultilineCanvas.h"
+#include "document/SetupListsEditor.h"
 
+#include <QCheckBox>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -24,6 +26,11 @@ namespace {
 constexpr int kFirstFieldId = 9992; // the field of table column c is 9992 + c
 constexpr int kColumnWidth = 100;
 constexpr int kLabelGap = 10;
+const QString kValuesTitle = QStringLiteral("Values");
+const QString kNewEntryTitle = QStringLiteral("New entry: fill in the fields, then click Save");
+// The guide's section on the users and the other lists.
+const QString kUsersHelp = QStringLiteral("first-user");
+const QString kListsHelp = QStringLiteral("setup-lists");
 
 QPushButton* Button(const QString& text, const QString& name, QWidget* parent)
 {
@@ -37,13 +44,13 @@ QPushButton* Button(const QString& text, const QString& name, QWidget* parent)
 
 CSetupListsDialog::CSetupListsDialog(ListEditorActions& editor, QWidget* parent)
     : QDialog(parent), editor_(editor), tabs_(new QTabBar(this)), list_(new QTreeWidget(this)),
-      values_(new QGroupBox(QStringLiteral("Values"), this)),
-      new_(Button(QStringLiteral("&New"), QStringLiteral("new1047"), this)),
+      values_(new QGroupBox(kValuesTitle, this)), new_(Button(QStringLiteral("&New"), QStringLiteral("new1047"), this)),
       delete_(Button(QStringLiteral("&Delete"), QStringLiteral("delete1033"), this)),
       up_(Button(QStringLiteral("Move up"), QStringLiteral("up1064"), this)),
       down_(Button(QStringLiteral("Move down"), QStringLiteral("down1065"), this)),
       save_(Button(QStringLiteral("&Save"), QStringLiteral("save1035"), this)),
-      close_(Button(QStringLiteral("&Close"), QStringLiteral("close1"), this))
+      close_(Button(QStringLiteral("&Close"), QStringLiteral("close1"), this)),
+      help_(Button(QStringLiteral("&Help"), QStringLiteral("help"), this))
 {
     setWindowTitle(QStringLiteral("Setup lists"));
     tabs_->setObjectName(QStringLiteral("tabs1044"));
@@ -66,6 +73,7 @@ CSetupListsDialog::CSetupListsDialog(ListEditorActions& editor, QWidget* parent)
     for (QPushButton* button : {new_, delete_, up_, down_, save_})
         buttons->addWidget(button);
     buttons->addStretch();
+    buttons->addWidget(help_);
     buttons->addWidget(close_);
 
     auto* body = new QHBoxLayout;
@@ -105,6 +113,9 @@ CSetupListsDialog::CSetupListsDialog(ListEditorActions& editor, QWidget* parent)
     });
     auto* refresh = new QShortcut(QKeySequence::Refresh, this);
     connect(refresh, &QShortcut::activated, this, &CSetupListsDialog::Refresh);
+    connect(help_, &QPushButton::clicked, this, &CSetupListsDialog::ShowHelp);
+    auto* help = new QShortcut(QKeySequence::HelpContents, this);
+    connect(help, &QShortcut::activated, this, &CSetupListsDialog::ShowHelp);
 
     ShowPage();
 }
@@ -113,6 +124,17 @@ QLineEdit* CSetupListsDialog::field(int column) const
 {
     const auto found = fields_.find(column);
     return found != fields_.end() ? found->second : nullptr;
+}
+
+QCheckBox* CSetupListsDialog::checkBox(int column) const
+{
+    const auto found = checks_.find(column);
+    return found != checks_.end() ? found->second : nullptr;
+}
+
+void CSetupListsDialog::ShowHelp()
+{
+    TheUserInterface().ShowHelp(editor_.Page() == setup_lists::kUsersPage ? kUsersHelp : kListsHelp);
 }
 
 void CSetupListsDialog::ShowPage()
@@ -140,6 +162,7 @@ void CSetupListsDialog::BuildFields()
 {
     delete canvas_;
     fields_.clear();
+    checks_.clear();
     canvas_ = new MultilineCanvas(values_);
     values_->layout()->addWidget(canvas_);
     setTabOrder(list_, canvas_);
@@ -151,6 +174,23 @@ void CSetupListsDialog::BuildFields()
         auto* label = new QLabel(wanted.label);
         label->adjustSize();
         labelWidth = std::max(labelWidth, label->sizeHint().width());
+        const int column = wanted.column;
+        if (wanted.checkBox) {
+            auto* check = new QCheckBox(QStringLiteral("may delete any defect"));
+            check->setToolTip(QStringLiteral("An administrator may delete anybody's defects and change the settings "
+                                             "that apply to everybody."));
+            check->setObjectName(QStringLiteral("field%1").arg(kFirstFieldId + wanted.column));
+            canvas_->Add(row, 0, label);
+            canvas_->Add(row, 2, check);
+            canvas_->SetRow(row, std::max(label->fontMetrics().height() + 4, check->sizeHint().height()), false);
+            setTabOrder(previous, check);
+            previous = check;
+            connect(check, &QCheckBox::clicked, this,
+                    [this, column](bool checked) { editor_.SetFieldChecked(column, checked); });
+            checks_[column] = check;
+            row += 2;
+            continue;
+        }
         auto* edit = new QLineEdit;
         edit->setObjectName(QStringLiteral("field%1").arg(kFirstFieldId + wanted.column));
         if (wanted.digitsOnly)
@@ -164,7 +204,6 @@ void CSetupListsDialog::BuildFields()
         canvas_->SetRow(row, std::max(label->fontMetrics().height() + 4, edit->sizeHint().height()), false);
         setTabOrder(previous, edit);
         previous = edit;
-        const int column = wanted.column;
         connect(edit, &QLineEdit::textEdited, this,
                 [this, column](const QString& text) { editor_.SetFieldText(column, text); });
         fields_[column] = edit;
@@ -219,6 +258,13 @@ void CSetupListsDialog::ShowFields()
         edit->setText(editor_.FieldText(column));
         edit->setEnabled(editor_.FieldEnabled(column));
     }
+    for (const auto& [column, check] : checks_) {
+        const QSignalBlocker blocker(check);
+        check->setChecked(editor_.FieldChecked(column));
+        check->setEnabled(editor_.FieldEnabled(column));
+    }
+    // Without a row the fields make a new entry; the frame says so.
+    values_->setTitle(editor_.CurrentRow() < 0 ? kNewEntryTitle : kValuesTitle);
     up_->setEnabled(editor_.CanMoveUp());
     down_->setEnabled(editor_.CanMoveDown());
     delete_->setEnabled(editor_.CanDelete());

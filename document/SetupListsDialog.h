@@ -10,6 +10,7 @@
 #include <map>
 
 class MultilineCanvas;
+class QCheckBox;
 class QGroupBox;
 class QLineEdit;
 class QPushButton;
@@ -26,6 +27,8 @@ public:
     MultilineCanvas* canvas() const { return canvas_; }
     // The field of a table column; null when the column has none.
     QLineEdit* field(int column) const;
+    // The check box of a yes/no column; null when the column has none.
+    QCheckBox* checkBox(int column) const;
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -40,6 +43,7 @@ private:
     void RowChosen();
     void MoveRows(bool up);
     void Refresh();
+    void ShowHelp();
 
     ListEditorActions& editor_;
     QTabBar* tabs_;
@@ -47,12 +51,14 @@ private:
     QGroupBox* values_;
     MultilineCanvas* canvas_ = nullptr;
     std::map<int, QLineEdit*> fields_;
+    std::map<int, QCheckBox*> checks_;
     QPushButton* new_;
     QPushButton* delete_;
     QPushButton* up_;
     QPushButton* down_;
     QPushButton* save_;
     QPushButton* close_;
+    QPushButton* help_;
 };
 
 // Runs the Setup > Lists dialog over the editor until the user closes it.

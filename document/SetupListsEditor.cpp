@@ -73,6 +73,47 @@ QString setup_lists::PasswordMarker()
     return QChar(0xFF) + QStringLiteral("#######");
 }
 
+QString setup_lists::ColumnCaption(const QString& name)
+{
+    const QString translated = TranslateDisplayName(name);
+    if (translated != name)
+        return translated;
+    static const std::map<QString, QString> kCaptions{
+        {QStringLiteral("stakeholder_id"), QStringLiteral("ID")},
+        {QStringLiteral("email"), QStringLiteral("E-mail")},
+        {QStringLiteral("displayname"), QStringLiteral("Name")},
+        {QStringLiteral("loginname"), QStringLiteral("Login name")},
+        {QStringLiteral("passwd"), QStringLiteral("Password")},
+        {QStringLiteral("userflags"), QStringLiteral("Administrator")},
+        {QStringLiteral("component_id"), QStringLiteral("ID")},
+        {QStringLiteral("component"), QStringLiteral("Component")},
+        {QStringLiteral("priority_id"), QStringLiteral("ID")},
+        {QStringLiteral("priority"), QStringLiteral("Priority")},
+        {QStringLiteral("severity_id"), QStringLiteral("ID")},
+        {QStringLiteral("severity"), QStringLiteral("Severity")},
+        {QStringLiteral("status_id"), QStringLiteral("ID")},
+        {QStringLiteral("status"), QStringLiteral("Status")},
+        {QStringLiteral("statusdescription"), QStringLiteral("Description")},
+        {QStringLiteral("category_id"), QStringLiteral("ID")},
+        {QStringLiteral("category"), QStringLiteral("Category")},
+        {QStringLiteral("categorydescription"), QStringLiteral("Description")},
+    };
+    const auto found = kCaptions.find(name.toLower());
+    return found != kCaptions.end() ? found->second : name;
+}
+
+bool setup_lists::HasAdministratorFlag(const QString& flags)
+{
+    return flags.contains(QLatin1Char('A'), Qt::CaseInsensitive);
+}
+
+QString setup_lists::WithAdministratorFlag(const QString& flags, bool administrator)
+{
+    QString others = flags;
+    others.remove(QLatin1Char('A'), Qt::CaseInsensitive);
+    return administrator ? QStringLiteral("A") + others : others;
+}
+
 SetupListsEditor::SetupListsEditor(UserInterface& ui, engine::Connection& connection, bool administrator,
                                    std::int32_t userId)
     : ui_(ui), connection_(connection), administrator_(administrator), userId_(userId)
@@ -193,9 +234,18 @@ QString SetupListsEditor::CellText(int row, int column) const
 
 QStringList SetupListsEditor::RowTexts(int row) const
 {
+    // The list says in words what the fields hold as codes: whether a password is set and
+    // whether the user is an administrator.
     QStringList texts;
-    for (int column = 0; column < static_cast<int>(columns_.size()); ++column)
-        texts << CellText(row, column);
+    for (int column = 0; column < static_cast<int>(columns_.size()); ++column) {
+        const QString& name = columns_[static_cast<std::size_t>(column)].name;
+        QString text = CellText(row, column);
+        if (name.compare(kPasswd, Qt::CaseInsensitive) == 0)
+            text = text.isEmpty() ? QString() : QStringLiteral("set");
+        else if (name.compare(kUserFlags, Qt::CaseInsensitive) == 0)
+            text = setup_lists::HasAdministratorFlag(text) ? QStringLiteral("yes") : QString();
+        texts << text;
+    }
     return texts;
 }
 
@@ -204,7 +254,7 @@ std::vector<ListEditorColumn> SetupListsEditor::Columns() const
     std::vector<ListEditorColumn> columns;
     for (std::size_t i = 0; i < columns_.size(); ++i) {
         const bool hidden = static_cast<int>(i) == sortColumn_ || static_cast<int>(i) == readonlyColumn_;
-        columns.push_back({TranslateDisplayName(columns_[i].name), hidden});
+        columns.push_back({setup_lists::ColumnCaption(columns_[i].name), hidden});
     }
     return columns;
 }
@@ -228,9 +278,10 @@ std::vector<ListEditorField> SetupListsEditor::Fields() const
             continue;
         ListEditorField field;
         field.column = static_cast<int>(i);
-        field.label = TranslateDisplayName(column.name);
+        field.label = setup_lists::ColumnCaption(column.name);
         field.digitsOnly = column.type == Type::Integer;
         field.password = column.name.compare(kPasswd, Qt::CaseInsensitive) == 0;
+        field.checkBox = column.name.compare(kUserFlags, Qt::CaseInsensitive) == 0;
         field.maxLength = column.type == Type::Text ? column.size : 0;
         fields.push_back(field);
     }
@@ -277,6 +328,16 @@ void SetupListsEditor::SetFieldText(int column, const QString& text)
 {
     fieldTexts_[column] = text;
     modified_ = true;
+}
+
+bool SetupListsEditor::FieldChecked(int column) const
+{
+    return setup_lists::HasAdministratorFlag(FieldText(column));
+}
+
+void SetupListsEditor::SetFieldChecked(int column, bool checked)
+{
+    SetFieldText(column, setup_lists::WithAdministratorFlag(FieldText(column), checked));
 }
 
 int SetupListsEditor::CurrentRow() const
@@ -402,7 +463,8 @@ bool SetupListsEditor::StoreRecord()
     }
     const engine::ErrorRecords records = rowset_.TakeErrorRecords();
     if (status == engine::kConcurrencyViolation) {
-        if (ShowStringMessage(ui_, kChangedByAnother, Buttons::OkCancel, Icon::Warning) == Answer::Ok) {
+        const QString text = LoadString(kChangedByAnother).replace(QLatin1String("%s"), QStringLiteral("Another user"));
+        if (ShowTextMessage(ui_, text, Buttons::OkCancel, Icon::Warning, kChangedByAnother) == Answer::Ok) {
             // Throw the changes away and show the entry as another user left it.
             ThrowOnFailure(rowset_.ReloadCurrentRow(), connection_);
             Fill(CurrentRow());
@@ -459,12 +521,8 @@ bool SetupListsEditor::NewRecord()
 
 bool SetupListsEditor::Save()
 {
-    if (!StorePending())
-        return false;
-    const int row = CurrentRow();
-    if (row != -1 && row + 1 < RowCount())
-        Fill(row + 1);
-    return true;
+    // The saved row stays selected, so that the user sees what was stored.
+    return StorePending();
 }
 
 void SetupListsEditor::Delete()

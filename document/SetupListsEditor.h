@@ -18,6 +18,13 @@ constexpr int kUsersPage = 0;
 constexpr int kPageCount = 6;
 // Shown instead of a stored password; a field that still starts with it keeps the password.
 QString PasswordMarker();
+// The caption of a lookup table's column: the profile's translation, or the built-in caption
+// of a known column, or the name itself.
+QString ColumnCaption(const QString& name);
+// Whether user flags make an administrator, and the flags with that flag set or cleared (the
+// other flags stay).
+bool HasAdministratorFlag(const QString& flags);
+QString WithAdministratorFlag(const QString& flags, bool administrator);
 } // namespace setup_lists
 
 class SetupListsEditor : public ListEditorActions {
@@ -46,6 +53,8 @@ public:
     QString FieldText(int column) const override;
     bool FieldEnabled(int column) const override;
     void SetFieldText(int column, const QString& text) override;
+    bool FieldChecked(int column) const override;
+    void SetFieldChecked(int column, bool checked) override;
     int CurrentRow() const override;
     bool CanMoveUp() const override;
     bool CanMoveDown() const override;

@@ -15,9 +15,12 @@
 
 CStatusTransitionDialog::CStatusTransitionDialog(StatusTransitionChoices& model, QWidget* parent)
     : QDialog(parent), model_(model), statuses_(new QListWidget(this)), comment_(new QLineEdit(this)),
-      showAll_(new QCheckBox(QStringLiteral("show &all"), this)), description_(new QLabel(this))
+      showAll_(new QCheckBox(QStringLiteral("show &all statuses"), this)), description_(new QLabel(this)),
+      legend_(new QLabel(this))
 {
-    setWindowTitle(QStringLiteral("Statustransition"));
+    setWindowTitle(QStringLiteral("Change status"));
+    legend_->setObjectName(QStringLiteral("legend"));
+    legend_->setWordWrap(true);
     statuses_->setObjectName(QStringLiteral("statusList"));
     comment_->setObjectName(QStringLiteral("comment"));
     showAll_->setObjectName(QStringLiteral("showAll"));
@@ -29,6 +32,7 @@ CStatusTransitionDialog::CStatusTransitionDialog(StatusTransitionChoices& model,
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(new QLabel(QStringLiteral("new status:"), this));
     layout->addWidget(statuses_);
+    layout->addWidget(legend_);
     layout->addWidget(showAll_);
     layout->addWidget(new QLabel(QStringLiteral("Comment:"), this));
     layout->addWidget(comment_);
@@ -61,6 +65,8 @@ void CStatusTransitionDialog::FillList()
             statuses_->addItem(item.text);
         statuses_->setCurrentRow(model_.SelectedIndex());
     }
+    legend_->setText(model_.Legend());
+    legend_->setVisible(!legend_->text().isEmpty());
     ShowSelection();
 }
 

@@ -27,6 +27,7 @@ private:
     QLineEdit* comment_;
     QCheckBox* showAll_;
     QLabel* description_;
+    QLabel* legend_; // explains the "*" of statuses that ask for a comment
     QPushButton* ok_;
 };
 

@@ -25,6 +25,12 @@ void StatusTransitionModel::Fill()
     selected_ = -1;
     if (showAll_) {
         for (const StatusEntry& status : statuses_) {
+            // Template and draft are what a defect starts as, not where it goes; a defect that
+            // is one still sees its own status.
+            const bool startOnly =
+                status.status_id == reserved::kStatusTemplate || status.status_id == reserved::kStatusDraft;
+            if (startOnly && status.status_id != currentStatus_)
+                continue;
             if (status.status_id == currentStatus_)
                 selected_ = static_cast<int>(items_.size());
             items_.push_back({status.status, status.status_id});
@@ -68,6 +74,15 @@ int StatusTransitionModel::SelectedData() const
 bool StatusTransitionModel::IsOkEnabled() const
 {
     return SelectedData() != -1;
+}
+
+QString StatusTransitionModel::Legend() const
+{
+    for (const Item& item : items_) {
+        if (item.text.endsWith(QLatin1String(" *")))
+            return QStringLiteral("* Your workflow asks for a comment when you choose this status.");
+    }
+    return {};
 }
 
 QString StatusTransitionModel::Description() const

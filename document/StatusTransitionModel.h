@@ -27,6 +27,7 @@ public:
 
     bool IsOkEnabled() const override;
     QString Description() const override;
+    QString Legend() const override;
 
     const QString& Comment() const override { return comment_; }
     void SetComment(const QString& comment) override { comment_ = comment; }

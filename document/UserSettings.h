@@ -18,7 +18,7 @@ struct UserSettingsRecord {
     std::int16_t LastMyDefectsState = 0;
     std::int32_t Hotkey = 619; // keypad plus with Ctrl
     std::int32_t LastTemplateId = 0;
-    std::int16_t AutoRefreshList = 60; // minutes, 0 = off
+    std::int16_t AutoRefreshList = 5;  // minutes, 0 = off; a team sees the others' entries within minutes
     std::int16_t AutoCloseDB = 5;      // minutes, 0 = off
     std::int16_t NotifyOfChanges = -1; // non-zero = ask when new unread entries arrive
     double dateLastSaved = 0;

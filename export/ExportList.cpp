@@ -26,6 +26,9 @@
 namespace {
 
 constexpr int kExportFileFilter = 207;
+constexpr int kExportedRows = 40248;
+constexpr int kExported = 40249;
+constexpr int kExportedOne = 40250;
 
 // The clause of the current list. A filter that leaves a comment or a quote open would swallow
 // the order, one that closes a parenthesis it did not open would reach past the base condition;
@@ -67,28 +70,28 @@ ListExportKind ExportKindOfPath(const QString& path)
     return ListExportKind::Text;
 }
 
-void WriteListExport(const QString& path, ListExportKind kind, engine::Connection& connection, CDefectList& list,
-                     FormulaCells formulas)
+std::optional<int> WriteListExport(const QString& path, ListExportKind kind, engine::Connection& connection,
+                                   CDefectList& list, FormulaCells formulas, ExportHeadings headings)
 {
     const ListCondition condition = CurrentCondition(list);
     const engine::Access access = condition.carriesFilter ? engine::Access::ReadOnly : engine::Access::Any;
     switch (kind) {
     case ListExportKind::SpreadsheetQuery:
         WriteSpreadsheetQuery(path, SpreadsheetSelect(VisibleColumns(list.model().columns()), condition.text));
-        return;
+        return std::nullopt;
     case ListExportKind::Workbook:
         WriteListWorkbook(path, connection, list.model().columns(), condition);
-        return;
+        return std::nullopt;
     case ListExportKind::Text:
     case ListExportKind::Csv:
     case ListExportKind::Xml:
         const ExportFormat format = kind == ListExportKind::Xml ? ExportFormat::Xml
             : kind == ListExportKind::Csv                       ? ExportFormat::Csv
                                                                 : ExportFormat::Text;
-        ExportTable(path, QStringLiteral("SELECT * FROM DefectListQuery ") + condition.text, connection, format, access,
-                    formulas);
-        return;
+        return ExportTable(path, QStringLiteral("SELECT * FROM DefectListQuery ") + condition.text, connection, format,
+                           access, formulas, headings);
     }
+    return std::nullopt;
 }
 
 void ExportList(CDefectDoc& document, CDefectList& list)
@@ -104,9 +107,20 @@ void ExportList(CDefectDoc& document, CDefectList& list)
         const std::optional<QString> path = ui.ChooseFile(request);
         if (!path)
             return;
-        const WaitCursor wait(ui);
-        WriteListExport(*path, ExportKindOfPath(*path), document.GetDocumentConnection(RetryMode::Offline), list,
-                        TheLocalSettings().exportRawFormulas ? FormulaCells::Raw : FormulaCells::Neutralise);
+        std::optional<int> rows;
+        {
+            const WaitCursor wait(ui);
+            rows = WriteListExport(*path, ExportKindOfPath(*path), document.GetDocumentConnection(RetryMode::Offline),
+                                   list,
+                                   TheLocalSettings().exportRawFormulas ? FormulaCells::Raw : FormulaCells::Neutralise,
+                                   ExportHeadings::Captions);
+        }
+        // Saying where it went: an export otherwise ends without a sign.
+        const int doneId = !rows ? kExported : *rows == 1 ? kExportedOne : kExportedRows;
+        const QString done = LoadString(doneId)
+                                 .replace(QLatin1String("%d"), QString::number(rows.value_or(0)))
+                                 .replace(QLatin1String("%s"), QDir::toNativeSeparators(*path));
+        ShowTextMessage(ui, done, Buttons::Ok, Icon::Information, doneId);
     });
 }
 

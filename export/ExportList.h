@@ -7,6 +7,8 @@
 
 #include <QString>
 
+#include <optional>
+
 class CDefectDoc;
 class CDefectList;
 
@@ -22,9 +24,12 @@ ListExportKind ExportKindOfPath(const QString& path);
 // Writes the current list (its filter and order) to `path` ("-" for the standard output): every
 // column of the list query for text, CSV and XML; the visible columns for the query file and the
 // workbook. `formulas` says what becomes of CSV and text cells a spreadsheet would evaluate.
-// Aborts on failure.
-void WriteListExport(const QString& path, ListExportKind kind, engine::Connection& connection, CDefectList& list,
-                     FormulaCells formulas = FormulaCells::Neutralise);
+// Aborts on failure. The number of rows written, where the format counts them (text, CSV, XML).
+// File > Export heads text and CSV with the program's captions; scheduled exports keep the
+// column names.
+std::optional<int> WriteListExport(const QString& path, ListExportKind kind, engine::Connection& connection,
+                                   CDefectList& list, FormulaCells formulas = FormulaCells::Neutralise,
+                                   ExportHeadings headings = ExportHeadings::ColumnNames);
 
 // "Export...": asks for the file, writes it, and reports a failure.
 void ExportList(CDefectDoc& document, CDefectList& list);

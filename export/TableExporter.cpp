@@ -20,6 +20,7 @@
 
 #include <array>
 #include <cstdio>
+#include <map>
 #include <optional>
 
 namespace {
@@ -156,8 +157,10 @@ QStringList ColumnNamesOf(engine::Connection& connection, const QString& query, 
 
 } // namespace
 
-CTableExporter::CTableExporter(ExportFormat format, const QStringList& columnNames, FormulaCells formulas)
-    : format_(format), neutraliseFormulas_(formulas == FormulaCells::Neutralise && format != ExportFormat::Xml)
+CTableExporter::CTableExporter(ExportFormat format, const QStringList& columnNames, FormulaCells formulas,
+                               ExportHeadings headings)
+    : format_(format), neutraliseFormulas_(formulas == FormulaCells::Neutralise && format != ExportFormat::Xml),
+      headings_(headings)
 {
     for (int position = 0; position < columnNames.size(); ++position) {
         const QString& name = columnNames.at(position);
@@ -177,6 +180,57 @@ bool CTableExporter::IsExported(const QString& columnName)
     return base != QLatin1String("passwd") && base != QLatin1String("userflags");
 }
 
+QString CTableExporter::HeaderCaption(const QString& columnName)
+{
+    // The defect's own columns as the list and the form name them; the lookups' columns that
+    // the list query adds by the list they come from.
+    static const std::map<QString, QString> kCaptions{
+        {QStringLiteral("defect_id"), QStringLiteral("ID")},
+        {QStringLiteral("statusid"), QStringLiteral("Status ID")},
+        {QStringLiteral("priorityid"), QStringLiteral("Priority ID")},
+        {QStringLiteral("severityid"), QStringLiteral("Severity ID")},
+        {QStringLiteral("subject"), QStringLiteral("Subject")},
+        {QStringLiteral("description"), QStringLiteral("Description")},
+        {QStringLiteral("componentid"), QStringLiteral("Component ID")},
+        {QStringLiteral("toid"), QStringLiteral("To ID")},
+        {QStringLiteral("fromid"), QStringLiteral("From ID")},
+        {QStringLiteral("foundbuild"), QStringLiteral("Found build")},
+        {QStringLiteral("fixedbuild"), QStringLiteral("Fixed build")},
+        {QStringLiteral("comments"), QStringLiteral("Details")},
+        {QStringLiteral("history"), QStringLiteral("History")},
+        {QStringLiteral("opened"), QStringLiteral("Opened")},
+        {QStringLiteral("modified"), QStringLiteral("Modified")},
+        {QStringLiteral("closed"), QStringLiteral("Closed")},
+        {QStringLiteral("lastread"), QStringLiteral("Read")},
+        {QStringLiteral("foundversion"), QStringLiteral("Found in")},
+        {QStringLiteral("fixedversion"), QStringLiteral("Fixed in")},
+        {QStringLiteral("categoryid"), QStringLiteral("Category ID")},
+        {QStringLiteral("cc"), QStringLiteral("Cc")},
+        {QStringLiteral("category_id"), QStringLiteral("Category list ID")},
+        {QStringLiteral("category"), QStringLiteral("Category")},
+        {QStringLiteral("categorydescription"), QStringLiteral("Category description")},
+        {QStringLiteral("component_id"), QStringLiteral("Component list ID")},
+        {QStringLiteral("component"), QStringLiteral("Component")},
+        {QStringLiteral("priority_id"), QStringLiteral("Priority list ID")},
+        {QStringLiteral("priority"), QStringLiteral("Priority")},
+        {QStringLiteral("severity_id"), QStringLiteral("Severity list ID")},
+        {QStringLiteral("severity"), QStringLiteral("Severity")},
+        {QStringLiteral("status_id"), QStringLiteral("Status list ID")},
+        {QStringLiteral("status"), QStringLiteral("Status")},
+        {QStringLiteral("statusdescription"), QStringLiteral("Status description")},
+        {QStringLiteral("to.stakeholder_id"), QStringLiteral("To user ID")},
+        {QStringLiteral("to.email"), QStringLiteral("To e-mail")},
+        {QStringLiteral("to.displayname"), QStringLiteral("To")},
+        {QStringLiteral("to.loginname"), QStringLiteral("To login name")},
+        {QStringLiteral("from.stakeholder_id"), QStringLiteral("From user ID")},
+        {QStringLiteral("from.email"), QStringLiteral("From e-mail")},
+        {QStringLiteral("from.displayname"), QStringLiteral("From")},
+        {QStringLiteral("from.loginname"), QStringLiteral("From login name")},
+    };
+    const auto found = kCaptions.find(columnName.toLower());
+    return found != kCaptions.end() ? found->second : columnName;
+}
+
 QByteArray CTableExporter::Header() const
 {
     if (format_ == ExportFormat::Xml)
@@ -185,7 +239,10 @@ QByteArray CTableExporter::Header() const
     for (const Column& column : columns_) {
         if (!header.isEmpty())
             header += Separator(format_);
-        header += format_ == ExportFormat::Csv ? '"' + column.name + '"' : column.name;
+        const QByteArray caption = headings_ == ExportHeadings::Captions
+            ? HeaderCaption(QString::fromUtf8(column.name)).toUtf8()
+            : column.name;
+        header += format_ == ExportFormat::Csv ? '"' + caption + '"' : caption;
     }
     return header + '\n';
 }
@@ -251,8 +308,8 @@ QByteArray CTableExporter::Trailer() const
     return format_ == ExportFormat::Xml ? QByteArray("</defectlistquery>\n") : QByteArray();
 }
 
-void ExportTable(const QString& path, const QString& query, engine::Connection& connection, ExportFormat format,
-                 engine::Access access, FormulaCells formulas)
+int ExportTable(const QString& path, const QString& query, engine::Connection& connection, ExportFormat format,
+                engine::Access access, FormulaCells formulas, ExportHeadings headings)
 {
     ErrorContext context("Exporting database table");
     // The rows wait in a local spool file and reach the chosen file once the read is over: the read
@@ -267,8 +324,9 @@ void ExportTable(const QString& path, const QString& query, engine::Connection& 
     };
     // Made from the first row's statement, which names the columns.
     std::optional<CTableExporter> exporter;
+    int rows = 0;
     const auto start = [&](const QStringList& columnNames) {
-        exporter.emplace(format, columnNames, formulas);
+        exporter.emplace(format, columnNames, formulas, headings);
         write(spool, exporter->Header());
     };
     const long status = connection.ReadRows(
@@ -276,12 +334,14 @@ void ExportTable(const QString& path, const QString& query, engine::Connection& 
         [&] {
             // A read that lost the file starts again from the top.
             exporter.reset();
+            rows = 0;
             check::abort_if(!spool.seek(0) || !spool.resize(0), "Writing output file failed!");
         },
         [&](const engine::Statement& row) {
             if (!exporter)
                 start(row.ColumnNames());
             write(spool, exporter->Row(row));
+            ++rows;
         });
     if (engine::Failed(status))
         CHResult(status, connection.TakeErrorRecords()).check();
@@ -294,4 +354,5 @@ void ExportTable(const QString& path, const QString& query, engine::Connection& 
     while (!spool.atEnd())
         write(file.device(), spool.read(kChunkBytes));
     file.Commit();
+    return rows;
 }

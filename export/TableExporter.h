@@ -20,15 +20,23 @@ enum class ExportFormat { Csv = 0, Text = 1, Xml = 2 };
 enum class FormulaCells { Neutralise, Raw };
 
 // One file format: the header, a line per row and the trailer, each line ending in "\n".
+// The first line of a text or CSV file: the names a user reads in the program, or the query's
+// column names, which scripts that read scheduled exports rely on.
+enum class ExportHeadings { Captions, ColumnNames };
+
 class CTableExporter {
 public:
     // `columnNames`: the query's columns in query order.
     CTableExporter(ExportFormat format, const QStringList& columnNames,
-                   FormulaCells formulas = FormulaCells::Neutralise);
+                   FormulaCells formulas = FormulaCells::Neutralise,
+                   ExportHeadings headings = ExportHeadings::ColumnNames);
 
     // Whether a column goes into the file: not the lookups' sort and read-only columns that the
     // list query repeats, and never a password hash or the user flags, since export files travel.
     static bool IsExported(const QString& columnName);
+    // The heading of a column in a text or CSV file: what the program calls it ("Found in" for
+    // foundversion); a column it has no name for keeps its own.
+    static QString HeaderCaption(const QString& columnName);
 
     QByteArray Header() const;
     QByteArray Row(const engine::Statement& row) const;
@@ -45,11 +53,13 @@ private:
 
     ExportFormat format_;
     bool neutraliseFormulas_;
+    ExportHeadings headings_;
     std::vector<Column> columns_;
 };
 
 // Runs `query` on the connection (fenced when it carries a user's filter) and writes the file
 // at `path` ("-" for the standard output, see OutputFile); a file that cannot be opened or
-// written aborts, and so does a failed query.
-void ExportTable(const QString& path, const QString& query, engine::Connection& connection, ExportFormat format,
-                 engine::Access access = engine::Access::Any, FormulaCells formulas = FormulaCells::Neutralise);
+// written aborts, and so does a failed query. The number of rows written.
+int ExportTable(const QString& path, const QString& query, engine::Connection& connection, ExportFormat format,
+                engine::Access access = engine::Access::Any, FormulaCells formulas = FormulaCells::Neutralise,
+                ExportHeadings headings = ExportHeadings::ColumnNames);

@@ -18,6 +18,8 @@ constexpr int kSaveViewQuestion = 136;
 constexpr int kSaveViewAsOwnQuestion = 1041;
 constexpr int kFilteredCountText = 168;
 constexpr int kCountText = 169;
+constexpr int kOneEntryText = 40247;
+constexpr std::int32_t kDefaultViewId = 1;
 
 // Which memo columns the list shows.
 struct MemoColumns {
@@ -111,6 +113,7 @@ CDefectList::CDefectList(CDefectDoc& document, QObject* parent)
     });
     // A login or a reopened file shows the list of the (new) user with that user's view.
     connect(&document_, &CDefectDoc::loginCompleted, this, [this] {
+        model_.SetReader(document_.loggedInId());
         view_.Drop();
         emit viewChoicesChanged();
         emit filterChoicesChanged();
@@ -390,7 +393,7 @@ void CDefectList::ShowEntryCount(bool filtered)
     lastFiltered_ = filtered;
     const int shown = model_.rowCount();
     if (!filtered) {
-        SetStatusText(FormatString(kCountText, shown));
+        SetStatusText(shown == 1 ? LoadString(kOneEntryText) : FormatString(kCountText, shown));
         return;
     }
     std::int64_t total = 0;
@@ -464,6 +467,15 @@ void CDefectList::Navigate(int commandId)
     }
     if (target != focused && target >= 0)
         FocusRow(target);
+}
+
+bool CDefectList::GoToFirstUnread()
+{
+    const int row = model_.FirstUnreadRow();
+    if (row < 0 || !document_.defects().SaveRecord(true))
+        return false;
+    FocusRow(row);
+    return true;
 }
 
 bool CDefectList::CanNavigate(int commandId) const

@@ -81,6 +81,9 @@ public:
     void MakeDefectCurrent(std::int32_t defectId);
     // The record commands First, Last, Next and Previous, and whether each is enabled.
     void Navigate(int commandId);
+    // Saves the shown defect and shows the first unread row in list order; false when there is
+    // none (or the save was refused).
+    bool GoToFirstUnread();
     bool CanNavigate(int commandId) const;
     const QString& statusText() const { return statusText_; }
 

@@ -35,9 +35,35 @@ QVariant DefectListModel::data(const QModelIndex& index, int role) const
         return CellText(index.row(), index.column());
     case kDefectIdRole:
         return DefectIdAt(index.row());
+    case kUnreadRole:
+        return IsUnread(index.row());
     default:
         return {};
     }
+}
+
+void DefectListModel::SetReader(std::int32_t readerId)
+{
+    if (readerId == readerId_)
+        return;
+    readerId_ = readerId;
+    if (!rows_.empty())
+        emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1), {kUnreadRole});
+}
+
+bool DefectListModel::IsUnread(int row) const
+{
+    const ListRow& shown = rows_[static_cast<std::size_t>(row)];
+    return readerId_ != 0 && shown.toId == readerId_ && shown.lastRead == 0;
+}
+
+int DefectListModel::FirstUnreadRow() const
+{
+    for (int row = 0; row < rowCount(); ++row) {
+        if (IsUnread(row))
+            return row;
+    }
+    return -1;
 }
 
 QVariant DefectListModel::headerData(int section, Qt::Orientation orientation, int role) const

@@ -21,6 +21,8 @@ public:
 
     // Item data of a row: its defect id.
     static constexpr int kDefectIdRole = Qt::UserRole;
+    // True for a row addressed to the reader that the reader has not read; the view shows it bold.
+    static constexpr int kUnreadRole = Qt::UserRole + 1;
 
     explicit DefectListModel(const LookupLists& lookups, QObject* parent = nullptr);
 
@@ -47,6 +49,11 @@ public:
     const ListRow& row(int index) const { return rows_[static_cast<std::size_t>(index)]; }
     std::int32_t DefectIdAt(int index) const { return rows_[static_cast<std::size_t>(index)].defectId; }
     int RowOf(std::int32_t defectId) const; // -1 when no row shows the defect
+
+    // The logged-in user, whose unread rows stand out; 0 for nobody.
+    void SetReader(std::int32_t readerId);
+    bool IsUnread(int row) const;
+    int FirstUnreadRow() const; // -1 when every row is read
     QString CellText(int row, int column) const;
 
     void ReplaceRow(int index, ListRow row);
@@ -88,4 +95,5 @@ private:
     std::vector<bool> selected_;
     int focusedRow_ = -1;
     int topRow_ = 0;
+    std::int32_t readerId_ = 0;
 };

@@ -15,6 +15,8 @@
 #include "list/ViewStore.h"
 #include "platform/Utf8Text.h"
 
+#include <QRegularExpression>
+
 #include <cmath>
 
 namespace {
@@ -37,6 +39,38 @@ void Check(engine::Connection& connection, long status)
 }
 
 } // namespace
+
+QString FilterProblemText(const QString& filterText, const QString& engineMessage)
+{
+    static const QRegularExpression noColumn(QStringLiteral("no such column: *([^ ]+)"));
+    static const QRegularExpression near(QStringLiteral("near \"([^\"]*)\": syntax error"));
+    QString problem;
+    if (engineMessage.isEmpty()) {
+        problem = QStringLiteral("it leaves a comment (--, /*), a quotation (' or \") or a parenthesis open, or "
+                                 "closes a parenthesis it did not open");
+    } else if (const QRegularExpressionMatch column = noColumn.match(engineMessage); column.hasMatch()) {
+        problem = QStringLiteral("the defects have no column \"%1\". The Columns button lists the names a filter "
+                                 "can use; a text value needs quotation marks, as in status='new'")
+                      .arg(column.captured(1));
+    } else if (const QRegularExpressionMatch at = near.match(engineMessage); at.hasMatch()) {
+        problem = at.captured(1).isEmpty()
+            ? QStringLiteral("it ends before the condition is complete")
+            : QStringLiteral("it is not a complete condition at \"%1\"").arg(at.captured(1));
+    } else if (engineMessage.contains(QLatin1String("more than one statement"))) {
+        problem = QStringLiteral("it holds more than one statement; leave out the \";\"");
+    } else if (engineMessage.contains(QLatin1String("more than read"))) {
+        problem = QStringLiteral("it does more than read the defects");
+    } else if (engineMessage.contains(QLatin1String("unrecognized token"))) {
+        problem = QStringLiteral("it holds a character or a quotation that does not belong in a condition");
+    } else {
+        problem = QStringLiteral("the database cannot use it as a condition");
+    }
+    return QStringLiteral("The filter \"%1\" cannot be used: %2.\n\nA filter is a condition on the defects' columns, "
+                          "such as statusid=1 or status='new' AND toid=@loggedInId. The Columns, Operators and "
+                          "Keywords buttons insert names and values that fit.")
+               .arg(filterText.trimmed(), problem) +
+        (engineMessage.isEmpty() ? QString() : QStringLiteral(" Details shows the database's own message."));
+}
 
 Organizer::Organizer(Kind kind, ConnectionProvider& connections, UserInterface& ui, std::int32_t loggedInId)
     : kind_(kind), connections_(connections), ui_(ui), loggedInId_(loggedInId)
@@ -88,11 +122,10 @@ Organizer::Fields Organizer::Select(int row, const Fields& leaving)
     return selected_ >= 0 ? FieldsOf(SelectedRow()) : Fields{};
 }
 
-std::optional<QString> Organizer::CheckFilterText(const QString& text)
+std::optional<Organizer::FilterRefusal> Organizer::CheckFilterText(const QString& text)
 {
     if (!engine::IsCompleteFragment(text))
-        return QStringLiteral("The filter leaves a comment, a quotation or a parenthesis open, or closes a "
-                              "parenthesis it did not open.");
+        return FilterRefusal{FilterProblemText(text, QString()), QString()};
     ListSettings settings;
     settings.loggedInId = loggedInId_;
     settings.filterActive = true;
@@ -102,7 +135,8 @@ std::optional<QString> Organizer::CheckFilterText(const QString& text)
     engine::Statement statement(connection, ListStatement(condition), engine::Access::ReadOnly);
     if (!engine::Failed(statement.Bind({})))
         return std::nullopt;
-    return connection.TakeErrorMessage();
+    const QString engineMessage = connection.TakeErrorMessage();
+    return FilterRefusal{FilterProblemText(text, engineMessage), engineMessage};
 }
 
 Organizer::Fields Organizer::Save(const Fields& fields)
@@ -118,8 +152,12 @@ Organizer::Fields Organizer::Save(const Fields& fields)
             Answer::No)
         return stored;
     if (!views && fields.text != stored.text) {
-        if (const std::optional<QString> refusal = CheckFilterText(Cut(fields.text, kTextBytes))) {
-            ShowTextMessage(ui_, *refusal, Buttons::Ok, Icon::Warning);
+        if (const std::optional<FilterRefusal> refusal = CheckFilterText(Cut(fields.text, kTextBytes))) {
+            MessageRequest request;
+            request.text = refusal->text;
+            request.details = refusal->details;
+            request.icon = Icon::Warning;
+            ui_.ShowMessage(request);
             return fields;
         }
     }

@@ -15,6 +15,10 @@ class ConnectionProvider;
 class UserInterface;
 struct DefectRecord;
 
+// What is wrong with a filter text, in words, from the database's message about it (empty when
+// the text leaves a comment or quotation open).
+QString FilterProblemText(const QString& filterText, const QString& engineMessage);
+
 class Organizer {
 public:
     enum class Kind { Views, Filters };
@@ -52,16 +56,21 @@ public:
     // show for the new row.
     Fields Select(int row, const Fields& leaving);
     // Saves the selected row from the fields; the fields to show afterwards (the row's own when
-    // the user declined to make it private). A filter text the engine refuses is not saved: the
-    // engine's message is shown.
+    // the user declined to make it private). A filter text the engine refuses is not saved: what
+    // is wrong is said in words, the engine's message is kept as the details.
     Fields Save(const Fields& fields);
     // A private copy named "*name"; a view keeps its columns, widths, order and sort keys.
     void Copy(const Fields& fields);
     // Deletes the selected row after the question.
     void Delete();
 
-    // None when the text would run as a filter; else the engine's message.
-    std::optional<QString> CheckFilterText(const QString& text);
+    // Why a filter text cannot run: in words for the user, and the database's own message.
+    struct FilterRefusal {
+        QString text;
+        QString details;
+    };
+    // None when the text would run as a filter.
+    std::optional<FilterRefusal> CheckFilterText(const QString& text);
 
 private:
     const Row& SelectedRow() const;

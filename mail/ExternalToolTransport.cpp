@@ -43,8 +43,9 @@ bool SendByExternalTool(const Notification& notification, MailEnvironment& envir
             QFile::remove(attachments);
     };
 
-    QString to = notification.recipients;
-    to.replace(QRegularExpression(QStringLiteral("[; ]")), QStringLiteral(","));
+    // One comma between addresses: an empty cc must not leave a trailing one.
+    static const QRegularExpression separators(QStringLiteral("[;, ]+"));
+    const QString to = notification.recipients.split(separators, Qt::SkipEmptyParts).join(QLatin1Char(','));
     QString optionLike;
     const QStringList command = FillCommandTemplate(environment.sendmailTool,
                                                     {{QStringLiteral("%to%"), to},

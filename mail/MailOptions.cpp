@@ -8,6 +8,8 @@
 #include "platform/Utf8Text.h"
 #include "store/DatabaseAccess.h"
 
+#include <QFileInfo>
+
 namespace mail {
 
 namespace {
@@ -34,8 +36,28 @@ struct ChoiceEntry {
 constexpr ChoiceEntry kChoices[] = {
     {kMethodSystemMail, "system mail (sendmail)",
      "Sends mail via this computer's mail system (sendmail). Requires a valid email configuration on this computer."},
-    {kMethodExternalTool, "ext. Tool", "Uses an external tool to send mails. See online help for more infos."},
+    {kMethodExternalTool, "ext. Tool",
+     "Runs a mail program of your choice, such as mail or msmtp, for each notification; \"...\" fills in a command "
+     "line that works with it. The section \"Mail\" of the user guide explains the variables."},
     {kMethodNoMail, "no mail", "Does not send mail. Uses Vellacord's internal notification mechanism."}};
+
+// The mail tools read the text from their standard input, which the tool runner does not give
+// them; a shell reads the text file into it. The values reach the shell as its positional
+// parameters, never as script text: $0 the program, $1 subject, $2 sender, $3 the addressees
+// separated by commas, $4 the text file.
+QString MailToolTemplate(const QString& programPath)
+{
+    static const QStringList kMessageReaders{QStringLiteral("msmtp"), QStringLiteral("sendmail"),
+                                             QStringLiteral("ssmtp")};
+    // Programs of the sendmail kind take a whole message with its headers; mail and its
+    // relatives (mailx, s-nail, mailutils) take a subject and the body.
+    const bool readsMessage = kMessageReaders.contains(QFileInfo(programPath).fileName());
+    const QString script = readsMessage
+        ? QStringLiteral(
+              R"({ printf 'Subject: %s\nFrom: %s\nTo: %s\nContent-Type: text/plain; charset=UTF-8\n\n' """$1""" """$2""" """$3"""; cat """$4"""; } | """$0""" -f """$2""" -- $(echo """$3""" | tr , ' '))")
+        : QStringLiteral(R"(exec """$0""" -s """$1""" -r """$2""" -- $(echo """$3""" | tr , ' ') < """$4""")");
+    return QStringLiteral(R"(/bin/sh -c "%1" "%2" "%subject%" "%from%" "%to%" "%textfile%")").arg(script, programPath);
+}
 
 } // namespace
 
@@ -115,11 +137,9 @@ std::optional<QString> BrowsedToolCommand(Tool tool, const QString& programPath)
 {
     if (programPath.size() > SystemSettings::kToolBufferSize - kArgumentsReserve)
         return std::nullopt;
-    const QString arguments = tool == Tool::Mail
-        ? QStringLiteral(
-              R"("%textfile%" -to "%to%" -server YOUR_SERVER_HERE -f "%from%" -s "%subject%" -attach "%attachments%")")
-        : QStringLiteral(R"("%zipfile%" "%attachmentdir%/*")");
-    const QString command = QStringLiteral("\"%1\" %2").arg(programPath, arguments);
+    const QString command = tool == Tool::Mail
+        ? MailToolTemplate(programPath)
+        : QStringLiteral(R"("%1" "%zipfile%" "%attachmentdir%/*")").arg(programPath);
     // The mail tool's arguments are longer than the room kept for them; a command line cut at
     // the field's end would lose its last variables.
     if (Utf8Length(command) >= SystemSettings::kToolBufferSize)

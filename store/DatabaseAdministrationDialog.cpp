@@ -12,6 +12,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QShortcut>
 #include <QVBoxLayout>
 
 namespace {
@@ -84,6 +85,8 @@ CDatabaseAdministration::CDatabaseAdministration(UserInterface& ui, Administrati
     close->setObjectName(QStringLiteral("close"));
     auto* help = buttons->addButton(LoadString(kHelp), QDialogButtonBox::HelpRole);
     help->setObjectName(QStringLiteral("help"));
+    connect(help, &QPushButton::clicked, this, [this] { ui_.ShowHelp(QStringLiteral("first-start")); });
+    connect(new QShortcut(QKeySequence::HelpContents, this), &QShortcut::activated, help, &QPushButton::click);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     layout->addWidget(buttons);
     setMinimumWidth(460);

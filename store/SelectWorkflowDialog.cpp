@@ -2,10 +2,14 @@
 
 #include "store/SelectWorkflowDialog.h"
 
+#include "base/UserInterface.h"
+
 #include <QButtonGroup>
 #include <QDialogButtonBox>
 #include <QLabel>
+#include <QPushButton>
 #include <QRadioButton>
+#include <QShortcut>
 #include <QVBoxLayout>
 
 CSelectWorkflowDialog::CSelectWorkflowDialog(QWidget* parent) : QDialog(parent), choices_(new QButtonGroup(this))
@@ -35,7 +39,10 @@ CSelectWorkflowDialog::CSelectWorkflowDialog(QWidget* parent) : QDialog(parent),
     choices_->button(0)->setChecked(true);
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    buttons->addButton(QStringLiteral("&Help"), QDialogButtonBox::HelpRole);
+    QPushButton* help = buttons->addButton(QStringLiteral("&Help"), QDialogButtonBox::HelpRole);
+    help->setObjectName(QStringLiteral("help"));
+    connect(help, &QPushButton::clicked, this, [] { TheUserInterface().ShowHelp(QStringLiteral("workflows")); });
+    connect(new QShortcut(QKeySequence::HelpContents, this), &QShortcut::activated, help, &QPushButton::click);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     layout->addWidget(buttons);

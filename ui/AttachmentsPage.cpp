@@ -15,6 +15,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QMenu>
 #include <QMimeData>
 #include <QPushButton>
 #include <QTreeView>
@@ -38,11 +39,14 @@ QStringList LocalFiles(const QMimeData* data)
 
 CAttachmentsPage::CAttachmentsPage(QWidget* parent)
     : CFormPage(parent), add_(new QPushButton(QStringLiteral("&Add..."), this)),
+      remove_(new QPushButton(QStringLiteral("&Remove"), this)),
       create_(new QPushButton(QStringLiteral("Create"), this)), createHint_(new QLabel(kCreateHint, this)),
       files_(new QFileSystemModel(this)), folder_(new QTreeView(this))
 {
     setObjectName(QStringLiteral("attachmentsPage"));
     add_->setObjectName(QStringLiteral("addAttachment"));
+    remove_->setObjectName(QStringLiteral("removeAttachment"));
+    remove_->setEnabled(false);
     create_->setObjectName(QStringLiteral("createFolder"));
     createHint_->setObjectName(QStringLiteral("createHint"));
     createHint_->setWordWrap(true);
@@ -54,6 +58,8 @@ CAttachmentsPage::CAttachmentsPage(QWidget* parent)
     folder_->setRootIsDecorated(false);
     folder_->setItemsExpandable(false);
     folder_->setSortingEnabled(true);
+    folder_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    folder_->setContextMenuPolicy(Qt::CustomContextMenu);
     folder_->sortByColumn(0, Qt::AscendingOrder);
     // The name takes the width; size, type and date show in full.
     folder_->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
@@ -66,6 +72,7 @@ CAttachmentsPage::CAttachmentsPage(QWidget* parent)
 
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(add_);
+    buttons->addWidget(remove_);
     buttons->addWidget(create_);
     buttons->addWidget(createHint_);
     buttons->addStretch();
@@ -76,7 +83,44 @@ CAttachmentsPage::CAttachmentsPage(QWidget* parent)
 
     connect(add_, &QPushButton::clicked, this, &CAttachmentsPage::AddChosenFile);
     connect(create_, &QPushButton::clicked, this, &CAttachmentsPage::CreateFolder);
+    connect(remove_, &QPushButton::clicked, this, &CAttachmentsPage::RemoveSelected);
     connect(folder_, &QTreeView::activated, this, &CAttachmentsPage::OpenFile);
+    connect(folder_, &QWidget::customContextMenuRequested, this, &CAttachmentsPage::ShowContextMenu);
+    connect(folder_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            [this] { remove_->setEnabled(add_->isEnabled() && !SelectedFiles().isEmpty()); });
+}
+
+QStringList CAttachmentsPage::SelectedFiles() const
+{
+    QStringList files;
+    for (const QModelIndex& index : folder_->selectionModel()->selectedRows())
+        files << files_->filePath(index);
+    return files;
+}
+
+void CAttachmentsPage::RemoveSelected()
+{
+    if (RemoveAttachments(document_->Ui(), SelectedFiles()) > 0)
+        folder_->clearSelection();
+}
+
+void CAttachmentsPage::ShowContextMenu(const QPoint& position)
+{
+    const QModelIndex clicked = folder_->indexAt(position);
+    if (clicked.isValid() && !folder_->selectionModel()->isRowSelected(clicked.row(), clicked.parent()))
+        folder_->setCurrentIndex(clicked);
+    QMenu menu(this);
+    QAction* open = menu.addAction(QStringLiteral("&Open"));
+    open->setEnabled(clicked.isValid());
+    connect(open, &QAction::triggered, this, [this, clicked] { OpenFile(clicked); });
+    QAction* remove = menu.addAction(QStringLiteral("&Remove..."));
+    remove->setEnabled(remove_->isEnabled());
+    connect(remove, &QAction::triggered, this, &CAttachmentsPage::RemoveSelected);
+    menu.addSeparator();
+    QAction* add = menu.addAction(QStringLiteral("&Add..."));
+    add->setEnabled(add_->isEnabled());
+    connect(add, &QAction::triggered, this, &CAttachmentsPage::AddChosenFile);
+    menu.exec(folder_->viewport()->mapToGlobal(position));
 }
 
 void CAttachmentsPage::ShowValues(const DefectRecord& record, CDefectDoc& document)
@@ -105,6 +149,7 @@ void CAttachmentsPage::Refresh()
     createHint_->setVisible(path.isEmpty());
     create_->setEnabled(stored);
     add_->setEnabled(stored && refusal.isEmpty());
+    remove_->setEnabled(stored && !path.isEmpty() && !SelectedFiles().isEmpty());
 }
 
 void CAttachmentsPage::CreateFolder()
@@ -127,7 +172,7 @@ void CAttachmentsPage::OpenFile(const QModelIndex& index)
         ShowTextMessage(document_->Ui(), refusal, Buttons::Ok, Icon::Warning);
         return;
     }
-    document_->Ui().OpenWithDesktop(path, false);
+    OpenAttachment(document_->Ui(), path);
 }
 
 void CAttachmentsPage::dragEnterEvent(QDragEnterEvent* event)

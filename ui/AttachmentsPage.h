@@ -1,14 +1,17 @@
 #pragma once
 // The "&Attachments" page: the defect's attachment folder with its files, "Create" while there
-// is no folder, "&Add..." and dropped files copied into it. Looking never creates a folder.
+// is no folder, "&Add..." and dropped files copied into it, "&Remove" and a context menu to
+// open, remove and add. Looking never creates a folder.
 
 #include "ui/FormPage.h"
 
 #include <QString>
+#include <QStringList>
 
 class QFileSystemModel;
 class QLabel;
 class QModelIndex;
+class QPoint;
 class QPushButton;
 class QTreeView;
 
@@ -29,11 +32,15 @@ private:
     void CreateFolder();
     void AddChosenFile();
     void OpenFile(const QModelIndex& index);
+    QStringList SelectedFiles() const;
+    void RemoveSelected();
+    void ShowContextMenu(const QPoint& position);
 
     CDefectDoc* document_ = nullptr;
     int defectId_ = 0;
     QString shownPath_; // the folder the view shows; it is pointed elsewhere only when this changes
     QPushButton* add_;
+    QPushButton* remove_;
     QPushButton* create_;
     QLabel* createHint_;
     QFileSystemModel* files_;

@@ -14,6 +14,13 @@
 
 #include <utility>
 
+void UnreadBoldDelegate::initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const
+{
+    QStyledItemDelegate::initStyleOption(option, index);
+    if (index.data(DefectListModel::kUnreadRole).toBool())
+        option->font.setBold(true);
+}
+
 CDefectListView::CDefectListView(QWidget* parent) : QTableView(parent)
 {
     setObjectName(QStringLiteral("defectList"));
@@ -31,6 +38,10 @@ CDefectListView::CDefectListView(QWidget* parent) : QTableView(parent)
     horizontalHeader()->setSectionsClickable(true);
     horizontalHeader()->setHighlightSections(false);
     horizontalHeader()->setStretchLastSection(false);
+    // The arrow shows the view's first sort key; the list sorts through its statement.
+    horizontalHeader()->setSortIndicatorShown(true);
+    horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
+    setItemDelegate(new UnreadBoldDelegate(this));
 
     selectAll_ = new QAction(QStringLiteral("Select All"), this);
     selectAll_->setShortcut(QKeySequence(QStringLiteral("Ctrl+A")));
@@ -81,6 +92,7 @@ void CDefectListView::SetList(CDefectList* list)
             [this](int value) { list_->model().SetTopRow(value); });
     connect(horizontalHeader(), &QHeaderView::sectionClicked, this,
             [this](int column) { list_->SortByClickedColumn(column); });
+    connect(list, &CDefectList::listFilled, this, &CDefectListView::ShowSortKey);
     connect(horizontalHeader(), &QHeaderView::sectionResized, this, [this](int column, int, int width) {
         if (!following_)
             list_->model().SetColumnWidth(column, width);
@@ -110,6 +122,7 @@ void CDefectListView::SetList(CDefectList* list)
         following_ = false;
     });
     ApplyColumns();
+    ShowSortKey();
 }
 
 void CDefectListView::ApplyColumns()
@@ -130,6 +143,14 @@ void CDefectListView::ApplyColumns()
             header->moveSection(header->visualIndex(logical), visual);
     }
     following_ = false;
+}
+
+void CDefectListView::ShowSortKey()
+{
+    const std::vector<SortKey>& keys = list_->view().sortList;
+    const bool sorted = !keys.empty() && keys.front().column >= 0;
+    horizontalHeader()->setSortIndicator(sorted ? keys.front().column : -1,
+                                         sorted && keys.front().descending ? Qt::DescendingOrder : Qt::AscendingOrder);
 }
 
 void CDefectListView::FollowModelFocus(int row)

@@ -4,10 +4,18 @@
 // back to the model, from where the view is read back and saved. Its context menu offers
 // Delete, Filter and the Columns popup; Ctrl+A selects every row.
 
+#include <QStyledItemDelegate>
 #include <QTableView>
 
 class CDefectList;
 class QAction;
+
+// Rows the reader has not read yet are drawn in bold, as a mail program shows unread mail.
+class UnreadBoldDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override;
+};
 
 class CDefectListView : public QTableView {
     Q_OBJECT
@@ -27,6 +35,8 @@ private:
     // The model's columns: widths, hidden columns and the display order.
     void ApplyColumns();
     void FollowModelFocus(int row);
+    // The header's arrow on the column the list is sorted by first.
+    void ShowSortKey();
     void FollowModelSelection();
 
     CDefectList* list_ = nullptr;

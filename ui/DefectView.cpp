@@ -15,6 +15,7 @@
 
 #include <QComboBox>
 #include <QGridLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTabBar>
@@ -95,6 +96,15 @@ QGridLayout* CDefectView::BuildHeader(QWidget* form)
     auto* header = new QGridLayout;
     AddLabelled(header, QStringLiteral("Subj.:"), subject_, 0, 0, 3);
     AddLabelled(header, QStringLiteral("ID:"), id_, 0, 4);
+    unread_ = new QLabel(QStringLiteral("unread"), form);
+    unread_->setObjectName(QStringLiteral("unreadMark"));
+    QFont bold = unread_->font();
+    bold.setBold(true);
+    unread_->setFont(bold);
+    unread_->setToolTip(
+        QStringLiteral("This defect is addressed to you and you have not read it yet (Ctrl+Q marks it read)."));
+    unread_->hide();
+    header->addWidget(unread_, 0, 6);
     AddLabelled(header, QStringLiteral("From:"), from_, 1, 0);
     AddLabelled(header, QStringLiteral("To:"), to_, 1, 2);
     AddLabelled(header, QStringLiteral("Status:"), status_, 1, 4);
@@ -119,7 +129,11 @@ void CDefectView::SetDocument(CDefectDoc& document)
     };
     connect(&document, &CDefectDoc::loginCompleted, this, registerForm);
     connect(&document, &CDefectDoc::closed, this, [this] { setEnabled(false); });
-    connect(&document, &CDefectDoc::defectCreated, this, [this] { subject_->setFocus(Qt::OtherFocusReason); });
+    // The new defect's placeholder subject is selected, so that typing replaces it.
+    connect(&document, &CDefectDoc::defectCreated, this, [this] {
+        subject_->setFocus(Qt::OtherFocusReason);
+        subject_->selectAll();
+    });
     if (document.loggedIn())
         registerForm();
 }
@@ -180,12 +194,22 @@ void CDefectView::ShowWorkingRecord()
 {
     ShowHeader();
     CurrentPage()->ShowValues(workingRecord_, *document_);
+    ShowReadState();
+}
+
+void CDefectView::ShowReadState()
+{
+    // Like the list's bold rows: the reader's own unread defect.
+    const bool unread = document_ && workingRecord_.Defect_ID != 0 && workingRecord_.lastread == 0 &&
+        workingRecord_.ToID == document_->loggedInId();
+    unread_->setVisible(unread);
 }
 
 void CDefectView::setLastRead(double lastread)
 {
     workingRecord_.lastread = lastread;
     shownRecord_.lastread = lastread;
+    ShowReadState();
     if (currentPage_ == kHistory)
         CurrentPage()->ShowValues(workingRecord_, *document_);
 }

@@ -17,6 +17,7 @@ class CDefectDoc;
 class CFormPage;
 class QComboBox;
 class QGridLayout;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 class QTabWidget;
@@ -59,6 +60,7 @@ private:
     void ShowHeader();
     void TakeHeader();
     void ShowStatusCaption();
+    void ShowReadState();
     CFormPage* CurrentPage() const;
     void SwitchPage(int index);
 
@@ -68,6 +70,7 @@ private:
     bool modified_ = false;
 
     QLineEdit* id_ = nullptr;
+    QLabel* unread_ = nullptr; // shown while the defect is the user's own unread one
     QPushButton* status_ = nullptr;
     QComboBox* priority_ = nullptr;
     QLineEdit* subject_ = nullptr;

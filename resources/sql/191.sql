@@ -2,6 +2,10 @@
 -- Counters that start at 0 get their ids explicitly; the others number from 1 by themselves.
 -- Yes/no values are -1 (true) and 0 (false).
 
+-- The default view. A row's columnorder names the column shown at the position given by the
+-- row's columnid (position 8 shows column 18, Category), so the list reads: Id, Status,
+-- Subject, To, From, Priority, Severity, Component, Category, Found in, Found build, Fixed in,
+-- Fixed build, Opened, Modified, Closed, Read, Cc, Description, Details (hidden).
 insert into viewcolumns (viewid, columnid, [name], width, columnorder, sortorder, descending, invisible) values (1, 0, 'Id', 60, 0, 1, 0, 0) !
 insert into viewcolumns (viewid, columnid, [name], width, columnorder, sortorder, descending, invisible) values (1, 1, 'Status', 80, 1, 2, 0, 0) !
 insert into viewcolumns (viewid, columnid, [name], width, columnorder, sortorder, descending, invisible) values (1, 2, 'Subject', 250, 2, 4, 0, 0) !
@@ -10,18 +14,18 @@ insert into viewcolumns (viewid, columnid, [name], width, columnorder, sortorder
 insert into viewcolumns (viewid, columnid, [name], width, columnorder, sortorder, descending, invisible) values (1, 5, 'Priority', 80, 5, 0, 0, 0) !
 insert into viewcolumns (viewid, columnid, [name], width, columnorder, sortorder, descending, invisible) values (1, 6, 'Severity', 70, 6, 0, 0, 0) !
 insert into viewcolumns (viewid, columnid, [name], width, columnorder, sortorder, descending, invisible) values (1, 7, 'Component', 120, 7, 3, 0, 0) !
-insert into viewcolumns (viewid, columnid, [name], width, columnorder, sortorder, descending, invisible) values (1, 16, 'vFound', 60, 8, 0, 0, 0) !
-insert into viewcolumns (viewid, columnid, [name], width, columnorder, sortorder, descending, invisible) values (1, 8, 'Found', 60, 9, 0, 0, 0) !
-insert into viewcolumns (viewid, columnid, [name], width, columnorder, sortorder, descending, invisible) values (1, 17, 'vFixed', 60, 10, 0, 0, 0) !
-insert into viewcolumns (viewid, columnid, [name], width, columnorder, sortorder, descending, invisible) values (1, 9, 'Fixed', 60, 11, 0, 0, 0) !
-insert into viewcolumns (viewid, columnid, [name], width, columnorder, sortorder, descending, invisible) values (1, 10, 'Description', 400, 12, 0, 0, 0) !
-insert into viewcolumns (viewid, columnid, [name], width, columnorder, sortorder, descending, invisible) values (1, 11, 'Opened', 90, 13, 0, 0, 0) !
-insert into viewcolumns (viewid, columnid, [name], width, columnorder, sortorder, descending, invisible) values (1, 12, 'Modified', 90, 14, 0, 0, 0) !
-insert into viewcolumns (viewid, columnid, [name], width, columnorder, sortorder, descending, invisible) values (1, 13, 'Closed', 90, 15, 0, 0, 0) !
-insert into viewcolumns (viewid, columnid, [name], width, columnorder, sortorder, descending, invisible) values (1, 14, 'Details', 400, 16, 0, 0, -1) !
-insert into viewcolumns (viewid, columnid, [name], width, columnorder, sortorder, descending, invisible) values (1, 15, 'Read', 120, 17, 0, 0, 0) !
-insert into viewcolumns (viewid, columnid, [name], width, columnorder, sortorder, descending, invisible) values (1, 18, 'Category', 120, 18, 0, 0, 0) !
-insert into viewcolumns (viewid, columnid, [name], width, columnorder, sortorder, descending, invisible) values (1, 19, 'Cc', 120, 19, 0, 0, 0) !
+insert into viewcolumns (viewid, columnid, [name], width, columnorder, sortorder, descending, invisible) values (1, 8, 'Found build', 60, 18, 0, 0, 0) !
+insert into viewcolumns (viewid, columnid, [name], width, columnorder, sortorder, descending, invisible) values (1, 9, 'Fixed build', 60, 16, 0, 0, 0) !
+insert into viewcolumns (viewid, columnid, [name], width, columnorder, sortorder, descending, invisible) values (1, 10, 'Description', 400, 8, 0, 0, 0) !
+insert into viewcolumns (viewid, columnid, [name], width, columnorder, sortorder, descending, invisible) values (1, 11, 'Opened', 90, 17, 0, 0, 0) !
+insert into viewcolumns (viewid, columnid, [name], width, columnorder, sortorder, descending, invisible) values (1, 12, 'Modified', 90, 9, 0, 0, 0) !
+insert into viewcolumns (viewid, columnid, [name], width, columnorder, sortorder, descending, invisible) values (1, 13, 'Closed', 90, 11, 0, 0, 0) !
+insert into viewcolumns (viewid, columnid, [name], width, columnorder, sortorder, descending, invisible) values (1, 14, 'Details', 400, 12, 0, 0, -1) !
+insert into viewcolumns (viewid, columnid, [name], width, columnorder, sortorder, descending, invisible) values (1, 15, 'Read', 120, 13, 0, 0, 0) !
+insert into viewcolumns (viewid, columnid, [name], width, columnorder, sortorder, descending, invisible) values (1, 16, 'Found in', 60, 15, 0, 0, 0) !
+insert into viewcolumns (viewid, columnid, [name], width, columnorder, sortorder, descending, invisible) values (1, 17, 'Fixed in', 60, 19, 0, 0, 0) !
+insert into viewcolumns (viewid, columnid, [name], width, columnorder, sortorder, descending, invisible) values (1, 18, 'Category', 120, 10, 0, 0, 0) !
+insert into viewcolumns (viewid, columnid, [name], width, columnorder, sortorder, descending, invisible) values (1, 19, 'Cc', 120, 14, 0, 0, 0) !
 
 insert into views (userid, viewname) values (0, 'default') !
 

@@ -326,3 +326,46 @@ TEST(MainFrame, TheHotkeyAndTheTrayAddNoDefectWhileNotificationsGoOut)
     EXPECT_EQ(sender.sent, 1);
     EXPECT_EQ(created, 0);
 }
+
+TEST(MainFrame, ReadingNewEntriesNowShowsTheFirstUnreadRowInBold)
+{
+    AnnsDatabase database;
+    {
+        engine::Connection setup;
+        ASSERT_EQ(setup.Open(database.path), engine::kOk);
+        AddStakeholder(setup, 2, QStringLiteral("Bob"), QStringLiteral("bob"));
+        InsertDefectRow(setup, 1, 1, 1); // Ann's, read
+        InsertDefectRow(setup, 2, 1, 2); // Bob's, unread
+        InsertDefectRow(setup, 3, 1, 1); // Ann's, unread
+        InsertDefectRow(setup, 4, 1, 1); // Ann's, unread
+        ASSERT_EQ(setup.Execute(QStringLiteral("UPDATE defectlist SET lastread = 0 WHERE defect_id > 1")), engine::kOk);
+    }
+    CDefectDoc& document = database.document;
+    LocalSettings settings;
+    CMainFrame frame(document, settings);
+    CDefectList list(document);
+    frame.SetList(list);
+    ASSERT_TRUE(database.Open());
+    const DefectListModel& model = list.model();
+    ASSERT_EQ(model.rowCount(), 4);
+    const auto unread = [&](std::int32_t id) {
+        return model.index(model.RowOf(id), 0).data(DefectListModel::kUnreadRole).toBool();
+    };
+    EXPECT_FALSE(unread(1));
+    EXPECT_FALSE(unread(2)) << "another user's unread defect is not the reader's news";
+    EXPECT_TRUE(unread(3));
+    EXPECT_TRUE(unread(4));
+    list.SelectDefect(1);
+
+    database.ui.ExpectMessage(170, Answer::No);
+    emit document.newUnreadEntries(true);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(document.defects().CurrentDefectId(), 1) << "No leaves the list as it is";
+
+    database.ui.ExpectMessage(170, Answer::Yes);
+    emit document.newUnreadEntries(true);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(document.defects().CurrentDefectId(), model.DefectIdAt(model.FirstUnreadRow()));
+    EXPECT_TRUE(document.defects().CurrentDefectId() == 3 || document.defects().CurrentDefectId() == 4);
+    EXPECT_TRUE(frame.isVisible());
+}

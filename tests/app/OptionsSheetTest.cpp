@@ -30,7 +30,10 @@ TEST(OptionsLists, ToolCommandLinesAreCheckedIgnoringCase)
     const QString zip = QStringLiteral("zip \"%zipfile%\" \"%attachmentdir%\"");
     EXPECT_FALSE(mail::CheckToolCommands(QStringLiteral("mailer \"%TEXTFILE%\" -to \"%TO%\""), zip));
     EXPECT_FALSE(mail::CheckToolCommands(QString(), QString()));
-    const auto server = mail::CheckToolCommands(*mail::BrowsedToolCommand(Tool::Mail, QStringLiteral("/bin/m")), zip);
+    EXPECT_FALSE(mail::CheckToolCommands(*mail::BrowsedToolCommand(Tool::Mail, QStringLiteral("/usr/bin/mail")), zip))
+        << "a browsed mail tool works as it is filled in";
+    const auto server =
+        mail::CheckToolCommands(QStringLiteral("blat %textfile% -to %to% -server YOUR_SERVER_HERE"), zip);
     ASSERT_TRUE(server);
     EXPECT_EQ(server->stringId, mail::options_string::kServerMissing);
     const auto missing = mail::CheckToolCommands(QString(), QStringLiteral("zip \"%attachmentdir%\""));

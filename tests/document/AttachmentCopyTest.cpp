@@ -70,6 +70,35 @@ TEST(AttachmentCopy, TheFirstFileMakesTheFolderAndANameClashOffersSaveAs)
     ui.VerifyAllUsed();
 }
 
+TEST(AttachmentCopy, AFileWithoutAProgramIsToldAndRemovingAsksFirstAndCountsWhatWent)
+{
+    TempFolder folder;
+    ScriptedUserInterface ui;
+    const QString log = folder.file(QStringLiteral("trace.log"));
+    const QString shot = folder.file(QStringLiteral("shot.png"));
+    Write(log, "log");
+    Write(shot, "png");
+
+    EXPECT_TRUE(OpenAttachment(ui, log));
+    ui.openWithDesktopSucceeds = false;
+    ui.ExpectMessageText(QStringLiteral("'trace.log' could not be opened"));
+    EXPECT_FALSE(OpenAttachment(ui, log));
+    EXPECT_EQ(ui.openedWithDesktop.size(), 2u);
+
+    // No keeps both; one file is named in the question, several are counted.
+    ui.ExpectMessageText(QStringLiteral("Remove the attachment 'trace.log'"), Answer::No);
+    EXPECT_EQ(RemoveAttachments(ui, {log}), 0);
+    EXPECT_TRUE(QFile::exists(log));
+    ui.ExpectMessageText(QStringLiteral("Remove the 3 selected attachments"), Answer::Yes);
+    ui.ExpectMessageText(QStringLiteral("could not be removed; they may be open in another program or read-only: "
+                                        "gone.txt"));
+    EXPECT_EQ(RemoveAttachments(ui, {log, shot, folder.file(QStringLiteral("gone.txt"))}), 2);
+    EXPECT_FALSE(QFile::exists(log));
+    EXPECT_FALSE(QFile::exists(shot));
+    EXPECT_EQ(RemoveAttachments(ui, {}), 0) << "nothing selected, nothing asked";
+    ui.VerifyAllUsed();
+}
+
 TEST(AttachmentCopy, NothingIsWrittenThroughALinkOrOutsideTheDefectsFolder)
 {
     TempFolder folder;

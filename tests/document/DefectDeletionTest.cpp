@@ -83,6 +83,9 @@ TEST_F(DefectDeletionTest, Deleting120DefectsRemovesRowsAndAttachmentDirectories
 
     ui.ExpectMessage(107, Answer::Yes);
     DeleteSelectedDefects(a.context, a.persistence, &a.list);
+    EXPECT_TRUE(
+        ui.messages.back().text.startsWith(QStringLiteral("Do you really want to delete 120 selected defects?")))
+        << "the question says how many";
     EXPECT_EQ(CountDefects(a.context.connection), 5);
     std::int64_t kept = 0;
     ASSERT_EQ(a.context.connection.QueryInt(QStringLiteral("SELECT count(*) FROM defectlist WHERE defect_id IN "
@@ -108,6 +111,7 @@ TEST_F(DefectDeletionTest, Deleting120DefectsRemovesRowsAndAttachmentDirectories
         row.selected = row.defectId == 125;
     ui.ExpectMessage(107, Answer::Yes);
     DeleteSelectedDefects(a.context, a.persistence, &a.list);
+    EXPECT_TRUE(ui.messages.back().text.startsWith(QStringLiteral("Do you really want to delete defect 125?")));
     EXPECT_EQ(CountDefects(a.context.connection), 4);
     ASSERT_EQ(a.context.deletions.size(), 2u);
     EXPECT_EQ(a.context.deletions.back().defectIds, std::vector<std::int32_t>{125});

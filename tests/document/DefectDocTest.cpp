@@ -77,7 +77,7 @@ protected:
 };
 
 constexpr int kAutoCloseMs = 5 * 60 * 1000;
-constexpr int kAutoRefreshMs = 60 * 60 * 1000;
+constexpr int kAutoRefreshMs = 5 * 60 * 1000; // a new user's refresh period
 
 TEST_F(DefectDocTest, OpensTheNamedDatabaseAndLogsIn)
 {

@@ -39,6 +39,35 @@ protected:
 
 } // namespace
 
+TEST_F(DefectPersistenceTest, TheMidAirQuestionNamesWhoChangedTheDefectWhenTheHistoryTellsIt)
+{
+    Workstation a(path, ui, 1);
+    Workstation b(path, ui, 2);
+    b.context.displayName = QStringLiteral("Bob");
+    InsertDefectRow(a.context.connection, 7, 1, 2);
+    a.persistence.SelectDefect(7);
+    b.persistence.SelectDefect(7);
+
+    // Bob's status change adds his history line: A's question names him and the time.
+    b.form.Edit([&](DefectRecord& r) { b.context.AddHistoryEntry(r, 4, QStringLiteral("done")); });
+    ASSERT_TRUE(b.persistence.SaveRecord(true));
+    a.form.Edit([](DefectRecord& r) { r.Subject = QStringLiteral("A subject"); });
+    ui.ExpectMessage(126, Answer::Ok);
+    EXPECT_TRUE(a.persistence.SaveRecord(true));
+    const QString named = ui.messages.back().text;
+    EXPECT_TRUE(named.startsWith(QStringLiteral("Bob changed this entry in the database at "))) << named.toStdString();
+    EXPECT_TRUE(named.contains(QStringLiteral(" while you were editing it.")));
+
+    // A plain edit leaves no trace of its author.
+    b.form.Edit([](DefectRecord& r) { r.Comments = QStringLiteral("B comments"); });
+    ASSERT_TRUE(b.persistence.SaveRecord(true));
+    a.form.Edit([](DefectRecord& r) { r.Subject = QStringLiteral("A again"); });
+    ui.ExpectMessage(126, Answer::Cancel);
+    EXPECT_FALSE(a.persistence.SaveRecord(true));
+    EXPECT_TRUE(ui.messages.back().text.startsWith(QStringLiteral("Another user changed this entry")));
+    ui.VerifyAllUsed();
+}
+
 TEST_F(DefectPersistenceTest, TwoWorkstationsSavingTheSameDefect)
 {
     Workstation a(path, ui, 1);

@@ -8,6 +8,7 @@
 #include "base/Check.h"
 #include "document/Login.h"
 #include "document/PasswordHash.h"
+#include "platform/LastLogin.h"
 
 namespace {
 
@@ -143,6 +144,37 @@ TEST_F(LoginTest, PasswordsAreCheckedAgainstTheStoredHash)
     ui_.ExpectLoginScript(Choose(1));
     ASSERT_TRUE(doc_.Login());
     EXPECT_EQ(doc_.loggedInId(), 1);
+}
+
+TEST_F(LoginTest, AWrongPasswordKeepsTheUserAndTheNextLoginOffersTheLastUserOfThisDatabase)
+{
+    AddStakeholder(setup_, 1, QStringLiteral("Ann"), QStringLiteral("ann"));
+    AddStakeholder(setup_, 2, QStringLiteral("Bob"), QStringLiteral("bob"), PasswordHash(QStringLiteral("pw")));
+    AddStakeholder(setup_, 3, QStringLiteral("Cid"), QStringLiteral("cid"));
+    systemUser_ = QStringLiteral("ann");
+
+    // First login here: the system user is offered; Bob is chosen and mistypes.
+    ui_.ExpectLoginScript(Choose(2, QStringLiteral("wrong")));
+    ui_.ExpectMessage(194);
+    ui_.ExpectLoginScript(Choose(2, QStringLiteral("pw")));
+    ASSERT_TRUE(doc_.Login());
+    ASSERT_EQ(ui_.loginRequests.size(), 2u);
+    EXPECT_EQ(ui_.loginRequests[0].preselectedData, 1);
+    EXPECT_EQ(ui_.loginRequests[1].preselectedData, 2) << "the user stays chosen after a wrong password";
+    EXPECT_TRUE(ui_.loginRequests[1].focusPassword);
+
+    // The next login, also in a new session, offers Bob for this database.
+    ui_.ExpectLogin(std::nullopt);
+    EXPECT_FALSE(doc_.Login());
+    EXPECT_EQ(ui_.loginRequests.back().preselectedData, 2);
+    EXPECT_EQ(LastLoginName(path_), QStringLiteral("bob"));
+
+    // Another database remembers its own user; a remembered user who is gone is not offered.
+    EXPECT_TRUE(LastLoginName(folder_.file(QStringLiteral("other.defl"))).isEmpty());
+    Exec(setup_, QStringLiteral("DELETE FROM stakeholder WHERE stakeholder_id = 2"));
+    ui_.ExpectLogin(std::nullopt);
+    EXPECT_FALSE(doc_.Login());
+    EXPECT_EQ(ui_.loginRequests.back().preselectedData, 1);
 }
 
 TEST_F(LoginTest, AdministratorsByFlagOrEverybodyWhenNobodyIsFlagged)

@@ -8,7 +8,9 @@
 #include "document/SetupListsEditor.h"
 #include "store/DatabaseAdministration.h"
 
+#include <QCheckBox>
 #include <QComboBox>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -50,6 +52,61 @@ TEST(MultilineCanvasTest, ATakenCellRefusesASecondChildAndStretchingEntriesShare
 }
 
 class SetupListsDialogTest : public DefectDocFixture { };
+
+TEST_F(SetupListsDialogTest, TheUsersPageSpeaksPlainlyAndKeepsTheSavedRowSelected)
+{
+    AddStakeholder(setup_, 1, QStringLiteral("Ann"), QStringLiteral("ann"), PasswordHash(QStringLiteral("pw")),
+                   QStringLiteral("A"));
+    AddStakeholder(setup_, 2, QStringLiteral("Bob"), QStringLiteral("bob"));
+    engine::Connection connection;
+    ASSERT_EQ(connection.Open(path_), engine::kOk);
+    SetupListsEditor editor(ui_, connection, true, 0);
+    editor.ShowPage(setup_lists::kUsersPage);
+    CSetupListsDialog dialog(editor);
+    dialog.show();
+    const int flags = editor.ColumnIndex(QStringLiteral("userflags"));
+    const int passwd = editor.ColumnIndex(QStringLiteral("passwd"));
+    QTreeWidget* list = dialog.list();
+    EXPECT_EQ(list->headerItem()->text(flags), QStringLiteral("Administrator"));
+    EXPECT_EQ(list->headerItem()->text(passwd), QStringLiteral("Password"));
+    QTreeWidgetItem* ann = list->findItems(QStringLiteral("Ann"), Qt::MatchExactly, 2).value(0);
+    ASSERT_NE(ann, nullptr);
+    EXPECT_EQ(ann->text(passwd), QStringLiteral("set")) << "no raw marker in the list";
+    EXPECT_EQ(ann->text(flags), QStringLiteral("yes"));
+    auto* values = dialog.findChild<QGroupBox*>(QStringLiteral("values1046"));
+    EXPECT_TRUE(values->title().startsWith(QStringLiteral("New entry"))) << "nothing selected: the fields make one";
+
+    // Bob becomes an administrator with the box; Save keeps him selected.
+    QTreeWidgetItem* bob = list->findItems(QStringLiteral("Bob"), Qt::MatchExactly, 2).value(0);
+    list->setCurrentItem(bob);
+    EXPECT_EQ(values->title(), QStringLiteral("Values"));
+    QCheckBox* administrator = dialog.checkBox(flags);
+    ASSERT_NE(administrator, nullptr);
+    EXPECT_FALSE(administrator->isChecked());
+    administrator->click();
+    dialog.findChild<QPushButton*>(QStringLiteral("save1035"))->click();
+    EXPECT_EQ(list->currentItem(), bob);
+    EXPECT_TRUE(bob->isSelected());
+    EXPECT_EQ(bob->text(flags), QStringLiteral("yes"));
+    EXPECT_EQ(QueryNumber(setup_, QStringLiteral("SELECT count(*) FROM stakeholder WHERE userflags = 'A'")), 2);
+
+    // New: the selection goes, the frame says what the fields are for.
+    dialog.findChild<QPushButton*>(QStringLiteral("new1047"))->click();
+    EXPECT_TRUE(list->selectedItems().isEmpty());
+    EXPECT_TRUE(values->title().startsWith(QStringLiteral("New entry")));
+    EXPECT_FALSE(administrator->isChecked());
+
+    // Help, by button and by F1, opens the guide's section of the page.
+    dialog.findChild<QPushButton*>(QStringLiteral("help"))->click();
+    dialog.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
+    QTest::keyClick(list, Qt::Key_F1);
+    dialog.tabs()->setCurrentIndex(1);
+    dialog.findChild<QPushButton*>(QStringLiteral("help"))->click();
+    EXPECT_EQ(ui_.helpSections,
+              std::vector<QString>(
+                  {QStringLiteral("first-user"), QStringLiteral("first-user"), QStringLiteral("setup-lists")}));
+}
 
 TEST_F(SetupListsDialogTest, FromANewFileToLoggedInThroughTheListEditor)
 {

@@ -103,7 +103,61 @@ TEST_F(SetupListsEditorTest, ThePasswordMarkerKeepsTheStoredHashClearingRemovesI
     ASSERT_TRUE(editor.StorePending());
     EXPECT_EQ(Text(stored), PasswordHash(QStringLiteral("new")));
     EXPECT_EQ(editor.FieldText(passwd), setup_lists::PasswordMarker());
-    EXPECT_EQ(editor.RowTexts(RowOf(editor, 1)).at(passwd), setup_lists::PasswordMarker());
+    EXPECT_EQ(editor.RowTexts(RowOf(editor, 1)).at(passwd), QStringLiteral("set")) << "the list says it in words";
+}
+
+TEST_F(SetupListsEditorTest, TheUsersPageNamesItsColumnsAndTheAdministratorBoxKeepsTheOtherFlags)
+{
+    AddStakeholder(setup_, 1, QStringLiteral("Ann"), QStringLiteral("ann"), QString(), QStringLiteral("xA"));
+    AddStakeholder(setup_, 2, QStringLiteral("Bob"), QStringLiteral("bob"), QString(), QStringLiteral("x"));
+    AddStakeholder(setup_, 3, QStringLiteral("Cid"), QStringLiteral("cid"));
+    SetupListsEditor editor(ui_, editorConnection_, true, 0);
+    editor.ShowPage(setup_lists::kUsersPage);
+    const int flags = editor.ColumnIndex(QStringLiteral("userflags"));
+    const int passwd = editor.ColumnIndex(QStringLiteral("passwd"));
+
+    QStringList headers;
+    for (const ListEditorColumn& column : editor.Columns())
+        if (!column.hidden)
+            headers << column.header;
+    EXPECT_EQ(headers, QStringList({"ID", "E-mail", "Name", "Login name", "Password", "Administrator"}));
+    int checkBoxes = 0;
+    for (const ListEditorField& field : editor.Fields()) {
+        EXPECT_FALSE(field.label.contains(QLatin1Char('_'))) << field.label.toStdString();
+        checkBoxes += field.checkBox ? 1 : 0;
+        EXPECT_EQ(field.checkBox, field.column == flags);
+    }
+    EXPECT_EQ(checkBoxes, 1);
+    EXPECT_EQ(editor.RowTexts(RowOf(editor, 1)).at(flags), QStringLiteral("yes"));
+    EXPECT_EQ(editor.RowTexts(RowOf(editor, 2)).at(flags), QString());
+    EXPECT_EQ(editor.RowTexts(RowOf(editor, 2)).at(passwd), QString()) << "no password, no marker";
+
+    // Ticking Bob's box adds the flag and keeps his other one; Save keeps Bob selected.
+    ASSERT_TRUE(editor.SelectRow(RowOf(editor, 2)));
+    EXPECT_FALSE(editor.FieldChecked(flags));
+    editor.SetFieldChecked(flags, true);
+    ASSERT_TRUE(editor.Save());
+    EXPECT_EQ(Text(QStringLiteral("SELECT userflags FROM stakeholder WHERE stakeholder_id = 2")), "Ax");
+    EXPECT_EQ(editor.CurrentRow(), RowOf(editor, 2)) << "the saved row stays selected";
+    EXPECT_TRUE(editor.FieldChecked(flags));
+
+    // Unticking Ann's removes only the A.
+    ASSERT_TRUE(editor.SelectRow(RowOf(editor, 1)));
+    editor.SetFieldChecked(flags, false);
+    ASSERT_TRUE(editor.Save());
+    EXPECT_EQ(Text(QStringLiteral("SELECT userflags FROM stakeholder WHERE stakeholder_id = 1")), "x");
+
+    // A new entry has no row until it is saved; then it is the selected one.
+    ASSERT_TRUE(editor.NewRecord());
+    EXPECT_EQ(editor.CurrentRow(), -1);
+    editor.SetFieldText(editor.ColumnIndex(QStringLiteral("loginname")), QStringLiteral("dee"));
+    editor.SetFieldText(editor.ColumnIndex(QStringLiteral("email")), QStringLiteral("dee@example.org"));
+    ASSERT_TRUE(editor.Save());
+    ASSERT_NE(editor.CurrentRow(), -1);
+    EXPECT_EQ(editor.FieldText(editor.ColumnIndex(QStringLiteral("loginname"))), QStringLiteral("dee"));
+
+    EXPECT_EQ(setup_lists::ColumnCaption(QStringLiteral("component")), QStringLiteral("Component"));
+    EXPECT_EQ(setup_lists::ColumnCaption(QStringLiteral("something_new")), QStringLiteral("something_new"));
 }
 
 TEST_F(SetupListsEditorTest, RightsAndReadOnlyRowsDecideWhatCanBeEditedAndDeleted)

@@ -46,7 +46,7 @@ TEST(StatusTransitionDialog, ShowsTheModelAndClosesOnlyWhenItAccepts)
     ScriptedUserInterface ui;
     StatusTransitionModel model(statuses, transitions, 2, ui);
     CStatusTransitionDialog dialog(model);
-    EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Statustransition"));
+    EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Change status"));
 
     auto* list = dialog.findChild<QListWidget*>(QStringLiteral("statusList"));
     auto* description = dialog.findChild<QLabel*>(QStringLiteral("description"));
@@ -60,6 +60,13 @@ TEST(StatusTransitionDialog, ShowsTheModelAndClosesOnlyWhenItAccepts)
     EXPECT_EQ(list->currentRow(), 0);
     EXPECT_EQ(description->text(), QStringLiteral("someone works on it"));
     EXPECT_TRUE(OkButton(dialog)->isEnabled());
+    auto* legend = dialog.findChild<QLabel*>(QStringLiteral("legend"));
+    ASSERT_NE(legend, nullptr);
+    EXPECT_TRUE(legend->isVisibleTo(&dialog) && legend->text().contains(QLatin1String("comment")))
+        << "the * is explained";
+    showAll->setChecked(true);
+    EXPECT_FALSE(legend->isVisibleTo(&dialog)) << "no status is marked among all";
+    showAll->setChecked(false);
 
     // The separator cannot be chosen, not even by a double click.
     list->setCurrentRow(1);
@@ -121,6 +128,12 @@ TEST(SelectWorkflowDialog, OffersTheThreeChoicesWithTheStandardPreselected)
     for (QAbstractButton* button : dialog.findChild<QDialogButtonBox*>()->buttons())
         buttons << button->text();
     EXPECT_TRUE(buttons.contains(QStringLiteral("&Help")));
+
+    // Help opens the guide's section on workflows, through the port.
+    ScriptedUserInterface ui;
+    dialog.findChild<QPushButton*>(QStringLiteral("help"))->click();
+    EXPECT_EQ(ui.helpSections, std::vector<QString>{QStringLiteral("workflows")});
+    EXPECT_EQ(dialog.Index(), 2) << "help changes no choice";
 }
 
 TEST(SelectWorkflowDialog, CancelChoosesNothingAndOkTheCheckedWorkflow)

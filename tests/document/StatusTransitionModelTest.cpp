@@ -126,10 +126,14 @@ TEST(StatusTransitionModel, ShowAllListsEveryStatusWithoutTheCommentRule)
     EXPECT_EQ(model.SelectedIndex(), -1);
     EXPECT_FALSE(model.IsOkEnabled());
 
+    // Every status a defect can go to: not template and draft, which defects only start as.
     model.SetShowAll(true);
-    ASSERT_EQ(model.Items().size(), statuses.size());
-    EXPECT_EQ(model.Items()[3].text, QStringLiteral("in progress"));
-    EXPECT_EQ(model.SelectedIndex(), 13);
+    ASSERT_EQ(model.Items().size(), statuses.size() - 2);
+    EXPECT_EQ(IndexOfData(model, reserved::kStatusTemplate), -1);
+    EXPECT_EQ(IndexOfData(model, reserved::kStatusDraft), -1);
+    EXPECT_EQ(model.Items()[2].text, QStringLiteral("in progress"));
+    EXPECT_EQ(model.SelectedIndex(), 11);
+    EXPECT_TRUE(model.Legend().isEmpty()) << "no status is marked";
     EXPECT_EQ(model.Description(), QStringLiteral("added by a user"));
 
     // Any status, no comment asked for, though 10 -> 11 would need three words.
@@ -144,6 +148,13 @@ TEST(StatusTransitionModel, ShowAllListsEveryStatusWithoutTheCommentRule)
     open.SetShowAll(false);
     EXPECT_EQ(open.Items().size(), 7u);
     EXPECT_EQ(open.SelectedIndex(), 0);
+    EXPECT_TRUE(open.Legend().startsWith(QLatin1Char('*'))) << "the marked statuses are explained";
+
+    // A template keeps its own status among all, so that it can stay one.
+    StatusTransitionModel templ(statuses, transitions, reserved::kStatusTemplate, ui);
+    templ.SetShowAll(true);
+    EXPECT_EQ(templ.Items()[static_cast<std::size_t>(templ.SelectedIndex())].data, reserved::kStatusTemplate);
+    EXPECT_EQ(IndexOfData(templ, reserved::kStatusDraft), -1);
 }
 
 TEST(StatusTransitionModel, ATransitionGoneSinceTheListWasFilledIsAnInvariantFailure)

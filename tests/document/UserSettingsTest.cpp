@@ -41,13 +41,13 @@ TEST_F(UserSettingsTest, AUserWithoutARowGetsTheDefaultsAndTheCloseInsertsIt)
     LogIn(doc_);
     // The settings' periods start the timers.
     EXPECT_EQ(doc_.timers().intervalMs(DocumentTimers::kAutoClose), 5 * 60 * 1000);
-    EXPECT_EQ(doc_.timers().intervalMs(DocumentTimers::kAutoRefresh), 60 * 60 * 1000);
+    EXPECT_EQ(doc_.timers().intervalMs(DocumentTimers::kAutoRefresh), 5 * 60 * 1000);
     EXPECT_EQ(selected.count(), 0) << "no last defect without a row";
     EXPECT_EQ(doc_.selection().currentViewId, 1);
     EXPECT_EQ(doc_.selection().currentFilterId, 1);
     EXPECT_FALSE(doc_.selection().filterOn);
     EXPECT_FALSE(doc_.selection().myDefectsOn);
-    EXPECT_EQ(doc_.userSettings().AutoRefreshList, 60);
+    EXPECT_EQ(doc_.userSettings().AutoRefreshList, 5) << "a new user's list refreshes every five minutes";
     EXPECT_EQ(doc_.userSettings().AutoCloseDB, 5);
     EXPECT_EQ(doc_.userSettings().NotifyOfChanges, -1);
     EXPECT_EQ(doc_.userSettings().Hotkey, 619);
@@ -64,7 +64,7 @@ TEST_F(UserSettingsTest, AUserWithoutARowGetsTheDefaultsAndTheCloseInsertsIt)
     EXPECT_EQ(SettingsValue(QStringLiteral("LastFilterState")), 1);
     EXPECT_EQ(SettingsValue(QStringLiteral("LastMyDefectsState")), 1);
     EXPECT_EQ(SettingsValue(QStringLiteral("AutoCloseDB")), 0);
-    EXPECT_EQ(SettingsValue(QStringLiteral("AutoRefreshList")), 60);
+    EXPECT_EQ(SettingsValue(QStringLiteral("AutoRefreshList")), 5);
     EXPECT_EQ(SettingsValue(QStringLiteral("NotifyOfChanges")), -1);
     std::int64_t saved = 0;
     EXPECT_EQ(setup_.QueryInt(QStringLiteral("SELECT dateLastSaved = ? FROM UserSettings"), {clock_.OleNow()}, saved),

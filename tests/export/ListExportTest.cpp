@@ -89,6 +89,7 @@ TEST_F(ListExportTest, TableFormatsEscapeTheirCharactersAndLeaveOutSortReadOnlyA
     for (const QString name : {"list.xml", "list.CSV", "list.dat"}) {
         const QString path = folder_.file(name);
         ui_.ExpectFile(path);
+        ui_.ExpectMessageText(QStringLiteral("2 defects have been exported to %1.").arg(path));
         ExportList(doc_, list_);
         const QByteArray exported = Read(path);
         EXPECT_EQ(exported, Read(QStringLiteral(EXPORT_EXPECTED_DIR "/") + name)) << exported.toStdString();
@@ -96,6 +97,10 @@ TEST_F(ListExportTest, TableFormatsEscapeTheirCharactersAndLeaveOutSortReadOnlyA
             EXPECT_FALSE(exported.contains(never)) << name.toStdString() << ": " << never;
     }
     EXPECT_EQ(ui_.fileRequests.back().filter, LoadString(207));
+    EXPECT_TRUE(LoadString(207).contains(QLatin1String("|*.xlsx|"))) << "the workbook is offered";
+    // Text and CSV headings are the names the program shows; XML keeps the column names.
+    EXPECT_TRUE(Read(folder_.file(QStringLiteral("list.CSV"))).startsWith("\"ID\",\"Status ID\""));
+    EXPECT_TRUE(Read(folder_.file(QStringLiteral("list.dat"))).contains("\tFound in\tFixed in\t"));
 
     // A folder that is not there; a cancelled dialog writes nothing.
     ui_.ExpectFile(folder_.file(QStringLiteral("missing/list.csv")));
@@ -255,6 +260,7 @@ TEST_F(ListExportTest, AFilterWithOrNeverExportsAnotherUsersDraftOrTemplate)
     list_.ChangeFilter(51);
     const QString path = folder_.file(QStringLiteral("or.csv"));
     ui_.ExpectFile(path);
+    ui_.ExpectMessageText(QStringLiteral("3 defects have been exported to %1.").arg(path));
     ExportList(doc_, list_);
     const QByteArray exported = Read(path);
     EXPECT_TRUE(exported.contains("Ann's draft")) << exported.toStdString();

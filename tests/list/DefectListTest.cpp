@@ -94,6 +94,23 @@ TEST_F(DefectListTest, DraftsAndTemplatesShowOnlyToTheirAuthorsAndTheCountsSaySo
     EXPECT_EQ(doc_.defects().CurrentDefectId(), list_.model().DefectIdAt(0)) << "the first row becomes current";
 }
 
+TEST_F(DefectListTest, ANewFilesDefaultViewReadsInAUsersOrderAndOneRowIsOneEntry)
+{
+    AddDefect(1, kBob, kAnn, QStringLiteral("only one"));
+    LogIn();
+    EXPECT_EQ(list_.statusText(), QStringLiteral("1 entry"));
+
+    const ListColumns& columns = list_.model().columns();
+    QStringList shown;
+    for (const int column : DisplayOrder(columns))
+        if (columns.columns[static_cast<std::size_t>(column)].width > 0)
+            shown << columns.columns[static_cast<std::size_t>(column)].caption;
+    EXPECT_EQ(shown,
+              QStringList({"Id", "Status", "Subject", "To", "From", "Priority", "Severity", "Component", "Category",
+                           "Found in", "Found build", "Fixed in", "Fixed build", "Opened", "Modified", "Closed", "Read",
+                           "Cc", "Description"}));
+}
+
 TEST_F(DefectListTest, AFilterThatFailsOrTriesToWriteShowsTheWholeListAndChangesNothing)
 {
     AddDefect(999, kAnn, kBob, QStringLiteral("Ann's draft"));

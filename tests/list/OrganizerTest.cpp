@@ -76,6 +76,17 @@ TEST_F(OrganizerTest, AFilterEditIsSavedWhenAnotherRowIsChosenUnlessTheEngineRef
     filters.Save(faulty);
     EXPECT_NE(filters.rows()[2].text, faulty.text) << "a refused text is not saved";
 
+    // The refusal says in words what is wrong; the engine's own text is only the details.
+    faulty.text = QStringLiteral("status = = 'new'");
+    ui_.ExpectMessageText(QStringLiteral("cannot be used: it is not a complete condition at \"=\""));
+    filters.Save(faulty);
+    const MessageRequest& refusal = ui_.messages.back();
+    EXPECT_FALSE(refusal.text.contains(QLatin1String("syntax error"))) << refusal.text.toStdString();
+    EXPECT_TRUE(refusal.details.contains(QLatin1String("syntax error"))) << refusal.details.toStdString();
+    EXPECT_TRUE(FilterProblemText(QStringLiteral("x=1"), QStringLiteral("no such column: x"))
+                    .contains(QLatin1String("the defects have no column \"x\"")));
+    EXPECT_TRUE(FilterProblemText(QStringLiteral("'open"), QString()).contains(QLatin1String("quotation")));
+
     ui_.ExpectMessage(kPrivateFilterQuestion, Answer::Yes);
     Organizer::Fields mine = Organizer::FieldsOf(filters.rows()[2]);
     mine.isPrivate = true;

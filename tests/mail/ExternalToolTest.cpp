@@ -3,6 +3,7 @@
 #include "MailFixture.h"
 
 #include "mail/CommandTemplate.h"
+#include "mail/MailOptions.h"
 #include "mail/MailStringIds.h"
 #include "mail/NotificationText.h"
 #include "mail/TemporaryFiles.h"
@@ -52,7 +53,7 @@ TEST_F(ExternalToolTest, ValuesReachTheToolAsSingleArgumentsAndOnlyTheFirstToken
     const QString textFile = recorded[4];
     // A line break in the subject ends no argument and starts no line of the tool's.
     const QString subject = mail::ComposeSubject(defect_, path_, doc_.lookups()).replace(QLatin1Char('\n'), ' ');
-    EXPECT_EQ(recorded, QStringList({"alice,,bob,,carol", "%to%", "--from=ann@example.org", subject, textFile}));
+    EXPECT_EQ(recorded, QStringList({"alice,bob,carol", "%to%", "--from=ann@example.org", subject, textFile}));
     EXPECT_TRUE(textFile.startsWith(mail::TemporaryBase(42) + '-') && textFile.endsWith(".txt"))
         << textFile.toStdString();
     EXPECT_FALSE(QFile::exists(folder_.file("ran")));
@@ -75,6 +76,43 @@ TEST_F(ExternalToolTest, ValuesReachTheToolAsSingleArgumentsAndOnlyTheFirstToken
     ASSERT_TRUE(got.open(QIODevice::ReadOnly));
     EXPECT_EQ(got.readAll(), "no attachments");
     EXPECT_EQ(Leftovers(), QStringList());
+}
+
+TEST_F(ExternalToolTest, TheBrowsedTemplatesOfMailAndMsmtpSendToEveryAddresseeWithSubjectAndText)
+{
+    // Stand-ins with the names of the real programs record their arguments and standard input.
+    QDir().mkpath(folder_.file(QStringLiteral("bin")));
+    const auto standIn = [&](const QString& name) {
+        const QString recorded = folder_.file(name);
+        const QString path =
+            Script(QStringLiteral("bin/") + name,
+                   QStringLiteral("printf '%s\\0' \"$@\" > '%1.args'; cat > '%1.stdin'").arg(recorded));
+        return *mail::BrowsedToolCommand(mail::Tool::Mail, path);
+    };
+    const auto input = [&](const QString& name) {
+        QFile file(folder_.file(name + QStringLiteral(".stdin")));
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    };
+    defect_.Cc = QStringLiteral("carol@example.org");
+    const QString subject = mail::ComposeSubject(defect_, path_, doc_.lookups());
+
+    system_.sendmailTool = standIn(QStringLiteral("mail"));
+    EXPECT_FALSE(mail::CheckToolCommands(system_.sendmailTool, QString())) << "OK takes the template as it is";
+    ASSERT_TRUE(dispatch_.Dispatch(defect_, Request(mail::kMethodExternalTool)));
+    EXPECT_EQ(RecordedArguments(QStringLiteral("mail")),
+              QStringList({"-s", subject, "-r", "ann@example.org", "--", "bob@example.org", "carol@example.org"}));
+    EXPECT_TRUE(input(QStringLiteral("mail")).startsWith(QStringLiteral("Defect: 42\r\nStatus: open")));
+
+    system_.sendmailTool = standIn(QStringLiteral("msmtp"));
+    ASSERT_TRUE(dispatch_.Dispatch(defect_, Request(mail::kMethodExternalTool)));
+    EXPECT_EQ(RecordedArguments(QStringLiteral("msmtp")),
+              QStringList({"-f", "ann@example.org", "--", "bob@example.org", "carol@example.org"}));
+    const QString message = input(QStringLiteral("msmtp"));
+    EXPECT_TRUE(message.startsWith(QStringLiteral("Subject: %1\nFrom: ann@example.org\nTo: "
+                                                  "bob@example.org,carol@example.org\n")
+                                       .arg(subject)))
+        << message.toStdString();
+    EXPECT_TRUE(message.contains(QStringLiteral("\n\nDefect: 42\r\n")));
 }
 
 TEST_F(ExternalToolTest, ATimeOutAsksAndCancelEndsTheToolWith99WhileEventsGoOn)

@@ -3,6 +3,7 @@
 #include "MailFixture.h"
 
 #include "mail/MailStringIds.h"
+#include "mail/NotificationText.h"
 #include "mail/NotifyOnSave.h"
 
 #include <QTimer>
@@ -40,7 +41,7 @@ TEST_F(NotificationDispatchTest, MethodAndAddresseeDecideWhetherAnythingIsSent)
     ui_.ExpectHint(mail::string_id::kMailNotConfiguredHint, {Answer::Yes, false});
     EXPECT_TRUE(dispatch_.Dispatch(defect_, Request(mail::kMethodNotConfigured)));
     EXPECT_TRUE(optionsOpened);
-    EXPECT_EQ(RecordedArguments(QStringLiteral("tool")), QStringList{"bob@example.org,"});
+    EXPECT_EQ(RecordedArguments(QStringLiteral("tool")), QStringList{"bob@example.org"}) << "no trailing comma";
 
     // No mail, and an addressee without e-mail: success without a question or a mail.
     QFile::remove(folder_.file(QStringLiteral("tool.args")));
@@ -67,6 +68,31 @@ TEST_F(NotificationDispatchTest, OnlySavesOfRealDefectsNotifyWithTheAttachmentOp
     EXPECT_EQ(request.method, mail::kMethodNotConfigured);
     EXPECT_TRUE(request.includeAttachments);
     EXPECT_FALSE(request.recipients || request.comment);
+}
+
+TEST_F(NotificationDispatchTest, TheCommentsOfTheSavedStatusChangesGoWithTheirMailOnce)
+{
+    RecordingSender sender;
+    mail::NotifyOnSave(doc_, sender);
+    doc_.AddHistoryEntry(defect_, 4, QStringLiteral("  null pointer in the parser "));
+    doc_.AddHistoryEntry(defect_, 10, QString()); // a change without a comment adds no line
+    DefectRecord other = defect_;
+    other.Defect_ID = 43;
+    doc_.AddHistoryEntry(other, 7, QStringLiteral("duplicate of 42"));
+    doc_.AddHistoryEntry(defect_, 11, QStringLiteral("comes back on ARM"));
+
+    emit doc_.defectSaved(defect_.Defect_ID, 1.0, defect_);
+    emit doc_.defectSaved(defect_.Defect_ID, 2.0, defect_);
+    ASSERT_EQ(sender.sent.size(), 2U);
+    const auto& first = sender.sent[0].second.comment;
+    ASSERT_TRUE(first.has_value());
+    EXPECT_EQ(*first, QStringLiteral("fixed: null pointer in the parser\nreopened: comes back on ARM"));
+    EXPECT_FALSE(sender.sent[1].second.comment) << "a later save without a status change carries none";
+
+    // The comment reaches the body above the template.
+    const QString body = mail::ComposeBody(first, defect_, QString(), doc_.lookups());
+    EXPECT_TRUE(body.startsWith(QStringLiteral("fixed: null pointer in the parser"))) << body.toStdString();
+    EXPECT_EQ(doc_.TakeStatusComments(43), QStringLiteral("rejected: duplicate of 42"));
 }
 
 TEST_F(NotificationDispatchTest, WhileAToolIsWaitedForNoTimerRunsAndASecondMailWaitsItsTurn)

@@ -77,6 +77,10 @@ TEST(DatabaseAdministrationDialogTest, ShowsItsCommandsWithTheirTexts)
               QStringLiteral("Create a new database. Optional: fill it with data from an existing database."));
     EXPECT_EQ(Text(dialog, "repairText"), QStringLiteral("Attempt to compact and repair a database."));
     EXPECT_EQ(Text(dialog, "openText"), QStringLiteral("Open a database and start using it."));
+
+    dialog.findChild<QPushButton*>(QStringLiteral("help"))->click();
+    EXPECT_EQ(ui.helpSections, std::vector<QString>{QStringLiteral("first-start")});
+    EXPECT_TRUE(actions.created.isEmpty() && actions.repaired.isEmpty()) << "help runs no command";
 }
 
 TEST(DatabaseAdministrationDialogTest, CreateNewAsksForANameCreatesAndEndsWithIt)

@@ -93,8 +93,8 @@ TEST(Schema, NewDatabaseHoldsTheSeedRows)
     EXPECT_EQ(
         Texts(db.Rows(QStringLiteral("select columnid, name, width, columnorder, sortorder, descending, invisible "
                                      "from viewcolumns where columnid in (0, 3, 14, 16, 19) order by columnorder"))),
-        QStringLiteral("0|Id|60|0|1|0|0\n3|To|100|3|6|0|0\n16|vFound|60|8|0|0|0\n14|Details|400|16|0|0|-1\n"
-                       "19|Cc|120|19|0|0|0"));
+        QStringLiteral("0|Id|60|0|1|0|0\n3|To|100|3|6|0|0\n14|Details|400|12|0|0|-1\n19|Cc|120|14|0|0|0\n"
+                       "16|Found in|60|15|0|0|0"));
     EXPECT_EQ(db.Int(QStringLiteral(
                   "select count(distinct columnorder) from viewcolumns where columnorder between 0 and 19")),
               20);

@@ -283,6 +283,11 @@ bool ScriptedUserInterface::OpenWithDesktop(const QString& pathOrUrl, bool)
     return openWithDesktopSucceeds;
 }
 
+void ScriptedUserInterface::ShowHelp(const QString& section)
+{
+    helpSections.push_back(section);
+}
+
 bool ScriptedUserInterface::HasMainWindow()
 {
     return mainWindow;

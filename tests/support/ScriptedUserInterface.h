@@ -52,6 +52,7 @@ public:
     std::vector<LoginDialogRequest> loginRequests;
     std::vector<FileDialogRequest> fileRequests;
     std::vector<QString> openedWithDesktop;
+    std::vector<QString> helpSections; // the guide's sections that help was asked for
     std::vector<QString> stateChanges; // "offline:<blink>:<tip>", "normal:<tip>"
     int waitCursorDepth = 0;
     int waitCursorUses = 0;
@@ -72,6 +73,7 @@ public:
     void EndWaitCursor() override;
     bool IsShiftHeld() override;
     bool OpenWithDesktop(const QString& pathOrUrl, bool inBackground) override;
+    void ShowHelp(const QString& section) override;
     bool HasMainWindow() override;
     void ShowOfflineState(int blinkCountdown, const QString& tip) override;
     void ShowNormalState(const QString& tip) override;

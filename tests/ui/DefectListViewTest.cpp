@@ -4,10 +4,12 @@
 
 #include "document/DefectDocFixture.h"
 
+#include "list/ColumnCatalogue.h"
 #include "list/DefectList.h"
 #include "ui/DefectListView.h"
 #include "ui/ViewFilterBar.h"
 
+#include <QHeaderView>
 #include <QLineEdit>
 #include <QSignalSpy>
 #include <QTest>
@@ -44,6 +46,31 @@ protected:
 };
 
 } // namespace
+
+TEST_F(DefectListViewTest, TheSortedColumnShowsItsArrowAndUnreadRowsAreBold)
+{
+    QHeaderView* header = view_.horizontalHeader();
+    EXPECT_EQ(header->sortIndicatorSection(), column::kDefectId) << "the default view sorts by id first";
+    EXPECT_EQ(header->sortIndicatorOrder(), Qt::AscendingOrder);
+    header->sectionClicked(column::kSubject);
+    EXPECT_EQ(header->sortIndicatorSection(), column::kSubject);
+    EXPECT_EQ(header->sortIndicatorOrder(), Qt::AscendingOrder);
+    header->sectionClicked(column::kSubject);
+    EXPECT_EQ(header->sortIndicatorOrder(), Qt::DescendingOrder);
+    EXPECT_EQ(list_.model().CellText(0, column::kSubject), QStringLiteral("defect 4"));
+
+    // Defect 4 goes unread: only its row is bold once the list is read again.
+    Exec(setup_, QStringLiteral("UPDATE defectlist SET lastread = 0 WHERE defect_id = ?"), {std::int64_t{ids_[4]}});
+    list_.Refresh();
+    const auto bold = [&](int row) {
+        QStyleOptionViewItem option;
+        static_cast<UnreadBoldDelegate*>(view_.itemDelegate())->initStyleOption(&option, Index(row));
+        return option.font.bold();
+    };
+    const int unreadRow = list_.model().RowOf(ids_[4]);
+    EXPECT_TRUE(bold(unreadRow));
+    EXPECT_FALSE(bold(unreadRow == 0 ? 1 : 0));
+}
 
 TEST_F(DefectListViewTest, TheFocusedRowIsTheCurrentDefectWhateverElseIsSelected)
 {

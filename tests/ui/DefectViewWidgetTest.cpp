@@ -3,6 +3,7 @@
 
 #include "document/DefectDocFixture.h"
 #include "ui/DefectView.h"
+#include "ui/FormFields.h"
 #include "ui/TextEditCommands.h"
 
 #include "base/DatabaseUnavailable.h"
@@ -178,6 +179,62 @@ TEST_F(DefectViewTest, TheAttachmentsPageCreatesAFolderOnlyWhenAskedAndTakesDrop
     QApplication::sendEvent(page, &drop);
     EXPECT_TRUE(QFileInfo::exists(root + QStringLiteral("/0000000005/trace.log")));
     EXPECT_FALSE(form_.isModified()) << "attachments are no field of the record";
+}
+
+TEST_F(DefectViewTest, TypingReplacesTheNewSubjectAndSavingToNobodyAsksFirst)
+{
+    doc_.InsertNewDefect();
+    auto* subject = Field<QLineEdit>("subject");
+    ASSERT_FALSE(subject->text().isEmpty()) << "a new defect shows its placeholder subject";
+    QTest::keyClicks(subject, QStringLiteral("Printer jams"));
+    EXPECT_EQ(subject->text(), QStringLiteral("Printer jams"));
+    const qint32 created = doc_.defects().CurrentDefectId();
+    ASSERT_NE(created, 5);
+    const auto stored = [&](const QString& subjectText) {
+        return QueryNumber(setup_,
+                           QStringLiteral("SELECT count(*) FROM defectlist WHERE defect_id = ? AND subject = ?"),
+                           {std::int64_t{created}, subjectText}) == 1;
+    };
+    auto* to = Field<QComboBox>("to");
+    const auto chooseAddressee = [to](int index) {
+        to->setCurrentIndex(index);
+        emit to->activated(index);
+    };
+
+    // The new defect goes to nobody: No goes back to the form with the edits kept.
+    ASSERT_EQ(ChosenId(Field<QComboBox>("to")), reserved::kNobody);
+    ui_.ExpectMessage(40240, Answer::No);
+    EXPECT_FALSE(doc_.SaveCurrentRecord());
+    EXPECT_TRUE(form_.isModified());
+    EXPECT_FALSE(stored(QStringLiteral("Printer jams")));
+
+    // Once an addressee is chosen nothing is asked.
+    chooseAddressee(to->findText(QStringLiteral("Bob")));
+    EXPECT_TRUE(doc_.SaveCurrentRecord());
+    EXPECT_TRUE(stored(QStringLiteral("Printer jams")));
+
+    // Yes saves to nobody and is not asked again for the same defect.
+    chooseAddressee(to->findData(reserved::kNobody));
+    ui_.ExpectMessage(40240, Answer::Yes);
+    EXPECT_TRUE(doc_.SaveCurrentRecord());
+    QTest::keyClicks(subject, QStringLiteral(" on A3"));
+    EXPECT_TRUE(doc_.SaveCurrentRecord());
+    EXPECT_TRUE(stored(QStringLiteral("Printer jams on A3")));
+    ui_.VerifyAllUsed();
+}
+
+TEST_F(DefectViewTest, TheFormMarksTheReadersOwnUnreadDefect)
+{
+    QWidget* mark = Field<QWidget>("unreadMark");
+    EXPECT_FALSE(mark->isVisibleTo(&form_)) << "defect 5 is addressed to somebody else";
+    Exec(setup_, QStringLiteral("UPDATE defectlist SET toid = 1, lastread = 0 WHERE defect_id = 5"));
+    doc_.defects().LoadDefect(5, true);
+    EXPECT_TRUE(mark->isVisibleTo(&form_));
+    form_.setLastRead(46000.5);
+    EXPECT_FALSE(mark->isVisibleTo(&form_)) << "marked as read";
+    Exec(setup_, QStringLiteral("UPDATE defectlist SET toid = 2, lastread = 0 WHERE defect_id = 5"));
+    doc_.defects().LoadDefect(5, true);
+    EXPECT_FALSE(mark->isVisibleTo(&form_)) << "Bob's unread defect is not Ann's news";
 }
 
 TEST_F(DefectViewTest, ASaveTheFileRefusesKeepsTheEditsApartFromTheDefectAsLoaded)

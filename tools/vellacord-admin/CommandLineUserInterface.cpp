@@ -96,6 +96,11 @@ bool CommandLineUserInterface::OpenWithDesktop(const QString&, bool)
     return false;
 }
 
+void CommandLineUserInterface::ShowHelp(const QString&)
+{
+    // No dialog of the tool offers help: its --help says it all.
+}
+
 namespace {
 
 // Nothing to show and nothing to cancel on the command line.

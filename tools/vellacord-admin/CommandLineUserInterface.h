@@ -30,6 +30,7 @@ public:
     void EndWaitCursor() override { }
     bool IsShiftHeld() override { return false; }
     bool OpenWithDesktop(const QString& pathOrUrl, bool inBackground) override;
+    void ShowHelp(const QString& section) override;
     bool HasMainWindow() override { return false; }
     void ShowOfflineState(int, const QString&) override { }
     void ShowNormalState(const QString&) override { }
