@@ -22,7 +22,6 @@ struct MessageRequest {
     Icon icon = Icon::None;
     int stringId = 0;        // the string-table id the text came from, 0 for literal texts
     bool foreground = false; // bring the box to the foreground
-    QString details;         // shown on request only (the database's own words, say)
 };
 
 // Hint styles: only the low four bits count.

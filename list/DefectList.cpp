@@ -19,7 +19,6 @@ constexpr int kSaveViewAsOwnQuestion = 1041;
 constexpr int kFilteredCountText = 168;
 constexpr int kCountText = 169;
 constexpr int kOneEntryText = 40247;
-constexpr std::int32_t kDefaultViewId = 1;
 
 // Which memo columns the list shows.
 struct MemoColumns {

@@ -208,7 +208,7 @@ void CDefectView::ShowReadState()
 void CDefectView::setLastRead(double lastread)
 {
     workingRecord_.lastread = lastread;
-    shownRecord_.lastread = lastread;
+    loadedRecord_.lastread = lastread;
     ShowReadState();
     if (currentPage_ == kHistory)
         CurrentPage()->ShowValues(workingRecord_, *document_);

@@ -132,7 +132,7 @@ public:
     void setLastRead(double lastread) override
     {
         controls.lastread = lastread;
-        working_.lastread = lastread;
+        loaded_.lastread = lastread;
     }
     void setEnabled(bool enabled) override { this->enabled = enabled; }
 
