@@ -378,8 +378,15 @@ bool DatabaseAdministration::ConvertLocked(const QString& path, Source source)
     const QString failure = ConvertIntoPlace(from, path, [&](engine::Connection& copy) {
         if (!RunConversions(copy, version))
             return false;
-        if (version < kFirstVersionWithWorkflow)
-            workflowStored = ChooseAndStoreWorkflow(copy, ui_);
+        if (version < kFirstVersionWithWorkflow) {
+            constexpr int kImportOwnWorkflow = 2;
+            const std::optional<int> choice = ui_.ChooseWorkflow();
+            workflowStored = choice && StoreChosenWorkflow(*choice, copy);
+            // A built-in workflow that could not be written fails the conversion: the file stays as
+            // it was instead of arriving without the workflow the user chose.
+            if (choice && *choice != kImportOwnWorkflow && !workflowStored)
+                return false;
+        }
         return true;
     });
     if (!failure.isEmpty()) {
