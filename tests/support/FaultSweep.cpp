@@ -222,6 +222,7 @@ Tally Sweep(const std::string& operation, const std::function<void(Trial&)>& onc
     }
 
     std::string reach;
+    std::pair<std::string, qint64> slowest{"", 0};
     for (const Scenario& scenario : kScenarios) {
         const int calls = made[static_cast<std::size_t>(scenario.call)];
         // Every N, or the first calls and then calls spread evenly over the rest; N beyond the
@@ -243,7 +244,13 @@ Tally Sweep(const std::string& operation, const std::function<void(Trial&)>& onc
         for (std::size_t index = 0;; ++index) {
             const int n = index < planned.size() ? planned[index] : last + 1;
             Trial run({scenario.call, scenario.kind, n, scenario.persistent});
+            QElapsedTimer runClock;
+            runClock.start();
             once(run);
+            if (runClock.elapsed() > slowest.second) {
+                slowest = {Name(scenario.kind) + " at " + Name(scenario.call) + " call " + std::to_string(n),
+                           runClock.elapsed()};
+            }
             const bool fired = Fired();
             Disarm();
             ++tried;
@@ -268,8 +275,8 @@ Tally Sweep(const std::string& operation, const std::function<void(Trial&)>& onc
               << " broke something";
     for (std::size_t i = 0; i < kBrokenKinds; ++i)
         std::cout << ", " << Name(static_cast<Broken>(i)) << " " << tally.broken[i];
-    std::cout << "; " << clock.elapsed() / 1000.0 << " s\n[faults]   N tried of N reached per kind:" << reach
-              << std::endl;
+    std::cout << "; " << clock.elapsed() / 1000.0 << " s (slowest run: " << slowest.first << ", "
+              << slowest.second / 1000.0 << " s)\n[faults]   N tried of N reached per kind:" << reach << std::endl;
     return tally;
 }
 
