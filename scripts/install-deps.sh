@@ -13,7 +13,7 @@ packages=(
   help2man groff-base appstream desktop-file-utils shared-mime-info libglib2.0-bin python3
 )
 if [ "${VELLACORD_GUI_TOOLS:-0}" = 1 ]; then
-  packages+=(xvfb xdotool imagemagick)
+  packages+=(xvfb xdotool imagemagick openbox)
 fi
 
 missing=()

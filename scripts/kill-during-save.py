@@ -7,13 +7,14 @@ Each round starts build/vellacord on the same file under Xvfb and openbox, makes
 with Ctrl+N, types a subject and saves with Ctrl+S (a save counts as confirmed once its subject is
 in the file: the form shows it saved right after the commit), then saves once more and kills the
 program: in odd rounds the moment the save's journal appears (inside its write), in even rounds a
-random few milliseconds after the Ctrl+S. The file lives on a real disk, so that the
-engine's syncs take the time they take on a workstation, and each sync of the program is made 10 ms
-slower (a shim preloaded into it), as on a file share, so that a kill can land inside a save.
+random few milliseconds after the Ctrl+S. The file lives on a real disk, so that the engine's
+syncs take the time they take on a workstation, and each sync of the program is made 10 ms slower
+(a shim preloaded into it), as on a file share, so that a kill can land inside a save.
 
 Usage: scripts/kill-during-save.py BUILD_DIR [--rounds 20] [--saves 3] [--keep]
-Needs Xvfb, openbox, xdotool, ImageMagick's import (scripts/install-deps.sh) and a C compiler. A run of 20 rounds
-takes a minute or two, so it is not part of the test suite. Exit status 0 when nothing was lost.
+Needs Xvfb, openbox, xdotool, ImageMagick's import (VELLACORD_GUI_TOOLS=1 scripts/install-deps.sh)
+and a C compiler. A run of 20 rounds takes a minute or two, so it is not part of the test suite.
+Exit status 0 when nothing was lost.
 """
 
 import argparse
