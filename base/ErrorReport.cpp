@@ -108,6 +108,28 @@ QString FailureText(const engine::ErrorRecords& records)
     return QStringLiteral("The database could not carry out the operation.");
 }
 
+QString FailureCause(const engine::ErrorRecords& records)
+{
+    using engine::FailureKind;
+    switch (records.empty() ? FailureKind::Other : records.front().kind) {
+    case FailureKind::NotADatabase:
+        return QStringLiteral("it is no database");
+    case FailureKind::Damaged:
+        return QStringLiteral("the file is damaged");
+    case FailureKind::DiskFull:
+        return QStringLiteral("the disk is full");
+    case FailureKind::ReadOnly:
+        return QStringLiteral("the file or its folder is read-only for you");
+    case FailureKind::Locked:
+        return QStringLiteral("another program keeps it locked");
+    case FailureKind::Unreachable:
+        return QStringLiteral("the file could not be read or written");
+    case FailureKind::Other:
+        break;
+    }
+    return QStringLiteral("the database refused the operation");
+}
+
 Answer ReportEngineFailure(long hr, const engine::ErrorRecords& records, ReportStyle style)
 {
     return ReportFailure(FailureText(records), style, OleDbErrorReport(hr, records));

@@ -32,6 +32,9 @@ QString OleDbErrorReport(long hr, const engine::ErrorRecords& records);
 // names the file, never the engine's own text or a status code.
 QString FailureText(const engine::ErrorRecords& records);
 
+// The same in a few words that end a sentence about a step ("cannot copy X: the disk is full").
+QString FailureCause(const engine::ErrorRecords& records);
+
 // Shows the failure's text, followed by text when given, with Yes and No and the report of the
 // records behind "Details"; returns the answer.
 Answer ShowOleDbErrors(UserInterface& ui, long hr, const engine::ErrorRecords& records,

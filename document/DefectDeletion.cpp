@@ -11,6 +11,7 @@
 #include "store/AttachmentDirectory.h"
 #include "store/AttachmentPaths.h"
 
+#include <algorithm>
 #include <cerrno>
 
 namespace {
@@ -33,15 +34,16 @@ void RemoveAttachmentDirectory(const QString& databasePath, std::int32_t defectI
 
 // Runs one DELETE; the attachments of its defects go only once their rows are gone, so a
 // failed statement never leaves defects without their files.
-void RunBatch(DefectContext& context, const DeleteBatch& batch, QStringList& notFollowed)
+bool RunBatch(DefectContext& context, const DeleteBatch& batch, QStringList& notFollowed)
 {
     engine::Connection& connection = context.GetDocumentConnection(RetryMode::Offline);
     if (engine::Failed(connection.Execute(batch.sql))) {
         ShowTextMessage(context.Ui(), QStringLiteral("Delete command failed"), Buttons::Ok, Icon::Error);
-        return;
+        return false;
     }
     for (const std::int32_t id : batch.ids)
         RemoveAttachmentDirectory(context.DatabasePath(), id, notFollowed);
+    return true;
 }
 
 } // namespace
@@ -115,15 +117,24 @@ void DeleteSelectedDefects(DefectContext& context, DefectPersistence& persistenc
                             FormatString(kLinksNotFollowed, notFollowed.join(QLatin1Char('\n')).toUtf8().constData()),
                             Buttons::Ok, Icon::Warning, kLinksNotFollowed);
     };
+    // Only the defects whose rows are gone are announced: the list must not drop a defect that a
+    // failed statement left in the file.
+    std::vector<std::int32_t> deleted;
     try {
-        for (const DeleteBatch& batch : BuildDeleteBatches(selected))
-            RunBatch(context, batch, notFollowed);
+        for (const DeleteBatch& batch : BuildDeleteBatches(selected)) {
+            if (RunBatch(context, batch, notFollowed))
+                deleted.insert(deleted.end(), batch.ids.begin(), batch.ids.end());
+        }
     } catch (...) {
         // Whoever planted a link must not go unnoticed when a later removal fails.
         reportLinks();
         throw;
     }
     reportLinks();
-
-    context.DefectsDeleted(selected, NextCurrentDefect(rows));
+    if (deleted.empty())
+        return;
+    std::vector<DefectListSeam::Row> remaining = rows;
+    for (DefectListSeam::Row& row : remaining)
+        row.selected = std::find(deleted.begin(), deleted.end(), row.defectId) != deleted.end();
+    context.DefectsDeleted(deleted, NextCurrentDefect(remaining));
 }

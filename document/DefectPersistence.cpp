@@ -293,10 +293,20 @@ bool DefectPersistence::WriteRecord(DefectRecord record, bool interactive, bool*
     if (record.History.isEmpty())
         context_.AddHistoryEntry(record, record.StatusID, QString());
     record.FitTexts();
+    // The same edits sent again after a failed write keep that write's stamp: its commit may have
+    // reached the file all the same, and a row holding exactly this record is then this save's
+    // own, not another user's change.
+    if (unconfirmed_) {
+        DefectRecord again = record;
+        again.Modified = unconfirmed_->Modified;
+        if (again == *unconfirmed_)
+            record = again;
+    }
 
     // Until the row holds the edits, a reload must not take them for discarded.
     saveFailed_ = true;
     const long status = rowset_.SetData(record.ToRowValues());
+    unconfirmed_.reset();
     if (status == engine::kConcurrencyViolation) {
         if (interactive &&
             ShowTextMessage(context_.Ui(), ConcurrentChangeText(StoredRecord(), record_), Buttons::OkCancel,
@@ -305,8 +315,10 @@ bool DefectPersistence::WriteRecord(DefectRecord record, bool interactive, bool*
         LoadDefect(record.Defect_ID, true);
         return true;
     }
-    if (engine::Failed(status))
+    if (engine::Failed(status)) {
+        unconfirmed_ = record;
         return GoOnAfterFailedWrite(status, interactive);
+    }
 
     record_ = record;
     if (stored != nullptr)

@@ -102,4 +102,6 @@ private:
     // A save did not store the form's edits (it failed, was cancelled or met another user's
     // change); a reload that finds the defect changed then asks instead of discarding them.
     bool saveFailed_ = false;
+    // The record as last sent by a write that failed: its commit may have reached the file.
+    std::optional<DefectRecord> unconfirmed_;
 };

@@ -3,6 +3,7 @@
 
 #include "base/Check.h"
 #include "base/ErrorContext.h"
+#include "base/ErrorReport.h"
 #include "base/Result.h"
 #include "base/StringTable.h"
 #include "base/UserInterface.h"
@@ -31,7 +32,6 @@ constexpr PageTable kPages[setup_lists::kPageCount] = {
 
 constexpr int kDeleteQuestion = 121;
 constexpr int kChangedByAnother = 126;
-constexpr int kDatabaseError = 127;
 constexpr int kOrderAttempts = 8;
 
 const QString kSortOrder = QStringLiteral("sys_sortorder");
@@ -471,9 +471,9 @@ bool SetupListsEditor::StoreRecord()
         }
         return false;
     }
-    // Other failures keep the fields as typed, so that nothing is lost while the user corrects them.
-    ShowTextMessage(ui_, FormatString(kDatabaseError, static_cast<unsigned long>(static_cast<std::uint32_t>(status))),
-                    Buttons::Ok, Icon::Error, kDatabaseError);
+    // Other failures keep the fields as typed, so that nothing is lost while the user corrects them;
+    // the message says what the failure means, and the engine's report waits behind "Details".
+    ShowDetailedMessage(ui_, FailureText(records), OleDbErrorReport(status, records), Buttons::Ok, Icon::Error);
     return false;
 }
 

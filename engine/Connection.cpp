@@ -363,6 +363,10 @@ long Connection::Attempt(const std::function<long()>& call)
 {
     for (;;) {
         const bool outermost = !InTransaction();
+        // Only this call's failure may send it round again: a flag left by an earlier call whose
+        // commit failed would run a call that succeeded a second time (an insert twice).
+        if (outermost)
+            lost_ = false;
         const long status = call();
         const bool uncertain = std::exchange(commitUncertain_, false);
         if (!lost_ || !outermost || !lossHandler_ || uncertain)

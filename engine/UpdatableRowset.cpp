@@ -95,6 +95,23 @@ long UpdatableRowset::WriteCurrentRow(const RowValues& values)
         return status;
     if (connection_->Changes() == 0) {
         std::int64_t exists = 0;
+        // A commit reported as failed may have reached the file all the same (the lock could not
+        // be released after it, say): a row that already holds these values was changed by nobody else.
+        QStringList same{Quoted(columns_[keyIndex_]) + QStringLiteral(" = ?")};
+        Parameters sameValues{Get(keyIndex_)};
+        for (int i = 0; i < ColumnCount(); ++i) {
+            const auto& value = values[static_cast<std::size_t>(i)];
+            if (i == keyIndex_ || !value)
+                continue;
+            same << Quoted(columns_[i]) + QStringLiteral(" IS ?");
+            sameValues.push_back(*value);
+        }
+        const QString landed =
+            QStringLiteral("SELECT 1 FROM %1 WHERE %2").arg(Quoted(table_), same.join(QStringLiteral(" AND ")));
+        if (connection_->QueryInt(landed, sameValues, exists) == kOk) {
+            rows_[current_] = std::move(written);
+            return kOk;
+        }
         const QString probe =
             QStringLiteral("SELECT 1 FROM %1 WHERE %2 = ?").arg(Quoted(table_), Quoted(columns_[keyIndex_]));
         if (connection_->QueryInt(probe, {Get(keyIndex_)}, exists) == kOk)

@@ -3,6 +3,7 @@
 #include "store/Compaction.h"
 
 #include "base/ErrorContext.h"
+#include "base/ErrorReport.h"
 #include "engine/Connection.h"
 #include "engine/EngineStatus.h"
 #include "platform/DurableFiles.h"
@@ -42,7 +43,8 @@ std::optional<std::int64_t> CountDefects(engine::Connection& connection, const Q
     std::int64_t defects = 0;
     if (connection.QueryInt(QStringLiteral("SELECT count(*) FROM defectlist"), {}, defects) == engine::kOk)
         return defects;
-    failure = QStringLiteral("cannot count the defects of %1: %2").arg(shownName, connection.TakeErrorMessage());
+    failure = QStringLiteral("cannot count the defects of %1: %2")
+                  .arg(shownName, FailureCause(connection.TakeErrorRecords()));
     return std::nullopt;
 }
 
@@ -51,7 +53,7 @@ QString CheckCopy(const QString& copy, std::int64_t version, std::int64_t defect
     engine::Connection connection;
     if (engine::Failed(connection.Open(copy)))
         return QStringLiteral("cannot open the compacted copy of %1: %2")
-            .arg(destination, connection.TakeErrorMessage());
+            .arg(destination, FailureCause(connection.TakeErrorRecords()));
     MapIntoMemory(connection);
     if (const QString failure = QuickCheck(connection); !failure.isEmpty())
         return QStringLiteral("the compacted copy of %1 is damaged (%2)").arg(destination, failure);
@@ -85,7 +87,7 @@ QString QuickCheck(engine::Connection& connection)
     std::int64_t problems = 0;
     if (connection.QueryInt(QStringLiteral("SELECT count(*) FROM pragma_quick_check WHERE quick_check <> 'ok'"), {},
                             problems) != engine::kOk)
-        return connection.TakeErrorMessage();
+        return FailureCause(connection.TakeErrorRecords());
     return problems == 0 ? QString() : QStringLiteral("the quick check finds %1 problems").arg(problems);
 }
 
@@ -94,7 +96,8 @@ QString CompactDatabase(const QString& source, const QString& destination)
     ErrorContext context("compacting database");
     engine::Connection connection;
     if (engine::Failed(connection.Open(source)))
-        return QStringLiteral("cannot open %1 to compact it: %2").arg(destination, connection.TakeErrorMessage());
+        return QStringLiteral("cannot open %1 to compact it: %2")
+            .arg(destination, FailureCause(connection.TakeErrorRecords()));
     MapIntoMemory(connection);
     std::int64_t version = 0;
     if (ReadDatabaseVersion(connection, version) != engine::kOk)
@@ -107,7 +110,7 @@ QString CompactDatabase(const QString& source, const QString& destination)
 
     const TemporaryDatabaseFile copy(TemporaryName(destination));
     if (engine::Failed(connection.Execute(QStringLiteral("VACUUM INTO ?"), {copy.path()})))
-        return QStringLiteral("could not compact %1: %2").arg(destination, connection.TakeErrorMessage());
+        return QStringLiteral("could not compact %1: %2").arg(destination, FailureCause(connection.TakeErrorRecords()));
     QString failure;
     const std::optional<std::int64_t> defects = CountDefects(connection, destination, failure);
     if (!defects)
@@ -144,6 +147,6 @@ QString QuickCheckFailure(const QString& path)
 {
     engine::Connection connection;
     if (engine::Failed(connection.Open(path)))
-        return connection.TakeErrorMessage();
+        return FailureCause(connection.TakeErrorRecords());
     return QuickCheck(connection);
 }

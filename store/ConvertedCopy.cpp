@@ -2,6 +2,7 @@
 
 #include "store/ConvertedCopy.h"
 
+#include "base/ErrorReport.h"
 #include "engine/Connection.h"
 #include "engine/EngineStatus.h"
 #include "engine/Rowset.h"
@@ -78,7 +79,7 @@ QString CheckCopy(const QString& copy, const RowCounts& before, const QString& d
     engine::Connection connection;
     if (engine::Failed(connection.Open(copy)))
         return QStringLiteral("cannot open the converted copy of %1: %2")
-            .arg(destination, connection.TakeErrorMessage());
+            .arg(destination, FailureCause(connection.TakeErrorRecords()));
     MapIntoMemory(connection);
     if (const QString failure = QuickCheck(connection); !failure.isEmpty())
         return QStringLiteral("the converted copy of %1 is damaged (%2)").arg(destination, failure);
@@ -90,7 +91,7 @@ QString CheckCopy(const QString& copy, const RowCounts& before, const QString& d
     const std::optional<RowCounts> after = CountRows(connection);
     if (!after)
         return QStringLiteral("cannot count the rows of the converted copy of %1: %2")
-            .arg(destination, connection.TakeErrorMessage());
+            .arg(destination, FailureCause(connection.TakeErrorRecords()));
     return CompareRows(before, *after, destination);
 }
 
@@ -117,19 +118,22 @@ QString ConvertIntoPlace(const QString& source, const QString& destination, cons
     {
         engine::Connection original;
         if (engine::Failed(original.Open(source)))
-            return QStringLiteral("cannot open %1 to convert it: %2").arg(destination, original.TakeErrorMessage());
+            return QStringLiteral("cannot open %1 to convert it: %2")
+                .arg(destination, FailureCause(original.TakeErrorRecords()));
         MapIntoMemory(original);
         before = CountRows(original);
         if (!before)
-            return QStringLiteral("cannot count the rows of %1: %2").arg(destination, original.TakeErrorMessage());
+            return QStringLiteral("cannot count the rows of %1: %2")
+                .arg(destination, FailureCause(original.TakeErrorRecords()));
         if (engine::Failed(original.Execute(QStringLiteral("VACUUM INTO ?"), {copy.path()})))
-            return QStringLiteral("cannot copy %1 to convert it: %2").arg(destination, original.TakeErrorMessage());
+            return QStringLiteral("cannot copy %1 to convert it: %2")
+                .arg(destination, FailureCause(original.TakeErrorRecords()));
     }
     {
         engine::Connection converted;
         if (engine::Failed(converted.Open(copy.path())))
             return QStringLiteral("cannot open the copy of %1 to convert it: %2")
-                .arg(destination, converted.TakeErrorMessage());
+                .arg(destination, FailureCause(converted.TakeErrorRecords()));
         // Nobody else sees the copy, and it is synced before it takes the name: a crash meanwhile
         // only leaves a leftover, so the scripts need not sync every statement.
         converted.Execute(QStringLiteral("PRAGMA synchronous=OFF"));

@@ -21,6 +21,7 @@
 #include "store/ScriptRunner.h"
 #include "store/Workflow.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -103,6 +104,32 @@ bool DatabaseAdministration::MoveToTrashOrDelete(const QString& path)
     return Delete(path);
 }
 
+namespace {
+
+// ".team.defl.create-<pid>.tmp": hidden beside the database, where a new one is built.
+QString BuildingName(const QString& path)
+{
+    const QFileInfo info(path);
+    return info.dir().filePath(
+        QStringLiteral(".%1.create-%2.tmp").arg(info.fileName()).arg(QCoreApplication::applicationPid()));
+}
+
+void RemoveBuilding(const QString& building)
+{
+    QFile::remove(building);
+    QFile::remove(building + QStringLiteral("-journal"));
+}
+
+} // namespace
+
+QString DatabaseAdministration::CreationFailedText(const QString& path)
+{
+    return QStringLiteral("Vellacord could not create the database %1: the new file could not be written. Nothing was "
+                          "created. Make sure that the disk has room and that the folder may be written, then try "
+                          "again.")
+        .arg(QDir::toNativeSeparators(path));
+}
+
 bool DatabaseAdministration::CreateDatabase(const QString& path)
 {
     ErrorContext context("create new database file");
@@ -121,18 +148,34 @@ bool DatabaseAdministration::CreateDatabase(const QString& path)
         ShowOleDbErrors(ui_, engine::kFailure, {}, LoadString(162));
         return false;
     }
-    engine::ErrorRecords errors;
-    const long status = engine::Connection::CreateFile(path, &errors);
-    if (status == engine::kDataSourceExists) {
+    if (QFileInfo::exists(path)) {
         ShowStringMessage(ui_, 122, Buttons::Ok, Icon::Warning);
         return false;
     }
-    if (engine::Failed(status)) {
-        ShowOleDbErrors(ui_, status, errors, QStringLiteral("failed to create database"));
-        ShowStringMessage(ui_, 123, Buttons::Ok, Icon::Error);
+    // The database is built aside and renamed into place whole, so that a creation that fails
+    // leaves nothing at the path that could pass for a database.
+    const QString building = BuildingName(path);
+    RemoveBuilding(building);
+    if (engine::Failed(engine::Connection::CreateFile(building))) {
+        RemoveBuilding(building);
+        ShowTextMessage(ui_, CreationFailedText(path), Buttons::Ok, Icon::Error);
         return false;
     }
-    return InitializeDatabase(path, *workflow);
+    if (!InitializeDatabase(building, path, *workflow)) {
+        RemoveBuilding(building);
+        return false;
+    }
+    if (!SyncFile(building) || !RenameToFreeName(building, path)) {
+        const bool taken = QFileInfo::exists(path);
+        RemoveBuilding(building);
+        if (taken)
+            ShowStringMessage(ui_, 122, Buttons::Ok, Icon::Warning);
+        else
+            ShowTextMessage(ui_, CreationFailedText(path), Buttons::Ok, Icon::Error);
+        return false;
+    }
+    SyncFolderOf(path);
+    return true;
 }
 
 bool DatabaseAdministration::RemoveOldDatabase(const CMaintenanceLock& lock, const QString& path)
@@ -148,22 +191,32 @@ bool DatabaseAdministration::RemoveOldDatabase(const CMaintenanceLock& lock, con
     return true;
 }
 
-bool DatabaseAdministration::InitializeDatabase(const QString& path, int workflow)
+bool DatabaseAdministration::InitializeDatabase(const QString& building, const QString& path, int workflow)
 {
     ErrorContext context("initializing database");
     engine::Connection connection;
-    const long status = connection.Open(path);
-    if (engine::Failed(status)) {
-        ShowOleDbErrors(ui_, status, connection.TakeErrorRecords(), QStringLiteral("failed to create database"));
-        ShowStringMessage(ui_, 123, Buttons::Ok, Icon::Error);
+    if (engine::Failed(connection.Open(building))) {
+        ShowTextMessage(ui_, CreationFailedText(path), Buttons::Ok, Icon::Error);
         return false;
     }
-    RunScript(kSchemaScript, connection, ui_, true);
-    RunScript(kSeedScript, connection, ui_, true);
-    // The scripts report each failing statement; a file that did not reach the version row is no
-    // usable database, whatever else went in.
+    // One transaction: the schema, the seed and the workflow go in together or not at all.
+    bool incomplete = false;
     std::int64_t version = 0;
-    if (engine::Failed(ReadDatabaseVersion(connection, version)) || version != EXPECTED_DB_VERSION) {
+    const long status = connection.WriteTransaction([&] {
+        ScriptFailure failure;
+        if (!RunScriptUntilFailure(kSchemaScript, connection, failure) ||
+            !RunScriptUntilFailure(kSeedScript, connection, failure))
+            return failure.status;
+        const long read = ReadDatabaseVersion(connection, version);
+        if (engine::Failed(read) || version != EXPECTED_DB_VERSION) {
+            incomplete = true;
+            return engine::kFailure;
+        }
+        // "Import your own workflow" stores none; the database is usable all the same.
+        StoreChosenWorkflow(workflow, connection);
+        return engine::kOk;
+    });
+    if (incomplete) {
         ShowTextMessage(ui_,
                         QStringLiteral("%1 was created without a complete schema: its version is %2, not %3.")
                             .arg(path)
@@ -172,8 +225,10 @@ bool DatabaseAdministration::InitializeDatabase(const QString& path, int workflo
                         Buttons::Ok, Icon::Error);
         return false;
     }
-    // "Import your own workflow" stores none; the database is usable all the same.
-    StoreChosenWorkflow(workflow, connection);
+    if (engine::Failed(status)) {
+        ShowTextMessage(ui_, CreationFailedText(path), Buttons::Ok, Icon::Error);
+        return false;
+    }
     return true;
 }
 
@@ -323,8 +378,15 @@ bool DatabaseAdministration::ConvertLocked(const QString& path, Source source)
     const QString failure = ConvertIntoPlace(from, path, [&](engine::Connection& copy) {
         if (!RunConversions(copy, version))
             return false;
-        if (version < kFirstVersionWithWorkflow)
-            workflowStored = ChooseAndStoreWorkflow(copy, ui_);
+        if (version < kFirstVersionWithWorkflow) {
+            constexpr int kImportOwnWorkflow = 2;
+            const std::optional<int> choice = ui_.ChooseWorkflow();
+            workflowStored = choice && StoreChosenWorkflow(*choice, copy);
+            // A built-in workflow that could not be written fails the conversion: the file stays as
+            // it was instead of arriving without the workflow the user chose.
+            if (choice && *choice != kImportOwnWorkflow && !workflowStored)
+                return false;
+        }
         return true;
     });
     if (!failure.isEmpty()) {

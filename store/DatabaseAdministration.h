@@ -47,8 +47,10 @@ public:
     // by an interrupted conversion of an older program is converted again from that backup.
     bool ConvertDatabase(const QString& path) override;
 
-    // The schema scripts and the chosen workflow (the chooser's index) on the new file at path.
-    bool InitializeDatabase(const QString& path, int workflow);
+    // The schema scripts and the chosen workflow (the chooser's index), in one transaction on the
+    // new, empty file at `building`; false after telling the user, naming `path`, that nothing was
+    // created.
+    bool InitializeDatabase(const QString& building, const QString& path, int workflow);
 
     // The file the lock moved aside and the attachment directory go out of the way.
     bool RemoveOldDatabase(const CMaintenanceLock& lock, const QString& path);
@@ -58,6 +60,8 @@ public:
     // False for versions that no script converts (0, left behind by an interrupted conversion).
     static bool IsConvertible(int version);
     static QString CannotConvertText();
+    // What a user hears when a new database could not be written at `path`.
+    static QString CreationFailedText(const QString& path);
     // What the user is told about a file an interrupted conversion left unfinished, naming the
     // backup with its original.
     static QString InterruptedConversionText(const QString& path);

@@ -50,6 +50,8 @@ bool OpenDatabase(CDatabaseAccess& access, std::optional<QString> path, Administ
     bool showDialog = databasePath.isEmpty() || ui.IsShiftHeld() || (useDefault && state.openAttempted);
     state.openAttempted = true;
     QString missing; // where no database was found, for the dialog to say so
+    // A compaction done here is not offered again, even when the date of it could not be written.
+    bool compacted = false;
 
     while (!access.connected()) {
         try {
@@ -72,14 +74,15 @@ bool OpenDatabase(CDatabaseAccess& access, std::optional<QString> path, Administ
             switch (ReadVersion(connection)) {
             case VersionStatus::Current:
                 EnsureUnreadIndex(connection);
-                if (access.NeedsCompacting()) {
+                if (!compacted && access.NeedsCompacting()) {
                     const Answer answer = ShowStringMessage(ui, 163, Buttons::YesNoCancel, Icon::Question);
                     if (answer == Answer::Cancel) {
                         access.CloseDataConnection();
                         showDialog = true;
                     } else if (answer == Answer::Yes) {
                         access.CloseDataConnection();
-                        showDialog = !access.CompactAndRepair();
+                        compacted = access.CompactAndRepair();
+                        showDialog = !compacted;
                     }
                 }
                 break;

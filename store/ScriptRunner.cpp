@@ -11,6 +11,8 @@
 #include <QFile>
 #include <QString>
 
+#include <functional>
+
 namespace {
 
 bool IsWhitespace(char c)
@@ -104,8 +106,12 @@ ScriptStatement NextStatement(const char* begin, const char* end)
     return result;
 }
 
-bool RunStatements(const char* begin, const char* end, engine::Connection& connection, UserInterface& ui,
-                   bool continueOnError)
+namespace {
+
+// Runs every statement of the text; `failed` hears each failure not marked to be ignored and says
+// whether to go on. False when it said no.
+bool RunEach(const char* begin, const char* end, engine::Connection& connection,
+             const std::function<bool(const QString& sql, long status)>& failed)
 {
     const char* pos = begin;
     while (pos < end) {
@@ -122,17 +128,37 @@ bool RunStatements(const char* begin, const char* end, engine::Connection& conne
             connection.TakeErrorRecords();
             continue;
         }
-        // The statement is in the records, behind "Details".
-        ShowOleDbErrors(ui, status, connection.TakeErrorRecords(),
-                        QStringLiteral("A statement of a database script failed; the details show which."));
-        if (!continueOnError)
+        if (!failed(sql, status))
             return false;
     }
     return true;
+}
+
+} // namespace
+
+bool RunStatements(const char* begin, const char* end, engine::Connection& connection, UserInterface& ui,
+                   bool continueOnError)
+{
+    return RunEach(begin, end, connection, [&](const QString&, long status) {
+        // The statement is in the records, behind "Details".
+        ShowOleDbErrors(ui, status, connection.TakeErrorRecords(),
+                        QStringLiteral("A statement of a database script failed; the details show which."));
+        return continueOnError;
+    });
 }
 
 bool RunScript(int id, engine::Connection& connection, UserInterface& ui, bool continueOnError)
 {
     const QByteArray script = LoadScript(id);
     return RunStatements(script.constData(), script.constData() + script.size(), connection, ui, continueOnError);
+}
+
+bool RunScriptUntilFailure(int id, engine::Connection& connection, ScriptFailure& failure)
+{
+    const QByteArray script = LoadScript(id);
+    return RunEach(script.constData(), script.constData() + script.size(), connection,
+                   [&](const QString& sql, long status) {
+                       failure = {sql, status, connection.TakeErrorRecords()};
+                       return false;
+                   });
 }

@@ -7,7 +7,10 @@
 // statements. A statement whose text ends in "-" runs without the trailing blanks and dashes,
 // and its failure is silent. A statement without a terminator before the end is not run.
 
+#include "base/ErrorRecord.h"
+
 #include <QByteArray>
+#include <QString>
 
 class UserInterface;
 
@@ -32,3 +35,14 @@ bool RunStatements(const char* begin, const char* end, engine::Connection& conne
                    bool continueOnError);
 
 bool RunScript(int id, engine::Connection& connection, UserInterface& ui, bool continueOnError);
+
+// The first statement of a script that failed, for the caller to explain in its own words.
+struct ScriptFailure {
+    QString statement;
+    long status = 0;
+    engine::ErrorRecords records;
+};
+
+// Runs the statements of script `id` up to the first failure not marked to be ignored, without a
+// word to the user; false then, with that failure in `failure`.
+bool RunScriptUntilFailure(int id, engine::Connection& connection, ScriptFailure& failure);

@@ -188,11 +188,12 @@ TEST_F(DefectDeletionTest, AFailingStatementKeepsItsDefectsAttachmentsAndTheOthe
         QFile::exists(DefectAttachmentPath(path, static_cast<int>(firstBatch)) + QStringLiteral("/nested/log.txt")));
     EXPECT_FALSE(QDir(DefectAttachmentPath(path, static_cast<int>(firstBatch) + 1)).exists());
     EXPECT_FALSE(QDir(DefectAttachmentPath(path, 120)).exists());
-    // The announcement still names every selected defect, so the list reads the file again and
-    // shows the kept ones.
+    // The announcement names only the defects that went, so the list keeps showing the others.
     ASSERT_EQ(a.context.deletions.size(), 1u);
-    EXPECT_EQ(a.context.deletions.back().defectIds.size(), 120u);
-    EXPECT_EQ(a.context.deletions.back().nextCurrentId, -1);
+    EXPECT_EQ(a.context.deletions.back().defectIds.size(), 120u - firstBatch);
+    EXPECT_EQ(a.context.deletions.back().defectIds.front(), static_cast<std::int32_t>(firstBatch) + 1);
+    EXPECT_EQ(a.context.deletions.back().nextCurrentId, static_cast<std::int32_t>(firstBatch))
+        << "the last kept defect before the deleted ones";
     ui.VerifyAllUsed();
 }
 
