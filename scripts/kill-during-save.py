@@ -174,13 +174,19 @@ def main():
             if count != 1:
                 problems.append(f"round {round_number}: the confirmed save '{subject}' is there {count} times")
 
-    def new_defect(subject):
+    def new_defect(process, main_window, subject):
         # A new defect gets the focus in its subject, which holds the template's text.
         display.xdotool("key", "ctrl+n")
         time.sleep(0.15)
         display.xdotool("key", "ctrl+a")
         display.xdotool("type", "--delay", "2", subject)
         display.xdotool("key", "ctrl+s")
+        # The defect goes to nobody, so the save first asks whether that is meant; Yes is its default.
+        question = wait_for(lambda: [w for w in display.visible_windows(process.pid)
+                                     if w != main_window and display.window_name(w) == "Vellacord"], 5)
+        if question:
+            display.xdotool("windowactivate", "--sync", question[0])
+            display.xdotool("key", "Return")
 
     def dismiss_hints(process, main_window):
         # After a save the mail dispatch may hint that mail is not set up; No closes it.
@@ -197,7 +203,7 @@ def main():
             check(round_number)
             for save in range(1, options.saves + 1):
                 subject = f"round {round_number} save {save}"
-                new_defect(subject)
+                new_defect(process, main_window, subject)
                 if wait_for(lambda: database.count_subject(subject) == 1, 10):
                     confirmed.append(subject)
                 else:
@@ -205,7 +211,7 @@ def main():
                     problems.append(f"round {round_number}: '{subject}' was not saved within 10 s")
                 dismiss_hints(process, main_window)
             subject = f"round {round_number} killed"
-            new_defect(subject)
+            new_defect(process, main_window, subject)
             if round_number % 2:
                 # Inside the write: the journal exists from the save's first write to its commit.
                 wait_for(lambda: os.path.exists(path + "-journal"), 2, step=0.0002)
