@@ -15,11 +15,14 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
 #include <QProcessEnvironment>
+
+#include <algorithm>
 
 #include <gtest/gtest.h>
 
@@ -291,6 +294,136 @@ TEST_F(ShellCommandsTest, ShowSearchAndJsonListKeepOtherUsersDraftsHidden)
     EXPECT_EQ(rows[0].toObject()[QStringLiteral("id")].toInt(), open);
     EXPECT_EQ(rows[0].toObject()[QStringLiteral("columns")].toObject()[QStringLiteral("Subject")].toString(),
               QStringLiteral("Tokenizer loses the last line"));
+}
+
+// git in `repository` with the test's environment; its standard output.
+QString Git(const QString& repository, const QProcessEnvironment& environment, const QStringList& arguments,
+            QString* errors = nullptr)
+{
+    QProcess git;
+    git.setProcessEnvironment(environment);
+    git.setWorkingDirectory(repository);
+    git.start(QStringLiteral("git"), arguments);
+    EXPECT_TRUE(git.waitForFinished(60000));
+    EXPECT_EQ(git.exitCode(), 0) << arguments.join(' ').toStdString() << ": "
+                                 << git.readAllStandardError().toStdString();
+    if (errors != nullptr)
+        *errors = QString::fromUtf8(git.readAllStandardError());
+    return QString::fromUtf8(git.readAllStandardOutput());
+}
+
+TEST_F(ShellCommandsTest, ACommitThatFixesADefectMovesItAndTellsItsAddressee)
+{
+    Defect(kNew, "Crash on save", kAnn, kBob);
+    const std::int64_t parser = Defect(kOpen, "Parser drops the last line", kAnn, kBob);
+    ASSERT_EQ(parser, 2);
+    const std::int64_t fresh = Defect(kNew, "Slow start", kAnn, kBob);
+
+    const QString repository = folder_.file(QStringLiteral("repo"));
+    ASSERT_TRUE(QDir().mkpath(repository));
+    QProcessEnvironment environment = Environment();
+    for (const char* name : {"GIT_AUTHOR_NAME", "GIT_COMMITTER_NAME"})
+        environment.insert(QString::fromLatin1(name), QStringLiteral("Dana Developer"));
+    for (const char* name : {"GIT_AUTHOR_EMAIL", "GIT_COMMITTER_EMAIL"})
+        environment.insert(QString::fromLatin1(name), QStringLiteral("dana@example.org"));
+    Git(repository, environment, {QStringLiteral("init"), QStringLiteral("-q")});
+    ToolResult install = Admin({QStringLiteral("hook"), QStringLiteral("install"), repository,
+                                QStringLiteral("--database"), path_, QStringLiteral("--user"), QStringLiteral("bob")});
+    ASSERT_EQ(install.exitCode, 0) << install.err.toStdString();
+
+    const auto commit = [&](const QString& message) {
+        QFile file(repository + QStringLiteral("/notes.txt"));
+        EXPECT_TRUE(file.open(QIODevice::Append));
+        file.write(message.toUtf8() + '\n');
+        file.close();
+        Git(repository, environment, {QStringLiteral("add"), QStringLiteral("notes.txt")});
+        QString errors;
+        Git(repository, environment, {QStringLiteral("commit"), QStringLiteral("-q"), QStringLiteral("-m"), message},
+            &errors);
+        return errors;
+    };
+    commit(QStringLiteral("fixes #2: keep the last line without a newline\n\nAlso refs #%1.").arg(fresh));
+    const QString shortId =
+        Git(repository, environment, {QStringLiteral("rev-parse"), QStringLiteral("--short"), QStringLiteral("HEAD")})
+            .trimmed();
+
+    const QJsonObject fixed = Show(parser);
+    EXPECT_EQ(StatusOf(fixed), QStringLiteral("fixed"));
+    const QJsonArray history = fixed[QStringLiteral("history")].toArray();
+    ASSERT_FALSE(history.isEmpty());
+    const QJsonObject line = history.last().toObject();
+    EXPECT_EQ(line[QStringLiteral("status")].toString(), QStringLiteral("fixed"));
+    EXPECT_EQ(line[QStringLiteral("user")].toString(), QStringLiteral("Bob"));
+    EXPECT_EQ(
+        line[QStringLiteral("comment")].toString(),
+        QStringLiteral("commit %1 (Dana Developer): fixes #2: keep the last line without a newline").arg(shortId));
+    EXPECT_TRUE(fixed[QStringLiteral("unread")].toBool());
+    // The other defect only hears of the commit: "refs" moves nothing.
+    const QJsonObject referred = Show(fresh);
+    EXPECT_EQ(StatusOf(referred), QStringLiteral("new"));
+    EXPECT_TRUE(referred[QStringLiteral("history")]
+                    .toArray()
+                    .last()
+                    .toObject()[QStringLiteral("comment")]
+                    .toString()
+                    .startsWith(QStringLiteral("commit %1 ").arg(shortId)));
+    const QList<QByteArray> mails = sink_.WaitForMessages(2);
+    ASSERT_EQ(mails.size(), 2);
+    EXPECT_TRUE(std::any_of(mails.begin(), mails.end(), [](const QByteArray& mail) {
+        return mail.contains("X-RcptTo: ann@example.org") && mail.contains("Parser drops the last line") &&
+            mail.contains("Status: fixed");
+    }));
+
+    // "fixes" where the workflow leads elsewhere: the line and a warning, the status stays.
+    QString warnings = commit(QStringLiteral("Closes #%1 for good").arg(fresh));
+    EXPECT_TRUE(warnings.contains(QStringLiteral("stays as it is"))) << warnings.toStdString();
+    EXPECT_EQ(StatusOf(Show(fresh)), QStringLiteral("new"));
+    EXPECT_EQ(Show(fresh)[QStringLiteral("history")].toArray().size(), 2);
+
+    // A database that cannot be reached holds up no commit; the next commit delivers both.
+    const QString away = path_ + QStringLiteral(".away");
+    db_.Close();
+    ASSERT_TRUE(QFile::rename(path_, away));
+    warnings = commit(QStringLiteral("refs #%1: measure the start").arg(fresh));
+    EXPECT_TRUE(warnings.contains(QStringLiteral("wait in"))) << warnings.toStdString();
+    EXPECT_TRUE(QFileInfo::exists(repository + QStringLiteral("/.git/vellacord-queue")));
+    ASSERT_TRUE(QFile::rename(away, path_));
+    commit(QStringLiteral("#%1 start in half the time").arg(fresh));
+    EXPECT_FALSE(QFileInfo::exists(repository + QStringLiteral("/.git/vellacord-queue")));
+    const QJsonArray later = Show(fresh)[QStringLiteral("history")].toArray();
+    ASSERT_EQ(later.size(), 4);
+    EXPECT_TRUE(
+        later[2].toObject()[QStringLiteral("comment")].toString().endsWith(QStringLiteral("measure the start")));
+    EXPECT_TRUE(later[3].toObject()[QStringLiteral("comment")].toString().endsWith(QStringLiteral("half the time")));
+    // Run again by hand, nothing is delivered twice.
+    Admin({QStringLiteral("hook"), QStringLiteral("run"), QStringLiteral("HEAD~1"), QStringLiteral("--database"), path_,
+           QStringLiteral("--user"), QStringLiteral("bob")},
+          {}, repository);
+    EXPECT_EQ(Show(fresh)[QStringLiteral("history")].toArray().size(), 4);
+}
+
+TEST(CommitHookInstall, AnotherHookIsNotReplaced)
+{
+    TempFolder folder;
+    const QString repository = folder.file(QStringLiteral("repo"));
+    ASSERT_TRUE(QDir().mkpath(repository + QStringLiteral("/.git/hooks")));
+    QProcess init;
+    init.setWorkingDirectory(repository);
+    init.start(QStringLiteral("git"), {QStringLiteral("init"), QStringLiteral("-q")});
+    ASSERT_TRUE(init.waitForFinished(30000));
+    const QString hook = repository + QStringLiteral("/.git/hooks/post-commit");
+    QFile file(hook);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("#!/bin/sh\necho mine\n");
+    file.close();
+    const QString database = CreateCurrentDatabase(folder.file(QStringLiteral("team.defl")));
+    QProcess tool;
+    tool.start(QDir(QCoreApplication::applicationDirPath()).absoluteFilePath(QStringLiteral("../vellacord-admin")),
+               {QStringLiteral("hook"), QStringLiteral("install"), repository, QStringLiteral("--database"), database});
+    ASSERT_TRUE(tool.waitForFinished(30000));
+    EXPECT_EQ(tool.exitCode(), 1);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), QByteArray("#!/bin/sh\necho mine\n"));
 }
 
 } // namespace
