@@ -34,6 +34,7 @@
 #include "ui/ColumnsMenu.h"
 #include "ui/DefectListView.h"
 #include "ui/DefectView.h"
+#include "ui/QuickSearchBox.h"
 #include "ui/ViewFilterBar.h"
 
 #include <QApplication>
@@ -429,6 +430,8 @@ void CMainFrame::SetList(CDefectList& list)
     listView_->SetDeleteCommand(commands_.at(command::kDeleteRecord));
     commands_[command::kSelectAll] = listView_->selectAllCommand();
     auto* bar = new CViewFilterBar(list, this);
+    bar->addSeparator();
+    bar->addWidget(new CQuickSearchBox(list, bar));
     addToolBar(Qt::TopToolBarArea, bar);
     // The search bar has a line of its own and appears when a search asks for it.
     addToolBarBreak(Qt::TopToolBarArea);

@@ -1,0 +1,79 @@
+// How long the quick search takes on 100 000 defects of realistic size, beside the list's fill:
+// a word in one defect, one in about a hundred, one in a thousand, one in nearly all, and the
+// search shown as the list.
+
+#include "BenchmarkSupport.h"
+
+#include "engine/Connection.h"
+#include "engine/EngineStatus.h"
+#include "list/DefectList.h"
+#include "list/QuickSearch.h"
+#include "store/SearchIndex.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+
+#include <cstdio>
+
+namespace {
+
+constexpr int kRuns = 5;
+constexpr int kHits = 500; // what the list asks for
+
+// Marks every n-th defect's details with `word`, as real texts carry rare words the generated ones lack.
+bool Sprinkle(engine::Connection& db, const QString& word, int every)
+{
+    return db.Execute(QStringLiteral("UPDATE defectlist SET comments = comments || ' ' || ? WHERE defect_id % ? = 0"),
+                      {word, std::int64_t{every}}) == engine::kOk;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    LoggedInDefectFile bench(argc, argv);
+    CDefectDoc& document = bench.document;
+    engine::Connection& db = document.GetDocumentConnection(RetryMode::Offline);
+    if (!Sprinkle(db, QStringLiteral("segfault"), 1000) || !Sprinkle(db, QStringLiteral("flaky"), 100) ||
+        db.Execute(QStringLiteral("UPDATE defectlist SET comments = comments || ' kx7731' WHERE defect_id = 4242")) !=
+            engine::kOk)
+        return 1;
+
+    CDefectList list(document);
+    const double fill = BestSeconds(3, [&] { list.FillList(); });
+    std::printf("list fill, best of 3: %.0f ms (%d rows)\n", fill * 1000, list.model().rowCount());
+
+    const double size = static_cast<double>(QFileInfo(bench.path).size());
+    const double build = TimeSeconds([&] {
+        if (!EnsureSearchIndex(db))
+            std::exit(1);
+    });
+    std::printf("index built on first use: %.1f s, file grew by %.0f%%\n", build,
+                100.0 * (static_cast<double>(QFileInfo(bench.path).size()) - size) / size);
+
+    const struct {
+        const char* words;
+        const char* what;
+    } searches[] = {
+        {"kx7731", "a word in one defect"}, {"segfault", "a word in 1 in 1000"},
+        {"flaky", "a word in 1 in 100"},    {"flaky timeout", "two words"},
+        {"seg", "a word's beginning"},      {"crash", "a word in nearly every defect"},
+    };
+    for (const auto& search : searches) {
+        QuickSearchResult result;
+        const double best = BestSeconds(kRuns, [&] {
+            result = RunQuickSearch(db, LoggedInDefectFile::kListingUser,
+                                    QString::fromUtf8(search.words).split(QLatin1Char(' ')), kHits);
+        });
+        if (!result.error.isEmpty()) {
+            std::fprintf(stderr, "%s: %s\n", search.words, qPrintable(result.error));
+            return 1;
+        }
+        std::printf("search \"%s\" (%s), best of %d: %.1f ms, %zu hits\n", search.words, search.what, kRuns,
+                    best * 1000, result.hits.size());
+    }
+    const double shown = BestSeconds(3, [&] { list.ApplyQuickSearch(QStringLiteral("segfault")); });
+    std::printf("search shown as the list, best of 3: %.0f ms (%d rows)\n", shown * 1000, list.model().rowCount());
+    return 0;
+}
