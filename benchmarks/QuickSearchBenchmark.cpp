@@ -18,7 +18,8 @@
 namespace {
 
 constexpr int kRuns = 5;
-constexpr int kHits = 500; // what the list asks for
+constexpr int kHits = 500;     // what the list asks for
+constexpr int kShellHits = 50; // what vellacord-admin search prints
 
 // Marks every n-th defect's details with `word`, as real texts carry rare words the generated ones lack.
 bool Sprinkle(engine::Connection& db, const QString& word, int every)
@@ -61,17 +62,22 @@ int main(int argc, char** argv)
         {"seg", "a word's beginning"},      {"crash", "a word in nearly every defect"},
     };
     for (const auto& search : searches) {
+        const QStringList words = QString::fromUtf8(search.words).split(QLatin1Char(' '));
         QuickSearchResult result;
-        const double best = BestSeconds(kRuns, [&] {
-            result = RunQuickSearch(db, LoggedInDefectFile::kListingUser,
-                                    QString::fromUtf8(search.words).split(QLatin1Char(' ')), kHits);
+        // As the list asks: many hits, the best one's excerpt for the status bar.
+        const double best =
+            BestSeconds(kRuns, [&] { result = RunQuickSearch(db, LoggedInDefectFile::kListingUser, words, kHits, 1); });
+        QuickSearchResult shell;
+        // As vellacord-admin search asks: fewer hits, each with its excerpt.
+        const double excerpts = BestSeconds(kRuns, [&] {
+            shell = RunQuickSearch(db, LoggedInDefectFile::kListingUser, words, kShellHits, kShellHits);
         });
-        if (!result.error.isEmpty()) {
-            std::fprintf(stderr, "%s: %s\n", search.words, qPrintable(result.error));
+        if (!result.error.isEmpty() || !shell.error.isEmpty()) {
+            std::fprintf(stderr, "%s: %s\n", search.words, qPrintable(result.error + shell.error));
             return 1;
         }
-        std::printf("search \"%s\" (%s), best of %d: %.1f ms, %zu hits\n", search.words, search.what, kRuns,
-                    best * 1000, result.hits.size());
+        std::printf("search \"%s\" (%s), best of %d: %.1f ms, %zu hits; with %zu excerpts %.1f ms\n", search.words,
+                    search.what, kRuns, best * 1000, result.hits.size(), shell.hits.size(), excerpts * 1000);
     }
     const double shown = BestSeconds(3, [&] { list.ApplyQuickSearch(QStringLiteral("segfault")); });
     std::printf("search shown as the list, best of 3: %.0f ms (%d rows)\n", shown * 1000, list.model().rowCount());

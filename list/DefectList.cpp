@@ -373,7 +373,7 @@ bool CDefectList::ApplyQuickSearch(const QString& words)
     }
     const QuickSearchResult result =
         RunQuickSearch(document_.GetDocumentConnection(RetryMode::Offline), document_.loggedInId(),
-                       trimmed.split(QLatin1Char(' ')), kQuickSearchHits);
+                       trimmed.split(QLatin1Char(' ')), kQuickSearchHits, 1);
     if (!result.error.isEmpty()) {
         ShowDetailedMessage(document_.Ui(), result.error, result.details, Buttons::Ok, Icon::Warning);
         return false;

@@ -25,6 +25,8 @@ struct QuickSearchResult {
 };
 
 // Searches the file for `words` as the logged-in user sees it (other users' drafts and templates
-// never match), building the index first when the file has none. At most `limit` hits.
+// never match), building the index first when the file has none. At most `limit` hits, the first
+// `excerpts` of them with their excerpt (an excerpt reads the defect's texts). Hits are ranked by
+// relevance, or newest first when the words are in more than 10 000 defects.
 QuickSearchResult RunQuickSearch(engine::Connection& connection, std::int32_t loggedInId, const QStringList& words,
-                                 int limit);
+                                 int limit, int excerpts);

@@ -104,16 +104,49 @@ QString SearchExpression(const QStringList& words)
     return terms.join(QLatin1Char(' '));
 }
 
-QString SearchMatchesSelect()
+QString SearchCountStatement()
 {
-    // Subject weighs most, then description, details and history; a match in attachment names
-    // alone ranks after every text match.
-    return QStringLiteral(
-        "SELECT rowid AS defect_id, bm25(defect_search, 8.0, 3.0, 2.0, 1.0) AS score, "
-        "snippet(defect_search, -1, '[', ']', '…', 12) AS excerpt FROM defect_search WHERE defect_search MATCH ?1 "
-        "UNION ALL "
-        "SELECT rowid, 0.0, snippet(defect_search_attachments, 0, '[', ']', '…', 12) FROM defect_search_attachments "
-        "WHERE defect_search_attachments MATCH ?1");
+    return QStringLiteral("SELECT count(*) FROM defect_search WHERE defect_search MATCH ?1");
+}
+
+QString SearchRankedStatement(const QString& visible)
+{
+    // Subject weighs most, then description, details and history.
+    return QStringLiteral("SELECT m.defect_id, min(m.score) AS best FROM ("
+                          "SELECT rowid AS defect_id, bm25(defect_search, 8.0, 3.0, 2.0, 1.0) AS score "
+                          "FROM defect_search WHERE defect_search MATCH ?1 "
+                          "UNION ALL "
+                          "SELECT rowid, 0.0 FROM defect_search_attachments WHERE defect_search_attachments MATCH ?1"
+                          ") m JOIN defectlist ON defectlist.defect_id = m.defect_id") +
+        visible + QStringLiteral(" GROUP BY m.defect_id ORDER BY best, m.defect_id DESC LIMIT ?2");
+}
+
+QString SearchNewestStatement(const QString& visible)
+{
+    // The index walks its rows backwards and stops at the limit.
+    return QStringLiteral("SELECT defect_search.rowid, 0.0 FROM defect_search JOIN defectlist ON "
+                          "defectlist.defect_id = defect_search.rowid") +
+        visible +
+        QStringLiteral(" AND defect_search MATCH ?1 "
+                       "UNION "
+                       "SELECT defect_search_attachments.rowid, 0.0 FROM defect_search_attachments JOIN defectlist ON "
+                       "defectlist.defect_id = defect_search_attachments.rowid") +
+        visible + QStringLiteral(" AND defect_search_attachments MATCH ?1 ORDER BY 1 DESC LIMIT ?2");
+}
+
+QString SearchExcerptsSelect(const std::vector<std::int32_t>& defectIds)
+{
+    // The ids are numbers the search read from the file.
+    QStringList ids;
+    for (const std::int32_t id : defectIds)
+        ids << QString::number(id);
+    const QString in = ids.isEmpty() ? QStringLiteral("NULL") : ids.join(QLatin1Char(','));
+    return QStringLiteral("SELECT rowid, snippet(defect_search, -1, '[', ']', '…', 12) FROM defect_search "
+                          "WHERE defect_search MATCH ?1 AND rowid IN (%1) "
+                          "UNION ALL "
+                          "SELECT rowid, snippet(defect_search_attachments, 0, '[', ']', '…', 12) FROM "
+                          "defect_search_attachments WHERE defect_search_attachments MATCH ?1 AND rowid IN (%1)")
+        .arg(in);
 }
 
 long IndexAttachmentNames(engine::Connection& connection, std::int32_t defectId, const QStringList& names)

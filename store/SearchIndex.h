@@ -7,6 +7,7 @@
 #include <QStringList>
 
 #include <cstdint>
+#include <vector>
 
 namespace engine {
 class Connection;
@@ -25,9 +26,21 @@ bool HasSearchIndex(engine::Connection& connection);
 // a star, a column name with ":", AND, OR, NOT, NEAR) are taken as they are.
 QString SearchExpression(const QStringList& words);
 
-// A SELECT of the matches of the expression in parameter ?1: one row per match with the columns
-// defect_id, score (lower is better) and excerpt (the match in brackets).
-QString SearchMatchesSelect();
+// The number of defects whose texts match the expression in ?1 (visible or not): cheap, and
+// tells whether ranking the matches is worth its time.
+QString SearchCountStatement();
+
+// The matches of the expression in ?1 that `visible` (the list's condition, " WHERE …" on
+// defectlist's own columns) lets through, at most ?2 of them: defect_id and score. Ranked by
+// relevance (lower score first), a match in attachment names alone after every text match.
+QString SearchRankedStatement(const QString& visible);
+// The same newest first (score 0), which costs nearly nothing when words are in most defects.
+QString SearchNewestStatement(const QString& visible);
+
+// A SELECT of the excerpts (the matched words in brackets) of the expression in ?1 in the given
+// defects: defect_id and excerpt, one row per defect that matches in its texts or else in its
+// attachment names. Computed only for the defects shown, as it reads their texts.
+QString SearchExcerptsSelect(const std::vector<std::int32_t>& defectIds);
 
 // Replaces the attachment names the index holds for a defect; nothing when the file has no index.
 long IndexAttachmentNames(engine::Connection& connection, std::int32_t defectId, const QStringList& names);

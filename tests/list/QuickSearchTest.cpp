@@ -13,6 +13,8 @@
 #include <QFile>
 #include <QSignalSpy>
 
+#include <algorithm>
+
 namespace {
 
 constexpr std::int64_t kAnn = 12;
@@ -39,7 +41,8 @@ protected:
 
     std::vector<std::int32_t> Search(const QString& words, std::int64_t user = kAnn)
     {
-        const QuickSearchResult result = RunQuickSearch(setup_, static_cast<std::int32_t>(user), words.split(' '), 100);
+        const QuickSearchResult result =
+            RunQuickSearch(setup_, static_cast<std::int32_t>(user), words.split(' '), 100, 100);
         EXPECT_TRUE(result.error.isEmpty()) << result.error.toStdString();
         std::vector<std::int32_t> ids;
         for (const QuickSearchHit& hit : result.hits)
@@ -102,11 +105,35 @@ TEST_F(QuickSearchTest, HitsAreRankedSeenAsTheListSeesThemAndFollowEveryChange)
     EXPECT_TRUE(Search(QStringLiteral("core-dump")).empty());
 }
 
+TEST_F(QuickSearchTest, WordsInMostDefectsBringTheNewestVisibleOnes)
+{
+    // More defects hold the word than are worth ranking: the newest come first, under the same
+    // rule of what Ann may see.
+    ASSERT_EQ(setup_.WriteTransaction([&] {
+        for (int i = 0; i < 10050; ++i)
+            AddDefect(kOpen, kBob, QStringLiteral("window %1").arg(i), QString());
+        return engine::kOk;
+    }),
+              engine::kOk);
+    const auto bobsDraft = AddDefect(kDraft, kBob, QStringLiteral("window draft"), QString());
+    const auto newest = AddDefect(kOpen, kBob, QStringLiteral("window newest"), QString());
+    const QuickSearchResult result = RunQuickSearch(setup_, kAnn, {QStringLiteral("window")}, 20, 3);
+    ASSERT_TRUE(result.error.isEmpty()) << result.error.toStdString();
+    ASSERT_EQ(result.hits.size(), 20U);
+    EXPECT_EQ(result.hits[0].defectId, newest);
+    EXPECT_EQ(result.hits[1].defectId, bobsDraft - 1);
+    EXPECT_TRUE(
+        std::is_sorted(result.hits.begin(), result.hits.end(),
+                       [](const QuickSearchHit& a, const QuickSearchHit& b) { return a.defectId > b.defectId; }));
+    EXPECT_EQ(result.hits[2].excerpt.contains(QStringLiteral("[window]")), true);
+    EXPECT_TRUE(result.hits[3].excerpt.isEmpty()) << "excerpts only for the hits asked for";
+}
+
 TEST_F(QuickSearchTest, FaultyWordsAreToldInWordsAndChangeNothing)
 {
     AddDefect(kOpen, kBob, QStringLiteral("Printer"), QString());
     for (const char* words : {"\"unclosed", "printer AND", "(printer", "nosuchcolumn:printer"}) {
-        const QuickSearchResult result = RunQuickSearch(setup_, kAnn, {QString::fromUtf8(words)}, 10);
+        const QuickSearchResult result = RunQuickSearch(setup_, kAnn, {QString::fromUtf8(words)}, 10, 10);
         EXPECT_TRUE(result.hits.empty()) << words;
         EXPECT_TRUE(result.error.contains(QStringLiteral("not understood"))) << words;
         EXPECT_FALSE(result.details.isEmpty()) << words;

@@ -14,7 +14,8 @@
 
 namespace {
 
-constexpr int kMostHits = 200;
+// The best hits a reader looks through on a terminal, each with its excerpt.
+constexpr int kMostHits = 50;
 
 QString OneLine(QString text)
 {
@@ -31,8 +32,8 @@ QString SearchDefects(const AdminOptions& options, UserInterface& ui, Administra
     if (QString error = session.LogIn(options.user, false, std::nullopt); !error.isEmpty())
         return error;
     CDefectDoc& doc = session.doc();
-    const QuickSearchResult result =
-        RunQuickSearch(doc.GetDocumentConnection(RetryMode::Offline), doc.loggedInId(), options.shell.words, kMostHits);
+    const QuickSearchResult result = RunQuickSearch(doc.GetDocumentConnection(RetryMode::Offline), doc.loggedInId(),
+                                                    options.shell.words, kMostHits, kMostHits);
     if (!result.error.isEmpty())
         return result.details.isEmpty() ? result.error
                                         : result.error + QStringLiteral("\ndetails: ") + result.details.trimmed();
