@@ -7,11 +7,12 @@
 #include "list/DefectList.h"
 
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QToolButton>
 
 namespace {
-constexpr int kBoxWidth = 220;
+constexpr int kBoxWidth = 320;
 }
 
 CQuickSearchBox::CQuickSearchBox(CDefectList& list, QWidget* parent) : QWidget(parent), list_(list)
@@ -19,9 +20,10 @@ CQuickSearchBox::CQuickSearchBox(CDefectList& list, QWidget* parent) : QWidget(p
     setObjectName(QStringLiteral("quickSearch"));
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(4, 0, 4, 0);
+    layout->addWidget(new QLabel(QStringLiteral("Quick search: "), this));
     edit_ = new QLineEdit(this);
     edit_->setObjectName(QStringLiteral("quickSearchText"));
-    edit_->setPlaceholderText(QStringLiteral("Quick search"));
+    edit_->setPlaceholderText(QStringLiteral("words in any field"));
     edit_->setToolTip(LoadString(string_id::kQuickSearchTip));
     edit_->setClearButtonEnabled(true);
     edit_->setMinimumWidth(kBoxWidth);

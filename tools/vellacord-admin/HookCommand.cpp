@@ -116,7 +116,48 @@ QString Unreachable(const QString& file)
     return {};
 }
 
-enum class Delivery { Done, Retry };
+// Done, Retry later (the file stopped answering), or Again at once (somebody saved the defect a
+// moment ago: the line goes on top of that change).
+enum class Delivery { Done, Retry, Again };
+constexpr int kAttempts = 3;
+
+// The commit's line in one defect, and its status change when the commit fixes it.
+Delivery DeliverTo(ShellSession& session, const Commit& commit, const QString& line, const DefectReference& reference,
+                   std::optional<std::int32_t> fixesStatus, const QString& fixesName)
+{
+    const std::int32_t id = reference.defectId;
+    DefectEditor editor(session.doc());
+    if (!session.Visible(id) || !editor.Load(id)) {
+        Warn(QStringLiteral("commit %1 names defect %2, which %3 does not have")
+                 .arg(commit.shortHash)
+                 .arg(id)
+                 .arg(session.file()));
+        return Delivery::Done;
+    }
+    // A commit delivered before the file went away, or twice by a hook and a server, counts once.
+    if (editor.loaded().History.contains(QStringLiteral("commit %1 ").arg(commit.shortHash)))
+        return Delivery::Done;
+    bool moved = false;
+    if (reference.fixes && fixesStatus && *fixesStatus != editor.loaded().StatusID) {
+        const EditOutcome change = editor.ChangeStatus(*fixesStatus, line);
+        moved = change.saved();
+        if (!moved)
+            Warn(QStringLiteral("defect %1 stays as it is: %2").arg(id).arg(change.message));
+    } else if (reference.fixes && !fixesStatus) {
+        Warn(
+            QStringLiteral("defect %1 stays as it is: %2 has no status \"%3\"").arg(id).arg(session.file(), fixesName));
+    }
+    if (!moved)
+        editor.AddComment(line);
+    EditOutcome saved = editor.Save();
+    if (saved.result == EditOutcome::Result::ChangedMeanwhile)
+        return Delivery::Again;
+    if (!saved.saved()) {
+        Warn(saved.message);
+        return Delivery::Retry;
+    }
+    return Delivery::Done;
+}
 
 // One commit's lines in its defects. Retry when the file stopped answering; the defects done
 // so far know the commit and are skipped next time.
@@ -125,40 +166,20 @@ Delivery Deliver(ShellSession& session, const Commit& commit, std::optional<std:
 {
     const QString line = QStringLiteral("commit %1 (%2): %3").arg(commit.shortHash, commit.author, commit.subject);
     for (const DefectReference& reference : DefectReferences(commit.message)) {
-        const std::int32_t id = reference.defectId;
-        DefectEditor editor(session.doc());
-        if (!session.Visible(id) || !editor.Load(id)) {
-            Warn(QStringLiteral("commit %1 names defect %2, which %3 does not have")
-                     .arg(commit.shortHash)
-                     .arg(id)
-                     .arg(session.file()));
-            continue;
-        }
-        // A commit delivered before the file went away, or twice by a hook and a server, counts once.
-        if (editor.loaded().History.contains(QStringLiteral("commit %1 ").arg(commit.shortHash)))
-            continue;
-        bool moved = false;
-        if (reference.fixes && fixesStatus && *fixesStatus != editor.loaded().StatusID) {
-            const EditOutcome change = editor.ChangeStatus(*fixesStatus, line);
-            moved = change.saved();
-            if (!moved)
-                Warn(QStringLiteral("defect %1 stays as it is: %2").arg(id).arg(change.message));
-        } else if (reference.fixes && !fixesStatus) {
-            Warn(QStringLiteral("defect %1 stays as it is: %2 has no status \"%3\"")
-                     .arg(id)
-                     .arg(session.file(), fixesName));
-        }
-        if (!moved)
-            editor.AddComment(line);
-        EditOutcome saved = editor.Save();
-        if (saved.result == EditOutcome::Result::ChangedMeanwhile) {
-            // Somebody saved the defect a moment ago; the commit's line goes on top of that.
-            Warn(saved.message);
-            return Delivery::Retry;
-        }
-        if (!saved.saved()) {
-            Warn(saved.message);
-            return Delivery::Retry;
+        try {
+            Delivery delivered = Delivery::Again;
+            for (int attempt = 0; attempt < kAttempts && delivered == Delivery::Again; ++attempt)
+                delivered = DeliverTo(session, commit, line, reference, fixesStatus, fixesName);
+            if (delivered != Delivery::Done)
+                return Delivery::Retry;
+        } catch (const database_unavailable&) {
+            throw;
+        } catch (const std::exception& e) {
+            // One defect that cannot take the line (its history is full, say) keeps no other
+            // defect and no later commit waiting.
+            Warn(QStringLiteral("defect %1 did not get commit %2: %3")
+                     .arg(reference.defectId)
+                     .arg(commit.shortHash, QString::fromUtf8(e.what())));
         }
     }
     return Delivery::Done;
