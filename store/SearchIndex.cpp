@@ -10,33 +10,66 @@
 #include <QDirIterator>
 #include <QRegularExpression>
 
+#include <limits>
+
 namespace {
 
 // The texts of defectlist, indexed without a second copy: the index reads them from the table.
 // unicode61 without diacritics lets "Große" find "grosse"; the prefix indexes make a word's
-// beginning as fast as the word.
+// beginning as fast as the word. The index is filled in steps, defect ids up to
+// defect_search_state.upto first; the triggers keep what is indexed current and leave the rest to
+// the steps, so that every step is a short write transaction of its own.
 const char* const kCreateStatements[] = {
     "CREATE VIRTUAL TABLE defect_search USING fts5(subject, description, comments, history, "
     "content='defectlist', content_rowid='defect_id', tokenize='unicode61 remove_diacritics 2', prefix='2 3')",
     // Attachments live in folders beside the file, so their names are kept here by the program.
     "CREATE VIRTUAL TABLE defect_search_attachments USING fts5(names, "
     "tokenize='unicode61 remove_diacritics 2 tokenchars ''.-_''', prefix='2 3')",
-    "CREATE TRIGGER defect_search_insert AFTER INSERT ON defectlist BEGIN "
+    "CREATE TABLE defect_search_state (upto INTEGER NOT NULL)",
+    "INSERT INTO defect_search_state (upto) VALUES (0)",
+    "CREATE TRIGGER defect_search_insert AFTER INSERT ON defectlist "
+    "WHEN new.defect_id <= (SELECT upto FROM defect_search_state) BEGIN "
     "INSERT INTO defect_search (rowid, subject, description, comments, history) "
     "VALUES (new.defect_id, new.subject, new.description, new.comments, new.history); END",
     "CREATE TRIGGER defect_search_delete AFTER DELETE ON defectlist BEGIN "
     "INSERT INTO defect_search (defect_search, rowid, subject, description, comments, history) "
-    "VALUES ('delete', old.defect_id, old.subject, old.description, old.comments, old.history); "
+    "SELECT 'delete', old.defect_id, old.subject, old.description, old.comments, old.history "
+    "WHERE old.defect_id <= (SELECT upto FROM defect_search_state); "
     "DELETE FROM defect_search_attachments WHERE rowid = old.defect_id; END",
     // Marking read writes only lastread and leaves the index alone.
     "CREATE TRIGGER defect_search_update AFTER UPDATE OF subject, description, comments, history ON defectlist "
-    "BEGIN "
+    "WHEN old.defect_id <= (SELECT upto FROM defect_search_state) BEGIN "
     "INSERT INTO defect_search (defect_search, rowid, subject, description, comments, history) "
     "VALUES ('delete', old.defect_id, old.subject, old.description, old.comments, old.history); "
     "INSERT INTO defect_search (rowid, subject, description, comments, history) "
     "VALUES (new.defect_id, new.subject, new.description, new.comments, new.history); END",
-    "INSERT INTO defect_search (defect_search) VALUES ('rebuild')",
 };
+
+// defect_search_state.upto once every defect is indexed.
+constexpr std::int64_t kComplete = std::numeric_limits<std::int64_t>::max();
+constexpr int kDefectsPerStep = 2000;
+
+bool HasSearchTables(engine::Connection& connection)
+{
+    std::int64_t present = 0;
+    if (engine::Failed(connection.QueryInt(
+            QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type='table' AND name='defect_search_state'"), {},
+            present))) {
+        connection.TakeErrorRecords();
+        return false;
+    }
+    return present != 0;
+}
+
+std::int64_t IndexedUpTo(engine::Connection& connection)
+{
+    std::int64_t upto = 0;
+    if (engine::Failed(connection.QueryInt(QStringLiteral("SELECT upto FROM defect_search_state"), {}, upto))) {
+        connection.TakeErrorRecords();
+        return -1;
+    }
+    return upto;
+}
 
 // Where the attachment folders of the file are: <file>.attach/<defect id>.
 void IndexAttachmentFolders(engine::Connection& connection)
@@ -59,33 +92,64 @@ void IndexAttachmentFolders(engine::Connection& connection)
 
 bool HasSearchIndex(engine::Connection& connection)
 {
-    std::int64_t present = 0;
-    if (engine::Failed(connection.QueryInt(
-            QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type='table' AND name='defect_search'"), {},
-            present))) {
-        connection.TakeErrorRecords();
-        return false;
-    }
-    return present != 0;
+    return HasSearchTables(connection) && IndexedUpTo(connection) == kComplete;
+}
+
+long BuildSearchIndexStep(engine::Connection& connection, int defects, bool& complete)
+{
+    complete = false;
+    const long status = connection.WriteTransaction([&] {
+        // Read again under the write lock: another workstation may have made or filled it meanwhile.
+        if (!HasSearchTables(connection)) {
+            for (const char* sql : kCreateStatements) {
+                if (const long step = connection.Execute(QString::fromUtf8(sql)); engine::Failed(step))
+                    return step;
+            }
+        }
+        const std::int64_t upto = IndexedUpTo(connection);
+        if (upto < 0)
+            return engine::kFailure;
+        if (upto == kComplete) {
+            complete = true;
+            return engine::kOk;
+        }
+        std::int64_t next = 0;
+        long found = connection.QueryInt(QStringLiteral("SELECT defect_id FROM defectlist WHERE defect_id > ? "
+                                                        "ORDER BY defect_id LIMIT 1 OFFSET ?"),
+                                         {upto, std::int64_t{defects - 1}}, next);
+        if (found == engine::kEndOfRowset) {
+            next = kComplete;
+            found = engine::kOk;
+        }
+        if (engine::Failed(found))
+            return found;
+        long written = connection.Execute(
+            QStringLiteral("INSERT INTO defect_search (rowid, subject, description, comments, history) "
+                           "SELECT defect_id, subject, description, comments, history FROM defectlist "
+                           "WHERE defect_id > ? AND defect_id <= ?"),
+            {upto, next});
+        if (!engine::Failed(written))
+            written = connection.Execute(QStringLiteral("UPDATE defect_search_state SET upto = ?"), {next});
+        complete = next == kComplete;
+        return written;
+    });
+    if (engine::Failed(status))
+        complete = false;
+    return status;
 }
 
 bool EnsureSearchIndex(engine::Connection& connection)
 {
     if (HasSearchIndex(connection))
         return true;
-    const long status = connection.WriteTransaction([&] {
-        // Another workstation may have built it while this one waited for the write lock.
-        if (HasSearchIndex(connection))
-            return engine::kOk;
-        for (const char* sql : kCreateStatements) {
-            if (const long step = connection.Execute(QString::fromUtf8(sql)); engine::Failed(step))
-                return step;
+    // Step by step, so that the other workstations' saves wait for one step at most; a build that
+    // stops goes on from there at the next search.
+    bool complete = false;
+    while (!complete) {
+        if (engine::Failed(BuildSearchIndexStep(connection, kDefectsPerStep, complete))) {
+            connection.TakeErrorRecords();
+            return false;
         }
-        return engine::kOk;
-    });
-    if (engine::Failed(status)) {
-        connection.TakeErrorRecords();
-        return false;
     }
     IndexAttachmentFolders(connection);
     return true;

@@ -13,13 +13,19 @@ namespace engine {
 class Connection;
 }
 
-// Adds the index, its triggers and its content to a file that lacks them, on the first search.
-// Best effort, like the unread index: a file that cannot be written now gets it at a later
-// search; false while the file has no index. The triggers keep it current for every writer.
+// Adds the index, its triggers and its content to a file that lacks them, on the first search,
+// in steps of a short write transaction each. Best effort, like the unread index: a file that
+// cannot be written now gets the rest at a later search; false while the index is not whole.
+// The triggers keep what is indexed current for every writer.
 bool EnsureSearchIndex(engine::Connection& connection);
 
-// Whether the file has the index (nothing is written).
+// Whether the file has the whole index (nothing is written).
 bool HasSearchIndex(engine::Connection& connection);
+
+// One step of the build in a write transaction of its own: makes the tables and triggers when the
+// file lacks them, then indexes up to `defects` more defects; `complete` tells whether every
+// defect is indexed now. The engine status.
+long BuildSearchIndexStep(engine::Connection& connection, int defects, bool& complete);
 
 // The index's query text for the words a user typed. Plain words must all occur, each also as
 // the beginning of a longer word; words that use the query syntax (double quotes, parentheses,

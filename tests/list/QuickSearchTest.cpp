@@ -14,6 +14,7 @@
 #include <QSignalSpy>
 
 #include <algorithm>
+#include <functional>
 
 namespace {
 
@@ -103,6 +104,37 @@ TEST_F(QuickSearchTest, HitsAreRankedSeenAsTheListSeesThemAndFollowEveryChange)
     ASSERT_TRUE(QFile::remove(dump.fileName()));
     IndexAttachments(doc_, path_, static_cast<int>(annsDraft));
     EXPECT_TRUE(Search(QStringLiteral("core-dump")).empty());
+}
+
+TEST_F(QuickSearchTest, AnIndexBuiltInStepsMissesNoChangeMadeBetweenThem)
+{
+    std::vector<std::int64_t> ids;
+    for (int i = 0; i < 6; ++i)
+        ids.push_back(AddDefect(kOpen, kBob, QStringLiteral("alpha %1").arg(i), QString()));
+    bool complete = true;
+    ASSERT_EQ(BuildSearchIndexStep(setup_, 2, complete), engine::kOk);
+    EXPECT_FALSE(complete);
+    EXPECT_FALSE(HasSearchIndex(setup_));
+    // Other workstations write meanwhile: to indexed defects and to those not indexed yet.
+    Exec(setup_, QStringLiteral("UPDATE defectlist SET subject = 'beta indexed' WHERE defect_id = ?"), {ids[0]});
+    Exec(setup_, QStringLiteral("UPDATE defectlist SET subject = 'beta waiting' WHERE defect_id = ?"), {ids[4]});
+    Exec(setup_, QStringLiteral("DELETE FROM defectlist WHERE defect_id IN (?, ?)"), {ids[1], ids[5]});
+    const auto added = AddDefect(kOpen, kBob, QStringLiteral("beta new"), QString());
+    ASSERT_EQ(BuildSearchIndexStep(setup_, 2, complete), engine::kOk);
+    EXPECT_FALSE(complete);
+
+    Ids expected{static_cast<std::int32_t>(added), static_cast<std::int32_t>(ids[4]),
+                 static_cast<std::int32_t>(ids[0])};
+    Ids found = Search(QStringLiteral("beta"));
+    std::sort(found.begin(), found.end(), std::greater<>());
+    EXPECT_EQ(found, expected);
+    EXPECT_TRUE(HasSearchIndex(setup_));
+    EXPECT_EQ(Search(QStringLiteral("alpha")).size(), 2U);
+    // The index agrees with the table it reads, row for row.
+    EXPECT_EQ(setup_.Execute(QStringLiteral("INSERT INTO defect_search (defect_search, rank) VALUES "
+                                            "('integrity-check', 1)")),
+              engine::kOk)
+        << setup_.TakeErrorMessage().toStdString();
 }
 
 TEST_F(QuickSearchTest, WordsInMostDefectsBringTheNewestVisibleOnes)
