@@ -244,9 +244,25 @@ TEST_F(ShellCommandsTest, StatusAndCommentKeepTheWorkflowAndThePasswordRule)
     const QJsonObject comment = history[2].toObject();
     EXPECT_EQ(comment[QStringLiteral("status")].toString(), QStringLiteral("closed"));
     EXPECT_EQ(comment[QStringLiteral("comment")].toString(), QStringLiteral("Also seen on\nthe release branch"));
+    // A script that read the defect refuses to change what somebody changed since.
+    const QString read = Show(id)[QStringLiteral("modified")].toString();
+    run = Admin({QStringLiteral("defect"), QStringLiteral("comment"), path_, QString::number(id),
+                 QStringLiteral("--user"), QStringLiteral("bob"), QStringLiteral("--text"), QStringLiteral("me too")});
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    run = Admin({QStringLiteral("defect"), QStringLiteral("comment"), path_, QString::number(id),
+                 QStringLiteral("--user"), QStringLiteral("ann"), QStringLiteral("--text"), QStringLiteral("late"),
+                 QStringLiteral("--expect-modified"), read});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(run.err.contains(QStringLiteral("changed by Bob"))) << run.err.toStdString();
+    EXPECT_EQ(Show(id)[QStringLiteral("history")].toArray().size(), 4);
+    run = Admin({QStringLiteral("defect"), QStringLiteral("comment"), path_, QString::number(id),
+                 QStringLiteral("--user"), QStringLiteral("ann"), QStringLiteral("--text"), QStringLiteral("in time"),
+                 QStringLiteral("--expect-modified"), Show(id)[QStringLiteral("modified")].toString()});
+    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_EQ(Show(id)[QStringLiteral("history")].toArray().size(), 5);
     // Every saved change told its addressee; the comment travels with its mail.
-    const QList<QByteArray> mails = sink_.WaitForMessages(3);
-    ASSERT_EQ(mails.size(), 3);
+    const QList<QByteArray> mails = sink_.WaitForMessages(5);
+    ASSERT_EQ(mails.size(), 5);
     EXPECT_TRUE(mails[2].contains("release branch"));
 }
 

@@ -6,6 +6,7 @@
 #include "ShellSession.h"
 
 #include "document/DefectEdit.h"
+#include "document/DefectPersistence.h"
 #include "document/LookupLists.h"
 
 #include <QJsonDocument>
@@ -58,6 +59,18 @@ void PrintDefect(const QJsonObject& defect, QTextStream& out)
 QString OpenForChange(ShellSession& session, const AdminOptions& options)
 {
     return session.LogIn(options.user, true, PasswordFromStdin(options));
+}
+
+// A script that read the defect earlier wants it unchanged since: the same rule as a save's.
+QString ChangedSinceRead(const AdminOptions& options, const DefectRecord& loaded)
+{
+    const QString modified = JsonDate(loaded.Modified).toString();
+    if (options.shell.expectModified.isEmpty() || modified == options.shell.expectModified)
+        return {};
+    // The newest history entry names who changed it last.
+    return QStringLiteral("defect %1 was changed by %2 at %3, after it was read at %4; nothing was written")
+        .arg(loaded.Defect_ID)
+        .arg(ChangedByName(loaded, DefectRecord{}), modified, options.shell.expectModified);
 }
 
 QString Result(const EditOutcome& outcome)
@@ -168,6 +181,8 @@ QString CommentOnDefect(const AdminOptions& options, UserInterface& ui, Administ
     DefectEditor editor(session.doc());
     if (!session.Visible(id) || !editor.Load(id))
         return QStringLiteral("%1 has no defect %2").arg(options.file).arg(id);
+    if (QString changed = ChangedSinceRead(options, editor.loaded()); !changed.isEmpty())
+        return changed;
     editor.AddComment(text);
     const QString error = Result(editor.Save());
     if (error.isEmpty())
@@ -185,6 +200,8 @@ QString ChangeDefectStatus(const AdminOptions& options, UserInterface& ui, Admin
     DefectEditor editor(session.doc());
     if (!session.Visible(id) || !editor.Load(id))
         return QStringLiteral("%1 has no defect %2").arg(options.file).arg(id);
+    if (QString changed = ChangedSinceRead(options, editor.loaded()); !changed.isEmpty())
+        return changed;
     const std::optional<std::int32_t> status = session.FindByName(LookupList::Status, options.shell.toStatus);
     if (!status)
         return QStringLiteral("%1 has no status \"%2\"").arg(options.file, options.shell.toStatus);

@@ -15,7 +15,7 @@ QJsonValue JsonDate(double oleDate)
 {
     if (oleDate == 0)
         return QJsonValue::Null;
-    return DateTimeFromOleDate(oleDate).toUTC().toString(Qt::ISODate);
+    return DateTimeFromOleDate(oleDate).toUTC().toString(Qt::ISODateWithMs);
 }
 
 QJsonArray HistoryJson(const QString& history)

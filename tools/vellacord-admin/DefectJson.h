@@ -11,7 +11,8 @@
 class LookupLists;
 struct DefectRecord;
 
-// An OLE date as UTC in ISO 8601 ("2026-03-01T09:30:00Z"); null for a date not set.
+// An OLE date as UTC in ISO 8601 with milliseconds ("2026-03-01T09:30:00.250Z"), so that two saves in
+// one second differ; null for a date not set.
 QJsonValue JsonDate(double oleDate);
 
 // The entries of a history log: {"date", "status", "user", "comment"} each; a comment's own line

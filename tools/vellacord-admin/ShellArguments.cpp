@@ -89,6 +89,7 @@ std::optional<QString> ParseShellOptions(AdminOptions::Command command, const QS
     shell.text = get("text");
     shell.textFile = get("text-file");
     shell.comment = get("comment");
+    shell.expectModified = get("expect-modified");
     shell.database = get("database");
     shell.fixesStatus = get("fixes-status");
     shell.gitDir = get("git-dir");

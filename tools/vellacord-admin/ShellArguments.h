@@ -26,6 +26,9 @@
         {"text", "TEXT", "The comment."},                                                                              \
         {"text-file", "F", "Reads the comment from file F; - reads the standard input."},                              \
         {"comment", "TEXT", "The comment of the status change, as the status dialog takes it."},                       \
+        {"expect-modified", "TIME",                                                                                    \
+         "Refuses the change unless the defect was last modified at TIME, its \"modified\" as defect show --json "     \
+         "printed it: nobody changed it since the script read it."},                                                   \
         {"database", "FILE", "The database the commits' defects are in."},                                             \
         {"fixes-status", "NAME",                                                                                       \
          "Stores in the database the status that \"fixes #N\" and \"closes #N\" move a defect to (fixed when "         \
@@ -54,13 +57,13 @@
         {"defect comment",                                                                                             \
          Command::DefectComment,                                                                                       \
          "FILE ID",                                                                                                    \
-         {"user", "text", "text-file", "password-stdin"},                                                              \
+         {"user", "text", "text-file", "expect-modified", "password-stdin"},                                           \
          "Adds a history line with the comment under the defect's current status, and sends the\n"                     \
          "notification with the comment."},                                                                            \
         {"defect status",                                                                                              \
          Command::DefectStatus,                                                                                        \
          "FILE ID",                                                                                                    \
-         {"user", "to", "comment", "password-stdin"},                                                                  \
+         {"user", "to", "comment", "expect-modified", "password-stdin"},                                               \
          "Moves the defect to the status named by --to, where the workflow leads from its status, with\n"              \
          "the comment the workflow asks for. A change another user saved meanwhile is never overwritten:\n"            \
          "the command fails and says so."},                                                                            \

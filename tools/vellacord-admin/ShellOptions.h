@@ -24,6 +24,8 @@ struct ShellOptions {
     // defect status
     QString toStatus;
     QString comment;
+    // defect comment / status: the defect's modified time as the script read it (defect show --json)
+    QString expectModified;
     // hook install / hook run
     QString database;
     QString fixesStatus; // hook install: the status "fixes #N" moves a defect to
