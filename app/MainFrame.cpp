@@ -34,6 +34,7 @@
 #include "ui/ColumnsMenu.h"
 #include "ui/DefectListView.h"
 #include "ui/DefectView.h"
+#include "ui/QuickSearchBox.h"
 #include "ui/ViewFilterBar.h"
 
 #include <QApplication>
@@ -430,6 +431,12 @@ void CMainFrame::SetList(CDefectList& list)
     commands_[command::kSelectAll] = listView_->selectAllCommand();
     auto* bar = new CViewFilterBar(list, this);
     addToolBar(Qt::TopToolBarArea, bar);
+    // The quick search has a line of its own, so that it stays in sight however narrow the window.
+    addToolBarBreak(Qt::TopToolBarArea);
+    auto* quickSearch = new QToolBar(QStringLiteral("Quick search"), this);
+    quickSearch->setObjectName(QStringLiteral("quickSearchBar"));
+    quickSearch->addWidget(new CQuickSearchBox(list, quickSearch));
+    addToolBar(Qt::TopToolBarArea, quickSearch);
     // The search bar has a line of its own and appears when a search asks for it.
     addToolBarBreak(Qt::TopToolBarArea);
     searchBar_ = new CSearchBar(list, this);

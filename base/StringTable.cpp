@@ -24,6 +24,7 @@ constexpr StringEntry kStrings[] = {
 #include "resources/strings/mail.inc"
 #include "resources/strings/options.inc"
 #include "resources/strings/reports.inc"
+#include "resources/strings/shell.inc"
 #include "resources/strings/store.inc"
 #include "resources/strings/workflow.inc"
 };

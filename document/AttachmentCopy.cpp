@@ -4,9 +4,13 @@
 #include "base/Check.h"
 #include "base/StringTable.h"
 #include "base/UserInterface.h"
+#include "document/ConnectionProvider.h"
+#include "engine/Connection.h"
+#include "engine/EngineStatus.h"
 #include "platform/FileCopy.h"
 #include "store/AttachmentDirectory.h"
 #include "store/DatabaseAdministration.h"
+#include "store/SearchIndex.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -104,4 +108,15 @@ int RemoveAttachments(UserInterface& ui, const QStringList& paths)
         ShowTextMessage(ui, LoadString(kRemoveFailed).replace(QLatin1String("%s"), failed.join(QStringLiteral(", "))),
                         Buttons::Ok, Icon::Error, kRemoveFailed);
     return removed;
+}
+
+void IndexAttachments(ConnectionProvider& connections, const QString& databasePath, int defectId)
+{
+    const QString folder = AttachmentDirectory(databasePath, defectId, false);
+    const QStringList names = folder.isEmpty()
+        ? QStringList()
+        : QDir(folder).entryList(QDir::Files | QDir::NoSymLinks | QDir::Hidden, QDir::Name);
+    engine::Connection& connection = connections.GetDocumentConnection(RetryMode::Offline);
+    if (engine::Failed(IndexAttachmentNames(connection, defectId, names)))
+        connection.TakeErrorRecords();
 }

@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 
+class ConnectionProvider;
 class UserInterface;
 
 // Copies `source` into the defect's directory under its own name; true when a copy was made.
@@ -21,3 +22,7 @@ bool OpenAttachment(UserInterface& ui, const QString& path);
 // Asks, then removes the files from the attachment folder (to the trash where the system has
 // one); says which could not be removed. The number of files removed.
 int RemoveAttachments(UserInterface& ui, const QStringList& paths);
+
+// Tells the quick search's index the defect's attachment names after they changed. Best effort:
+// a file without the index, or one that cannot be written now, is left as it is.
+void IndexAttachments(ConnectionProvider& connections, const QString& databasePath, int defectId);

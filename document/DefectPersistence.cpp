@@ -27,9 +27,21 @@ constexpr int kConcurrentChange = 126;
 constexpr int kNoAddresseeQuestion = 40240;
 constexpr int kInsertQuestionEvery = 500;
 
-// Question 126 naming who changed the defect and when: the user of the newest history entry that
-// the other change added (only status changes add entries), else "Another user".
+// Question 126 naming who changed the defect and when.
 QString ConcurrentChangeText(const DefectRecord& stored, const DefectRecord& mine)
+{
+    const QString who = ChangedByName(stored, mine);
+    QString text = LoadString(kConcurrentChange).replace(QLatin1String("%s"), who);
+    if (stored.Modified != 0)
+        text.replace(QLatin1String(" while you were editing it."),
+                     QStringLiteral(" at %1 while you were editing it.")
+                         .arg(QLocale().toString(DateTimeFromOleDate(stored.Modified), QLocale::ShortFormat)));
+    return text;
+}
+
+} // namespace
+
+QString ChangedByName(const DefectRecord& stored, const DefectRecord& mine)
 {
     QString who = QStringLiteral("Another user");
     qsizetype common = 0;
@@ -44,15 +56,8 @@ QString ConcurrentChangeText(const DefectRecord& stored, const DefectRecord& min
     QRegularExpressionMatchIterator matches = entryUser.globalMatch(added);
     while (matches.hasNext())
         who = matches.next().captured(1).trimmed();
-    QString text = LoadString(kConcurrentChange).replace(QLatin1String("%s"), who);
-    if (stored.Modified != 0)
-        text.replace(QLatin1String(" while you were editing it."),
-                     QStringLiteral(" at %1 while you were editing it.")
-                         .arg(QLocale().toString(DateTimeFromOleDate(stored.Modified), QLocale::ShortFormat)));
-    return text;
+    return who;
 }
-
-} // namespace
 
 long InsertRetryingKeyCollisions(const std::function<long()>& insert, const std::function<bool()>& keepTrying)
 {

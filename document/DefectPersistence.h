@@ -19,6 +19,10 @@ struct RecoveredEdits;
 enum class KeptEditsResult { Applied, Discarded, KeptForLater, Unreadable };
 enum class ReadStateResult { Written, Unchanged, ChangedSince, Failed };
 
+// Who changed `stored` since it was `mine`: the user of the newest history entry the other change
+// added (only status changes add entries), else "Another user".
+QString ChangedByName(const DefectRecord& stored, const DefectRecord& mine);
+
 // Runs `insert` until it reports anything but a key collision; after every 500 collisions
 // `keepTrying` decides whether to go on. Returns the last status.
 long InsertRetryingKeyCollisions(const std::function<long()>& insert, const std::function<bool()>& keepTrying);

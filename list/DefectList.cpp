@@ -6,10 +6,12 @@
 #include "base/ErrorContext.h"
 #include "base/StringTable.h"
 #include "base/UserInterface.h"
+#include "document/ShellStringIds.h"
 #include "engine/EngineStatus.h"
 #include "engine/Statement.h"
 #include "list/ColumnCatalogue.h"
 #include "list/ListSearch.h"
+#include "list/QuickSearch.h"
 
 namespace {
 
@@ -19,6 +21,8 @@ constexpr int kSaveViewAsOwnQuestion = 1041;
 constexpr int kFilteredCountText = 168;
 constexpr int kCountText = 169;
 constexpr int kOneEntryText = 40247;
+// More hits than a reader looks through; the best come first.
+constexpr int kQuickSearchHits = 500;
 
 // Which memo columns the list shows.
 struct MemoColumns {
@@ -282,6 +286,8 @@ ListCondition CDefectList::BuildListCondition(bool withFilter) const
     settings.filterText = filter_.text;
     settings.myDefects = IsMyDefectsActive();
     settings.orderBy = view_.BuildOrderBy();
+    settings.quickSearch = !quickSearchWords_.isEmpty();
+    settings.quickSearchIds = quickSearchIds_;
     return ::BuildListCondition(settings, withFilter);
 }
 
@@ -355,6 +361,48 @@ void CDefectList::FillList()
     ShowEntryCount(condition.filtered);
     document_.TestForNewUnread();
     emit listFilled();
+}
+
+bool CDefectList::ApplyQuickSearch(const QString& words)
+{
+    ErrorContext context("quick search");
+    const QString trimmed = words.simplified();
+    if (trimmed.isEmpty()) {
+        ClearQuickSearch();
+        return true;
+    }
+    const QuickSearchResult result =
+        RunQuickSearch(document_.GetDocumentConnection(RetryMode::Offline), document_.loggedInId(),
+                       trimmed.split(QLatin1Char(' ')), kQuickSearchHits, 1);
+    if (!result.error.isEmpty()) {
+        ShowDetailedMessage(document_.Ui(), result.error, result.details, Buttons::Ok, Icon::Warning);
+        return false;
+    }
+    if (!document_.defects().SaveRecord(true))
+        return false;
+    quickSearchWords_ = trimmed;
+    quickSearchIds_.clear();
+    for (const QuickSearchHit& hit : result.hits)
+        quickSearchIds_.push_back(hit.defectId);
+    FillList();
+    emit quickSearchChanged(quickSearchWords_);
+    SetStatusText(result.hits.empty()
+                      ? FormatString(string_id::kSearchResultCount, 0)
+                      : FormatString(string_id::kSearchResultCount, static_cast<int>(result.hits.size())) +
+                          QStringLiteral(" — ") + result.hits.front().excerpt);
+    return true;
+}
+
+void CDefectList::ClearQuickSearch()
+{
+    if (quickSearchWords_.isEmpty())
+        return;
+    if (!document_.defects().SaveRecord(true))
+        return;
+    quickSearchWords_.clear();
+    quickSearchIds_.clear();
+    FillList();
+    emit quickSearchChanged(QString());
 }
 
 bool CDefectList::UnchangedSinceLastFill()

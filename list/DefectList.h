@@ -92,6 +92,12 @@ public:
     bool FindNext(const QString& text);
     bool FindPrevious(const QString& text);
 
+    // The quick search: the list shows the defects whose texts hold `words`, best first, until it
+    // is cleared; false (after saying why) when the search could not run.
+    bool ApplyQuickSearch(const QString& words);
+    void ClearQuickSearch();
+    const QString& quickSearchWords() const { return quickSearchWords_; }
+
     // What the record's operations ask of the list.
     std::vector<Row> Rows() const override;
     void AddRow(const DefectRecord& record) override;
@@ -114,6 +120,8 @@ signals:
     void notFoundBeep();
     // The view or the filter was chosen in its box: the list takes the focus back.
     void listFocusRequested();
+    // The quick search was applied (its words) or cleared (empty).
+    void quickSearchChanged(const QString& words);
 
 private:
     // Listeners of the document.
@@ -137,6 +145,9 @@ private:
         std::optional<engine::Connection::ChangeStamp> file;
     };
     bool UnchangedSinceLastFill();
+
+    QString quickSearchWords_; // empty while the quick search is off
+    std::vector<std::int32_t> quickSearchIds_;
 
     CDefectDoc& document_;
     FillStamp lastFill_;

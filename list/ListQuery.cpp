@@ -4,6 +4,8 @@
 
 #include "list/FilterDefinition.h"
 
+#include <QStringList>
+
 ListCondition BuildListCondition(const ListSettings& settings, bool withFilter)
 {
     ListCondition condition;
@@ -11,8 +13,22 @@ ListCondition BuildListCondition(const ListSettings& settings, bool withFilter)
     condition.text = SubstituteKeywords(
         QStringLiteral(" WHERE ( (statusid<>0 and statusid<>999) or (fromid=0 or fromid=@loggedInId) ) "),
         settings.loggedInId);
+    // The hits are numbers the search read from the file, never a user's text.
+    QString orderBy = settings.orderBy;
+    if (settings.quickSearch) {
+        QStringList ids;
+        QString rank = QStringLiteral(" ORDER BY CASE Defect_ID");
+        for (std::size_t i = 0; i < settings.quickSearchIds.size(); ++i) {
+            ids << QString::number(settings.quickSearchIds[i]);
+            rank += QStringLiteral(" WHEN %1 THEN %2").arg(settings.quickSearchIds[i]).arg(i);
+        }
+        condition.text += QStringLiteral(" AND Defect_ID IN (%1)")
+                              .arg(ids.isEmpty() ? QStringLiteral("NULL") : ids.join(QLatin1Char(',')));
+        orderBy = ids.isEmpty() ? QString() : rank + QStringLiteral(" END");
+        condition.filtered = true;
+    }
     if (!withFilter) {
-        condition.text += settings.orderBy;
+        condition.text += orderBy;
         return condition;
     }
     if (settings.filterActive) {
@@ -24,8 +40,8 @@ ListCondition BuildListCondition(const ListSettings& settings, bool withFilter)
     }
     if (settings.myDefects)
         condition.text += QStringLiteral(" AND ToID=%1").arg(settings.loggedInId);
-    condition.text += settings.orderBy;
-    condition.filtered = settings.filterActive || settings.myDefects;
+    condition.text += orderBy;
+    condition.filtered = condition.filtered || settings.filterActive || settings.myDefects;
     return condition;
 }
 

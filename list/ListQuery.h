@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <vector>
 
 struct ListSettings {
     std::int32_t loggedInId = 0;
@@ -13,6 +14,9 @@ struct ListSettings {
     QString filterText; // as stored; keywords are replaced here
     bool myDefects = false;
     QString orderBy; // " ORDER BY …" or empty
+    // The quick search's hits, best first: while it is on, the list shows only these, in this order.
+    bool quickSearch = false;
+    std::vector<std::int32_t> quickSearchIds;
 };
 
 struct ListCondition {

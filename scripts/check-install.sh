@@ -47,8 +47,13 @@ for program in vellacord vellacord-admin; do
   text=$(groff -man -Tutf8 -P-cbou "$page")
   grep -q -- '--version' <<<"$text" || fail "$page names no --version"
 done
-groff -man -Tutf8 -P-cbou "$share/man/man1/vellacord-admin.1" | tr -s ' ' | grep -q 'list FILE --user LOGIN' ||
-  fail "the man page of vellacord-admin lacks the list command"
+# Read whole before it is searched: grep -q stops reading at the first match, and with pipefail the
+# writer's broken pipe would fail the check.
+admin_page=$(groff -man -Tutf8 -P-cbou "$share/man/man1/vellacord-admin.1" | tr -s ' ')
+for synopsis in 'list FILE --user LOGIN' 'defect add FILE --user LOGIN --subject TEXT' 'hook install REPO --database FILE' \
+  'search FILE WORDS...'; do
+  grep -qF -- "$synopsis" <<<"$admin_page" || fail "the man page of vellacord-admin lacks: $synopsis"
+done
 
 # The completion offers each command's options as its --help lists them.
 completions=$share/bash-completion/completions
@@ -61,7 +66,8 @@ complete_words() { # program function words...
 [ "$(complete_words "$completions/vellacord-admin" _vellacord_admin vellacord-admin li)" = list ] ||
   fail "vellacord-admin li does not complete to list"
 admin=$prefix/bin/vellacord-admin
-for command in create convert repair unlock version list "user add" "user list"; do
+for command in create convert repair unlock version list "user add" "user list" "defect show" "defect add" \
+  "defect comment" "defect status" "hook install" "hook run" search; do
   # shellcheck disable=SC2086 # "user add" is two words
   listed=$("$admin" $command --help | grep -o -- '^  \(-h, \)\?--[a-z-]*' | sed 's/^  \(-h, \)\?//' | sort)
   # shellcheck disable=SC2086

@@ -100,8 +100,10 @@ QStringList CAttachmentsPage::SelectedFiles() const
 
 void CAttachmentsPage::RemoveSelected()
 {
-    if (RemoveAttachments(document_->Ui(), SelectedFiles()) > 0)
+    if (RemoveAttachments(document_->Ui(), SelectedFiles()) > 0) {
         folder_->clearSelection();
+        IndexAttachments(*document_, document_->DatabasePath(), defectId_);
+    }
 }
 
 void CAttachmentsPage::ShowContextMenu(const QPoint& position)
@@ -160,7 +162,8 @@ void CAttachmentsPage::CreateFolder()
 
 void CAttachmentsPage::AddChosenFile()
 {
-    ChooseAndAddAttachment(document_->Ui(), document_->DatabasePath(), defectId_);
+    if (ChooseAndAddAttachment(document_->Ui(), document_->DatabasePath(), defectId_))
+        IndexAttachments(*document_, document_->DatabasePath(), defectId_);
     Refresh();
 }
 
@@ -189,5 +192,6 @@ void CAttachmentsPage::dropEvent(QDropEvent* event)
     event->acceptProposedAction();
     for (const QString& file : files)
         AddAttachment(document_->Ui(), document_->DatabasePath(), defectId_, file);
+    IndexAttachments(*document_, document_->DatabasePath(), defectId_);
     Refresh();
 }

@@ -5,6 +5,7 @@
 #include "base/ErrorContext.h"
 #include "base/StringTable.h"
 #include "document/DefectDoc.h"
+#include "document/StatusChange.h"
 #include "document/StatusTransitionModel.h"
 #include "platform/OleDate.h"
 #include "ui/AttachmentsPage.h"
@@ -275,11 +276,8 @@ void CDefectView::ChangeStatus()
                                 document.Ui());
     if (!document.Ui().RunStatusTransitionDialog(model))
         return;
-    const std::int32_t chosen = model.CurrentStatus();
     // A full history refuses the entry with its contract failure; the status then stays as it was.
-    document.AddHistoryEntry(workingRecord_, chosen, model.Comment());
-    workingRecord_.StatusID = chosen;
-    workingRecord_.Closed = chosen == reserved::kStatusClosed ? document.Time().OleNow() : 0;
+    ApplyStatusChange(document, workingRecord_, model.CurrentStatus(), model.Comment());
     MarkModified();
     ShowStatusCaption();
     if (currentPage_ == kHistory)

@@ -7,12 +7,14 @@
 #include "list/ColumnCatalogue.h"
 #include "list/DefectList.h"
 #include "ui/DefectListView.h"
+#include "ui/QuickSearchBox.h"
 #include "ui/ViewFilterBar.h"
 
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QSignalSpy>
 #include <QTest>
+#include <QToolButton>
 
 namespace {
 
@@ -115,4 +117,29 @@ TEST_F(DefectListViewTest, TheSearchBarMovesTheViewsSelectionFromMatchToMatchAnd
     QTest::keyClick(text, Qt::Key_Escape);
     EXPECT_FALSE(bar.isVisible());
     EXPECT_EQ(dismissed.count(), 1);
+}
+
+TEST_F(DefectListViewTest, TheQuickSearchBoxShowsItsHitsAsTheListUntilItsChipIsClicked)
+{
+    Exec(setup_, QStringLiteral("UPDATE defectlist SET description = 'the printer jams' WHERE defect_id = ?"),
+         {std::int64_t{ids_[3]}});
+    CQuickSearchBox box(list_);
+    box.show();
+    auto* edit = box.findChild<QLineEdit*>(QStringLiteral("quickSearchText"));
+    auto* chip = box.findChild<QToolButton*>(QStringLiteral("quickSearchChip"));
+    ASSERT_NE(edit, nullptr);
+    ASSERT_NE(chip, nullptr);
+    EXPECT_FALSE(chip->isVisible());
+
+    QTest::keyClicks(edit, QStringLiteral("print"));
+    QTest::keyClick(edit, Qt::Key_Return);
+    ASSERT_EQ(list_.model().rowCount(), 1);
+    EXPECT_EQ(list_.model().DefectIdAt(0), ids_[3]);
+    EXPECT_TRUE(chip->isVisible());
+    EXPECT_TRUE(chip->text().startsWith(QStringLiteral("search: print"))) << chip->text().toStdString();
+
+    QTest::mouseClick(chip, Qt::LeftButton);
+    EXPECT_EQ(list_.model().rowCount(), 5);
+    EXPECT_FALSE(chip->isVisible());
+    EXPECT_TRUE(edit->text().isEmpty());
 }

@@ -2,6 +2,7 @@
 // command takes, and the help texts made from the same table.
 
 #include "AdminArguments.h"
+#include "ShellArguments.h"
 
 #include "base/ProductInfo.h"
 #include "store/DatabaseVersion.h"
@@ -30,7 +31,9 @@ const std::vector<OptionSpec>& Options()
         {"workflow", "NAME", "The workflow of the new or converted file: standard (the default), simple or none."},
         {"replace", nullptr, "Replaces an existing FILE; it and its attachment directory go to the trash."},
         {"overwrite-backup", nullptr, "Replaces an existing FILE.bak."},
-        {"user", "LOGIN", "Whose list: the login name, exact or else ignoring case."},
+        {"user", "LOGIN",
+         "The user's login name, exact or else ignoring case: whose list, who makes the change, or whose "
+         "drafts and templates are seen."},
         {"view", "ID", "Lists through this view instead of the user's last one."},
         {"filter", "ID", "Switches this filter on instead of the user's last one."},
         {"my-defects", nullptr, "Lists only the defects addressed to the user."},
@@ -39,7 +42,7 @@ const std::vector<OptionSpec>& Options()
          "output. A pipe or a device is written directly, a regular file replaced when complete."},
         {"format", "FORMAT",
          "The format of OUT: text, csv, xml or xlsx; without it the extension of OUT decides "
-         "(.csv, .xml, .xlsx, .dqy; text otherwise)."},
+         "(.csv, .xml, .xlsx, .dqy; text otherwise). Without --output, json prints the list as JSON."},
         {"raw-formulas", nullptr,
          "Writes CSV and text cells that begin with =, +, -, @, a tab or a carriage return "
          "as they are, without the leading ' that keeps a spreadsheet from evaluating them."},
@@ -47,7 +50,7 @@ const std::vector<OptionSpec>& Options()
         {"email", "ADDR", "The new user's e-mail address."},
         {"admin", nullptr, "Makes the new user an administrator."},
         {"password-stdin", nullptr, "Reads the password from the first line of the standard input."},
-    };
+        SHELL_OPTION_SPECS};
     return options;
 }
 
@@ -112,7 +115,7 @@ const std::vector<CommandSpec>& Commands()
          "FILE",
          {},
          "Prints the users: id, login, name, e-mail, flags and whether a password is set."},
-    };
+        SHELL_COMMAND_SPECS};
     return commands;
 }
 
@@ -148,8 +151,7 @@ QString CommandSynopsis(const CommandSpec& spec)
                        .arg(QLatin1String(kProgram), QLatin1String(spec.name), QLatin1String(spec.arguments));
     for (const char* name : spec.options) {
         const QString option = OptionSynopsis(FindOption(name));
-        // The list's user is required; every other option may be left out.
-        text += qstrcmp(name, "user") == 0 ? QLatin1Char(' ') + option : QStringLiteral(" [%1]").arg(option);
+        text += IsRequiredOption(spec.command, name) ? QLatin1Char(' ') + option : QStringLiteral(" [%1]").arg(option);
     }
     return text;
 }
@@ -257,7 +259,8 @@ AdminArguments ParseCommand(const CommandSpec& spec, const QStringList& rest)
     if (positional.size() < expected.size())
         return UsageError(QStringLiteral("%1 needs %2").arg(QLatin1String(spec.name), expected.at(positional.size())),
                           &spec);
-    if (positional.size() > expected.size())
+    const bool variadic = expected.back().endsWith(QLatin1String("..."));
+    if (positional.size() > expected.size() && !variadic)
         return UsageError(QStringLiteral("unexpected argument '%1' for %2")
                               .arg(positional.at(expected.size()), QLatin1String(spec.name)),
                           &spec);
@@ -298,10 +301,13 @@ AdminArguments ParseCommand(const CommandSpec& spec, const QStringList& rest)
             return UsageError(QStringLiteral("--output takes a file name, or - for the standard output"), &spec);
         options.format = value("format");
         if (isSet("format") &&
-            !QStringList({QStringLiteral("text"), QStringLiteral("csv"), QStringLiteral("xml"), QStringLiteral("xlsx")})
+            !QStringList({QStringLiteral("text"), QStringLiteral("csv"), QStringLiteral("xml"), QStringLiteral("xlsx"),
+                          QStringLiteral("json")})
                  .contains(options.format))
-            return UsageError(QStringLiteral("--format takes text, csv, xml or xlsx"), &spec);
-        if (!options.format.isEmpty() && options.output.isEmpty())
+            return UsageError(QStringLiteral("--format takes text, csv, xml, xlsx or json"), &spec);
+        if (options.format == QLatin1String("json") && !options.output.isEmpty())
+            return UsageError(QStringLiteral("--format json prints the list; it takes no --output"), &spec);
+        if (!options.format.isEmpty() && options.format != QLatin1String("json") && options.output.isEmpty())
             return UsageError(QStringLiteral("--format needs --output OUT"), &spec);
         options.rawFormulas = isSet("raw-formulas");
     }
@@ -311,6 +317,10 @@ AdminArguments ParseCommand(const CommandSpec& spec, const QStringList& rest)
         options.administrator = isSet("admin");
         options.passwordFromStdin = isSet("password-stdin");
     }
+    if (const std::optional<QString> error = ParseShellOptions(
+            spec.command, positional, value, [&](const char* name) { return parser.values(QLatin1String(name)); },
+            isSet, options))
+        return UsageError(*error, &spec);
     options.file = QFileInfo(options.file).absoluteFilePath();
     AdminArguments result;
     result.outcome = AdminArguments::Outcome::Run;
@@ -378,6 +388,13 @@ AdminArguments ParseAdminArguments(const QStringList& arguments)
         const QString action = arguments.value(1);
         if (action != QLatin1String("add") && action != QLatin1String("list"))
             return UsageError(QStringLiteral("user takes add or list"), nullptr);
+        name += QLatin1Char(' ') + action;
+        words = 2;
+    }
+    if (const std::optional<QString> actions = ShellCommandActions(first)) {
+        const QString action = arguments.value(1);
+        if (!actions->split(QLatin1Char(' ')).contains(action) || action.isEmpty())
+            return UsageError(QStringLiteral("%1 takes %2").arg(first, QString(*actions).replace(' ', ", ")), nullptr);
         name += QLatin1Char(' ') + action;
         words = 2;
     }

@@ -3,7 +3,9 @@
 #include "AdminCommands.h"
 
 #include "CommandLineUserInterface.h"
+#include "DefectCommand.h"
 #include "ListCommand.h"
+#include "ShellCommands.h"
 #include "UserCommand.h"
 
 #include "base/ErrorReport.h"
@@ -284,6 +286,7 @@ int RunAdminCommand(const AdminOptions& options)
 {
     std::map<int, Answer> answers;
     answers[137] = options.overwriteBackup ? Answer::Yes : Answer::No;
+    AddShellAnswers(options, answers);
     CommandLineUserInterface ui(options.workflow, answers);
     // Installed for the length of the command only, also when a failure leaves it.
     struct Installed {
@@ -316,6 +319,9 @@ int RunAdminCommand(const AdminOptions& options)
         break;
     case AdminOptions::Command::UserList:
         status = UserList(options, ui);
+        break;
+    default:
+        status = RunShellCommand(options, ui, administration);
         break;
     }
     return status;

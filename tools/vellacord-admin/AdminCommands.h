@@ -1,13 +1,31 @@
 #pragma once
 // The commands of vellacord-admin and their options.
 
+#include "ShellOptions.h"
+
 #include <QString>
 #include <QStringList>
 
 #include <optional>
 
 struct AdminOptions {
-    enum class Command { Create, Convert, Repair, Unlock, Version, List, UserAdd, UserList };
+    enum class Command {
+        Create,
+        Convert,
+        Repair,
+        Unlock,
+        Version,
+        List,
+        UserAdd,
+        UserList,
+        DefectShow,
+        DefectAdd,
+        DefectComment,
+        DefectStatus,
+        HookInstall,
+        HookRun,
+        Search,
+    };
     Command command = Command::Version;
     QString file;
     int workflow = 0; // the workflow chooser's index: 0 standard, 1 simple, 2 none
@@ -28,6 +46,8 @@ struct AdminOptions {
     QString email;
     bool administrator = false;
     bool passwordFromStdin = false;
+    // defect, hook and search.
+    ShellOptions shell;
 };
 
 // Runs the command; the exit status (0 success, 1 failure).

@@ -43,7 +43,11 @@ Answer CommandLineUserInterface::ShowMessage(const MessageRequest& request)
 HintAnswer CommandLineUserInterface::ShowHint(const HintRequest& request)
 {
     Print(request.text);
-    return {};
+    // A hint that asks yes or no is answered as a message is: no, which leaves things as they are.
+    if (request.style != HintStyle::YesNo)
+        return {};
+    err_ << "vellacord-admin: answered no" << Qt::endl;
+    return {Answer::No, false};
 }
 
 RetryAnswer CommandLineUserInterface::RunRetryDialog(const RetryDialogRequest& request)

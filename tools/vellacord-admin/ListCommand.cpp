@@ -5,10 +5,14 @@
 #include "document/DefectDoc.h"
 #include "export/ExportList.h"
 #include "export/SpreadsheetQuery.h"
+#include "list/ColumnCatalogue.h"
 #include "list/DefectList.h"
 #include "platform/OleDate.h"
 #include "store/LookupEntries.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QRegularExpression>
 #include <QStringList>
 
@@ -36,6 +40,22 @@ void Print(const DefectListModel& model, QTextStream& out)
             cells << OneLine(model.CellText(row, column));
         out << cells.join(QLatin1Char('\t')) << '\n';
     }
+    out.flush();
+}
+
+// One object per defect: its id and the shown columns by their internal names, which stay the
+// same whatever a view calls them.
+void PrintJson(const DefectListModel& model, QTextStream& out)
+{
+    const std::vector<int> shown = VisibleColumns(model.columns());
+    QJsonArray rows;
+    for (int row = 0; row < model.rowCount(); ++row) {
+        QJsonObject cells;
+        for (const int column : shown)
+            cells.insert(ColumnInternalName(column), model.CellText(row, column));
+        rows.append(QJsonObject{{QStringLiteral("id"), model.DefectIdAt(row)}, {QStringLiteral("columns"), cells}});
+    }
+    out << QJsonDocument(rows).toJson(QJsonDocument::Indented);
     out.flush();
 }
 
@@ -94,7 +114,9 @@ QString ListDefects(const AdminOptions& options, UserInterface& ui, Administrati
     if (options.filterId && list.filter().text.isEmpty())
         return QStringLiteral("%1 has no filter %2 with a condition").arg(options.file).arg(*options.filterId);
 
-    if (options.output.isEmpty())
+    if (options.format == QLatin1String("json"))
+        PrintJson(list.model(), out);
+    else if (options.output.isEmpty())
         Print(list.model(), out);
     else
         WriteListExport(options.output, ExportKind(options), document.GetDocumentConnection(RetryMode::Offline), list,
