@@ -11,6 +11,7 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -18,6 +19,7 @@ struct sqlite3;
 
 namespace engine {
 
+class PgConnection;
 class Rowset;
 class Statement;
 enum class Access;
@@ -30,7 +32,7 @@ public:
     // connection again (the call is then repeated) or throws.
     using LossHandler = std::function<void(long status)>;
 
-    Connection() = default;
+    Connection();
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;
     Connection(Connection&& other) noexcept;
@@ -41,9 +43,12 @@ public:
     // program beyond the busy limit, or not writable here cannot be opened. A file that is no
     // database, or a damaged one, opens; its first query fails and says so. The first read
     // replays the journal of a writer that stopped, and a journal that holds no change goes.
+    // A name that begins "postgresql://" connects to that server database instead.
     long Open(const QString& path);
     void Close();
-    bool IsOpen() const { return db_ != nullptr; }
+    bool IsOpen() const { return db_ != nullptr || server_ != nullptr; }
+    // Whether the database is a server's, named by a postgresql:// URI, rather than a file.
+    bool IsServer() const { return server_ != nullptr; }
     const QString& path() const { return path_; }
 
     // The file went away, was replaced, or stayed locked beyond the busy limit; only reopening helps.
@@ -120,6 +125,10 @@ public:
 
 private:
     friend class Statement;
+    friend class PgConnection;
+    long OpenServer(const QString& uri);
+    void MoveServerFrom(Connection& other);
+    bool ServerBusyAgain(long status);
     long Fail(int code, const QString& sql);
     long Attempt(const std::function<long()>& call);
     long ExecuteOnce(const QString& sql, const Parameters& parameters);
@@ -132,6 +141,7 @@ private:
     static int WaitForLock(void* connection, int attempt);
 
     sqlite3* db_ = nullptr;
+    std::unique_ptr<PgConnection> server_; // set when the database is a server's
     PresenceLock presence_;
     QString path_;
     FileIdentity identity_; // the file opened under path_
@@ -141,6 +151,7 @@ private:
     LossHandler lossHandler_;
     std::chrono::steady_clock::time_point waitingSince_;
     std::chrono::steady_clock::time_point lastCommit_;
+    std::optional<std::chrono::steady_clock::time_point> busySince_; // a server call runs again since
 };
 
 } // namespace engine

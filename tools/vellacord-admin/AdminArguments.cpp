@@ -2,6 +2,7 @@
 // command takes, and the help texts made from the same table.
 
 #include "AdminArguments.h"
+#include "engine/SqlDialect.h"
 
 #include "base/ProductInfo.h"
 #include "store/DatabaseVersion.h"
@@ -311,7 +312,9 @@ AdminArguments ParseCommand(const CommandSpec& spec, const QStringList& rest)
         options.administrator = isSet("admin");
         options.passwordFromStdin = isSet("password-stdin");
     }
-    options.file = QFileInfo(options.file).absoluteFilePath();
+    // A server's URI is no path.
+    if (!engine::IsServerName(options.file))
+        options.file = QFileInfo(options.file).absoluteFilePath();
     AdminArguments result;
     result.outcome = AdminArguments::Outcome::Run;
     result.options = options;

@@ -1,6 +1,7 @@
 // vellacord-admin's commands: their arguments, the usage, and create, convert, repair, unlock, version, list, user.
 
 #include "AdminCommands.h"
+#include "engine/SqlDialect.h"
 
 #include "CommandLineUserInterface.h"
 #include "ListCommand.h"
@@ -89,6 +90,19 @@ QString OpenFailureText(const QString& file, engine::Connection& connection)
 // The version row of the file, or the reason it cannot be read.
 std::optional<int> ReadVersion(const QString& file, QString& error)
 {
+    if (engine::IsServerName(file)) {
+        // The server refuses the connection itself while the database is taken for maintenance.
+        engine::Connection connection;
+        std::int64_t version = 0;
+        if (engine::Failed(connection.Open(file)))
+            error = OpenFailureText(engine::DisplayNameOfServer(file), connection);
+        else if (ReadDatabaseVersion(connection, version) != engine::kOk)
+            error = QStringLiteral("%1 is no Vellacord database: it has no schema version")
+                        .arg(engine::DisplayNameOfServer(file));
+        else
+            return static_cast<int>(version);
+        return std::nullopt;
+    }
     if (const LockState lock = InspectLock(file); lock.locked) {
         error = LockedText(file, lock);
         return std::nullopt;
@@ -120,6 +134,13 @@ int Version(const AdminOptions& options)
 
 int Create(const AdminOptions& options, DatabaseAdministration& administration)
 {
+    if (engine::IsServerName(options.file)) {
+        const QString shown = engine::DisplayNameOfServer(options.file);
+        if (!administration.CreateServerDatabase(options.file))
+            return Fail(QStringLiteral("could not create the schema in %1").arg(shown));
+        Out() << "created " << shown << " (version " << EXPECTED_DB_VERSION << ")" << Qt::endl;
+        return 0;
+    }
     // Without its folder even the lock file cannot be written, and the lock's refusal would name
     // no reason.
     if (!QFileInfo(options.file).dir().exists())
