@@ -558,6 +558,28 @@ long Connection::QueryInt(const QString& sql, const Parameters& parameters, std:
     return kOk;
 }
 
+int Connection::ChangeNotificationSocket() const
+{
+    return server_ ? server_->Socket() : -1;
+}
+
+bool Connection::TakeChangeNotifications()
+{
+    return server_ && server_->TakeNotifications();
+}
+
+bool Connection::TakeServerMaintenance()
+{
+    return server_ && server_->TakeMaintenance();
+}
+
+long Connection::QueryTableColumns(const QString& table, Rowset& columns)
+{
+    if (server_)
+        return Query(ServerTableColumnsQuery(), {table}, columns);
+    return Query(QStringLiteral("PRAGMA table_info(%1)").arg(QuotedIdentifier(table)), {}, columns);
+}
+
 std::int64_t Connection::LastInsertId() const
 {
     if (server_)

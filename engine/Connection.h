@@ -71,6 +71,10 @@ public:
     long ReadRows(const QString& sql, const Parameters& parameters, Access access, const std::function<void()>& begin,
                   const std::function<void(const Statement&)>& row);
 
+    // The columns of a table, a row each, as the file engine describes them: cid, name, type
+    // (with its length, "varchar(50)"), notnull, dflt_value, pk (the position in the key, 0 for none).
+    long QueryTableColumns(const QString& table, Rowset& columns);
+
     // The first column of the first row; kEndOfRowset when there is no row.
     long QueryInt(const QString& sql, const Parameters& parameters, std::int64_t& value);
 
@@ -83,6 +87,15 @@ public:
     // dropped and the new one created under a fence that lets nothing else in the file change.
     // A view that is already the same is left alone.
     long ReplaceView(const QString& name, const QString& select);
+
+    // Takes a server database for maintenance until this connection closes: only while no other
+    // workstation is connected, and while it holds it nobody can connect. False for a file.
+    bool TakeServerMaintenance();
+
+    // A server announces every commit on the connection's socket: the socket to watch while
+    // connected (-1 for a file), and whether a commit was announced since the last call.
+    int ChangeNotificationSocket() const;
+    bool TakeChangeNotifications();
 
     // The file's identity and the change counter of its header, read under a read lock (which
     // also makes a network client drop stale cached pages). Every commit changes the counter, so

@@ -87,6 +87,8 @@ long PgConnection::Open(const QString& uri)
         PGresult* result = PQexec(conn_, QByteArray("SET TIME ZONE '" + zone + "'").constData());
         PQclear(result);
     }
+    // Every commit's trigger notifies this channel; other workstations refresh at once.
+    PQclear(PQexec(conn_, "LISTEN vellacord_changes"));
     // Presence: refused while a maintainer holds the database. A database without the program's
     // schema has no such function; its first query tells the caller what it is.
     PGresult* presence = PQexec(conn_, "SELECT vellacord.enter_presence()");
@@ -195,6 +197,23 @@ long PgConnection::Transaction(const std::function<long()>& body)
     if (Failed(status) && InTransaction())
         PQclear(PQexec(conn_, "ROLLBACK"));
     return status;
+}
+
+int PgConnection::Socket() const
+{
+    return Healthy() ? PQsocket(conn_) : -1;
+}
+
+bool PgConnection::TakeNotifications()
+{
+    if (!Healthy() || PQconsumeInput(conn_) == 0)
+        return false;
+    bool announced = false;
+    while (PGnotify* notification = PQnotifies(conn_)) {
+        announced = true;
+        PQfreemem(notification);
+    }
+    return announced;
 }
 
 bool PgConnection::TakeMaintenance()

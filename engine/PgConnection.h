@@ -49,6 +49,11 @@ public:
     long Transaction(const std::function<long()>& body);
     // The change counter that every committed write bumps; none when the database has no schema.
     std::optional<std::int64_t> ReadChangeCounter();
+    // The session's socket, readable when the server sends something (a notification); -1 when closed.
+    int Socket() const;
+    // Reads what arrived on the socket; true when it held a notification of a commit.
+    bool TakeNotifications();
+
     // Takes the database for maintenance: only while no other session is connected; the lock
     // holds until this session ends.
     bool TakeMaintenance();

@@ -7,7 +7,19 @@
 #include <optional>
 
 struct AdminOptions {
-    enum class Command { Create, Convert, Repair, Unlock, Version, List, UserAdd, UserList };
+    enum class Command {
+        Create,
+        Convert,
+        Repair,
+        Unlock,
+        Version,
+        List,
+        UserAdd,
+        UserList,
+        ServerSetup,
+        Migrate,
+        Backup
+    };
     Command command = Command::Version;
     QString file;
     int workflow = 0; // the workflow chooser's index: 0 standard, 1 simple, 2 none
@@ -22,6 +34,9 @@ struct AdminOptions {
     QString format;           // text, csv, xml or xlsx; empty: by the output file's extension
     QString output;           // "-" for the standard output
     bool rawFormulas = false; // CSV and text cells that begin like a formula are written as they are
+    // migrate: where the database goes (a file when `file` is a server's URI, and the other way);
+    // backup: the folder the dump goes into.
+    QString target;
     // user add: the new stakeholder.
     QString login;
     QString displayName;

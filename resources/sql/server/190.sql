@@ -11,7 +11,15 @@
 -- notifies channel vellacord_changes, which lets other workstations see that something changed.
 -- Multi-line statements end with a line "go", one-line statements with "!".
 
-create schema if not exists vellacord !
+-- Made by the setup for its owner role already, where the owner may not create schemas.
+DO $$
+BEGIN
+    IF NOT EXISTS (SELECT FROM pg_namespace WHERE nspname = 'vellacord') THEN
+        CREATE SCHEMA vellacord;
+    END IF;
+END
+$$
+go
 
 create table versiontable (
     dbversion integer NOT NULL
@@ -168,7 +176,7 @@ go
 -- order category, component, priority, severity, addressee, status, author. Each is the mirror of
 -- "Lookup RIGHT JOIN (the join so far)": the same rows, found by the defect's key.
 -- Lookup columns that occur once keep their names; the repeated ones are qualified with their
--- table or alias.
+-- table or alias, in lower case like every name here (the program's quoted names are folded).
 create view DefectListQuery as
 select
     DefectList.defect_id, DefectList.statusid, DefectList.priorityid, DefectList.severityid,
@@ -179,27 +187,27 @@ select
     DefectList.cc,
     category.category_id, category.category, category.sys_sortorder AS "category.sys_sortorder",
     category.categorydescription,
-    Component.component_id, Component.component, Component.sys_sortorder AS "Component.sys_sortorder",
-    Priority.priority_id, Priority.priority, Priority.sys_sortorder AS "Priority.sys_sortorder",
-    Severity.severity_id, Severity.severity, Severity.sys_sortorder AS "Severity.sys_sortorder",
-    Status.status_id, Status.status, Status.sys_sortorder AS "Status.sys_sortorder",
+    Component.component_id, Component.component, Component.sys_sortorder AS "component.sys_sortorder",
+    Priority.priority_id, Priority.priority, Priority.sys_sortorder AS "priority.sys_sortorder",
+    Severity.severity_id, Severity.severity, Severity.sys_sortorder AS "severity.sys_sortorder",
+    Status.status_id, Status.status, Status.sys_sortorder AS "status.sys_sortorder",
     Status.statusdescription,
-    [To].stakeholder_id AS "To.stakeholder_id", [To].email AS "To.email",
-    [To].displayname AS "To.displayname", [To].loginname AS "To.loginname",
-    [To].sys_sortorder AS "To.sys_sortorder", [To].sys_readonly AS "To.sys_readonly",
-    [To].passwd AS "To.passwd", [To].userflags AS "To.userflags",
-    [From].stakeholder_id AS "From.stakeholder_id", [From].email AS "From.email",
-    [From].displayname AS "From.displayname", [From].loginname AS "From.loginname",
-    [From].sys_sortorder AS "From.sys_sortorder", [From].sys_readonly AS "From.sys_readonly",
-    [From].passwd AS "From.passwd", [From].userflags AS "From.userflags"
+    "to".stakeholder_id AS "to.stakeholder_id", "to".email AS "to.email",
+    "to".displayname AS "to.displayname", "to".loginname AS "to.loginname",
+    "to".sys_sortorder AS "to.sys_sortorder", "to".sys_readonly AS "to.sys_readonly",
+    "to".passwd AS "to.passwd", "to".userflags AS "to.userflags",
+    "from".stakeholder_id AS "from.stakeholder_id", "from".email AS "from.email",
+    "from".displayname AS "from.displayname", "from".loginname AS "from.loginname",
+    "from".sys_sortorder AS "from.sys_sortorder", "from".sys_readonly AS "from.sys_readonly",
+    "from".passwd AS "from.passwd", "from".userflags AS "from.userflags"
 from DefectList
     LEFT JOIN Category ON category.category_id = DefectList.categoryid
     LEFT JOIN Component ON Component.Component_ID = DefectList.ComponentID
     LEFT JOIN Priority ON Priority.Priority_ID = DefectList.PriorityID
     LEFT JOIN Severity ON Severity.Severity_ID = DefectList.SeverityID
-    LEFT JOIN Stakeholder AS [To] ON [To].Stakeholder_ID = DefectList.ToID
+    LEFT JOIN Stakeholder AS "to" ON "to".Stakeholder_ID = DefectList.ToID
     LEFT JOIN Status ON Status.Status_ID = DefectList.StatusID
-    LEFT JOIN Stakeholder AS [From] ON DefectList.FromID = [From].Stakeholder_ID
+    LEFT JOIN Stakeholder AS "from" ON DefectList.FromID = "from".Stakeholder_ID
 go
 
 -- The change counter and its trigger, on every table but the version.
