@@ -6,8 +6,12 @@
 #include "engine/ReadOnlyFence.h"
 #include "engine/Statement.h"
 #include "store/ServerSetup.h"
+#include "support/ChildProcess.h"
 #include "support/PgServer.h"
 #include "support/TestDatabase.h"
+
+#include <QProcess>
+#include <QThread>
 
 #include <chrono>
 
@@ -127,4 +131,40 @@ TEST(ServerFence, PresenceKeepsMaintenanceOutAndMaintenanceKeepsEveryoneOut)
     maintainer.Close();
     // The server ends the lock with the session, also when a client dies.
     EXPECT_EQ(refused.Open(uri), kOk);
+}
+
+namespace {
+
+// Connects, takes the server database for maintenance and waits to be killed.
+int HoldServerMaintenance(const QStringList& arguments)
+{
+    Connection connection;
+    if (connection.Open(arguments.value(0)) != kOk || !connection.TakeServerMaintenance())
+        return 2;
+    SignalReadyAndWaitForStop();
+    return 0;
+}
+REGISTER_CHILD_ACTION("hold-server-maintenance", HoldServerMaintenance);
+
+} // namespace
+
+TEST(ServerFence, AKilledMaintainersLockEndsWithItsSession)
+{
+    SERVER_DATABASE_OR_SKIP(uri);
+    CreateCurrentDatabase(uri);
+    QProcess maintainer;
+    StartChild(maintainer, QStringLiteral("hold-server-maintenance"), {uri});
+    ASSERT_TRUE(maintainer.waitForReadyRead(20000));
+    ASSERT_TRUE(maintainer.readLine().startsWith("ready"));
+    Connection refused;
+    EXPECT_EQ(refused.Open(uri), kFailure) << "the maintainer holds the database";
+    maintainer.kill(); // no goodbye: the server notices the dead client by itself
+    ASSERT_TRUE(maintainer.waitForFinished(10000));
+    bool opened = false;
+    for (int attempt = 0; attempt < 50 && !opened; ++attempt) {
+        opened = refused.Open(uri) == kOk;
+        if (!opened)
+            QThread::msleep(100);
+    }
+    EXPECT_TRUE(opened);
 }
