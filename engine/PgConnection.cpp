@@ -209,8 +209,10 @@ bool PgConnection::TakeNotifications()
     if (!Healthy() || PQconsumeInput(conn_) == 0)
         return false;
     bool announced = false;
+    // The session's own commits are known to it already: a refresh after each save would read
+    // the whole list again for nothing.
     while (PGnotify* notification = PQnotifies(conn_)) {
-        announced = true;
+        announced |= notification->be_pid != PQbackendPID(conn_);
         PQfreemem(notification);
     }
     return announced;

@@ -51,7 +51,7 @@ public:
     std::optional<std::int64_t> ReadChangeCounter();
     // The session's socket, readable when the server sends something (a notification); -1 when closed.
     int Socket() const;
-    // Reads what arrived on the socket; true when it held a notification of a commit.
+    // Reads what arrived on the socket; true when it held a notification of another session's commit.
     bool TakeNotifications();
 
     // Takes the database for maintenance: only while no other session is connected; the lock

@@ -46,5 +46,11 @@ TEST(ServerDocument, OpensByItsUriAndHearsOtherWorkstationsCommitsAtOnce)
               engine::kFailure);
     EXPECT_FALSE(refresh.wait(500));
     EXPECT_EQ(refresh.count(), afterCommit);
+    // The document's own commit is no news to it.
+    ASSERT_EQ(doc.GetDocumentConnection(RetryMode::Prompt)
+                  .Execute(QStringLiteral("UPDATE defectlist SET subject = 'mine' WHERE subject = 'new'")),
+              engine::kOk);
+    EXPECT_FALSE(refresh.wait(500));
+    EXPECT_EQ(refresh.count(), afterCommit);
     ui.VerifyAllUsed();
 }
