@@ -111,10 +111,16 @@ bool PgConnection::Healthy() const
     return conn_ != nullptr && PQstatus(conn_) == CONNECTION_OK;
 }
 
-bool PgConnection::InTransaction() const
+bool PgConnection::InTransaction()
 {
-    return conn_ != nullptr && PQtransactionStatus(conn_) != PQTRANS_IDLE &&
-        PQtransactionStatus(conn_) != PQTRANS_UNKNOWN;
+    if (conn_ == nullptr)
+        return false;
+    // While a read streams its rows the session reports a command at work, not whether a
+    // transaction is open: the rest of the rows is taken first.
+    if (PQtransactionStatus(conn_) == PQTRANS_ACTIVE)
+        SettleStreaming();
+    const PGTransactionStatusType status = PQtransactionStatus(conn_);
+    return status == PQTRANS_INTRANS || status == PQTRANS_INERROR;
 }
 
 long PgConnection::FailWith(long status, const QString& message, int code, const QString& sql)

@@ -43,7 +43,7 @@ public:
     // service file, never from the program.
     long Open(const QString& uri);
     bool Healthy() const;
-    bool InTransaction() const;
+    bool InTransaction();
 
     // Runs `body` between BEGIN and COMMIT; rolled back when it fails or throws.
     long Transaction(const std::function<long()>& body);

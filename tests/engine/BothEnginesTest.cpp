@@ -134,12 +134,22 @@ TEST_P(BothEngines, ReadRowsStreamsAndAllowsANestedQuery)
                       if (++rows == 10) {
                           EXPECT_EQ(connection_.QueryInt(QStringLiteral("SELECT count(*) FROM item"), {}, nested), kOk);
                       }
+                      // A transaction begun while the rows stream is one: it writes all or nothing.
+                      if (rows == 20 && connection_.IsServer()) {
+                          EXPECT_EQ(connection_.WriteTransaction([&] {
+                              connection_.Execute(QStringLiteral("INSERT INTO item (name) VALUES ('inside')"));
+                              return kFailure;
+                          }),
+                                    kFailure);
+                      }
                   }),
               kOk);
     EXPECT_EQ(begun, 1);
     EXPECT_EQ(rows, 500);
     EXPECT_EQ(sum, 499 * 500 / 2);
     EXPECT_EQ(nested, 500);
+    EXPECT_EQ(connection_.QueryInt(QStringLiteral("SELECT count(*) FROM item WHERE name = 'inside'"), {}, nested), kOk);
+    EXPECT_EQ(nested, 0);
 
     // A transaction that fails writes nothing.
     EXPECT_EQ(connection_.WriteTransaction([&] {
