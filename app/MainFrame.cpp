@@ -23,6 +23,7 @@
 #include "base/UserInterface.h"
 #include "document/DefectDoc.h"
 #include "document/DefectForm.h"
+#include "engine/SqlDialect.h"
 #include "export/ExportList.h"
 #include "export/ReportFolder.h"
 #include "export/ReportRunner.h"
@@ -181,7 +182,9 @@ void CMainFrame::OnLoginCompleted()
 {
     // The next plain start opens this database again. Written now: a program that is killed
     // never reaches the save at its end.
-    settings_.RememberDatabase(document_.PathName());
+    // A password given in a server's URI is not written into the local settings.
+    const QString opened = document_.PathName();
+    settings_.RememberDatabase(engine::IsServerName(opened) ? engine::ServerUriWithoutPassword(opened) : opened);
     settings_.SaveRecentDatabases();
     FillRecentMenu();
     ApplyTrayMode();
@@ -254,8 +257,10 @@ void CMainFrame::UpdateDocumentState()
 void CMainFrame::UpdateTitle()
 {
     const QString title = LoadString(string_id::kApplicationTitle);
-    setWindowTitle(document_.loggedIn() ? title + QStringLiteral(" - ") + QFileInfo(document_.PathName()).fileName()
-                                        : title);
+    // A server's URI is shown without the login and password it may carry.
+    const QString path = document_.PathName();
+    const QString name = engine::IsServerName(path) ? engine::DisplayNameOfServer(path) : QFileInfo(path).fileName();
+    setWindowTitle(document_.loggedIn() ? title + QStringLiteral(" - ") + name : title);
 }
 
 void CMainFrame::UpdateStatusPanes()

@@ -21,6 +21,7 @@
 
 #include <QFile>
 #include <QLocale>
+#include <QSocketNotifier>
 
 CDefectDoc::CDefectDoc()
     : CDefectDoc(std::make_unique<DatabaseAdministration>(TheUserInterface(), SystemClockInstance()))
@@ -180,6 +181,7 @@ engine::Connection& CDefectDoc::GetDocumentConnection(RetryMode mode)
         pause.reset();
         emit connectionStateChanged(true);
     }
+    WatchServerChanges(connection);
     // A request outside a long operation is activity: the auto-close countdown starts again.
     if (connectionUse_.useCount == 0 && loggedIn_)
         timers_.StartTimer(DocumentTimers::kAutoClose, true);
@@ -262,8 +264,38 @@ void CDefectDoc::SetReadState(bool read)
                     Buttons::Ok, Icon::Information);
 }
 
+void CDefectDoc::WatchServerChanges(engine::Connection& connection)
+{
+    const int socket = connection.ChangeNotificationSocket();
+    // A connection opened again (after the retry path, say) has a socket of its own.
+    if (changeNotifier_ && changeNotifier_->socket() == socket)
+        return;
+    changeNotifier_.reset();
+    if (socket < 0)
+        return;
+    watched_ = &connection;
+    changeNotifier_ = std::make_unique<QSocketNotifier>(socket, QSocketNotifier::Read);
+    connect(changeNotifier_.get(), &QSocketNotifier::activated, this, [this] { ServerChanged(); });
+}
+
+void CDefectDoc::ServerChanged()
+{
+    // The announcement is read in any case; only a logged-in user who wants refreshes gets one.
+    const bool announced = database_.connected() && watched_->TakeChangeNotifications();
+    // A session that ended leaves its socket readable for ever: it is watched no longer.
+    if (!database_.connected() || watched_->ChangeNotificationSocket() != changeNotifier_->socket()) {
+        // Deleted once its signal is over.
+        changeNotifier_->setEnabled(false);
+        changeNotifier_.release()->deleteLater();
+        return;
+    }
+    if (announced && loggedIn_ && !timers_.paused() && userSettings_.AutoRefreshList != 0)
+        emit autoRefreshDue();
+}
+
 void CDefectDoc::GoOffline()
 {
+    changeNotifier_.reset();
     if (!database_.connected())
         return;
     database_.CloseDataConnection();

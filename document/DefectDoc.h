@@ -38,6 +38,7 @@
 #include <optional>
 
 class AdministrationActions;
+class QSocketNotifier;
 struct RecoveredEdits;
 class Clock;
 class UserInterface;
@@ -205,8 +206,14 @@ private:
     void OfferKeptEdits(const QString& file);
     void ApplyKeptEdits(const RecoveredEdits& edits, const QString& file);
     void SetReadState(bool read);
+    // On a server: watches the connection's socket for other workstations' commits, which make
+    // the refresh due at once instead of at the next period.
+    void WatchServerChanges(engine::Connection& connection);
+    void ServerChanged();
 
     std::unique_ptr<AdministrationActions> ownAdministration_;
+    std::unique_ptr<QSocketNotifier> changeNotifier_;
+    engine::Connection* watched_ = nullptr; // the connection whose socket changeNotifier_ watches
     UserInterface& ui_;
     const Clock& clock_;
     AdministrationActions& administration_;

@@ -140,8 +140,7 @@ void SetupListsEditor::ShowPage(int page)
 
     const QString table = QString::fromLatin1(kPages[page].table);
     engine::Rowset info;
-    ThrowOnFailure(connection_.Query(QStringLiteral("PRAGMA table_info(%1)").arg(Quoted(table)), {}, info),
-                   connection_);
+    ThrowOnFailure(connection_.QueryTableColumns(table, info), connection_);
     static const QRegularExpression size(QStringLiteral("\\((\\d+)\\)"));
     QStringList names;
     for (long status = info.MoveFirst(); status == engine::kOk; status = info.MoveNext()) {

@@ -6,7 +6,9 @@
 #include "engine/BoundedTrim.h"
 #include "engine/EngineLibrary.h"
 #include "engine/EngineStatus.h"
+#include "engine/PgConnection.h"
 #include "engine/Rowset.h"
+#include "engine/SqlDialect.h"
 #include "engine/Statement.h"
 #include "engine/ViewFence.h"
 #include "platform/OleDate.h"
@@ -110,11 +112,14 @@ QString SystemError(int error)
 
 } // namespace
 
+Connection::Connection() = default;
+
 Connection::Connection(Connection&& other) noexcept
     : db_(std::exchange(other.db_, nullptr)), presence_(std::move(other.presence_)), path_(std::move(other.path_)),
       identity_(other.identity_), lost_(std::exchange(other.lost_, false)), errors_(std::move(other.errors_)),
       lossHandler_(std::move(other.lossHandler_))
 {
+    MoveServerFrom(other);
     if (db_ != nullptr)
         sqlite3_busy_handler(db_, WaitForLock, this);
 }
@@ -130,6 +135,7 @@ Connection& Connection::operator=(Connection&& other) noexcept
         lost_ = std::exchange(other.lost_, false);
         errors_ = std::move(other.errors_);
         lossHandler_ = std::move(other.lossHandler_);
+        MoveServerFrom(other);
         if (db_ != nullptr)
             sqlite3_busy_handler(db_, WaitForLock, this);
     }
@@ -216,6 +222,8 @@ long Connection::Open(const QString& path)
 {
     Close();
     errors_.clear();
+    if (IsServerName(path))
+        return OpenServer(path);
     if (!QFileInfo(path).isFile())
         return OpenFailure(kFailure,
                            {QStringLiteral("the database file does not exist: %1").arg(path),
@@ -294,6 +302,8 @@ long Connection::Open(const QString& path)
 
 bool Connection::DiscardEmptyJournal()
 {
+    if (server_)
+        return false;
     const QString journal = JournalOf(path_);
     if (!QFileInfo::exists(journal))
         return false;
@@ -311,6 +321,7 @@ bool Connection::DiscardEmptyJournal()
 
 void Connection::Close()
 {
+    server_.reset();
     if (db_ != nullptr) {
         sqlite3_close_v2(db_);
         db_ = nullptr;
@@ -322,6 +333,8 @@ void Connection::Close()
 
 bool Connection::StillNamesItsFile() const
 {
+    if (server_)
+        return server_->Healthy();
     if (db_ == nullptr)
         return false;
     return FileIdentity::OfName(path_) == identity_ && ::access(QFile::encodeName(path_).constData(), R_OK | W_OK) == 0;
@@ -329,6 +342,8 @@ bool Connection::StillNamesItsFile() const
 
 bool Connection::InTransaction() const
 {
+    if (server_)
+        return server_->InTransaction();
     return db_ != nullptr && sqlite3_get_autocommit(db_) == 0;
 }
 
@@ -369,6 +384,8 @@ long Connection::Attempt(const std::function<long()>& call)
             lost_ = false;
         const long status = call();
         const bool uncertain = std::exchange(commitUncertain_, false);
+        if (outermost && ServerBusyAgain(status))
+            continue;
         if (!lost_ || !outermost || !lossHandler_ || uncertain)
             return status;
         lossHandler_(status);
@@ -403,6 +420,8 @@ long Connection::WriteTransaction(const std::function<long()>& body)
 {
     if (InTransaction())
         return body();
+    if (server_)
+        return Attempt([&] { return server_ ? server_->Transaction(body) : kFailure; });
     return Attempt([&] {
         const long begun = BeginImmediate();
         if (Failed(begun))
@@ -423,6 +442,8 @@ long Connection::ReplaceView(const QString& name, const QString& select)
 {
     static const QRegularExpression kIdentifier(QStringLiteral("^[A-Za-z_][A-Za-z0-9_]*$"));
     check::precondition(kIdentifier.match(name).hasMatch(), "view name is no plain identifier");
+    if (server_)
+        return server_->ReplaceView(name, select);
     // The body runs unfenced in every program that reads the view later, so it must pass the
     // filter's fence here first: one statement, reading only, no forbidden function, and run to
     // its end within the fence's time, since a report program holds its read lock, which keeps
@@ -504,6 +525,10 @@ long Connection::ReadRows(const QString& sql, const Parameters& parameters, Acce
 std::optional<Connection::ChangeStamp> Connection::ReadChangeStamp()
 {
     constexpr qint64 kChangeCounterOffset = 24; // big-endian, 4 bytes
+    if (server_) {
+        const std::optional<std::int64_t> counter = server_->ReadChangeCounter();
+        return counter ? std::optional(ChangeStamp{{}, static_cast<std::uint32_t>(*counter)}) : std::nullopt;
+    }
     if (!IsOpen() || InTransaction())
         return std::nullopt;
     // A deferred transaction takes its shared lock at the first read.
@@ -533,14 +558,81 @@ long Connection::QueryInt(const QString& sql, const Parameters& parameters, std:
     return kOk;
 }
 
+int Connection::ChangeNotificationSocket() const
+{
+    return server_ ? server_->Socket() : -1;
+}
+
+bool Connection::TakeChangeNotifications()
+{
+    return server_ && server_->TakeNotifications();
+}
+
+bool Connection::TakeServerMaintenance()
+{
+    return server_ && server_->TakeMaintenance();
+}
+
+long Connection::QueryTableColumns(const QString& table, Rowset& columns)
+{
+    if (server_)
+        return Query(ServerTableColumnsQuery(), {table}, columns);
+    return Query(QStringLiteral("PRAGMA table_info(%1)").arg(QuotedIdentifier(table)), {}, columns);
+}
+
 std::int64_t Connection::LastInsertId() const
 {
+    if (server_)
+        return server_->LastInsertId();
     return db_ != nullptr ? sqlite3_last_insert_rowid(db_) : 0;
 }
 
 int Connection::Changes() const
 {
+    if (server_)
+        return server_->Changes();
     return db_ != nullptr ? sqlite3_changes(db_) : 0;
+}
+
+long Connection::OpenServer(const QString& uri)
+{
+    path_ = uri;
+    server_ = std::make_unique<PgConnection>(*this);
+    const long status = server_->Open(uri);
+    if (Failed(status)) {
+        ErrorRecords errors = std::move(errors_);
+        Close();
+        errors_ = std::move(errors);
+    }
+    return status;
+}
+
+void Connection::MoveServerFrom(Connection& other)
+{
+    server_ = std::move(other.server_);
+    if (server_)
+        server_->Rebind(*this);
+}
+
+bool Connection::ServerBusyAgain(long status)
+{
+    // A deadlock or serialisation failure rolled the server's transaction back: it runs again,
+    // after a short random pause, until the busy limit is over.
+    if (!server_ || !Failed(status) || !server_->TakeBusy()) {
+        busySince_.reset();
+        return false;
+    }
+    const auto now = std::chrono::steady_clock::now();
+    if (!busySince_)
+        busySince_ = now;
+    if (now - *busySince_ >= BusyLimitSetting()) {
+        busySince_.reset();
+        return false;
+    }
+    std::this_thread::sleep_for(
+        kShortestSleep +
+        std::chrono::microseconds(QRandomGenerator::global()->bounded(static_cast<int>(kLongestSleep.count()))));
+    return true;
 }
 
 long Connection::CreateFile(const QString& path, ErrorRecords* errors)

@@ -11,6 +11,7 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -18,6 +19,7 @@ struct sqlite3;
 
 namespace engine {
 
+class PgConnection;
 class Rowset;
 class Statement;
 enum class Access;
@@ -30,7 +32,7 @@ public:
     // connection again (the call is then repeated) or throws.
     using LossHandler = std::function<void(long status)>;
 
-    Connection() = default;
+    Connection();
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;
     Connection(Connection&& other) noexcept;
@@ -41,9 +43,12 @@ public:
     // program beyond the busy limit, or not writable here cannot be opened. A file that is no
     // database, or a damaged one, opens; its first query fails and says so. The first read
     // replays the journal of a writer that stopped, and a journal that holds no change goes.
+    // A name that begins "postgresql://" connects to that server database instead.
     long Open(const QString& path);
     void Close();
-    bool IsOpen() const { return db_ != nullptr; }
+    bool IsOpen() const { return db_ != nullptr || server_ != nullptr; }
+    // Whether the database is a server's, named by a postgresql:// URI, rather than a file.
+    bool IsServer() const { return server_ != nullptr; }
     const QString& path() const { return path_; }
 
     // The file went away, was replaced, or stayed locked beyond the busy limit; only reopening helps.
@@ -66,6 +71,10 @@ public:
     long ReadRows(const QString& sql, const Parameters& parameters, Access access, const std::function<void()>& begin,
                   const std::function<void(const Statement&)>& row);
 
+    // The columns of a table, a row each, as the file engine describes them: cid, name, type
+    // (with its length, "varchar(50)"), notnull, dflt_value, pk (the position in the key, 0 for none).
+    long QueryTableColumns(const QString& table, Rowset& columns);
+
     // The first column of the first row; kEndOfRowset when there is no row.
     long QueryInt(const QString& sql, const Parameters& parameters, std::int64_t& value);
 
@@ -78,6 +87,15 @@ public:
     // dropped and the new one created under a fence that lets nothing else in the file change.
     // A view that is already the same is left alone.
     long ReplaceView(const QString& name, const QString& select);
+
+    // Takes a server database for maintenance until this connection closes: only while no other
+    // workstation is connected, and while it holds it nobody can connect. False for a file.
+    bool TakeServerMaintenance();
+
+    // A server announces every commit on the connection's socket: the socket to watch while
+    // connected (-1 for a file), and whether a commit was announced since the last call.
+    int ChangeNotificationSocket() const;
+    bool TakeChangeNotifications();
 
     // The file's identity and the change counter of its header, read under a read lock (which
     // also makes a network client drop stale cached pages). Every commit changes the counter, so
@@ -120,6 +138,10 @@ public:
 
 private:
     friend class Statement;
+    friend class PgConnection;
+    long OpenServer(const QString& uri);
+    void MoveServerFrom(Connection& other);
+    bool ServerBusyAgain(long status);
     long Fail(int code, const QString& sql);
     long Attempt(const std::function<long()>& call);
     long ExecuteOnce(const QString& sql, const Parameters& parameters);
@@ -132,6 +154,7 @@ private:
     static int WaitForLock(void* connection, int attempt);
 
     sqlite3* db_ = nullptr;
+    std::unique_ptr<PgConnection> server_; // set when the database is a server's
     PresenceLock presence_;
     QString path_;
     FileIdentity identity_; // the file opened under path_
@@ -141,6 +164,7 @@ private:
     LossHandler lossHandler_;
     std::chrono::steady_clock::time_point waitingSince_;
     std::chrono::steady_clock::time_point lastCommit_;
+    std::optional<std::chrono::steady_clock::time_point> busySince_; // a server call runs again since
 };
 
 } // namespace engine

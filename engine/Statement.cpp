@@ -4,6 +4,7 @@
 
 #include "engine/Connection.h"
 #include "engine/EngineStatus.h"
+#include "engine/PgStatement.h"
 #include "engine/ReadOnlyFence.h"
 
 #include <QRegularExpression>
@@ -75,6 +76,10 @@ Statement::Statement(Connection& connection, const QString& sql, Access access) 
             kFailure, {QStringLiteral("the connection is closed"), SQLITE_MISUSE, sql, FailureKind::Unreachable});
         return;
     }
+    if (connection.server_) {
+        server_ = std::make_unique<PgStatement>(*connection.server_, sql, access);
+        return;
+    }
     if (access == Access::ReadOnly)
         fence_ = std::make_unique<ReadOnlyFence>(connection.db_);
     const QByteArray text = sql.toUtf8();
@@ -110,6 +115,8 @@ Statement::~Statement()
 
 long Statement::Bind(const std::vector<Value>& parameters)
 {
+    if (server_)
+        return server_->Bind(parameters);
     if (statement_ == nullptr)
         return prepareStatus_;
     // SQLite reads "@name", ":name", "$name" and "?" as parameters and runs an unbound one as
@@ -148,6 +155,8 @@ long Statement::Bind(const std::vector<Value>& parameters)
 
 long Statement::Step()
 {
+    if (server_)
+        return server_->Step();
     if (statement_ == nullptr)
         return prepareStatus_;
     const int code = sqlite3_step(statement_);
@@ -183,11 +192,15 @@ bool Statement::WritesInTransaction() const
 
 int Statement::ColumnCount() const
 {
+    if (server_)
+        return server_->ColumnCount();
     return statement_ == nullptr ? 0 : sqlite3_column_count(statement_);
 }
 
 QStringList Statement::ColumnNames() const
 {
+    if (server_)
+        return server_->ColumnNames();
     QStringList names;
     for (int i = 0; i < ColumnCount(); ++i)
         names << QString::fromUtf8(sqlite3_column_name(statement_, i));
@@ -196,16 +209,22 @@ QStringList Statement::ColumnNames() const
 
 std::int64_t Statement::ColumnInt(int index) const
 {
+    if (server_)
+        return server_->ColumnInt(index);
     return sqlite3_column_int64(statement_, index);
 }
 
 double Statement::ColumnReal(int index) const
 {
+    if (server_)
+        return server_->ColumnReal(index);
     return sqlite3_column_double(statement_, index);
 }
 
 const char* Statement::ColumnUtf8(int index, int& bytes) const
 {
+    if (server_)
+        return server_->ColumnUtf8(index, bytes);
     const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement_, index));
     bytes = sqlite3_column_bytes(statement_, index);
     return text;
@@ -213,6 +232,8 @@ const char* Statement::ColumnUtf8(int index, int& bytes) const
 
 Value Statement::Column(int index) const
 {
+    if (server_)
+        return server_->Column(index);
     switch (sqlite3_column_type(statement_, index)) {
     case SQLITE_INTEGER:
         return static_cast<std::int64_t>(sqlite3_column_int64(statement_, index));

@@ -17,6 +17,7 @@ struct sqlite3_stmt;
 namespace engine {
 
 class Connection;
+class PgStatement;
 class ReadOnlyFence;
 
 // What a statement may do to the file. A statement that carries text a user typed (a filter)
@@ -61,6 +62,7 @@ private:
     sqlite3_stmt* statement_ = nullptr;
     long prepareStatus_ = 0;
     std::unique_ptr<ReadOnlyFence> fence_; // stands from the preparation to the end of the statement
+    std::unique_ptr<PgStatement> server_;  // the statement on a server, when the connection is to one
 };
 
 } // namespace engine

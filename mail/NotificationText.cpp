@@ -7,6 +7,7 @@
 #include "base/StringTable.h"
 #include "document/DefectRecord.h"
 #include "document/LookupLists.h"
+#include "engine/SqlDialect.h"
 #include "list/ColumnCatalogue.h"
 #include "list/ListRow.h"
 #include "mail/MailStringIds.h"
@@ -52,6 +53,9 @@ QString Footer()
 
 QString DatabaseTitle(const QString& databasePath)
 {
+    // A server's URI may carry a login; the subject names the database alone.
+    if (engine::IsServerName(databasePath))
+        return engine::ServerDatabaseName(databasePath);
     const QString name = QFileInfo(databasePath).fileName();
     const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
     return dot < 0 ? name : name.left(dot);

@@ -10,6 +10,7 @@
 #include "base/StringTable.h"
 #include "base/UserInterface.h"
 #include "engine/EngineStatus.h"
+#include "engine/SqlDialect.h"
 #include "engine/UpdatableRowset.h"
 #include "platform/Utf8Text.h"
 #include "store/MaintenanceLock.h"
@@ -120,6 +121,9 @@ engine::Connection& CDatabaseAccess::WaitForFile(RetryMode mode, long failure)
 {
     // A maintainer that died left its lock behind; the check undoes it, and the user hears so.
     const auto inspectLock = [this] {
+        // A server's maintenance lock is its own: the open itself is refused while it is held.
+        if (engine::IsServerName(databaseFileName_))
+            return LockState{};
         LockState lock = CMaintenanceLock::IsLocked(databaseFileName_);
         if (!lock.recovered.isEmpty())
             ShowTextMessage(ui_, lock.recovered, Buttons::Ok, Icon::Information);
@@ -249,6 +253,8 @@ long CDatabaseAccess::TransferSystemSettings(bool load)
 std::uint32_t CDatabaseAccess::GetDatabaseFileSize() const
 {
     ErrorContext context("getting database file size");
+    if (engine::IsServerName(databaseFileName_))
+        return 0;
     const QFileInfo info(databaseFileName_);
     CheckedCall(info.isFile());
     const qint64 size = info.size();
@@ -258,6 +264,9 @@ std::uint32_t CDatabaseAccess::GetDatabaseFileSize() const
 
 bool CDatabaseAccess::NeedsCompacting()
 {
+    // A server cleans up after itself (autovacuum); there is no file to copy.
+    if (engine::IsServerName(databaseFileName_))
+        return false;
     LoadSystemSettings();
     SystemSettings& s = systemSettings_;
     bool due = false;

@@ -9,6 +9,7 @@
 #include "base/UserInterface.h"
 #include "engine/Connection.h"
 #include "engine/EngineStatus.h"
+#include "engine/SqlDialect.h"
 #include "platform/DurableFiles.h"
 #include "platform/LocalSettings.h"
 #include "platform/OleDate.h"
@@ -189,6 +190,35 @@ bool DatabaseAdministration::RemoveOldDatabase(const CMaintenanceLock& lock, con
     if (QFileInfo::exists(attachments))
         check::assertion(discard_(attachments), "Could not delete attachment directory");
     return true;
+}
+
+bool DatabaseAdministration::CreateServerDatabase(const QString& uri)
+{
+    ErrorContext context("creating a database on a server");
+    const QString shown = engine::DisplayNameOfServer(uri);
+    {
+        engine::Connection probe;
+        if (engine::Failed(probe.Open(uri))) {
+            ShowTextMessage(ui_,
+                            CreationFailedText(shown) + QStringLiteral("\n") + FailureText(probe.TakeErrorRecords()),
+                            Buttons::Ok, Icon::Error);
+            return false;
+        }
+        std::int64_t present = 0;
+        if (engine::Failed(probe.QueryInt(QStringLiteral("SELECT count(*) FROM information_schema.tables WHERE "
+                                                         "table_schema = 'vellacord' AND table_name = 'versiontable'"),
+                                          {}, present)) ||
+            present != 0) {
+            ShowTextMessage(ui_, QStringLiteral("%1 already holds a Vellacord database.").arg(shown), Buttons::Ok,
+                            Icon::Error);
+            return false;
+        }
+    }
+    const std::optional<int> workflow = ui_.ChooseWorkflow();
+    if (!workflow)
+        return false;
+    // On the server the schema, the seed and the workflow are one transaction: a failure leaves nothing.
+    return InitializeDatabase(uri, shown, *workflow);
 }
 
 bool DatabaseAdministration::InitializeDatabase(const QString& building, const QString& path, int workflow)

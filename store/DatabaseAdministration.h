@@ -40,6 +40,9 @@ public:
     // Replaces the file at path (and its attachment directory) by a new database. The workflow
     // is chosen first: Cancel there leaves everything as it was and returns false.
     bool CreateDatabase(const QString& path) override;
+    // Creates the schema, the seed and the chosen workflow in the server database the URI names,
+    // which must not hold the program's schema yet; false after telling the user why.
+    bool CreateServerDatabase(const QString& uri);
     bool CompactAndRepair(const QString& path) override;
     // Brings an older file to the current version under the maintenance lock: a copy is
     // converted and checked beside it and renamed into place, so that a crash leaves the old

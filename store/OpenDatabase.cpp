@@ -10,6 +10,7 @@
 #include "base/StringTable.h"
 #include "base/UserInterface.h"
 #include "engine/EngineStatus.h"
+#include "engine/SqlDialect.h"
 #include "store/DatabaseAccess.h"
 #include "store/DatabaseVersion.h"
 
@@ -107,7 +108,7 @@ bool OpenDatabase(CDatabaseAccess& access, std::optional<QString> path, Administ
             }
         } catch (const database_unavailable& unavailable) {
             access.CloseDataConnection();
-            if (!QFileInfo::exists(databasePath))
+            if (!engine::IsServerName(databasePath) && !QFileInfo::exists(databasePath))
                 missing = QFileInfo(databasePath).absoluteFilePath();
             if (!useDefault)
                 ShowDetailedMessage(
@@ -138,6 +139,8 @@ bool OpenDatabase(CDatabaseAccess& access, std::optional<QString> path, Administ
         }
     }
 
-    access.SetDatabaseFileName(QFileInfo(databasePath).absoluteFilePath());
+    // A server's URI is no path: it stays as the user gave it.
+    access.SetDatabaseFileName(engine::IsServerName(databasePath) ? databasePath
+                                                                  : QFileInfo(databasePath).absoluteFilePath());
     return true;
 }

@@ -49,10 +49,11 @@ QByteArray Trimmed(const char* begin, const char* end)
 
 } // namespace
 
-QByteArray LoadScript(int id)
+QByteArray LoadScript(int id, bool server)
 {
     ErrorContext context("Loading resource from .EXE");
-    QFile resource(QStringLiteral(":/SQL_SCRIPT/%1").arg(id));
+    const QString serverScript = QStringLiteral(":/SQL_SCRIPT_SERVER/%1").arg(id);
+    QFile resource(server && QFile::exists(serverScript) ? serverScript : QStringLiteral(":/SQL_SCRIPT/%1").arg(id));
     check::assertion(resource.open(QIODevice::ReadOnly), "could not load sql commands from resource file");
     return resource.readAll();
 }
@@ -149,13 +150,13 @@ bool RunStatements(const char* begin, const char* end, engine::Connection& conne
 
 bool RunScript(int id, engine::Connection& connection, UserInterface& ui, bool continueOnError)
 {
-    const QByteArray script = LoadScript(id);
+    const QByteArray script = LoadScript(id, connection.IsServer());
     return RunStatements(script.constData(), script.constData() + script.size(), connection, ui, continueOnError);
 }
 
 bool RunScriptUntilFailure(int id, engine::Connection& connection, ScriptFailure& failure)
 {
-    const QByteArray script = LoadScript(id);
+    const QByteArray script = LoadScript(id, connection.IsServer());
     return RunEach(script.constData(), script.constData() + script.size(), connection,
                    [&](const QString& sql, long status) {
                        failure = {sql, status, connection.TakeErrorRecords()};

@@ -24,8 +24,9 @@ struct ScriptStatement {
     bool ignoreErrors = false;
 };
 
-// The bytes of script `id`; an assertion failure when the program does not carry it.
-QByteArray LoadScript(int id);
+// The bytes of script `id`; an assertion failure when the program does not carry it. A server
+// database has scripts of its own where its dialect differs; the others are shared.
+QByteArray LoadScript(int id, bool server = false);
 
 ScriptStatement NextStatement(const char* begin, const char* end);
 

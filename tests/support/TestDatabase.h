@@ -9,6 +9,7 @@
 
 // Creates a database of the current version at `path` the way the program does (scripts 190 and
 // 191) and returns the path. Any failure or error report along the way fails the running test.
+// A postgresql:// URI names an empty server database, which gets the server's schema.
 QString CreateCurrentDatabase(const QString& path);
 
 // The first column of the first row of a query that must succeed; -1 when it fails the test.

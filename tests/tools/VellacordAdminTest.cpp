@@ -7,6 +7,7 @@
 #include "store/DatabaseVersion.h"
 #include "store/MaintenanceLock.h"
 #include "store/fixtures/OldVersionDatabase.h"
+#include "support/PgServer.h"
 #include "support/TempFolder.h"
 #include "support/TestDatabase.h"
 
@@ -795,3 +796,66 @@ TEST_F(VellacordAdminTest, MessagesNameTheCauseInWords)
 }
 
 } // namespace
+
+TEST_F(VellacordAdminTest, MigrateToAServerListsTheSameRowsAndNamesTheFiltersThatFailThere)
+{
+    SERVER_DATABASE_OR_SKIP(uri);
+    const QString path = CreateCurrentDatabase(folder.file(QStringLiteral("team.defl")));
+    FillSmallTeamFile(path);
+    {
+        engine::Connection db;
+        ASSERT_EQ(db.Open(path), engine::kOk);
+        ASSERT_EQ(db.Execute(QStringLiteral("insert into filter (userid, filtername, filtertext) values (0, 'globbed', "
+                                            "'subject GLOB ''Cr*''')")),
+                  engine::kOk);
+    }
+    const ToolRun fileList = List(path, QStringLiteral("--user alice"));
+    ASSERT_EQ(fileList.exitCode, 0) << fileList.err.toStdString();
+
+    ToolRun run = Admin({QStringLiteral("migrate"), path, uri});
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_TRUE(run.out.contains(QStringLiteral("defectlist\t5\t5"))) << run.out.toStdString();
+    // The filters that work on the file only are named, each with the server's reason.
+    EXPECT_TRUE(run.err.contains(QStringLiteral("\"globbed\""))) << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains(QStringLiteral("filter 11 "))) << run.err.toStdString();
+    EXPECT_FALSE(run.err.contains(QStringLiteral("filter 13 "))) << run.err.toStdString();
+    EXPECT_FALSE(run.out.contains(QStringLiteral("user=postgres"))) << "no login in what the tool prints";
+
+    // The server lists what the file lists, for the same user with the same view.
+    const ToolRun serverList = List(uri, QStringLiteral("--user alice"));
+    EXPECT_EQ(serverList.exitCode, 0) << serverList.err.toStdString();
+    EXPECT_EQ(serverList.out, fileList.out);
+    EXPECT_EQ(serverList.err, fileList.err);
+    run = Admin({QStringLiteral("version"), uri});
+    EXPECT_EQ(run.out.trimmed(), QStringLiteral("13"));
+    // A second move finds the server database taken.
+    run = Admin({QStringLiteral("migrate"), path, uri});
+    EXPECT_EQ(run.exitCode, 1);
+
+    // Backups with pg_dump keep as many as the database says.
+    {
+        engine::Connection server;
+        ASSERT_EQ(server.Open(uri), engine::kOk);
+        ASSERT_EQ(server.Execute(QStringLiteral("DELETE FROM SystemSettings")), engine::kOk);
+        ASSERT_EQ(server.Execute(QStringLiteral("INSERT INTO SystemSettings (BackupsToKeep) VALUES (2)")), engine::kOk);
+    }
+    const QString dumps = folder.file(QStringLiteral("dumps"));
+    for (int i = 0; i < 3; ++i) {
+        if (i > 0)
+            QThread::msleep(1100); // the names carry the second
+        run = Admin({QStringLiteral("backup"), uri, dumps});
+        ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    }
+    const QStringList kept = QDir(dumps).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+    ASSERT_EQ(kept.size(), 2) << kept.join(QLatin1Char(' ')).toStdString();
+    QProcess restore;
+    restore.start(QStringLiteral("pg_restore"), {QStringLiteral("--list"), QDir(dumps).filePath(kept.last())});
+    ASSERT_TRUE(restore.waitForFinished(30000));
+    EXPECT_EQ(restore.exitCode(), 0);
+    EXPECT_TRUE(restore.readAllStandardOutput().contains("TABLE DATA vellacord defectlist"));
+    // And back into a new file, which lists the same again.
+    const QString back = folder.file(QStringLiteral("back.defl"));
+    run = Admin({QStringLiteral("migrate"), uri, back});
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_EQ(List(back, QStringLiteral("--user alice")).out, fileList.out);
+}

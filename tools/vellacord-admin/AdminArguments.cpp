@@ -5,6 +5,7 @@
 #include "ShellArguments.h"
 
 #include "base/ProductInfo.h"
+#include "engine/SqlDialect.h"
 #include "store/DatabaseVersion.h"
 
 #include <QCommandLineParser>
@@ -115,6 +116,32 @@ const std::vector<CommandSpec>& Commands()
          "FILE",
          {},
          "Prints the users: id, login, name, e-mail, flags and whether a password is set."},
+        {"migrate",
+         Command::Migrate,
+         "SOURCE TARGET",
+         {},
+         "Moves a database between a file and a PostgreSQL server, either way. From a FILE to a postgresql:// URI:\n"
+         "under the file's maintenance lock, the file must be of the current version and pass its quick check,\n"
+         "and the server database must be empty; the schema is created, every table copied in one\n"
+         "transaction, the counters set and the rows counted per table; then every stored filter is tried\n"
+         "on the server, and those that fail there are listed to be fixed before the team switches. From a\n"
+         "URI to a FILE (which must not exist): the same copy into a new file."},
+        {"backup",
+         Command::Backup,
+         "URI DIR",
+         {},
+         "Writes a backup of the server database into the folder DIR with pg_dump (custom format, for\n"
+         "pg_restore), named after the database and the time, and removes the oldest of them beyond the\n"
+         "database's BackupsToKeep."},
+        {"pg-setup",
+         Command::ServerSetup,
+         "URI",
+         {"workflow"},
+         "Prepares the PostgreSQL database the postgresql:// URI names, once, connected as a superuser: creates\n"
+         "the roles vellacord_owner (owns the schema) and vellacord_users (grant it to each user's login),\n"
+         "takes from PUBLIC the functions a filter could use against other sessions (pg_cancel_backend,\n"
+         "pg_terminate_backend, pg_notify, the advisory locks, set_config, pg_sleep), and creates the schema\n"
+         "with its seed and the chosen workflow when the database has none yet."},
         SHELL_COMMAND_SPECS};
     return commands;
 }
@@ -265,6 +292,19 @@ AdminArguments ParseCommand(const CommandSpec& spec, const QStringList& rest)
                               .arg(positional.at(expected.size()), QLatin1String(spec.name)),
                           &spec);
     options.file = positional.front();
+    if (spec.command == Command::Migrate) {
+        options.target = positional.at(1);
+        if (engine::IsServerName(options.file) == engine::IsServerName(options.target))
+            return UsageError(QStringLiteral("migrate moves between a file and a postgresql:// URI"), &spec);
+        if (!engine::IsServerName(options.target))
+            options.target = QFileInfo(options.target).absoluteFilePath();
+    }
+    if (spec.command == Command::Backup) {
+        options.target = QFileInfo(positional.at(1)).absoluteFilePath();
+        if (!engine::IsServerName(options.file))
+            return UsageError(QStringLiteral("backup needs a postgresql:// URI; a file's backups are made by repair"),
+                              &spec);
+    }
     if (spec.command == Command::UserAdd) {
         options.login = positional.at(1);
         if (options.login.trimmed().isEmpty())
@@ -321,7 +361,9 @@ AdminArguments ParseCommand(const CommandSpec& spec, const QStringList& rest)
             spec.command, positional, value, [&](const char* name) { return parser.values(QLatin1String(name)); },
             isSet, options))
         return UsageError(*error, &spec);
-    options.file = QFileInfo(options.file).absoluteFilePath();
+    // A server's URI is no path.
+    if (!engine::IsServerName(options.file))
+        options.file = QFileInfo(options.file).absoluteFilePath();
     AdminArguments result;
     result.outcome = AdminArguments::Outcome::Run;
     result.options = options;

@@ -11,17 +11,26 @@
 #include "base/ErrorReport.h"
 #include "engine/Connection.h"
 #include "engine/EngineStatus.h"
+#include "engine/Rowset.h"
+#include "engine/SqlDialect.h"
+#include "engine/Statement.h"
 #include "platform/OleDate.h"
 #include "store/Backups.h"
 #include "store/Compaction.h"
+#include "store/DatabaseAccess.h"
 #include "store/DatabaseAdministration.h"
 #include "store/DatabaseVersion.h"
 #include "store/MaintenanceLock.h"
+#include "store/ServerMigration.h"
+#include "store/ServerSetup.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
+#include <QProcess>
 #include <QTextStream>
 
+#include <algorithm>
 #include <cstdint>
 #include <map>
 
@@ -91,6 +100,19 @@ QString OpenFailureText(const QString& file, engine::Connection& connection)
 // The version row of the file, or the reason it cannot be read.
 std::optional<int> ReadVersion(const QString& file, QString& error)
 {
+    if (engine::IsServerName(file)) {
+        // The server refuses the connection itself while the database is taken for maintenance.
+        engine::Connection connection;
+        std::int64_t version = 0;
+        if (engine::Failed(connection.Open(file)))
+            error = OpenFailureText(engine::DisplayNameOfServer(file), connection);
+        else if (ReadDatabaseVersion(connection, version) != engine::kOk)
+            error = QStringLiteral("%1 is no Vellacord database: it has no schema version")
+                        .arg(engine::DisplayNameOfServer(file));
+        else
+            return static_cast<int>(version);
+        return std::nullopt;
+    }
     if (const LockState lock = InspectLock(file); lock.locked) {
         error = LockedText(file, lock);
         return std::nullopt;
@@ -122,6 +144,13 @@ int Version(const AdminOptions& options)
 
 int Create(const AdminOptions& options, DatabaseAdministration& administration)
 {
+    if (engine::IsServerName(options.file)) {
+        const QString shown = engine::DisplayNameOfServer(options.file);
+        if (!administration.CreateServerDatabase(options.file))
+            return Fail(QStringLiteral("could not create the schema in %1").arg(shown));
+        Out() << "created " << shown << " (version " << EXPECTED_DB_VERSION << ")" << Qt::endl;
+        return 0;
+    }
     // Without its folder even the lock file cannot be written, and the lock's refusal would name
     // no reason.
     if (!QFileInfo(options.file).dir().exists())
@@ -280,6 +309,119 @@ int UserList(const AdminOptions& options, UserInterface& ui)
     return error.isEmpty() ? 0 : Fail(error);
 }
 
+// Every stored filter, tried behind the fence on the moved database; those that fail there.
+QStringList FailingFilters(const QString& uri)
+{
+    QStringList failing;
+    engine::Connection connection;
+    engine::Rowset filters;
+    if (engine::Failed(connection.Open(uri)) ||
+        engine::Failed(connection.Query(
+            QStringLiteral("SELECT id, filtername, filtertext FROM filter WHERE filtertext IS NOT NULL AND "
+                           "filtertext <> '' ORDER BY id"),
+            {}, filters)))
+        return {QStringLiteral("the filters could not be read")};
+    for (long s = filters.MoveFirst(); s == engine::kOk; s = filters.MoveNext()) {
+        // The list puts the filter in parentheses of its own, with the reader's id for @loggedInId.
+        QString condition = filters.Text(2);
+        condition.replace(QStringLiteral("@loggedInId"), QStringLiteral("0"), Qt::CaseInsensitive);
+        const long status = connection.ReadRows(
+            QStringLiteral("SELECT defect_id FROM DefectListQuery WHERE (\n%1\n)").arg(condition), {},
+            engine::Access::ReadOnly, [] {}, [](const engine::Statement&) {});
+        if (engine::Failed(status)) {
+            const engine::ErrorRecords records = connection.TakeErrorRecords();
+            failing << QStringLiteral("filter %1 \"%2\": %3")
+                           .arg(filters.Text(0), filters.Text(1),
+                                records.empty() ? QStringLiteral("fails") : records.front().message);
+        }
+    }
+    return failing;
+}
+
+int Backup(const AdminOptions& options)
+{
+    QString error;
+    if (!ReadVersion(options.file, error))
+        return Fail(error);
+    if (!QDir().mkpath(options.target))
+        return Fail(QStringLiteral("cannot create the folder %1").arg(options.target));
+    std::int64_t keep = SystemSettings().BackupsToKeep;
+    {
+        engine::Connection connection;
+        if (!engine::Failed(connection.Open(options.file)))
+            connection.QueryInt(QStringLiteral("SELECT BackupsToKeep FROM SystemSettings"), {}, keep);
+    }
+    keep = std::max<std::int64_t>(keep, 1);
+    const QString base = engine::ServerDatabaseName(options.file);
+    const QString name = QStringLiteral("%1-%2.dump")
+                             .arg(base, QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd-HHmmss")));
+    const QString path = QDir(options.target).filePath(name);
+    const QString partial = QDir(options.target).filePath(QStringLiteral(".") + name + QStringLiteral(".partial"));
+    // The password comes from the user's ~/.pgpass or service file, as for every connection.
+    QProcess dump;
+    dump.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    dump.start(QStringLiteral("pg_dump"),
+               {QStringLiteral("--format=custom"), QStringLiteral("--file=") + partial,
+                QStringLiteral("--dbname=") + options.file});
+    if (!dump.waitForFinished(-1) || dump.exitStatus() != QProcess::NormalExit || dump.exitCode() != 0) {
+        QFile::remove(partial);
+        return Fail(QStringLiteral("pg_dump could not back up %1 (is postgresql-client installed?)")
+                        .arg(engine::DisplayNameOfServer(options.file)));
+    }
+    // Only a complete dump gets a name the rotation counts.
+    if (!QFile::rename(partial, path))
+        return Fail(QStringLiteral("cannot name the backup %1").arg(path));
+    QStringList backups = QDir(options.target).entryList({base + QStringLiteral("-*.dump")}, QDir::Files, QDir::Name);
+    while (backups.size() > keep)
+        QFile::remove(QDir(options.target).filePath(backups.takeFirst()));
+    Out() << "backed up " << engine::DisplayNameOfServer(options.file) << " to " << path << Qt::endl;
+    return 0;
+}
+
+int Migrate(const AdminOptions& options)
+{
+    const bool toServer = engine::IsServerName(options.target);
+    const MigrationOutcome outcome = toServer ? MigrateFileToServer(options.file, options.target)
+                                              : MigrateServerToFile(options.file, options.target);
+    for (const MigratedTable& table : outcome.tables)
+        Out() << table.name << '\t' << table.sourceRows << '\t' << table.targetRows << '\n';
+    for (const QString& table : outcome.skipped)
+        Out() << table << "\tnot moved (no table of the program's schema)\n";
+    Out().flush();
+    if (!outcome.error.isEmpty())
+        return Fail(outcome.error);
+    Out() << "moved " << engine::DisplayNameOfDatabase(options.file) << " to "
+          << engine::DisplayNameOfDatabase(options.target) << Qt::endl;
+    if (!toServer)
+        return 0;
+    const QStringList failing = FailingFilters(options.target);
+    for (const QString& filter : failing)
+        Err() << "vellacord-admin: " << filter << Qt::endl;
+    if (!failing.isEmpty())
+        Err() << "vellacord-admin: " << failing.size()
+              << " stored filter(s) fail on the server; fix them before the team switches" << Qt::endl;
+    return 0;
+}
+
+int ServerSetup(const AdminOptions& options, DatabaseAdministration& administration)
+{
+    if (!engine::IsServerName(options.file))
+        return Fail(QStringLiteral("pg-setup needs a postgresql:// URI, not %1").arg(options.file));
+    const QString shown = engine::DisplayNameOfServer(options.file);
+    if (const QString error = PrepareServerDatabase(options.file); !error.isEmpty())
+        return Fail(error);
+    Out() << "prepared " << shown << ": roles " << kServerOwnerRole << " and " << kServerUsersRole
+          << ", side-effect functions taken from PUBLIC" << Qt::endl;
+    QString error;
+    if (ReadVersion(options.file, error))
+        return 0;
+    // The schema belongs to the owner role, so that users' rights come from the group role alone.
+    if (!administration.CreateServerDatabase(OwnerUriOf(options.file)))
+        return Fail(QStringLiteral("could not create the schema in %1").arg(shown));
+    Out() << "created " << shown << " (version " << EXPECTED_DB_VERSION << ")" << Qt::endl;
+    return 0;
+}
+
 } // namespace
 
 int RunAdminCommand(const AdminOptions& options)
@@ -319,6 +461,15 @@ int RunAdminCommand(const AdminOptions& options)
         break;
     case AdminOptions::Command::UserList:
         status = UserList(options, ui);
+        break;
+    case AdminOptions::Command::Backup:
+        status = Backup(options);
+        break;
+    case AdminOptions::Command::Migrate:
+        status = Migrate(options);
+        break;
+    case AdminOptions::Command::ServerSetup:
+        status = ServerSetup(options, administration);
         break;
     default:
         status = RunShellCommand(options, ui, administration);

@@ -25,6 +25,9 @@ struct AdminOptions {
         HookInstall,
         HookRun,
         Search,
+        ServerSetup,
+        Migrate,
+        Backup
     };
     Command command = Command::Version;
     QString file;
@@ -40,6 +43,9 @@ struct AdminOptions {
     QString format;           // text, csv, xml or xlsx; empty: by the output file's extension
     QString output;           // "-" for the standard output
     bool rawFormulas = false; // CSV and text cells that begin like a formula are written as they are
+    // migrate: where the database goes (a file when `file` is a server's URI, and the other way);
+    // backup: the folder the dump goes into.
+    QString target;
     // user add: the new stakeholder.
     QString login;
     QString displayName;

@@ -3,6 +3,7 @@
 #include "ListCommand.h"
 
 #include "document/DefectDoc.h"
+#include "engine/SqlDialect.h"
 #include "export/ExportList.h"
 #include "export/SpreadsheetQuery.h"
 #include "list/ColumnCatalogue.h"
@@ -86,7 +87,8 @@ QString ListDefects(const AdminOptions& options, UserInterface& ui, Administrati
     const StakeholderEntry* user = document.lookups().FindStakeholderByLogin(options.user);
     // Nobody stands for an unset author or addressee; nobody logs in as it.
     if (user == nullptr || user->stakeholder_id == reserved::kNobody || !document.LoginAs(user->stakeholder_id))
-        return QStringLiteral("%1 has no user with the login name \"%2\"").arg(options.file, options.user);
+        return QStringLiteral("%1 has no user with the login name \"%2\"")
+            .arg(engine::DisplayNameOfDatabase(options.file), options.user);
 
     // The login brought the user's last view, filter and "My defects"; the options replace them.
     SessionSelection& selection = document.selection();
@@ -107,12 +109,16 @@ QString ListDefects(const AdminOptions& options, UserInterface& ui, Administrati
     list.FillList();
     // A failed fill announces nothing; a second one would mean something filled behind the tool's back.
     if (fills != 1)
-        return QStringLiteral("the list of %1 could not be read").arg(options.file);
+        return QStringLiteral("the list of %1 could not be read").arg(engine::DisplayNameOfDatabase(options.file));
     // The list falls back to view 1 without a word, and takes a missing filter for none.
     if (options.viewId && selection.currentViewId != *options.viewId)
-        return QStringLiteral("%1 has no view %2").arg(options.file).arg(*options.viewId);
+        return QStringLiteral("%1 has no view %2")
+            .arg(engine::DisplayNameOfDatabase(options.file))
+            .arg(*options.viewId);
     if (options.filterId && list.filter().text.isEmpty())
-        return QStringLiteral("%1 has no filter %2 with a condition").arg(options.file).arg(*options.filterId);
+        return QStringLiteral("%1 has no filter %2 with a condition")
+            .arg(engine::DisplayNameOfDatabase(options.file))
+            .arg(*options.filterId);
 
     if (options.format == QLatin1String("json"))
         PrintJson(list.model(), out);

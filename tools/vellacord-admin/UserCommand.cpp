@@ -4,6 +4,7 @@
 #include "document/SetupListsEditor.h"
 #include "engine/Connection.h"
 #include "engine/EngineStatus.h"
+#include "engine/SqlDialect.h"
 
 #include <optional>
 
@@ -17,7 +18,8 @@ struct UsersPage {
     QString Open(const QString& file, UserInterface& ui)
     {
         if (engine::Failed(connection.Open(file)))
-            return QStringLiteral("cannot open %1: %2").arg(file, connection.TakeErrorMessage());
+            return QStringLiteral("cannot open %1: %2")
+                .arg(engine::DisplayNameOfDatabase(file), connection.TakeErrorMessage());
         editor.emplace(ui, connection, true, 0);
         editor->ShowPage(setup_lists::kUsersPage);
         return {};
@@ -42,7 +44,7 @@ QString AddUser(const AdminOptions& options, UserInterface& ui, const QString& p
     for (int row = 0; row < editor.RowCount(); ++row) {
         if (page.Cell(row, "loginname").compare(options.login, Qt::CaseInsensitive) == 0)
             return QStringLiteral("%1 already has a user with the login name \"%2\"")
-                .arg(options.file, page.Cell(row, "loginname"));
+                .arg(engine::DisplayNameOfDatabase(options.file), page.Cell(row, "loginname"));
     }
     editor.NewRecord();
     const auto set = [&](const char* column, const QString& text) {
@@ -56,12 +58,12 @@ QString AddUser(const AdminOptions& options, UserInterface& ui, const QString& p
     set("passwd", password);
     set("userflags", options.administrator ? QStringLiteral("A") : QString());
     if (!editor.StorePending())
-        return QStringLiteral("could not add the user to %1").arg(options.file);
+        return QStringLiteral("could not add the user to %1").arg(engine::DisplayNameOfDatabase(options.file));
     const int row = editor.CurrentRow();
     const QString id = page.Cell(row, "stakeholder_id");
     if (!editor.Close())
         return QStringLiteral("added user %1 (id %2) to %3, but could not store the order of the users")
-            .arg(options.login, id, options.file);
+            .arg(options.login, id, engine::DisplayNameOfDatabase(options.file));
     out << "added user " << options.login << " (id " << id << ")" << (options.administrator ? " as administrator" : "")
         << Qt::endl;
     return {};
