@@ -140,6 +140,9 @@ long BuildSearchIndexStep(engine::Connection& connection, int defects, bool& com
 
 bool EnsureSearchIndex(engine::Connection& connection)
 {
+    // The index is the file engine's full-text table; a server has none of its kind yet.
+    if (connection.IsServer())
+        return false;
     if (HasSearchIndex(connection))
         return true;
     // Step by step, so that the other workstations' saves wait for one step at most; a build that
