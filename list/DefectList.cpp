@@ -68,7 +68,7 @@ QByteArrayView Utf8(const engine::Statement& statement, int field, int character
 
 // The memo texts of hidden columns are not kept: 100 000 hidden details would cost more memory
 // than everything shown.
-ListRow RowOf(const engine::Statement& statement, const MemoColumns& memos)
+ListRow RowOf(const engine::Statement& statement, const MemoColumns& memos, ListTextArena& arena)
 {
     const auto id = [&](int field) { return static_cast<std::int32_t>(statement.ColumnInt(field)); };
     ListRow row;
@@ -89,7 +89,8 @@ ListRow RowOf(const engine::Statement& statement, const MemoColumns& memos)
     row.SetTexts({Utf8(statement, kSubject),
                   memos.description ? Utf8(statement, kDescription, column::kMemoCellLength) : QByteArrayView(),
                   memos.comments ? Utf8(statement, kComments, column::kMemoCellLength) : QByteArrayView(),
-                  Utf8(statement, kFoundVersion), Utf8(statement, kFixedVersion), Utf8(statement, kCc)});
+                  Utf8(statement, kFoundVersion), Utf8(statement, kFixedVersion), Utf8(statement, kCc)},
+                 arena);
     return row;
 }
 
@@ -305,7 +306,7 @@ long CDefectList::ReadRows(const ListCondition& condition, int& currentRow)
             model_.BeginFill();
         },
         [&](const engine::Statement& statement) {
-            ListRow row = RowOf(statement, memos);
+            ListRow row = RowOf(statement, memos, model_.textArena());
             if (row.defectId == currentId)
                 currentRow = model_.rowCount() + model_.pendingCount();
             model_.Append(std::move(row));

@@ -9,33 +9,64 @@
 #include "platform/OleDate.h"
 #include "store/LookupEntries.h"
 
-#include <QRegularExpression>
-#include <QStringList>
+#include <QIODevice>
 
+#include <functional>
+#include <utility>
 #include <vector>
 
 namespace {
 
-// A cell's line breaks and tabs would break the line-per-defect form; the list shows one line too.
-QString OneLine(QString text)
+// A cell's line breaks and tabs would break the line-per-defect form; the list shows one line
+// too. Makes the UTF-8 text from `from` on one line: a CR LF pair, a CR, an LF or a tab each
+// becomes one space.
+void MakeOneLine(QByteArray& text, qsizetype from)
 {
-    static const QRegularExpression breaks(QStringLiteral("\r\n|[\r\n\t]"));
-    return text.replace(breaks, QStringLiteral(" "));
+    qsizetype to = from;
+    for (qsizetype at = from; at < text.size(); ++at) {
+        const char c = text.at(at);
+        if (c == '\r' && at + 1 < text.size() && text.at(at + 1) == '\n')
+            ++at;
+        text[to++] = c == '\r' || c == '\n' || c == '\t' ? ' ' : c;
+    }
+    text.truncate(to);
 }
 
-void Print(const DefectListModel& model, QTextStream& out)
+void Print(const DefectListModel& model, const LookupLists& lookups, QTextStream& out)
 {
+    constexpr qsizetype kChunkBytes = 1 << 16;
     const std::vector<int> shown = VisibleColumns(model.columns());
-    QStringList cells;
-    for (const int column : shown)
-        cells << OneLine(model.columns().columns[static_cast<std::size_t>(column)].caption);
-    out << cells.join(QLatin1Char('\t')) << '\n';
+    QByteArray lines;
+    lines.reserve(kChunkBytes * 2);
+    const auto cells = [&](const std::function<void(int column)>& cell) {
+        bool first = true;
+        for (const int column : shown) {
+            if (!std::exchange(first, false))
+                lines += '\t';
+            const qsizetype from = lines.size();
+            cell(column);
+            MakeOneLine(lines, from);
+        }
+        lines += '\n';
+    };
+    // The bytes go out in chunks, past the stream's conversion to text and back.
+    out.flush();
+    QIODevice* device = out.device();
+    const auto flush = [&] {
+        if (device != nullptr)
+            device->write(lines);
+        else
+            out << QString::fromUtf8(lines);
+        lines.clear();
+    };
+    cells([&](int column) { lines += model.columns().columns[static_cast<std::size_t>(column)].caption.toUtf8(); });
+    CellTexts texts(lookups);
     for (int row = 0; row < model.rowCount(); ++row) {
-        cells.clear();
-        for (const int column : shown)
-            cells << OneLine(model.CellText(row, column));
-        out << cells.join(QLatin1Char('\t')) << '\n';
+        cells([&](int column) { texts.AppendUtf8(lines, model.row(row), column); });
+        if (lines.size() >= kChunkBytes)
+            flush();
     }
+    flush();
     out.flush();
 }
 
@@ -95,7 +126,7 @@ QString ListDefects(const AdminOptions& options, UserInterface& ui, Administrati
         return QStringLiteral("%1 has no filter %2 with a condition").arg(options.file).arg(*options.filterId);
 
     if (options.output.isEmpty())
-        Print(list.model(), out);
+        Print(list.model(), document.lookups(), out);
     else
         WriteListExport(options.output, ExportKind(options), document.GetDocumentConnection(RetryMode::Offline), list,
                         options.rawFormulas ? FormulaCells::Raw : FormulaCells::Neutralise);
