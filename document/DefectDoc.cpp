@@ -218,7 +218,7 @@ void CDefectDoc::UserChangedDefect()
 
 bool CDefectDoc::TestForNewUnread()
 {
-    if (!loggedIn_)
+    if (!loggedIn_ || !unreadTests_)
         return false;
     if (!knownUnread_.TestForNewUnread(*this, loggedInId_))
         return false;

@@ -136,6 +136,9 @@ public:
 
     // Announces newUnreadEntries when entries addressed to the user arrived since the last test.
     bool TestForNewUnread();
+    // A document that only lists (vellacord-admin list) never tells of new unread entries, so it
+    // need not look for them: on a file without the unread index that reads every defect.
+    void SetUnreadTests(bool on) { unreadTests_ = on; }
     const KnownUnreadSet& knownUnread() const { return knownUnread_; }
 
     // Commands of the current defect.
@@ -216,6 +219,7 @@ private:
     ConnectionUseCounts connectionUse_;
     DocumentTimers timers_;
     KnownUnreadSet knownUnread_;
+    bool unreadTests_ = true;
     DefectPersistence defects_{*this};
     ViewChanges* viewChanges_ = nullptr;
     std::function<void()> listEditor_;

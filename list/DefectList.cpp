@@ -315,16 +315,21 @@ long CDefectList::ReadRows(const ListCondition& condition, int& currentRow)
     return status;
 }
 
-void CDefectList::FillList()
+void CDefectList::PrepareStatement()
 {
-    ErrorContext context("Filling the list");
-    WaitCursor wait(document_.Ui());
     document_.lookups().LoadLookups(false);
     if (!view_.loaded()) {
         LoadCurrentViewWithFallback();
         ApplyViewToList();
     }
     filter_ = LoadFilter(document_, document_.selection().currentFilterId);
+}
+
+void CDefectList::FillList()
+{
+    ErrorContext context("Filling the list");
+    WaitCursor wait(document_.Ui());
+    PrepareStatement();
 
     ListCondition condition = BuildListCondition(true);
     int currentRow = -1;
@@ -391,14 +396,16 @@ void CDefectList::AutoRefresh()
 void CDefectList::ShowEntryCount(bool filtered)
 {
     lastFiltered_ = filtered;
-    const int shown = model_.rowCount();
-    if (!filtered) {
-        SetStatusText(shown == 1 ? LoadString(kOneEntryText) : FormatString(kCountText, shown));
-        return;
-    }
+    SetStatusText(EntryCountText(model_.rowCount(), filtered));
+}
+
+QString CDefectList::EntryCountText(int shown, bool filtered)
+{
+    if (!filtered)
+        return shown == 1 ? LoadString(kOneEntryText) : FormatString(kCountText, shown);
     std::int64_t total = 0;
     document_.GetDocumentConnection(RetryMode::Offline).QueryInt(TotalCountStatement(), {}, total);
-    SetStatusText(FormatString(kFilteredCountText, shown, static_cast<int>(total)));
+    return FormatString(kFilteredCountText, shown, static_cast<int>(total));
 }
 
 void CDefectList::SetStatusText(const QString& text)

@@ -69,6 +69,9 @@ public:
 
     // The list.
     ListCondition BuildListCondition(bool withFilter) const;
+    // Loads what the list statement is made of (the lookups, the current view and filter)
+    // without reading the rows: enough for an export of the list.
+    void PrepareStatement();
     void FillList();
     void Refresh();
     // The auto-refresh timer ran out: the boxes are filled again, and the list too unless
@@ -86,6 +89,8 @@ public:
     bool GoToFirstUnread();
     bool CanNavigate(int commandId) const;
     const QString& statusText() const { return statusText_; }
+    // The entry count as the status bar says it: "3 entries", "1 of 5 entries (filtered)".
+    QString EntryCountText(int shown, bool filtered);
 
     // Find, Find Next and Find Previous; `text` is the search bar's text.
     void Find();

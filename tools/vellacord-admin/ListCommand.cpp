@@ -83,6 +83,16 @@ ListExportKind ExportKind(const AdminOptions& options)
     return ExportKindOfPath(options.output);
 }
 
+// The list falls back to view 1 without a word, and takes a missing filter for none.
+QString SelectionRefusal(const AdminOptions& options, const SessionSelection& selection, const CDefectList& list)
+{
+    if (options.viewId && selection.currentViewId != *options.viewId)
+        return QStringLiteral("%1 has no view %2").arg(options.file).arg(*options.viewId);
+    if (options.filterId && list.filter().text.isEmpty())
+        return QStringLiteral("%1 has no filter %2 with a condition").arg(options.file).arg(*options.filterId);
+    return QString();
+}
+
 } // namespace
 
 QString ListDefects(const AdminOptions& options, UserInterface& ui, AdministrationActions& administration,
@@ -92,6 +102,7 @@ QString ListDefects(const AdminOptions& options, UserInterface& ui, Administrati
     // settings row, an offered compaction) and runs the login dialog, and a listing writes nothing.
     // The caller has checked the file's version.
     CDefectDoc document(ui, SystemClockInstance(), administration);
+    document.SetUnreadTests(false);
     document.database().SetDatabaseFileName(options.file);
     document.lookups().LoadLookups(true);
     const StakeholderEntry* user = document.lookups().FindStakeholderByLogin(options.user);
@@ -111,6 +122,18 @@ QString ListDefects(const AdminOptions& options, UserInterface& ui, Administrati
         selection.myDefectsOn = true;
 
     CDefectList list(document);
+    const ListExportKind kind = ExportKind(options);
+    // Every row of these goes to the file straight from the statement: the list need not be read first.
+    if (!options.output.isEmpty() && kind != ListExportKind::Workbook) {
+        list.PrepareStatement();
+        if (const QString refusal = SelectionRefusal(options, selection, list); !refusal.isEmpty())
+            return refusal;
+        const std::optional<int> rows =
+            WriteListExport(options.output, kind, document.GetDocumentConnection(RetryMode::Offline), list,
+                            options.rawFormulas ? FormulaCells::Raw : FormulaCells::Neutralise);
+        err << list.EntryCountText(rows.value_or(0), list.BuildListCondition(true).filtered) << Qt::endl;
+        return QString();
+    }
     int fills = 0;
     QObject::connect(&list, &CDefectList::listFilled, [&fills] { ++fills; });
     QString count;
@@ -119,16 +142,13 @@ QString ListDefects(const AdminOptions& options, UserInterface& ui, Administrati
     // A failed fill announces nothing; a second one would mean something filled behind the tool's back.
     if (fills != 1)
         return QStringLiteral("the list of %1 could not be read").arg(options.file);
-    // The list falls back to view 1 without a word, and takes a missing filter for none.
-    if (options.viewId && selection.currentViewId != *options.viewId)
-        return QStringLiteral("%1 has no view %2").arg(options.file).arg(*options.viewId);
-    if (options.filterId && list.filter().text.isEmpty())
-        return QStringLiteral("%1 has no filter %2 with a condition").arg(options.file).arg(*options.filterId);
+    if (const QString refusal = SelectionRefusal(options, selection, list); !refusal.isEmpty())
+        return refusal;
 
     if (options.output.isEmpty())
         Print(list.model(), document.lookups(), out);
     else
-        WriteListExport(options.output, ExportKind(options), document.GetDocumentConnection(RetryMode::Offline), list,
+        WriteListExport(options.output, kind, document.GetDocumentConnection(RetryMode::Offline), list,
                         options.rawFormulas ? FormulaCells::Raw : FormulaCells::Neutralise);
     err << count << Qt::endl;
     return QString();
