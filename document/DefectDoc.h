@@ -135,7 +135,8 @@ public:
     void UserChangedDefect();
 
     // Announces newUnreadEntries when entries addressed to the user arrived since the last test.
-    bool TestForNewUnread();
+    // `fileUnchanged`: nothing was committed to the file since the last test, whose read then stands.
+    bool TestForNewUnread(bool fileUnchanged = false);
     // A document that only lists (vellacord-admin list) never tells of new unread entries, so it
     // need not look for them: on a file without the unread index that reads every defect.
     void SetUnreadTests(bool on) { unreadTests_ = on; }

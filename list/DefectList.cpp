@@ -367,10 +367,12 @@ bool CDefectList::UnchangedSinceLastFill()
 {
     if (!lastFill_.file || !view_.loaded())
         return false;
-    filter_ = LoadFilter(document_, document_.selection().currentFilterId);
-    if (ListStatement(BuildListCondition(true)) != lastFill_.statement)
+    // The stamp first, one read transaction: without a commit since the fill, the filter, the views
+    // and the rows in the file are those read then.
+    if (document_.GetDocumentConnection(RetryMode::Offline).ReadChangeStamp() != lastFill_.file)
         return false;
-    return document_.GetDocumentConnection(RetryMode::Offline).ReadChangeStamp() == lastFill_.file;
+    // What the statement is made of in memory (the user's choices) may have changed without a commit.
+    return ListStatement(BuildListCondition(true)) == lastFill_.statement;
 }
 
 void CDefectList::AutoRefresh()
@@ -381,12 +383,15 @@ void CDefectList::AutoRefresh()
     const bool wasConnected = document_.connected();
     {
         ConnectionUse use(document_.connectionUse(), true, false);
-        emit filterChoicesChanged();
-        emit viewChoicesChanged();
-        if (UnchangedSinceLastFill())
-            document_.TestForNewUnread();
-        else
+        // Each read is a round trip on a file share: an unchanged file is read no further, and
+        // the boxes are filled again only after a commit, which may have changed their tables.
+        if (UnchangedSinceLastFill()) {
+            document_.TestForNewUnread(true);
+        } else {
+            emit filterChoicesChanged();
+            emit viewChoicesChanged();
             FillList();
+        }
     }
     if (!wasConnected)
         document_.GoOffline();

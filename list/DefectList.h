@@ -74,9 +74,10 @@ public:
     void PrepareStatement();
     void FillList();
     void Refresh();
-    // The auto-refresh timer ran out: the boxes are filled again, and the list too unless
-    // nothing was committed to the file and the statement is the same as at the last fill; the
-    // test for new unread entries runs either way. An offline document goes offline again.
+    // The auto-refresh timer ran out: unless nothing was committed to the file and the statement
+    // is the same as at the last fill, the boxes are filled again and the list too; the test for
+    // new unread entries runs either way (on what it read last when the file is unchanged). An
+    // offline document goes offline again.
     void AutoRefresh();
     // A row gained the focus in the list view: its defect becomes current.
     void RowFocused(int row);
