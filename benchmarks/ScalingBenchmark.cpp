@@ -1,6 +1,8 @@
 // How the list, the exports and a save keep pace with the engine as the file grows: for files of
 // 10 000 to 1 000 000 defects (made once, kept in a cache folder), each measure against the
 // sqlite3 shell or the bare statement, side by side in one run, medians, printed as one table.
+// The files are as the tools make them; the program's measures add the unread index its open
+// adds, and remove it again for vellacord-admin.
 
 #include "BenchmarkSupport.h"
 
@@ -10,6 +12,7 @@
 #include "engine/Statement.h"
 #include "export/ExportList.h"
 #include "list/DefectList.h"
+#include "store/UnreadIndex.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -79,8 +82,29 @@ void Report(const char* key, double value)
 
 // Child: the in-process measures on one file; prints key=value lines. Writes the list statement
 // to `statementFile`.
-int Measure(const QString& path, const QString& statementFile)
+int Measure(const QString& path, const QString& statementFile, bool openedByProgram)
 {
+    // The program's open adds the unread index, which the cached files lack as the tools made
+    // them; it goes again at the end, so that the tool is measured on such a file.
+    struct ProgramIndex {
+        engine::Connection connection;
+        bool made = false;
+        ~ProgramIndex()
+        {
+            if (made)
+                connection.Execute(QStringLiteral("DROP INDEX IF EXISTS defectlist_unread"));
+        }
+    } index;
+    if (openedByProgram) {
+        std::int64_t present = 0;
+        if (index.connection.Open(path) != engine::kOk ||
+            index.connection.QueryInt(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE "
+                                                     "name='defectlist_unread'"),
+                                      {}, present) != engine::kOk)
+            return 1;
+        index.made = present == 0;
+        EnsureUnreadIndex(index.connection);
+    }
     const long baseKilobytes = StatusKilobytes("VmRSS");
     ScriptedUserInterface ui;
     DatabaseAdministration administration{ui, SystemClockInstance()};
@@ -188,7 +212,11 @@ Figures MeasureSize(const QString& self, const QString& admin, const QString& pa
     const QString statementFile = folder.filePath(QStringLiteral("list.sql"));
     QProcess child;
     child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    child.start(self, {QStringLiteral("--measure"), path, statementFile});
+    // SCALING_UNOPENED=1 measures the program on the files as the tools left them, without the unread index.
+    child.start(self,
+                {QStringLiteral("--measure"), path, statementFile,
+                 qEnvironmentVariableIntValue("SCALING_UNOPENED") != 0 ? QStringLiteral("unopened")
+                                                                       : QStringLiteral("opened")});
     if (!child.waitForFinished(-1) || child.exitCode() != 0) {
         std::fprintf(stderr, "the measuring child failed on %s\n", qPrintable(path));
         std::exit(1);
@@ -244,7 +272,7 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     const QStringList arguments = app.arguments().mid(1);
     if (arguments.value(0) == QLatin1String("--measure"))
-        return Measure(arguments.value(1), arguments.value(2));
+        return Measure(arguments.value(1), arguments.value(2), arguments.value(3) == QLatin1String("opened"));
 
     // Sizes from the command line, else the three that run in minutes.
     std::vector<int> sizes;
