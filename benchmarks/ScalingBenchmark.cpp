@@ -259,10 +259,14 @@ QString Ratio(const Figures& f, const char* measured, const char* reference)
 {
     const double value = f.at(QLatin1String(measured));
     const double base = f.at(QLatin1String(reference));
-    return QStringLiteral("%1x (%2/%3)")
+    // Short times in milliseconds, so that their digits show.
+    const bool brief = base < 0.1;
+    const double scale = brief ? 1000 : 1;
+    return QStringLiteral("%1x (%2/%3 %4)")
         .arg(value / base, 0, 'f', 2)
-        .arg(value, 0, 'f', value < 0.1 ? 4 : 2)
-        .arg(base, 0, 'f', base < 0.1 ? 4 : 2);
+        .arg(value * scale, 0, 'f', 2)
+        .arg(base * scale, 0, 'f', 2)
+        .arg(brief ? QStringLiteral("ms") : QStringLiteral("s"));
 }
 
 } // namespace
