@@ -94,12 +94,33 @@ const char* XmlForbidden(const char* c, const char* end, int& bytes)
     return nullptr;
 }
 
+// The bytes that may need an escape in a format: the runs between them are copied unlooked-at.
+const std::array<bool, 256>& MayEscape(ExportFormat format)
+{
+    static const std::array<std::array<bool, 256>, 3> kTables = [] {
+        std::array<std::array<bool, 256>, 3> tables{};
+        for (const ExportFormat each : {ExportFormat::Csv, ExportFormat::Text, ExportFormat::Xml}) {
+            auto& table = tables[static_cast<std::size_t>(each)];
+            for (int byte = 0; byte < 256; ++byte) {
+                const auto c = static_cast<char>(byte);
+                table[static_cast<std::size_t>(byte)] =
+                    EscapeOf(c, each) != nullptr || (each == ExportFormat::Xml && (byte < 0x20 || byte == 0xEF));
+            }
+        }
+        return tables;
+    }();
+    return kTables[static_cast<std::size_t>(format)];
+}
+
 // Appends the text escaped; the runs between escaped characters go in whole.
 void AppendEscaped(QByteArray& out, const char* text, int bytes, ExportFormat format)
 {
+    const std::array<bool, 256>& mayEscape = MayEscape(format);
     const char* run = text;
     const char* const end = text + bytes;
     for (const char* c = text; c < end; ++c) {
+        if (!mayEscape[static_cast<unsigned char>(*c)])
+            continue;
         int length = 1;
         const char* escape = EscapeOf(*c, format);
         if (escape == nullptr && format == ExportFormat::Xml)
