@@ -7,6 +7,8 @@
 #include "store/UnreadIndex.h"
 #include "support/TestDatabase.h"
 
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
 #include <algorithm>
@@ -173,7 +175,7 @@ bool AddDefect(engine::Connection& db, Generator& generate)
          generate.Between(0, 9) == 0 ? QStringLiteral("qa@example.org; lead@example.org") : QString()});
 }
 
-bool FillFile(const QString& path, int defects)
+bool FillFile(const QString& path, int defects, bool openedByProgram)
 {
     engine::Connection db;
     if (db.Open(path) != engine::kOk || db.Execute(QStringLiteral("PRAGMA synchronous=OFF")) != engine::kOk)
@@ -189,15 +191,18 @@ bool FillFile(const QString& path, int defects)
         return engine::kOk;
     }) == engine::kOk;
     // What the program's first open of the file adds.
-    EnsureUnreadIndex(db);
+    if (openedByProgram)
+        EnsureUnreadIndex(db);
     return filled;
 }
 
-QString MakeDefectFile(const QString& path, int defects)
+} // namespace
+
+QString MakeDefectFile(const QString& path, int defects, bool openedByProgram)
 {
     CreateCurrentDatabase(path);
     const double generated = TimeSeconds([&] {
-        if (!FillFile(path, defects))
+        if (!FillFile(path, defects, openedByProgram))
             std::exit(1);
     });
     std::printf("file: %d defects, %.0f MB, generated in %.1f s\n", defects,
@@ -205,7 +210,20 @@ QString MakeDefectFile(const QString& path, int defects)
     return path;
 }
 
-} // namespace
+QString CachedDefectFile(const QString& folder, int defects)
+{
+    const QString path = QDir(folder).filePath(QStringLiteral("defects-%1.defl").arg(defects));
+    if (QFileInfo::exists(path))
+        return path;
+    QDir().mkpath(folder);
+    // Made under another name and renamed, so that an interrupted run leaves no half file behind.
+    const QString making = path + QStringLiteral(".making");
+    QFile::remove(making);
+    MakeDefectFile(making, defects, false);
+    if (!QFile::rename(making, path))
+        std::exit(1);
+    return path;
+}
 
 LoggedInDefectFile::LoggedInDefectFile(int argc, char** argv)
     : path(MakeDefectFile(folder.file(QStringLiteral("bench.defl")),

@@ -28,6 +28,14 @@ public:
     CDefectDoc document{ui, SystemClockInstance(), administration};
 };
 
+// Makes a database of the current version at `path` with `defects` defects of realistic size (the
+// same ones for the same count); with `openedByProgram`, also what the program's first open adds.
+// Prints the file's size and how long it took; ends the program when it cannot be made.
+QString MakeDefectFile(const QString& path, int defects, bool openedByProgram = true);
+// The file of `defects` defects in `folder`, made there at the first call and used as it is later.
+// Like a file that only the administration tools ever wrote, it lacks what the program's first open adds.
+QString CachedDefectFile(const QString& folder, int defects);
+
 // Seconds the work took, and the least of `runs` runs.
 double TimeSeconds(const std::function<void()>& work);
 double BestSeconds(int runs, const std::function<void()>& work);

@@ -218,11 +218,11 @@ void CDefectDoc::UserChangedDefect()
     timers_.RestartTimer(DocumentTimers::kAutoClose);
 }
 
-bool CDefectDoc::TestForNewUnread()
+bool CDefectDoc::TestForNewUnread(bool fileUnchanged)
 {
-    if (!loggedIn_)
+    if (!loggedIn_ || !unreadTests_)
         return false;
-    if (!knownUnread_.TestForNewUnread(*this, loggedInId_))
+    if (!knownUnread_.TestForNewUnread(*this, loggedInId_, fileUnchanged))
         return false;
     emit newUnreadEntries(userSettings_.NotifyOfChanges != 0);
     return true;

@@ -136,7 +136,11 @@ public:
     void UserChangedDefect();
 
     // Announces newUnreadEntries when entries addressed to the user arrived since the last test.
-    bool TestForNewUnread();
+    // `fileUnchanged`: nothing was committed to the file since the last test, whose read then stands.
+    bool TestForNewUnread(bool fileUnchanged = false);
+    // A document that only lists (vellacord-admin list) never tells of new unread entries, so it
+    // need not look for them: on a file without the unread index that reads every defect.
+    void SetUnreadTests(bool on) { unreadTests_ = on; }
     const KnownUnreadSet& knownUnread() const { return knownUnread_; }
 
     // Commands of the current defect.
@@ -223,6 +227,7 @@ private:
     ConnectionUseCounts connectionUse_;
     DocumentTimers timers_;
     KnownUnreadSet knownUnread_;
+    bool unreadTests_ = true;
     DefectPersistence defects_{*this};
     ViewChanges* viewChanges_ = nullptr;
     std::function<void()> listEditor_;

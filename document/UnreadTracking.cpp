@@ -14,10 +14,18 @@ void KnownUnreadSet::Forget()
 {
     entries_.clear();
     known_ = false;
+    lastRead_.reset();
 }
 
-bool KnownUnreadSet::TestForNewUnread(ConnectionProvider& connections, std::int32_t loggedInId)
+bool KnownUnreadSet::TestForNewUnread(ConnectionProvider& connections, std::int32_t loggedInId, bool fileUnchanged)
 {
+    if (fileUnchanged && lastRead_ && lastReader_ == loggedInId) {
+        std::set<Entry> newest = *lastRead_;
+        const bool news = known_ && !std::includes(entries_.begin(), entries_.end(), newest.begin(), newest.end());
+        entries_ = std::move(newest);
+        known_ = true;
+        return news;
+    }
     ErrorContext context("testing for new unread entries");
     engine::Connection& connection = connections.GetDocumentConnection(RetryMode::Offline);
     engine::Rowset rows;
@@ -33,6 +41,8 @@ bool KnownUnreadSet::TestForNewUnread(ConnectionProvider& connections, std::int3
     for (long row = rows.MoveFirst(); row == engine::kOk; row = rows.MoveNext())
         newest.insert({rows.Int32(0), rows.Real(1)});
     const bool news = known_ && !std::includes(entries_.begin(), entries_.end(), newest.begin(), newest.end());
+    lastRead_ = newest;
+    lastReader_ = loggedInId;
     entries_ = std::move(newest);
     known_ = true;
     return news;

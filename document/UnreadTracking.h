@@ -3,6 +3,7 @@
 // last test, compared with the newest unread entries now.
 
 #include <cstdint>
+#include <optional>
 #include <set>
 #include <utility>
 
@@ -22,10 +23,14 @@ public:
 
     // Reads the newest unread entries addressed to the user; true when one of them was not known
     // (never at the first test). The read entries become the known ones. A failed read raises the
-    // provider failure and leaves the set as it was.
-    bool TestForNewUnread(ConnectionProvider& connections, std::int32_t loggedInId);
+    // provider failure and leaves the set as it was. With `fileUnchanged` (nothing was committed
+    // to the file since the last test for this user) the entries of that read stand, unread again.
+    bool TestForNewUnread(ConnectionProvider& connections, std::int32_t loggedInId, bool fileUnchanged = false);
 
 private:
     std::set<Entry> entries_;
     bool known_ = false;
+    // What the last read found, and for whom.
+    std::optional<std::set<Entry>> lastRead_;
+    std::int32_t lastReader_ = 0;
 };

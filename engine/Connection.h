@@ -152,6 +152,14 @@ private:
     // Commits when status is a success, else rolls back; returns the outcome.
     long Commit(long status);
     static int WaitForLock(void* connection, int attempt);
+    // The wait for a lock is over: the flag that told committing workstations goes.
+    void EndWait()
+    {
+        if (waiting_) {
+            presence_.SetWaiting(false);
+            waiting_ = false;
+        }
+    }
 
     sqlite3* db_ = nullptr;
     std::unique_ptr<PgConnection> server_; // set when the database is a server's
@@ -160,6 +168,7 @@ private:
     FileIdentity identity_; // the file opened under path_
     bool lost_ = false;
     bool commitUncertain_ = false; // the last COMMIT failed: whether it reached the file is unknown
+    bool waiting_ = false;         // the busy handler flagged this connection as waiting
     ErrorRecords errors_;
     LossHandler lossHandler_;
     std::chrono::steady_clock::time_point waitingSince_;

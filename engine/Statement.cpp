@@ -160,6 +160,7 @@ long Statement::Step()
     if (statement_ == nullptr)
         return prepareStatus_;
     const int code = sqlite3_step(statement_);
+    connection_.EndWait();
     if (code == SQLITE_ROW)
         return kOk;
     if (code == SQLITE_DONE)

@@ -67,13 +67,22 @@ long UpdatableRowset::WriteCurrentRow(const RowValues& values)
     QStringList assignments;
     Parameters parameters;
     Row written = CurrentRow();
-    for (int i = 0; i < ColumnCount(); ++i) {
-        const auto& value = values[static_cast<std::size_t>(i)];
-        if (i == keyIndex_ || !value)
-            continue;
-        assignments << Quoted(columns_[i]) + QStringLiteral(" = ?");
-        parameters.push_back(*value);
-        written[static_cast<std::size_t>(i)] = *value;
+    // A compared value as read is what the row holds when the update finds it, so it is left out:
+    // a long text nobody edited is not copied into the journal and the file again. An uncompared
+    // one may have been changed by somebody else and is written as given. Values all as read
+    // are written all the same, so that the write still finds a change made by somebody else.
+    for (const bool changedOnly : {true, false}) {
+        for (int i = 0; i < ColumnCount(); ++i) {
+            const auto& value = values[static_cast<std::size_t>(i)];
+            if (i == keyIndex_ || !value ||
+                (changedOnly && *value == Get(i) && !uncompared_.contains(columns_[i], Qt::CaseInsensitive)))
+                continue;
+            assignments << Quoted(columns_[i]) + QStringLiteral(" = ?");
+            parameters.push_back(*value);
+            written[static_cast<std::size_t>(i)] = *value;
+        }
+        if (!assignments.isEmpty())
+            break;
     }
     if (assignments.isEmpty())
         return kOk;

@@ -4,7 +4,10 @@
 
 #include "base/Check.h"
 
+#include <QDir>
 #include <QFileInfo>
+
+#include <sys/stat.h>
 
 #include <unistd.h>
 
@@ -46,6 +49,18 @@ OutputFile::OutputFile(const QString& path, const char* openFailure)
             direct_->open(QFileInfo(path).isFile() ? QIODevice::WriteOnly | QIODevice::Append : QIODevice::WriteOnly);
     }
     check::abort_if(!opened, openFailure);
+}
+
+bool OutputFile::ReplacedOnLocalDisk() const
+{
+    if (!replaced_)
+        return false;
+    // A folder where no new file may be made gets the file written in place.
+    const QFileInfo folder(QFileInfo(replaced_->fileName()).absolutePath());
+    struct stat target { };
+    struct stat temporary { };
+    return folder.isWritable() && ::stat(QFile::encodeName(folder.filePath()).constData(), &target) == 0 &&
+        ::stat(QFile::encodeName(QDir::tempPath()).constData(), &temporary) == 0 && target.st_dev == temporary.st_dev;
 }
 
 QIODevice& OutputFile::device()

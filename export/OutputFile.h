@@ -15,7 +15,11 @@ public:
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
 
+    // A QFileDevice: a save file, or the target itself.
     QIODevice& device();
+    // The file is replaced by a rename once complete and lies on the disk of the temporary
+    // folder, so that writing it is as quick as writing a spool file there.
+    bool ReplacedOnLocalDisk() const;
     // Puts the written file in place (a regular file) or flushes it; aborts when that fails.
     void Commit();
 

@@ -11,7 +11,6 @@
 #include "base/StringTable.h"
 #include "engine/Connection.h"
 #include "engine/EngineStatus.h"
-#include "list/ListRow.h"
 
 #include "export/OutputFile.h"
 
@@ -95,12 +94,33 @@ const char* XmlForbidden(const char* c, const char* end, int& bytes)
     return nullptr;
 }
 
+// The bytes that may need an escape in a format: the runs between them are copied unlooked-at.
+const std::array<bool, 256>& MayEscape(ExportFormat format)
+{
+    static const std::array<std::array<bool, 256>, 3> kTables = [] {
+        std::array<std::array<bool, 256>, 3> tables{};
+        for (const ExportFormat each : {ExportFormat::Csv, ExportFormat::Text, ExportFormat::Xml}) {
+            auto& table = tables[static_cast<std::size_t>(each)];
+            for (int byte = 0; byte < 256; ++byte) {
+                const auto c = static_cast<char>(byte);
+                table[static_cast<std::size_t>(byte)] =
+                    EscapeOf(c, each) != nullptr || (each == ExportFormat::Xml && (byte < 0x20 || byte == 0xEF));
+            }
+        }
+        return tables;
+    }();
+    return kTables[static_cast<std::size_t>(format)];
+}
+
 // Appends the text escaped; the runs between escaped characters go in whole.
 void AppendEscaped(QByteArray& out, const char* text, int bytes, ExportFormat format)
 {
+    const std::array<bool, 256>& mayEscape = MayEscape(format);
     const char* run = text;
     const char* const end = text + bytes;
     for (const char* c = text; c < end; ++c) {
+        if (!mayEscape[static_cast<unsigned char>(*c)])
+            continue;
         int length = 1;
         const char* escape = EscapeOf(*c, format);
         if (escape == nullptr && format == ExportFormat::Xml)
@@ -254,7 +274,7 @@ QByteArray CTableExporter::Value(const engine::Statement& row, const Column& col
         const engine::Value date = row.Column(column.position);
         const double oleDate = engine::AsReal(date);
         if (!engine::IsNull(date) && oleDate != 0)
-            value = ListDateText(oleDate).toUtf8();
+            value = dates_.Text(oleDate).toUtf8();
         return value;
     }
     int bytes = 0;
@@ -272,6 +292,12 @@ QByteArray CTableExporter::Value(const engine::Statement& row, const Column& col
 QByteArray CTableExporter::Row(const engine::Statement& row) const
 {
     QByteArray line;
+    AppendRow(line, row);
+    return line;
+}
+
+void CTableExporter::AppendRow(QByteArray& line, const engine::Statement& row) const
+{
     bool first = true;
     for (const Column& column : columns_) {
         const QByteArray value = Value(row, column);
@@ -300,7 +326,7 @@ QByteArray CTableExporter::Row(const engine::Statement& row) const
         }
         first = false;
     }
-    return format_ == ExportFormat::Xml ? line + "</record>\n" : line + '\n';
+    line += format_ == ExportFormat::Xml ? "</record>\n" : "\n";
 }
 
 QByteArray CTableExporter::Trailer() const
@@ -312,22 +338,32 @@ int ExportTable(const QString& path, const QString& query, engine::Connection& c
                 engine::Access access, FormulaCells formulas, ExportHeadings headings)
 {
     ErrorContext context("Exporting database table");
-    // The rows wait in a local spool file and reach the chosen file once the read is over: the read
-    // lock keeps every workstation from saving, and writing to a slow share must neither prolong it
-    // nor count against the filter's time limit; a large list must not be held in memory either. A
-    // failed export leaves an earlier file of that name as it was.
+    // The read lock keeps every workstation from saving, and writing to a slow share must neither
+    // prolong it nor count against the filter's time limit: a file elsewhere gets the rows from a
+    // local spool once the read is over. A file replaced whole on the temporary folder's disk is
+    // written as the rows come, which costs what the spool would. Either way a failed export
+    // leaves an earlier file of that name as it was, and a large list is not held in memory.
     OutputFile file(path);
     QTemporaryFile spool;
-    check::abort_if(!spool.open(), "Writing output file failed!");
+    const bool direct = file.ReplacedOnLocalDisk();
+    QFileDevice& sink = direct ? static_cast<QFileDevice&>(file.device()) : spool;
+    check::abort_if(!direct && !spool.open(), "Writing output file failed!");
+    constexpr qsizetype kChunkBytes = 1 << 16;
+    QByteArray chunk;
+    chunk.reserve(kChunkBytes * 2);
     const auto write = [](QIODevice& device, const QByteArray& bytes) {
         check::abort_if(device.write(bytes) != bytes.size(), "Writing output file failed!");
+    };
+    const auto flush = [&] {
+        write(sink, chunk);
+        chunk.clear();
     };
     // Made from the first row's statement, which names the columns.
     std::optional<CTableExporter> exporter;
     int rows = 0;
     const auto start = [&](const QStringList& columnNames) {
         exporter.emplace(format, columnNames, formulas, headings);
-        write(spool, exporter->Header());
+        chunk += exporter->Header();
     };
     const long status = connection.ReadRows(
         query, {}, access,
@@ -335,24 +371,30 @@ int ExportTable(const QString& path, const QString& query, engine::Connection& c
             // A read that lost the file starts again from the top.
             exporter.reset();
             rows = 0;
-            check::abort_if(!spool.seek(0) || !spool.resize(0), "Writing output file failed!");
+            chunk.clear();
+            check::abort_if(!sink.seek(0) || !sink.resize(0), "Writing output file failed!");
         },
         [&](const engine::Statement& row) {
             if (!exporter)
                 start(row.ColumnNames());
-            write(spool, exporter->Row(row));
+            exporter->AppendRow(chunk, row);
+            if (chunk.size() >= kChunkBytes)
+                flush();
             ++rows;
         });
     if (engine::Failed(status))
         CHResult(status, connection.TakeErrorRecords()).check();
     if (!exporter)
         start(ColumnNamesOf(connection, query, access));
-    write(spool, exporter->Trailer());
+    chunk += exporter->Trailer();
+    flush();
 
-    constexpr qint64 kChunkBytes = 1 << 20;
-    check::abort_if(!spool.seek(0), "Writing output file failed!");
-    while (!spool.atEnd())
-        write(file.device(), spool.read(kChunkBytes));
+    if (!direct) {
+        constexpr qint64 kCopyBytes = 1 << 20;
+        check::abort_if(!spool.seek(0), "Writing output file failed!");
+        while (!spool.atEnd())
+            write(file.device(), spool.read(kCopyBytes));
+    }
     file.Commit();
     return rows;
 }

@@ -2,6 +2,7 @@
 // Writes the rows of a query into a CSV, tab-separated text or XML file for other tools.
 
 #include "engine/Statement.h"
+#include "list/DateTextFormat.h"
 
 #include <QByteArray>
 #include <QString>
@@ -40,6 +41,8 @@ public:
 
     QByteArray Header() const;
     QByteArray Row(const engine::Statement& row) const;
+    // Appends the row's line to `line`.
+    void AppendRow(QByteArray& line, const engine::Statement& row) const;
     QByteArray Trailer() const;
 
 private:
@@ -55,6 +58,7 @@ private:
     bool neutraliseFormulas_;
     ExportHeadings headings_;
     std::vector<Column> columns_;
+    DateTextFormat dates_;
 };
 
 // Runs `query` on the connection (fenced when it carries a user's filter) and writes the file

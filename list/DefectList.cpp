@@ -72,7 +72,7 @@ QByteArrayView Utf8(const engine::Statement& statement, int field, int character
 
 // The memo texts of hidden columns are not kept: 100 000 hidden details would cost more memory
 // than everything shown.
-ListRow RowOf(const engine::Statement& statement, const MemoColumns& memos)
+ListRow RowOf(const engine::Statement& statement, const MemoColumns& memos, ListTextArena& arena)
 {
     const auto id = [&](int field) { return static_cast<std::int32_t>(statement.ColumnInt(field)); };
     ListRow row;
@@ -93,7 +93,8 @@ ListRow RowOf(const engine::Statement& statement, const MemoColumns& memos)
     row.SetTexts({Utf8(statement, kSubject),
                   memos.description ? Utf8(statement, kDescription, column::kMemoCellLength) : QByteArrayView(),
                   memos.comments ? Utf8(statement, kComments, column::kMemoCellLength) : QByteArrayView(),
-                  Utf8(statement, kFoundVersion), Utf8(statement, kFixedVersion), Utf8(statement, kCc)});
+                  Utf8(statement, kFoundVersion), Utf8(statement, kFixedVersion), Utf8(statement, kCc)},
+                 arena);
     return row;
 }
 
@@ -311,7 +312,7 @@ long CDefectList::ReadRows(const ListCondition& condition, int& currentRow)
             model_.BeginFill();
         },
         [&](const engine::Statement& statement) {
-            ListRow row = RowOf(statement, memos);
+            ListRow row = RowOf(statement, memos, model_.textArena());
             if (row.defectId == currentId)
                 currentRow = model_.rowCount() + model_.pendingCount();
             model_.Append(std::move(row));
@@ -320,16 +321,21 @@ long CDefectList::ReadRows(const ListCondition& condition, int& currentRow)
     return status;
 }
 
-void CDefectList::FillList()
+void CDefectList::PrepareStatement()
 {
-    ErrorContext context("Filling the list");
-    WaitCursor wait(document_.Ui());
     document_.lookups().LoadLookups(false);
     if (!view_.loaded()) {
         LoadCurrentViewWithFallback();
         ApplyViewToList();
     }
     filter_ = LoadFilter(document_, document_.selection().currentFilterId);
+}
+
+void CDefectList::FillList()
+{
+    ErrorContext context("Filling the list");
+    WaitCursor wait(document_.Ui());
+    PrepareStatement();
 
     ListCondition condition = BuildListCondition(true);
     int currentRow = -1;
@@ -409,10 +415,12 @@ bool CDefectList::UnchangedSinceLastFill()
 {
     if (!lastFill_.file || !view_.loaded())
         return false;
-    filter_ = LoadFilter(document_, document_.selection().currentFilterId);
-    if (ListStatement(BuildListCondition(true)) != lastFill_.statement)
+    // The stamp first, one read transaction: without a commit since the fill, the filter, the views
+    // and the rows in the file are those read then.
+    if (document_.GetDocumentConnection(RetryMode::Offline).ReadChangeStamp() != lastFill_.file)
         return false;
-    return document_.GetDocumentConnection(RetryMode::Offline).ReadChangeStamp() == lastFill_.file;
+    // What the statement is made of in memory (the user's choices) may have changed without a commit.
+    return ListStatement(BuildListCondition(true)) == lastFill_.statement;
 }
 
 void CDefectList::AutoRefresh()
@@ -423,12 +431,15 @@ void CDefectList::AutoRefresh()
     const bool wasConnected = document_.connected();
     {
         ConnectionUse use(document_.connectionUse(), true, false);
-        emit filterChoicesChanged();
-        emit viewChoicesChanged();
-        if (UnchangedSinceLastFill())
-            document_.TestForNewUnread();
-        else
+        // Each read is a round trip on a file share: an unchanged file is read no further, and
+        // the boxes are filled again only after a commit, which may have changed their tables.
+        if (UnchangedSinceLastFill()) {
+            document_.TestForNewUnread(true);
+        } else {
+            emit filterChoicesChanged();
+            emit viewChoicesChanged();
             FillList();
+        }
     }
     if (!wasConnected)
         document_.GoOffline();
@@ -438,14 +449,16 @@ void CDefectList::AutoRefresh()
 void CDefectList::ShowEntryCount(bool filtered)
 {
     lastFiltered_ = filtered;
-    const int shown = model_.rowCount();
-    if (!filtered) {
-        SetStatusText(shown == 1 ? LoadString(kOneEntryText) : FormatString(kCountText, shown));
-        return;
-    }
+    SetStatusText(EntryCountText(model_.rowCount(), filtered));
+}
+
+QString CDefectList::EntryCountText(int shown, bool filtered)
+{
+    if (!filtered)
+        return shown == 1 ? LoadString(kOneEntryText) : FormatString(kCountText, shown);
     std::int64_t total = 0;
     document_.GetDocumentConnection(RetryMode::Offline).QueryInt(TotalCountStatement(), {}, total);
-    SetStatusText(FormatString(kFilteredCountText, shown, static_cast<int>(total)));
+    return FormatString(kFilteredCountText, shown, static_cast<int>(total));
 }
 
 void CDefectList::SetStatusText(const QString& text)

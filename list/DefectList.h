@@ -69,11 +69,15 @@ public:
 
     // The list.
     ListCondition BuildListCondition(bool withFilter) const;
+    // Loads what the list statement is made of (the lookups, the current view and filter)
+    // without reading the rows: enough for an export of the list.
+    void PrepareStatement();
     void FillList();
     void Refresh();
-    // The auto-refresh timer ran out: the boxes are filled again, and the list too unless
-    // nothing was committed to the file and the statement is the same as at the last fill; the
-    // test for new unread entries runs either way. An offline document goes offline again.
+    // The auto-refresh timer ran out: unless nothing was committed to the file and the statement
+    // is the same as at the last fill, the boxes are filled again and the list too; the test for
+    // new unread entries runs either way (on what it read last when the file is unchanged). An
+    // offline document goes offline again.
     void AutoRefresh();
     // A row gained the focus in the list view: its defect becomes current.
     void RowFocused(int row);
@@ -86,6 +90,8 @@ public:
     bool GoToFirstUnread();
     bool CanNavigate(int commandId) const;
     const QString& statusText() const { return statusText_; }
+    // The entry count as the status bar says it: "3 entries", "1 of 5 entries (filtered)".
+    QString EntryCountText(int shown, bool filtered);
 
     // Find, Find Next and Find Previous; `text` is the search bar's text.
     void Find();

@@ -9,6 +9,7 @@
 DefectListModel::DefectListModel(const LookupLists& lookups, QObject* parent)
     : QAbstractTableModel(parent), lookups_(lookups)
 {
+    cellTexts_.emplace(lookups);
     // Names of statuses, users and components may change on any reload of the lookup lists.
     connect(&lookups, &LookupLists::reloaded, this, [this] {
         if (!rows_.empty())
@@ -119,6 +120,10 @@ void DefectListModel::BeginFill()
     if (!previous_)
         previous_ = SetAside{std::move(rows_), std::move(selected_), focusedRow_};
     Clear();
+    // A refill mostly reads as many rows as before: room for them at once, rather than a vector
+    // that doubles (and is copied) on the way and ends up to twice as large.
+    rows_.reserve(previous_->rows.size());
+    cellTexts_.emplace(lookups_);
 }
 
 void DefectListModel::EndFill(bool succeeded)
@@ -167,7 +172,7 @@ int DefectListModel::RowOf(std::int32_t defectId) const
 
 QString DefectListModel::CellText(int row, int column) const
 {
-    return ::CellText(rows_[static_cast<std::size_t>(row)], column, lookups_);
+    return cellTexts_->Text(rows_[static_cast<std::size_t>(row)], column);
 }
 
 void DefectListModel::ReplaceRow(int index, ListRow row)

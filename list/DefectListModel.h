@@ -45,6 +45,8 @@ public:
     void Append(ListRow row);
     void EndFill(bool succeeded);
     int pendingCount() const { return static_cast<int>(pending_.size()); }
+    // Where a fill puts the texts of the rows it appends.
+    ListTextArena& textArena() { return arena_; }
 
     const ListRow& row(int index) const { return rows_[static_cast<std::size_t>(index)]; }
     std::int32_t DefectIdAt(int index) const { return rows_[static_cast<std::size_t>(index)].defectId; }
@@ -83,6 +85,8 @@ private:
     void FlushPending();
 
     const LookupLists& lookups_;
+    std::optional<CellTexts> cellTexts_; // made again for every fill: the locale may have changed
+    ListTextArena arena_;
     ListColumns columns_;
     std::vector<ListRow> rows_;
     std::vector<ListRow> pending_; // appended, not yet announced to the view

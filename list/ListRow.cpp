@@ -16,11 +16,6 @@ QString Text(const ListRow& row, ListRow::Text which)
     return QString::fromUtf8(row.text(which));
 }
 
-QString DateOrDash(double oleDate)
-{
-    return oleDate == 0 ? QStringLiteral("-") : ListDateText(oleDate);
-}
-
 QByteArrayView Memo(const QByteArray& utf8)
 {
     return QByteArrayView(utf8.constData(),
@@ -43,22 +38,57 @@ int Utf8PrefixBytes(const char* utf8, int bytes, int characters)
     return end;
 }
 
+std::shared_ptr<char> ListTextArena::Allocate(std::size_t bytes)
+{
+    if (bytes > capacity_ - used_) {
+        capacity_ = std::max(kBlockBytes, bytes);
+        block_ = std::make_shared_for_overwrite<char[]>(capacity_);
+        used_ = 0;
+    }
+    std::shared_ptr<char> room(block_, block_.get() + used_);
+    used_ += bytes;
+    return room;
+}
+
 QByteArrayView ListRow::text(Text which) const
 {
     const std::uint32_t begin = which == 0 ? 0 : ends_[static_cast<std::size_t>(which) - 1];
-    return QByteArrayView(texts_.constData() + begin, ends_[static_cast<std::size_t>(which)] - begin);
+    return QByteArrayView(texts_.get() + begin, ends_[static_cast<std::size_t>(which)] - begin);
 }
+
+namespace {
+
+std::size_t TotalBytes(const ListRow::Texts& texts)
+{
+    std::size_t size = 0;
+    for (const QByteArrayView& text : texts)
+        size += static_cast<std::size_t>(text.size());
+    return size;
+}
+
+} // namespace
 
 void ListRow::SetTexts(const Texts& texts)
 {
-    qsizetype size = 0;
-    for (const QByteArrayView& text : texts)
-        size += text.size();
-    texts_.clear();
-    texts_.reserve(size);
+    // A row of its own (a saved defect) needs no block's worth of room.
+    const std::shared_ptr<char[]> room =
+        std::make_shared_for_overwrite<char[]>(std::max<std::size_t>(TotalBytes(texts), 1));
+    CopyTexts(texts, std::shared_ptr<char>(room, room.get()));
+}
+
+void ListRow::SetTexts(const Texts& texts, ListTextArena& arena)
+{
+    CopyTexts(texts, arena.Allocate(TotalBytes(texts)));
+}
+
+void ListRow::CopyTexts(const Texts& texts, std::shared_ptr<char> room)
+{
+    texts_ = std::move(room);
+    std::uint32_t end = 0;
     for (std::size_t i = 0; i < texts.size(); ++i) {
-        texts_.append(texts[i]);
-        ends_[i] = static_cast<std::uint32_t>(texts_.size());
+        std::copy_n(texts[i].data(), texts[i].size(), texts_.get() + end);
+        end += static_cast<std::uint32_t>(texts[i].size());
+        ends_[i] = end;
     }
 }
 
@@ -94,8 +124,13 @@ QString ListDateText(double oleDate)
     return QLocale().toString(WallClockFromOleDate(oleDate), QLocale::ShortFormat);
 }
 
-QString CellText(const ListRow& row, int columnId, const LookupLists& lookups)
+namespace {
+
+// What a list column shows of a row; `date` makes a date's text.
+template <typename DateText>
+QString MakeCellText(const ListRow& row, int columnId, const LookupLists& lookups, const DateText& date)
 {
+    const auto dateOrDash = [&](double oleDate) { return oleDate == 0 ? QStringLiteral("-") : date(oleDate); };
     switch (columnId) {
     case column::kDefectId:
         return QString::number(row.defectId);
@@ -120,15 +155,15 @@ QString CellText(const ListRow& row, int columnId, const LookupLists& lookups)
     case column::kDescription:
         return Text(row, ListRow::kDescription);
     case column::kOpened:
-        return ListDateText(row.opened);
+        return date(row.opened);
     case column::kModified:
-        return ListDateText(row.modified);
+        return date(row.modified);
     case column::kClosed:
-        return DateOrDash(row.closed);
+        return dateOrDash(row.closed);
     case column::kComments:
         return Text(row, ListRow::kComments);
     case column::kLastRead:
-        return DateOrDash(row.lastRead);
+        return dateOrDash(row.lastRead);
     case column::kFoundVersion:
         return Text(row, ListRow::kFoundVersion);
     case column::kFixedVersion:
@@ -139,5 +174,154 @@ QString CellText(const ListRow& row, int columnId, const LookupLists& lookups)
         return Text(row, ListRow::kCc);
     default:
         return QStringLiteral("unknown column index");
+    }
+}
+
+void AppendNumber(QByteArray& out, std::int32_t value)
+{
+    char digits[12];
+    int count = 0;
+    auto magnitude = static_cast<std::uint32_t>(value);
+    if (value < 0)
+        magnitude = 0U - magnitude;
+    do {
+        digits[count++] = static_cast<char>('0' + magnitude % 10);
+        magnitude /= 10;
+    } while (magnitude > 0);
+    if (value < 0)
+        out += '-';
+    while (count > 0)
+        out += digits[--count];
+}
+
+void AppendUtf8Text(QByteArray& out, QStringView text)
+{
+    for (const QChar c : text) {
+        if (c.unicode() >= 0x80) {
+            out += text.toUtf8();
+            return;
+        }
+    }
+    // Plain ASCII, the usual date: no conversion buffer.
+    const qsizetype at = out.size();
+    out.resize(at + text.size());
+    for (qsizetype i = 0; i < text.size(); ++i)
+        out[at + i] = static_cast<char>(text[i].unicode());
+}
+
+// Bytes that are no UTF-8 become U+FFFD, as in the texts made for the screen.
+void AppendText(QByteArray& out, QByteArrayView text)
+{
+    if (text.isValidUtf8())
+        out += text;
+    else
+        out += QString::fromUtf8(text).toUtf8();
+}
+
+std::pair<LookupList, std::int32_t> LookupOf(const ListRow& row, int columnId)
+{
+    switch (columnId) {
+    case column::kStatus:
+        return {LookupList::Status, row.statusId};
+    case column::kTo:
+        return {LookupList::Stakeholder, row.toId};
+    case column::kFrom:
+        return {LookupList::Stakeholder, row.fromId};
+    case column::kPriority:
+        return {LookupList::Priority, row.priorityId};
+    case column::kSeverity:
+        return {LookupList::Severity, row.severityId};
+    case column::kComponent:
+        return {LookupList::Component, row.componentId};
+    default:
+        return {LookupList::Category, row.categoryId};
+    }
+}
+
+} // namespace
+
+QString CellText(const ListRow& row, int columnId, const LookupLists& lookups)
+{
+    return MakeCellText(row, columnId, lookups, ListDateText);
+}
+
+CellTexts::CellTexts(const LookupLists& lookups) : lookups_(lookups)
+{
+}
+
+QString CellTexts::Text(const ListRow& row, int columnId) const
+{
+    return MakeCellText(row, columnId, lookups_, [this](double oleDate) { return dates_.Text(oleDate); });
+}
+
+void CellTexts::AppendUtf8(QByteArray& out, const ListRow& row, int columnId)
+{
+    const auto date = [&](double oleDate, bool dash) {
+        if (dash && oleDate == 0) {
+            out += '-';
+            return;
+        }
+        date_.clear();
+        dates_.Append(date_, oleDate);
+        AppendUtf8Text(out, date_);
+    };
+    switch (columnId) {
+    case column::kDefectId:
+        AppendNumber(out, row.defectId);
+        return;
+    case column::kFoundBuild:
+        AppendNumber(out, row.foundBuild);
+        return;
+    case column::kFixedBuild:
+        AppendNumber(out, row.fixedBuild);
+        return;
+    case column::kSubject:
+        AppendText(out, row.text(ListRow::kSubject));
+        return;
+    case column::kDescription:
+        AppendText(out, row.text(ListRow::kDescription));
+        return;
+    case column::kComments:
+        AppendText(out, row.text(ListRow::kComments));
+        return;
+    case column::kFoundVersion:
+        AppendText(out, row.text(ListRow::kFoundVersion));
+        return;
+    case column::kFixedVersion:
+        AppendText(out, row.text(ListRow::kFixedVersion));
+        return;
+    case column::kCc:
+        AppendText(out, row.text(ListRow::kCc));
+        return;
+    case column::kOpened:
+        date(row.opened, false);
+        return;
+    case column::kModified:
+        date(row.modified, false);
+        return;
+    case column::kClosed:
+        date(row.closed, true);
+        return;
+    case column::kLastRead:
+        date(row.lastRead, true);
+        return;
+    case column::kStatus:
+    case column::kTo:
+    case column::kFrom:
+    case column::kPriority:
+    case column::kSeverity:
+    case column::kComponent:
+    case column::kCategory: {
+        const auto [list, id] = LookupOf(row, columnId);
+        const auto key = std::make_pair(static_cast<int>(list), id);
+        auto found = names_.find(key);
+        if (found == names_.end())
+            found = names_.emplace(key, lookups_.LookupName(list, id).toUtf8()).first;
+        out += found->second;
+        return;
+    }
+    default:
+        out += "unknown column index";
+        return;
     }
 }

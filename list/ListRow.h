@@ -1,17 +1,38 @@
 #pragma once
 // One row of the defect list as it is kept in memory: the numbers as read and the texts as
-// UTF-8 in one buffer, memo texts already cut to the cell length, so that 100 000 rows stay
-// small and cost one allocation each. The cell texts are made from it when they are shown.
+// UTF-8, memo texts already cut to the cell length, in blocks that many rows share, so that
+// 100 000 rows stay small and a fill allocates per block, not per row. The cell texts are made
+// from it when they are shown.
+
+#include "list/DateTextFormat.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
+#include <map>
+#include <memory>
+#include <utility>
 
 class LookupLists;
 struct DefectRecord;
+
+// Hands out room for row texts from blocks; a block lives as long as a row holds texts in it.
+class ListTextArena {
+public:
+    static constexpr std::size_t kBlockBytes = 256 * 1024;
+
+    // Room for `bytes` bytes, owning its block.
+    std::shared_ptr<char> Allocate(std::size_t bytes);
+
+private:
+    std::shared_ptr<char[]> block_;
+    std::size_t used_ = 0;
+    std::size_t capacity_ = 0;
+};
 
 class ListRow {
 public:
@@ -34,13 +55,17 @@ public:
     double lastRead = 0;
 
     QByteArrayView text(Text which) const;
-    // Copies the texts into the row's one buffer; memo texts must already be cut.
+    // Copies the texts into room of their own, or into the arena's block; memo texts must
+    // already be cut.
     void SetTexts(const Texts& texts);
+    void SetTexts(const Texts& texts, ListTextArena& arena);
 
     static ListRow FromRecord(const DefectRecord& record);
 
 private:
-    QByteArray texts_;
+    void CopyTexts(const Texts& texts, std::shared_ptr<char> room);
+
+    std::shared_ptr<char> texts_; // points into a shared block and keeps it
     std::array<std::uint32_t, kTextCount> ends_{};
 };
 
@@ -55,3 +80,21 @@ QString CellText(const ListRow& row, int columnId, const LookupLists& lookups);
 
 // A date-time as the list shows it: the user's locale, short form.
 QString ListDateText(double oleDate);
+
+// The cell texts of many rows, as CellText makes them: the date pattern is read once, and the
+// lookup names are converted to UTF-8 once each. Made for one pass over the rows, as the names
+// and the locale may change between two.
+class CellTexts {
+public:
+    explicit CellTexts(const LookupLists& lookups);
+
+    QString Text(const ListRow& row, int columnId) const;
+    // Appends the same text as UTF-8.
+    void AppendUtf8(QByteArray& out, const ListRow& row, int columnId);
+
+private:
+    const LookupLists& lookups_;
+    DateTextFormat dates_;
+    std::map<std::pair<int, std::int32_t>, QByteArray> names_;
+    QString date_; // reused for each date
+};

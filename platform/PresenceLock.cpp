@@ -12,6 +12,8 @@ namespace {
 // Far above the engine's own lock bytes at 1 GiB; a lock may lie beyond the end of a file.
 constexpr off_t kPresenceRangeStart = 0x60000000;
 constexpr off_t kPresenceRangeLength = 1;
+// Outside the range maintenance takes, so that a waiting connection never keeps it out.
+constexpr off_t kWaitingByte = kPresenceRangeStart + kPresenceRangeLength;
 } // namespace
 
 PresenceLock::PresenceLock(PresenceLock&& other) noexcept
@@ -59,6 +61,18 @@ QByteArray PresenceLock::ReadAt(qint64 offset, int size) const
     if (fd_ < 0 || ::pread(fd_, bytes.data(), static_cast<std::size_t>(size), offset) != size)
         return QByteArray();
     return bytes;
+}
+
+void PresenceLock::SetWaiting(bool waiting)
+{
+    // Best effort: a flag that cannot be set only costs the waiter its turn.
+    if (fd_ >= 0)
+        TryOpenFileLock(fd_, waiting ? F_RDLCK : F_UNLCK, kWaitingByte, 1);
+}
+
+bool PresenceLock::OthersWaiting() const
+{
+    return fd_ >= 0 && OpenFileLockHeldElsewhere(fd_, kWaitingByte, 1);
 }
 
 void PresenceLock::Release()

@@ -30,6 +30,12 @@ public:
     QByteArray ReadAt(qint64 offset, int size) const;
     int errorCode() const { return errorCode_; }
 
+    // A connection waiting for the engine's lock says so with a shared lock on a byte of its
+    // own, so that a writer who just committed leaves it a turn only when somebody waits.
+    void SetWaiting(bool waiting);
+    // Whether another connection (of any process) says it waits.
+    bool OthersWaiting() const;
+
 private:
     int fd_ = -1;
     int errorCode_ = 0;

@@ -20,6 +20,7 @@
 #include "store/DatabaseVersion.h"
 #include "store/MaintenanceLock.h"
 #include "store/ScriptRunner.h"
+#include "store/UnreadIndex.h"
 #include "store/Workflow.h"
 
 #include <QCoreApplication>
@@ -244,7 +245,8 @@ bool DatabaseAdministration::InitializeDatabase(const QString& building, const Q
         }
         // "Import your own workflow" stores none; the database is usable all the same.
         StoreChosenWorkflow(workflow, connection);
-        return engine::kOk;
+        // A file made by vellacord-admin create is as quick to test for unread entries as one the program opened.
+        return CreateUnreadIndex(connection);
     });
     if (incomplete) {
         ShowTextMessage(ui_,

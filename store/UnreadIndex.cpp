@@ -5,6 +5,12 @@
 #include "engine/Connection.h"
 #include "engine/EngineStatus.h"
 
+long CreateUnreadIndex(engine::Connection& connection)
+{
+    return connection.Execute(
+        QStringLiteral("CREATE INDEX IF NOT EXISTS defectlist_unread ON defectlist (toid, lastread, modified)"));
+}
+
 void EnsureUnreadIndex(engine::Connection& connection)
 {
     std::int64_t present = 0;
@@ -14,7 +20,6 @@ void EnsureUnreadIndex(engine::Connection& connection)
             present)) ||
         present != 0)
         return;
-    if (engine::Failed(connection.Execute(
-            QStringLiteral("CREATE INDEX IF NOT EXISTS defectlist_unread ON defectlist (toid, lastread, modified)"))))
+    if (engine::Failed(CreateUnreadIndex(connection)))
         connection.TakeErrorRecords();
 }

@@ -3,6 +3,7 @@
 #include "FaultSession.h"
 
 #include "document/SetupListsEditor.h"
+#include "list/DefectList.h"
 #include "list/ViewStore.h"
 #include "store/AttachmentPaths.h"
 
@@ -92,6 +93,41 @@ protected:
     std::int32_t viewId_ = 0;
     std::int64_t componentId_ = 0;
 };
+
+// Each file call is a round trip on a share: an auto-refresh that finds the file unchanged takes
+// one read lock for the change stamp and reads nothing else; after a commit elsewhere it reads
+// the boxes' choices and the list again.
+TEST_F(DocumentFaults, AnIdleAutoRefreshIsOneReadTransaction)
+{
+    Fresh();
+    Session session(path_);
+    CDefectList list(session.doc);
+    ASSERT_TRUE(session.Open());
+    QSignalSpy filled(&list, &CDefectList::listFilled);
+    QSignalSpy boxes(&list, &CDefectList::filterChoicesChanged);
+    const Plan never{Call::Read, Kind::IoError, 1 << 30};
+    {
+        const Armed counting(never);
+        list.AutoRefresh();
+        EXPECT_LE(Calls(Call::Lock), 3) << "lock, hot journal check, unlock";
+        EXPECT_LE(Calls(Call::Read), 1);
+    }
+    EXPECT_EQ(filled.count(), 0);
+    EXPECT_EQ(boxes.count(), 0);
+
+    engine::Connection elsewhere;
+    ASSERT_EQ(elsewhere.Open(path_), engine::kOk);
+    Exec(elsewhere, QStringLiteral("UPDATE defectlist SET subject='changed elsewhere' WHERE defect_id=1"));
+    {
+        const Armed counting(never);
+        list.AutoRefresh();
+        EXPECT_GT(Calls(Call::Lock), 3);
+    }
+    EXPECT_EQ(filled.count(), 1);
+    EXPECT_EQ(boxes.count(), 1);
+    EXPECT_EQ(list.model().CellText(list.model().RowOf(1), 2), QStringLiteral("changed elsewhere"));
+    session.Quit();
+}
 
 TEST_F(DocumentFaults, SavingAnEditedDefectKeepsTheEditsUntilTheyAreStored)
 {

@@ -94,6 +94,36 @@ TEST_F(DefectListTest, DraftsAndTemplatesShowOnlyToTheirAuthorsAndTheCountsSaySo
     EXPECT_EQ(doc_.defects().CurrentDefectId(), list_.model().DefectIdAt(0)) << "the first row becomes current";
 }
 
+TEST_F(DefectListTest, CellTextsMadeForManyRowsAreTheTextsOfSingleCellsAlsoInUtf8)
+{
+    AddDefect(1, kBob, kAnn, QStringLiteral("Größe → naïve\r\nsecond line\tafter a tab"));
+    const std::int64_t closed = AddDefect(10, kAnn, kBob, QStringLiteral("closed and read"));
+    Exec(setup_,
+         QStringLiteral("UPDATE defectlist SET closed=45000.75, lastread=45001.5 + 7.0/86400, componentid=77, "
+                        "foundbuild=-12, cc='qa@example.org', "
+                        "fixedversion=CAST(X'41FF42' AS TEXT) WHERE defect_id=?"),
+         {closed});
+    LogIn();
+    ASSERT_EQ(list_.model().rowCount(), 2);
+
+    CellTexts texts(doc_.lookups());
+    for (int row = 0; row < list_.model().rowCount(); ++row) {
+        const ListRow& shown = list_.model().row(row);
+        for (int columnId = 0; columnId <= column::kCount; ++columnId) {
+            const QString single = CellText(shown, columnId, doc_.lookups());
+            EXPECT_EQ(texts.Text(shown, columnId), single) << row << " " << columnId;
+            QByteArray utf8("before|");
+            texts.AppendUtf8(utf8, shown, columnId);
+            EXPECT_EQ(QString::fromUtf8(utf8), QStringLiteral("before|") + single) << row << " " << columnId;
+        }
+    }
+    const int closedRow = list_.model().RowOf(static_cast<std::int32_t>(closed));
+    EXPECT_EQ(texts.Text(list_.model().row(closedRow), column::kComponent), "-- 77 --");
+    EXPECT_EQ(texts.Text(list_.model().row(1 - closedRow), column::kClosed), "-");
+    EXPECT_EQ(texts.Text(list_.model().row(closedRow), column::kLastRead),
+              QLocale().toString(WallClockFromOleDate(45001.5 + 7.0 / 86400), QLocale::ShortFormat));
+}
+
 TEST_F(DefectListTest, ANewFilesDefaultViewReadsInAUsersOrderAndOneRowIsOneEntry)
 {
     AddDefect(1, kBob, kAnn, QStringLiteral("only one"));

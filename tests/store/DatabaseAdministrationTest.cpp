@@ -89,6 +89,8 @@ TEST(DatabaseAdministrationTest, CreatingOverAFileDiscardsItWithItsAttachmentsAn
     EXPECT_EQ(QueryNumber(path, QStringLiteral("select count(*) from defectlist")), 0);
     EXPECT_EQ(QueryNumber(path, QStringLiteral("select count(*) from viewcolumns where viewid=1")), 20);
     EXPECT_EQ(QueryNumber(path, QStringLiteral("select count(*) from statustransitions")), 30);
+    // The test for a user's new unread entries finds them through the index, without reading every defect.
+    EXPECT_EQ(QueryNumber(path, QStringLiteral("select count(*) from pragma_index_info('defectlist_unread')")), 3);
 
     // Cancel in the workflow chooser creates nothing: the file and its attachments stay as they are.
     {

@@ -20,6 +20,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <thread>
+
 using namespace engine;
 
 namespace {
@@ -179,6 +182,93 @@ TEST(Engine, UpdatableRowsetLetsOthersChangeUncomparedColumns)
     ASSERT_EQ(second.Execute(QStringLiteral("UPDATE item SET amount = 7, stamp = 50000.5")), kOk);
     EXPECT_EQ(mine.SetData({std::nullopt, Value(QStringLiteral("late")), std::nullopt, std::nullopt}),
               kConcurrencyViolation);
+}
+
+TEST(Engine, UpdatableRowsetWritesOnlyChangedValuesButComparesAllItRead)
+{
+    TempFolder folder;
+    const QString path = NewDatabase(folder);
+    Connection first;
+    Connection second;
+    ASSERT_EQ(first.Open(path), kOk);
+    ASSERT_EQ(second.Open(path), kOk);
+    ASSERT_EQ(first.Execute(QStringLiteral("INSERT INTO item (name, amount, stamp) VALUES ('a', 1, 46000.25)")), kOk);
+    const QString select = QStringLiteral("SELECT item_id, name, amount, stamp FROM item WHERE item_id = ?");
+    // The columns an update sets, as the engine's triggers see them.
+    ASSERT_EQ(first.Execute(QStringLiteral("CREATE TABLE written (name TEXT)")), kOk);
+    for (const char* column : {"name", "amount", "stamp"})
+        ASSERT_EQ(first.Execute(QStringLiteral("CREATE TRIGGER set_%1 AFTER UPDATE OF %1 ON item BEGIN "
+                                               "INSERT INTO written VALUES ('%1'); END")
+                                    .arg(QLatin1String(column))),
+                  kOk);
+    UpdatableRowset mine;
+    mine.SetUncomparedColumns({QStringLiteral("stamp")});
+    ASSERT_EQ(mine.Open(first, select, {std::int64_t{1}}, QStringLiteral("item"), QStringLiteral("item_id")), kOk);
+    ASSERT_EQ(mine.MoveFirst(), kOk);
+
+    // The whole row goes back with one value edited: the amount as read is not written again; the
+    // uncompared stamp, which another connection changed meanwhile, is written as given.
+    ASSERT_EQ(second.Execute(QStringLiteral("UPDATE item SET stamp = 47000.5")), kOk);
+    ASSERT_EQ(first.Execute(QStringLiteral("DELETE FROM written")), kOk);
+    EXPECT_EQ(mine.SetData({std::nullopt, Value(QStringLiteral("mine")), Value(std::int64_t{1}), Value(46000.25)}),
+              kOk);
+    Rowset check;
+    ASSERT_EQ(
+        first.Query(QStringLiteral("SELECT group_concat(name, ',') FROM (SELECT name FROM written ORDER BY name)"), {},
+                    check),
+        kOk);
+    ASSERT_EQ(check.MoveFirst(), kOk);
+    EXPECT_EQ(check.Text(0), QStringLiteral("name,stamp"));
+    ASSERT_EQ(first.Query(QStringLiteral("SELECT name, amount, stamp FROM item"), {}, check), kOk);
+    ASSERT_EQ(check.MoveFirst(), kOk);
+    EXPECT_EQ(check.Text(0), QStringLiteral("mine"));
+    EXPECT_EQ(check.Int(1), 1);
+    EXPECT_EQ(check.Real(2), 46000.25);
+
+    // A value left as read still counts for the conflict, and a row written back unchanged too.
+    ASSERT_EQ(second.Execute(QStringLiteral("UPDATE item SET amount = 5")), kOk);
+    EXPECT_EQ(mine.SetData({std::nullopt, Value(QStringLiteral("again")), Value(std::int64_t{1}), std::nullopt}),
+              kConcurrencyViolation);
+    EXPECT_EQ(mine.SetData({std::nullopt, Value(QStringLiteral("mine")), Value(std::int64_t{1}), std::nullopt}),
+              kConcurrencyViolation);
+    ASSERT_EQ(first.Query(QStringLiteral("SELECT name, amount FROM item"), {}, check), kOk);
+    ASSERT_EQ(check.MoveFirst(), kOk);
+    EXPECT_EQ(check.Text(0), QStringLiteral("mine"));
+    EXPECT_EQ(check.Int(1), 5);
+}
+
+TEST(Engine, AConnectionWaitingForTheWriteLockSaysSoUntilItGotIt)
+{
+    TempFolder folder;
+    const QString path = NewDatabase(folder);
+    Connection holder;
+    Connection waiter;
+    ASSERT_EQ(holder.Open(path), kOk);
+    ASSERT_EQ(waiter.Open(path), kOk);
+    PresenceLock probe;
+    ASSERT_TRUE(probe.Acquire(path, PresenceLock::Kind::Shared));
+    EXPECT_FALSE(probe.OthersWaiting());
+    // The probe's own flag is not somebody else's.
+    probe.SetWaiting(true);
+    EXPECT_FALSE(probe.OthersWaiting());
+    probe.SetWaiting(false);
+
+    bool seenWaiting = false;
+    std::thread second;
+    ASSERT_EQ(holder.WriteTransaction([&] {
+        second = std::thread([&] { waiter.Execute(QStringLiteral("INSERT INTO item (name) VALUES ('waited')")); });
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (!(seenWaiting = probe.OthersWaiting()) && std::chrono::steady_clock::now() < until)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        return holder.Execute(QStringLiteral("INSERT INTO item (name) VALUES ('held')"));
+    }),
+              kOk);
+    second.join();
+    EXPECT_TRUE(seenWaiting);
+    EXPECT_FALSE(probe.OthersWaiting()) << "the flag outlived the wait";
+    std::int64_t items = 0;
+    ASSERT_EQ(holder.QueryInt(QStringLiteral("SELECT count(*) FROM item"), {}, items), kOk);
+    EXPECT_EQ(items, 2);
 }
 
 TEST(Engine, UpdatableRowsetInsertsAndDeletesWhileWalking)

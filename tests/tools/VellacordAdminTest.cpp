@@ -563,6 +563,16 @@ TEST_F(VellacordAdminTest, ListWithAFaultyFilterShowsEveryDefectTheUserMaySee)
     EXPECT_TRUE(run.out.contains(QStringLiteral("\tPreis in € falsch\t"))) << run.out.toStdString();
     EXPECT_EQ(run.out.count(QLatin1Char('\n')), 2);
     EXPECT_EQ(run.err, QStringLiteral("1 of 5 entries (filtered)\n"));
+    // The export of the same list counts what it wrote, without reading the list first.
+    const ToolRun exported = List(path,
+                                  QStringLiteral("--user alice --filter %1 --view 1 --format text --output %2")
+                                      .arg(kOpenFilter)
+                                      .arg(folder.file(QStringLiteral("open.txt"))));
+    EXPECT_EQ(exported.exitCode, 0) << exported.err.toStdString();
+    EXPECT_EQ(exported.err, QStringLiteral("1 of 5 entries (filtered)\n"));
+    const QByteArray text = Bytes(folder.file(QStringLiteral("open.txt")));
+    EXPECT_EQ(text.count('\n'), 2);
+    EXPECT_TRUE(text.contains("\tPreis in € falsch\t")) << text.toStdString();
     EXPECT_EQ(Bytes(path), before);
 }
 

@@ -11,36 +11,69 @@
 #include "platform/OleDate.h"
 #include "store/LookupEntries.h"
 
+#include <QIODevice>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
 #include <QStringList>
 
+#include <functional>
+#include <utility>
 #include <vector>
 
 namespace {
 
-// A cell's line breaks and tabs would break the line-per-defect form; the list shows one line too.
-QString OneLine(QString text)
+// A cell's line breaks and tabs would break the line-per-defect form; the list shows one line
+// too. Makes the UTF-8 text from `from` on one line: a CR LF pair, a CR, an LF or a tab each
+// becomes one space.
+void MakeOneLine(QByteArray& text, qsizetype from)
 {
-    static const QRegularExpression breaks(QStringLiteral("\r\n|[\r\n\t]"));
-    return text.replace(breaks, QStringLiteral(" "));
+    qsizetype to = from;
+    for (qsizetype at = from; at < text.size(); ++at) {
+        const char c = text.at(at);
+        if (c == '\r' && at + 1 < text.size() && text.at(at + 1) == '\n')
+            ++at;
+        text[to++] = c == '\r' || c == '\n' || c == '\t' ? ' ' : c;
+    }
+    text.truncate(to);
 }
 
-void Print(const DefectListModel& model, QTextStream& out)
+void Print(const DefectListModel& model, const LookupLists& lookups, QTextStream& out)
 {
+    constexpr qsizetype kChunkBytes = 1 << 16;
     const std::vector<int> shown = VisibleColumns(model.columns());
-    QStringList cells;
-    for (const int column : shown)
-        cells << OneLine(model.columns().columns[static_cast<std::size_t>(column)].caption);
-    out << cells.join(QLatin1Char('\t')) << '\n';
+    QByteArray lines;
+    lines.reserve(kChunkBytes * 2);
+    const auto cells = [&](const std::function<void(int column)>& cell) {
+        bool first = true;
+        for (const int column : shown) {
+            if (!std::exchange(first, false))
+                lines += '\t';
+            const qsizetype from = lines.size();
+            cell(column);
+            MakeOneLine(lines, from);
+        }
+        lines += '\n';
+    };
+    // The bytes go out in chunks, past the stream's conversion to text and back.
+    out.flush();
+    QIODevice* device = out.device();
+    const auto flush = [&] {
+        if (device != nullptr)
+            device->write(lines);
+        else
+            out << QString::fromUtf8(lines);
+        lines.clear();
+    };
+    cells([&](int column) { lines += model.columns().columns[static_cast<std::size_t>(column)].caption.toUtf8(); });
+    CellTexts texts(lookups);
     for (int row = 0; row < model.rowCount(); ++row) {
-        cells.clear();
-        for (const int column : shown)
-            cells << OneLine(model.CellText(row, column));
-        out << cells.join(QLatin1Char('\t')) << '\n';
+        cells([&](int column) { texts.AppendUtf8(lines, model.row(row), column); });
+        if (lines.size() >= kChunkBytes)
+            flush();
     }
+    flush();
     out.flush();
 }
 
@@ -73,6 +106,20 @@ ListExportKind ExportKind(const AdminOptions& options)
     return ExportKindOfPath(options.output);
 }
 
+// The list falls back to view 1 without a word, and takes a missing filter for none.
+QString SelectionRefusal(const AdminOptions& options, const SessionSelection& selection, const CDefectList& list)
+{
+    if (options.viewId && selection.currentViewId != *options.viewId)
+        return QStringLiteral("%1 has no view %2")
+            .arg(engine::DisplayNameOfDatabase(options.file))
+            .arg(*options.viewId);
+    if (options.filterId && list.filter().text.isEmpty())
+        return QStringLiteral("%1 has no filter %2 with a condition")
+            .arg(engine::DisplayNameOfDatabase(options.file))
+            .arg(*options.filterId);
+    return QString();
+}
+
 } // namespace
 
 QString ListDefects(const AdminOptions& options, UserInterface& ui, AdministrationActions& administration,
@@ -82,6 +129,7 @@ QString ListDefects(const AdminOptions& options, UserInterface& ui, Administrati
     // settings row, an offered compaction) and runs the login dialog, and a listing writes nothing.
     // The caller has checked the file's version.
     CDefectDoc document(ui, SystemClockInstance(), administration);
+    document.SetUnreadTests(false);
     document.database().SetDatabaseFileName(options.file);
     document.lookups().LoadLookups(true);
     const StakeholderEntry* user = document.lookups().FindStakeholderByLogin(options.user);
@@ -102,6 +150,18 @@ QString ListDefects(const AdminOptions& options, UserInterface& ui, Administrati
         selection.myDefectsOn = true;
 
     CDefectList list(document);
+    const ListExportKind kind = ExportKind(options);
+    // Every row of these goes to the file straight from the statement: the list need not be read first.
+    if (!options.output.isEmpty() && kind != ListExportKind::Workbook && options.format != QLatin1String("json")) {
+        list.PrepareStatement();
+        if (const QString refusal = SelectionRefusal(options, selection, list); !refusal.isEmpty())
+            return refusal;
+        const std::optional<int> rows =
+            WriteListExport(options.output, kind, document.GetDocumentConnection(RetryMode::Offline), list,
+                            options.rawFormulas ? FormulaCells::Raw : FormulaCells::Neutralise);
+        err << list.EntryCountText(rows.value_or(0), list.BuildListCondition(true).filtered) << Qt::endl;
+        return QString();
+    }
     int fills = 0;
     QObject::connect(&list, &CDefectList::listFilled, [&fills] { ++fills; });
     QString count;
@@ -110,22 +170,15 @@ QString ListDefects(const AdminOptions& options, UserInterface& ui, Administrati
     // A failed fill announces nothing; a second one would mean something filled behind the tool's back.
     if (fills != 1)
         return QStringLiteral("the list of %1 could not be read").arg(engine::DisplayNameOfDatabase(options.file));
-    // The list falls back to view 1 without a word, and takes a missing filter for none.
-    if (options.viewId && selection.currentViewId != *options.viewId)
-        return QStringLiteral("%1 has no view %2")
-            .arg(engine::DisplayNameOfDatabase(options.file))
-            .arg(*options.viewId);
-    if (options.filterId && list.filter().text.isEmpty())
-        return QStringLiteral("%1 has no filter %2 with a condition")
-            .arg(engine::DisplayNameOfDatabase(options.file))
-            .arg(*options.filterId);
+    if (const QString refusal = SelectionRefusal(options, selection, list); !refusal.isEmpty())
+        return refusal;
 
     if (options.format == QLatin1String("json"))
         PrintJson(list.model(), out);
     else if (options.output.isEmpty())
-        Print(list.model(), out);
+        Print(list.model(), document.lookups(), out);
     else
-        WriteListExport(options.output, ExportKind(options), document.GetDocumentConnection(RetryMode::Offline), list,
+        WriteListExport(options.output, kind, document.GetDocumentConnection(RetryMode::Offline), list,
                         options.rawFormulas ? FormulaCells::Raw : FormulaCells::Neutralise);
     err << count << Qt::endl;
     return QString();
