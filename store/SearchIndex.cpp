@@ -62,7 +62,8 @@ const char* const kServerCreateStatements[] = {
     "setweight(to_tsvector(''simple'', coalesce($2, '''')), ''B'') || "
     "setweight(to_tsvector(''simple'', coalesce($3, '''')), ''C'') || "
     "setweight(to_tsvector(''simple'', coalesce($4, '''')), ''D'')'",
-    "CREATE FUNCTION defect_search_follow() RETURNS trigger LANGUAGE plpgsql AS '"
+    // A writer's search path may lack the program's schema (an administrator's, say): the function keeps its own.
+    "CREATE FUNCTION defect_search_follow() RETURNS trigger LANGUAGE plpgsql SET search_path FROM CURRENT AS '"
     "BEGIN "
     "IF TG_OP = ''DELETE'' THEN "
     "DELETE FROM defect_search WHERE defect_id = OLD.defect_id; "

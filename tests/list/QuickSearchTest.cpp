@@ -293,6 +293,13 @@ TEST_F(QuickSearchServerTest, HitsAreRankedSeenAsTheListSeesThemAndFollowEveryCh
     EXPECT_EQ(Search(QStringLiteral("fuser")), Ids{static_cast<std::int32_t>(added)});
     Exec(other, QStringLiteral("DELETE FROM defectlist WHERE defect_id = ?"), {inDescription});
     EXPECT_TRUE(Search(QStringLiteral("pages")).empty());
+    // A session whose search path does not name the program's schema writes and is indexed all the same.
+    engine::Connection administrator; // as in a session of its own outside the program
+    ASSERT_EQ(administrator.Open(uri_), engine::kOk);
+    Exec(administrator, QStringLiteral("SET search_path = public"));
+    Exec(administrator,
+         QStringLiteral("UPDATE vellacord.defectlist SET description = 'staple jam' WHERE defect_id = ?"), {added});
+    EXPECT_EQ(Search(QStringLiteral("staple")), Ids{static_cast<std::int32_t>(added)});
 
     // Attachment names, after every text match and with their own excerpt; replaced, then gone.
     ASSERT_EQ(IndexAttachmentNames(db_, static_cast<std::int32_t>(annsDraft),
