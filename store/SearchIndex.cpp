@@ -62,8 +62,11 @@ const char* const kServerCreateStatements[] = {
     "setweight(to_tsvector(''simple'', coalesce($2, '''')), ''B'') || "
     "setweight(to_tsvector(''simple'', coalesce($3, '''')), ''C'') || "
     "setweight(to_tsvector(''simple'', coalesce($4, '''')), ''D'')'",
-    // A writer's search path may lack the program's schema (an administrator's, say): the function keeps its own.
-    "CREATE FUNCTION defect_search_follow() RETURNS trigger LANGUAGE plpgsql SET search_path FROM CURRENT AS '"
+    // Every writer of defectlist writes the index as its maker, so that a user without rights on the
+    // index tables (made by whoever searched first) can still save; with the maker's search path,
+    // since a writer's may lack the program's schema (an administrator's, say).
+    "CREATE FUNCTION defect_search_follow() RETURNS trigger LANGUAGE plpgsql SECURITY DEFINER "
+    "SET search_path FROM CURRENT AS '"
     "BEGIN "
     "IF TG_OP = ''DELETE'' THEN "
     "DELETE FROM defect_search WHERE defect_id = OLD.defect_id; "
@@ -80,6 +83,10 @@ const char* const kServerCreateStatements[] = {
     "ON defectlist FOR EACH ROW EXECUTE FUNCTION defect_search_follow()",
     "CREATE TRIGGER defect_search_delete AFTER DELETE ON defectlist FOR EACH ROW EXECUTE FUNCTION "
     "defect_search_follow()",
+    // The users' role of a server set up for the program reads the index and writes attachment names.
+    "DO $$BEGIN IF EXISTS (SELECT FROM pg_roles WHERE rolname = 'vellacord_users') THEN "
+    "GRANT SELECT, INSERT, UPDATE, DELETE ON defect_search, defect_search_attachments TO vellacord_users; "
+    "END IF; END$$",
     "INSERT INTO defect_search (defect_id, words) SELECT defect_id, "
     "defect_search_words(subject, description, comments, history) FROM defectlist",
 };
