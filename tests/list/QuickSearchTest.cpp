@@ -5,6 +5,7 @@
 #include "document/DefectDocFixture.h"
 
 #include "document/AttachmentCopy.h"
+#include "engine/SqlDialect.h"
 #include "list/ColumnCatalogue.h"
 #include "list/DefectList.h"
 #include "list/QuickSearch.h"
@@ -347,6 +348,52 @@ TEST_F(QuickSearchServerTest, AnotherWorkstationUsesTheIndexBuiltOnceAndFaultyWo
     EXPECT_EQ(Search(QStringLiteral("\"printer")), Ids{static_cast<std::int32_t>(printer)});
     EXPECT_TRUE(Search(QStringLiteral("'; DROP TABLE defectlist; --")).empty());
     EXPECT_EQ(Search(QStringLiteral("scanner")), Ids{static_cast<std::int32_t>(scanner)});
+}
+
+TEST_F(QuickSearchServerTest, AUserWithoutTheRightToBuildTheIndexSavesAndSearchesOnceItIsThere)
+{
+    const auto printer = AddDefect(kOpen, kBob, QStringLiteral("Printer"), QString());
+    // A login in the users' role of a server set up for the program: no right to create in the schema.
+    const QString role = QStringLiteral("clerk_") + engine::ServerDatabaseName(uri_);
+    Exec(db_,
+         QStringLiteral("DO $$BEGIN IF NOT EXISTS (SELECT FROM pg_roles WHERE rolname = 'vellacord_users') THEN "
+                        "CREATE ROLE vellacord_users NOLOGIN; END IF; END$$"));
+    Exec(db_, QStringLiteral("CREATE ROLE %1 LOGIN IN ROLE vellacord_users").arg(role));
+    Exec(db_, QStringLiteral("GRANT USAGE ON SCHEMA vellacord TO vellacord_users"));
+    Exec(db_,
+         QStringLiteral("GRANT SELECT, INSERT, UPDATE, DELETE ON ALL TABLES IN SCHEMA vellacord TO vellacord_users"));
+    Exec(db_, QStringLiteral("GRANT USAGE ON ALL SEQUENCES IN SCHEMA vellacord TO vellacord_users"));
+    Exec(db_, QStringLiteral("CREATE ROLE %1_out LOGIN").arg(role));
+    Exec(db_, QStringLiteral("GRANT USAGE ON SCHEMA vellacord TO %1_out").arg(role));
+    Exec(db_,
+         QStringLiteral("GRANT SELECT, INSERT, UPDATE, DELETE ON ALL TABLES IN SCHEMA vellacord TO %1_out").arg(role));
+    engine::Connection outsider;
+    ASSERT_EQ(
+        outsider.Open(QString(uri_).replace(QStringLiteral("user=postgres"), QStringLiteral("user=%1_out").arg(role))),
+        engine::kOk);
+    engine::Connection clerk;
+    ASSERT_EQ(clerk.Open(QString(uri_).replace(QStringLiteral("user=postgres"), QStringLiteral("user=") + role)),
+              engine::kOk);
+
+    const QuickSearchResult refused = RunQuickSearch(clerk, kAnn, {QStringLiteral("printer")}, 10, 10);
+    EXPECT_TRUE(refused.hits.empty());
+    EXPECT_FALSE(refused.error.isEmpty()) << "the search says it is not available";
+    EXPECT_FALSE(HasSearchIndex(clerk));
+    Exec(clerk, QStringLiteral("UPDATE defectlist SET subject = 'Printer jams' WHERE defect_id = ?"), {printer});
+
+    ASSERT_TRUE(EnsureSearchIndex(db_));
+    // The clerk's saves go on, and reach the index made by another; so do those of a login given
+    // rights table by table before the index was there, outside the users' role.
+    Exec(clerk, QStringLiteral("UPDATE defectlist SET subject = 'Toner low' WHERE defect_id = ?"), {printer});
+    Exec(outsider, QStringLiteral("UPDATE defectlist SET description = 'drum worn' WHERE defect_id = ?"), {printer});
+    EXPECT_EQ(SearchIn(clerk, QStringLiteral("drum")), Ids{static_cast<std::int32_t>(printer)});
+    const auto added = AddDefectTo(clerk, kOpen, kBob, QStringLiteral("Fuser hot"), QString());
+    EXPECT_EQ(SearchIn(clerk, QStringLiteral("toner")), Ids{static_cast<std::int32_t>(printer)});
+    EXPECT_EQ(SearchIn(clerk, QStringLiteral("fuser")), Ids{static_cast<std::int32_t>(added)});
+    EXPECT_EQ(IndexAttachmentNames(clerk, static_cast<std::int32_t>(added), {QStringLiteral("fuser.jpg")}),
+              engine::kOk);
+    Exec(clerk, QStringLiteral("DELETE FROM defectlist WHERE defect_id = ?"), {added});
+    EXPECT_TRUE(SearchIn(clerk, QStringLiteral("fuser")).empty());
 }
 
 TEST_F(QuickSearchServerTest, WordsInMostDefectsBringTheNewestVisibleOnes)
