@@ -63,10 +63,11 @@ const char* const kServerCreateStatements[] = {
     "setweight(to_tsvector(''simple'', coalesce($3, '''')), ''C'') || "
     "setweight(to_tsvector(''simple'', coalesce($4, '''')), ''D'')'",
     // Every writer of defectlist writes the index as its maker, so that a user without rights on the
-    // index tables (made by whoever searched first) can still save; with the maker's search path,
-    // since a writer's may lack the program's schema (an administrator's, say).
+    // index tables (made by whoever searched first) can still save; with a search path of its own,
+    // since a writer's may lack the program's schema (an administrator's, say), and with the
+    // writer's temporary tables last, where they cannot stand in for the index's.
     "CREATE FUNCTION defect_search_follow() RETURNS trigger LANGUAGE plpgsql SECURITY DEFINER "
-    "SET search_path FROM CURRENT AS '"
+    "SET search_path = vellacord, pg_catalog, pg_temp AS '"
     "BEGIN "
     "IF TG_OP = ''DELETE'' THEN "
     "DELETE FROM defect_search WHERE defect_id = OLD.defect_id; "
