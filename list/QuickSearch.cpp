@@ -29,12 +29,13 @@ QuickSearchResult RunQuickSearch(engine::Connection& connection, std::int32_t lo
     ListSettings settings;
     settings.loggedInId = loggedInId;
     const QString visible = BuildListCondition(settings, false).text;
-    const QString expression = SearchExpression(words);
+    const QString expression = SearchExpression(connection, words);
     // Words in most defects do not tell the defects apart, and ranking every one of them would
     // take long: their hits come newest first.
     std::int64_t matches = 0;
-    long status = connection.QueryInt(SearchCountStatement(), {expression}, matches);
-    const QString sql = matches > kRankedAtMost ? SearchNewestStatement(visible) : SearchRankedStatement(visible);
+    long status = connection.QueryInt(SearchCountStatement(connection), {expression}, matches);
+    const QString sql = matches > kRankedAtMost ? SearchNewestStatement(connection, visible)
+                                                : SearchRankedStatement(connection, visible);
     if (!engine::Failed(status))
         status = connection.ReadRows(
             sql, {expression, std::int64_t{limit}}, engine::Access::Any, [&] { result.hits.clear(); },
@@ -47,7 +48,7 @@ QuickSearchResult RunQuickSearch(engine::Connection& connection, std::int32_t lo
             ids.push_back(result.hits[i].defectId);
         std::map<std::int32_t, QString> texts;
         status = connection.ReadRows(
-            SearchExcerptsSelect(ids), {expression}, engine::Access::Any, [&] { texts.clear(); },
+            SearchExcerptsSelect(connection, ids), {expression}, engine::Access::Any, [&] { texts.clear(); },
             [&](const engine::Statement& row) {
                 int bytes = 0;
                 const char* text = row.ColumnUtf8(1, bytes);

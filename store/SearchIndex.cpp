@@ -45,6 +45,56 @@ const char* const kCreateStatements[] = {
     "VALUES (new.defect_id, new.subject, new.description, new.comments, new.history); END",
 };
 
+// On a server the words of each defect are kept in a table of their own by a trigger, so that
+// defectlist keeps the columns every reader of it expects. The 'simple' configuration neither
+// stems nor drops words, so words of any language match as typed. A build is one transaction:
+// the lock makes writers (and another workstation building too) wait until it is whole.
+const char* const kServerCreateStatements[] = {
+    "LOCK TABLE defectlist IN SHARE ROW EXCLUSIVE MODE",
+    "CREATE TABLE defect_search (defect_id integer PRIMARY KEY, words tsvector NOT NULL)",
+    "CREATE INDEX defect_search_words ON defect_search USING gin (words)",
+    "CREATE TABLE defect_search_attachments (defect_id integer PRIMARY KEY, names text NOT NULL, "
+    "words tsvector NOT NULL)",
+    "CREATE INDEX defect_search_attachments_words ON defect_search_attachments USING gin (words)",
+    // Subject weighs most, then description, details and history.
+    "CREATE FUNCTION defect_search_words(text, text, text, text) RETURNS tsvector LANGUAGE sql IMMUTABLE AS "
+    "'SELECT setweight(to_tsvector(''simple'', coalesce($1, '''')), ''A'') || "
+    "setweight(to_tsvector(''simple'', coalesce($2, '''')), ''B'') || "
+    "setweight(to_tsvector(''simple'', coalesce($3, '''')), ''C'') || "
+    "setweight(to_tsvector(''simple'', coalesce($4, '''')), ''D'')'",
+    // Every writer of defectlist writes the index as its maker, so that a user without rights on the
+    // index tables (made by whoever searched first) can still save; with a search path of its own,
+    // since a writer's may lack the program's schema (an administrator's, say), and with the
+    // writer's temporary tables last, where they cannot stand in for the index's.
+    "CREATE FUNCTION defect_search_follow() RETURNS trigger LANGUAGE plpgsql SECURITY DEFINER "
+    "SET search_path = vellacord, pg_catalog, pg_temp AS '"
+    "BEGIN "
+    "IF TG_OP = ''DELETE'' THEN "
+    "DELETE FROM defect_search WHERE defect_id = OLD.defect_id; "
+    "DELETE FROM defect_search_attachments WHERE defect_id = OLD.defect_id; "
+    "RETURN NULL; "
+    "END IF; "
+    "INSERT INTO defect_search (defect_id, words) VALUES (NEW.defect_id, "
+    "defect_search_words(NEW.subject, NEW.description, NEW.comments, NEW.history)) "
+    "ON CONFLICT (defect_id) DO UPDATE SET words = EXCLUDED.words; "
+    "RETURN NULL; "
+    "END'",
+    // Marking read writes only lastread and leaves the index alone.
+    "CREATE TRIGGER defect_search_write AFTER INSERT OR UPDATE OF subject, description, comments, history "
+    "ON defectlist FOR EACH ROW EXECUTE FUNCTION defect_search_follow()",
+    "CREATE TRIGGER defect_search_delete AFTER DELETE ON defectlist FOR EACH ROW EXECUTE FUNCTION "
+    "defect_search_follow()",
+    // The users' role of a server set up for the program reads the index and writes attachment names.
+    "DO $$BEGIN IF EXISTS (SELECT FROM pg_roles WHERE rolname = 'vellacord_users') THEN "
+    "GRANT SELECT, INSERT, UPDATE, DELETE ON defect_search, defect_search_attachments TO vellacord_users; "
+    "END IF; END$$",
+    "INSERT INTO defect_search (defect_id, words) SELECT defect_id, "
+    "defect_search_words(subject, description, comments, history) FROM defectlist",
+};
+
+// The user's words as the server's query, the same text in every statement.
+constexpr QLatin1String kServerQuery("to_tsquery('simple', ?1)");
+
 // defect_search_state.upto once every defect is indexed.
 constexpr std::int64_t kComplete = std::numeric_limits<std::int64_t>::max();
 constexpr int kDefectsPerStep = 2000;
@@ -52,9 +102,10 @@ constexpr int kDefectsPerStep = 2000;
 bool HasSearchTables(engine::Connection& connection)
 {
     std::int64_t present = 0;
-    if (engine::Failed(connection.QueryInt(
-            QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type='table' AND name='defect_search_state'"), {},
-            present))) {
+    const QString sql = connection.IsServer()
+        ? QStringLiteral("SELECT CASE WHEN to_regclass('defect_search_attachments') IS NULL THEN 0 ELSE 1 END")
+        : QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type='table' AND name='defect_search_state'");
+    if (engine::Failed(connection.QueryInt(sql, {}, present))) {
         connection.TakeErrorRecords();
         return false;
     }
@@ -92,11 +143,39 @@ void IndexAttachmentFolders(engine::Connection& connection)
 
 bool HasSearchIndex(engine::Connection& connection)
 {
+    if (connection.IsServer())
+        return HasSearchTables(connection);
     return HasSearchTables(connection) && IndexedUpTo(connection) == kComplete;
 }
 
+namespace {
+
+long BuildServerSearchIndex(engine::Connection& connection, bool& complete)
+{
+    complete = false;
+    const long status = connection.WriteTransaction([&] {
+        for (const char* sql : kServerCreateStatements) {
+            if (const long step = connection.Execute(QString::fromUtf8(sql)); engine::Failed(step))
+                return step;
+            // Under the lock: another workstation may have built it meanwhile.
+            if (sql == kServerCreateStatements[0] && HasSearchTables(connection))
+                break;
+        }
+        complete = true;
+        return engine::kOk;
+    });
+    if (engine::Failed(status))
+        complete = false;
+    return status;
+}
+
+} // namespace
+
 long BuildSearchIndexStep(engine::Connection& connection, int defects, bool& complete)
 {
+    // A server builds it whole: writers wait for one transaction, readers not at all.
+    if (connection.IsServer())
+        return BuildServerSearchIndex(connection, complete);
     complete = false;
     const long status = connection.WriteTransaction([&] {
         // Read again under the write lock: another workstation may have made or filled it meanwhile.
@@ -140,9 +219,6 @@ long BuildSearchIndexStep(engine::Connection& connection, int defects, bool& com
 
 bool EnsureSearchIndex(engine::Connection& connection)
 {
-    // The index is the file engine's full-text table; a server has none of its kind yet.
-    if (connection.IsServer())
-        return false;
     if (HasSearchIndex(connection))
         return true;
     // Step by step, so that the other workstations' saves wait for one step at most; a build that
@@ -154,13 +230,41 @@ bool EnsureSearchIndex(engine::Connection& connection)
             return false;
         }
     }
-    IndexAttachmentFolders(connection);
+    // A server has no folder beside a file: its attachment names come as attachments are added.
+    if (!connection.IsServer())
+        IndexAttachmentFolders(connection);
     return true;
 }
 
-QString SearchExpression(const QStringList& words)
+namespace {
+
+QString ServerSearchExpression(const QString& text)
+{
+    // The server's query syntax: and, or, not, followed by, groups, prefixes, weights.
+    static const QRegularExpression syntax(QStringLiteral("[&|!()<>:*]"));
+    if (syntax.match(text).hasMatch())
+        return text;
+    static const QRegularExpression separators(QStringLiteral("[^\\w]+"),
+                                               QRegularExpression::UseUnicodePropertiesOption);
+    QStringList terms;
+    for (const QString& word : text.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        // A word the parser splits ("don't", "v1.2") is a phrase of its pieces, each also a beginning.
+        QStringList pieces;
+        for (const QString& piece : word.split(separators, Qt::SkipEmptyParts))
+            pieces << QStringLiteral("'%1':*").arg(piece);
+        if (!pieces.isEmpty())
+            terms << QLatin1Char('(') + pieces.join(QStringLiteral(" <-> ")) + QLatin1Char(')');
+    }
+    return terms.join(QStringLiteral(" & "));
+}
+
+} // namespace
+
+QString SearchExpression(engine::Connection& connection, const QStringList& words)
 {
     const QString text = words.join(QLatin1Char(' ')).simplified();
+    if (connection.IsServer())
+        return ServerSearchExpression(text);
     static const QRegularExpression syntax(QStringLiteral("[\"()*:^+]|\\b(AND|OR|NOT|NEAR)\\b"));
     if (syntax.match(text).hasMatch())
         return text;
@@ -171,13 +275,25 @@ QString SearchExpression(const QStringList& words)
     return terms.join(QLatin1Char(' '));
 }
 
-QString SearchCountStatement()
+QString SearchCountStatement(engine::Connection& connection)
 {
+    if (connection.IsServer())
+        return QStringLiteral("SELECT count(*) FROM defect_search WHERE words @@ %1").arg(kServerQuery);
     return QStringLiteral("SELECT count(*) FROM defect_search WHERE defect_search MATCH ?1");
 }
 
-QString SearchRankedStatement(const QString& visible)
+QString SearchRankedStatement(engine::Connection& connection, const QString& visible)
 {
+    if (connection.IsServer())
+        return QStringLiteral("SELECT m.defect_id, min(m.score) AS best FROM ("
+                              "SELECT defect_id, CAST(-ts_rank(words, %1) AS double precision) AS score "
+                              "FROM defect_search WHERE words @@ %1 "
+                              "UNION ALL "
+                              "SELECT defect_id, CAST(0 AS double precision) FROM defect_search_attachments "
+                              "WHERE words @@ %1"
+                              ") m JOIN defectlist ON defectlist.defect_id = m.defect_id")
+                   .arg(kServerQuery) +
+            visible + QStringLiteral(" GROUP BY m.defect_id ORDER BY best, m.defect_id DESC LIMIT ?2");
     // Subject weighs most, then description, details and history.
     return QStringLiteral("SELECT m.defect_id, min(m.score) AS best FROM ("
                           "SELECT rowid AS defect_id, bm25(defect_search, 8.0, 3.0, 2.0, 1.0) AS score "
@@ -188,8 +304,20 @@ QString SearchRankedStatement(const QString& visible)
         visible + QStringLiteral(" GROUP BY m.defect_id ORDER BY best, m.defect_id DESC LIMIT ?2");
 }
 
-QString SearchNewestStatement(const QString& visible)
+QString SearchNewestStatement(engine::Connection& connection, const QString& visible)
 {
+    if (connection.IsServer())
+        return QStringLiteral("SELECT defect_search.defect_id, CAST(0 AS double precision) FROM defect_search JOIN "
+                              "defectlist ON defectlist.defect_id = defect_search.defect_id") +
+            visible +
+            QStringLiteral(" AND defect_search.words @@ %1 "
+                           "UNION "
+                           "SELECT defect_search_attachments.defect_id, CAST(0 AS double precision) FROM "
+                           "defect_search_attachments JOIN defectlist ON defectlist.defect_id = "
+                           "defect_search_attachments.defect_id")
+                .arg(kServerQuery) +
+            visible +
+            QStringLiteral(" AND defect_search_attachments.words @@ %1 ORDER BY 1 DESC LIMIT ?2").arg(kServerQuery);
     // The index walks its rows backwards and stops at the limit.
     return QStringLiteral("SELECT defect_search.rowid, 0.0 FROM defect_search JOIN defectlist ON "
                           "defectlist.defect_id = defect_search.rowid") +
@@ -201,13 +329,24 @@ QString SearchNewestStatement(const QString& visible)
         visible + QStringLiteral(" AND defect_search_attachments MATCH ?1 ORDER BY 1 DESC LIMIT ?2");
 }
 
-QString SearchExcerptsSelect(const std::vector<std::int32_t>& defectIds)
+QString SearchExcerptsSelect(engine::Connection& connection, const std::vector<std::int32_t>& defectIds)
 {
     // The ids are numbers the search read from the file.
     QStringList ids;
     for (const std::int32_t id : defectIds)
         ids << QString::number(id);
     const QString in = ids.isEmpty() ? QStringLiteral("NULL") : ids.join(QLatin1Char(','));
+    // The third column puts a match in the texts before one in the attachment names.
+    if (connection.IsServer())
+        return QStringLiteral(
+                   "SELECT s.defect_id, ts_headline('simple', concat_ws(' ', d.subject, d.description, d.comments, "
+                   "d.history), %2, 'StartSel=[, StopSel=], MaxWords=12, MinWords=4, ShortWord=1, MaxFragments=1, "
+                   "FragmentDelimiter=…'), 0 FROM defect_search s JOIN defectlist d ON d.defect_id = s.defect_id "
+                   "WHERE s.defect_id IN (%1) AND s.words @@ %2 "
+                   "UNION ALL "
+                   "SELECT defect_id, ts_headline('simple', names, %2, 'StartSel=[, StopSel=]'), 1 FROM "
+                   "defect_search_attachments WHERE defect_id IN (%1) AND words @@ %2 ORDER BY 1, 3")
+            .arg(in, kServerQuery);
     return QStringLiteral("SELECT rowid, snippet(defect_search, -1, '[', ']', '…', 12) FROM defect_search "
                           "WHERE defect_search MATCH ?1 AND rowid IN (%1) "
                           "UNION ALL "
@@ -220,13 +359,24 @@ long IndexAttachmentNames(engine::Connection& connection, std::int32_t defectId,
 {
     if (!HasSearchIndex(connection))
         return engine::kOk;
+    const bool server = connection.IsServer();
     return connection.WriteTransaction([&] {
-        long status = connection.Execute(QStringLiteral("DELETE FROM defect_search_attachments WHERE rowid = ?"),
-                                         {std::int64_t{defectId}});
+        long status =
+            connection.Execute(server ? QStringLiteral("DELETE FROM defect_search_attachments WHERE defect_id = ?")
+                                      : QStringLiteral("DELETE FROM defect_search_attachments WHERE rowid = ?"),
+                               {std::int64_t{defectId}});
+        const QString joined = names.join(QLatin1Char(' '));
+        // The server's parser takes "core-dump-0815.txt" as one word: its pieces are indexed as well.
+        if (server && !engine::Failed(status) && !names.isEmpty())
+            return connection.Execute(
+                QStringLiteral("INSERT INTO defect_search_attachments (defect_id, names, words) VALUES (?1, ?2, "
+                               "to_tsvector('simple', ?2) || to_tsvector('simple', regexp_replace(?2, '[-._]', ' ', "
+                               "'g')))"),
+                {std::int64_t{defectId}, joined});
         if (!engine::Failed(status) && !names.isEmpty())
             status = connection.Execute(QStringLiteral("INSERT INTO defect_search_attachments (rowid, names) VALUES "
                                                        "(?, ?)"),
-                                        {std::int64_t{defectId}, names.join(QLatin1Char(' '))});
+                                        {std::int64_t{defectId}, joined});
         return status;
     });
 }

@@ -838,6 +838,22 @@ TEST_F(VellacordAdminTest, MigrateToAServerListsTheSameRowsAndNamesTheFiltersTha
     EXPECT_EQ(serverList.err, fileList.err);
     run = Admin({QStringLiteral("version"), uri});
     EXPECT_EQ(run.out.trimmed(), QStringLiteral("13"));
+    // The quick search adds its index to the server database and sees as the list sees.
+    run = Admin(
+        {QStringLiteral("search"), uri, QStringLiteral("--user"), QStringLiteral("alice"), QStringLiteral("crash")});
+    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_TRUE(run.out.contains(QStringLiteral("[Crash]"))) << run.out.toStdString();
+    run = Admin(
+        {QStringLiteral("search"), uri, QStringLiteral("--user"), QStringLiteral("alice"), QStringLiteral("draft")});
+    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_FALSE(run.out.contains(QStringLiteral("draft"))) << "Bob's draft stays his";
+    run = Admin(
+        {QStringLiteral("search"), uri, QStringLiteral("--user"), QStringLiteral("bob"), QStringLiteral("draft")});
+    EXPECT_TRUE(run.out.contains(QStringLiteral("[draft]"))) << run.out.toStdString();
+    run = Admin(
+        {QStringLiteral("search"), uri, QStringLiteral("--user"), QStringLiteral("alice"), QStringLiteral("(crash")});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(run.err.contains(QStringLiteral("not understood"))) << run.err.toStdString();
     // A second move finds the server database taken.
     run = Admin({QStringLiteral("migrate"), path, uri});
     EXPECT_EQ(run.exitCode, 1);

@@ -8,6 +8,7 @@
 
 #include "engine/Connection.h"
 #include "engine/EngineStatus.h"
+#include "engine/SqlDialect.h"
 #include "store/DatabaseVersion.h"
 #include "store/MaintenanceLock.h"
 
@@ -31,13 +32,17 @@ int Fail(const QString& text)
 }
 
 // The file must be one this program can write: there, not locked for maintenance, at the current version.
-QString CurrentFileError(const QString& file)
+// The search may name a server database instead: a server has no file nor lock file beside it.
+QString CurrentFileError(const QString& file, bool serverAllowed)
 {
-    if (!QFileInfo(file).isFile())
+    if (serverAllowed && engine::IsServerName(file)) {
+        // Checked below by opening it.
+    } else if (!QFileInfo(file).isFile()) {
         return QStringLiteral("%1 does not exist").arg(file);
-    if (const LockState lock = CMaintenanceLock::IsLocked(file); lock.locked)
+    } else if (const LockState lock = CMaintenanceLock::IsLocked(file); lock.locked) {
         return QStringLiteral("%1 is locked for maintenance: %2")
             .arg(file, QString(lock.message).replace(QLatin1String("\r\n"), QLatin1String("\n")));
+    }
     engine::Connection connection;
     std::int64_t version = 0;
     if (engine::Failed(connection.Open(file)) || ReadDatabaseVersion(connection, version) != engine::kOk)
@@ -65,7 +70,7 @@ int RunShellCommand(const AdminOptions& options, UserInterface& ui, Administrati
         return InstallHook(options, Out());
     if (options.command == Command::HookRun)
         return RunHook(options, ui, administration);
-    if (const QString error = CurrentFileError(options.file); !error.isEmpty())
+    if (const QString error = CurrentFileError(options.file, options.command == Command::Search); !error.isEmpty())
         return Fail(error);
     QString error;
     switch (options.command) {
