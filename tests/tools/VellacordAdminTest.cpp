@@ -859,3 +859,43 @@ TEST_F(VellacordAdminTest, MigrateToAServerListsTheSameRowsAndNamesTheFiltersTha
     ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
     EXPECT_EQ(List(back, QStringLiteral("--user alice")).out, fileList.out);
 }
+
+TEST_F(VellacordAdminTest, AttachmentsRootIsShownAndSetForAServerOnly)
+{
+    SERVER_DATABASE_OR_SKIP(uri);
+    const QString path = CreateCurrentDatabase(folder.file(QStringLiteral("team.defl")));
+    ToolRun run = Admin({QStringLiteral("attachments-root"), path});
+    EXPECT_EQ(run.exitCode, 2) << "a file keeps its attachments beside it";
+
+    ASSERT_EQ(Admin({QStringLiteral("migrate"), path, uri}).exitCode, 0);
+    run = Admin({QStringLiteral("attachments-root"), uri});
+    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_EQ(run.out.trimmed(), folder.file(QStringLiteral("team.attach"))) << "the move keeps the file's folder";
+
+    const QString share = folder.file(QStringLiteral("share"));
+    run = Admin({QStringLiteral("attachments-root"), uri, share});
+    EXPECT_EQ(run.exitCode, 1) << "a folder that does not exist is refused";
+    ASSERT_TRUE(QDir().mkpath(share));
+    run = Admin({QStringLiteral("attachments-root"), uri, share});
+    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+    run = Admin({QStringLiteral("attachments-root"), uri});
+    EXPECT_EQ(run.out.trimmed(), share);
+    run = Admin({QStringLiteral("attachments-root"), uri, share, share});
+    EXPECT_EQ(run.exitCode, 2);
+}
+
+TEST_F(VellacordAdminTest, AServerWithoutAttachmentsRootSaysSo)
+{
+    SERVER_DATABASE_OR_SKIP(uri);
+    ASSERT_EQ(
+        Admin({QStringLiteral("migrate"), CreateCurrentDatabase(folder.file(QStringLiteral("t.defl"))), uri}).exitCode,
+        0);
+    {
+        engine::Connection server;
+        ASSERT_EQ(server.Open(uri), engine::kOk);
+        ASSERT_EQ(server.Execute(QStringLiteral("DROP TABLE commithooksettings")), engine::kOk);
+    }
+    const ToolRun run = Admin({QStringLiteral("attachments-root"), uri});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(run.err.contains(QStringLiteral("attachments-root URI FOLDER"))) << run.err.toStdString();
+}
