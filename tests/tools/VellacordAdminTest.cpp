@@ -3,6 +3,7 @@
 #include "base/StringTable.h"
 #include "engine/Connection.h"
 #include "engine/EngineStatus.h"
+#include "engine/SqlDialect.h"
 #include "store/Compaction.h"
 #include "store/DatabaseVersion.h"
 #include "store/MaintenanceLock.h"
@@ -898,4 +899,27 @@ TEST_F(VellacordAdminTest, AServerWithoutAttachmentsRootSaysSo)
     const ToolRun run = Admin({QStringLiteral("attachments-root"), uri});
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_TRUE(run.err.contains(QStringLiteral("attachments-root URI FOLDER"))) << run.err.toStdString();
+}
+
+TEST_F(VellacordAdminTest, UnlockOfAServerSaysWhetherMaintenanceRunsAndNamesNoLogin)
+{
+    SERVER_DATABASE_OR_SKIP(uri);
+    ASSERT_EQ(
+        Admin({QStringLiteral("migrate"), CreateCurrentDatabase(folder.file(QStringLiteral("t.defl"))), uri}).exitCode,
+        0);
+    ToolRun run = Admin({QStringLiteral("unlock"), uri});
+    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_EQ(run.out.trimmed(), engine::DisplayNameOfServer(uri) + QStringLiteral(" is not locked"));
+    EXPECT_EQ(run.err, QString());
+    {
+        engine::Connection maintainer;
+        ASSERT_EQ(maintainer.Open(uri), engine::kOk);
+        ASSERT_TRUE(maintainer.TakeServerMaintenance());
+        run = Admin({QStringLiteral("unlock"), uri});
+        EXPECT_EQ(run.exitCode, 1);
+        EXPECT_TRUE(run.err.contains(QStringLiteral("not unlocked"))) << run.err.toStdString();
+        EXPECT_FALSE(run.err.contains(QStringLiteral("user="))) << run.err.toStdString();
+    }
+    // The lock ends with its session.
+    EXPECT_EQ(Admin({QStringLiteral("unlock"), uri}).exitCode, 0);
 }

@@ -94,7 +94,8 @@ const std::vector<CommandSpec>& Commands()
          {},
          "Undoes a maintenance lock whose client died: checks the database, puts it back in place and deletes\n"
          "the rescue file. Refused while the locking client runs. Rolls back a FILE-journal left by a writer\n"
-         "that stopped, as every command does."},
+         "that stopped, as every command does. For a postgresql:// URI it says whether maintenance holds the\n"
+         "database: the server ends that lock with the session that took it, also when its client died."},
         {"version", Command::Version, "FILE", {}, "Prints the schema version of the database."},
         {"list",
          Command::List,

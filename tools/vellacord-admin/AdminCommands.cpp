@@ -238,6 +238,16 @@ int Repair(const AdminOptions& options, DatabaseAdministration& administration)
 
 int Unlock(const AdminOptions& options)
 {
+    if (engine::IsServerName(options.file)) {
+        // A server's maintenance lock belongs to the session that holds it and ends with it, also when its
+        // client died: there is nothing to undo, only to say whether maintenance still runs.
+        const QString shown = engine::DisplayNameOfServer(options.file);
+        engine::Connection connection;
+        if (engine::Failed(connection.Open(options.file)))
+            return Fail(OpenFailureText(shown, connection) + QStringLiteral("\nIt was not unlocked."));
+        Out() << shown << " is not locked" << Qt::endl;
+        return 0;
+    }
     const LockState lock = InspectLock(options.file);
     if (lock.locked)
         return Fail(LockedText(options.file, lock) + QStringLiteral("\nIt was not unlocked."));
