@@ -6,6 +6,8 @@
 #include "engine/EngineStatus.h"
 #include "engine/Rowset.h"
 
+#include <QDir>
+
 namespace {
 constexpr const char* kAttachmentRootKey = "attachments_root";
 }
@@ -27,7 +29,9 @@ QString ReadServerAttachmentRoot(engine::Connection& connection)
         connection.TakeErrorRecords();
         return QString();
     }
-    return rows.Text(0).trimmed();
+    // A relative folder would put the attachments wherever a workstation was started.
+    const QString root = rows.Text(0).trimmed();
+    return QDir::isAbsolutePath(root) ? QDir::cleanPath(root) : QString();
 }
 
 long StoreServerAttachmentRoot(engine::Connection& connection, const QString& root)

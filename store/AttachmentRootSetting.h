@@ -7,7 +7,8 @@ namespace engine {
 class Connection;
 }
 
-// The root stored in the server database, or empty when none is set (or the database cannot say).
+// The root stored in the server database, or empty when none is set, it is no absolute path, or the
+// database cannot say.
 QString ReadServerAttachmentRoot(engine::Connection& connection);
 
 // Stores the root (an absolute path) inside the caller's transaction, making the settings table when the

@@ -68,6 +68,8 @@ TEST(ServerAttachmentRoot, TheStoredFolderHoldsTheDefectsFoldersUnderTheSameLink
               QString());
     Connection server;
     ASSERT_EQ(server.Open(uri), kOk);
+    ASSERT_EQ(WriteServerAttachmentRoot(server, QStringLiteral("share/relative")), kOk);
+    EXPECT_EQ(ReadServerAttachmentRoot(server), QString()) << "a relative folder is none";
     ASSERT_EQ(WriteServerAttachmentRoot(server, moved), kOk);
     ASSERT_EQ(WriteServerAttachmentRoot(server, root), kOk) << "a second setting replaces the first";
     EXPECT_EQ(ReadServerAttachmentRoot(server), root);
