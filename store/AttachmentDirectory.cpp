@@ -4,6 +4,7 @@
 #include "base/ErrorContext.h"
 #include "base/Result.h"
 #include "base/StringTable.h"
+#include "engine/SqlDialect.h"
 #include "platform/FileCopy.h"
 #include "platform/NoFollowTree.h"
 #include "store/AttachmentPaths.h"
@@ -21,6 +22,7 @@ namespace {
 constexpr int kFolderIsALink = 2302;
 constexpr int kFileIsALink = 2303;
 constexpr int kFileOutsideFolder = 2304;
+constexpr int kServerWithoutRoot = 2750;
 
 enum class Presence { Directory, Missing, Link, Unusable };
 
@@ -46,6 +48,9 @@ void Create(const QString& path, const char* operation)
 QString AttachmentDirectory(const QString& databasePath, int defectId, bool create)
 {
     const QString path = DefectAttachmentPath(databasePath, defectId);
+    // A server database without its root has no place for attachments: the working folder is none.
+    if (path.isEmpty())
+        return QString();
     const Presence presence = Examine(path);
     if (presence == Presence::Directory)
         return path;
@@ -62,6 +67,8 @@ QString AttachmentDirectory(const QString& databasePath, int defectId, bool crea
 QString AttachmentDirectoryRefusal(const QString& databasePath, int defectId)
 {
     const QString path = DefectAttachmentPath(databasePath, defectId);
+    if (path.isEmpty())
+        return FormatString(kServerWithoutRoot, engine::DisplayNameOfServer(databasePath).toUtf8().constData());
     QString target;
     if (!IsSymbolicLink(path, &target))
         return QString();

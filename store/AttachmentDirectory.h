@@ -10,12 +10,13 @@
 // with it the root and the directory are made as needed, and a failure throws a CBResult with
 // the operating system's error under the label "creating root attachment directory" or
 // "creating defect attachment directory". Empty when the path cannot be examined for any
-// other reason, is not a directory, or is a link (AttachmentDirectoryRefusal says so).
+// other reason, is not a directory, is a link, or the database has no root (AttachmentDirectoryRefusal
+// says so).
 QString AttachmentDirectory(const QString& databasePath, int defectId, bool create);
 
 // Why the defect's directory is not used, in words for the user: it is a link (anyone who can
-// write to the share can plant one, and it would take attachments wherever it points). Empty
-// when there is nothing to refuse.
+// write to the share can plant one, and it would take attachments wherever it points), or the
+// server database names no attachment root. Empty when there is nothing to refuse.
 QString AttachmentDirectoryRefusal(const QString& databasePath, int defectId);
 
 // Why the file at `path` in the defect directory `directory` is not opened: it is a link, or

@@ -1,6 +1,8 @@
 // The data connection opened on demand, waiting in the retry dialog, and the database-wide settings record.
 
 #include "store/DatabaseAccess.h"
+#include "store/AttachmentPaths.h"
+#include "store/AttachmentRootSetting.h"
 
 #include "base/Check.h"
 #include "base/DatabaseUnavailable.h"
@@ -147,6 +149,9 @@ engine::Connection& CDatabaseAccess::WaitForFile(RetryMode mode, long failure)
             if (flashCount == 0 && ui_.HasMainWindow())
                 ui_.ShowNormalState(LoadString(kApplicationTitle));
             connected_ = true;
+            // Read at every connect: the administrator may have set or moved it meanwhile.
+            if (engine::IsServerName(databaseFileName_))
+                RememberServerAttachmentRoot(databaseFileName_, ReadServerAttachmentRoot(dataConnection_));
             return dataConnection_;
         }
 

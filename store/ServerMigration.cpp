@@ -9,6 +9,8 @@
 #include "engine/Rowset.h"
 #include "engine/SqlDialect.h"
 #include "engine/Statement.h"
+#include "store/AttachmentPaths.h"
+#include "store/AttachmentRootSetting.h"
 #include "store/DatabaseVersion.h"
 #include "store/MaintenanceLock.h"
 #include "store/ScriptRunner.h"
@@ -202,6 +204,10 @@ MigrationOutcome MigrateFileToServer(const QString& file, const QString& uri)
         for (const QString& table : targetTables)
             target.Execute(QStringLiteral("ALTER TABLE %1 DISABLE TRIGGER USER").arg(table));
         long copied = CopyAll(source, target, outcome);
+        if (engine::Failed(copied))
+            return copied;
+        // The attachments stay where they are, beside the file, and the server names that folder.
+        copied = StoreServerAttachmentRoot(target, QFileInfo(AttachmentRootFor(file)).absoluteFilePath());
         if (engine::Failed(copied))
             return copied;
         for (const QString& table : targetTables)

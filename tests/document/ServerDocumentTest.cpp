@@ -3,11 +3,15 @@
 
 #include "DocumentTestSupport.h"
 
+#include "document/AttachmentCopy.h"
 #include "document/DefectDoc.h"
 #include "platform/OleDate.h"
+#include "store/AttachmentRootSetting.h"
 #include "support/PgServer.h"
 #include "support/ScriptedUserInterface.h"
 
+#include <QDir>
+#include <QFile>
 #include <QSignalSpy>
 
 #include <gtest/gtest.h>
@@ -52,5 +56,46 @@ TEST(ServerDocument, OpensByItsUriAndHearsOtherWorkstationsCommitsAtOnce)
               engine::kOk);
     EXPECT_FALSE(refresh.wait(500));
     EXPECT_EQ(refresh.count(), afterCommit);
+    ui.VerifyAllUsed();
+}
+
+TEST(ServerDocument, AddsAttachmentsOnlyUnderTheFolderTheDatabaseNames)
+{
+    SERVER_DATABASE_OR_SKIP(uri);
+    CreateCurrentDatabase(uri);
+    TempFolder folder;
+    const QString source = folder.file(QStringLiteral("notes.txt"));
+    {
+        QFile file(source);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("mine");
+    }
+    engine::Connection other;
+    ASSERT_EQ(other.Open(uri), engine::kOk);
+    AddStakeholder(other, 1, QStringLiteral("Ann"), QStringLiteral("ann"));
+
+    ScriptedUserInterface ui;
+    ManualClock clock;
+    NoAdministration administration;
+    CDefectDoc doc{ui, clock, administration};
+    doc.SetOperatingSystemUser([] { return std::nullopt; });
+    doc.SetAutoLogin(QStringLiteral("ann"));
+    ASSERT_TRUE(doc.OnOpenDocument(uri));
+
+    // Without the folder the user hears what the administrator must set, and nothing is written.
+    const QString working = QDir::currentPath();
+    const QStringList before = QDir(working).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+    ui.ExpectMessageText(QStringLiteral("vellacord-admin attachments-root"));
+    EXPECT_FALSE(AddAttachment(ui, doc.DatabasePath(), 4, source));
+    EXPECT_EQ(QDir(working).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), before);
+
+    // Set while the document is open: the next connection learns it.
+    const QString share = folder.file(QStringLiteral("share"));
+    ASSERT_TRUE(QDir().mkpath(share));
+    ASSERT_EQ(WriteServerAttachmentRoot(other, share), engine::kOk);
+    doc.database().CloseDataConnection();
+    doc.GetDocumentConnection(RetryMode::Prompt);
+    EXPECT_TRUE(AddAttachment(ui, doc.DatabasePath(), 4, source));
+    EXPECT_TRUE(QFile::exists(share + QStringLiteral("/0000000004/notes.txt")));
     ui.VerifyAllUsed();
 }

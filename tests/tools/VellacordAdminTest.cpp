@@ -3,6 +3,7 @@
 #include "base/StringTable.h"
 #include "engine/Connection.h"
 #include "engine/EngineStatus.h"
+#include "engine/SqlDialect.h"
 #include "store/Compaction.h"
 #include "store/DatabaseVersion.h"
 #include "store/MaintenanceLock.h"
@@ -884,4 +885,67 @@ TEST_F(VellacordAdminTest, MigrateToAServerListsTheSameRowsAndNamesTheFiltersTha
     run = Admin({QStringLiteral("migrate"), uri, back});
     ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
     EXPECT_EQ(List(back, QStringLiteral("--user alice")).out, fileList.out);
+}
+
+TEST_F(VellacordAdminTest, AttachmentsRootIsShownAndSetForAServerOnly)
+{
+    SERVER_DATABASE_OR_SKIP(uri);
+    const QString path = CreateCurrentDatabase(folder.file(QStringLiteral("team.defl")));
+    ToolRun run = Admin({QStringLiteral("attachments-root"), path});
+    EXPECT_EQ(run.exitCode, 2) << "a file keeps its attachments beside it";
+
+    ASSERT_EQ(Admin({QStringLiteral("migrate"), path, uri}).exitCode, 0);
+    run = Admin({QStringLiteral("attachments-root"), uri});
+    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_EQ(run.out.trimmed(), folder.file(QStringLiteral("team.attach"))) << "the move keeps the file's folder";
+
+    const QString share = folder.file(QStringLiteral("share"));
+    run = Admin({QStringLiteral("attachments-root"), uri, share});
+    EXPECT_EQ(run.exitCode, 1) << "a folder that does not exist is refused";
+    ASSERT_TRUE(QDir().mkpath(share));
+    run = Admin({QStringLiteral("attachments-root"), uri, share});
+    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+    run = Admin({QStringLiteral("attachments-root"), uri});
+    EXPECT_EQ(run.out.trimmed(), share);
+    run = Admin({QStringLiteral("attachments-root"), uri, share, share});
+    EXPECT_EQ(run.exitCode, 2);
+}
+
+TEST_F(VellacordAdminTest, AServerWithoutAttachmentsRootSaysSo)
+{
+    SERVER_DATABASE_OR_SKIP(uri);
+    ASSERT_EQ(
+        Admin({QStringLiteral("migrate"), CreateCurrentDatabase(folder.file(QStringLiteral("t.defl"))), uri}).exitCode,
+        0);
+    {
+        engine::Connection server;
+        ASSERT_EQ(server.Open(uri), engine::kOk);
+        ASSERT_EQ(server.Execute(QStringLiteral("DROP TABLE commithooksettings")), engine::kOk);
+    }
+    const ToolRun run = Admin({QStringLiteral("attachments-root"), uri});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(run.err.contains(QStringLiteral("attachments-root URI FOLDER"))) << run.err.toStdString();
+}
+
+TEST_F(VellacordAdminTest, UnlockOfAServerSaysWhetherMaintenanceRunsAndNamesNoLogin)
+{
+    SERVER_DATABASE_OR_SKIP(uri);
+    ASSERT_EQ(
+        Admin({QStringLiteral("migrate"), CreateCurrentDatabase(folder.file(QStringLiteral("t.defl"))), uri}).exitCode,
+        0);
+    ToolRun run = Admin({QStringLiteral("unlock"), uri});
+    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_EQ(run.out.trimmed(), engine::DisplayNameOfServer(uri) + QStringLiteral(" is not locked"));
+    EXPECT_EQ(run.err, QString());
+    {
+        engine::Connection maintainer;
+        ASSERT_EQ(maintainer.Open(uri), engine::kOk);
+        ASSERT_TRUE(maintainer.TakeServerMaintenance());
+        run = Admin({QStringLiteral("unlock"), uri});
+        EXPECT_EQ(run.exitCode, 1);
+        EXPECT_TRUE(run.err.contains(QStringLiteral("not unlocked"))) << run.err.toStdString();
+        EXPECT_FALSE(run.err.contains(QStringLiteral("user="))) << run.err.toStdString();
+    }
+    // The lock ends with its session.
+    EXPECT_EQ(Admin({QStringLiteral("unlock"), uri}).exitCode, 0);
 }

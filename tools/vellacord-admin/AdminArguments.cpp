@@ -11,6 +11,7 @@
 #include <QCommandLineParser>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <optional>
 #include <vector>
 
@@ -93,7 +94,8 @@ const std::vector<CommandSpec>& Commands()
          {},
          "Undoes a maintenance lock whose client died: checks the database, puts it back in place and deletes\n"
          "the rescue file. Refused while the locking client runs. Rolls back a FILE-journal left by a writer\n"
-         "that stopped, as every command does."},
+         "that stopped, as every command does. For a postgresql:// URI it says whether maintenance holds the\n"
+         "database: the server ends that lock with the session that took it, also when its client died."},
         {"version", Command::Version, "FILE", {}, "Prints the schema version of the database."},
         {"list",
          Command::List,
@@ -133,6 +135,14 @@ const std::vector<CommandSpec>& Commands()
          "Writes a backup of the server database into the folder DIR with pg_dump (custom format, for\n"
          "pg_restore), named after the database and the time, and removes the oldest of them beyond the\n"
          "database's BackupsToKeep."},
+        {"attachments-root",
+         Command::AttachmentsRoot,
+         "URI [FOLDER]",
+         {},
+         "Shows the folder in which the server database the postgresql:// URI names keeps its attachments,\n"
+         "or sets it to FOLDER, an existing shared folder every workstation reaches under the same path.\n"
+         "Without it the program stores no attachments for that database. migrate sets it to the file's\n"
+         "attachment folder."},
         {"pg-setup",
          Command::ServerSetup,
          "URI",
@@ -283,7 +293,10 @@ AdminArguments ParseCommand(const CommandSpec& spec, const QStringList& rest)
     options.command = spec.command;
     const QStringList positional = parser.positionalArguments();
     const QStringList expected = QString::fromLatin1(spec.arguments).split(QLatin1Char(' '));
-    if (positional.size() < expected.size())
+    // "[NAME]" is an argument that may be left out.
+    const auto required = std::count_if(expected.begin(), expected.end(),
+                                        [](const QString& name) { return !name.startsWith(QLatin1Char('[')); });
+    if (positional.size() < required)
         return UsageError(QStringLiteral("%1 needs %2").arg(QLatin1String(spec.name), expected.at(positional.size())),
                           &spec);
     const bool variadic = expected.back().endsWith(QLatin1String("..."));
@@ -304,6 +317,14 @@ AdminArguments ParseCommand(const CommandSpec& spec, const QStringList& rest)
         if (!engine::IsServerName(options.file))
             return UsageError(QStringLiteral("backup needs a postgresql:// URI; a file's backups are made by repair"),
                               &spec);
+    }
+    if (spec.command == Command::AttachmentsRoot) {
+        if (!engine::IsServerName(options.file))
+            return UsageError(QStringLiteral("attachments-root needs a postgresql:// URI; a file keeps its "
+                                             "attachments beside it"),
+                              &spec);
+        if (positional.size() > 1)
+            options.target = QFileInfo(positional.at(1)).absoluteFilePath();
     }
     if (spec.command == Command::UserAdd) {
         options.login = positional.at(1);

@@ -15,6 +15,8 @@
 #include "engine/SqlDialect.h"
 #include "engine/Statement.h"
 #include "platform/OleDate.h"
+#include "store/AttachmentPaths.h"
+#include "store/AttachmentRootSetting.h"
 #include "store/Backups.h"
 #include "store/Compaction.h"
 #include "store/DatabaseAccess.h"
@@ -236,6 +238,16 @@ int Repair(const AdminOptions& options, DatabaseAdministration& administration)
 
 int Unlock(const AdminOptions& options)
 {
+    if (engine::IsServerName(options.file)) {
+        // A server's maintenance lock belongs to the session that holds it and ends with it, also when its
+        // client died: there is nothing to undo, only to say whether maintenance still runs.
+        const QString shown = engine::DisplayNameOfServer(options.file);
+        engine::Connection connection;
+        if (engine::Failed(connection.Open(options.file)))
+            return Fail(OpenFailureText(shown, connection) + QStringLiteral("\nIt was not unlocked."));
+        Out() << shown << " is not locked" << Qt::endl;
+        return 0;
+    }
     const LockState lock = InspectLock(options.file);
     if (lock.locked)
         return Fail(LockedText(options.file, lock) + QStringLiteral("\nIt was not unlocked."));
@@ -338,6 +350,35 @@ QStringList FailingFilters(const QString& uri)
     return failing;
 }
 
+// Shows the server database's attachment folder, or sets it to an existing folder.
+int AttachmentsRoot(const AdminOptions& options)
+{
+    QString error;
+    if (!ReadVersion(options.file, error))
+        return Fail(error);
+    const QString shown = engine::DisplayNameOfServer(options.file);
+    engine::Connection connection;
+    if (engine::Failed(connection.Open(options.file)))
+        return Fail(QStringLiteral("cannot connect to %1: %2").arg(shown, FailureText(connection.TakeErrorRecords())));
+    if (options.target.isEmpty()) {
+        const QString root = ReadServerAttachmentRoot(connection);
+        if (root.isEmpty())
+            return Fail(
+                QStringLiteral("%1 has no attachment folder; set one with attachments-root URI FOLDER").arg(shown));
+        Out() << root << Qt::endl;
+        return 0;
+    }
+    // A mistyped folder would make every workstation refuse its attachments, or scatter them.
+    const QFileInfo folder(options.target);
+    if (!folder.isDir())
+        return Fail(QStringLiteral("%1 is no folder; create the shared folder first").arg(options.target));
+    if (engine::Failed(WriteServerAttachmentRoot(connection, options.target)))
+        return Fail(QStringLiteral("cannot store the attachment folder in %1: %2")
+                        .arg(shown, FailureText(connection.TakeErrorRecords())));
+    Out() << "attachment folder of " << shown << ": " << options.target << Qt::endl;
+    return 0;
+}
+
 int Backup(const AdminOptions& options)
 {
     QString error;
@@ -394,6 +435,7 @@ int Migrate(const AdminOptions& options)
           << engine::DisplayNameOfDatabase(options.target) << Qt::endl;
     if (!toServer)
         return 0;
+    Out() << "attachments stay in " << QFileInfo(AttachmentRootFor(options.file)).absoluteFilePath() << Qt::endl;
     const QStringList failing = FailingFilters(options.target);
     for (const QString& filter : failing)
         Err() << "vellacord-admin: " << filter << Qt::endl;
@@ -464,6 +506,9 @@ int RunAdminCommand(const AdminOptions& options)
         break;
     case AdminOptions::Command::Backup:
         status = Backup(options);
+        break;
+    case AdminOptions::Command::AttachmentsRoot:
+        status = AttachmentsRoot(options);
         break;
     case AdminOptions::Command::Migrate:
         status = Migrate(options);

@@ -27,7 +27,8 @@ struct AdminOptions {
         Search,
         ServerSetup,
         Migrate,
-        Backup
+        Backup,
+        AttachmentsRoot
     };
     Command command = Command::Version;
     QString file;
@@ -44,7 +45,7 @@ struct AdminOptions {
     QString output;           // "-" for the standard output
     bool rawFormulas = false; // CSV and text cells that begin like a formula are written as they are
     // migrate: where the database goes (a file when `file` is a server's URI, and the other way);
-    // backup: the folder the dump goes into.
+    // backup: the folder the dump goes into; attachments-root: the folder to set (empty: show it).
     QString target;
     // user add: the new stakeholder.
     QString login;

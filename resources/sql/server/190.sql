@@ -210,6 +210,16 @@ from DefectList
     LEFT JOIN Stakeholder AS "from" ON DefectList.FromID = "from".Stakeholder_ID
 go
 
+-- Database-wide settings by name, such as the folder that holds the attachments (a server has no
+-- file to put them beside). Made here so that it belongs to the schema's owner and every user may
+-- read it; no workstation needs to hear of its changes.
+create table commithooksettings (
+    name text NOT NULL,
+    value text,
+    CONSTRAINT commithooksettings_pkey PRIMARY KEY (name)
+)
+go
+
 -- The change counter and its trigger, on every table but the version.
 create table changestamp (
     counter bigint NOT NULL
