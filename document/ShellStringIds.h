@@ -16,5 +16,6 @@ constexpr int kSearchIndexUnavailable = 2909;
 constexpr int kSearchChip = 2910; // the words
 constexpr int kQuickSearchTip = 2911;
 constexpr int kSearchResultCount = 2912; // the number of defects
+constexpr int kSearchResultOne = 2913;
 
 } // namespace string_id

@@ -392,9 +392,10 @@ bool CDefectList::ApplyQuickSearch(const QString& words)
         quickSearchIds_.push_back(hit.defectId);
     FillList();
     emit quickSearchChanged(quickSearchWords_);
-    SetStatusText(result.hits.empty()
-                      ? FormatString(string_id::kSearchResultCount, 0)
-                      : FormatString(string_id::kSearchResultCount, static_cast<int>(result.hits.size())) +
+    SetStatusText(result.hits.empty() ? FormatString(string_id::kSearchResultCount, 0)
+                                      : (result.hits.size() == 1 ? LoadString(string_id::kSearchResultOne)
+                                                                 : FormatString(string_id::kSearchResultCount,
+                                                                                static_cast<int>(result.hits.size()))) +
                           QStringLiteral(" — ") + result.hits.front().excerpt);
     return true;
 }
