@@ -63,9 +63,13 @@ QString OleDbErrorReport(long hr, const engine::ErrorRecords& records)
     }
     int row = 0;
     for (const engine::ErrorRecord& record : records) {
-        report += QString::asprintf(
-            "Row #: %4d Source: \"SQLite\" Description: \"%s\" Extended Code: %4d Statement: \"%s\"\n", row++,
-            record.message.toUtf8().constData(), record.extendedCode, record.statement.toUtf8().constData());
+        // A server's records name its URI; whoever reads the dump must know which engine spoke.
+        const bool server = record.file.startsWith(QLatin1String("postgresql://"), Qt::CaseInsensitive) ||
+            record.file.startsWith(QLatin1String("postgres://"), Qt::CaseInsensitive);
+        report +=
+            QString::asprintf("Row #: %4d Source: \"%s\" Description: \"%s\" Extended Code: %4d Statement: \"%s\"\n",
+                              row++, server ? "PostgreSQL" : "SQLite", record.message.toUtf8().constData(),
+                              record.extendedCode, record.statement.toUtf8().constData());
     }
     report += QStringLiteral("OLE DB Error Record dump end\n");
     return report;

@@ -96,6 +96,13 @@ TEST_F(ErrorReportTest, EngineRecordsGoBehindDetailsAndTheTextSaysWhatTheyMean)
                              "Extended Code:    1 Statement: \"selec * from x\"\n"
                              "OLE DB Error Record dump end\n"));
 
+    // A server's record says which engine reported it.
+    const engine::ErrorRecords serverRecords{{QStringLiteral("relation \"x\" does not exist (SQLSTATE 42P01)"), 1,
+                                              QStringLiteral("SELECT * FROM x"), engine::FailureKind::Other,
+                                              QStringLiteral("postgresql://dbhost/team")}};
+    EXPECT_TRUE(
+        OleDbErrorReport(engine::kFaultyCommand, serverRecords).contains(QStringLiteral("Source: \"PostgreSQL\"")));
+
     // A failure without records says so, behind "Details" too.
     ui.ExpectMessageText(QStringLiteral("The database could not"), Answer::Yes);
     EXPECT_EQ(ShowOleDbErrors(ui, engine::kFailure, {}), Answer::Yes);
