@@ -21,15 +21,15 @@ using Command = AdminOptions::Command;
 
 constexpr const char* kProgram = "vellacord-admin";
 
-struct OptionSpec {
+struct OptionEntry {
     const char* name;
     const char* valueName; // null for a switch
     const char* description;
 };
 
-const std::vector<OptionSpec>& Options()
+const std::vector<OptionEntry>& Options()
 {
-    static const std::vector<OptionSpec> options{
+    static const std::vector<OptionEntry> options{
         {"workflow", "NAME", "The workflow of the new or converted file: standard (the default), simple or none."},
         {"replace", nullptr, "Replaces an existing FILE; it and its attachment directory go to the trash."},
         {"overwrite-backup", nullptr, "Replaces an existing FILE.bak."},
@@ -52,11 +52,11 @@ const std::vector<OptionSpec>& Options()
         {"email", "ADDR", "The new user's e-mail address."},
         {"admin", nullptr, "Makes the new user an administrator."},
         {"password-stdin", nullptr, "Reads the password from the first line of the standard input."},
-        SHELL_OPTION_SPECS};
+        SHELL_OPTION_ENTRIES};
     return options;
 }
 
-struct CommandSpec {
+struct CommandEntry {
     const char* name; // "user add" is one command of two words
     Command command;
     const char* arguments;
@@ -64,9 +64,9 @@ struct CommandSpec {
     const char* description;
 };
 
-const std::vector<CommandSpec>& Commands()
+const std::vector<CommandEntry>& Commands()
 {
-    static const std::vector<CommandSpec> commands{
+    static const std::vector<CommandEntry> commands{
         {"create",
          Command::Create,
          "FILE",
@@ -152,29 +152,29 @@ const std::vector<CommandSpec>& Commands()
          "takes from PUBLIC the functions a filter could use against other sessions (pg_cancel_backend,\n"
          "pg_terminate_backend, pg_notify, the advisory locks, set_config, pg_sleep), and creates the schema\n"
          "with its seed and the chosen workflow when the database has none yet."},
-        SHELL_COMMAND_SPECS};
+        SHELL_COMMAND_ENTRIES};
     return commands;
 }
 
-const CommandSpec* FindCommand(const QString& name)
+const CommandEntry* FindCommand(const QString& name)
 {
-    for (const CommandSpec& spec : Commands()) {
-        if (name == QLatin1String(spec.name))
-            return &spec;
+    for (const CommandEntry& entry : Commands()) {
+        if (name == QLatin1String(entry.name))
+            return &entry;
     }
     return nullptr;
 }
 
-const OptionSpec& FindOption(const char* name)
+const OptionEntry& FindOption(const char* name)
 {
-    for (const OptionSpec& option : Options()) {
+    for (const OptionEntry& option : Options()) {
         if (qstrcmp(option.name, name) == 0)
             return option;
     }
     Q_UNREACHABLE();
 }
 
-QString OptionSynopsis(const OptionSpec& option)
+QString OptionSynopsis(const OptionEntry& option)
 {
     QString text = QStringLiteral("--") + QLatin1String(option.name);
     if (option.valueName != nullptr)
@@ -182,13 +182,13 @@ QString OptionSynopsis(const OptionSpec& option)
     return text;
 }
 
-QString CommandSynopsis(const CommandSpec& spec)
+QString CommandSynopsis(const CommandEntry& entry)
 {
     QString text = QStringLiteral("%1 %2 %3")
-                       .arg(QLatin1String(kProgram), QLatin1String(spec.name), QLatin1String(spec.arguments));
-    for (const char* name : spec.options) {
+                       .arg(QLatin1String(kProgram), QLatin1String(entry.name), QLatin1String(entry.arguments));
+    for (const char* name : entry.options) {
         const QString option = OptionSynopsis(FindOption(name));
-        text += IsRequiredOption(spec.command, name) ? QLatin1Char(' ') + option : QStringLiteral(" [%1]").arg(option);
+        text += IsRequiredOption(entry.command, name) ? QLatin1Char(' ') + option : QStringLiteral(" [%1]").arg(option);
     }
     return text;
 }
@@ -219,31 +219,31 @@ QString OptionLines(const QString& synopsis, const QString& description)
     return text;
 }
 
-QString CommandHelp(const CommandSpec& spec)
+QString CommandHelp(const CommandEntry& entry)
 {
     QString text =
-        QStringLiteral("Usage: %1\n\n%2\n\nOptions:\n").arg(CommandSynopsis(spec), QLatin1String(spec.description));
-    for (const char* name : spec.options) {
-        const OptionSpec& option = FindOption(name);
+        QStringLiteral("Usage: %1\n\n%2\n\nOptions:\n").arg(CommandSynopsis(entry), QLatin1String(entry.description));
+    for (const char* name : entry.options) {
+        const OptionEntry& option = FindOption(name);
         text += OptionLines(OptionSynopsis(option), QLatin1String(option.description));
     }
     text += OptionLines(QStringLiteral("-h, --help"), QStringLiteral("Prints this help."));
     return text;
 }
 
-QString HintFor(const CommandSpec* spec)
+QString HintFor(const CommandEntry* entry)
 {
-    return spec == nullptr ? QStringLiteral("Try '%1 --help' for more information.").arg(QLatin1String(kProgram))
-                           : QStringLiteral("Try '%1 %2 --help' for more information.")
-                                 .arg(QLatin1String(kProgram), QLatin1String(spec->name));
+    return entry == nullptr ? QStringLiteral("Try '%1 --help' for more information.").arg(QLatin1String(kProgram))
+                            : QStringLiteral("Try '%1 %2 --help' for more information.")
+                                  .arg(QLatin1String(kProgram), QLatin1String(entry->name));
 }
 
-AdminArguments UsageError(const QString& error, const CommandSpec* spec)
+AdminArguments UsageError(const QString& error, const CommandEntry* entry)
 {
     AdminArguments result;
     result.outcome = AdminArguments::Outcome::UsageError;
     result.text = error;
-    result.hint = HintFor(spec);
+    result.hint = HintFor(entry);
     return result;
 }
 
@@ -270,66 +270,66 @@ std::optional<int> Id(const QString& text)
 }
 
 // The command's own options, after the command's word or words.
-AdminArguments ParseCommand(const CommandSpec& spec, const QStringList& rest)
+AdminArguments ParseCommand(const CommandEntry& entry, const QStringList& rest)
 {
     QCommandLineParser parser;
     // -user reads as --user, not as -u -s -e -r.
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
     parser.addOption(help);
-    for (const char* name : spec.options) {
-        const OptionSpec& option = FindOption(name);
+    for (const char* name : entry.options) {
+        const OptionEntry& option = FindOption(name);
         QCommandLineOption parsed{QLatin1String(option.name)};
         if (option.valueName != nullptr)
             parsed.setValueName(QLatin1String(option.valueName));
         parser.addOption(parsed);
     }
     if (!parser.parse(QStringList(QLatin1String(kProgram)) + rest))
-        return UsageError(parser.errorText(), &spec);
+        return UsageError(parser.errorText(), &entry);
     if (parser.isSet(help))
-        return Printed(AdminArguments::Outcome::Help, CommandHelp(spec));
+        return Printed(AdminArguments::Outcome::Help, CommandHelp(entry));
 
     AdminOptions options;
-    options.command = spec.command;
+    options.command = entry.command;
     const QStringList positional = parser.positionalArguments();
-    const QStringList expected = QString::fromLatin1(spec.arguments).split(QLatin1Char(' '));
+    const QStringList expected = QString::fromLatin1(entry.arguments).split(QLatin1Char(' '));
     // "[NAME]" is an argument that may be left out.
     const auto required = std::count_if(expected.begin(), expected.end(),
                                         [](const QString& name) { return !name.startsWith(QLatin1Char('[')); });
     if (positional.size() < required)
-        return UsageError(QStringLiteral("%1 needs %2").arg(QLatin1String(spec.name), expected.at(positional.size())),
-                          &spec);
+        return UsageError(QStringLiteral("%1 needs %2").arg(QLatin1String(entry.name), expected.at(positional.size())),
+                          &entry);
     const bool variadic = expected.back().endsWith(QLatin1String("..."));
     if (positional.size() > expected.size() && !variadic)
         return UsageError(QStringLiteral("unexpected argument '%1' for %2")
-                              .arg(positional.at(expected.size()), QLatin1String(spec.name)),
-                          &spec);
+                              .arg(positional.at(expected.size()), QLatin1String(entry.name)),
+                          &entry);
     options.file = positional.front();
-    if (spec.command == Command::Migrate) {
+    if (entry.command == Command::Migrate) {
         options.target = positional.at(1);
         if (engine::IsServerName(options.file) == engine::IsServerName(options.target))
-            return UsageError(QStringLiteral("migrate moves between a file and a postgresql:// URI"), &spec);
+            return UsageError(QStringLiteral("migrate moves between a file and a postgresql:// URI"), &entry);
         if (!engine::IsServerName(options.target))
             options.target = QFileInfo(options.target).absoluteFilePath();
     }
-    if (spec.command == Command::Backup) {
+    if (entry.command == Command::Backup) {
         options.target = QFileInfo(positional.at(1)).absoluteFilePath();
         if (!engine::IsServerName(options.file))
             return UsageError(QStringLiteral("backup needs a postgresql:// URI; a file's backups are made by repair"),
-                              &spec);
+                              &entry);
     }
-    if (spec.command == Command::AttachmentsRoot) {
+    if (entry.command == Command::AttachmentsRoot) {
         if (!engine::IsServerName(options.file))
             return UsageError(QStringLiteral("attachments-root needs a postgresql:// URI; a file keeps its "
                                              "attachments beside it"),
-                              &spec);
+                              &entry);
         if (positional.size() > 1)
             options.target = QFileInfo(positional.at(1)).absoluteFilePath();
     }
-    if (spec.command == Command::UserAdd) {
+    if (entry.command == Command::UserAdd) {
         options.login = positional.at(1);
         if (options.login.trimmed().isEmpty())
-            return UsageError(QStringLiteral("user add needs a LOGIN"), &spec);
+            return UsageError(QStringLiteral("user add needs a LOGIN"), &entry);
     }
     const auto value = [&](const char* name) { return parser.value(QLatin1String(name)); };
     const auto isSet = [&](const char* name) {
@@ -339,49 +339,49 @@ AdminArguments ParseCommand(const CommandSpec& spec, const QStringList& rest)
     if (isSet("workflow")) {
         const std::optional<int> index = WorkflowIndex(value("workflow"));
         if (!index)
-            return UsageError(QStringLiteral("--workflow takes standard, simple or none"), &spec);
+            return UsageError(QStringLiteral("--workflow takes standard, simple or none"), &entry);
         options.workflow = *index;
     }
     options.replace = isSet("replace");
     options.overwriteBackup = isSet("overwrite-backup");
-    if (spec.command == Command::List) {
+    if (entry.command == Command::List) {
         options.user = value("user");
         if (options.user.isEmpty())
-            return UsageError(QStringLiteral("list needs --user LOGIN"), &spec);
+            return UsageError(QStringLiteral("list needs --user LOGIN"), &entry);
         for (const char* name : {"view", "filter"}) {
             if (!isSet(name))
                 continue;
             const std::optional<int> id = Id(value(name));
             if (!id)
-                return UsageError(QStringLiteral("--%1 takes a number").arg(QLatin1String(name)), &spec);
+                return UsageError(QStringLiteral("--%1 takes a number").arg(QLatin1String(name)), &entry);
             (qstrcmp(name, "view") == 0 ? options.viewId : options.filterId) = id;
         }
         options.myDefects = isSet("my-defects");
         options.output = value("output");
         if (isSet("output") && options.output.isEmpty())
-            return UsageError(QStringLiteral("--output takes a file name, or - for the standard output"), &spec);
+            return UsageError(QStringLiteral("--output takes a file name, or - for the standard output"), &entry);
         options.format = value("format");
         if (isSet("format") &&
             !QStringList({QStringLiteral("text"), QStringLiteral("csv"), QStringLiteral("xml"), QStringLiteral("xlsx"),
                           QStringLiteral("json")})
                  .contains(options.format))
-            return UsageError(QStringLiteral("--format takes text, csv, xml, xlsx or json"), &spec);
+            return UsageError(QStringLiteral("--format takes text, csv, xml, xlsx or json"), &entry);
         if (options.format == QLatin1String("json") && !options.output.isEmpty())
-            return UsageError(QStringLiteral("--format json prints the list; it takes no --output"), &spec);
+            return UsageError(QStringLiteral("--format json prints the list; it takes no --output"), &entry);
         if (!options.format.isEmpty() && options.format != QLatin1String("json") && options.output.isEmpty())
-            return UsageError(QStringLiteral("--format needs --output OUT"), &spec);
+            return UsageError(QStringLiteral("--format needs --output OUT"), &entry);
         options.rawFormulas = isSet("raw-formulas");
     }
-    if (spec.command == Command::UserAdd) {
+    if (entry.command == Command::UserAdd) {
         options.displayName = value("name");
         options.email = value("email");
         options.administrator = isSet("admin");
         options.passwordFromStdin = isSet("password-stdin");
     }
     if (const std::optional<QString> error = ParseShellOptions(
-            spec.command, positional, value, [&](const char* name) { return parser.values(QLatin1String(name)); },
+            entry.command, positional, value, [&](const char* name) { return parser.values(QLatin1String(name)); },
             isSet, options))
-        return UsageError(*error, &spec);
+        return UsageError(*error, &entry);
     // A server's URI is no path.
     if (!engine::IsServerName(options.file))
         options.file = QFileInfo(options.file).absoluteFilePath();
@@ -400,9 +400,9 @@ QString AdminUsage()
                                   "Maintenance of a Vellacord database file from the command line.\n"
                                   "\n"
                                   "Commands:\n");
-    for (const CommandSpec& spec : Commands()) {
-        text += QStringLiteral("  %1\n").arg(CommandSynopsis(spec).mid(qstrlen(kProgram) + 1));
-        for (const QString& line : QString::fromLatin1(spec.description).split(QLatin1Char('\n')))
+    for (const CommandEntry& entry : Commands()) {
+        text += QStringLiteral("  %1\n").arg(CommandSynopsis(entry).mid(qstrlen(kProgram) + 1));
+        for (const QString& line : QString::fromLatin1(entry.description).split(QLatin1Char('\n')))
             text += QStringLiteral("      ") + line + QLatin1Char('\n');
     }
     text += QStringLiteral("\nOptions:\n");
@@ -435,11 +435,11 @@ AdminArguments ParseAdminArguments(const QStringList& arguments)
         // As git does: "help COMMAND" is "COMMAND --help".
         if (arguments.size() == 1)
             return Printed(AdminArguments::Outcome::Help, AdminUsage());
-        const CommandSpec* spec = FindCommand(arguments.mid(1).join(QLatin1Char(' ')));
-        if (spec == nullptr)
+        const CommandEntry* entry = FindCommand(arguments.mid(1).join(QLatin1Char(' ')));
+        if (entry == nullptr)
             return UsageError(QStringLiteral("no such command '%1'").arg(arguments.mid(1).join(QLatin1Char(' '))),
                               nullptr);
-        return Printed(AdminArguments::Outcome::Help, CommandHelp(*spec));
+        return Printed(AdminArguments::Outcome::Help, CommandHelp(*entry));
     }
     if (first.startsWith(QLatin1Char('-')))
         return UsageError(QStringLiteral("unknown option '%1'").arg(first), nullptr);
@@ -461,8 +461,8 @@ AdminArguments ParseAdminArguments(const QStringList& arguments)
         name += QLatin1Char(' ') + action;
         words = 2;
     }
-    const CommandSpec* spec = FindCommand(name);
-    if (spec == nullptr)
+    const CommandEntry* entry = FindCommand(name);
+    if (entry == nullptr)
         return UsageError(QStringLiteral("unknown command '%1'").arg(name), nullptr);
-    return ParseCommand(*spec, arguments.mid(words));
+    return ParseCommand(*entry, arguments.mid(words));
 }

@@ -11,7 +11,7 @@
 #include <optional>
 
 // Rows of the option table: name, value name (null for a switch), description.
-#define SHELL_OPTION_SPECS                                                                                             \
+#define SHELL_OPTION_ENTRIES                                                                                           \
     {"json", nullptr, "Prints a JSON object (defect show) or array (search) instead of text."},                        \
         {"subject", "TEXT", "The new defect's subject."},                                                              \
         {"to", "TO",                                                                                                   \
@@ -38,7 +38,7 @@
     }
 
 // Rows of the command table: name, command, arguments, options, description.
-#define SHELL_COMMAND_SPECS                                                                                            \
+#define SHELL_COMMAND_ENTRIES                                                                                          \
     {"defect show",                                                                                                    \
      Command::DefectShow,                                                                                              \
      "FILE ID",                                                                                                        \
