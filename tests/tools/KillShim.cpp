@@ -53,72 +53,56 @@ Function Next(const char* name)
     return reinterpret_cast<Function>(::dlsym(RTLD_NEXT, name));
 }
 
+// An open that creates a file is a file operation of its own; any other open passes untouched.
+template <typename Function, typename... Leading>
+int OpenThrough(Function next, int flags, mode_t mode, Leading... leading)
+{
+    if ((flags & O_CREAT) == 0)
+        return next(leading..., flags);
+    const bool chosen = Before("open-create");
+    return After(chosen, next(leading..., flags, mode));
+}
+
 } // namespace
+
+// The mode argument is there only when the flags ask for a creation.
+#define KILL_SHIM_CREATION_MODE(flags, mode)                                                                           \
+    mode_t mode = 0;                                                                                                   \
+    if (((flags)&O_CREAT) != 0) {                                                                                      \
+        va_list arguments;                                                                                             \
+        va_start(arguments, flags);                                                                                    \
+        mode = static_cast<mode_t>(va_arg(arguments, int));                                                            \
+        va_end(arguments);                                                                                             \
+    }
 
 extern "C" {
 
 int open(const char* path, int flags, ...)
 {
-    mode_t mode = 0;
-    if ((flags & O_CREAT) != 0) {
-        va_list arguments;
-        va_start(arguments, flags);
-        mode = static_cast<mode_t>(va_arg(arguments, int));
-        va_end(arguments);
-    }
+    KILL_SHIM_CREATION_MODE(flags, mode)
     static const auto next = Next<int (*)(const char*, int, ...)>("open");
-    if ((flags & O_CREAT) == 0)
-        return next(path, flags);
-    const bool chosen = Before("open-create");
-    return After(chosen, next(path, flags, mode));
+    return OpenThrough(next, flags, mode, path);
 }
 
 int open64(const char* path, int flags, ...)
 {
-    mode_t mode = 0;
-    if ((flags & O_CREAT) != 0) {
-        va_list arguments;
-        va_start(arguments, flags);
-        mode = static_cast<mode_t>(va_arg(arguments, int));
-        va_end(arguments);
-    }
+    KILL_SHIM_CREATION_MODE(flags, mode)
     static const auto next = Next<int (*)(const char*, int, ...)>("open64");
-    if ((flags & O_CREAT) == 0)
-        return next(path, flags);
-    const bool chosen = Before("open-create");
-    return After(chosen, next(path, flags, mode));
+    return OpenThrough(next, flags, mode, path);
 }
 
 int openat(int folder, const char* path, int flags, ...)
 {
-    mode_t mode = 0;
-    if ((flags & O_CREAT) != 0) {
-        va_list arguments;
-        va_start(arguments, flags);
-        mode = static_cast<mode_t>(va_arg(arguments, int));
-        va_end(arguments);
-    }
+    KILL_SHIM_CREATION_MODE(flags, mode)
     static const auto next = Next<int (*)(int, const char*, int, ...)>("openat");
-    if ((flags & O_CREAT) == 0)
-        return next(folder, path, flags);
-    const bool chosen = Before("open-create");
-    return After(chosen, next(folder, path, flags, mode));
+    return OpenThrough(next, flags, mode, folder, path);
 }
 
 int openat64(int folder, const char* path, int flags, ...)
 {
-    mode_t mode = 0;
-    if ((flags & O_CREAT) != 0) {
-        va_list arguments;
-        va_start(arguments, flags);
-        mode = static_cast<mode_t>(va_arg(arguments, int));
-        va_end(arguments);
-    }
+    KILL_SHIM_CREATION_MODE(flags, mode)
     static const auto next = Next<int (*)(int, const char*, int, ...)>("openat64");
-    if ((flags & O_CREAT) == 0)
-        return next(folder, path, flags);
-    const bool chosen = Before("open-create");
-    return After(chosen, next(folder, path, flags, mode));
+    return OpenThrough(next, flags, mode, folder, path);
 }
 
 int rename(const char* from, const char* to)
