@@ -99,6 +99,21 @@ protected:
             run.Break(Broken::NextOpen, "the file is left locked for maintenance");
     }
 
+    // Runs one maintenance action on path_ with the run's faults armed, and checks what it left.
+    bool RunArmed(Trial& run, const std::function<bool(DatabaseAdministration&, const QString&)>& action)
+    {
+        bool succeeded = false;
+        FaultUserInterface ui;
+        ManualClock clock;
+        DatabaseAdministration administration(ui, clock, Discard);
+        {
+            const Armed armed(run.plan);
+            RunGuardedHandler([&] { succeeded = action(administration, path_); });
+        }
+        CheckAfter(run, ui, succeeded);
+        return succeeded;
+    }
+
     QTemporaryDir folder_;
     QString path_;
 };
@@ -116,17 +131,9 @@ TEST_F(MaintenanceFaults, ACreatedDatabaseIsWholeOrNotTakenForOne)
     const Snapshot whole = Rows(reference);
     const Tally tally = Sweep("create", [&](Trial& run) {
         Clear();
-        bool created = false;
-        {
-            FaultUserInterface ui;
-            ManualClock clock;
-            DatabaseAdministration administration(ui, clock, Discard);
-            {
-                const Armed armed(run.plan);
-                RunGuardedHandler([&] { created = administration.CreateDatabase(path_); });
-            }
-            CheckAfter(run, ui, created);
-        }
+        const bool created = RunArmed(run, [](DatabaseAdministration& administration, const QString& path) {
+            return administration.CreateDatabase(path);
+        });
         const bool exists = QFileInfo::exists(path_);
         if (exists)
             run.CheckIntegrity(path_);
@@ -167,17 +174,9 @@ TEST_F(MaintenanceFaults, AConvertedDatabaseIsTheOldOrTheNewNeverHalfway)
         [&](Trial& run) {
             Clear();
             ASSERT_TRUE(CopyFresh(arranged, path_));
-            bool done = false;
-            {
-                FaultUserInterface ui;
-                ManualClock clock;
-                DatabaseAdministration administration(ui, clock, Discard);
-                {
-                    const Armed armed(run.plan);
-                    RunGuardedHandler([&] { done = administration.ConvertDatabase(path_); });
-                }
-                CheckAfter(run, ui, done);
-            }
+            const bool done = RunArmed(run, [](DatabaseAdministration& administration, const QString& path) {
+                return administration.ConvertDatabase(path);
+            });
             run.CheckIntegrity(path_);
             const Snapshot now = Rows(path_, kTimeStamps);
             if (now != old && now != converted)
@@ -221,17 +220,9 @@ TEST_F(MaintenanceFaults, ARepairKeepsTheDatabaseOrMakesItsBackup)
     const Tally tally = Sweep("repair", [&](Trial& run) {
         Clear();
         ASSERT_TRUE(CopyFresh(arranged, path_));
-        bool repaired = false;
-        {
-            FaultUserInterface ui;
-            ManualClock clock;
-            DatabaseAdministration administration(ui, clock, Discard);
-            {
-                const Armed armed(run.plan);
-                RunGuardedHandler([&] { repaired = administration.CompactAndRepair(path_); });
-            }
-            CheckAfter(run, ui, repaired);
-        }
+        const bool repaired = RunArmed(run, [](DatabaseAdministration& administration, const QString& path) {
+            return administration.CompactAndRepair(path);
+        });
         run.CheckIntegrity(path_);
         const QStringList lost = Lost(before, Rows(path_), IsSettingsRow);
         if (!lost.isEmpty())
