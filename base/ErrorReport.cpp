@@ -2,6 +2,8 @@
 
 #include "base/ErrorReport.h"
 
+#include "base/DatabaseName.h"
+
 #include "base/ErrorContext.h"
 #include "base/ErrorRecord.h"
 #include "base/StringTable.h"
@@ -64,8 +66,7 @@ QString OleDbErrorReport(long hr, const engine::ErrorRecords& records)
     int row = 0;
     for (const engine::ErrorRecord& record : records) {
         // A server's records name its URI; whoever reads the dump must know which engine spoke.
-        const bool server = record.file.startsWith(QLatin1String("postgresql://"), Qt::CaseInsensitive) ||
-            record.file.startsWith(QLatin1String("postgres://"), Qt::CaseInsensitive);
+        const bool server = IsServerDatabaseName(record.file);
         report +=
             QString::asprintf("Row #: %4d Source: \"%s\" Description: \"%s\" Extended Code: %4d Statement: \"%s\"\n",
                               row++, server ? "PostgreSQL" : "SQLite", record.message.toUtf8().constData(),

@@ -2,6 +2,8 @@
 
 #include "engine/SqlDialect.h"
 
+#include "base/DatabaseName.h"
+
 #include <QRegularExpression>
 #include <QUrl>
 #include <QUrlQuery>
@@ -127,8 +129,7 @@ ServerSql ToServerSql(const QString& sql)
 
 bool IsServerName(const QString& name)
 {
-    return name.startsWith(QLatin1String("postgresql://"), Qt::CaseInsensitive) ||
-        name.startsWith(QLatin1String("postgres://"), Qt::CaseInsensitive);
+    return IsServerDatabaseName(name);
 }
 
 QString DisplayNameOfServer(const QString& uri)
