@@ -18,6 +18,7 @@ enum class FailureKind {
     ReadOnly,     // this user may not write the file or its folder
     Locked,       // another program holds the file beyond the busy limit
     Unreachable,  // the file is gone, cannot be opened or read, or the connection to it was closed
+    Maintenance,  // a server database is taken for maintenance; the message is its maintainer's reason
 };
 
 struct ErrorRecord {

@@ -107,6 +107,9 @@ QString FailureText(const engine::ErrorRecords& records)
         return QStringLiteral("Vellacord cannot reach %1: it is missing, cannot be read, or the connection to it "
                               "was given up. Please check the network connection.")
             .arg(database);
+    case FailureKind::Maintenance:
+        return QStringLiteral("%1 is locked for maintenance. Try again when the maintenance has finished.")
+            .arg(database);
     case FailureKind::Other:
         break;
     }
@@ -129,6 +132,8 @@ QString FailureCause(const engine::ErrorRecords& records)
         return QStringLiteral("another program keeps it locked");
     case FailureKind::Unreachable:
         return QStringLiteral("the file could not be read or written");
+    case FailureKind::Maintenance:
+        return QStringLiteral("it is locked for maintenance");
     case FailureKind::Other:
         break;
     }

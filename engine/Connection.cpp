@@ -579,6 +579,11 @@ bool Connection::TakeServerMaintenance()
     return server_ && server_->TakeMaintenance();
 }
 
+QString Connection::ServerMaintenanceReason()
+{
+    return server_ ? server_->MaintenanceReason() : QString();
+}
+
 long Connection::QueryTableColumns(const QString& table, Rowset& columns)
 {
     if (server_)

@@ -91,6 +91,8 @@ public:
     // Takes a server database for maintenance until this connection closes: only while no other
     // workstation is connected, and while it holds it nobody can connect. False for a file.
     bool TakeServerMaintenance();
+    // The reason the maintainer of a server database gave; empty when none holds it, or for a file.
+    QString ServerMaintenanceReason();
 
     // A server announces every commit on the connection's socket: the socket to watch while
     // connected (-1 for a file), and whether a commit was announced since the last call.

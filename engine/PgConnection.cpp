@@ -96,12 +96,13 @@ long PgConnection::Open(const QString& uri)
         PQresultStatus(presence) == PGRES_TUPLES_OK && PQntuples(presence) == 1 && PQgetvalue(presence, 0, 0)[0] == 'f';
     PQclear(presence);
     if (refused) {
+        QString reason = MaintenanceReason();
+        if (reason.isEmpty())
+            reason = QStringLiteral("the database is in use for maintenance: %1").arg(DisplayNameOfServer(uri));
         PQfinish(std::exchange(conn_, nullptr));
         owner_->lost_ = true;
         return owner_->RecordFailure(
-            kFailure,
-            {QStringLiteral("the database is in use for maintenance: %1").arg(DisplayNameOfServer(uri)),
-             SQLITE_CANTOPEN, QString(), FailureKind::Unreachable, DisplayNameOfServer(uri)});
+            kFailure, {reason, SQLITE_CANTOPEN, QString(), FailureKind::Maintenance, DisplayNameOfServer(uri)});
     }
     return kOk;
 }
@@ -234,6 +235,26 @@ bool PgConnection::TakeMaintenance()
         PQresultStatus(result) == PGRES_TUPLES_OK && PQntuples(result) == 1 && PQgetvalue(result, 0, 0)[0] == 't';
     PQclear(result);
     return taken;
+}
+
+QString PgConnection::MaintenanceReason()
+{
+    if (!Healthy() || InTransaction())
+        return {};
+    SettleStreaming();
+    // The maintainer writes its reason beside its own session number; a row whose session no
+    // longer holds the lock is a dead maintainer's and says nothing. Without the table there is
+    // no reason to tell.
+    PGresult* result = PQexec(conn_,
+                              "SELECT r.reason FROM vellacord.maintenancereason r WHERE EXISTS (SELECT 1 "
+                              "FROM pg_catalog.pg_locks l WHERE l.pid = r.holder AND l.locktype = 'advisory' "
+                              "AND l.mode = 'ExclusiveLock' AND l.granted AND l.classid = 0 AND l.objid = "
+                              "1986356332 AND l.objsubid = 1) LIMIT 1");
+    QString reason;
+    if (PQresultStatus(result) == PGRES_TUPLES_OK && PQntuples(result) == 1)
+        reason = QString::fromUtf8(PQgetvalue(result, 0, 0));
+    PQclear(result);
+    return reason;
 }
 
 std::optional<std::int64_t> PgConnection::ReadChangeCounter()

@@ -57,6 +57,9 @@ public:
     // Takes the database for maintenance: only while no other session is connected; the lock
     // holds until this session ends.
     bool TakeMaintenance();
+    // The reason the session that holds the database for maintenance gave (its row of
+    // vellacord.maintenancereason); empty when nobody holds it or no reason was written.
+    QString MaintenanceReason();
     long ReplaceView(const QString& name, const QString& select);
 
     std::int64_t LastInsertId() const { return lastInsertId_; }

@@ -122,10 +122,15 @@ engine::Connection& CDatabaseAccess::GetDataConnection(RetryMode mode)
 engine::Connection& CDatabaseAccess::WaitForFile(RetryMode mode, long failure)
 {
     // A maintainer that died left its lock behind; the check undoes it, and the user hears so.
-    const auto inspectLock = [this] {
-        // A server's maintenance lock is its own: the open itself is refused while it is held.
-        if (engine::IsServerName(databaseFileName_))
+    const auto inspectLock = [this](bool afterFailedOpen) {
+        // A server's maintenance lock is its own: the open itself is refused while it is held,
+        // with the maintainer's reason.
+        if (engine::IsServerName(databaseFileName_)) {
+            const engine::ErrorRecords& records = dataConnection_.errorRecords();
+            if (afterFailedOpen && !records.empty() && records.front().kind == engine::FailureKind::Maintenance)
+                return LockState{true, records.front().message, QString()};
             return LockState{};
+        }
         LockState lock = CMaintenanceLock::IsLocked(databaseFileName_);
         if (!lock.recovered.isEmpty())
             ShowTextMessage(ui_, lock.recovered, Buttons::Ok, Icon::Information);
@@ -134,13 +139,13 @@ engine::Connection& CDatabaseAccess::WaitForFile(RetryMode mode, long failure)
     int flashCount = kFlashCount;
     for (;;) {
         long status = std::exchange(failure, engine::kOk);
-        LockState lock = inspectLock();
+        LockState lock = inspectLock(false);
         if (lock.locked) {
             status = kLockedStatus;
         } else if (!engine::Failed(status)) { // a failure the caller found counts as this attempt
             status = dataConnection_.Open(databaseFileName_);
             if (engine::Failed(status)) {
-                lock = inspectLock();
+                lock = inspectLock(true);
                 if (lock.locked)
                     status = kLockedStatus;
             }

@@ -20,6 +20,7 @@
 #include "store/DatabaseVersion.h"
 #include "store/MaintenanceLock.h"
 #include "store/ScriptRunner.h"
+#include "store/ServerRepair.h"
 #include "store/UnreadIndex.h"
 #include "store/Workflow.h"
 
@@ -134,6 +135,8 @@ QString DatabaseAdministration::CreationFailedText(const QString& path)
 
 bool DatabaseAdministration::CreateDatabase(const QString& path)
 {
+    if (engine::IsServerName(path))
+        return CreateServerDatabase(path);
     ErrorContext context("create new database file");
     // Asked before anything is touched, so that Cancel creates nothing and keeps an old file.
     const std::optional<int> workflow = ui_.ChooseWorkflow();
@@ -313,6 +316,8 @@ FileVersion ReadFileVersion(const QString& path)
 
 bool DatabaseAdministration::ConvertDatabase(const QString& path)
 {
+    if (engine::IsServerName(path))
+        return CheckServerVersion(path);
     ErrorContext context("converting old database to current format");
     constexpr int kTooNew = 155;
     const QString backup = BackupOf(path);
@@ -459,8 +464,50 @@ bool DatabaseAdministration::RunConversions(engine::Connection& connection, int 
     return true;
 }
 
+bool DatabaseAdministration::CheckServerVersion(const QString& uri)
+{
+    const QString shown = engine::DisplayNameOfServer(uri);
+    engine::Connection connection;
+    std::int64_t version = 0;
+    if (engine::Failed(connection.Open(uri))) {
+        const engine::ErrorRecords records = connection.TakeErrorRecords();
+        ShowDetailedMessage(ui_, FailureText(records), OleDbErrorReport(engine::kFailure, records), Buttons::Ok,
+                            Icon::Error);
+        return false;
+    }
+    if (ReadDatabaseVersion(connection, version) != engine::kOk) {
+        ShowTextMessage(ui_, LoadString(125) + QStringLiteral("\n") + shown, Buttons::Ok, Icon::Warning);
+        return false;
+    }
+    const QString refusal = ServerConversionRefusal(shown, static_cast<int>(version));
+    if (!refusal.isEmpty())
+        ShowTextMessage(ui_, refusal, Buttons::Ok, Icon::Warning);
+    return refusal.isEmpty();
+}
+
+bool DatabaseAdministration::RepairServer(const QString& uri)
+{
+    const QString shown = engine::DisplayNameOfServer(uri);
+    {
+        // Only the current version is repaired; anything else is said by the version check.
+        engine::Connection connection;
+        std::int64_t version = 0;
+        if (!engine::Failed(connection.Open(uri)) && ReadDatabaseVersion(connection, version) == engine::kOk &&
+            version != EXPECTED_DB_VERSION) {
+            ShowTextMessage(ui_, ServerConversionRefusal(shown, static_cast<int>(version)), Buttons::Ok, Icon::Warning);
+            return false;
+        }
+    }
+    const ServerRepairOutcome outcome = RepairServerDatabase(uri, clock_);
+    const bool repaired = outcome.error.isEmpty() && outcome.missing.isEmpty();
+    ShowTextMessage(ui_, ServerRepairText(outcome, shown), Buttons::Ok, repaired ? Icon::Information : Icon::Warning);
+    return repaired;
+}
+
 bool DatabaseAdministration::CompactAndRepair(const QString& path)
 {
+    if (engine::IsServerName(path))
+        return RepairServer(path);
     CDatabaseAccess access(ui_, clock_, path);
     return access.CompactAndRepair();
 }

@@ -38,7 +38,9 @@ public:
     void SetScriptObserver(ScriptObserver observer) { scriptObserver_ = std::move(observer); }
 
     // Replaces the file at path (and its attachment directory) by a new database. The workflow
-    // is chosen first: Cancel there leaves everything as it was and returns false.
+    // is chosen first: Cancel there leaves everything as it was and returns false. A postgresql://
+    // URI is created as CreateServerDatabase does; repair and conversion route a URI to the
+    // server's own repair and version check.
     bool CreateDatabase(const QString& path) override;
     // Creates the schema, the seed and the chosen workflow in the server database the URI names,
     // which must not hold the program's schema yet; false after telling the user why.
@@ -82,6 +84,10 @@ private:
     // Runs the conversion scripts from `version` on; false when that version cannot be converted
     // or a script failed.
     bool RunConversions(engine::Connection& connection, int version);
+    // A server database: nothing to convert at the current version; any other is refused, saying why.
+    bool CheckServerVersion(const QString& uri);
+    // Checks and repairs a server database and tells the user what was found and done.
+    bool RepairServer(const QString& uri);
 
     UserInterface& ui_;
     const Clock& clock_;

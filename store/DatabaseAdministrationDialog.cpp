@@ -5,12 +5,15 @@
 #include "base/AdministrationActions.h"
 #include "base/Guards.h"
 #include "base/StringTable.h"
+#include "engine/SqlDialect.h"
 
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QShortcut>
 #include <QVBoxLayout>
@@ -50,6 +53,17 @@ CDatabaseAdministration::CDatabaseAdministration(UserInterface& ui, Administrati
         missing->setTextInteractionFlags(Qt::TextSelectableByMouse);
         layout->addWidget(missing);
     }
+    // A server database has no file to choose: its URI, typed here, is what the buttons act on.
+    auto* serverRow = new QHBoxLayout;
+    auto* serverLabel = new QLabel(QStringLiteral("Database on a &server:"), this);
+    serverUri_ = new QLineEdit(this);
+    serverUri_->setObjectName(QStringLiteral("serverUri"));
+    serverUri_->setPlaceholderText(QStringLiteral("postgresql://dbhost/team (empty: choose a file)"));
+    serverUri_->setClearButtonEnabled(true);
+    serverLabel->setBuddy(serverUri_);
+    serverRow->addWidget(serverLabel);
+    serverRow->addWidget(serverUri_, 1);
+    layout->addLayout(serverRow);
     auto* group = new QGroupBox(LoadString(kGroup), this);
     auto* commands = new QGridLayout(group);
     const struct {
@@ -109,8 +123,39 @@ void CDatabaseAdministration::EndWithPath(const QString& path)
     done(kOpenCode);
 }
 
+std::optional<QString> CDatabaseAdministration::TypedServer(bool& refused)
+{
+    refused = false;
+    const QString typed = serverUri_->text().trimmed();
+    if (typed.isEmpty())
+        return std::nullopt;
+    if (!engine::IsServerName(typed)) {
+        refused = true;
+        ShowTextMessage(ui_,
+                        QStringLiteral("\"%1\" names no server database: a server's name begins with "
+                                       "postgresql://. Leave the field empty to choose a file.")
+                            .arg(typed),
+                        Buttons::Ok, Icon::Warning);
+        return std::nullopt;
+    }
+    return typed;
+}
+
 void CDatabaseAdministration::OnCreateNew()
 {
+    bool refused = false;
+    if (const std::optional<QString> server = TypedServer(refused)) {
+        bool created = false;
+        {
+            WaitCursor wait(ui_);
+            created = actions_.CreateDatabase(*server);
+        }
+        if (created)
+            EndWithPath(*server);
+        return;
+    }
+    if (refused)
+        return;
     const std::optional<QString> path =
         ChooseDatabaseFile(true, missingDatabase_.isEmpty() ? QStringLiteral("./default.defl") : missingDatabase_);
     if (!path)
@@ -128,6 +173,14 @@ void CDatabaseAdministration::OnCreateNew()
 
 void CDatabaseAdministration::OnRepair()
 {
+    bool refused = false;
+    if (const std::optional<QString> server = TypedServer(refused)) {
+        WaitCursor wait(ui_);
+        actions_.CompactAndRepair(*server);
+        return;
+    }
+    if (refused)
+        return;
     const std::optional<QString> path = ChooseDatabaseFile(false, QString());
     if (!path)
         return;
@@ -137,6 +190,13 @@ void CDatabaseAdministration::OnRepair()
 
 void CDatabaseAdministration::OnOpen()
 {
+    bool refused = false;
+    if (const std::optional<QString> server = TypedServer(refused)) {
+        EndWithPath(*server);
+        return;
+    }
+    if (refused)
+        return;
     const std::optional<QString> path = ChooseDatabaseFile(false, QStringLiteral("./*.defl"));
     if (path)
         EndWithPath(*path);

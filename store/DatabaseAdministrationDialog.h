@@ -1,6 +1,7 @@
 #pragma once
-// Dialog 187: creating a new database, repairing one or choosing the one to open. It shows
-// when no database is known, when Shift is held at start-up and after a failed open.
+// Dialog 187: creating a new database, repairing one or choosing the one to open, a file or a
+// server's database by its postgresql:// URI. It shows when no database is known, when Shift is
+// held at start-up and after a failed open.
 
 #include "base/UserInterface.h"
 #include <QDialog>
@@ -9,6 +10,7 @@
 #include <optional>
 
 class AdministrationActions;
+class QLineEdit;
 class UserInterface;
 
 class CDatabaseAdministration : public QDialog {
@@ -34,12 +36,16 @@ public:
 
 private:
     std::optional<QString> ChooseDatabaseFile(bool save, const QString& initialPath);
+    // The server URI typed above the buttons; none when the field is empty (a file is chosen
+    // then) or when it holds no URI, which sets `refused` after telling the user.
+    std::optional<QString> TypedServer(bool& refused);
     void EndWithPath(const QString& path);
 
     UserInterface& ui_;
     AdministrationActions& actions_;
     std::optional<QString> chosenPath_;
     QString missingDatabase_;
+    QLineEdit* serverUri_ = nullptr;
 };
 
 // The database the user chose to open, or nothing; the actions report through ui.

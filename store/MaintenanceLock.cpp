@@ -195,6 +195,12 @@ QString AbbreviatedRescueName(const QString& rescueFileName)
     return rescueFileName.left(13) + QStringLiteral("...") + rescueFileName.mid(separator - 14);
 }
 
+QString MaintenanceReasonLine(const QString& database, const QString& reason, const Clock& clock)
+{
+    const QString text = QString::fromUtf8(RescueText(database, reason, clock));
+    return text.left(text.indexOf(QLatin1String("\r\n")));
+}
+
 QString LockRefusalText(const QString& lockMessage)
 {
     return FormatString(160, lockMessage.toUtf8().constData());

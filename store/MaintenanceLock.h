@@ -19,6 +19,10 @@ QString MaintenanceName(const QString& path); // D + "#" + F + ".mt", where the 
 // loses its middle.
 QString AbbreviatedRescueName(const QString& rescueFileName);
 
+// The first line of the lock text (who locked it, where, when and why), which other clients show
+// as the lock's reason; a server database keeps it in a row.
+QString MaintenanceReasonLine(const QString& database, const QString& reason, const Clock& clock);
+
 // What a user is told about a file that is locked for maintenance (string 160 with the lock's message).
 QString LockRefusalText(const QString& lockMessage);
 

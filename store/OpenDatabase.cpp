@@ -95,7 +95,10 @@ bool OpenDatabase(CDatabaseAccess& access, std::optional<QString> path, Administ
                 break;
             case VersionStatus::TooOld:
                 access.CloseDataConnection();
-                if (ShowStringMessage(ui, 124, Buttons::YesNo, Icon::Question) == Answer::Yes)
+                // A server database cannot be converted: no question whose Yes would only be refused.
+                if (engine::IsServerName(databasePath))
+                    showDialog = !actions.ConvertDatabase(databasePath);
+                else if (ShowStringMessage(ui, 124, Buttons::YesNo, Icon::Question) == Answer::Yes)
                     showDialog = !actions.ConvertDatabase(databasePath);
                 else
                     showDialog = true;

@@ -40,7 +40,8 @@ QStringList Tables(engine::Connection& connection)
     engine::Rowset rows;
     const QString sql = connection.IsServer()
         ? QStringLiteral("SELECT table_name FROM information_schema.tables WHERE table_schema = 'vellacord' AND "
-                         "table_type = 'BASE TABLE' AND table_name <> 'changestamp' ORDER BY table_name")
+                         "table_type = 'BASE TABLE' AND table_name NOT IN ('changestamp', 'maintenancereason') ORDER "
+                         "BY table_name")
         : QStringLiteral("SELECT lower(name) FROM sqlite_master WHERE type = 'table' AND name NOT LIKE 'sqlite%' "
                          "ORDER BY name");
     QStringList names;

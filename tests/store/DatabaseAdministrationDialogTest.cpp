@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
 
@@ -173,3 +174,34 @@ TEST(DatabaseAdministrationDialogTest, OpenEndsWithThePathAndThePortReturnsNothi
 }
 
 } // namespace
+
+TEST(DatabaseAdministrationDialogTest, AServerUriTypedAboveTheButtonsIsWhatTheyActOnWithoutAFileChooser)
+{
+    ScriptedUserInterface ui;
+    RecordingActions actions;
+    CDatabaseAdministration dialog(ui, actions);
+    auto* server = dialog.findChild<QLineEdit*>(QStringLiteral("serverUri"));
+    ASSERT_NE(server, nullptr);
+    const QString uri = QStringLiteral("postgresql://dbhost/team");
+
+    // Text that names no server is refused before anything runs.
+    server->setText(QStringLiteral("dbhost/team"));
+    ui.ExpectMessageText(QStringLiteral("postgresql://"));
+    Click(dialog, "repair");
+    EXPECT_TRUE(actions.repaired.isEmpty());
+
+    server->setText(QStringLiteral(" ") + uri);
+    Click(dialog, "repair");
+    EXPECT_EQ(actions.repaired, QStringList{uri});
+    EXPECT_FALSE(dialog.chosenPath()) << "a repair opens nothing";
+
+    actions.createSucceeds = false;
+    Click(dialog, "createNew");
+    EXPECT_EQ(actions.created, QStringList{uri});
+    EXPECT_FALSE(dialog.chosenPath()) << "a failed creation opens nothing";
+
+    Click(dialog, "open");
+    EXPECT_EQ(dialog.chosenPath(), std::optional<QString>(uri));
+    EXPECT_TRUE(ui.fileRequests.empty());
+    ui.VerifyAllUsed();
+}

@@ -127,7 +127,7 @@ TEST(ServerFence, PresenceKeepsMaintenanceOutAndMaintenanceKeepsEveryoneOut)
     Connection refused;
     EXPECT_EQ(refused.Open(uri), kFailure);
     ASSERT_FALSE(refused.errorRecords().empty());
-    EXPECT_EQ(refused.errorRecords().front().kind, FailureKind::Unreachable);
+    EXPECT_EQ(refused.errorRecords().front().kind, FailureKind::Maintenance);
     EXPECT_FALSE(refused.errorRecords().front().message.contains(QStringLiteral("user=")));
     maintainer.Close();
     // The server ends the lock with the session, also when a client dies; the session ends a

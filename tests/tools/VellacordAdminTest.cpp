@@ -949,3 +949,40 @@ TEST_F(VellacordAdminTest, UnlockOfAServerSaysWhetherMaintenanceRunsAndNamesNoLo
     // The lock ends with its session.
     EXPECT_EQ(Admin({QStringLiteral("unlock"), uri}).exitCode, 0);
 }
+TEST_F(VellacordAdminTest, RepairAndConvertOfAServerSayWhatTheyDidAndAUriIsNeverTakenForAPath)
+{
+    SERVER_DATABASE_OR_SKIP(uri);
+    ASSERT_EQ(Admin({QStringLiteral("create"), uri}).exitCode, 0);
+    {
+        engine::Connection import;
+        ASSERT_EQ(import.Open(uri), engine::kOk);
+        ASSERT_EQ(
+            import.Execute(QStringLiteral("INSERT INTO filter (id, userid, filtername, filtertext) VALUES (90, 0, "
+                                          "'imported', 'statusid=1')")),
+            engine::kOk);
+    }
+    ToolRun run = Admin({QStringLiteral("repair"), uri});
+    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_TRUE(run.out.contains(QStringLiteral("filter.id"))) << run.out.toStdString();
+    EXPECT_FALSE(run.out.contains(QStringLiteral("user="))) << "the URI is shown without credentials";
+    run = Admin({QStringLiteral("convert"), uri});
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_TRUE(run.out.contains(QStringLiteral("already at version"))) << run.out.toStdString();
+    {
+        engine::Connection older;
+        ASSERT_EQ(older.Open(uri), engine::kOk);
+        ASSERT_EQ(older.Execute(QStringLiteral("UPDATE versiontable SET dbversion = 12")), engine::kOk);
+    }
+    for (const QString& command : {QStringLiteral("convert"), QStringLiteral("repair")}) {
+        run = Admin({command, uri});
+        EXPECT_EQ(run.exitCode, 1) << command.toStdString();
+        EXPECT_TRUE(run.err.contains(QStringLiteral("version 12"))) << run.err.toStdString();
+    }
+    for (const QStringList& arguments :
+         {QStringList{QStringLiteral("backup"), uri, QStringLiteral("postgresql://elsewhere/dumps")},
+          QStringList{QStringLiteral("create"), uri, QStringLiteral("--replace")},
+          QStringList{QStringLiteral("list"), uri, QStringLiteral("--user=none"), QStringLiteral("--output"),
+                      QStringLiteral("postgresql://elsewhere/list")}})
+        EXPECT_EQ(Admin(arguments).exitCode, 2) << arguments.join(QLatin1Char(' ')).toStdString();
+    EXPECT_FALSE(QFileInfo::exists(QStringLiteral("postgresql:")));
+}

@@ -81,13 +81,18 @@ const std::vector<CommandEntry>& Commands()
          "original in FILE.bak (an existing one is replaced only with --overwrite-backup, or when it holds\n"
          "the same bytes as FILE). A copy is converted and checked beside FILE and renamed over it, so that\n"
          "an interruption leaves the old file or the converted one. Files older than version 6 get the\n"
-         "chosen workflow."},
+         "chosen workflow. A database on a server (a postgresql:// URI) is made at the current version; an\n"
+         "older one is refused, since the program has no conversion for a server."},
         {"repair",
          Command::Repair,
          "FILE",
          {},
          "Compacts and repairs the database, keeping numbered backups FILE.1, FILE.2, ... Refused while\n"
-         "another program has the file open."},
+         "another program has the file open. For a postgresql:// URI, while no workstation is connected: checks\n"
+         "that the program's tables, constraints, triggers and functions are all there, switches its triggers\n"
+         "back on, puts the change stamp and every counter that fell behind its highest id right (as a careless\n"
+         "import leaves them), then has the server vacuum and analyse the database. Missing parts are named and\n"
+         "make it fail; back a server database up with backup."},
         {"unlock",
          Command::Unlock,
          "FILE",
@@ -313,15 +318,21 @@ AdminArguments ParseCommand(const CommandEntry& entry, const QStringList& rest)
             options.target = QFileInfo(options.target).absoluteFilePath();
     }
     if (entry.command == Command::Backup) {
-        options.target = QFileInfo(positional.at(1)).absoluteFilePath();
         if (!engine::IsServerName(options.file))
             return UsageError(QStringLiteral("backup needs a postgresql:// URI; a file's backups are made by repair"),
                               &entry);
+        // A folder named "postgresql:" is never what was meant.
+        if (engine::IsServerName(positional.at(1)))
+            return UsageError(QStringLiteral("backup writes into a folder DIR, not into a postgresql:// URI"), &entry);
+        options.target = QFileInfo(positional.at(1)).absoluteFilePath();
     }
     if (entry.command == Command::AttachmentsRoot) {
         if (!engine::IsServerName(options.file))
             return UsageError(QStringLiteral("attachments-root needs a postgresql:// URI; a file keeps its "
                                              "attachments beside it"),
+                              &entry);
+        if (positional.size() > 1 && engine::IsServerName(positional.at(1)))
+            return UsageError(QStringLiteral("attachments-root takes a shared FOLDER, not a postgresql:// URI"),
                               &entry);
         if (positional.size() > 1)
             options.target = QFileInfo(positional.at(1)).absoluteFilePath();
@@ -343,6 +354,10 @@ AdminArguments ParseCommand(const CommandEntry& entry, const QStringList& rest)
         options.workflow = *index;
     }
     options.replace = isSet("replace");
+    if (options.replace && engine::IsServerName(options.file))
+        return UsageError(QStringLiteral("--replace is for files only; a server database is emptied by its "
+                                         "administrator (DROP SCHEMA vellacord CASCADE)"),
+                          &entry);
     options.overwriteBackup = isSet("overwrite-backup");
     if (entry.command == Command::List) {
         options.user = value("user");
@@ -360,6 +375,8 @@ AdminArguments ParseCommand(const CommandEntry& entry, const QStringList& rest)
         options.output = value("output");
         if (isSet("output") && options.output.isEmpty())
             return UsageError(QStringLiteral("--output takes a file name, or - for the standard output"), &entry);
+        if (engine::IsServerName(options.output))
+            return UsageError(QStringLiteral("--output takes a file name, not a postgresql:// URI"), &entry);
         options.format = value("format");
         if (isSet("format") &&
             !QStringList({QStringLiteral("text"), QStringLiteral("csv"), QStringLiteral("xml"), QStringLiteral("xlsx"),

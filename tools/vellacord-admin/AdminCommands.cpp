@@ -24,6 +24,7 @@
 #include "store/DatabaseVersion.h"
 #include "store/MaintenanceLock.h"
 #include "store/ServerMigration.h"
+#include "store/ServerRepair.h"
 #include "store/ServerSetup.h"
 
 #include <QDateTime>
@@ -96,6 +97,9 @@ QString OpenFailureText(const QString& file, engine::Connection& connection)
 {
     const engine::ErrorRecords records = connection.TakeErrorRecords();
     const QString reason = records.empty() ? QString() : records.front().message;
+    // A server taken for maintenance says by whom and why, as a file's rescue file does.
+    if (!records.empty() && records.front().kind == engine::FailureKind::Maintenance)
+        return QStringLiteral("%1 is locked for maintenance: %2").arg(file, reason);
     return QStringLiteral("cannot open %1: %2\ndetails: %3").arg(file, FailureText(records), reason);
 }
 
@@ -167,12 +171,25 @@ int Create(const AdminOptions& options, DatabaseAdministration& administration)
     return 0;
 }
 
+// No server database was ever made at a version before the current one: the program has no
+// conversion scripts for a server, and says so rather than pretend.
+int ConvertServer(const AdminOptions& options, int version)
+{
+    const QString shown = engine::DisplayNameOfServer(options.file);
+    if (const QString refusal = ServerConversionRefusal(shown, version); !refusal.isEmpty())
+        return Fail(refusal);
+    Out() << shown << " is already at version " << EXPECTED_DB_VERSION << Qt::endl;
+    return 0;
+}
+
 int Convert(const AdminOptions& options, DatabaseAdministration& administration)
 {
     QString error;
     const std::optional<int> version = ReadVersion(options.file, error);
     if (!version)
         return Fail(error);
+    if (engine::IsServerName(options.file))
+        return ConvertServer(options, *version);
     if (*version == EXPECTED_DB_VERSION) {
         Out() << options.file << " is already at version " << EXPECTED_DB_VERSION << Qt::endl;
         return 0;
@@ -214,8 +231,46 @@ int Convert(const AdminOptions& options, DatabaseAdministration& administration)
     return 0;
 }
 
+// A server keeps its pages sound itself: the repair checks the schema, mends counters and the
+// change stamp, and vacuums. Success only when nothing is missing.
+int RepairServer(const AdminOptions& options)
+{
+    const QString shown = engine::DisplayNameOfServer(options.file);
+    const ServerRepairOutcome outcome = RepairServerDatabase(options.file);
+    for (const QString& repaired : outcome.repaired)
+        Out() << "repaired: " << repaired << '\n';
+    Out().flush();
+    if (!outcome.error.isEmpty())
+        return Fail(QStringLiteral("%1 was not repaired completely: %2").arg(shown, outcome.error));
+    if (!outcome.missing.isEmpty()) {
+        for (const QString& missing : outcome.missing)
+            Err() << "vellacord-admin: missing " << missing << '\n';
+        return Fail(QStringLiteral("%1 lacks %2 part(s) of the program's schema, which a repair cannot make; restore a "
+                                   "backup (pg_restore) or migrate the database into a file and back")
+                        .arg(shown)
+                        .arg(outcome.missing.size()));
+    }
+    Out() << "repaired " << shown << ": the schema is complete, the counters are right, the server vacuumed and "
+          << "analysed it" << Qt::endl;
+    return 0;
+}
+
 int Repair(const AdminOptions& options, DatabaseAdministration& administration)
 {
+    if (engine::IsServerName(options.file)) {
+        QString error;
+        const std::optional<int> version = ReadVersion(options.file, error);
+        if (!version)
+            return Fail(error);
+        if (*version != EXPECTED_DB_VERSION)
+            return Fail(
+                QStringLiteral("%1 has version %2; only version %3 can be repaired%4")
+                    .arg(engine::DisplayNameOfServer(options.file))
+                    .arg(*version)
+                    .arg(EXPECTED_DB_VERSION)
+                    .arg(*version < EXPECTED_DB_VERSION ? QString() : QStringLiteral(" (it needs a newer program)")));
+        return RepairServer(options);
+    }
     if (!QFileInfo(options.file).isFile() && !QFileInfo(MaintenanceName(options.file)).isFile())
         return Fail(QStringLiteral("%1 does not exist").arg(options.file));
     // The version is read before anything is written: a file of another version gets nothing.

@@ -8,6 +8,7 @@
 #include "document/DefectEdit.h"
 #include "document/DefectPersistence.h"
 #include "document/LookupLists.h"
+#include "engine/SqlDialect.h"
 
 #include <QJsonDocument>
 
@@ -99,7 +100,7 @@ QString ShowDefect(const AdminOptions& options, UserInterface& ui, Administratio
         session.Visible(id) ? session.doc().defects().ReadDefect(id) : std::nullopt;
     if (!record)
         return QStringLiteral("%1 has no defect %2 that %3 may see")
-            .arg(options.file)
+            .arg(engine::DisplayNameOfDatabase(options.file))
             .arg(id)
             .arg(session.doc().CurrentUserName());
     const QJsonObject defect = DefectJson(*record, session.doc().lookups(), options.file, session.doc().loggedInId());
@@ -133,7 +134,8 @@ QString AddDefect(const AdminOptions& options, UserInterface& ui, Administration
     if (!shell.to.isEmpty()) {
         const StakeholderEntry* to = session.doc().lookups().FindStakeholderByLogin(shell.to);
         if (to == nullptr || to->stakeholder_id == reserved::kNobody)
-            return QStringLiteral("%1 has no user with the login name \"%2\"").arg(options.file, shell.to);
+            return QStringLiteral("%1 has no user with the login name \"%2\"")
+                .arg(engine::DisplayNameOfDatabase(options.file), shell.to);
         fields.ToID = to->stakeholder_id;
     }
     struct Named {
@@ -150,7 +152,8 @@ QString AddDefect(const AdminOptions& options, UserInterface& ui, Administration
             continue;
         const std::optional<std::int32_t> id = session.FindByName(named.list, named.name);
         if (!id)
-            return QStringLiteral("%1 has no %2 \"%3\"").arg(options.file, QLatin1String(named.option), named.name);
+            return QStringLiteral("%1 has no %2 \"%3\"")
+                .arg(engine::DisplayNameOfDatabase(options.file), QLatin1String(named.option), named.name);
         named.id = *id;
     }
     DefectEditor editor(session.doc());
@@ -180,7 +183,7 @@ QString CommentOnDefect(const AdminOptions& options, UserInterface& ui, Administ
     const std::int32_t id = options.shell.defectId;
     DefectEditor editor(session.doc());
     if (!session.Visible(id) || !editor.Load(id))
-        return QStringLiteral("%1 has no defect %2").arg(options.file).arg(id);
+        return QStringLiteral("%1 has no defect %2").arg(engine::DisplayNameOfDatabase(options.file)).arg(id);
     if (QString changed = ChangedSinceRead(options, editor.loaded()); !changed.isEmpty())
         return changed;
     editor.AddComment(text);
@@ -199,12 +202,13 @@ QString ChangeDefectStatus(const AdminOptions& options, UserInterface& ui, Admin
     const std::int32_t id = options.shell.defectId;
     DefectEditor editor(session.doc());
     if (!session.Visible(id) || !editor.Load(id))
-        return QStringLiteral("%1 has no defect %2").arg(options.file).arg(id);
+        return QStringLiteral("%1 has no defect %2").arg(engine::DisplayNameOfDatabase(options.file)).arg(id);
     if (QString changed = ChangedSinceRead(options, editor.loaded()); !changed.isEmpty())
         return changed;
     const std::optional<std::int32_t> status = session.FindByName(LookupList::Status, options.shell.toStatus);
     if (!status)
-        return QStringLiteral("%1 has no status \"%2\"").arg(options.file, options.shell.toStatus);
+        return QStringLiteral("%1 has no status \"%2\"")
+            .arg(engine::DisplayNameOfDatabase(options.file), options.shell.toStatus);
     if (const EditOutcome changed = editor.ChangeStatus(*status, options.shell.comment); !changed.saved())
         return changed.message;
     const QString error = Result(editor.Save());

@@ -6,6 +6,7 @@
 #include "HookCommand.h"
 #include "SearchCommand.h"
 
+#include "base/ErrorReport.h"
 #include "engine/Connection.h"
 #include "engine/EngineStatus.h"
 #include "engine/SqlDialect.h"
@@ -31,11 +32,12 @@ int Fail(const QString& text)
     return 1;
 }
 
-// The file must be one this program can write: there, not locked for maintenance, at the current version.
-// The search may name a server database instead: a server has no file nor lock file beside it.
-QString CurrentFileError(const QString& file, bool serverAllowed)
+// The database must be one this program can write: there, not locked for maintenance, at the
+// current version. A server database has no file nor lock file beside it: opening it tells.
+QString CurrentFileError(const QString& file)
 {
-    if (serverAllowed && engine::IsServerName(file)) {
+    const QString shown = engine::DisplayNameOfDatabase(file);
+    if (engine::IsServerName(file)) {
         // Checked below by opening it.
     } else if (!QFileInfo(file).isFile()) {
         return QStringLiteral("%1 does not exist").arg(file);
@@ -45,11 +47,17 @@ QString CurrentFileError(const QString& file, bool serverAllowed)
     }
     engine::Connection connection;
     std::int64_t version = 0;
-    if (engine::Failed(connection.Open(file)) || ReadDatabaseVersion(connection, version) != engine::kOk)
-        return QStringLiteral("%1 cannot be opened as a Vellacord database").arg(file);
+    if (engine::Failed(connection.Open(file))) {
+        const engine::ErrorRecords records = connection.TakeErrorRecords();
+        if (!records.empty() && records.front().kind == engine::FailureKind::Maintenance)
+            return QStringLiteral("%1 is locked for maintenance: %2").arg(shown, records.front().message);
+        return QStringLiteral("%1 cannot be opened: %2").arg(shown, FailureText(records));
+    }
+    if (ReadDatabaseVersion(connection, version) != engine::kOk)
+        return QStringLiteral("%1 cannot be opened as a Vellacord database").arg(shown);
     if (version != EXPECTED_DB_VERSION)
         return QStringLiteral("%1 has version %2; this program works with version %3 (convert it first)")
-            .arg(file)
+            .arg(shown)
             .arg(version)
             .arg(EXPECTED_DB_VERSION);
     return {};
@@ -70,7 +78,7 @@ int RunShellCommand(const AdminOptions& options, UserInterface& ui, Administrati
         return InstallHook(options, Out());
     if (options.command == Command::HookRun)
         return RunHook(options, ui, administration);
-    if (const QString error = CurrentFileError(options.file, options.command == Command::Search); !error.isEmpty())
+    if (const QString error = CurrentFileError(options.file); !error.isEmpty())
         return Fail(error);
     QString error;
     switch (options.command) {

@@ -7,6 +7,7 @@
 #include "engine/Connection.h"
 #include "engine/EngineLibrary.h"
 #include "engine/EngineStatus.h"
+#include "engine/SqlDialect.h"
 #include "list/ListQuery.h"
 #include "mail/NotifyOnSave.h"
 #include "platform/LocalSettings.h"
@@ -38,9 +39,10 @@ QString ShellSession::LogIn(const QString& login, bool forChanges, const std::op
     const StakeholderEntry* user = name.isEmpty() ? nullptr : doc_.lookups().FindStakeholderByLogin(name);
     // Nobody stands for an unset author or addressee; nobody logs in as it.
     if (user == nullptr || user->stakeholder_id == reserved::kNobody)
-        return login.isEmpty()
-            ? QStringLiteral("%1 has no user with your login name \"%2\"; give --user LOGIN").arg(file_, name)
-            : QStringLiteral("%1 has no user with the login name \"%2\"").arg(file_, name);
+        return login.isEmpty() ? QStringLiteral("%1 has no user with your login name \"%2\"; give --user LOGIN")
+                                     .arg(engine::DisplayNameOfDatabase(file_), name)
+                               : QStringLiteral("%1 has no user with the login name \"%2\"")
+                                     .arg(engine::DisplayNameOfDatabase(file_), name);
     if (forChanges && !user->passwd.isEmpty()) {
         // The operating system has already checked who runs the tool; anyone else shows the password.
         const bool sameUser = systemUser && systemUser->compare(user->loginname, Qt::CaseInsensitive) == 0;
@@ -51,7 +53,8 @@ QString ShellSession::LogIn(const QString& login, bool forChanges, const std::op
             return QStringLiteral("wrong password for %1").arg(user->loginname);
     }
     if (!doc_.LoginAs(user->stakeholder_id))
-        return QStringLiteral("%1 has no user with the login name \"%2\"").arg(file_, name);
+        return QStringLiteral("%1 has no user with the login name \"%2\"")
+            .arg(engine::DisplayNameOfDatabase(file_), name);
     doc_.database().LoadSystemSettings();
     return {};
 }
