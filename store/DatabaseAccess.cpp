@@ -127,8 +127,13 @@ engine::Connection& CDatabaseAccess::WaitForFile(RetryMode mode, long failure)
         // with the maintainer's reason.
         if (engine::IsServerName(databaseFileName_)) {
             const engine::ErrorRecords& records = dataConnection_.errorRecords();
-            if (afterFailedOpen && !records.empty() && records.front().kind == engine::FailureKind::Maintenance)
-                return LockState{true, records.front().message, QString()};
+            if (afterFailedOpen && !records.empty() && records.front().kind == engine::FailureKind::Maintenance) {
+                // String 160 ends the sentence itself.
+                QString reason = records.front().message;
+                if (reason.endsWith(QLatin1Char('.')))
+                    reason.chop(1);
+                return LockState{true, reason, QString()};
+            }
             return LockState{};
         }
         LockState lock = CMaintenanceLock::IsLocked(databaseFileName_);

@@ -79,6 +79,39 @@ void ListMissing(const Names& expected, const Names& present, const QString& kin
             missing << QStringLiteral("%1 %2").arg(kind, name);
 }
 
+// The script's own statements make a missing trigger or index again: neither holds data, and a
+// missing change trigger would keep other workstations from hearing of saves. Tables, constraints
+// and functions are left to a backup: remaking them could lose rows or hand rights to whoever
+// runs the repair.
+void RemakeTriggersAndIndexes(engine::Connection& connection, Names& presentTriggers, Names& presentRelations,
+                              ServerRepairOutcome& outcome)
+{
+    const QRegularExpression remakable(
+        QStringLiteral(R"(^create\s+(?:(?:constraint\s+)?(trigger)|(?:unique\s+)?(index))\s+(\w+))"),
+        QRegularExpression::CaseInsensitiveOption);
+    const QByteArray script = LoadScript(kSchemaScript, true);
+    const char* end = script.constData() + script.size();
+    for (ScriptStatement statement = NextStatement(script.constData(), end); !statement.text.isEmpty();
+         statement = NextStatement(statement.next, end)) {
+        const QString text = QString::fromUtf8(statement.text);
+        const QRegularExpressionMatch match = remakable.match(text);
+        if (!match.hasMatch())
+            continue;
+        const bool trigger = !match.captured(1).isEmpty();
+        const QString name = match.captured(3).toLower();
+        Names& present = trigger ? presentTriggers : presentRelations;
+        if (present.contains(name))
+            continue;
+        if (engine::Failed(connection.Execute(text))) {
+            connection.TakeErrorRecords(); // it stays missing, and is named so
+            continue;
+        }
+        present.insert(name);
+        outcome.repaired << QStringLiteral("the %1 %2 was missing; it is made again")
+                                .arg(trigger ? QStringLiteral("trigger") : QStringLiteral("index"), name);
+    }
+}
+
 bool CheckSchema(engine::Connection& connection, ServerRepairOutcome& outcome)
 {
     const SchemaObjects expected = ExpectedObjects();
@@ -105,6 +138,7 @@ bool CheckSchema(engine::Connection& connection, ServerRepairOutcome& outcome)
         outcome.error = Why(connection, QStringLiteral("the schema could not be read"));
         return false;
     }
+    RemakeTriggersAndIndexes(connection, present.triggers, present.relations, outcome);
     ListMissing(expected.relations, present.relations, QStringLiteral("table, view or index"), outcome.missing);
     ListMissing(expected.constraints, present.constraints, QStringLiteral("constraint"), outcome.missing);
     ListMissing(expected.triggers, present.triggers, QStringLiteral("trigger"), outcome.missing);
@@ -247,7 +281,7 @@ QString ServerRepairText(const ServerRepairOutcome& outcome, const QString& show
         text = QStringLiteral("%1 was not repaired completely: %2").arg(shownName, outcome.error);
     else if (!outcome.missing.isEmpty())
         text = QStringLiteral("%1 lacks parts of the program's schema, which a repair cannot make: %2.\nRestore a "
-                              "backup, or migrate the database into a file and back.")
+                              "backup.")
                    .arg(shownName, outcome.missing.join(QStringLiteral(", ")));
     else
         text = QStringLiteral("%1 is repaired: its schema is complete, its counters are right, and the server "

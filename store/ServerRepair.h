@@ -1,7 +1,8 @@
 #pragma once
 // Checking and repairing a database on a server: the server keeps its own pages sound, so a repair
-// checks that the program's schema is complete, puts the counters and the change stamp right
-// after a careless import, and has the server clean up and refresh its statistics.
+// checks that the program's schema is complete (making missing triggers and indexes again), puts
+// the counters and the change stamp right after a careless import, and has the server clean up and
+// refresh its statistics.
 
 #include "platform/OleDate.h"
 

@@ -89,10 +89,10 @@ const std::vector<CommandEntry>& Commands()
          {},
          "Compacts and repairs the database, keeping numbered backups FILE.1, FILE.2, ... Refused while\n"
          "another program has the file open. For a postgresql:// URI, while no workstation is connected: checks\n"
-         "that the program's tables, constraints, triggers and functions are all there, switches its triggers\n"
-         "back on, puts the change stamp and every counter that fell behind its highest id right (as a careless\n"
-         "import leaves them), then has the server vacuum and analyse the database. Missing parts are named and\n"
-         "make it fail; back a server database up with backup."},
+         "that the program's tables, constraints, triggers and functions are all there, makes missing triggers\n"
+         "and indexes again, switches its triggers back on, puts the change stamp and every counter that fell\n"
+         "behind its highest id right (as a careless import leaves them), then has the server vacuum and\n"
+         "analyse the database. Missing tables, constraints or functions are named and make it fail."},
         {"unlock",
          Command::Unlock,
          "FILE",

@@ -246,7 +246,7 @@ int RepairServer(const AdminOptions& options)
         for (const QString& missing : outcome.missing)
             Err() << "vellacord-admin: missing " << missing << '\n';
         return Fail(QStringLiteral("%1 lacks %2 part(s) of the program's schema, which a repair cannot make; restore a "
-                                   "backup (pg_restore) or migrate the database into a file and back")
+                                   "backup (pg_restore)")
                         .arg(shown)
                         .arg(outcome.missing.size()));
     }
