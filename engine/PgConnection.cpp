@@ -49,6 +49,23 @@ ServerFailure ClassifySqlState(const QString& state)
     return {kFailure, SQLITE_ERROR, false, false, false};
 }
 
+std::vector<std::pair<QString, QString>> ServerConnectionParameters(const QString& uri)
+{
+    std::vector<std::pair<QString, QString>> parameters;
+    char* error = nullptr;
+    PQconninfoOption* options = PQconninfoParse(uri.toUtf8().constData(), &error);
+    if (error != nullptr)
+        PQfreemem(error);
+    if (options == nullptr)
+        return parameters;
+    for (const PQconninfoOption* option = options; option->keyword != nullptr; ++option) {
+        if (option->val != nullptr && qstrcmp(option->keyword, "password") != 0)
+            parameters.emplace_back(QString::fromUtf8(option->keyword), QString::fromUtf8(option->val));
+    }
+    PQconninfoFree(options);
+    return parameters;
+}
+
 PgConnection::PgConnection(Connection& owner) : owner_(&owner)
 {
 }

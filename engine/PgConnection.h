@@ -32,6 +32,10 @@ struct ServerFailure {
 };
 ServerFailure ClassifySqlState(const QString& sqlState);
 
+// The connection parameters a URI sets, by libpq's keywords (host, port, dbname, user, sslmode,
+// service, ...), as libpq reads them; never the password. Empty when the URI does not parse.
+std::vector<std::pair<QString, QString>> ServerConnectionParameters(const QString& uri);
+
 class PgConnection {
 public:
     explicit PgConnection(Connection& owner);

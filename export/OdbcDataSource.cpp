@@ -2,7 +2,13 @@
 
 #include "export/OdbcDataSource.h"
 
+#include "engine/PgConnection.h"
+#include "engine/SqlDialect.h"
+
+#include <QStringList>
 #include <QUrl>
+
+#include <map>
 
 #include <odbcinst.h>
 
@@ -30,10 +36,50 @@ QString ReadOnlyUri(const QString& databasePath)
     return uri + QStringLiteral("?mode=ro");
 }
 
+// A value of a libpq option string: quoted, with quotes and backslashes escaped.
+QString LibpqQuoted(QString value)
+{
+    value.replace(QLatin1Char('\\'), QStringLiteral("\\\\")).replace(QLatin1Char('\''), QStringLiteral("\\'"));
+    return QLatin1Char('\'') + value + QLatin1Char('\'');
+}
+
+// psqlODBC's own keys for what it asks libpq; the URI's other parameters (a service, a time
+// limit, certificates) reach libpq through its option string.
+Attributes ServerAttributes(const QString& uri)
+{
+    static const std::map<QString, QString> kDriverKeys{{QStringLiteral("host"), QStringLiteral("Servername")},
+                                                        {QStringLiteral("port"), QStringLiteral("Port")},
+                                                        {QStringLiteral("dbname"), QStringLiteral("Database")},
+                                                        {QStringLiteral("user"), QStringLiteral("Username")},
+                                                        {QStringLiteral("sslmode"), QStringLiteral("SSLmode")}};
+    Attributes attributes{
+        {QStringLiteral("DSN"), QString::fromLatin1(kDataSourceName)},
+        {QStringLiteral("Description"), QStringLiteral("Vellacord defect database (reports)")},
+    };
+    // The program's names come first, and a report only reads. Given as server settings at the
+    // start of the session, since the driver runs no ConnSettings for a read-only data source.
+    QString serverOptions = QStringLiteral("-c search_path=vellacord,pg_catalog -c default_transaction_read_only=on");
+    QStringList libpqOptions;
+    for (const auto& [keyword, value] : engine::ServerConnectionParameters(uri)) {
+        if (const auto key = kDriverKeys.find(keyword); key != kDriverKeys.end())
+            attributes.emplace_back(key->second, value);
+        else if (keyword == QLatin1String("options"))
+            serverOptions = value + QLatin1Char(' ') + serverOptions;
+        else
+            libpqOptions << QStringLiteral("%1=%2").arg(keyword, LibpqQuoted(value));
+    }
+    libpqOptions << QStringLiteral("options=") + LibpqQuoted(serverOptions);
+    attributes.emplace_back(QStringLiteral("pqopt"), libpqOptions.join(QLatin1Char(' ')));
+    attributes.emplace_back(QStringLiteral("ReadOnly"), QStringLiteral("1"));
+    return attributes;
+}
+
 } // namespace
 
 Attributes DataSourceAttributes(const QString& databasePath)
 {
+    if (engine::IsServerName(databasePath))
+        return ServerAttributes(databasePath);
     return {
         {QStringLiteral("DSN"), QString::fromLatin1(kDataSourceName)},
         {QStringLiteral("Description"), QStringLiteral("Vellacord defect database (reports)")},
@@ -54,17 +100,20 @@ Attributes DataSourceAttributes(const QString& databasePath)
 bool RegisterDataSource(const QString& databasePath)
 {
     const Attributes attributes = DataSourceAttributes(databasePath);
+    const char* driver = engine::IsServerName(databasePath) ? kServerDriverName : kDriverName;
     const UserConfigMode mode;
+    // Keys of the other driver must not stay behind when the database moves between a file and a server.
+    SQLRemoveDSNFromIni(kDataSourceName);
     // A driver with a setup routine of its own takes the NUL-separated list.
     QByteArray list;
     for (const auto& [key, value] : attributes)
         list += (key + QLatin1Char('=') + value).toUtf8() + '\0';
     list += '\0';
-    if (SQLConfigDataSource(nullptr, ODBC_ADD_DSN, kDriverName, list.constData()))
+    if (SQLConfigDataSource(nullptr, ODBC_ADD_DSN, driver, list.constData()))
         return true;
     // The Debian SQLite driver has none: the entry is written directly.
     const QByteArray name = QByteArray(kDataSourceName);
-    if (!SQLWriteDSNToIni(name.constData(), kDriverName))
+    if (!SQLWriteDSNToIni(name.constData(), driver))
         return false;
     for (const auto& [key, value] : attributes) {
         if (key == QLatin1String("DSN"))

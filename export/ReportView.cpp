@@ -33,9 +33,18 @@ QString DateColumn(const char* name)
         .arg(QLatin1String(name), QLatin1String(kReportTypesTable));
 }
 
-// Made once in a file; it never holds a row.
+// The same on a server, which types the column itself: the local wall time the OLE date holds.
+QString ServerDateColumn(const char* name)
+{
+    return QStringLiteral("(timestamp '1899-12-30 00:00:00' + NULLIF(%1, 0) * interval '1 day')::timestamp(0) AS %1")
+        .arg(QLatin1String(name));
+}
+
+// Made once in a file; it never holds a row. A server needs none.
 long CreateTypesTable(engine::Connection& connection)
 {
+    if (connection.IsServer())
+        return engine::kOk;
     std::int64_t exists = 0;
     const long status =
         connection.QueryInt(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = ?"),
@@ -48,14 +57,15 @@ long CreateTypesTable(engine::Connection& connection)
 
 } // namespace
 
-QString ReportViewSelect(const ListCondition& condition)
+QString ReportViewSelect(const ListCondition& condition, bool server)
 {
+    const auto date = server ? ServerDateColumn : DateColumn;
     // The lookup names the documents show; "from" and "to" get names of their own, as the
     // repeated stakeholder columns are qualified in DefectListQuery.
     return QStringLiteral("SELECT defect_id, status, priority, severity, category, component, [From.displayname] AS "
                           "from_name, [To.displayname] AS to_name, %1, %2, %3, foundversion, foundbuild, "
                           "fixedversion, fixedbuild, subject, description, comments, history FROM DefectListQuery ")
-               .arg(DateColumn("opened"), DateColumn("modified"), DateColumn("closed")) +
+               .arg(date("opened"), date("modified"), date("closed")) +
         condition.text;
 }
 
@@ -65,14 +75,14 @@ ReportViewResult UpdateReportView(ConnectionProvider& connections, UserInterface
     ErrorContext context("updating the report view");
     if (condition.carriesFilter && !engine::IsCompleteFragment(filterText))
         return ReportViewResult::FaultyFilter;
-    const QString select = ReportViewSelect(condition);
     long status = engine::kOk;
     try {
         const bool written = RunWithRetries(ui, kWriteAttempts, [&] {
             engine::Connection& connection = connections.GetDocumentConnection(RetryMode::Offline);
             status = CreateTypesTable(connection);
             if (!engine::Failed(status))
-                status = connection.ReplaceView(QString::fromLatin1(kReportViewName), select);
+                status = connection.ReplaceView(QString::fromLatin1(kReportViewName),
+                                                ReportViewSelect(condition, connection.IsServer()));
             // A faulty filter stays faulty: the retry dialog would not help.
             return status == engine::kFaultyCommand ? engine::kOk : status;
         });

@@ -15,8 +15,9 @@ inline constexpr char kReportViewName[] = "DefectReportView";
 // An empty table whose one column, declared TIMESTAMP, gives the view's date columns their type.
 inline constexpr char kReportTypesTable[] = "DefectReportTypes";
 
-// The view's SELECT: its columns from DefectListQuery, a blank and the clause of the list.
-QString ReportViewSelect(const ListCondition& condition);
+// The view's SELECT: its columns from DefectListQuery, a blank and the clause of the list; on a
+// server the dates are the server's timestamps.
+QString ReportViewSelect(const ListCondition& condition, bool server = false);
 
 enum class ReportViewResult {
     Current,      // the view shows the current list

@@ -10,7 +10,7 @@ packages=(
   libpq-dev postgresql-15 postgresql-client-15
   libgtest-dev libgmock-dev libbenchmark-dev
   libgmime-3.0-dev msmtp python3-aiosmtpd zip unzip
-  unixodbc unixodbc-dev odbcinst libsqliteodbc libxlsxwriter-dev
+  unixodbc unixodbc-dev odbcinst libsqliteodbc odbc-postgresql libxlsxwriter-dev
   help2man groff-base appstream desktop-file-utils shared-mime-info libglib2.0-bin python3
   xvfb openbox xdotool x11-utils imagemagick
 )
