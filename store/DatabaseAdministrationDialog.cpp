@@ -44,10 +44,13 @@ CDatabaseAdministration::CDatabaseAdministration(UserInterface& ui, Administrati
 {
     setWindowTitle(LoadString(kCaption));
     auto* layout = new QVBoxLayout(this);
+    const bool missingServer = engine::IsServerName(missingDatabase);
     if (!missingDatabase.isEmpty()) {
         // A first start explains itself: where the program looked, and that it found nothing.
-        auto* missing =
-            new QLabel(QStringLiteral("No database found at %1.").arg(QDir::toNativeSeparators(missingDatabase)), this);
+        auto* missing = new QLabel(
+            missingServer ? QStringLiteral("%1 could not be opened.").arg(engine::DisplayNameOfServer(missingDatabase))
+                          : QStringLiteral("No database found at %1.").arg(QDir::toNativeSeparators(missingDatabase)),
+            this);
         missing->setObjectName(QStringLiteral("missingDatabase"));
         missing->setWordWrap(true);
         missing->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -60,6 +63,8 @@ CDatabaseAdministration::CDatabaseAdministration(UserInterface& ui, Administrati
     serverUri_->setObjectName(QStringLiteral("serverUri"));
     serverUri_->setPlaceholderText(QStringLiteral("postgresql://dbhost/team (empty: choose a file)"));
     serverUri_->setClearButtonEnabled(true);
+    if (missingServer)
+        serverUri_->setText(missingDatabase);
     serverLabel->setBuddy(serverUri_);
     serverRow->addWidget(serverLabel);
     serverRow->addWidget(serverUri_, 1);
@@ -156,8 +161,9 @@ void CDatabaseAdministration::OnCreateNew()
     }
     if (refused)
         return;
+    const bool missingFile = !missingDatabase_.isEmpty() && !engine::IsServerName(missingDatabase_);
     const std::optional<QString> path =
-        ChooseDatabaseFile(true, missingDatabase_.isEmpty() ? QStringLiteral("./default.defl") : missingDatabase_);
+        ChooseDatabaseFile(true, missingFile ? missingDatabase_ : QStringLiteral("./default.defl"));
     if (!path)
         return;
     bool created = false;

@@ -34,9 +34,10 @@ VersionStatus ReadVersion(engine::Connection& connection)
     return version == EXPECTED_DB_VERSION ? VersionStatus::Current : VersionStatus::TooNew;
 }
 
+// A server's URI is shown without its login and password.
 QString CouldNotOpen(const QString& path)
 {
-    return FormatString(129, path.toUtf8().constData());
+    return FormatString(129, engine::DisplayNameOfDatabase(path).toUtf8().constData());
 }
 
 } // namespace
@@ -50,7 +51,7 @@ bool OpenDatabase(CDatabaseAccess& access, std::optional<QString> path, Administ
     QString databasePath = path.value_or(remembered ? state.lastDatabase : QStringLiteral("default.defl"));
     bool showDialog = databasePath.isEmpty() || ui.IsShiftHeld() || (useDefault && state.openAttempted);
     state.openAttempted = true;
-    QString missing; // where no database was found, for the dialog to say so
+    QString missing; // where no database was found, or the server that could not be opened, for the dialog
     // A compaction done here is not offered again, even when the date of it could not be written.
     bool compacted = false;
 
@@ -89,7 +90,9 @@ bool OpenDatabase(CDatabaseAccess& access, std::optional<QString> path, Administ
                 break;
             case VersionStatus::NotADatabase:
                 access.CloseDataConnection();
-                ShowTextMessage(ui, LoadString(125) + QStringLiteral("\n") + QDir::toNativeSeparators(databasePath),
+                ShowTextMessage(ui,
+                                LoadString(125) + QStringLiteral("\n") +
+                                    QDir::toNativeSeparators(engine::DisplayNameOfDatabase(databasePath)),
                                 Buttons::Ok, Icon::Warning, 125);
                 showDialog = true;
                 break;
@@ -111,7 +114,10 @@ bool OpenDatabase(CDatabaseAccess& access, std::optional<QString> path, Administ
             }
         } catch (const database_unavailable& unavailable) {
             access.CloseDataConnection();
-            if (!engine::IsServerName(databasePath) && !QFileInfo::exists(databasePath))
+            // A server that could not be opened is offered again in the dialog, to be corrected.
+            if (engine::IsServerName(databasePath))
+                missing = engine::ServerUriWithoutPassword(databasePath);
+            else if (!QFileInfo::exists(databasePath))
                 missing = QFileInfo(databasePath).absoluteFilePath();
             if (!useDefault)
                 ShowDetailedMessage(

@@ -205,3 +205,14 @@ TEST(DatabaseAdministrationDialogTest, AServerUriTypedAboveTheButtonsIsWhatTheyA
     EXPECT_TRUE(ui.fileRequests.empty());
     ui.VerifyAllUsed();
 }
+
+TEST(DatabaseAdministrationDialogTest, AServerThatCouldNotBeOpenedIsOfferedAgainWithoutItsLogin)
+{
+    ScriptedUserInterface ui;
+    RecordingActions actions;
+    const QString uri = QStringLiteral("postgresql://ann@dbhost/team");
+    CDatabaseAdministration dialog(ui, actions, uri);
+    EXPECT_EQ(Text(dialog, "missingDatabase"), QStringLiteral("postgresql://dbhost/team could not be opened."));
+    Click(dialog, "open");
+    EXPECT_EQ(dialog.chosenPath(), std::optional<QString>(uri));
+}
