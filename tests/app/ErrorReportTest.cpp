@@ -138,12 +138,13 @@ TEST_F(ErrorReportTest, FailureTextsNameTheCauseAndTheFile)
                                                "database")));
     for (const FailureKind kind :
          {FailureKind::Other, FailureKind::NotADatabase, FailureKind::Damaged, FailureKind::DiskFull,
-          FailureKind::ReadOnly, FailureKind::Locked, FailureKind::Unreachable}) {
+          FailureKind::ReadOnly, FailureKind::Locked, FailureKind::Unreachable, FailureKind::Maintenance}) {
         const QString shown = text(kind, file);
         EXPECT_FALSE(shown.contains(QStringLiteral("disk is full")) || shown.contains(QStringLiteral("BEGIN")) ||
                      shown.contains(QStringLiteral("0x")))
             << shown.toStdString();
     }
+    EXPECT_TRUE(text(FailureKind::Maintenance, file).startsWith(file + QStringLiteral(" is locked for maintenance")));
     // Not a database, nor read-only, is told in network words.
     EXPECT_FALSE(text(FailureKind::ReadOnly, file).contains(QStringLiteral("network")));
     EXPECT_FALSE(text(FailureKind::NotADatabase, file).contains(QStringLiteral("network")));
