@@ -261,7 +261,11 @@ ServerRepairOutcome RepairServerDatabase(const QString& uri, const Clock& clock)
     }
     const ServerMaintenanceLock lock(connection, QStringLiteral("checking and repairing database"), clock);
     if (!lock.held()) {
-        outcome.error = LockRefusalText(lock.message());
+        // String 160 ends the sentence itself.
+        QString reason = lock.message();
+        if (reason.endsWith(QLatin1Char('.')))
+            reason.chop(1);
+        outcome.error = LockRefusalText(reason);
         return outcome;
     }
     if (!CheckSchema(connection, outcome) || !EnableTriggers(connection, outcome) ||
@@ -278,7 +282,9 @@ QString ServerRepairText(const ServerRepairOutcome& outcome, const QString& show
 {
     QString text;
     if (!outcome.error.isEmpty())
-        text = QStringLiteral("%1 was not repaired completely: %2").arg(shownName, outcome.error);
+        text = (outcome.repaired.isEmpty() ? QStringLiteral("%1 was not repaired: %2")
+                                           : QStringLiteral("%1 was not repaired completely: %2"))
+                   .arg(shownName, outcome.error);
     else if (!outcome.missing.isEmpty())
         text = QStringLiteral("%1 lacks parts of the program's schema, which a repair cannot make: %2.\nRestore a "
                               "backup.")

@@ -241,7 +241,9 @@ int RepairServer(const AdminOptions& options)
         Out() << "repaired: " << repaired << '\n';
     Out().flush();
     if (!outcome.error.isEmpty())
-        return Fail(QStringLiteral("%1 was not repaired completely: %2").arg(shown, outcome.error));
+        return Fail((outcome.repaired.isEmpty() ? QStringLiteral("%1 was not repaired: %2")
+                                                : QStringLiteral("%1 was not repaired completely: %2"))
+                        .arg(shown, outcome.error));
     if (!outcome.missing.isEmpty()) {
         for (const QString& missing : outcome.missing)
             Err() << "vellacord-admin: missing " << missing << '\n';
