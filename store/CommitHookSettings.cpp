@@ -13,11 +13,13 @@ constexpr const char* kFixesStatusKey = "fixes_status";
 
 QString ReadFixesStatus(engine::Connection& connection)
 {
-    std::int64_t present = 0;
-    if (engine::Failed(connection.QueryInt(
+    // A server's schema has the table from the start; a file gets it with the first setting.
+    std::int64_t present = 1;
+    const bool readable = connection.IsServer() ||
+        !engine::Failed(connection.QueryInt(
             QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type='table' AND name='commithooksettings'"), {},
-            present)) ||
-        present == 0) {
+            present));
+    if (!readable || present == 0) {
         connection.TakeErrorRecords();
         return QLatin1String(kDefaultFixesStatus);
     }
@@ -39,7 +41,10 @@ long WriteFixesStatus(engine::Connection& connection, const QString& statusName)
         if (engine::Failed(created))
             return created;
         return connection.Execute(
-            QStringLiteral("INSERT OR REPLACE INTO commithooksettings (name, value) VALUES (?, ?)"),
+            connection.IsServer()
+                ? QStringLiteral("INSERT INTO commithooksettings (name, value) VALUES (?, ?) ON CONFLICT (name) DO "
+                                 "UPDATE SET value = EXCLUDED.value")
+                : QStringLiteral("INSERT OR REPLACE INTO commithooksettings (name, value) VALUES (?, ?)"),
             {QString::fromLatin1(kFixesStatusKey), statusName});
     });
 }

@@ -6,6 +6,7 @@
 #include "mail/NotificationSender.h"
 #include "mail/SystemMailTransport.h"
 #include "platform/LocalSettings.h"
+#include "support/PgServer.h"
 #include "support/SmtpSink.h"
 #include "support/TempFolder.h"
 #include "support/TestDatabase.h"
@@ -443,3 +444,38 @@ TEST(CommitHookInstall, AnotherHookIsNotReplaced)
 }
 
 } // namespace
+
+TEST_F(ShellCommandsTest, TheCommitHookWorksOnAServerAndItsScriptKeepsNoPassword)
+{
+    SERVER_DATABASE_OR_SKIP(uri);
+    ASSERT_EQ(Admin({QStringLiteral("create"), uri}).exitCode, 0);
+    ASSERT_EQ(Admin({QStringLiteral("user"), QStringLiteral("add"), uri, QStringLiteral("ann")}).exitCode, 0);
+    const ToolResult added =
+        Admin({QStringLiteral("defect"), QStringLiteral("add"), uri, QStringLiteral("--user"), QStringLiteral("ann"),
+               QStringLiteral("--subject"), QStringLiteral("Crash"), QStringLiteral("--to"), QStringLiteral("ann")});
+    ASSERT_EQ(added.exitCode, 0) << added.err.toStdString();
+    const QString id = added.out.trimmed();
+
+    const QString repository = folder_.file(QStringLiteral("repo"));
+    ASSERT_TRUE(QDir().mkpath(repository));
+    QProcessEnvironment environment = Environment();
+    for (const char* name : {"GIT_AUTHOR_NAME", "GIT_COMMITTER_NAME", "GIT_AUTHOR_EMAIL", "GIT_COMMITTER_EMAIL"})
+        environment.insert(QString::fromLatin1(name), QStringLiteral("dana@example.org"));
+    Git(repository, environment, {QStringLiteral("init"), QStringLiteral("-q")});
+    const ToolResult install =
+        Admin({QStringLiteral("hook"), QStringLiteral("install"), repository, QStringLiteral("--database"),
+               uri + QStringLiteral("&password=hunter2"), QStringLiteral("--user"), QStringLiteral("ann"),
+               QStringLiteral("--fixes-status"), QStringLiteral("open")});
+    ASSERT_EQ(install.exitCode, 0) << install.err.toStdString();
+    QFile hook(repository + QStringLiteral("/.git/hooks/post-commit"));
+    ASSERT_TRUE(hook.open(QIODevice::ReadOnly));
+    EXPECT_FALSE(hook.readAll().contains("hunter2"));
+
+    Git(repository, environment,
+        {QStringLiteral("commit"), QStringLiteral("-q"), QStringLiteral("--allow-empty"), QStringLiteral("-m"),
+         QStringLiteral("fixes #%1").arg(id)});
+    const ToolResult shown = Admin({QStringLiteral("defect"), QStringLiteral("show"), uri, id, QStringLiteral("--user"),
+                                    QStringLiteral("ann"), QStringLiteral("--json")});
+    EXPECT_EQ(StatusOf(QJsonDocument::fromJson(shown.out.toUtf8()).object()), QStringLiteral("open"))
+        << "the fixing status stored on the server is the one the hook applies";
+}

@@ -10,6 +10,7 @@
 #include "document/LookupLists.h"
 #include "engine/Connection.h"
 #include "engine/EngineStatus.h"
+#include "engine/SqlDialect.h"
 #include "store/CommitHookSettings.h"
 #include "store/DatabaseVersion.h"
 #include "store/MaintenanceLock.h"
@@ -103,16 +104,25 @@ bool WriteQueue(const QString& gitDir, const QStringList& hashes)
 // Why the database cannot take changes now; empty when it can.
 QString Unreachable(const QString& file)
 {
-    if (!QFileInfo(file).isFile())
+    // A server database has no file nor lock file: opening it tells, and names it without its login.
+    const bool server = engine::IsServerName(file);
+    const QString shown = engine::DisplayNameOfDatabase(file);
+    if (!server && !QFileInfo(file).isFile())
         return QStringLiteral("%1 cannot be reached").arg(file);
-    if (CMaintenanceLock::IsLocked(file).locked)
+    if (!server && CMaintenanceLock::IsLocked(file).locked)
         return QStringLiteral("%1 is locked for maintenance").arg(file);
     engine::Connection connection;
     std::int64_t version = 0;
-    if (engine::Failed(connection.Open(file)) || ReadDatabaseVersion(connection, version) != engine::kOk)
-        return QStringLiteral("%1 cannot be opened").arg(file);
+    if (engine::Failed(connection.Open(file))) {
+        const engine::ErrorRecords records = connection.TakeErrorRecords();
+        if (!records.empty() && records.front().kind == engine::FailureKind::Maintenance)
+            return QStringLiteral("%1 is locked for maintenance").arg(shown);
+        return QStringLiteral("%1 cannot be opened").arg(shown);
+    }
+    if (ReadDatabaseVersion(connection, version) != engine::kOk)
+        return QStringLiteral("%1 cannot be opened").arg(shown);
     if (version != EXPECTED_DB_VERSION)
-        return QStringLiteral("%1 has version %2, not %3").arg(file).arg(version).arg(EXPECTED_DB_VERSION);
+        return QStringLiteral("%1 has version %2, not %3").arg(shown).arg(version).arg(EXPECTED_DB_VERSION);
     return {};
 }
 
@@ -202,23 +212,34 @@ int InstallHook(const AdminOptions& options, QTextStream& out)
         Warn(QStringLiteral("%1 exists and is not Vellacord's; add this line to it instead:\n%2")
                  .arg(hookPath,
                       QStringLiteral("vellacord-admin hook run --database %1 HEAD || true")
-                          .arg(ShellQuoted(options.shell.database))));
+                          .arg(ShellQuoted(engine::IsServerName(options.shell.database)
+                                               ? engine::ServerUriWithoutPassword(options.shell.database)
+                                               : options.shell.database))));
         return 1;
     }
-    if (!QFileInfo(options.shell.database).isFile()) {
-        Warn(QStringLiteral("%1 does not exist").arg(options.shell.database));
+    // The hook names the database as every later run opens it: a server without the password,
+    // which belongs in ~/.pgpass.
+    const bool server = engine::IsServerName(options.shell.database);
+    const QString database = server ? engine::ServerUriWithoutPassword(options.shell.database) : options.shell.database;
+    if (!server && !QFileInfo(database).isFile()) {
+        Warn(QStringLiteral("%1 does not exist").arg(database));
+        return 1;
+    }
+    if (const QString reason = server ? Unreachable(options.shell.database) : QString(); !reason.isEmpty()) {
+        Warn(reason);
         return 1;
     }
     if (!options.shell.fixesStatus.isEmpty()) {
         engine::Connection connection;
         if (engine::Failed(connection.Open(options.shell.database)) ||
             engine::Failed(WriteFixesStatus(connection, options.shell.fixesStatus))) {
-            Warn(QStringLiteral("could not store the fixing status in %1").arg(options.shell.database));
+            Warn(QStringLiteral("could not store the fixing status in %1")
+                     .arg(engine::DisplayNameOfDatabase(options.shell.database)));
             return 1;
         }
     }
     QString command = ShellQuoted(QCoreApplication::applicationFilePath()) + QStringLiteral(" hook run --database ") +
-        ShellQuoted(options.shell.database);
+        ShellQuoted(database);
     if (!options.user.isEmpty())
         command += QStringLiteral(" --user ") + ShellQuoted(options.user);
     const QString script = QStringLiteral("#!/bin/sh\n%1\n"

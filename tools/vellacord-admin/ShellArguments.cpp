@@ -2,6 +2,8 @@
 
 #include "ShellArguments.h"
 
+#include "engine/SqlDialect.h"
+
 #include <QFileInfo>
 
 #include <utility>
@@ -110,7 +112,8 @@ std::optional<QString> ParseShellOptions(AdminOptions::Command command, const QS
     const bool readsStdin = shell.descriptionFile == QLatin1String("-") || shell.textFile == QLatin1String("-");
     if (readsStdin && options.passwordFromStdin)
         return QStringLiteral("--password-stdin and a text read from - cannot both use the standard input");
-    if (!shell.database.isEmpty())
+    // A server's URI is no path.
+    if (!shell.database.isEmpty() && !engine::IsServerName(shell.database))
         shell.database = QFileInfo(shell.database).absoluteFilePath();
     return std::nullopt;
 }
