@@ -67,7 +67,7 @@ complete_words() { # program function words...
   fail "vellacord-admin li does not complete to list"
 admin=$prefix/bin/vellacord-admin
 for command in create convert repair unlock version list "user add" "user list" "defect show" "defect add" \
-  "defect comment" "defect status" "hook install" "hook run" search; do
+  "defect comment" "defect status" "hook install" "hook run" search migrate backup attachments-root pg-setup; do
   # shellcheck disable=SC2086 # "user add" is two words
   listed=$("$admin" $command --help | grep -o -- '^  \(-h, \)\?--[a-z-]*' | sed 's/^  \(-h, \)\?//' | sort)
   # shellcheck disable=SC2086
