@@ -221,6 +221,21 @@ long Connection::OpenFailure(long status, const ErrorRecord& record)
     return RecordFailure(status, record);
 }
 
+bool Connection::TextIsUtf8()
+{
+    if (!textIsUtf8_) {
+        sqlite3_stmt* pragma = nullptr;
+        if (sqlite3_prepare_v2(db_, "PRAGMA encoding", -1, &pragma, nullptr) == SQLITE_OK &&
+            sqlite3_step(pragma) == SQLITE_ROW) {
+            const auto* name = reinterpret_cast<const char*>(sqlite3_column_text(pragma, 0));
+            textIsUtf8_ = name != nullptr && std::strcmp(name, "UTF-8") == 0;
+        }
+        sqlite3_finalize(pragma);
+    }
+    // Unknown (the question failed) counts as no: the texts are then converted.
+    return textIsUtf8_.value_or(false);
+}
+
 long Connection::Open(const QString& path)
 {
     Close();
@@ -324,6 +339,7 @@ bool Connection::DiscardEmptyJournal()
 
 void Connection::Close()
 {
+    textIsUtf8_.reset();
     server_.reset();
     if (db_ != nullptr) {
         sqlite3_close_v2(db_);

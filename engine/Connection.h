@@ -150,6 +150,8 @@ private:
     long QueryOnce(const QString& sql, const Parameters& parameters, Rowset& rows);
     long OpenFailure(long status, const ErrorRecord& record);
     bool InTransaction() const;
+    // Whether the file keeps its texts as UTF-8 (asked once, during a read).
+    bool TextIsUtf8();
     long BeginImmediate();
     // Commits when status is a success, else rolls back; returns the outcome.
     long Commit(long status);
@@ -169,6 +171,7 @@ private:
     QString path_;
     FileIdentity identity_; // the file opened under path_
     bool lost_ = false;
+    std::optional<bool> textIsUtf8_;
     bool commitUncertain_ = false; // the last COMMIT failed: whether it reached the file is unknown
     bool waiting_ = false;         // the busy handler flagged this connection as waiting
     ErrorRecords errors_;

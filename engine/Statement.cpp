@@ -226,6 +226,13 @@ const char* Statement::ColumnUtf8(int index, int& bytes) const
 {
     if (server_)
         return server_->ColumnUtf8(index, bytes);
+    // A text as the file keeps it, when that is UTF-8: sqlite3_column_text would copy every text
+    // that does not end in a NUL where it lies (most of them) only to add one.
+    if (sqlite3_column_type(statement_, index) == SQLITE_TEXT && connection_.TextIsUtf8()) {
+        const auto* stored = static_cast<const char*>(sqlite3_column_blob(statement_, index));
+        bytes = sqlite3_column_bytes(statement_, index);
+        return stored != nullptr ? stored : "";
+    }
     const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement_, index));
     bytes = sqlite3_column_bytes(statement_, index);
     return text;

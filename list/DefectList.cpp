@@ -71,8 +71,8 @@ QByteArrayView Utf8(const engine::Statement& statement, int field, int character
 }
 
 // The memo texts of hidden columns are not kept: 100 000 hidden details would cost more memory
-// than everything shown.
-ListRow RowOf(const engine::Statement& statement, const MemoColumns& memos, ListTextArena& arena)
+// than everything shown. The texts point into the statement's row until the next step.
+ListRow RowOf(const engine::Statement& statement, const MemoColumns& memos, ListRow::Texts& texts)
 {
     const auto id = [&](int field) { return static_cast<std::int32_t>(statement.ColumnInt(field)); };
     ListRow row;
@@ -90,11 +90,12 @@ ListRow RowOf(const engine::Statement& statement, const MemoColumns& memos, List
     row.modified = statement.ColumnReal(kModified);
     row.closed = statement.ColumnReal(kClosed);
     row.lastRead = statement.ColumnReal(kLastRead);
-    row.SetTexts({Utf8(statement, kSubject),
-                  memos.description ? Utf8(statement, kDescription, column::kMemoCellLength) : QByteArrayView(),
-                  memos.comments ? Utf8(statement, kComments, column::kMemoCellLength) : QByteArrayView(),
-                  Utf8(statement, kFoundVersion), Utf8(statement, kFixedVersion), Utf8(statement, kCc)},
-                 arena);
+    texts = {Utf8(statement, kSubject),
+             memos.description ? Utf8(statement, kDescription, column::kMemoCellLength) : QByteArrayView(),
+             memos.comments ? Utf8(statement, kComments, column::kMemoCellLength) : QByteArrayView(),
+             Utf8(statement, kFoundVersion),
+             Utf8(statement, kFixedVersion),
+             Utf8(statement, kCc)};
     return row;
 }
 
@@ -312,10 +313,11 @@ long CDefectList::ReadRows(const ListCondition& condition, int& currentRow)
             model_.BeginFill();
         },
         [&](const engine::Statement& statement) {
-            ListRow row = RowOf(statement, memos, model_.textArena());
+            ListRow::Texts texts;
+            const ListRow row = RowOf(statement, memos, texts);
             if (row.defectId == currentId)
                 currentRow = model_.rowCount() + model_.pendingCount();
-            model_.Append(std::move(row));
+            model_.Append(row, texts);
         });
     guard.succeeded = !engine::Failed(status);
     return status;
@@ -618,16 +620,16 @@ void CDefectList::UpdateRow(const DefectRecord& record)
 {
     const int row = model_.RowOf(record.Defect_ID);
     if (row >= 0) {
-        model_.ReplaceRow(row, ListRow::FromRecord(record));
+        model_.ReplaceRow(row, ListRow::FromRecord(record, model_.textArena()));
         return;
     }
-    model_.InsertRowAtEnd(ListRow::FromRecord(record));
+    model_.InsertRowAtEnd(ListRow::FromRecord(record, model_.textArena()));
     ShowEntryCount(lastFiltered_);
 }
 
 void CDefectList::AddRow(const DefectRecord& record)
 {
-    model_.InsertRowAtEnd(ListRow::FromRecord(record));
+    model_.InsertRowAtEnd(ListRow::FromRecord(record, model_.textArena()));
     // The count follows rows added or removed between two fills.
     ShowEntryCount(lastFiltered_);
 }

@@ -4,6 +4,7 @@
 
 #include "document/LookupLists.h"
 
+#include <algorithm>
 #include <utility>
 
 DefectListModel::DefectListModel(const LookupLists& lookups, QObject* parent)
@@ -80,6 +81,7 @@ void DefectListModel::SetColumns(const ListColumns& columns)
     columns_ = columns;
     rows_.clear();
     pending_.clear();
+    arena_ = ListTextArena();
     selected_.clear();
     focusedRow_ = -1;
     endResetModel();
@@ -102,15 +104,43 @@ void DefectListModel::Clear()
     beginResetModel();
     rows_.clear();
     pending_.clear();
+    arena_ = ListTextArena();
     selected_.clear();
     focusedRow_ = -1;
     endResetModel();
     emit selectionChanged();
 }
 
-void DefectListModel::Append(ListRow row)
+const ListRow* DefectListModel::EarlierRow(std::int32_t defectId)
 {
-    pending_.push_back(std::move(row));
+    if (!previous_)
+        return nullptr;
+    SetAside& earlier = *previous_;
+    if (earlier.next < earlier.rows.size() && earlier.rows[earlier.next].defectId == defectId)
+        return &earlier.rows[earlier.next++];
+    // Another order, or rows added or gone in between.
+    if (earlier.byId.empty() && !earlier.rows.empty()) {
+        earlier.byId.reserve(earlier.rows.size());
+        for (std::size_t i = 0; i < earlier.rows.size(); ++i)
+            earlier.byId.emplace_back(earlier.rows[i].defectId, i);
+        std::sort(earlier.byId.begin(), earlier.byId.end());
+    }
+    const auto found =
+        std::lower_bound(earlier.byId.begin(), earlier.byId.end(), std::make_pair(defectId, std::size_t{0}));
+    if (found == earlier.byId.end() || found->first != defectId)
+        return nullptr;
+    earlier.next = found->second + 1;
+    return &earlier.rows[found->second];
+}
+
+void DefectListModel::Append(ListRow row, const ListRow::Texts& texts)
+{
+    const ListRow* earlier = EarlierRow(row.defectId);
+    if (earlier != nullptr && earlier->HasTexts(texts))
+        row.ShareTexts(*earlier);
+    else
+        row.SetTexts(texts, arena_);
+    pending_.push_back(row);
     if (pending_.size() == kBatchRows)
         FlushPending();
 }
@@ -118,7 +148,9 @@ void DefectListModel::Append(ListRow row)
 void DefectListModel::BeginFill()
 {
     if (!previous_)
-        previous_ = SetAside{std::move(rows_), std::move(selected_), focusedRow_};
+        previous_ = SetAside{std::move(rows_), std::move(selected_), focusedRow_, std::move(arena_), 0, {}};
+    // A fill that starts again (after a retry) starts from the rows set aside.
+    previous_->next = 0;
     Clear();
     // A refill mostly reads as many rows as before: room for them at once, rather than a vector
     // that doubles (and is copied) on the way and ends up to twice as large.
@@ -130,12 +162,18 @@ void DefectListModel::EndFill(bool succeeded)
 {
     if (succeeded || !previous_) {
         FlushPending();
+        if (previous_) {
+            // Only the blocks that hold texts of the new rows stay.
+            arena_.AdoptBlocksOf(rows_, previous_->arena);
+            arena_.CompactFor(rows_);
+        }
         previous_.reset();
         return;
     }
     beginResetModel();
     pending_.clear();
     rows_ = std::move(previous_->rows);
+    arena_ = std::move(previous_->arena);
     selected_ = std::move(previous_->selected);
     focusedRow_ = previous_->focusedRow;
     previous_.reset();

@@ -40,12 +40,14 @@ public:
 
     void Clear();
     // Filling: BeginFill (the rows so far are set aside), Append row by row (rows reach the view
-    // in batches), then EndFill: a failed fill puts the rows it set aside back.
+    // in batches), then EndFill: a failed fill puts the rows it set aside back. A row whose texts
+    // are those of its defect's row set aside shares them, so that a refresh holds the texts of
+    // the rows that changed twice, not those of the whole list.
     void BeginFill();
-    void Append(ListRow row);
+    void Append(ListRow row, const ListRow::Texts& texts);
     void EndFill(bool succeeded);
     int pendingCount() const { return static_cast<int>(pending_.size()); }
-    // Where a fill puts the texts of the rows it appends.
+    // Where the texts of rows given to ReplaceRow and InsertRowAtEnd belong.
     ListTextArena& textArena() { return arena_; }
 
     const ListRow& row(int index) const { return rows_[static_cast<std::size_t>(index)]; }
@@ -94,7 +96,13 @@ private:
         std::vector<ListRow> rows;
         std::vector<bool> selected;
         int focusedRow = -1;
+        ListTextArena arena;
+        // Where the fill's rows find their earlier selves: the next row in the old order, else
+        // the ids in order (made at the first row out of order).
+        std::size_t next = 0;
+        std::vector<std::pair<std::int32_t, std::size_t>> byId;
     };
+    const ListRow* EarlierRow(std::int32_t defectId);
     std::optional<SetAside> previous_; // the rows before the running fill
     std::vector<bool> selected_;
     int focusedRow_ = -1;

@@ -9,6 +9,10 @@
 
 #include <QLocale>
 
+#include <algorithm>
+#include <cstring>
+#include <utility>
+
 namespace {
 
 QString Text(const ListRow& row, ListRow::Text which)
@@ -29,70 +33,160 @@ int Utf8PrefixBytes(const char* utf8, int bytes, int characters)
     // Plain ASCII up to the limit is the usual case: no character spans bytes there.
     if (bytes <= characters)
         return bytes;
+    // Eight bytes at a time while the limit is not reached: the characters that begin in them are
+    // the bytes that are not continuation bytes (10xxxxxx).
+    constexpr std::uint64_t kHighBits = 0x8080808080808080ULL;
+    constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
     int end = 0;
-    for (int count = 0; end < bytes; ++end) {
-        // Continuation bytes (10xxxxxx) belong to the character before them.
+    int count = 0;
+    for (; end + 8 <= bytes; end += 8) {
+        std::uint64_t word = 0;
+        std::memcpy(&word, utf8 + end, sizeof word);
+        // One bit per continuation byte, summed into the top byte by the multiplication.
+        const std::uint64_t continuations = (word & ~(word << 1) & kHighBits) >> 7;
+        const int begun = 8 - static_cast<int>((continuations * kOnes) >> 56);
+        if (count + begun > characters)
+            break;
+        count += begun;
+    }
+    for (; end < bytes; ++end) {
         if ((static_cast<unsigned char>(utf8[end]) & 0xC0) != 0x80 && count++ == characters)
             break;
     }
     return end;
 }
 
-std::shared_ptr<char> ListTextArena::Allocate(std::size_t bytes)
+ListTextArena::ListTextArena(ListTextArena&& other) noexcept
 {
-    if (bytes > capacity_ - used_) {
-        capacity_ = std::max(kBlockBytes, bytes);
-        block_ = std::make_shared_for_overwrite<char[]>(capacity_);
-        used_ = 0;
+    *this = std::move(other);
+}
+
+ListTextArena& ListTextArena::operator=(ListTextArena&& other) noexcept
+{
+    // The moved-from arena gives out no room in blocks it no longer holds.
+    blockBytes_ = other.blockBytes_;
+    blocks_ = std::move(other.blocks_);
+    sizes_ = std::move(other.sizes_);
+    cursor_ = std::exchange(other.cursor_, nullptr);
+    left_ = std::exchange(other.left_, 0);
+    capacity_ = std::exchange(other.capacity_, 0);
+    other.blocks_.clear();
+    other.sizes_.clear();
+    return *this;
+}
+
+char* ListTextArena::Allocate(std::size_t bytes)
+{
+    if (bytes > left_) {
+        const std::size_t size = std::max(blockBytes_, bytes);
+        blocks_.push_back(std::make_unique_for_overwrite<char[]>(size));
+        sizes_.push_back(size);
+        capacity_ += size;
+        cursor_ = blocks_.back().get();
+        left_ = size;
     }
-    std::shared_ptr<char> room(block_, block_.get() + used_);
-    used_ += bytes;
+    char* room = cursor_;
+    cursor_ += bytes;
+    left_ -= bytes;
     return room;
+}
+
+void ListTextArena::AdoptBlocksOf(const std::vector<ListRow>& rows, ListTextArena& other)
+{
+    // The blocks of `other` by address, so that each row's texts find theirs.
+    const auto address = [](const char* at) { return reinterpret_cast<std::uintptr_t>(at); };
+    std::vector<std::pair<std::uintptr_t, std::size_t>> starts;
+    starts.reserve(other.blocks_.size());
+    for (std::size_t i = 0; i < other.blocks_.size(); ++i)
+        starts.emplace_back(address(other.blocks_[i].get()), i);
+    std::sort(starts.begin(), starts.end());
+    std::vector<bool> used(other.blocks_.size(), false);
+    for (const ListRow& row : rows) {
+        if (row.textBytes() == 0)
+            continue;
+        const auto after =
+            std::upper_bound(starts.begin(), starts.end(), std::make_pair(address(row.textData()), SIZE_MAX));
+        if (after == starts.begin())
+            continue;
+        const std::size_t block = std::prev(after)->second;
+        if (address(row.textData()) < address(other.blocks_[block].get()) + other.sizes_[block])
+            used[block] = true;
+    }
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < other.blocks_.size(); ++i) {
+        if (used[i]) {
+            blocks_.push_back(std::move(other.blocks_[i]));
+            sizes_.push_back(other.sizes_[i]);
+            capacity_ += other.sizes_[i];
+            other.capacity_ -= other.sizes_[i];
+        } else {
+            other.blocks_[kept] = std::move(other.blocks_[i]);
+            other.sizes_[kept++] = other.sizes_[i];
+        }
+    }
+    other.blocks_.resize(kept);
+    other.sizes_.resize(kept);
+    // Its newest block may have gone.
+    other.cursor_ = nullptr;
+    other.left_ = 0;
+}
+
+void ListTextArena::CompactFor(std::vector<ListRow>& rows)
+{
+    std::size_t live = 0;
+    for (const ListRow& row : rows)
+        live += row.textBytes();
+    if (capacity_ <= 2 * live + 2 * blockBytes_)
+        return;
+    ListTextArena fresh(blockBytes_);
+    for (ListRow& row : rows) {
+        char* room = fresh.Allocate(row.textBytes());
+        std::copy_n(row.texts_, row.textBytes(), room);
+        row.texts_ = room;
+    }
+    *this = std::move(fresh);
 }
 
 QByteArrayView ListRow::text(Text which) const
 {
     const std::uint32_t begin = which == 0 ? 0 : ends_[static_cast<std::size_t>(which) - 1];
-    return QByteArrayView(texts_.get() + begin, ends_[static_cast<std::size_t>(which)] - begin);
-}
-
-namespace {
-
-std::size_t TotalBytes(const ListRow::Texts& texts)
-{
-    std::size_t size = 0;
-    for (const QByteArrayView& text : texts)
-        size += static_cast<std::size_t>(text.size());
-    return size;
-}
-
-} // namespace
-
-void ListRow::SetTexts(const Texts& texts)
-{
-    // A row of its own (a saved defect) needs no block's worth of room.
-    const std::shared_ptr<char[]> room =
-        std::make_shared_for_overwrite<char[]>(std::max<std::size_t>(TotalBytes(texts), 1));
-    CopyTexts(texts, std::shared_ptr<char>(room, room.get()));
+    return QByteArrayView(texts_ + begin, ends_[static_cast<std::size_t>(which)] - begin);
 }
 
 void ListRow::SetTexts(const Texts& texts, ListTextArena& arena)
 {
-    CopyTexts(texts, arena.Allocate(TotalBytes(texts)));
-}
-
-void ListRow::CopyTexts(const Texts& texts, std::shared_ptr<char> room)
-{
-    texts_ = std::move(room);
+    std::size_t total = 0;
+    for (const QByteArrayView& text : texts)
+        total += static_cast<std::size_t>(text.size());
+    char* room = arena.Allocate(total);
+    texts_ = room;
     std::uint32_t end = 0;
     for (std::size_t i = 0; i < texts.size(); ++i) {
-        std::copy_n(texts[i].data(), texts[i].size(), texts_.get() + end);
+        std::copy_n(texts[i].data(), texts[i].size(), room + end);
         end += static_cast<std::uint32_t>(texts[i].size());
         ends_[i] = end;
     }
 }
 
-ListRow ListRow::FromRecord(const DefectRecord& record)
+bool ListRow::HasTexts(const Texts& texts) const
+{
+    std::uint32_t begin = 0;
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        const auto size = static_cast<std::uint32_t>(texts[i].size());
+        if (ends_[i] - begin != size || (size > 0 && std::memcmp(texts_ + begin, texts[i].data(), size) != 0))
+            return false;
+        begin = ends_[i];
+    }
+    return true;
+}
+
+void ListRow::ShareTexts(const ListRow& other)
+{
+    texts_ = other.texts_;
+    ends_ = other.ends_;
+}
+
+ListRow ListRow::FromRecord(const DefectRecord& record, ListTextArena& arena)
 {
     ListRow row;
     row.defectId = record.Defect_ID;
@@ -115,7 +209,7 @@ ListRow ListRow::FromRecord(const DefectRecord& record)
     const QByteArray foundVersion = record.foundversion.toUtf8();
     const QByteArray fixedVersion = record.fixedversion.toUtf8();
     const QByteArray cc = record.Cc.toUtf8();
-    row.SetTexts({subject, Memo(description), Memo(comments), foundVersion, fixedVersion, cc});
+    row.SetTexts({subject, Memo(description), Memo(comments), foundVersion, fixedVersion, cc}, arena);
     return row;
 }
 

@@ -1,8 +1,8 @@
 #pragma once
 // One row of the defect list as it is kept in memory: the numbers as read and the texts as
-// UTF-8, memo texts already cut to the cell length, in blocks that many rows share, so that
-// 100 000 rows stay small and a fill allocates per block, not per row. The cell texts are made
-// from it when they are shown.
+// UTF-8, memo texts already cut to the cell length, in blocks of an arena that many rows share,
+// so that 100 000 rows stay small and a fill allocates per block, not per row. The cell texts are
+// made from it when they are shown.
 
 #include "list/DateTextFormat.h"
 
@@ -16,21 +16,38 @@
 #include <map>
 #include <memory>
 #include <utility>
+#include <vector>
 
+class ListRow;
 class LookupLists;
 struct DefectRecord;
 
-// Hands out room for row texts from blocks; a block lives as long as a row holds texts in it.
+// Holds the texts of many rows in blocks, so that a fill allocates per block, not per row. The
+// rows point into the blocks and own nothing: the arena lives as long as its rows.
 class ListTextArena {
 public:
     static constexpr std::size_t kBlockBytes = 256 * 1024;
 
-    // Room for `bytes` bytes, owning its block.
-    std::shared_ptr<char> Allocate(std::size_t bytes);
+    explicit ListTextArena(std::size_t blockBytes = kBlockBytes) : blockBytes_(blockBytes) { }
+    ListTextArena(ListTextArena&& other) noexcept;
+    ListTextArena& operator=(ListTextArena&& other) noexcept;
+
+    // Room for `bytes` bytes.
+    char* Allocate(std::size_t bytes);
+    // The bytes of all blocks held.
+    std::size_t capacity() const { return capacity_; }
+    // Takes over the blocks of `other` that hold texts of `rows`; `other` keeps the rest.
+    void AdoptBlocksOf(const std::vector<ListRow>& rows, ListTextArena& other);
+    // Copies the texts of `rows` into fresh blocks when the blocks held are mostly texts no row
+    // shows any more (the earlier copies of rows that changed), and frees the old blocks.
+    void CompactFor(std::vector<ListRow>& rows);
 
 private:
-    std::shared_ptr<char[]> block_;
-    std::size_t used_ = 0;
+    std::size_t blockBytes_;
+    std::vector<std::unique_ptr<char[]>> blocks_;
+    std::vector<std::size_t> sizes_;
+    char* cursor_ = nullptr; // the free part of the newest block
+    std::size_t left_ = 0;
     std::size_t capacity_ = 0;
 };
 
@@ -55,17 +72,23 @@ public:
     double lastRead = 0;
 
     QByteArrayView text(Text which) const;
-    // Copies the texts into room of their own, or into the arena's block; memo texts must
-    // already be cut.
-    void SetTexts(const Texts& texts);
+    // Copies the texts into the arena; memo texts must already be cut.
     void SetTexts(const Texts& texts, ListTextArena& arena);
+    // Whether the row holds exactly these texts.
+    bool HasTexts(const Texts& texts) const;
+    // Points at the texts of `other`, which stay where they are.
+    void ShareTexts(const ListRow& other);
+    // Where the texts begin, and their length.
+    const char* textData() const { return texts_; }
+    std::uint32_t textBytes() const { return ends_.back(); }
 
-    static ListRow FromRecord(const DefectRecord& record);
+    // The row of a record, its texts in `arena`.
+    static ListRow FromRecord(const DefectRecord& record, ListTextArena& arena);
 
 private:
-    void CopyTexts(const Texts& texts, std::shared_ptr<char> room);
+    friend class ListTextArena;
 
-    std::shared_ptr<char> texts_; // points into a shared block and keeps it
+    const char* texts_ = nullptr; // in the blocks of an arena, one after the other
     std::array<std::uint32_t, kTextCount> ends_{};
 };
 

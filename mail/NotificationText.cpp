@@ -76,7 +76,8 @@ QString ComposeBody(const std::optional<QString>& comment, const DefectRecord& d
     if (comment && !comment->isEmpty())
         body = *comment + QStringLiteral("\n\n%1\n").arg(QString(60, QLatin1Char('-')));
     const QString text = bodyTemplate.isEmpty() ? LoadString(string_id::kDefaultTemplate) : bodyTemplate;
-    const ListRow row = ListRow::FromRecord(defect);
+    ListTextArena texts(0); // room for the one row
+    const ListRow row = ListRow::FromRecord(defect, texts);
     for (qsizetype i = 0; i < text.size(); ++i) {
         if (text[i] != QLatin1Char('%')) {
             body += text[i];

@@ -9,6 +9,8 @@
 #include "support/PgServer.h"
 #include "support/TempFolder.h"
 
+#include <QProcess>
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -251,3 +253,42 @@ INSTANTIATE_TEST_SUITE_P(Engines, BothEngines, testing::Values(Backend::File, Ba
                          [](const testing::TestParamInfo<Backend>& info) {
                              return info.param == Backend::File ? std::string("File") : std::string("Server");
                          });
+
+// Texts reach the reader as UTF-8 however the file keeps them (as stored in a UTF-8 file,
+// converted from a UTF-16 one), long ones on overflow pages too; an empty text is not NULL, and a
+// number is its text.
+TEST(FileEngine, TextsStreamAsUtf8WhateverEncodingTheFileKeeps)
+{
+    TempFolder folder;
+    const QString umlauts = QString(3000, u'ä') + QStringLiteral("€");
+    for (const QString& encoding : {QStringLiteral("UTF-8"), QStringLiteral("UTF-16le")}) {
+        const QString path = folder.file(encoding + QStringLiteral(".defl"));
+        QProcess shell;
+        shell.start(QStringLiteral("sqlite3"),
+                    {path, QStringLiteral("PRAGMA encoding='%1'; CREATE TABLE t (n INTEGER, s);").arg(encoding)});
+        ASSERT_TRUE(shell.waitForFinished(30000) && shell.exitCode() == 0)
+            << shell.readAllStandardError().toStdString();
+        Connection connection;
+        ASSERT_EQ(connection.Open(path), kOk);
+        const std::vector<Value> values{QStringLiteral("Größe €"), QString(QLatin1String("")), Value{},
+                                        std::int64_t{42}, umlauts};
+        for (std::size_t i = 0; i < values.size(); ++i)
+            ASSERT_EQ(connection.Execute(QStringLiteral("INSERT INTO t VALUES (?, ?)"),
+                                         {static_cast<std::int64_t>(i), values[i]}),
+                      kOk);
+        QStringList texts;
+        std::vector<bool> nulls;
+        ASSERT_EQ(connection.ReadRows(
+                      QStringLiteral("SELECT n, s FROM t ORDER BY n"), {}, Access::Any, [] {},
+                      [&](const Statement& row) {
+                          int bytes = -1;
+                          const char* text = row.ColumnUtf8(1, bytes);
+                          nulls.push_back(text == nullptr);
+                          texts << QString::fromUtf8(text, bytes);
+                      }),
+                  kOk);
+        EXPECT_EQ(texts, (QStringList{QStringLiteral("Größe €"), QString(), QString(), QStringLiteral("42"), umlauts}))
+            << encoding.toStdString();
+        EXPECT_EQ(nulls, (std::vector<bool>{false, false, true, false, false})) << encoding.toStdString();
+    }
+}

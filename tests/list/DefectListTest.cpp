@@ -493,3 +493,41 @@ TEST_F(DefectListTest, ADeletionMakesTheNextRowCurrentAndDropsTheOneRowOrReadsTh
 }
 
 } // namespace
+
+// A refill shares the texts of rows that did not change with the rows it replaces; what each row
+// shows must still be its own text, after a failed refill too, and the texts no row shows any
+// more must not pile up over many refreshes.
+TEST_F(DefectListTest, RefillsShowEachRowsOwnTextsAndDoNotPileUpOldOnes)
+{
+    DefectListModel& model = list_.model();
+    const auto fill = [&](const std::vector<std::pair<std::int32_t, QByteArray>>& rows, bool succeeds) {
+        model.BeginFill();
+        for (const auto& [id, subject] : rows) {
+            ListRow row;
+            row.defectId = id;
+            model.Append(row, {subject, "described " + subject, {}, "1.0", {}, {}});
+        }
+        model.EndFill(succeeds);
+    };
+    const auto shown = [&] {
+        QStringList texts;
+        for (int row = 0; row < model.rowCount(); ++row)
+            texts << QStringLiteral("%1:%2/%3")
+                         .arg(model.DefectIdAt(row))
+                         .arg(model.CellText(row, column::kSubject), model.CellText(row, column::kDescription));
+        return texts.join(QLatin1Char(' '));
+    };
+    fill({{1, "one"}, {2, "two"}, {3, "three"}}, true);
+    fill({{3, "three"}, {4, "four"}, {2, "TWO"}, {1, "one"}}, true);
+    EXPECT_EQ(shown(), "3:three/described three 4:four/described four 2:TWO/described TWO 1:one/described one");
+    fill({{1, "changed"}, {2, "TWO"}}, false);
+    EXPECT_EQ(shown(), "3:three/described three 4:four/described four 2:TWO/described TWO 1:one/described one");
+
+    for (int refresh = 0; refresh < 40; ++refresh) {
+        const QByteArray big(60 * 1024, static_cast<char>('a' + refresh % 26));
+        fill({{1, "one"}, {2, big + QByteArray::number(refresh)}, {3, "three"}}, true);
+    }
+    EXPECT_EQ(model.CellText(1, column::kSubject).size(), 60 * 1024 + 2);
+    EXPECT_EQ(model.CellText(2, column::kDescription), "described three");
+    EXPECT_LE(model.textArena().capacity(), 4 * ListTextArena::kBlockBytes);
+}

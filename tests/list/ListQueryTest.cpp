@@ -173,6 +173,31 @@ TEST(ListQuery, CellMatchMarks)
     EXPECT_EQ(CellMatch(QString(), cell), std::nullopt);
 }
 
+// The cut of a memo cell, eight bytes at a time, against one character at a time, with characters
+// of two to four bytes on every position around the word boundaries and the limit.
+TEST(ListQuery, CellCutsEndOnTheSameCharacterAsACountOneByOne)
+{
+    const auto slow = [](const QByteArray& text, int characters) {
+        const QList<uint> codePoints = QString::fromUtf8(text).toUcs4().mid(0, characters);
+        return static_cast<int>(
+            QString::fromUcs4(reinterpret_cast<const char32_t*>(codePoints.constData()), codePoints.size())
+                .toUtf8()
+                .size());
+    };
+    for (const char* wide : {"\xC3\xA4", "\xE2\x82\xAC", "\xF0\x9F\x98\x80"}) {
+        for (int at = 0; at < 20; ++at) {
+            QByteArray text(at, 'a');
+            for (int i = 0; i < 6; ++i)
+                text += QByteArray(wide) + QByteArray(i, 'b');
+            text += QByteArray(30, 'c');
+            for (const int characters : {0, 1, 7, 8, 9, 15, 16, 17, 23, 40})
+                EXPECT_EQ(Utf8PrefixBytes(text.constData(), static_cast<int>(text.size()), characters),
+                          slow(text, characters))
+                    << wide << " " << at << " " << characters;
+        }
+    }
+}
+
 } // namespace
 
 TEST(ListQuery, DatesShowTheStoredTimeOnTheDayTheClocksChange)
