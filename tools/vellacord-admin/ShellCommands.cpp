@@ -32,10 +32,10 @@ int Fail(const QString& text)
 }
 
 // The file must be one this program can write: there, not locked for maintenance, at the current version.
-// The search may name a server database instead: a server has no file nor lock file beside it.
-QString CurrentFileError(const QString& file, bool serverAllowed)
+// A server database has no file nor lock file beside it: opening it tells.
+QString CurrentFileError(const QString& file)
 {
-    if (serverAllowed && engine::IsServerName(file)) {
+    if (engine::IsServerName(file)) {
         // Checked below by opening it.
     } else if (!QFileInfo(file).isFile()) {
         return QStringLiteral("%1 does not exist").arg(file);
@@ -70,7 +70,7 @@ int RunShellCommand(const AdminOptions& options, UserInterface& ui, Administrati
         return InstallHook(options, Out());
     if (options.command == Command::HookRun)
         return RunHook(options, ui, administration);
-    if (const QString error = CurrentFileError(options.file, options.command == Command::Search); !error.isEmpty())
+    if (const QString error = CurrentFileError(options.file); !error.isEmpty())
         return Fail(error);
     QString error;
     switch (options.command) {
