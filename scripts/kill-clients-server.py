@@ -5,10 +5,11 @@ no session or advisory lock of a dead client is left to block the next open or m
 
 Each round starts CLIENTS `vellacord-admin defect comment` and `defect status` processes at once, each on
 a defect of its own (comments and status changes between "open" and "in progress", each with a text of
-its own), and kills most of them: some a random moment after their start, some at their N-th message
-to the server (a shim preloaded into them counts libpq's sends; N random, the kill just before or just
-after the message goes out, so that kills land between BEGIN, the writes and COMMIT, and right after
-COMMIT went out unanswered). A client that exits 0 confirmed its save.
+its own), and kills most of them: some a random moment after their start, some at a message to the
+server (a shim preloaded into them watches libpq's sends: at the N-th message, N random and mostly
+among the last, or at the save's BEGIN, UPDATE, INSERT or COMMIT; just before or just after the
+message goes out, so that kills land inside the save's transaction and right after COMMIT went out
+unanswered). A client that exits 0 confirmed its save.
 
 After each round: no session of a client is left (the server notices a dead client at once), no advisory
 lock is held, maintenance could take the database, the next client opens it without a question.
@@ -34,49 +35,8 @@ import time
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import pg_test_server  # noqa: E402
 
-# Kills the program at its N-th send(): libpq sends each message to the server with one.
-SEND_KILL_SOURCE = r"""
-#define _GNU_SOURCE
-#include <dlfcn.h>
-#include <signal.h>
-#include <stdio.h>
-#include <stdlib.h>
-#include <sys/socket.h>
-static long sends;
-ssize_t send(int fd, const void* buffer, size_t length, int flags)
-{
-    static ssize_t (*real)(int, const void*, size_t, int);
-    if (!real) real = dlsym(RTLD_NEXT, "send");
-    const char* at = getenv("KILL_AT_SEND");
-    const int after = getenv("KILL_AFTER_SEND") != NULL;
-    ++sends;
-    const int due = at != NULL && sends == atol(at);
-    if (due && !after) raise(SIGKILL);
-    ssize_t sent = real(fd, buffer, length, flags);
-    if (due) raise(SIGKILL);
-    return sent;
-}
-/* How many messages a whole run sent, so that the kills can aim at the save at its end. */
-__attribute__((destructor)) static void count(void)
-{
-    /* Programs the client starts inherit the shim; they send nothing to the server. */
-    const char* path = getenv("SEND_COUNT_FILE");
-    FILE* file = path != NULL && sends > 0 ? fopen(path, "w") : NULL;
-    if (file) { fprintf(file, "%ld\n", sends); fclose(file); }
-}
-"""
-
 STATUSES = ("open", "in progress")
 RECORD = "\x1e"
-
-
-def build_shim(work):
-    source = os.path.join(work, "sendkill.c")
-    library = os.path.join(work, "sendkill.so")
-    with open(source, "w") as file:
-        file.write(SEND_KILL_SOURCE)
-    subprocess.run(["cc", "-shared", "-fPIC", "-o", library, source, "-ldl"], check=True)
-    return library
 
 
 class Check:
@@ -140,7 +100,7 @@ def main():
             ids.append(int(run("defect", "add", uri, "--user", "ann", "--to", "ann", "--subject",
                                f"client {client}").split()[0]))
             run("defect", "status", uri, str(ids[-1]), "--user", "ann", "--to", "open", "--comment", "start")
-        shim = build_shim(work)
+        shim = pg_test_server.build_send_kill_shim(work)
 
         texts = {}  # text -> (defect, status asked for or None, outcome)
         counts = {"confirmed": 0, "killed": 0, "failed": 0, "killed at a send": 0, "killed at a moment": 0}
@@ -159,7 +119,7 @@ def main():
                     asked = STATUSES[1] if current[defect] == STATUSES[0] else STATUSES[0]
                     arguments = ["defect", "status", uri, str(defect), "--user", "ann", "--to", asked,
                                  "--comment", text]
-                how = random.choice(("send", "send", "moment", "none")) if round_number > 1 else "none"
+                how = random.choice(("send", "statement", "moment", "none")) if round_number > 1 else "none"
                 client_env = dict(env, LD_PRELOAD=shim)
                 if how == "none":
                     client_env["SEND_COUNT_FILE"] = os.path.join(work, f"sends-{client}")
@@ -168,8 +128,11 @@ def main():
                     last = max(sends) if sends else 40
                     at = random.randint(max(1, last - 8), last) if random.random() < 0.7 else random.randint(1, last)
                     client_env["KILL_AT_SEND"] = str(at)
-                    if random.random() < 0.5:
-                        client_env["KILL_AFTER_SEND"] = "1"
+                elif how == "statement":
+                    # The save's own transaction: its only BEGIN, its writes, its COMMIT.
+                    client_env["KILL_AT_STATEMENT"] = random.choice(("BEGIN", "UPDATE", "INSERT", "COMMIT"))
+                if how in ("send", "statement") and random.random() < 0.5:
+                    client_env["KILL_AFTER_SEND"] = "1"
                 process = subprocess.Popen([admin, *arguments], env=client_env, stdout=subprocess.DEVNULL,
                                            stderr=subprocess.PIPE, text=True)
                 clients.append((process, text, defect, asked, how, time.monotonic()))
@@ -190,7 +153,7 @@ def main():
                             sends.append(int(file.read()))
                 elif process.returncode == -signal.SIGKILL:
                     outcome = "killed"
-                    counts["killed at a send" if how == "send" else "killed at a moment"] += 1
+                    counts["killed at a moment" if how == "moment" else "killed at a send"] += 1
                 else:
                     outcome = "failed"
                     problems.append(f"round {round_number}: '{text}' failed: {error.strip()}")

@@ -94,3 +94,66 @@ class TestServer:
             self._run("pg_ctl", "-D", self.data, "-m", "immediate", "stop")
             self.started = False
         shutil.rmtree(self.folder, ignore_errors=True)
+
+
+# Kills the program at a message to the server: libpq sends each batch of messages with one send().
+# KILL_AT_SEND=N: at the N-th send. KILL_AT_STATEMENT=WORD: at the first send of a statement that
+# begins with WORD (a simple query, or the parse of a prepared one), once the file KILL_ARM_FILE
+# exists. KILL_AFTER_SEND: just after the message went out instead of just before.
+# SEND_COUNT_FILE: where a run that was not killed writes how many sends it made.
+SEND_KILL_SOURCE = r"""
+#define _GNU_SOURCE
+#include <dlfcn.h>
+#include <signal.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <strings.h>
+#include <sys/socket.h>
+#include <unistd.h>
+static long sends;
+static int begins(const char* buffer, size_t length, const char* word)
+{
+    /* 'Q', a length, the text; or 'P', a length, the statement's name, the text. */
+    size_t start = 5;
+    if (length > 5 && buffer[0] == 'P')
+        start += strnlen(buffer + 5, length - 5) + 1;
+    else if (length <= 5 || buffer[0] != 'Q')
+        return 0;
+    while (start < length && (buffer[start] == ' ' || buffer[start] == '\t' || buffer[start] == '\n'))
+        ++start;
+    return length - start >= strlen(word) && strncasecmp(buffer + start, word, strlen(word)) == 0;
+}
+ssize_t send(int fd, const void* buffer, size_t length, int flags)
+{
+    static ssize_t (*real)(int, const void*, size_t, int);
+    if (!real) real = dlsym(RTLD_NEXT, "send");
+    const char* at = getenv("KILL_AT_SEND");
+    const char* word = getenv("KILL_AT_STATEMENT");
+    const char* arm = getenv("KILL_ARM_FILE");
+    const int after = getenv("KILL_AFTER_SEND") != NULL;
+    ++sends;
+    const int due = (at != NULL && sends == atol(at)) ||
+        (word != NULL && begins(buffer, length, word) && (arm == NULL || access(arm, F_OK) == 0));
+    if (due && !after) raise(SIGKILL);
+    ssize_t sent = real(fd, buffer, length, flags);
+    if (due) raise(SIGKILL);
+    return sent;
+}
+/* Programs a client starts inherit the shim; they send nothing to the server. */
+__attribute__((destructor)) static void count(void)
+{
+    const char* path = getenv("SEND_COUNT_FILE");
+    FILE* file = path != NULL && sends > 0 ? fopen(path, "w") : NULL;
+    if (file) { fprintf(file, "%ld\n", sends); fclose(file); }
+}
+"""
+
+
+def build_send_kill_shim(work):
+    source = os.path.join(work, "sendkill.c")
+    library = os.path.join(work, "sendkill.so")
+    with open(source, "w") as file:
+        file.write(SEND_KILL_SOURCE)
+    subprocess.run(["cc", "-shared", "-fPIC", "-o", library, source, "-ldl"], check=True)
+    return library
