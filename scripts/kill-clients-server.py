@@ -17,7 +17,12 @@ At the end: every confirmed text is in its defect's history exactly once; a kill
 most once; the line of a status change shows the status it asked for; every defect's status is the one
 its last history line shows.
 
-Usage: scripts/kill-clients-server.py BUILD_DIR [--rounds 30] [--clients 4] [--durable] [--keep]
+With --one-defect all clients change the same defect at once, so that most of them meet another's
+save: a client refused because the defect changed since it read it (or its status change no longer
+applies) must have written nothing.
+
+Usage: scripts/kill-clients-server.py BUILD_DIR [--rounds 30] [--clients 4] [--one-defect] [--durable]
+       [--seed N] [--keep]
 Needs the PostgreSQL server programs (postgresql-15), psql and a C compiler. Exit status 0 when
 nothing was lost, half-applied or left behind; 77 when no server can be started here.
 """
@@ -68,6 +73,8 @@ def main():
     parser.add_argument("--durable", action="store_true", help="a server that syncs every commit")
     parser.add_argument("--keep", action="store_true", help="keep the work folder and the server's log")
     parser.add_argument("--seed", type=int, default=None)
+    parser.add_argument("--one-defect", action="store_true",
+                        help="all clients change the same defect: many are refused as changed since read")
     options = parser.parse_args()
     seed = options.seed if options.seed is not None else random.randrange(1 << 30)
     random.seed(seed)
@@ -96,21 +103,23 @@ def main():
         run("create", uri, "--workflow", "standard")
         run("user", "add", uri, "ann", "--name", "Ann", "--admin")
         ids = []
-        for client in range(options.clients):
+        for client in range(1 if options.one_defect else options.clients):
             ids.append(int(run("defect", "add", uri, "--user", "ann", "--to", "ann", "--subject",
                                f"client {client}").split()[0]))
             run("defect", "status", uri, str(ids[-1]), "--user", "ann", "--to", "open", "--comment", "start")
         shim = pg_test_server.build_send_kill_shim(work)
 
         texts = {}  # text -> (defect, status asked for or None, outcome)
-        counts = {"confirmed": 0, "killed": 0, "failed": 0, "killed at a send": 0, "killed at a moment": 0}
+        counts = {"confirmed": 0, "killed": 0, "refused": 0, "failed": 0, "killed at a send": 0,
+                  "killed at a moment": 0}
         stale = {"sessions": 0, "locks": 0, "maintenance blocked": 0}
         durations = []
         sends = []  # messages of whole runs
         for round_number in range(1, options.rounds + 1):
             current = {key: status for key, (status, _) in check.histories(ids).items()}
             clients = []
-            for client, defect in enumerate(ids):
+            for client in range(options.clients):
+                defect = ids[client % len(ids)]
                 text = f"saved in round {round_number} by client {client}"
                 if random.random() < 0.5:
                     asked = None
@@ -135,25 +144,30 @@ def main():
                     client_env["KILL_AFTER_SEND"] = "1"
                 process = subprocess.Popen([admin, *arguments], env=client_env, stdout=subprocess.DEVNULL,
                                            stderr=subprocess.PIPE, text=True)
-                clients.append((process, text, defect, asked, how, time.monotonic()))
+                clients.append((client, process, text, defect, asked, how, time.monotonic()))
             typical = sorted(durations)[len(durations) // 2] if durations else 0.5
-            for process, text, defect, asked, how, started in clients:
+            for client, process, text, defect, asked, how, started in clients:
                 if how == "moment":
                     delay = random.uniform(0.3, 1.2) * typical - (time.monotonic() - started)
                     if delay > 0:
                         time.sleep(delay)
                     process.send_signal(signal.SIGKILL)
-            for process, text, defect, asked, how, started in clients:
+            for client, process, text, defect, asked, how, started in clients:
                 _, error = process.communicate(timeout=60)
                 if process.returncode == 0:
                     outcome = "confirmed"
                     if how == "none":
                         durations.append(time.monotonic() - started)
-                        with open(os.path.join(work, f"sends-{clients.index((process, text, defect, asked, how, started))}")) as file:
+                        with open(os.path.join(work, f"sends-{client}")) as file:
                             sends.append(int(file.read()))
                 elif process.returncode == -signal.SIGKILL:
                     outcome = "killed"
                     counts["killed at a moment" if how == "moment" else "killed at a send"] += 1
+                elif process.returncode == 1 and ("after it was read here; nothing was written" in error or
+                                                  "The workflow does not lead from" in error):
+                    # Another client's save came between this one's read and its write, or changed
+                    # the status before this one read it.
+                    outcome = "refused"
                 else:
                     outcome = "failed"
                     problems.append(f"round {round_number}: '{text}' failed: {error.strip()}")
@@ -174,7 +188,7 @@ def main():
                 problems.append(f"round {round_number}: {left} sessions and {locks} advisory locks left, "
                                 f"maintenance {'free' if free else 'blocked'}")
             print(f"round {round_number}: {counts['confirmed']} confirmed, {counts['killed']} killed, "
-                  f"{counts['failed']} failed so far", flush=True)
+                  f"{counts['refused']} refused, {counts['failed']} failed so far", flush=True)
 
         # The next client opens the database without a question and reads every defect.
         for defect in ids:
@@ -190,6 +204,8 @@ def main():
             lines = [status for status, comment in histories[defect][1] if comment == text]
             if outcome == "confirmed" and len(lines) != 1:
                 problems.append(f"the confirmed save '{text}' is in the history {len(lines)} times")
+            elif outcome == "refused" and lines:
+                problems.append(f"the refused save '{text}' is in the history")
             elif len(lines) > 1:
                 problems.append(f"the save '{text}' is in the history {len(lines)} times")
             if outcome in landed and lines:
@@ -209,11 +225,12 @@ def main():
             shutil.copy(server_log, work)
         server.stop()
 
-    print(f"kill-clients-server: {options.rounds} rounds of {options.clients} clients (seed {seed}), "
+    print(f"kill-clients-server: {options.rounds} rounds of {options.clients} clients "
+          f"{'on one defect' if options.one_defect else 'on a defect each'} (seed {seed}), "
           f"{counts['killed']} kills ({counts['killed at a send']} at a message to the server, "
           f"{counts['killed at a moment']} at a random moment; {landed['killed']} killed saves reached the "
           f"database), {counts['confirmed']} confirmed saves, {lost} lost, {half} half-applied, "
-          f"{counts['failed']} failed, stale sessions {stale['sessions']}, stale advisory locks {stale['locks']}, "
+          f"{counts['refused']} refused as changed since read, {counts['failed']} failed, stale sessions {stale['sessions']}, stale advisory locks {stale['locks']}, "
           f"maintenance blocked {stale['maintenance blocked']}, problems {len(problems)}")
     for problem in problems:
         print("  " + problem)
