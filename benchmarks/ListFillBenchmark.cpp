@@ -76,7 +76,7 @@ int main(int argc, char** argv)
     const long filledMegabytes = ResidentMegabytes();
     const double second = TimeSeconds([&] { list.Refresh(); });
     const double fill = std::min({first, second, Best([&] { list.Refresh(); })});
-    const QString statement = ListStatement(list.BuildListCondition(true));
+    const QString statement = ListStatement(list.BuildListCondition(true), list.ShownMemos());
     std::printf("statement: %s\n", qPrintable(statement));
     std::printf("rows: %d (%s)\n", list.model().rowCount(), qPrintable(list.statusText()));
 

@@ -114,7 +114,7 @@ int Measure(const QString& path, const QString& statementFile, bool openedByProg
         return 1;
     CDefectList list(document);
     const double first = TimeSeconds([&] { list.FillList(); });
-    const QString statement = ListStatement(list.BuildListCondition(true));
+    const QString statement = ListStatement(list.BuildListCondition(true), list.ShownMemos());
     engine::Connection& connection = document.GetDocumentConnection(RetryMode::Offline);
     std::vector<double> fills;
     std::vector<double> steps;

@@ -24,12 +24,6 @@ constexpr int kOneEntryText = 40247;
 // More hits than a reader looks through; the best come first.
 constexpr int kQuickSearchHits = 500;
 
-// Which memo columns the list shows.
-struct MemoColumns {
-    bool description = false;
-    bool comments = false;
-};
-
 bool Shown(const ListColumns& columns, int column)
 {
     return column < static_cast<int>(columns.columns.size()) &&
@@ -72,7 +66,7 @@ QByteArrayView Utf8(const engine::Statement& statement, int field, int character
 
 // The memo texts of hidden columns are not kept: 100 000 hidden details would cost more memory
 // than everything shown. The texts point into the statement's row until the next step.
-ListRow RowOf(const engine::Statement& statement, const MemoColumns& memos, ListRow::Texts& texts)
+ListRow RowOf(const engine::Statement& statement, const ListMemos& memos, ListRow::Texts& texts)
 {
     const auto id = [&](int field) { return static_cast<std::int32_t>(statement.ColumnInt(field)); };
     ListRow row;
@@ -296,10 +290,10 @@ ListCondition CDefectList::BuildListCondition(bool withFilter) const
 long CDefectList::ReadRows(const ListCondition& condition, int& currentRow)
 {
     const std::int32_t currentId = document_.defects().CurrentDefectId();
-    const MemoColumns memos{Shown(model_.columns(), column::kDescription), Shown(model_.columns(), column::kComments)};
+    const ListMemos memos = ShownMemos();
     engine::Connection& connection = document_.GetDocumentConnection(RetryMode::Offline);
     // Taken before the read: a commit during the read makes the next comparison differ.
-    lastFill_ = {ListStatement(condition), connection.ReadChangeStamp()};
+    lastFill_ = {ListStatement(condition, memos), connection.ReadChangeStamp()};
     // A fill that ends early (a failure, or the file lost for good) puts the old rows back.
     struct FillGuard {
         DefectListModel& model;
@@ -321,6 +315,11 @@ long CDefectList::ReadRows(const ListCondition& condition, int& currentRow)
         });
     guard.succeeded = !engine::Failed(status);
     return status;
+}
+
+ListMemos CDefectList::ShownMemos() const
+{
+    return {Shown(model_.columns(), column::kDescription), Shown(model_.columns(), column::kComments)};
 }
 
 void CDefectList::PrepareStatement()
@@ -351,7 +350,7 @@ void CDefectList::FillList()
         if (status != engine::kFaultyCommand) {
             // The auto-refresh compares what was asked for, so it does not refill (and warn)
             // again while the file and the faulty filter stay as they are.
-            lastFill_.statement = ListStatement(condition);
+            lastFill_.statement = ListStatement(condition, ShownMemos());
             ShowStringMessage(document_.Ui(), kInvalidFilterText, Buttons::Ok, Icon::Warning);
             condition.filtered = false;
         }
@@ -423,7 +422,7 @@ bool CDefectList::UnchangedSinceLastFill()
     if (document_.GetDocumentConnection(RetryMode::Offline).ReadChangeStamp() != lastFill_.file)
         return false;
     // What the statement is made of in memory (the user's choices) may have changed without a commit.
-    return ListStatement(BuildListCondition(true)) == lastFill_.statement;
+    return ListStatement(BuildListCondition(true), ShownMemos()) == lastFill_.statement;
 }
 
 void CDefectList::AutoRefresh()

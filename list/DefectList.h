@@ -69,6 +69,8 @@ public:
 
     // The list.
     ListCondition BuildListCondition(bool withFilter) const;
+    // The memo columns the list shows, whose texts its statement reads.
+    ListMemos ShownMemos() const;
     // Loads what the list statement is made of (the lookups, the current view and filter)
     // without reading the rows: enough for an export of the list.
     void PrepareStatement();

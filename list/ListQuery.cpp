@@ -45,18 +45,24 @@ ListCondition BuildListCondition(const ListSettings& settings, bool withFilter)
     return condition;
 }
 
-const QString& ListSelectPart()
+const QString& ListSelectPart(const ListMemos& memos)
 {
-    static const QString select = QStringLiteral(
-        "SELECT\tClosed,\tComments,\tComponentID,\tDefect_ID,\tDescription,\tFixedBuild,\tFoundBuild,\tFromID,"
-        "\tHistory,\tModified,\tOpened,\tPriorityID,\tSeverityID,\tStatusID,\tSubject,\tToID,\tlastread,"
-        "\tfoundversion,\tfixedversion,\tcategoryid,\tCc\tFROM\tDefectListQuery ");
-    return select;
+    // Unnamed NULLs: a name would take the column's place in the view's ORDER BY.
+    static const auto select = [](bool description, bool comments) {
+        return QStringLiteral("SELECT\tClosed,\t%1,\tComponentID,\tDefect_ID,\t%2,\tFixedBuild,\tFoundBuild,\tFromID,"
+                              "\tNULL,\tModified,\tOpened,\tPriorityID,\tSeverityID,\tStatusID,\tSubject,\tToID,"
+                              "\tlastread,\tfoundversion,\tfixedversion,\tcategoryid,\tCc\tFROM\tDefectListQuery ")
+            .arg(comments ? QStringLiteral("Comments") : QStringLiteral("NULL"),
+                 description ? QStringLiteral("Description") : QStringLiteral("NULL"));
+    };
+    static const QString selects[2][2] = {{select(false, false), select(false, true)},
+                                          {select(true, false), select(true, true)}};
+    return selects[memos.description][memos.comments];
 }
 
-QString ListStatement(const ListCondition& condition)
+QString ListStatement(const ListCondition& condition, const ListMemos& memos)
 {
-    return ListSelectPart() + condition.text;
+    return ListSelectPart(memos) + condition.text;
 }
 
 const QString& TotalCountStatement()

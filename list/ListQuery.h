@@ -30,11 +30,19 @@ struct ListCondition {
 // fragment (engine::IsCompleteFragment), else it could close the parenthesis it is put in.
 ListCondition BuildListCondition(const ListSettings& settings, bool withFilter);
 
-// The SELECT of the list's 21 columns from DefectListQuery, ending with a blank.
-const QString& ListSelectPart();
+// Which memo columns the list shows. Those it does not show are not read at all, nor is the
+// history, which the list never shows: on a server each would cross the network whole.
+struct ListMemos {
+    bool description = false;
+    bool comments = false;
+};
+
+// The SELECT of the list's 21 columns from DefectListQuery, ending with a blank; the columns not
+// read are NULL in their places.
+const QString& ListSelectPart(const ListMemos& memos);
 
 // The whole list statement.
-QString ListStatement(const ListCondition& condition);
+QString ListStatement(const ListCondition& condition, const ListMemos& memos);
 
 // The number of every defect in the file, templates and drafts included.
 const QString& TotalCountStatement();

@@ -132,7 +132,7 @@ std::optional<Organizer::FilterRefusal> Organizer::CheckFilterText(const QString
     settings.filterText = text;
     const ListCondition condition = BuildListCondition(settings, true);
     engine::Connection& connection = connections_.GetDocumentConnection(RetryMode::Offline);
-    engine::Statement statement(connection, ListStatement(condition), engine::Access::ReadOnly);
+    engine::Statement statement(connection, ListStatement(condition, ListMemos{true, true}), engine::Access::ReadOnly);
     if (!engine::Failed(statement.Bind({})))
         return std::nullopt;
     const QString engineMessage = connection.TakeErrorMessage();

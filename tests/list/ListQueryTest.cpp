@@ -65,7 +65,7 @@ TEST(ListQuery, KeywordsAreReplacedExactlyAndTheConditionIsBuiltInOrder)
     EXPECT_EQ(plain.text, " WHERE ( (statusid<>0 and statusid<>999) or (fromid=0 or fromid=12) )  ORDER BY Defect_ID");
     EXPECT_FALSE(plain.filtered);
     EXPECT_FALSE(plain.carriesFilter);
-    EXPECT_TRUE(ListStatement(plain).startsWith(ListSelectPart()));
+    EXPECT_TRUE(ListStatement(plain, {}).startsWith(ListSelectPart({})));
 
     settings.filterActive = false;
     const ListCondition mine = BuildListCondition(settings, true);
