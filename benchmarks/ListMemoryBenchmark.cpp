@@ -86,7 +86,7 @@ int Measure(const QString& path)
     const double base = StatusMegabytes("VmRSS");
     const double first = TimeSeconds([&] { list.FillList(); });
     const double firstPeak = StatusMegabytes("VmHWM");
-    const QString statement = ListStatement(list.BuildListCondition(true));
+    const QString statement = ListStatement(list.BuildListCondition(true), list.ShownMemos());
     engine::Connection& connection = document.GetDocumentConnection(RetryMode::Offline);
     std::vector<double> fills;
     std::vector<double> steps;
