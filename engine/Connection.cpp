@@ -42,7 +42,7 @@ constexpr std::chrono::microseconds kLongestSleep{4000};
 constexpr std::chrono::milliseconds kSleepGrowsWithin{100};
 // Writers take the write lock in the order they asked for it: each shows how long it has waited
 // in steps of this length, and none tries while another has waited longer.
-constexpr std::chrono::milliseconds kWaitLevelStep{10};
+constexpr std::chrono::milliseconds kWaitLevelStep{2};
 constexpr std::chrono::milliseconds kDefaultBusyLimit{30000};
 // A transaction a server refused for a conflict runs again after a random pause of up to this.
 constexpr std::chrono::microseconds kLongestServerPause{20000};

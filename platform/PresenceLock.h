@@ -39,7 +39,7 @@ public:
     // A connection waiting for the engine's write lock also says how long it has waited, as a
     // level (a shared lock on one byte of a range of kWaitLevels), so that the others can let the
     // longest waiting go first. A level below 0 withdraws it.
-    static constexpr int kWaitLevels = 256;
+    static constexpr int kWaitLevels = 2048;
     void SetWaitLevel(int level);
     // Whether a connection elsewhere waits for the write lock at a level above `level`; with -1,
     // whether any does.

@@ -292,7 +292,7 @@ TEST(Engine, AWriterThatJustCommittedLetsTheWriterWaitingLongerGoFirst)
         second = std::thread([&] { waiter.Execute(QStringLiteral("INSERT INTO item (name) VALUES ('waited')")); });
         // Long enough that the waiter's level stays above the committer's while it comes again.
         const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        while (!(seenWaiting = probe.LongerWaiterThan(9)) && std::chrono::steady_clock::now() < until)
+        while (!(seenWaiting = probe.LongerWaiterThan(49)) && std::chrono::steady_clock::now() < until)
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         return holder.Execute(QStringLiteral("INSERT INTO item (name) VALUES ('held')"));
     }),
