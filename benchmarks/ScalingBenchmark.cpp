@@ -127,13 +127,19 @@ StartUp StartProgram(const QString& path, const QString& login)
     const auto start = std::chrono::steady_clock::now();
     program.start(QStringLiteral(VELLACORD_PROGRAM), {path, QStringLiteral("/autologin=") + login});
     QByteArray traced;
-    while (program.state() != QProcess::NotRunning && std::chrono::steady_clock::now() - start < kLongestStartUp) {
+    // Waiting for the end of the program also notices that it ended.
+    while (!program.waitForFinished(2) && std::chrono::steady_clock::now() - start < kLongestStartUp) {
         QFile file(trace);
         if (file.open(QIODevice::ReadOnly) && (traced = file.readAll()).contains("idle\t")) {
             result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
             break;
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        // A message at start-up waits for a user who is not there.
+        if (const qsizetype dialog = traced.indexOf("dialog\t"); dialog >= 0) {
+            std::fprintf(stderr, "the program says: %s\n",
+                         traced.mid(dialog, traced.indexOf('\n', dialog) - dialog).constData());
+            break;
+        }
     }
     if (result.seconds >= 0) {
         result.peakMegabytes =
@@ -394,6 +400,57 @@ QString Ratio(const Figures& f, const char* measured, const char* reference)
         .arg(brief ? QStringLiteral("ms") : QStringLiteral("s"));
 }
 
+// One column per size measured so far.
+void PrintTable(std::FILE* out, const std::vector<int>& sizes, const std::vector<Figures>& all)
+{
+    constexpr int kCell = 30;
+    std::fprintf(out, "\n%-44s", "defects");
+    for (std::size_t i = 0; i < all.size(); ++i)
+        std::fprintf(out, " | %-*d", kCell, sizes[i]);
+    std::fprintf(out, "\n");
+    const auto line = [&](const char* title, const std::function<QString(const Figures&)>& cell) {
+        std::fprintf(out, "%-44s", title);
+        for (const Figures& f : all)
+            std::fprintf(out, " | %-*s", kCell, qPrintable(cell(f)));
+        std::fprintf(out, "\n");
+    };
+    line("rows listed", [](const Figures& f) { return QString::number(f.at(QStringLiteral("rows")), 'f', 0); });
+    line("vellacord-admin list / sqlite3 shell", [](const Figures& f) { return Ratio(f, "tool", "tool_shell"); });
+    line("fill / statement stepped", [](const Figures& f) { return Ratio(f, "fill", "step"); });
+    line("first fill / statement stepped", [](const Figures& f) { return Ratio(f, "first_fill", "step"); });
+    line("export csv / sqlite3 -csv", [](const Figures& f) { return Ratio(f, "export_csv", "export_shell"); });
+    line("export text / sqlite3 -csv", [](const Figures& f) { return Ratio(f, "export_txt", "export_shell"); });
+    line("export xml / sqlite3 -csv", [](const Figures& f) { return Ratio(f, "export_xml", "export_shell"); });
+    line("export xlsx / sqlite3 -csv", [](const Figures& f) { return Ratio(f, "export_xlsx", "export_shell"); });
+    line("save / BEGIN IMMEDIATE, UPDATE, COMMIT", [](const Figures& f) { return Ratio(f, "save", "save_bare"); });
+    line("8 savers p99 / 1 saver p50 (10 ms syncs)", [](const Figures& f) {
+        return QStringLiteral("%1x (%2/%3 ms)")
+            .arg(f.at(QStringLiteral("savers_p99")) / f.at(QStringLiteral("saver_p50")), 0, 'f', 2)
+            .arg(f.at(QStringLiteral("savers_p99")), 0, 'f', 0)
+            .arg(f.at(QStringLiteral("saver_p50")), 0, 'f', 0);
+    });
+    line("8 savers: p50, max, failed", [](const Figures& f) {
+        return QStringLiteral("%1 ms, %2 ms, %3")
+            .arg(f.at(QStringLiteral("savers_p50")), 0, 'f', 0)
+            .arg(f.at(QStringLiteral("savers_max")), 0, 'f', 0)
+            .arg(f.at(QStringLiteral("savers_failed")), 0, 'f', 0);
+    });
+    line("repair / VACUUM INTO", [](const Figures& f) { return Ratio(f, "repair", "vacuum"); });
+    line("start-up to idle window / fill", [](const Figures& f) { return Ratio(f, "start_up", "fill"); });
+    line("peak MB after fill and refreshes", [](const Figures& f) {
+        return QStringLiteral("%1 (base %2)")
+            .arg(f.at(QStringLiteral("peak_mb")), 0, 'f', 0)
+            .arg(f.at(QStringLiteral("base_mb")), 0, 'f', 0);
+    });
+    line("peak bytes per listed row, above base",
+         [](const Figures& f) { return QString::number(f.at(QStringLiteral("row_bytes")), 'f', 0); });
+    line("program's peak MB at its idle window",
+         [](const Figures& f) { return QString::number(f.at(QStringLiteral("program_peak_mb")), 'f', 0); });
+    line("peak MB at the end (exports, saves)",
+         [](const Figures& f) { return QString::number(f.at(QStringLiteral("end_peak_mb")), 'f', 0); });
+    std::fflush(out);
+}
+
 // The sizes after --sizes (10000,100000) or as separate arguments; none when one is no number.
 std::vector<int> Sizes(const QStringList& arguments)
 {
@@ -441,52 +498,10 @@ int main(int argc, char** argv)
         const QString path = CachedDefectFile(cache, size);
         std::fprintf(stderr, "measuring %d defects...\n", size);
         all.push_back(MeasureSize(app.applicationFilePath(), admin, path));
+        // What is known so far, in case a long run is cut short.
+        if (all.size() < sizes.size())
+            PrintTable(stderr, sizes, all);
     }
-
-    constexpr int kCell = 30;
-    std::printf("\n%-44s", "defects");
-    for (const int size : sizes)
-        std::printf(" | %-*d", kCell, size);
-    std::printf("\n");
-    const auto line = [&](const char* title, const std::function<QString(const Figures&)>& cell) {
-        std::printf("%-44s", title);
-        for (const Figures& f : all)
-            std::printf(" | %-*s", kCell, qPrintable(cell(f)));
-        std::printf("\n");
-    };
-    line("rows listed", [](const Figures& f) { return QString::number(f.at(QStringLiteral("rows")), 'f', 0); });
-    line("vellacord-admin list / sqlite3 shell", [](const Figures& f) { return Ratio(f, "tool", "tool_shell"); });
-    line("fill / statement stepped", [](const Figures& f) { return Ratio(f, "fill", "step"); });
-    line("first fill / statement stepped", [](const Figures& f) { return Ratio(f, "first_fill", "step"); });
-    line("export csv / sqlite3 -csv", [](const Figures& f) { return Ratio(f, "export_csv", "export_shell"); });
-    line("export text / sqlite3 -csv", [](const Figures& f) { return Ratio(f, "export_txt", "export_shell"); });
-    line("export xml / sqlite3 -csv", [](const Figures& f) { return Ratio(f, "export_xml", "export_shell"); });
-    line("export xlsx / sqlite3 -csv", [](const Figures& f) { return Ratio(f, "export_xlsx", "export_shell"); });
-    line("save / BEGIN IMMEDIATE, UPDATE, COMMIT", [](const Figures& f) { return Ratio(f, "save", "save_bare"); });
-    line("8 savers p99 / 1 saver p50 (10 ms syncs)", [](const Figures& f) {
-        return QStringLiteral("%1x (%2/%3 ms)")
-            .arg(f.at(QStringLiteral("savers_p99")) / f.at(QStringLiteral("saver_p50")), 0, 'f', 2)
-            .arg(f.at(QStringLiteral("savers_p99")), 0, 'f', 0)
-            .arg(f.at(QStringLiteral("saver_p50")), 0, 'f', 0);
-    });
-    line("8 savers: p50, max, failed", [](const Figures& f) {
-        return QStringLiteral("%1 ms, %2 ms, %3")
-            .arg(f.at(QStringLiteral("savers_p50")), 0, 'f', 0)
-            .arg(f.at(QStringLiteral("savers_max")), 0, 'f', 0)
-            .arg(f.at(QStringLiteral("savers_failed")), 0, 'f', 0);
-    });
-    line("repair / VACUUM INTO", [](const Figures& f) { return Ratio(f, "repair", "vacuum"); });
-    line("start-up to idle window / fill", [](const Figures& f) { return Ratio(f, "start_up", "fill"); });
-    line("peak MB after fill and refreshes", [](const Figures& f) {
-        return QStringLiteral("%1 (base %2)")
-            .arg(f.at(QStringLiteral("peak_mb")), 0, 'f', 0)
-            .arg(f.at(QStringLiteral("base_mb")), 0, 'f', 0);
-    });
-    line("peak bytes per listed row, above base",
-         [](const Figures& f) { return QString::number(f.at(QStringLiteral("row_bytes")), 'f', 0); });
-    line("program's peak MB at its idle window",
-         [](const Figures& f) { return QString::number(f.at(QStringLiteral("program_peak_mb")), 'f', 0); });
-    line("peak MB at the end (exports, saves)",
-         [](const Figures& f) { return QString::number(f.at(QStringLiteral("end_peak_mb")), 'f', 0); });
+    PrintTable(stdout, sizes, all);
     return 0;
 }
