@@ -47,8 +47,9 @@ constexpr std::chrono::milliseconds kDefaultBusyLimit{30000};
 // A transaction a server refused for a conflict runs again after a random pause of up to this.
 constexpr std::chrono::microseconds kLongestServerPause{20000};
 
-// Measured with 10 ms disk syncs: DELETE 45 ms a save alone and 326 ms with eight saving at
-// once (p50); PERSIST 56 and 372 ms, TRUNCATE 56 and 377 ms (each syncs the journal once more).
+// Measured with 10 ms disk syncs on a busy machine: DELETE 60 ms a save alone and 386 ms with
+// eight saving at once (p50); PERSIST 67 and 457 ms, TRUNCATE 77 and 467 ms (each syncs the
+// journal once more).
 constexpr const char* kJournalMode = "PRAGMA journal_mode=DELETE";
 
 void SleepAWhile(std::chrono::steady_clock::duration waited)
