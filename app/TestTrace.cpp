@@ -4,6 +4,7 @@
 #include "ui/DefectListView.h"
 
 #include <QAbstractButton>
+#include <QAbstractEventDispatcher>
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
@@ -16,6 +17,8 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QTextEdit>
+
+#include <algorithm>
 
 namespace {
 
@@ -92,7 +95,30 @@ void TestTrace::InstallFromEnvironment()
 {
     const QString path = qEnvironmentVariable(kTraceVariable);
     if (!path.isEmpty() && qApp)
-        new TestTrace(path, qApp);
+        (new TestTrace(path, qApp))->TraceFirstIdle();
+}
+
+void TestTrace::TraceFirstIdle()
+{
+    const QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance();
+    if (!tracing() || dispatcher == nullptr || idle_)
+        return;
+    idle_ = connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this, [this] {
+        if (QApplication::activeModalWidget() != nullptr)
+            return;
+        const QWidgetList windows = QApplication::topLevelWidgets();
+        const auto shown = std::find_if(windows.begin(), windows.end(), [](const QWidget* window) {
+            return window->isVisible() && qobject_cast<const QDialog*>(window) == nullptr;
+        });
+        if (shown == windows.end())
+            return;
+        disconnect(idle_);
+        Write(QStringLiteral("idle"), Flat((*shown)->windowTitle()));
+        for (const QAbstractItemView* view : (*shown)->findChildren<QAbstractItemView*>()) {
+            if (view->isVisible() && !view->objectName().isEmpty())
+                Write(QStringLiteral("view"), Describe(view));
+        }
+    });
 }
 
 QString TestTrace::Describe(const QWidget* widget)

@@ -19,8 +19,14 @@ public:
 
     bool tracing() const { return file_.isOpen(); }
 
-    // Installs a trace for the life of the application when the variable names a file.
+    // Installs a trace for the life of the application when the variable names a file; it
+    // also notes when the program first waits for the user.
     static void InstallFromEnvironment();
+
+    // Writes "idle" with the window's title, and a "view" line for each named list in it, the
+    // first time the event loop waits for input while a window and no dialog is shown: the
+    // moment a start-up is over for the user.
+    void TraceFirstIdle();
 
     // One widget as a script sees it, fields apart by tabs: its window's title, its name, its
     // class and its state (a field's text, "<hidden>" for a password, a button's text and
@@ -35,4 +41,5 @@ private:
     void Write(const QString& kind, const QString& text);
 
     QFile file_;
+    QMetaObject::Connection idle_;
 };

@@ -22,6 +22,8 @@
 namespace {
 
 constexpr int kDefaultDefects = 100000;
+// Larger files combine the texts of this many generated defects.
+constexpr int kMostGeneratedDefects = 300000;
 constexpr int kStakeholders = 300;
 constexpr int kComponents = 40;
 constexpr double kFirstOpened = 42000; // an OLE date in 2014
@@ -175,20 +177,52 @@ bool AddDefect(engine::Connection& db, Generator& generate)
          generate.Between(0, 9) == 0 ? QStringLiteral("qa@example.org; lead@example.org") : QString()});
 }
 
+// Adds defects made of the texts and values of the first `distinct` ones, taken from three
+// different defects each time, until there are `defects`: a large file in seconds, whose texts
+// are as long and as varied as those generated, without generating each of them.
+bool AddCombinedDefects(engine::Connection& db, std::int64_t distinct, std::int64_t defects)
+{
+    const QString columns = QStringLiteral(
+        "statusid, priorityid, severityid, subject, description, componentid, toid, fromid, foundbuild, fixedbuild, "
+        "comments, history, opened, modified, closed, lastread, foundversion, fixedversion, categoryid, cc");
+    const QString picked = QStringLiteral(
+        "a.statusid, a.priorityid, a.severityid, c.subject, b.description, a.componentid, a.toid, c.fromid, "
+        "a.foundbuild, a.fixedbuild, c.comments, a.history, a.opened, a.modified, a.closed, a.lastread, "
+        "a.foundversion, a.fixedversion, a.categoryid, b.cc");
+    std::int64_t first = 0;
+    if (db.QueryInt(QStringLiteral("SELECT min(defect_id) FROM defectlist"), {}, first) != engine::kOk)
+        return false;
+    for (std::int64_t have = distinct, round = 1; have < defects; ++round) {
+        const std::int64_t adding = std::min(distinct, defects - have);
+        // Other partners each round, so that no two combined defects are alike.
+        if (!Run(db,
+                 QStringLiteral("INSERT INTO defectlist (%1) SELECT %2 FROM defectlist a "
+                                "JOIN defectlist b ON b.defect_id = ?1 + (a.defect_id - ?1 + ?2) % ?3 "
+                                "JOIN defectlist c ON c.defect_id = ?1 + (a.defect_id - ?1 + ?4) % ?3 "
+                                "WHERE a.defect_id < ?1 + ?5")
+                     .arg(columns, picked),
+                 {first, round * 7919, distinct, round * 104729 + 1, adding}))
+            return false;
+        have += adding;
+    }
+    return true;
+}
+
 bool FillFile(const QString& path, int defects, bool openedByProgram)
 {
     engine::Connection db;
     if (db.Open(path) != engine::kOk || db.Execute(QStringLiteral("PRAGMA synchronous=OFF")) != engine::kOk)
         return false;
     Generator generate(20240611);
+    const int distinct = std::min(defects, kMostGeneratedDefects);
     const bool filled = db.WriteTransaction([&] {
         if (!AddLookups(db, generate))
             return engine::kFailure;
-        for (int i = 0; i < defects; ++i) {
+        for (int i = 0; i < distinct; ++i) {
             if (!AddDefect(db, generate))
                 return engine::kFailure;
         }
-        return engine::kOk;
+        return AddCombinedDefects(db, distinct, defects) ? engine::kOk : engine::kFailure;
     }) == engine::kOk;
     // What the program's first open of the file adds.
     if (openedByProgram)

@@ -1,5 +1,5 @@
 // Eight workstations saving one shared file against one alone, with 10 ms disk syncs, for each
-// rollback journal mode: save latencies (p50, p99), their ratio and every failed load or save.
+// rollback journal mode: save latencies (p50, p99, the longest), their ratio and every failed load or save.
 
 #include "support/ChildProcess.h"
 #include "support/SaveLoop.h"
@@ -38,11 +38,12 @@ int main(int argc, char** argv)
         const SaveLoopResult shared = Measure(mode, kWorkstations);
         const double p50alone = Percentile(alone.saveMilliseconds, 0.5);
         const double p99shared = Percentile(shared.saveMilliseconds, 0.99);
-        std::printf("%-8s 1x%d: p50 %6.1f ms p99 %6.1f ms | %dx%d: p50 %6.1f ms p99 %6.1f ms failed loads %d saves %d "
-                    "| p99(%d)/p50(1) %.1f\n",
+        std::printf("%-8s 1x%d: p50 %6.1f ms p99 %6.1f ms | %dx%d: p50 %6.1f ms p99 %6.1f ms max %6.1f ms failed loads "
+                    "%d saves %d | p99(%d)/p50(1) %.1f\n",
                     qPrintable(mode), kRounds, p50alone, Percentile(alone.saveMilliseconds, 0.99), kWorkstations,
-                    kRounds, Percentile(shared.saveMilliseconds, 0.5), p99shared, shared.failedLoads,
-                    shared.failedSaves, kWorkstations, p99shared / p50alone);
+                    kRounds, Percentile(shared.saveMilliseconds, 0.5), p99shared,
+                    Percentile(shared.saveMilliseconds, 1.0), shared.failedLoads + alone.failedLoads,
+                    shared.failedSaves + alone.failedSaves, kWorkstations, p99shared / p50alone);
         std::fflush(stdout);
     }
     return 0;

@@ -156,14 +156,13 @@ private:
     // Commits when status is a success, else rolls back; returns the outcome.
     long Commit(long status);
     static int WaitForLock(void* connection, int attempt);
-    // The wait for a lock is over: the flag that told committing workstations goes.
-    void EndWait()
-    {
-        if (waiting_) {
-            presence_.SetWaiting(false);
-            waiting_ = false;
-        }
-    }
+    // How long this wait for a lock has lasted; the first call starts it and shows it to the others.
+    std::chrono::steady_clock::duration Waited();
+    // A writer waits without trying for the lock while another has waited longer. False once
+    // the busy limit is over.
+    bool AwaitTurn();
+    // The wait for a lock is over: the flag and the level that told other workstations go.
+    void EndWait();
 
     sqlite3* db_ = nullptr;
     std::unique_ptr<PgConnection> server_; // set when the database is a server's
@@ -174,10 +173,10 @@ private:
     std::optional<bool> textIsUtf8_;
     bool commitUncertain_ = false; // the last COMMIT failed: whether it reached the file is unknown
     bool waiting_ = false;         // the busy handler flagged this connection as waiting
+    bool queueing_ = false;        // waiting for the write lock, in turn with other writers
     ErrorRecords errors_;
     LossHandler lossHandler_;
     std::chrono::steady_clock::time_point waitingSince_;
-    std::chrono::steady_clock::time_point lastCommit_;
     std::optional<std::chrono::steady_clock::time_point> busySince_; // a server call runs again since
 };
 

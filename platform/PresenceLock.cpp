@@ -6,6 +6,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <utility>
 
 namespace {
@@ -14,10 +15,11 @@ constexpr off_t kPresenceRangeStart = 0x60000000;
 constexpr off_t kPresenceRangeLength = 1;
 // Outside the range maintenance takes, so that a waiting connection never keeps it out.
 constexpr off_t kWaitingByte = kPresenceRangeStart + kPresenceRangeLength;
+constexpr off_t kWaitLevelStart = kWaitingByte + 1;
 } // namespace
 
 PresenceLock::PresenceLock(PresenceLock&& other) noexcept
-    : fd_(std::exchange(other.fd_, -1)), errorCode_(other.errorCode_)
+    : fd_(std::exchange(other.fd_, -1)), errorCode_(other.errorCode_), waitLevel_(std::exchange(other.waitLevel_, -1))
 {
 }
 
@@ -27,6 +29,7 @@ PresenceLock& PresenceLock::operator=(PresenceLock&& other) noexcept
         Release();
         fd_ = std::exchange(other.fd_, -1);
         errorCode_ = other.errorCode_;
+        waitLevel_ = std::exchange(other.waitLevel_, -1);
     }
     return *this;
 }
@@ -75,6 +78,27 @@ bool PresenceLock::OthersWaiting() const
     return fd_ >= 0 && OpenFileLockHeldElsewhere(fd_, kWaitingByte, 1);
 }
 
+void PresenceLock::SetWaitLevel(int level)
+{
+    level = std::min(level, kWaitLevels - 1);
+    if (fd_ < 0 || level == waitLevel_)
+        return;
+    // The new level first, so that the wait never looks over to the others in between. Best
+    // effort like the flag: a level that cannot be shown only costs this waiter its precedence.
+    if (level >= 0 && !TryOpenFileLock(fd_, F_RDLCK, kWaitLevelStart + level, 1))
+        level = -1;
+    if (waitLevel_ >= 0)
+        TryOpenFileLock(fd_, F_UNLCK, kWaitLevelStart + waitLevel_, 1);
+    waitLevel_ = level;
+}
+
+bool PresenceLock::LongerWaiterThan(int level) const
+{
+    const int above = std::max(level + 1, 0);
+    return fd_ >= 0 && above < kWaitLevels &&
+        OpenFileLockHeldElsewhere(fd_, kWaitLevelStart + above, kWaitLevels - above);
+}
+
 void PresenceLock::Release()
 {
     // Closing any descriptor of a file also drops the process's POSIX record locks on it,
@@ -83,5 +107,6 @@ void PresenceLock::Release()
     if (fd_ >= 0) {
         ::close(fd_);
         fd_ = -1;
+        waitLevel_ = -1;
     }
 }

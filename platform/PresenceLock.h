@@ -36,7 +36,17 @@ public:
     // Whether another connection (of any process) says it waits.
     bool OthersWaiting() const;
 
+    // A connection waiting for the engine's write lock also says how long it has waited, as a
+    // level (a shared lock on one byte of a range of kWaitLevels), so that the others can let the
+    // longest waiting go first. A level below 0 withdraws it.
+    static constexpr int kWaitLevels = 2048;
+    void SetWaitLevel(int level);
+    // Whether a connection elsewhere waits for the write lock at a level above `level`; with -1,
+    // whether any does.
+    bool LongerWaiterThan(int level) const;
+
 private:
     int fd_ = -1;
     int errorCode_ = 0;
+    int waitLevel_ = -1;
 };

@@ -21,7 +21,9 @@
 
 #include "engine/EngineLibrary.h"
 
+#include <algorithm>
 #include <chrono>
+#include <limits>
 #include <utility>
 
 namespace {
@@ -272,9 +274,9 @@ std::uint32_t CDatabaseAccess::GetDatabaseFileSize() const
         return 0;
     const QFileInfo info(databaseFileName_);
     CheckedCall(info.isFile());
-    const qint64 size = info.size();
-    check::assertion(size < (qint64{1} << 32), "GetFileExInfoStandard returns filesize > 4GB, which is not supported");
-    return static_cast<std::uint32_t>(size);
+    // The settings record keeps the size in 32 bits; a larger file must still open and repair,
+    // so it counts as the largest size the record holds.
+    return static_cast<std::uint32_t>(std::min<qint64>(info.size(), std::numeric_limits<std::uint32_t>::max()));
 }
 
 bool CDatabaseAccess::NeedsCompacting()

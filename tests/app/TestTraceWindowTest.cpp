@@ -7,12 +7,15 @@
 #include "ui/DefectListView.h"
 
 #include <QDialog>
+#include <QEventLoop>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QRegularExpression>
 #include <QStandardItemModel>
 #include <QTableView>
 #include <QTest>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include <gtest/gtest.h>
@@ -141,4 +144,33 @@ TEST(TestTraceWindow, ARowIsBoldWhenItsFontOrTheUnreadDelegateSaysSo)
     EXPECT_EQ(boldOf(0), "bold=0");
     EXPECT_EQ(boldOf(1), "bold=1");
     EXPECT_EQ(boldOf(2), "bold=1");
+}
+
+TEST(TestTraceWindow, TheFirstWaitWithAWindowShownIsTracedOnceWithItsLists)
+{
+    TempFolder folder;
+    const QString path = folder.file(QStringLiteral("trace.txt"));
+    const auto waitForEvents = [] {
+        QEventLoop loop;
+        QTimer::singleShot(30, &loop, &QEventLoop::quit);
+        loop.exec();
+    };
+    QStandardItemModel model(4, 1);
+    QWidget window;
+    window.setWindowTitle(QStringLiteral("Main"));
+    auto* list = new QTableView(&window);
+    list->setObjectName(QStringLiteral("defectList"));
+    list->setModel(&model);
+    TestTrace trace(path);
+    trace.TraceFirstIdle();
+    // Waits before a window shows are not the end of a start-up.
+    waitForEvents();
+    EXPECT_TRUE(TraceLines(path).isEmpty());
+    window.show();
+    waitForEvents();
+    waitForEvents();
+    const QStringList lines = TraceLines(path);
+    EXPECT_EQ(lines.mid(0, 2).join(QLatin1Char('\n')).toStdString(),
+              "idle\tMain\nview\tMain\tdefectList\tQTableView\trows=4 selected=0 bold=0 current=");
+    EXPECT_EQ(lines.filter(QRegularExpression(QStringLiteral("^idle"))).size(), 1);
 }

@@ -22,6 +22,7 @@
 
 #include <chrono>
 #include <functional>
+#include <limits>
 #include <string>
 #include <utility>
 #include <vector>
@@ -591,4 +592,16 @@ TEST(DatabaseAccessTest, ASaveThatMeetsAReadLockBeyondTheBusyLimitWaitsInTheRetr
     child.waitForFinished(10000);
     EXPECT_EQ(0, QueryNumber(path, QStringLiteral("SELECT count(*) FROM defectlist WHERE subject = 'cancelled'")));
     ui.VerifyAllUsed();
+}
+
+TEST(DatabaseAccessTest, AFileOfMoreThanFourGigabytesCountsAsTheLargestSizeTheSettingsHold)
+{
+    TempFolder folder;
+    QFile large(folder.file(QStringLiteral("large.defl")));
+    // Sparse: no disk space taken.
+    ASSERT_TRUE(large.open(QIODevice::WriteOnly) && large.resize(qint64{5} << 30));
+    large.close();
+    ScriptedUserInterface ui;
+    CDatabaseAccess access(ui, SystemClockInstance(), large.fileName());
+    EXPECT_EQ(access.GetDatabaseFileSize(), std::numeric_limits<std::uint32_t>::max());
 }

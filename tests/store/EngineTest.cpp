@@ -271,6 +271,44 @@ TEST(Engine, AConnectionWaitingForTheWriteLockSaysSoUntilItGotIt)
     EXPECT_EQ(items, 2);
 }
 
+TEST(Engine, AWriterThatJustCommittedLetsTheWriterWaitingLongerGoFirst)
+{
+    TempFolder folder;
+    const QString path = NewDatabase(folder);
+    Connection holder;
+    Connection waiter;
+    ASSERT_EQ(holder.Open(path), kOk);
+    ASSERT_EQ(waiter.Open(path), kOk);
+    PresenceLock probe;
+    ASSERT_TRUE(probe.Acquire(path, PresenceLock::Kind::Shared));
+    // Its own level is not somebody else's, and it goes with the wait.
+    probe.SetWaitLevel(3);
+    EXPECT_FALSE(probe.LongerWaiterThan(-1));
+    probe.SetWaitLevel(-1);
+
+    bool seenWaiting = false;
+    std::thread second;
+    ASSERT_EQ(holder.WriteTransaction([&] {
+        second = std::thread([&] { waiter.Execute(QStringLiteral("INSERT INTO item (name) VALUES ('waited')")); });
+        // Long enough that the waiter's level stays above the committer's while it comes again.
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (!(seenWaiting = probe.LongerWaiterThan(49)) && std::chrono::steady_clock::now() < until)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        return holder.Execute(QStringLiteral("INSERT INTO item (name) VALUES ('held')"));
+    }),
+              kOk);
+    ASSERT_EQ(holder.Execute(QStringLiteral("INSERT INTO item (name) VALUES ('again')")), kOk);
+    second.join();
+    EXPECT_TRUE(seenWaiting);
+    EXPECT_FALSE(probe.LongerWaiterThan(-1)) << "the level outlived the wait";
+    Rowset order;
+    ASSERT_EQ(holder.Query(QStringLiteral("SELECT name FROM item ORDER BY item_id"), {}, order), kOk);
+    QStringList names;
+    for (long status = order.MoveFirst(); status == kOk; status = order.MoveNext())
+        names << order.Text(0);
+    EXPECT_EQ(names.join(QLatin1Char(' ')).toStdString(), "held waited again");
+}
+
 TEST(Engine, UpdatableRowsetInsertsAndDeletesWhileWalking)
 {
     TempFolder folder;
