@@ -18,6 +18,7 @@
 #include <QRegularExpression>
 #include <QStringList>
 
+#include <algorithm>
 #include <functional>
 #include <utility>
 #include <vector>
@@ -29,12 +30,20 @@ namespace {
 // becomes one space.
 void MakeOneLine(QByteArray& text, qsizetype from)
 {
-    qsizetype to = from;
-    for (qsizetype at = from; at < text.size(); ++at) {
-        const char c = text.at(at);
-        if (c == '\r' && at + 1 < text.size() && text.at(at + 1) == '\n')
+    const auto breaks = [](char c) { return c == '\r' || c == '\n' || c == '\t'; };
+    // Most cells have none: they are scanned once and not written.
+    const char* const begin = text.constData();
+    const char* const first = std::find_if(begin + from, begin + text.size(), breaks);
+    if (first == begin + text.size())
+        return;
+    char* const data = text.data();
+    const qsizetype size = text.size();
+    qsizetype to = first - begin;
+    for (qsizetype at = to; at < size; ++at) {
+        const char c = data[at];
+        if (c == '\r' && at + 1 < size && data[at + 1] == '\n')
             ++at;
-        text[to++] = c == '\r' || c == '\n' || c == '\t' ? ' ' : c;
+        data[to++] = breaks(c) ? ' ' : c;
     }
     text.truncate(to);
 }
