@@ -17,6 +17,7 @@
 #include <QFileInfo>
 #include <QRandomGenerator>
 #include <QRegularExpression>
+#include <QScopeGuard>
 
 #include <sqlite3.h>
 
@@ -43,6 +44,10 @@ constexpr std::chrono::milliseconds kSleepGrowsWithin{100};
 // Writers take the write lock in the order they asked for it: each shows how long it has waited
 // in steps of this length, and none tries while another has waited longer.
 constexpr std::chrono::milliseconds kWaitLevelStep{2};
+// How long a writer lets longer waiters go first. A waiter that no longer moves up (a workstation
+// that died waiting, whose lock a file share keeps until its lease runs out) would otherwise hold
+// back every save on every workstation until the others had waited as long.
+constexpr std::chrono::milliseconds kLongestDeference{1000};
 constexpr std::chrono::milliseconds kDefaultBusyLimit{30000};
 // A transaction a server refused for a conflict runs again after a random pause of up to this.
 constexpr std::chrono::microseconds kLongestServerPause{20000};
@@ -210,7 +215,7 @@ bool Connection::AwaitTurn()
             return false;
         const int level = static_cast<int>(waited / kWaitLevelStep);
         presence_.SetWaitLevel(level);
-        if (!presence_.LongerWaiterThan(level))
+        if (waited >= kLongestDeference || !presence_.LongerWaiterThan(level))
             return true;
         // Whoever waited longer still has a whole transaction to go after it took the lock, so
         // checking less often loses nothing and leaves the processor to those at work.
@@ -424,12 +429,15 @@ long Connection::BeginImmediate()
     // between two of them (as one that just committed would, again and again).
     EndWait();
     queueing_ = true;
+    // Whatever way this ends, the level goes: a level left shown would hold back the others, and
+    // the connection's reads would queue as writers.
+    const auto leaveQueue = qScopeGuard([this] {
+        queueing_ = false;
+        EndWait();
+    });
     if (presence_.LongerWaiterThan(-1))
         AwaitTurn();
-    const long status = ExecuteOnce(QStringLiteral("BEGIN IMMEDIATE"), {});
-    queueing_ = false;
-    EndWait();
-    return status;
+    return ExecuteOnce(QStringLiteral("BEGIN IMMEDIATE"), {});
 }
 
 long Connection::Commit(long status)

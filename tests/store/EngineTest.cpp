@@ -13,6 +13,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QScopeGuard>
 
 #include <iostream>
 #include <string>
@@ -255,6 +256,11 @@ TEST(Engine, AConnectionWaitingForTheWriteLockSaysSoUntilItGotIt)
 
     bool seenWaiting = false;
     std::thread second;
+    // A failed assertion returns early; a thread left unjoined would end the whole program.
+    const auto joinSecond = qScopeGuard([&] {
+        if (second.joinable())
+            second.join();
+    });
     ASSERT_EQ(holder.WriteTransaction([&] {
         second = std::thread([&] { waiter.Execute(QStringLiteral("INSERT INTO item (name) VALUES ('waited')")); });
         const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
@@ -288,6 +294,11 @@ TEST(Engine, AWriterThatJustCommittedLetsTheWriterWaitingLongerGoFirst)
 
     bool seenWaiting = false;
     std::thread second;
+    // A failed assertion returns early; a thread left unjoined would end the whole program.
+    const auto joinSecond = qScopeGuard([&] {
+        if (second.joinable())
+            second.join();
+    });
     ASSERT_EQ(holder.WriteTransaction([&] {
         second = std::thread([&] { waiter.Execute(QStringLiteral("INSERT INTO item (name) VALUES ('waited')")); });
         // Long enough that the waiter's level stays above the committer's while it comes again.
@@ -307,6 +318,22 @@ TEST(Engine, AWriterThatJustCommittedLetsTheWriterWaitingLongerGoFirst)
     for (long status = order.MoveFirst(); status == kOk; status = order.MoveNext())
         names << order.Text(0);
     EXPECT_EQ(names.join(QLatin1Char(' ')).toStdString(), "held waited again");
+}
+
+// A waiter whose workstation died keeps its level where a file share keeps its lock; the others
+// stop letting it go first after a moment instead of waiting as long as it had.
+TEST(Engine, AWaiterThatNoLongerMovesUpHoldsBackOtherWritersOnlyAMoment)
+{
+    TempFolder folder;
+    const QString path = NewDatabase(folder);
+    Connection writer;
+    ASSERT_EQ(writer.Open(path), kOk);
+    PresenceLock stale;
+    ASSERT_TRUE(stale.Acquire(path, PresenceLock::Kind::Shared));
+    stale.SetWaitLevel(PresenceLock::kWaitLevels - 1); // about four seconds of waiting, frozen
+    const auto began = std::chrono::steady_clock::now();
+    ASSERT_EQ(writer.Execute(QStringLiteral("INSERT INTO item (name) VALUES ('not held back')")), kOk);
+    EXPECT_LT(std::chrono::steady_clock::now() - began, std::chrono::milliseconds(3000));
 }
 
 TEST(Engine, UpdatableRowsetInsertsAndDeletesWhileWalking)
