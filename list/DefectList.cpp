@@ -64,9 +64,9 @@ QByteArrayView Utf8(const engine::Statement& statement, int field, int character
     return QByteArrayView(text, characters < 0 ? bytes : Utf8PrefixBytes(text, bytes, characters));
 }
 
-// The memo texts of hidden columns are not kept: 100 000 hidden details would cost more memory
-// than everything shown. The texts point into the statement's row until the next step.
-ListRow RowOf(const engine::Statement& statement, const ListMemos& memos, ListRow::Texts& texts)
+// The texts point into the statement's row until the next step. A hidden memo column comes as
+// NULL (ListSelectPart), so it is neither read nor kept.
+ListRow RowOf(const engine::Statement& statement, ListRow::Texts& texts)
 {
     const auto id = [&](int field) { return static_cast<std::int32_t>(statement.ColumnInt(field)); };
     ListRow row;
@@ -85,8 +85,8 @@ ListRow RowOf(const engine::Statement& statement, const ListMemos& memos, ListRo
     row.closed = statement.ColumnReal(kClosed);
     row.lastRead = statement.ColumnReal(kLastRead);
     texts = {Utf8(statement, kSubject),
-             memos.description ? Utf8(statement, kDescription, column::kMemoCellLength) : QByteArrayView(),
-             memos.comments ? Utf8(statement, kComments, column::kMemoCellLength) : QByteArrayView(),
+             Utf8(statement, kDescription, column::kMemoCellLength),
+             Utf8(statement, kComments, column::kMemoCellLength),
              Utf8(statement, kFoundVersion),
              Utf8(statement, kFixedVersion),
              Utf8(statement, kCc)};
@@ -290,10 +290,9 @@ ListCondition CDefectList::BuildListCondition(bool withFilter) const
 long CDefectList::ReadRows(const ListCondition& condition, int& currentRow)
 {
     const std::int32_t currentId = document_.defects().CurrentDefectId();
-    const ListMemos memos = ShownMemos();
     engine::Connection& connection = document_.GetDocumentConnection(RetryMode::Offline);
     // Taken before the read: a commit during the read makes the next comparison differ.
-    lastFill_ = {ListStatement(condition, memos), connection.ReadChangeStamp()};
+    lastFill_ = {ListStatement(condition, ShownMemos()), connection.ReadChangeStamp()};
     // A fill that ends early (a failure, or the file lost for good) puts the old rows back.
     struct FillGuard {
         DefectListModel& model;
@@ -308,7 +307,7 @@ long CDefectList::ReadRows(const ListCondition& condition, int& currentRow)
         },
         [&](const engine::Statement& statement) {
             ListRow::Texts texts;
-            const ListRow row = RowOf(statement, memos, texts);
+            const ListRow row = RowOf(statement, texts);
             if (row.defectId == currentId)
                 currentRow = model_.rowCount() + model_.pendingCount();
             model_.Append(row, texts);
