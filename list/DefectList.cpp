@@ -23,6 +23,8 @@ constexpr int kCountText = 169;
 constexpr int kOneEntryText = 40247;
 // More hits than a reader looks through; the best come first.
 constexpr int kQuickSearchHits = 500;
+// Room for the texts of most rows read one at a time; a longer one gets a block of its own.
+constexpr std::size_t kReadRowTextBytes = 16 * 1024;
 
 bool Shown(const ListColumns& columns, int column)
 {
@@ -331,6 +333,24 @@ void CDefectList::PrepareStatement()
     filter_ = LoadFilter(document_, document_.selection().currentFilterId);
 }
 
+long CDefectList::ReadFallingBack(ListCondition& condition, const std::function<long(const ListCondition&)>& read,
+                                  const std::function<void()>& fellBack)
+{
+    // A filter that leaves a comment or a quote open would silently swallow what follows it, and
+    // one that closes a parenthesis it did not open would reach past the base condition.
+    long status =
+        condition.carriesFilter && !engine::IsCompleteFragment(filter_.text) ? engine::kFaultyCommand : read(condition);
+    if (status == engine::kFaultyCommand && condition.filtered) {
+        status = read(BuildListCondition(false));
+        if (status != engine::kFaultyCommand) {
+            fellBack();
+            ShowStringMessage(document_.Ui(), kInvalidFilterText, Buttons::Ok, Icon::Warning);
+            condition.filtered = false;
+        }
+    }
+    return status;
+}
+
 void CDefectList::FillList()
 {
     ErrorContext context("Filling the list");
@@ -339,21 +359,13 @@ void CDefectList::FillList()
 
     ListCondition condition = BuildListCondition(true);
     int currentRow = -1;
-    // A filter that leaves a comment or a quote open would silently swallow what follows it, and
-    // one that closes a parenthesis it did not open would reach past the base condition.
-    long status = condition.carriesFilter && !engine::IsCompleteFragment(filter_.text)
-        ? engine::kFaultyCommand
-        : ReadRows(condition, currentRow);
-    if (status == engine::kFaultyCommand && condition.filtered) {
-        status = ReadRows(BuildListCondition(false), currentRow);
-        if (status != engine::kFaultyCommand) {
+    const long status = ReadFallingBack(
+        condition, [&](const ListCondition& read) { return ReadRows(read, currentRow); },
+        [&] {
             // The auto-refresh compares what was asked for, so it does not refill (and warn)
             // again while the file and the faulty filter stay as they are.
             lastFill_.statement = ListStatement(condition, ShownMemos());
-            ShowStringMessage(document_.Ui(), kInvalidFilterText, Buttons::Ok, Icon::Warning);
-            condition.filtered = false;
-        }
-    }
+        });
     if (engine::Failed(status)) {
         lastFill_ = {};
         return; // the old rows stay, and so does the count
@@ -367,6 +379,41 @@ void CDefectList::FillList()
     ShowEntryCount(condition.filtered);
     document_.TestForNewUnread();
     emit listFilled();
+}
+
+std::optional<QString> CDefectList::ReadListRows(const std::function<void()>& begin,
+                                                 const std::function<void(const ListRow&)>& row)
+{
+    ErrorContext context("Reading the list");
+    PrepareStatement();
+    ListCondition condition = BuildListCondition(true);
+    engine::Connection& connection = document_.GetDocumentConnection(RetryMode::Offline);
+    // One row's texts at a time.
+    ListTextArena texts(kReadRowTextBytes);
+    int rows = 0;
+    const long status = ReadFallingBack(
+        condition,
+        [&](const ListCondition& read) {
+            return connection.ReadRows(
+                ListStatement(read, ShownMemos()), {},
+                read.carriesFilter ? engine::Access::ReadOnly : engine::Access::Any,
+                [&] {
+                    rows = 0;
+                    begin();
+                },
+                [&](const engine::Statement& statement) {
+                    ListRow::Texts values;
+                    ListRow current = RowOf(statement, values);
+                    texts.Reuse();
+                    current.SetTexts(values, texts);
+                    row(current);
+                    ++rows;
+                });
+        },
+        [] {});
+    if (engine::Failed(status))
+        return std::nullopt;
+    return EntryCountText(rows, condition.filtered);
 }
 
 bool CDefectList::ApplyQuickSearch(const QString& words)

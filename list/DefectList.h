@@ -29,6 +29,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -75,6 +76,13 @@ public:
     // without reading the rows: enough for an export of the list.
     void PrepareStatement();
     void FillList();
+    // Reads the rows FillList would show, falling back and warning as it does when the filter
+    // fails, and hands each to `row` without keeping it: its texts last until the next row. `begin`
+    // runs before the first row of every attempt (a read that starts again, the fallback). Neither
+    // the rows held nor the current defect change. The entry count as the fill says it; nullopt
+    // when the list could not be read.
+    std::optional<QString> ReadListRows(const std::function<void()>& begin,
+                                        const std::function<void(const ListRow&)>& row);
     void Refresh();
     // The auto-refresh timer ran out: unless nothing was committed to the file and the statement
     // is the same as at the last fill, the boxes are filled again and the list too; the test for
@@ -142,6 +150,11 @@ private:
 
     void LoadCurrentViewWithFallback();
     long ReadRows(const ListCondition& condition, int& currentRow);
+    // Runs `read` on `condition`; when the filter is faulty, before it runs or as it runs, on the
+    // list without it and "My defects", with the warning (`fellBack` runs first), and `condition`
+    // is no longer filtered.
+    long ReadFallingBack(ListCondition& condition, const std::function<long(const ListCondition&)>& read,
+                         const std::function<void()>& fellBack);
     void ShowEntryCount(bool filtered);
     void SetStatusText(const QString& text);
     void FocusRow(int row);

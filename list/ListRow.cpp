@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <utility>
 
 namespace {
@@ -89,6 +90,18 @@ char* ListTextArena::Allocate(std::size_t bytes)
     cursor_ += bytes;
     left_ -= bytes;
     return room;
+}
+
+void ListTextArena::Reuse()
+{
+    if (blocks_.empty())
+        return;
+    // The newest block is the largest a row has needed so far.
+    blocks_.erase(blocks_.begin(), std::prev(blocks_.end()));
+    sizes_.erase(sizes_.begin(), std::prev(sizes_.end()));
+    cursor_ = blocks_.back().get();
+    left_ = sizes_.back();
+    capacity_ = sizes_.back();
 }
 
 void ListTextArena::AdoptBlocksOf(const std::vector<ListRow>& rows, ListTextArena& other)

@@ -34,6 +34,9 @@ public:
 
     // Room for `bytes` bytes.
     char* Allocate(std::size_t bytes);
+    // Gives out the newest block's room again and frees the others: for a reader that keeps one
+    // row at a time. The rows whose texts were in the arena must not be read afterwards.
+    void Reuse();
     // The bytes of all blocks held.
     std::size_t capacity() const { return capacity_; }
     // Takes over the blocks of `other` that hold texts of `rows`; `other` keeps the rest.

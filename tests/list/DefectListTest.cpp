@@ -10,6 +10,7 @@
 
 #include <QSignalSpy>
 
+#include <algorithm>
 #include <chrono>
 
 namespace {
@@ -530,4 +531,110 @@ TEST_F(DefectListTest, RefillsShowEachRowsOwnTextsAndDoNotPileUpOldOnes)
     EXPECT_EQ(model.CellText(1, column::kSubject).size(), 60 * 1024 + 2);
     EXPECT_EQ(model.CellText(2, column::kDescription), "described three");
     EXPECT_LE(model.textArena().capacity(), 4 * ListTextArena::kBlockBytes);
+}
+
+// What vellacord-admin list prints comes from the rows read one at a time: they must be the rows,
+// cell texts and count the fill shows, for awkward texts, each kind of selection, and a filter
+// that fails after its first row (the read starts again without it); the list itself stays as it is.
+TEST_F(DefectListTest, RowsReadOneAtATimeAreTheRowsTextsAndCountOfTheFill)
+{
+    const QString longMemo = QString(480, QLatin1Char('x')) + QStringLiteral("äöü€ \r\n\t") + QString(600, u'ß');
+    AddDefect(1, kBob, kAnn, QStringLiteral("Größe → naïve\r\nsecond line\tafter a tab"));
+    const std::int64_t odd = AddDefect(10, kAnn, kBob, QStringLiteral("closed, odd values"));
+    Exec(setup_,
+         QStringLiteral("UPDATE defectlist SET closed=45000.75, lastread=45001.5, componentid=77, statusid=66, "
+                        "foundbuild=-12, cc='qa@example.org', description=?, "
+                        "fixedversion=CAST(X'41FF42' AS TEXT) WHERE defect_id=?"),
+         {longMemo, odd});
+    for (int i = 0; i < 30; ++i)
+        AddDefect(1 + i % 2, i % 3 == 0 ? kAnn : kBob, i % 2 == 0 ? kAnn : kBob,
+                  QStringLiteral("row %1 \"quoted\" <tag> &").arg(i));
+    AddDefect(999, kAnn, kBob, QStringLiteral("Ann's draft"));
+    LogIn();
+
+    // Every column's text, row by row.
+    const auto filled = [&] {
+        QStringList rows;
+        for (int row = 0; row < list_.model().rowCount(); ++row) {
+            QStringList cells;
+            for (int columnId = 0; columnId < column::kCount; ++columnId)
+                cells << list_.model().CellText(row, columnId);
+            rows << cells.join(QLatin1Char('|'));
+        }
+        return rows;
+    };
+    const auto read = [&](int& begins) {
+        QStringList rows;
+        CellTexts texts(doc_.lookups());
+        const std::optional<QString> count = list_.ReadListRows(
+            [&] {
+                ++begins;
+                rows.clear();
+            },
+            [&](const ListRow& row) {
+                QStringList cells;
+                for (int columnId = 0; columnId < column::kCount; ++columnId)
+                    cells << texts.Text(row, columnId);
+                rows << cells.join(QLatin1Char('|'));
+            });
+        return std::make_pair(count, rows);
+    };
+    const auto compare = [&](const char* selection, int expectedBegins) {
+        const QStringList shown = filled();
+        const QString status = list_.statusText();
+        const int focused = list_.model().focusedRow();
+        int begins = 0;
+        const auto [count, rows] = read(begins);
+        ASSERT_TRUE(count.has_value()) << selection;
+        EXPECT_EQ(*count, status) << selection;
+        EXPECT_EQ(rows, shown) << selection;
+        EXPECT_EQ(begins, expectedBegins) << selection;
+        EXPECT_EQ(filled(), shown) << selection << ": the rows held stay";
+        EXPECT_EQ(list_.model().focusedRow(), focused) << selection;
+    };
+
+    compare("the whole list", 1);
+    ASSERT_EQ(list_.model().rowCount(), 33);
+    EXPECT_TRUE(filled().join('\n').contains(QStringLiteral("-- 77 --"))) << "an unknown id has its text";
+
+    list_.SetMyDefects(true);
+    compare("my defects", 1);
+    EXPECT_TRUE(list_.statusText().endsWith(QStringLiteral("(filtered)")));
+    list_.SetMyDefects(false);
+
+    const std::int64_t open = AddFilter(QStringLiteral("statusid=2"));
+    doc_.selection().currentFilterId = static_cast<std::int32_t>(open);
+    list_.SetFilterOn(true);
+    compare("a filter", 1);
+    EXPECT_EQ(list_.model().rowCount(), 15);
+
+    // Fails only at its second row, after the first was read: both warn, and both show everything.
+    const std::int64_t failing =
+        AddFilter(QStringLiteral("abs(case when defect_id > 1 then -9223372036854775807 - 1 else 1 end) > 0"));
+    ui_.ExpectMessage(kInvalidFilter);
+    list_.ChangeFilter(static_cast<std::int32_t>(failing));
+    ui_.ExpectMessage(kInvalidFilter);
+    compare("a filter that fails at its second row", 2);
+    EXPECT_EQ(list_.statusText(), QStringLiteral("33 entries"));
+    ui_.VerifyAllUsed();
+}
+
+// A reader that keeps one row at a time reuses the arena: each row's texts are its own, and once
+// reused the arena holds no more than its block or the longest row so far, however many rows pass.
+TEST(ListTextArena, ReusedForEachRowItKeepsEachRowsTextsAndNoMoreThanTheLongestRow)
+{
+    ListTextArena arena(1024);
+    std::size_t longest = 0;
+    for (int i = 0; i < 2000; ++i) {
+        const QByteArray subject(i % 97 * 40, static_cast<char>('a' + i % 26));
+        const QByteArray cc = QByteArray::number(i);
+        arena.Reuse();
+        ASSERT_LE(arena.capacity(), std::max<std::size_t>(1024, longest)) << i;
+        ListRow row;
+        row.SetTexts({subject, {}, {}, "1.0", {}, cc}, arena);
+        longest = std::max(longest, static_cast<std::size_t>(subject.size() + cc.size() + 3));
+        ASSERT_EQ(row.text(ListRow::kSubject), subject) << i;
+        ASSERT_EQ(row.text(ListRow::kCc), cc) << i;
+    }
+    EXPECT_GT(longest, 1024U);
 }

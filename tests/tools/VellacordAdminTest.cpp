@@ -1,14 +1,20 @@
 // vellacord-admin run as a process: create, convert, repair (also killed), list, user add and usage errors.
 
 #include "base/StringTable.h"
+#include "document/DefectDoc.h"
+#include "document/DocumentTestSupport.h"
 #include "engine/Connection.h"
 #include "engine/EngineStatus.h"
 #include "engine/SqlDialect.h"
+#include "export/SpreadsheetQuery.h"
+#include "list/DefectList.h"
+#include "platform/OleDate.h"
 #include "store/Compaction.h"
 #include "store/DatabaseVersion.h"
 #include "store/MaintenanceLock.h"
 #include "store/fixtures/OldVersionDatabase.h"
 #include "support/PgServer.h"
+#include "support/ScriptedUserInterface.h"
 #include "support/TempFolder.h"
 #include "support/TestDatabase.h"
 
@@ -19,6 +25,7 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QThread>
 
@@ -504,6 +511,76 @@ TEST_F(VellacordAdminTest, ListPrintsTheUsersListWithoutWritingTheFile)
     EXPECT_TRUE(Bytes(folder.file(QStringLiteral("list.xlsx"))).startsWith("PK"));
     EXPECT_EQ(Bytes(path), before);
     EXPECT_FALSE(QFileInfo::exists(path + QStringLiteral("-journal")));
+}
+
+// The listing goes out as it is read; what it prints must be what the program's list shows, cell
+// for cell, on one line each, for texts with line breaks, tabs, long memos and bytes that are no
+// UTF-8, across many chunks of output. An output that cannot be written is a failure.
+TEST_F(VellacordAdminTest, ListPrintsTheCellTextsOfTheFilledListAndReportsAnOutputItCannotWrite)
+{
+    const QString path = CreateCurrentDatabase(folder.file(QStringLiteral("team.defl")));
+    FillSmallTeamFile(path);
+    {
+        engine::Connection db;
+        ASSERT_EQ(db.Open(path), engine::kOk);
+        const QString memo = QStringLiteral("first\r\nsecond\rthird\nfourth\tfifth ") + QString(700, u'€');
+        for (int i = 0; i < 300; ++i)
+            ASSERT_EQ(db.Execute(QStringLiteral("insert into defectlist (statusid, subject, description, toid, fromid, "
+                                                "categoryid, componentid, opened, modified, closed) "
+                                                "values (?, ?, ?, ?, 2, 0, ?, 46000.5, 46001.25, ?)"),
+                                 {std::int64_t{1 + i % 3}, QStringLiteral("line\r\nbreak\ttab %1").arg(i),
+                                  memo + QString::number(i), i % 2 == 0 ? kAlice : kCarol, std::int64_t{i % 4},
+                                  i % 5 == 0 ? 46002.0 : 0.0}),
+                      engine::kOk);
+        ASSERT_EQ(db.Execute(QStringLiteral("update defectlist set subject = cast(x'41ff0a42' as text) "
+                                            "where defect_id = 7")),
+                  engine::kOk);
+    }
+    const ToolRun run = List(path, QStringLiteral("--user alice --view 1"));
+    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+
+    ScriptedUserInterface ui;
+    ManualClock clock;
+    NoAdministration administration;
+    CDefectDoc document(ui, clock, administration);
+    CDefectList list(document);
+    document.SetUnreadTests(false);
+    document.SetOperatingSystemUser([] { return std::nullopt; });
+    document.SetAutoLogin(QStringLiteral("alice"));
+    ASSERT_TRUE(document.OnOpenDocument(path));
+    list.ChangeView(1);
+    const DefectListModel& model = list.model();
+    ASSERT_GT(model.rowCount(), 300);
+    const std::vector<int> shown = VisibleColumns(model.columns());
+    static const QRegularExpression kBreaks(QStringLiteral("\r\n|[\r\n\t]"));
+    QStringList lines;
+    QStringList captions;
+    for (const int column : shown)
+        captions << model.columns().columns[static_cast<std::size_t>(column)].caption;
+    lines << captions.join(QLatin1Char('\t'));
+    for (int row = 0; row < model.rowCount(); ++row) {
+        QStringList cells;
+        for (const int column : shown)
+            cells << model.CellText(row, column).replace(kBreaks, QStringLiteral(" "));
+        lines << cells.join(QLatin1Char('\t'));
+    }
+    EXPECT_GT(run.out.toUtf8().size(), 4 << 16) << "the listing spans several chunks";
+    EXPECT_EQ(run.out, lines.join(QLatin1Char('\n')) + QLatin1Char('\n'));
+    EXPECT_EQ(run.err, list.statusText() + QLatin1Char('\n'));
+    EXPECT_TRUE(run.out.contains(QStringLiteral("A\uFFFD B\t"))) << "no UTF-8 becomes U+FFFD";
+
+    // A full disk: the tool says so, and does not end as if it had listed.
+    QProcess full;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("HOME"), home());
+    full.setProcessEnvironment(environment);
+    full.setStandardOutputFile(QStringLiteral("/dev/full"));
+    full.start(ToolPath(), {QStringLiteral("list"), path, QStringLiteral("--user"), QStringLiteral("alice")});
+    ASSERT_TRUE(full.waitForFinished(60000));
+    EXPECT_EQ(full.exitCode(), 1);
+    const QString said = QString::fromUtf8(full.readAllStandardError());
+    EXPECT_TRUE(said.contains(QStringLiteral("standard output failed"))) << said.toStdString();
+    EXPECT_FALSE(said.contains(QStringLiteral("entries"))) << said.toStdString();
 }
 
 TEST_F(VellacordAdminTest, UserAddThenListOnAFreshFile)

@@ -1,7 +1,8 @@
-// The list command: a document given the file and the user, and the program's list filled once on it.
+// The list command: a document given the file and the user, and the program's list read once on it.
 
 #include "ListCommand.h"
 
+#include "base/Check.h"
 #include "document/DefectDoc.h"
 #include "engine/SqlDialect.h"
 #include "export/ExportList.h"
@@ -17,23 +18,46 @@
 #include <QJsonObject>
 #include <QRegularExpression>
 #include <QStringList>
+#include <QTemporaryFile>
 
 #include <algorithm>
-#include <functional>
+#include <cstdint>
+#include <cstring>
+#include <optional>
 #include <utility>
 #include <vector>
 
 namespace {
+
+bool IsBreak(char c)
+{
+    return c == '\r' || c == '\n' || c == '\t';
+}
+
+// The first line break or tab from `at` on, or `end`. Eight bytes at a time past those that
+// cannot be one: tab, line feed and carriage return are all below 0x0E.
+const char* FirstBreak(const char* at, const char* end)
+{
+    constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+    constexpr std::uint64_t kHighBits = 0x8080808080808080ULL;
+    for (; end - at >= 8; at += 8) {
+        std::uint64_t word = 0;
+        std::memcpy(&word, at, sizeof word);
+        // Nonzero when one of the bytes is below 0x0E.
+        if (((word - kOnes * 0x0E) & ~word & kHighBits) != 0)
+            break;
+    }
+    return std::find_if(at, end, IsBreak);
+}
 
 // A cell's line breaks and tabs would break the line-per-defect form; the list shows one line
 // too. Makes the UTF-8 text from `from` on one line: a CR LF pair, a CR, an LF or a tab each
 // becomes one space.
 void MakeOneLine(QByteArray& text, qsizetype from)
 {
-    const auto breaks = [](char c) { return c == '\r' || c == '\n' || c == '\t'; };
     // Most cells have none: they are scanned once and not written.
     const char* const begin = text.constData();
-    const char* const first = std::find_if(begin + from, begin + text.size(), breaks);
+    const char* const first = FirstBreak(begin + from, begin + text.size());
     if (first == begin + text.size())
         return;
     char* const data = text.data();
@@ -43,47 +67,112 @@ void MakeOneLine(QByteArray& text, qsizetype from)
         const char c = data[at];
         if (c == '\r' && at + 1 < size && data[at + 1] == '\n')
             ++at;
-        data[to++] = breaks(c) ? ' ' : c;
+        data[to++] = IsBreak(c) ? ' ' : c;
     }
     text.truncate(to);
 }
 
-void Print(const DefectListModel& model, const LookupLists& lookups, QTextStream& out)
-{
-    constexpr qsizetype kChunkBytes = 1 << 16;
-    const std::vector<int> shown = VisibleColumns(model.columns());
-    QByteArray lines;
-    lines.reserve(kChunkBytes * 2);
-    const auto cells = [&](const std::function<void(int column)>& cell) {
+// Writes the shown columns' captions, then a line per row, tab-separated, each cell on one line.
+class ListingLines {
+public:
+    static constexpr qsizetype kChunkBytes = 1 << 16;
+
+    ListingLines(const ListColumns& columns, const LookupLists& lookups)
+        : columns_(columns), shown_(VisibleColumns(columns)), texts_(lookups)
+    {
+        lines_.reserve(kChunkBytes * 2);
+    }
+
+    void AppendCaptions()
+    {
+        Cells([&](int column) { lines_ += columns_.columns[static_cast<std::size_t>(column)].caption.toUtf8(); });
+    }
+    void AppendRow(const ListRow& row)
+    {
+        Cells([&](int column) { texts_.AppendUtf8(lines_, row, column); });
+    }
+    QByteArray& lines() { return lines_; }
+
+private:
+    template <typename Cell>
+    void Cells(const Cell& cell)
+    {
         bool first = true;
-        for (const int column : shown) {
+        for (const int column : shown_) {
             if (!std::exchange(first, false))
-                lines += '\t';
-            const qsizetype from = lines.size();
+                lines_ += '\t';
+            const qsizetype from = lines_.size();
             cell(column);
-            MakeOneLine(lines, from);
+            MakeOneLine(lines_, from);
         }
-        lines += '\n';
+        lines_ += '\n';
+    }
+
+    const ListColumns& columns_;
+    const std::vector<int> shown_;
+    CellTexts texts_;
+    QByteArray lines_;
+};
+
+void WriteAll(QIODevice& device, const QByteArray& bytes, const char* failure)
+{
+    check::abort_if(device.write(bytes) != bytes.size(), failure);
+}
+
+constexpr const char* kSpoolFailure = "Writing the list to a temporary file failed!";
+constexpr const char* kOutputFailure = "Writing the list to the standard output failed!";
+
+// The listing's lines as the rows are read, into `spool`, in chunks: the list is never held in
+// memory. They reach the output only once the read is over (CopyListing), so that a slow reader
+// of the output (a pager, a pipe) does not hold the file's read lock and keep every workstation
+// from saving, and so that a read that starts again, or falls back to the list without its
+// filter, starts the spool again. The entry count; nullopt when the list could not be read.
+std::optional<QString> SpoolListing(CDefectList& list, const LookupLists& lookups, QFileDevice& spool)
+{
+    std::optional<ListingLines> lines;
+    const auto flush = [&] {
+        WriteAll(spool, lines->lines(), kSpoolFailure);
+        // Keeps the room: clear() would free it, and every chunk would grow it again.
+        lines->lines().resize(0);
     };
-    // The bytes go out in chunks, past the stream's conversion to text and back.
+    const std::optional<QString> count = list.ReadListRows(
+        [&] {
+            // Each attempt starts the lines again.
+            lines.emplace(list.model().columns(), lookups);
+            check::abort_if(!spool.seek(0) || !spool.resize(0), kSpoolFailure);
+            lines->AppendCaptions();
+        },
+        [&](const ListRow& row) {
+            lines->AppendRow(row);
+            if (lines->lines().size() >= ListingLines::kChunkBytes)
+                flush();
+        });
+    // A read that succeeded has begun, even without a row.
+    if (count)
+        flush();
+    return count;
+}
+
+void CopyListing(QFileDevice& spool, QTextStream& out)
+{
+    constexpr qint64 kCopyBytes = 1 << 20;
+    check::abort_if(!spool.seek(0), kSpoolFailure);
+    // The bytes go out past the stream's conversion to text and back.
     out.flush();
     QIODevice* device = out.device();
-    const auto flush = [&] {
+    while (!spool.atEnd()) {
+        const QByteArray bytes = spool.read(kCopyBytes);
+        check::abort_if(bytes.isEmpty(), kSpoolFailure);
         if (device != nullptr)
-            device->write(lines);
+            WriteAll(*device, bytes, kOutputFailure);
         else
-            out << QString::fromUtf8(lines);
-        lines.clear();
-    };
-    cells([&](int column) { lines += model.columns().columns[static_cast<std::size_t>(column)].caption.toUtf8(); });
-    CellTexts texts(lookups);
-    for (int row = 0; row < model.rowCount(); ++row) {
-        cells([&](int column) { texts.AppendUtf8(lines, model.row(row), column); });
-        if (lines.size() >= kChunkBytes)
-            flush();
+            out << QString::fromUtf8(bytes);
     }
-    flush();
     out.flush();
+    // A full disk or a closed pipe shows at the last flush at the latest.
+    if (auto* file = qobject_cast<QFileDevice*>(device))
+        check::abort_if(!file->flush(), kOutputFailure);
+    check::abort_if(out.status() != QTextStream::Ok, kOutputFailure);
 }
 
 // One object per defect: its id and the shown columns by their internal names, which stay the
@@ -171,6 +260,18 @@ QString ListDefects(const AdminOptions& options, UserInterface& ui, Administrati
         err << list.EntryCountText(rows.value_or(0), list.BuildListCondition(true).filtered) << Qt::endl;
         return QString();
     }
+    if (options.format != QLatin1String("json") && options.output.isEmpty()) {
+        QTemporaryFile spool;
+        check::abort_if(!spool.open(), kSpoolFailure);
+        const std::optional<QString> count = SpoolListing(list, document.lookups(), spool);
+        if (!count)
+            return QStringLiteral("the list of %1 could not be read").arg(engine::DisplayNameOfDatabase(options.file));
+        if (const QString refusal = SelectionRefusal(options, selection, list); !refusal.isEmpty())
+            return refusal;
+        CopyListing(spool, out);
+        err << *count << Qt::endl;
+        return QString();
+    }
     int fills = 0;
     QObject::connect(&list, &CDefectList::listFilled, [&fills] { ++fills; });
     QString count;
@@ -184,8 +285,6 @@ QString ListDefects(const AdminOptions& options, UserInterface& ui, Administrati
 
     if (options.format == QLatin1String("json"))
         PrintJson(list.model(), out);
-    else if (options.output.isEmpty())
-        Print(list.model(), document.lookups(), out);
     else
         WriteListExport(options.output, kind, document.GetDocumentConnection(RetryMode::Offline), list,
                         options.rawFormulas ? FormulaCells::Raw : FormulaCells::Neutralise);

@@ -1,5 +1,5 @@
 #pragma once
-// vellacord-admin list: the defect list as a user sees it in the program, filled by the program's own list.
+// vellacord-admin list: the defect list as a user sees it in the program, read by the program's own list.
 
 #include "AdminCommands.h"
 
