@@ -184,8 +184,10 @@ CTableExporter::CTableExporter(ExportFormat format, const QStringList& columnNam
 {
     for (int position = 0; position < columnNames.size(); ++position) {
         const QString& name = columnNames.at(position);
-        if (IsExported(name))
-            columns_.push_back({position, name.toUtf8(), IsDateColumn(name)});
+        if (!IsExported(name))
+            continue;
+        const QByteArray utf8 = name.toUtf8();
+        columns_.push_back({position, utf8, IsDateColumn(name), '<' + utf8 + '>', "</" + utf8 + ">\n"});
     }
 }
 
@@ -319,9 +321,9 @@ void CTableExporter::AppendRow(QByteArray& line, const engine::Statement& row) c
                 line += "\">\n";
                 break;
             }
-            line += '<' + column.name + '>';
+            line += column.openTag;
             AppendEscaped(line, value.constData(), static_cast<int>(value.size()), format_);
-            line += "</" + column.name + ">\n";
+            line += column.closeTag;
             break;
         }
         first = false;
@@ -356,7 +358,8 @@ int ExportTable(const QString& path, const QString& query, engine::Connection& c
     };
     const auto flush = [&] {
         write(sink, chunk);
-        chunk.clear();
+        // Keeps the room: clear() would free it, and every chunk would grow it again.
+        chunk.resize(0);
     };
     // Made from the first row's statement, which names the columns.
     std::optional<CTableExporter> exporter;

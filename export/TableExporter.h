@@ -50,6 +50,9 @@ private:
         int position = 0;
         QByteArray name; // UTF-8
         bool isDate = false;
+        // The XML element's tags, "<name>" and "</name>\n", made once rather than for every cell.
+        QByteArray openTag;
+        QByteArray closeTag;
     };
 
     QByteArray Value(const engine::Statement& row, const Column& column) const;
