@@ -136,7 +136,7 @@ int Measure(const QString& path)
         stepsCpu.push_back(cpu);
         reads.push_back(TimeSeconds(stepAndRead));
     }
-    const DefectListModel& model = list.model();
+    DefectListModel& model = list.model();
     const int rows = model.rowCount();
     Report("rows", rows);
     Report("first_fill", first);
@@ -162,6 +162,11 @@ int Measure(const QString& path)
     for (std::size_t which = 0; which < texts.size(); ++which)
         Report((QByteArray("text_") + names[which]).constData(), rows > 0 ? texts[which] / rows : 0);
     Report("row_fixed", sizeof(ListRow));
+    // The texts as the arena holds them, once every full block is packed.
+    ListTextArena& arena = list.model().textArena();
+    arena.WaitForPacking();
+    Report("texts_capacity", rows > 0 ? static_cast<double>(arena.capacity()) / rows : 0);
+    Report("texts_held", rows > 0 ? static_cast<double>(arena.heldBytes()) / rows : 0);
     return 0;
 }
 
@@ -250,5 +255,7 @@ int main(int argc, char** argv)
         line(qPrintable(QStringLiteral("text bytes per row: %1").arg(QLatin1String(text))),
              [key](const Figures& f) { return QString::number(f.at(key), 'f', 1); });
     }
+    line("text block bytes per row (unpacked)", number("texts_capacity", 0));
+    line("text block bytes per row held (packed)", number("texts_held", 0));
     return 0;
 }

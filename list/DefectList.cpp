@@ -404,7 +404,7 @@ std::optional<QString> CDefectList::ReadListRows(const std::function<void()>& be
                 [&](const engine::Statement& statement) {
                     ListRow::Texts values;
                     ListRow current = RowOf(statement, values);
-                    texts.Reuse();
+                    texts.DropBlocksFrom(0);
                     current.SetTexts(values, texts);
                     row(current);
                     ++rows;

@@ -81,7 +81,7 @@ void DefectListModel::SetColumns(const ListColumns& columns)
     columns_ = columns;
     rows_.clear();
     pending_.clear();
-    arena_ = ListTextArena();
+    DropShownTexts();
     selected_.clear();
     focusedRow_ = -1;
     endResetModel();
@@ -104,11 +104,19 @@ void DefectListModel::Clear()
     beginResetModel();
     rows_.clear();
     pending_.clear();
-    arena_ = ListTextArena();
+    DropShownTexts();
     selected_.clear();
     focusedRow_ = -1;
     endResetModel();
     emit selectionChanged();
+}
+
+void DefectListModel::DropShownTexts()
+{
+    if (previous_)
+        arena_.DropBlocksFrom(previous_->textMark);
+    else
+        arena_ = ListTextArena();
 }
 
 const ListRow* DefectListModel::EarlierRow(std::int32_t defectId)
@@ -135,8 +143,13 @@ const ListRow* DefectListModel::EarlierRow(std::int32_t defectId)
 
 void DefectListModel::Append(ListRow row, const ListRow::Texts& texts)
 {
+    const std::size_t next = previous_ ? previous_->next : 0;
     const ListRow* earlier = EarlierRow(row.defectId);
-    if (earlier != nullptr && earlier->HasTexts(texts))
+    // The rows set aside are read in their order, a block unpacked after the other; a row found
+    // out of that order is compared only when its block is at hand, as unpacking a block for
+    // each row of a list read in another order would cost far more than copying the texts.
+    const bool inOrder = earlier != nullptr && earlier == previous_->rows.data() + next;
+    if (earlier != nullptr && (inOrder || earlier->TextsAtHand()) && earlier->HasTexts(texts))
         row.ShareTexts(*earlier);
     else
         row.SetTexts(texts, arena_);
@@ -148,8 +161,9 @@ void DefectListModel::Append(ListRow row, const ListRow::Texts& texts)
 void DefectListModel::BeginFill()
 {
     if (!previous_)
-        previous_ = SetAside{std::move(rows_), std::move(selected_), focusedRow_, std::move(arena_), 0, {}};
-    // A fill that starts again (after a retry) starts from the rows set aside.
+        previous_ = SetAside{std::move(rows_), std::move(selected_), focusedRow_, arena_.Seal(), 0, {}};
+    // A fill that starts again (after a retry) starts from the rows set aside; Clear drops the
+    // texts of the attempt before.
     previous_->next = 0;
     Clear();
     // A refill mostly reads as many rows as before: room for them at once, rather than a vector
@@ -164,7 +178,7 @@ void DefectListModel::EndFill(bool succeeded)
         FlushPending();
         if (previous_) {
             // Only the blocks that hold texts of the new rows stay.
-            arena_.AdoptBlocksOf(rows_, previous_->arena);
+            arena_.KeepOnlyBlocksOf(rows_);
             arena_.CompactFor(rows_);
         }
         previous_.reset();
@@ -173,7 +187,7 @@ void DefectListModel::EndFill(bool succeeded)
     beginResetModel();
     pending_.clear();
     rows_ = std::move(previous_->rows);
-    arena_ = std::move(previous_->arena);
+    arena_.DropBlocksFrom(previous_->textMark);
     selected_ = std::move(previous_->selected);
     focusedRow_ = previous_->focusedRow;
     previous_.reset();

@@ -85,6 +85,8 @@ signals:
 
 private:
     void FlushPending();
+    // Frees the texts of the rows shown, but not those of rows set aside.
+    void DropShownTexts();
 
     const LookupLists& lookups_;
     std::optional<CellTexts> cellTexts_; // made again for every fill: the locale may have changed
@@ -96,7 +98,9 @@ private:
         std::vector<ListRow> rows;
         std::vector<bool> selected;
         int focusedRow = -1;
-        ListTextArena arena;
+        // The arena's blocks up to this one hold the texts of the rows set aside; the fill's own
+        // texts go into blocks after it.
+        std::size_t textMark = 0;
         // Where the fill's rows find their earlier selves: the next row in the old order, else
         // the ids in order (made at the first row out of order).
         std::size_t next = 0;

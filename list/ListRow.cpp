@@ -11,7 +11,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <iterator>
 #include <utility>
 
 namespace {
@@ -57,113 +56,13 @@ int Utf8PrefixBytes(const char* utf8, int bytes, int characters)
     return end;
 }
 
-ListTextArena::ListTextArena(ListTextArena&& other) noexcept
-{
-    *this = std::move(other);
-}
-
-ListTextArena& ListTextArena::operator=(ListTextArena&& other) noexcept
-{
-    // The moved-from arena gives out no room in blocks it no longer holds.
-    blockBytes_ = other.blockBytes_;
-    blocks_ = std::move(other.blocks_);
-    sizes_ = std::move(other.sizes_);
-    cursor_ = std::exchange(other.cursor_, nullptr);
-    left_ = std::exchange(other.left_, 0);
-    capacity_ = std::exchange(other.capacity_, 0);
-    other.blocks_.clear();
-    other.sizes_.clear();
-    return *this;
-}
-
-char* ListTextArena::Allocate(std::size_t bytes)
-{
-    if (bytes > left_) {
-        const std::size_t size = std::max(blockBytes_, bytes);
-        blocks_.push_back(std::make_unique_for_overwrite<char[]>(size));
-        sizes_.push_back(size);
-        capacity_ += size;
-        cursor_ = blocks_.back().get();
-        left_ = size;
-    }
-    char* room = cursor_;
-    cursor_ += bytes;
-    left_ -= bytes;
-    return room;
-}
-
-void ListTextArena::Reuse()
-{
-    if (blocks_.empty())
-        return;
-    // The newest block is the largest a row has needed so far.
-    blocks_.erase(blocks_.begin(), std::prev(blocks_.end()));
-    sizes_.erase(sizes_.begin(), std::prev(sizes_.end()));
-    cursor_ = blocks_.back().get();
-    left_ = sizes_.back();
-    capacity_ = sizes_.back();
-}
-
-void ListTextArena::AdoptBlocksOf(const std::vector<ListRow>& rows, ListTextArena& other)
-{
-    // The blocks of `other` by address, so that each row's texts find theirs.
-    const auto address = [](const char* at) { return reinterpret_cast<std::uintptr_t>(at); };
-    std::vector<std::pair<std::uintptr_t, std::size_t>> starts;
-    starts.reserve(other.blocks_.size());
-    for (std::size_t i = 0; i < other.blocks_.size(); ++i)
-        starts.emplace_back(address(other.blocks_[i].get()), i);
-    std::sort(starts.begin(), starts.end());
-    std::vector<bool> used(other.blocks_.size(), false);
-    for (const ListRow& row : rows) {
-        if (row.textBytes() == 0)
-            continue;
-        const auto after =
-            std::upper_bound(starts.begin(), starts.end(), std::make_pair(address(row.textData()), SIZE_MAX));
-        if (after == starts.begin())
-            continue;
-        const std::size_t block = std::prev(after)->second;
-        if (address(row.textData()) < address(other.blocks_[block].get()) + other.sizes_[block])
-            used[block] = true;
-    }
-    std::size_t kept = 0;
-    for (std::size_t i = 0; i < other.blocks_.size(); ++i) {
-        if (used[i]) {
-            blocks_.push_back(std::move(other.blocks_[i]));
-            sizes_.push_back(other.sizes_[i]);
-            capacity_ += other.sizes_[i];
-            other.capacity_ -= other.sizes_[i];
-        } else {
-            other.blocks_[kept] = std::move(other.blocks_[i]);
-            other.sizes_[kept++] = other.sizes_[i];
-        }
-    }
-    other.blocks_.resize(kept);
-    other.sizes_.resize(kept);
-    // Its newest block may have gone.
-    other.cursor_ = nullptr;
-    other.left_ = 0;
-}
-
-void ListTextArena::CompactFor(std::vector<ListRow>& rows)
-{
-    std::size_t live = 0;
-    for (const ListRow& row : rows)
-        live += row.textBytes();
-    if (capacity_ <= 2 * live + 2 * blockBytes_)
-        return;
-    ListTextArena fresh(blockBytes_);
-    for (ListRow& row : rows) {
-        char* room = fresh.Allocate(row.textBytes());
-        std::copy_n(row.texts_, row.textBytes(), room);
-        row.texts_ = room;
-    }
-    *this = std::move(fresh);
-}
-
 QByteArrayView ListRow::text(Text which) const
 {
+    if (block_ == nullptr)
+        return {};
     const std::uint32_t begin = which == 0 ? 0 : ends_[static_cast<std::size_t>(which) - 1];
-    return QByteArrayView(texts_ + begin, ends_[static_cast<std::size_t>(which)] - begin);
+    return QByteArrayView(ListTextArena::Bytes(*block_) + offset_ + begin,
+                          ends_[static_cast<std::size_t>(which)] - begin);
 }
 
 void ListRow::SetTexts(const Texts& texts, ListTextArena& arena)
@@ -171,11 +70,17 @@ void ListRow::SetTexts(const Texts& texts, ListTextArena& arena)
     std::size_t total = 0;
     for (const QByteArrayView& text : texts)
         total += static_cast<std::size_t>(text.size());
-    char* room = arena.Allocate(total);
-    texts_ = room;
+    ends_ = {};
+    block_ = nullptr;
+    offset_ = 0;
+    if (total == 0)
+        return;
+    const ListTextArena::Room room = arena.Allocate(total);
+    block_ = room.block;
+    offset_ = room.offset;
     std::uint32_t end = 0;
     for (std::size_t i = 0; i < texts.size(); ++i) {
-        std::copy_n(texts[i].data(), texts[i].size(), room + end);
+        std::copy_n(texts[i].data(), texts[i].size(), room.bytes + end);
         end += static_cast<std::uint32_t>(texts[i].size());
         ends_[i] = end;
     }
@@ -183,10 +88,20 @@ void ListRow::SetTexts(const Texts& texts, ListTextArena& arena)
 
 bool ListRow::HasTexts(const Texts& texts) const
 {
+    // The lengths first: a row whose lengths differ is not unpacked.
     std::uint32_t begin = 0;
     for (std::size_t i = 0; i < texts.size(); ++i) {
-        const auto size = static_cast<std::uint32_t>(texts[i].size());
-        if (ends_[i] - begin != size || (size > 0 && std::memcmp(texts_ + begin, texts[i].data(), size) != 0))
+        if (ends_[i] - begin != static_cast<std::uint32_t>(texts[i].size()))
+            return false;
+        begin = ends_[i];
+    }
+    if (block_ == nullptr)
+        return true;
+    const char* bytes = ListTextArena::Bytes(*block_) + offset_;
+    begin = 0;
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        const std::uint32_t size = ends_[i] - begin;
+        if (size > 0 && std::memcmp(bytes + begin, texts[i].data(), size) != 0)
             return false;
         begin = ends_[i];
     }
@@ -195,7 +110,8 @@ bool ListRow::HasTexts(const Texts& texts) const
 
 void ListRow::ShareTexts(const ListRow& other)
 {
-    texts_ = other.texts_;
+    block_ = other.block_;
+    offset_ = other.offset_;
     ends_ = other.ends_;
 }
 

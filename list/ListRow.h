@@ -1,10 +1,11 @@
 #pragma once
 // One row of the defect list as it is kept in memory: the numbers as read and the texts as
-// UTF-8, memo texts already cut to the cell length, in blocks of an arena that many rows share,
-// so that 100 000 rows stay small and a fill allocates per block, not per row. The cell texts are
-// made from it when they are shown.
+// UTF-8, memo texts already cut to the cell length, in a block of an arena that many rows share
+// (ListTextArena), so that 100 000 rows stay small. The cell texts are made from it when they are
+// shown.
 
 #include "list/DateTextFormat.h"
+#include "list/ListTextArena.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -14,45 +15,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <map>
-#include <memory>
 #include <utility>
-#include <vector>
 
-class ListRow;
 class LookupLists;
 struct DefectRecord;
-
-// Holds the texts of many rows in blocks, so that a fill allocates per block, not per row. The
-// rows point into the blocks and own nothing: the arena lives as long as its rows.
-class ListTextArena {
-public:
-    static constexpr std::size_t kBlockBytes = 256 * 1024;
-
-    explicit ListTextArena(std::size_t blockBytes = kBlockBytes) : blockBytes_(blockBytes) { }
-    ListTextArena(ListTextArena&& other) noexcept;
-    ListTextArena& operator=(ListTextArena&& other) noexcept;
-
-    // Room for `bytes` bytes.
-    char* Allocate(std::size_t bytes);
-    // Gives out the newest block's room again and frees the others: for a reader that keeps one
-    // row at a time. The rows whose texts were in the arena must not be read afterwards.
-    void Reuse();
-    // The bytes of all blocks held.
-    std::size_t capacity() const { return capacity_; }
-    // Takes over the blocks of `other` that hold texts of `rows`; `other` keeps the rest.
-    void AdoptBlocksOf(const std::vector<ListRow>& rows, ListTextArena& other);
-    // Copies the texts of `rows` into fresh blocks when the blocks held are mostly texts no row
-    // shows any more (the earlier copies of rows that changed), and frees the old blocks.
-    void CompactFor(std::vector<ListRow>& rows);
-
-private:
-    std::size_t blockBytes_;
-    std::vector<std::unique_ptr<char[]>> blocks_;
-    std::vector<std::size_t> sizes_;
-    char* cursor_ = nullptr; // the free part of the newest block
-    std::size_t left_ = 0;
-    std::size_t capacity_ = 0;
-};
 
 class ListRow {
 public:
@@ -74,15 +40,19 @@ public:
     double closed = 0;
     double lastRead = 0;
 
+    // The text, valid until a text of a row in another block of the same arena is read or the
+    // arena changes (ListTextArena::Bytes): read it, copy it or compare it at once, never keep it.
+    // All texts of one row lie in one block, so they may be read one after the other.
     QByteArrayView text(Text which) const;
     // Copies the texts into the arena; memo texts must already be cut.
     void SetTexts(const Texts& texts, ListTextArena& arena);
-    // Whether the row holds exactly these texts.
+    // Whether the row holds exactly these texts (`texts` must not point into an arena).
     bool HasTexts(const Texts& texts) const;
-    // Points at the texts of `other`, which stay where they are.
+    // Whether reading the texts costs no unpacking of their block.
+    bool TextsAtHand() const { return block_ == nullptr || ListTextArena::AtHand(*block_); }
+    // Refers to the texts of `other`, which stay where they are.
     void ShareTexts(const ListRow& other);
-    // Where the texts begin, and their length.
-    const char* textData() const { return texts_; }
+    // The length of all texts together.
     std::uint32_t textBytes() const { return ends_.back(); }
 
     // The row of a record, its texts in `arena`.
@@ -91,7 +61,9 @@ public:
 private:
     friend class ListTextArena;
 
-    const char* texts_ = nullptr; // in the blocks of an arena, one after the other
+    // The texts, one after the other, from `offset_` on in `block_` (none when they are all empty).
+    const ListTextArena::Block* block_ = nullptr;
+    std::uint32_t offset_ = 0;
     std::array<std::uint32_t, kTextCount> ends_{};
 };
 

@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev libxcb1-dev
-  libsqlite3-dev sqlite3
+  libsqlite3-dev sqlite3 liblz4-dev
   libpq-dev postgresql-15 postgresql-client-15
   libgtest-dev libgmock-dev libbenchmark-dev
   libgmime-3.0-dev msmtp python3-aiosmtpd zip unzip

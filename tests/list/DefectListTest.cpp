@@ -619,20 +619,21 @@ TEST_F(DefectListTest, RowsReadOneAtATimeAreTheRowsTextsAndCountOfTheFill)
     ui_.VerifyAllUsed();
 }
 
-// A reader that keeps one row at a time reuses the arena: each row's texts are its own, and once
-// reused the arena holds no more than its block or the longest row so far, however many rows pass.
-TEST(ListTextArena, ReusedForEachRowItKeepsEachRowsTextsAndNoMoreThanTheLongestRow)
+// A reader that keeps one row at a time drops the arena's blocks before each row: each row's texts
+// are its own, and the arena holds no more than its block or that row, however many rows pass.
+TEST(ListTextArena, EmptiedForEachRowItKeepsEachRowsTextsAndNoMoreThanThatRow)
 {
     ListTextArena arena(1024);
     std::size_t longest = 0;
     for (int i = 0; i < 2000; ++i) {
         const QByteArray subject(i % 97 * 40, static_cast<char>('a' + i % 26));
         const QByteArray cc = QByteArray::number(i);
-        arena.Reuse();
-        ASSERT_LE(arena.capacity(), std::max<std::size_t>(1024, longest)) << i;
+        arena.DropBlocksFrom(0);
         ListRow row;
         row.SetTexts({subject, {}, {}, "1.0", {}, cc}, arena);
-        longest = std::max(longest, static_cast<std::size_t>(subject.size() + cc.size() + 3));
+        const std::size_t bytes = static_cast<std::size_t>(subject.size() + cc.size() + 3);
+        longest = std::max(longest, bytes);
+        ASSERT_LE(arena.capacity(), std::max<std::size_t>(1024, bytes)) << i;
         ASSERT_EQ(row.text(ListRow::kSubject), subject) << i;
         ASSERT_EQ(row.text(ListRow::kCc), cc) << i;
     }
