@@ -22,6 +22,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <functional>
 #include <thread>
 
 using namespace engine;
@@ -52,6 +53,36 @@ int HoldSharedPresence(const QStringList& arguments)
     return 0;
 }
 REGISTER_CHILD_ACTION("hold-shared-presence", HoldSharedPresence);
+
+struct HeldWait {
+    long status = kOk; // the holder's transaction
+    bool seen = false; // whether `seen` held while the waiter waited
+};
+
+// `holder` takes the write lock while `waiter` tries to insert 'waited', until `seen` says the
+// wait shows (10 s at most), then inserts 'held' and commits; `afterCommit` runs before the waiter
+// is joined.
+HeldWait HoldWhileAnotherWaits(Connection& holder, Connection& waiter, const std::function<bool()>& seen,
+                               const std::function<void()>& afterCommit = {})
+{
+    HeldWait result;
+    std::thread second;
+    // A failed assertion returns early; a thread left unjoined would end the whole program.
+    const auto joinSecond = qScopeGuard([&] {
+        if (second.joinable())
+            second.join();
+    });
+    result.status = holder.WriteTransaction([&] {
+        second = std::thread([&] { waiter.Execute(QStringLiteral("INSERT INTO item (name) VALUES ('waited')")); });
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (!(result.seen = seen()) && std::chrono::steady_clock::now() < until)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        return holder.Execute(QStringLiteral("INSERT INTO item (name) VALUES ('held')"));
+    });
+    if (result.status == kOk && afterCommit)
+        afterCommit();
+    return result;
+}
 
 } // namespace
 
@@ -254,23 +285,9 @@ TEST(Engine, AConnectionWaitingForTheWriteLockSaysSoUntilItGotIt)
     EXPECT_FALSE(probe.OthersWaiting());
     probe.SetWaiting(false);
 
-    bool seenWaiting = false;
-    std::thread second;
-    // A failed assertion returns early; a thread left unjoined would end the whole program.
-    const auto joinSecond = qScopeGuard([&] {
-        if (second.joinable())
-            second.join();
-    });
-    ASSERT_EQ(holder.WriteTransaction([&] {
-        second = std::thread([&] { waiter.Execute(QStringLiteral("INSERT INTO item (name) VALUES ('waited')")); });
-        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        while (!(seenWaiting = probe.OthersWaiting()) && std::chrono::steady_clock::now() < until)
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        return holder.Execute(QStringLiteral("INSERT INTO item (name) VALUES ('held')"));
-    }),
-              kOk);
-    second.join();
-    EXPECT_TRUE(seenWaiting);
+    const HeldWait held = HoldWhileAnotherWaits(holder, waiter, [&] { return probe.OthersWaiting(); });
+    ASSERT_EQ(held.status, kOk);
+    EXPECT_TRUE(held.seen);
     EXPECT_FALSE(probe.OthersWaiting()) << "the flag outlived the wait";
     std::int64_t items = 0;
     ASSERT_EQ(holder.QueryInt(QStringLiteral("SELECT count(*) FROM item"), {}, items), kOk);
@@ -292,25 +309,12 @@ TEST(Engine, AWriterThatJustCommittedLetsTheWriterWaitingLongerGoFirst)
     EXPECT_FALSE(probe.LongerWaiterThan(-1));
     probe.SetWaitLevel(-1);
 
-    bool seenWaiting = false;
-    std::thread second;
-    // A failed assertion returns early; a thread left unjoined would end the whole program.
-    const auto joinSecond = qScopeGuard([&] {
-        if (second.joinable())
-            second.join();
-    });
-    ASSERT_EQ(holder.WriteTransaction([&] {
-        second = std::thread([&] { waiter.Execute(QStringLiteral("INSERT INTO item (name) VALUES ('waited')")); });
-        // Long enough that the waiter's level stays above the committer's while it comes again.
-        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        while (!(seenWaiting = probe.LongerWaiterThan(49)) && std::chrono::steady_clock::now() < until)
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        return holder.Execute(QStringLiteral("INSERT INTO item (name) VALUES ('held')"));
-    }),
-              kOk);
-    ASSERT_EQ(holder.Execute(QStringLiteral("INSERT INTO item (name) VALUES ('again')")), kOk);
-    second.join();
-    EXPECT_TRUE(seenWaiting);
+    // Long enough that the waiter's level stays above the committer's while it comes again.
+    const HeldWait held = HoldWhileAnotherWaits(
+        holder, waiter, [&] { return probe.LongerWaiterThan(49); },
+        [&] { ASSERT_EQ(holder.Execute(QStringLiteral("INSERT INTO item (name) VALUES ('again')")), kOk); });
+    ASSERT_EQ(held.status, kOk);
+    EXPECT_TRUE(held.seen);
     EXPECT_FALSE(probe.LongerWaiterThan(-1)) << "the level outlived the wait";
     Rowset order;
     ASSERT_EQ(holder.Query(QStringLiteral("SELECT name FROM item ORDER BY item_id"), {}, order), kOk);
