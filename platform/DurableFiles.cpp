@@ -62,7 +62,17 @@ bool RenameToFreeName(const QString& from, const QString& to)
     return !QFileInfo::exists(to) && std::rename(source.constData(), target.constData()) == 0;
 }
 
-QString TakeOverAccessAndSync(const QString& replacement, const QString& original)
+QString SyncFailure(const QString& path)
+{
+    const FileDescriptor file(path, O_RDONLY);
+    if (file.fd() < 0)
+        return Failure("open", path);
+    if (::fsync(file.fd()) != 0)
+        return Failure("write to the disk", path);
+    return {};
+}
+
+QString TakeOverAccess(const QString& replacement, const QString& original)
 {
     struct stat wanted = {};
     if (::stat(original.toLocal8Bit().constData(), &wanted) != 0)
@@ -80,7 +90,12 @@ QString TakeOverAccessAndSync(const QString& replacement, const QString& origina
     // After the owner: a change of owner clears the set-id bits.
     if (::fchmod(file.fd(), wanted.st_mode & 07777) != 0)
         return Failure("give the permissions of the database to", replacement);
-    if (::fsync(file.fd()) != 0)
-        return Failure("write to the disk", replacement);
     return {};
+}
+
+QString TakeOverAccessAndSync(const QString& replacement, const QString& original)
+{
+    if (QString failure = TakeOverAccess(replacement, original); !failure.isEmpty())
+        return failure;
+    return SyncFailure(replacement);
 }

@@ -16,6 +16,12 @@ bool ReplaceByRename(const QString& from, const QString& to);
 // Renames `from` to `to` in one step, but never over a file at `to` (false then).
 bool RenameToFreeName(const QString& from, const QString& to);
 
+// Empty when the file's data and metadata reached the disk, else what failed.
+QString SyncFailure(const QString& path);
+
 // Gives `replacement` the permission bits and group of `original`, and its owner where the process
-// may (as root), then syncs it. Empty on success, else what failed.
+// may (as root). Empty on success, else what failed.
+QString TakeOverAccess(const QString& replacement, const QString& original);
+
+// The same, then syncs `replacement`.
 QString TakeOverAccessAndSync(const QString& replacement, const QString& original);

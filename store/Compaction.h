@@ -4,10 +4,10 @@
 #include <QString>
 #include <QStringList>
 
-// Compacts the closed database `source` into a temporary file beside `destination`, checks the
-// copy (quick check, schema version, defect count), gives it the access of `source`, syncs it and
-// renames it over `destination`. Nothing else is ever written at `destination`, so a crash leaves
-// either the old state or the finished copy there. Refuses a source without the current schema.
+// Compacts the closed database `source` into a temporary file beside `destination`, gives the copy
+// the access of `source`, checks it (quick check, schema version, defect count) while it syncs it
+// and renames it over `destination`. Nothing else is ever written at `destination`, so a crash
+// leaves either the old state or the finished copy there. Refuses a source without the current schema.
 // Empty on success, else what went wrong, naming `destination`.
 QString CompactDatabase(const QString& source, const QString& destination);
 
