@@ -80,7 +80,10 @@ QString CheckCopy(const QString& copy, std::int64_t version, std::int64_t defect
 
 void MapIntoMemory(engine::Connection& connection)
 {
-    connection.Execute(QStringLiteral("PRAGMA mmap_size=1073741824"));
+    // The whole file: the engine lowers the request to its own limit (2 GiB as Debian builds it).
+    // Pages above a 1 GiB mapping went through the small page cache, a tenth more processor time
+    // for the check of a 1.4 GB copy.
+    connection.Execute(QStringLiteral("PRAGMA mmap_size=1099511627776"));
 }
 
 QString QuickCheck(engine::Connection& connection)
