@@ -336,6 +336,19 @@ void CellTexts::AppendUtf8(QByteArray& out, const ListRow& row, int columnId)
     case column::kComponent:
     case column::kCategory: {
         const auto [list, id] = LookupOf(row, columnId);
+        const auto index = static_cast<std::size_t>(list);
+        if (id >= 0 && id < kIndexedIds) {
+            if (indexedNames_.size() <= index)
+                indexedNames_.resize(index + 1);
+            std::vector<std::optional<QByteArray>>& names = indexedNames_[index];
+            if (names.size() <= static_cast<std::size_t>(id))
+                names.resize(static_cast<std::size_t>(id) + 1);
+            std::optional<QByteArray>& name = names[static_cast<std::size_t>(id)];
+            if (!name)
+                name = lookups_.LookupName(list, id).toUtf8();
+            out += *name;
+            return;
+        }
         const auto key = std::make_pair(static_cast<int>(list), id);
         auto found = names_.find(key);
         if (found == names_.end())
