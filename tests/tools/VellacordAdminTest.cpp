@@ -1045,6 +1045,36 @@ TEST_F(VellacordAdminTest, AServerWithoutAttachmentsRootSaysSo)
     EXPECT_TRUE(run.err.contains(QStringLiteral("attachments-root URI FOLDER"))) << run.err.toStdString();
 }
 
+// The server's client library is loaded by the first server it opens: a command on a file, the
+// usual case, does without it and the libraries it brings.
+TEST_F(VellacordAdminTest, TheServerClientLibraryIsLoadedForAServerOnly)
+{
+    // The dynamic linker names every library it loads on the error output.
+    const auto loaded = [&](const QStringList& arguments) {
+        QProcess process;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("HOME"), home());
+        environment.insert(QStringLiteral("LD_DEBUG"), QStringLiteral("files"));
+        process.setProcessEnvironment(environment);
+        process.start(ToolPath(), arguments);
+        EXPECT_TRUE(process.waitForFinished(60000));
+        EXPECT_EQ(process.exitCode(), 0) << arguments.join(' ').toStdString();
+        const QString said = QString::fromUtf8(process.readAllStandardError());
+        EXPECT_TRUE(said.contains(QStringLiteral("libQt6Core"))) << "the linker's names are read";
+        return said.contains(QStringLiteral("libpq.so"));
+    };
+    const QString path = CreateCurrentDatabase(folder.file(QStringLiteral("team.defl")));
+    FillSmallTeamFile(path);
+    EXPECT_FALSE(loaded({QStringLiteral("list"), path, QStringLiteral("--user"), QStringLiteral("alice")}));
+    EXPECT_FALSE(loaded({QStringLiteral("version"), path}));
+
+    SERVER_DATABASE_OR_SKIP(uri);
+    ASSERT_EQ(Admin({QStringLiteral("migrate"), path, uri}).exitCode, 0);
+    EXPECT_TRUE(loaded({QStringLiteral("list"), uri, QStringLiteral("--user"), QStringLiteral("alice")}));
+    const ToolRun run = Admin({QStringLiteral("version"), uri});
+    EXPECT_EQ(run.out.trimmed(), QStringLiteral("13")) << run.err.toStdString();
+}
+
 TEST_F(VellacordAdminTest, UnlockOfAServerSaysWhetherMaintenanceRunsAndNamesNoLogin)
 {
     SERVER_DATABASE_OR_SKIP(uri);
