@@ -100,5 +100,4 @@ private:
     static constexpr std::int32_t kIndexedIds = 4096;
     std::vector<std::vector<std::optional<QByteArray>>> indexedNames_;
     std::map<std::pair<int, std::int32_t>, QByteArray> names_;
-    QString date_; // reused for each date
 };
