@@ -1,6 +1,7 @@
 // The server session behind a connection: connecting by URI, transactions, failures by SQLSTATE, the change counter.
 
 #include "engine/PgConnection.h"
+#include "engine/PgLibrary.h"
 
 #include "engine/Connection.h"
 #include "engine/EngineStatus.h"
@@ -14,6 +15,8 @@
 #include <sqlite3.h>
 
 namespace engine {
+
+using namespace pq;
 
 namespace {
 

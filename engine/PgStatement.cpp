@@ -5,6 +5,7 @@
 #include "engine/Connection.h"
 #include "engine/EngineStatus.h"
 #include "engine/PgConnection.h"
+#include "engine/PgLibrary.h"
 #include "engine/ReadOnlyFence.h"
 #include "engine/SqlDialect.h"
 #include "engine/Statement.h"
@@ -20,6 +21,8 @@
 #include <type_traits>
 
 namespace engine {
+
+using namespace pq;
 
 namespace {
 

@@ -10,12 +10,11 @@
 #include "engine/Statement.h"
 #include "export/OutputFile.h"
 #include "export/SpreadsheetQuery.h"
+#include "export/XlsxLibrary.h"
 #include "list/ColumnCatalogue.h"
 
 #include <QDir>
 #include <QTemporaryFile>
-
-#include <xlsxwriter.h>
 
 #include <memory>
 #include <string>
@@ -47,7 +46,7 @@ QByteArray CellText(QString text)
 }
 
 struct WorkbookFree {
-    void operator()(lxw_workbook* workbook) const { lxw_workbook_free(workbook); }
+    void operator()(lxw_workbook* workbook) const { xlsx::lxw_workbook_free(workbook); }
 };
 using Workbook = std::unique_ptr<lxw_workbook, WorkbookFree>;
 
@@ -73,7 +72,7 @@ CellKind KindOf(int columnId)
 void Check(lxw_error error)
 {
     if (error != LXW_NO_ERROR)
-        throw check::abort_on(std::string("Writing output file failed! (") + lxw_strerror(error) + ")");
+        throw check::abort_on(std::string("Writing output file failed! (") + xlsx::lxw_strerror(error) + ")");
 }
 
 // One sheet being written; Begin starts it afresh (a read that lost the file starts again).
@@ -90,20 +89,20 @@ public:
         lxw_workbook_options options{};
         options.constant_memory = LXW_TRUE;
         options.tmpdir = tmpdir_.data();
-        workbook_.reset(workbook_new_opt(path_.c_str(), &options));
+        workbook_.reset(xlsx::workbook_new_opt(path_.c_str(), &options));
         check::abort_if(!workbook_, "Could not open output file!");
-        sheet_ = workbook_add_worksheet(workbook_.get(), nullptr);
+        sheet_ = xlsx::workbook_add_worksheet(workbook_.get(), nullptr);
         check::abort_if(sheet_ == nullptr, "Writing output file failed!");
-        lxw_format* bold = workbook_add_format(workbook_.get());
-        format_set_bold(bold);
-        date_ = workbook_add_format(workbook_.get());
-        format_set_num_format_index(date_, kDateTimeFormat);
+        lxw_format* bold = xlsx::workbook_add_format(workbook_.get());
+        xlsx::format_set_bold(bold);
+        date_ = xlsx::workbook_add_format(workbook_.get());
+        xlsx::format_set_num_format_index(date_, kDateTimeFormat);
         for (lxw_col_t col = 0; col < columns_.size(); ++col) {
             const ListColumn& shown = list_.columns[static_cast<std::size_t>(columns_[col])];
-            Check(worksheet_set_column_pixels(sheet_, col, col, static_cast<std::uint32_t>(shown.width), nullptr));
-            Check(worksheet_write_string(sheet_, 0, col, shown.caption.toStdString().c_str(), bold));
+            Check(xlsx::worksheet_set_column_pixels(sheet_, col, col, static_cast<std::uint32_t>(shown.width), nullptr));
+            Check(xlsx::worksheet_write_string(sheet_, 0, col, shown.caption.toStdString().c_str(), bold));
         }
-        worksheet_freeze_panes(sheet_, 1, 0);
+        xlsx::worksheet_freeze_panes(sheet_, 1, 0);
         row_ = 0;
     }
 
@@ -116,17 +115,17 @@ public:
                 continue;
             switch (KindOf(columns_[col])) {
             case CellKind::Number:
-                Check(worksheet_write_number(sheet_, row_, col, engine::AsReal(value), nullptr));
+                Check(xlsx::worksheet_write_number(sheet_, row_, col, engine::AsReal(value), nullptr));
                 break;
             case CellKind::Date:
                 // Dates are kept as the spreadsheet keeps them: days since 1899-12-30; 0 is not set.
                 if (const double date = engine::AsReal(value); date != 0)
-                    Check(worksheet_write_number(sheet_, row_, col, date, date_));
+                    Check(xlsx::worksheet_write_number(sheet_, row_, col, date, date_));
                 break;
             case CellKind::Text: {
                 // A line break inside a cell is a line feed alone.
                 const QString text = engine::AsText(value).replace(QLatin1String("\r\n"), QLatin1String("\n"));
-                Check(worksheet_write_string(sheet_, row_, col, CellText(text).constData(), nullptr));
+                Check(xlsx::worksheet_write_string(sheet_, row_, col, CellText(text).constData(), nullptr));
                 break;
             }
             }
@@ -135,7 +134,7 @@ public:
 
     void Close()
     {
-        const lxw_error error = workbook_close(workbook_.release());
+        const lxw_error error = xlsx::workbook_close(workbook_.release());
         check::abort_if(error == LXW_ERROR_CREATING_XLSX_FILE, "Could not open output file!");
         Check(error);
     }

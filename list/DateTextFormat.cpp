@@ -28,6 +28,43 @@ void AppendNumber(QString& text, int value, int width)
         text += QLatin1Char(digits[--count]);
 }
 
+void AppendNumber(QByteArray& text, int value, int width)
+{
+    char digits[12];
+    int count = 0;
+    do {
+        digits[count++] = static_cast<char>('0' + value % 10);
+        value /= 10;
+    } while (value > 0);
+    while (width-- > count)
+        text += '0';
+    while (count > 0)
+        text += digits[--count];
+}
+
+// A name or literal of the pattern, held as both kinds of text.
+template <typename Name>
+void AppendName(QString& text, const Name& name)
+{
+    text += name.text;
+}
+
+template <typename Name>
+void AppendName(QByteArray& text, const Name& name)
+{
+    text += name.utf8;
+}
+
+void AppendLocaleText(QString& text, const QString& written)
+{
+    text += written;
+}
+
+void AppendLocaleText(QByteArray& text, const QString& written)
+{
+    text += written.toUtf8();
+}
+
 bool IsAsciiLetter(QChar c)
 {
     return (c >= QLatin1Char('a') && c <= QLatin1Char('z')) || (c >= QLatin1Char('A') && c <= QLatin1Char('Z'));
@@ -38,15 +75,15 @@ bool IsAsciiLetter(QChar c)
 DateTextFormat::DateTextFormat(const QLocale& locale) : locale_(locale)
 {
     usesLocale_ = locale_.zeroDigit() != QLatin1String("0") || !Parse(locale_.dateTimeFormat(QLocale::ShortFormat));
-    amPmUpper_ = {locale_.amText().toUpper(), locale_.pmText().toUpper()};
-    amPmLower_ = {locale_.amText().toLower(), locale_.pmText().toLower()};
+    amPmUpper_ = {Name(locale_.amText().toUpper()), Name(locale_.pmText().toUpper())};
+    amPmLower_ = {Name(locale_.amText().toLower()), Name(locale_.pmText().toLower())};
     for (int month = 1; month <= 12; ++month) {
-        monthShortNames_[static_cast<std::size_t>(month - 1)] = locale_.monthName(month, QLocale::ShortFormat);
-        monthLongNames_[static_cast<std::size_t>(month - 1)] = locale_.monthName(month, QLocale::LongFormat);
+        monthShortNames_[static_cast<std::size_t>(month - 1)] = Name(locale_.monthName(month, QLocale::ShortFormat));
+        monthLongNames_[static_cast<std::size_t>(month - 1)] = Name(locale_.monthName(month, QLocale::LongFormat));
     }
     for (int day = 1; day <= 7; ++day) {
-        dayShortNames_[static_cast<std::size_t>(day - 1)] = locale_.dayName(day, QLocale::ShortFormat);
-        dayLongNames_[static_cast<std::size_t>(day - 1)] = locale_.dayName(day, QLocale::LongFormat);
+        dayShortNames_[static_cast<std::size_t>(day - 1)] = Name(locale_.dayName(day, QLocale::ShortFormat));
+        dayLongNames_[static_cast<std::size_t>(day - 1)] = Name(locale_.dayName(day, QLocale::LongFormat));
     }
 }
 
@@ -54,8 +91,8 @@ bool DateTextFormat::Parse(const QString& pattern)
 {
     const auto literal = [this](const QString& text) {
         if (parts_.empty() || parts_.back().field != Field::Literal)
-            parts_.push_back({Field::Literal, QString()});
-        parts_.back().literal += text;
+            parts_.push_back({Field::Literal, Name()});
+        parts_.back().literal = Name(parts_.back().literal.text + text);
     };
     for (qsizetype i = 0; i < pattern.size();) {
         const QChar c = pattern.at(i);
@@ -77,7 +114,7 @@ bool DateTextFormat::Parse(const QString& pattern)
             const QChar p = c == QLatin1Char('A') ? QLatin1Char('P') : QLatin1Char('p');
             if (i + 1 >= pattern.size() || pattern.at(i + 1) != p)
                 return false;
-            parts_.push_back({c == QLatin1Char('A') ? Field::AmPmUpper : Field::AmPmLower, QString()});
+            parts_.push_back({c == QLatin1Char('A') ? Field::AmPmUpper : Field::AmPmLower, Name()});
             twelveHour_ = true;
             i += 2;
             continue;
@@ -119,13 +156,24 @@ bool DateTextFormat::Parse(const QString& pattern)
         // Time zones, milliseconds, eras: the locale writes those.
         if (field == Field::Literal)
             return false;
-        parts_.push_back({field, QString()});
+        parts_.push_back({field, Name()});
         i += repeat;
     }
     return true;
 }
 
 void DateTextFormat::Append(QString& text, double oleDate) const
+{
+    Write(text, oleDate);
+}
+
+void DateTextFormat::AppendUtf8(QByteArray& text, double oleDate) const
+{
+    Write(text, oleDate);
+}
+
+template <typename Out>
+void DateTextFormat::Write(Out& text, double oleDate) const
 {
     if (oleDate == 0.0 || !std::isfinite(oleDate))
         return;
@@ -143,7 +191,7 @@ void DateTextFormat::Append(QString& text, double oleDate) const
     int day = 0;
     date.getDate(&year, &month, &day);
     if (usesLocale_ || year < 1000 || year > 9999) {
-        text += locale_.toString(WallClockFromOleDate(oleDate), QLocale::ShortFormat);
+        AppendLocaleText(text, locale_.toString(WallClockFromOleDate(oleDate), QLocale::ShortFormat));
         return;
     }
     const int seconds = static_cast<int>(msecs / 1000);
@@ -154,27 +202,27 @@ void DateTextFormat::Append(QString& text, double oleDate) const
     for (const Part& part : parts_) {
         switch (part.field) {
         case Field::Literal:
-            text += part.literal;
+            AppendName(text, part.literal);
             break;
         case Field::Day:
         case Field::Day2:
             AppendNumber(text, day, part.field == Field::Day2 ? 2 : 1);
             break;
         case Field::DayShortName:
-            text += dayShortNames_[static_cast<std::size_t>(date.dayOfWeek() - 1)];
+            AppendName(text, dayShortNames_[static_cast<std::size_t>(date.dayOfWeek() - 1)]);
             break;
         case Field::DayLongName:
-            text += dayLongNames_[static_cast<std::size_t>(date.dayOfWeek() - 1)];
+            AppendName(text, dayLongNames_[static_cast<std::size_t>(date.dayOfWeek() - 1)]);
             break;
         case Field::Month:
         case Field::Month2:
             AppendNumber(text, month, part.field == Field::Month2 ? 2 : 1);
             break;
         case Field::MonthShortName:
-            text += monthShortNames_[static_cast<std::size_t>(month - 1)];
+            AppendName(text, monthShortNames_[static_cast<std::size_t>(month - 1)]);
             break;
         case Field::MonthLongName:
-            text += monthLongNames_[static_cast<std::size_t>(month - 1)];
+            AppendName(text, monthLongNames_[static_cast<std::size_t>(month - 1)]);
             break;
         case Field::Year2:
             AppendNumber(text, year % 100, 2);
@@ -199,10 +247,10 @@ void DateTextFormat::Append(QString& text, double oleDate) const
             AppendNumber(text, second, part.field == Field::Second2 ? 2 : 1);
             break;
         case Field::AmPmUpper:
-            text += amPmUpper_[hour < 12 ? 0 : 1];
+            AppendName(text, amPmUpper_[hour < 12 ? 0 : 1]);
             break;
         case Field::AmPmLower:
-            text += amPmLower_[hour < 12 ? 0 : 1];
+            AppendName(text, amPmLower_[hour < 12 ? 0 : 1]);
             break;
         }
     }

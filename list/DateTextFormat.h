@@ -3,6 +3,7 @@
 // taken apart when the format is made, so a cell costs some digit writes instead of a locale
 // look-up and a parse of the pattern.
 
+#include <QByteArray>
 #include <QLocale>
 #include <QString>
 
@@ -17,6 +18,8 @@ public:
     // Appends the text that `locale.toString(WallClockFromOleDate(oleDate), QLocale::ShortFormat)`
     // gives: empty for 0 or a value that is no date.
     void Append(QString& text, double oleDate) const;
+    // The same text appended as UTF-8, without a QString on the way.
+    void AppendUtf8(QByteArray& text, double oleDate) const;
     QString Text(double oleDate) const;
 
     // A pattern with parts this class does not write itself is handed to the locale whole.
@@ -46,21 +49,30 @@ private:
         AmPmUpper,
         AmPmLower
     };
+    // A text of the pattern as both kinds of text are written.
+    struct Name {
+        Name() = default;
+        explicit Name(const QString& text) : text(text), utf8(text.toUtf8()) { }
+        QString text;
+        QByteArray utf8;
+    };
     struct Part {
         Field field = Field::Literal;
-        QString literal;
+        Name literal;
     };
 
     bool Parse(const QString& pattern);
+    template <typename Out>
+    void Write(Out& text, double oleDate) const;
 
     QLocale locale_;
     std::vector<Part> parts_;
     bool usesLocale_ = false;
     bool twelveHour_ = false;
-    std::array<QString, 2> amPmUpper_;
-    std::array<QString, 2> amPmLower_;
-    std::array<QString, 12> monthShortNames_;
-    std::array<QString, 12> monthLongNames_;
-    std::array<QString, 7> dayShortNames_;
-    std::array<QString, 7> dayLongNames_;
+    std::array<Name, 2> amPmUpper_;
+    std::array<Name, 2> amPmLower_;
+    std::array<Name, 12> monthShortNames_;
+    std::array<Name, 12> monthLongNames_;
+    std::array<Name, 7> dayShortNames_;
+    std::array<Name, 7> dayLongNames_;
 };

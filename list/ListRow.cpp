@@ -217,21 +217,6 @@ void AppendNumber(QByteArray& out, std::int32_t value)
         out += digits[--count];
 }
 
-void AppendUtf8Text(QByteArray& out, QStringView text)
-{
-    for (const QChar c : text) {
-        if (c.unicode() >= 0x80) {
-            out += text.toUtf8();
-            return;
-        }
-    }
-    // Plain ASCII, the usual date: no conversion buffer.
-    const qsizetype at = out.size();
-    out.resize(at + text.size());
-    for (qsizetype i = 0; i < text.size(); ++i)
-        out[at + i] = static_cast<char>(text[i].unicode());
-}
-
 // Bytes that are no UTF-8 become U+FFFD, as in the texts made for the screen.
 void AppendText(QByteArray& out, QByteArrayView text)
 {
@@ -284,9 +269,7 @@ void CellTexts::AppendUtf8(QByteArray& out, const ListRow& row, int columnId)
             out += '-';
             return;
         }
-        date_.clear();
-        dates_.Append(date_, oleDate);
-        AppendUtf8Text(out, date_);
+        dates_.AppendUtf8(out, oleDate);
     };
     switch (columnId) {
     case column::kDefectId:
@@ -336,6 +319,19 @@ void CellTexts::AppendUtf8(QByteArray& out, const ListRow& row, int columnId)
     case column::kComponent:
     case column::kCategory: {
         const auto [list, id] = LookupOf(row, columnId);
+        const auto index = static_cast<std::size_t>(list);
+        if (id >= 0 && id < kIndexedIds) {
+            if (indexedNames_.size() <= index)
+                indexedNames_.resize(index + 1);
+            std::vector<std::optional<QByteArray>>& names = indexedNames_[index];
+            if (names.size() <= static_cast<std::size_t>(id))
+                names.resize(static_cast<std::size_t>(id) + 1);
+            std::optional<QByteArray>& name = names[static_cast<std::size_t>(id)];
+            if (!name)
+                name = lookups_.LookupName(list, id).toUtf8();
+            out += *name;
+            return;
+        }
         const auto key = std::make_pair(static_cast<int>(list), id);
         auto found = names_.find(key);
         if (found == names_.end())

@@ -15,7 +15,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <utility>
+#include <vector>
 
 class LookupLists;
 struct DefectRecord;
@@ -93,6 +95,9 @@ public:
 private:
     const LookupLists& lookups_;
     DateTextFormat dates_;
+    // The names made so far, by list and id: ids from 0 to kIndexedIds in a vector each (the
+    // usual ids, looked up for every row), any other in the map.
+    static constexpr std::int32_t kIndexedIds = 4096;
+    std::vector<std::vector<std::optional<QByteArray>>> indexedNames_;
     std::map<std::pair<int, std::int32_t>, QByteArray> names_;
-    QString date_; // reused for each date
 };

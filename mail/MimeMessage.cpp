@@ -3,6 +3,7 @@
 
 #include "mail/MimeMessage.h"
 
+#include "mail/GMimeLibrary.h"
 #include "mail/Notification.h"
 
 #include <QCryptographicHash>
@@ -10,15 +11,12 @@
 #include <QRegularExpression>
 #include <QUuid>
 
-// GLib names a structure member "signals", which Qt defines as a keyword.
-#pragma push_macro("signals")
-#undef signals
-#include <gmime/gmime.h>
-#pragma pop_macro("signals")
-
 #include <memory>
 
 namespace mail {
+
+using namespace gmime;
+
 namespace {
 
 struct GObjectUnref {

@@ -1,4 +1,5 @@
-// The list's date texts from a pattern read once: the same texts as the locale writes, in every locale.
+// The list's date texts from a pattern read once: the same texts as the locale writes, in every locale,
+// as text and as UTF-8.
 
 #include "list/DateTextFormat.h"
 
@@ -33,11 +34,20 @@ TEST(DateTextFormat, WritesWhatTheLocaleWritesInEveryLocale)
     for (const QLocale& locale : locales) {
         const DateTextFormat format(locale);
         written += format.usesLocale() ? 0 : 1;
-        for (const double date : kDates)
-            ASSERT_EQ(format.Text(date), locale.toString(WallClockFromOleDate(date), QLocale::ShortFormat))
+        for (const double date : kDates) {
+            const QString expected = locale.toString(WallClockFromOleDate(date), QLocale::ShortFormat);
+            ASSERT_EQ(format.Text(date), expected)
                 << qPrintable(locale.name()) << " " << qPrintable(locale.dateTimeFormat(QLocale::ShortFormat)) << " "
                 << date;
+            // The UTF-8 text goes after what the buffer holds.
+            QByteArray utf8("x");
+            format.AppendUtf8(utf8, date);
+            ASSERT_EQ(utf8, "x" + expected.toUtf8()) << qPrintable(locale.name()) << " " << date;
+        }
         EXPECT_TRUE(format.Text(0).isEmpty());
+        QByteArray none;
+        format.AppendUtf8(none, 0);
+        EXPECT_TRUE(none.isEmpty());
     }
     // The usual patterns are written without the locale, else there is nothing gained.
     for (const char* name : {"en_US", "de_DE", "fr_FR", "en_GB", "C"})

@@ -101,25 +101,33 @@ TEST_F(DefectListTest, CellTextsMadeForManyRowsAreTheTextsOfSingleCellsAlsoInUtf
     const std::int64_t closed = AddDefect(10, kAnn, kBob, QStringLiteral("closed and read"));
     Exec(setup_,
          QStringLiteral("UPDATE defectlist SET closed=45000.75, lastread=45001.5 + 7.0/86400, componentid=77, "
-                        "foundbuild=-12, cc='qa@example.org', "
+                        "severityid=-3, priorityid=70000, foundbuild=-12, cc='qa@example.org', "
                         "fixedversion=CAST(X'41FF42' AS TEXT) WHERE defect_id=?"),
          {closed});
     LogIn();
     ASSERT_EQ(list_.model().rowCount(), 2);
 
     CellTexts texts(doc_.lookups());
-    for (int row = 0; row < list_.model().rowCount(); ++row) {
-        const ListRow& shown = list_.model().row(row);
-        for (int columnId = 0; columnId <= column::kCount; ++columnId) {
-            const QString single = CellText(shown, columnId, doc_.lookups());
-            EXPECT_EQ(texts.Text(shown, columnId), single) << row << " " << columnId;
-            QByteArray utf8("before|");
-            texts.AppendUtf8(utf8, shown, columnId);
-            EXPECT_EQ(QString::fromUtf8(utf8), QStringLiteral("before|") + single) << row << " " << columnId;
+    // Twice: the second time the lookup names come from what the first made, for the usual ids and
+    // for those below zero or far above (-3, 70000) alike.
+    for (int pass = 0; pass < 2; ++pass) {
+        for (int row = 0; row < list_.model().rowCount(); ++row) {
+            const ListRow& shown = list_.model().row(row);
+            for (int columnId = 0; columnId <= column::kCount; ++columnId) {
+                const QString single = CellText(shown, columnId, doc_.lookups());
+                EXPECT_EQ(texts.Text(shown, columnId), single) << row << " " << columnId;
+                QByteArray utf8("before|");
+                texts.AppendUtf8(utf8, shown, columnId);
+                EXPECT_EQ(QString::fromUtf8(utf8), QStringLiteral("before|") + single) << row << " " << columnId;
+            }
         }
     }
     const int closedRow = list_.model().RowOf(static_cast<std::int32_t>(closed));
     EXPECT_EQ(texts.Text(list_.model().row(closedRow), column::kComponent), "-- 77 --");
+    QByteArray names;
+    texts.AppendUtf8(names, list_.model().row(closedRow), column::kSeverity);
+    texts.AppendUtf8(names, list_.model().row(closedRow), column::kPriority);
+    EXPECT_EQ(names, "-- -3 ---- 70000 --");
     EXPECT_EQ(texts.Text(list_.model().row(1 - closedRow), column::kClosed), "-");
     EXPECT_EQ(texts.Text(list_.model().row(closedRow), column::kLastRead),
               QLocale().toString(WallClockFromOleDate(45001.5 + 7.0 / 86400), QLocale::ShortFormat));

@@ -569,18 +569,59 @@ TEST_F(VellacordAdminTest, ListPrintsTheCellTextsOfTheFilledListAndReportsAnOutp
     EXPECT_EQ(run.err, list.statusText() + QLatin1Char('\n'));
     EXPECT_TRUE(run.out.contains(QStringLiteral("A\uFFFD B\t"))) << "no UTF-8 becomes U+FFFD";
 
-    // A full disk: the tool says so, and does not end as if it had listed.
-    QProcess full;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("HOME"), home());
-    full.setProcessEnvironment(environment);
-    full.setStandardOutputFile(QStringLiteral("/dev/full"));
-    full.start(ToolPath(), {QStringLiteral("list"), path, QStringLiteral("--user"), QStringLiteral("alice")});
-    ASSERT_TRUE(full.waitForFinished(60000));
-    EXPECT_EQ(full.exitCode(), 1);
-    const QString said = QString::fromUtf8(full.readAllStandardError());
-    EXPECT_TRUE(said.contains(QStringLiteral("standard output failed"))) << said.toStdString();
-    EXPECT_FALSE(said.contains(QStringLiteral("entries"))) << said.toStdString();
+    // A full disk: the tool says so, and does not end as if it had listed, in lines or as JSON.
+    for (const QStringList& format : {QStringList(), QStringList{QStringLiteral("--format"), QStringLiteral("json")}}) {
+        QProcess full;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("HOME"), home());
+        full.setProcessEnvironment(environment);
+        full.setStandardOutputFile(QStringLiteral("/dev/full"));
+        full.start(ToolPath(),
+                   QStringList{QStringLiteral("list"), path, QStringLiteral("--user"), QStringLiteral("alice")} +
+                       format);
+        ASSERT_TRUE(full.waitForFinished(60000));
+        EXPECT_EQ(full.exitCode(), 1) << format.join(' ').toStdString();
+        const QString said = QString::fromUtf8(full.readAllStandardError());
+        EXPECT_TRUE(said.contains(QStringLiteral("standard output failed"))) << said.toStdString();
+        EXPECT_FALSE(said.contains(QStringLiteral("entries"))) << said.toStdString();
+    }
+}
+
+// A regular file takes the lines as they are read (appended to, it gets them once the read is
+// over); either way it ends with what a pipe gets, and with nothing when the listing is refused.
+TEST_F(VellacordAdminTest, ListIntoAFileWritesWhatAPipeGetsAndNothingWhenRefused)
+{
+    const QString path = CreateCurrentDatabase(folder.file(QStringLiteral("team.defl")));
+    FillSmallTeamFile(path);
+    const QString target = folder.file(QStringLiteral("list.txt"));
+    const auto intoFile = [&](const QString& options, QIODevice::OpenMode mode) {
+        QProcess process;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("HOME"), home());
+        process.setProcessEnvironment(environment);
+        process.setStandardOutputFile(target, mode);
+        process.start(ToolPath(), QStringList{QStringLiteral("list"), path} + options.split(QLatin1Char(' ')));
+        EXPECT_TRUE(process.waitForFinished(60000));
+        return process.exitCode();
+    };
+    for (const QString& options : QStringList{"--user alice", "--user alice --my-defects", "--user alice --view 1",
+                                              QStringLiteral("--user alice --filter %1").arg(kFaultyFilter),
+                                              QStringLiteral("--user alice --filter %1 --view 1").arg(kOpenFilter)}) {
+        const ToolRun piped = List(path, options);
+        ASSERT_EQ(piped.exitCode, 0) << options.toStdString();
+        ASSERT_GT(piped.out.count(QLatin1Char('\n')), 1) << options.toStdString();
+        EXPECT_EQ(intoFile(options, QIODevice::Truncate), 0) << options.toStdString();
+        EXPECT_EQ(QString::fromUtf8(Bytes(target)), piped.out) << options.toStdString();
+        EXPECT_EQ(intoFile(options, QIODevice::Append), 0) << options.toStdString();
+        EXPECT_EQ(QString::fromUtf8(Bytes(target)), piped.out + piped.out) << options.toStdString();
+    }
+    for (const QString refused : {"--user alice --view 7", "--user alice --filter 77"}) {
+        EXPECT_EQ(intoFile(refused, QIODevice::Truncate), 1) << refused.toStdString();
+        EXPECT_EQ(Bytes(target), QByteArray()) << refused.toStdString();
+        Write(target, "earlier\n");
+        EXPECT_EQ(intoFile(refused, QIODevice::Append), 1) << refused.toStdString();
+        EXPECT_EQ(Bytes(target), "earlier\n") << refused.toStdString();
+    }
 }
 
 TEST_F(VellacordAdminTest, UserAddThenListOnAFreshFile)
@@ -1002,6 +1043,36 @@ TEST_F(VellacordAdminTest, AServerWithoutAttachmentsRootSaysSo)
     const ToolRun run = Admin({QStringLiteral("attachments-root"), uri});
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_TRUE(run.err.contains(QStringLiteral("attachments-root URI FOLDER"))) << run.err.toStdString();
+}
+
+// The server's client library is loaded by the first server it opens: a command on a file, the
+// usual case, does without it and the libraries it brings.
+TEST_F(VellacordAdminTest, TheServerClientLibraryIsLoadedForAServerOnly)
+{
+    // The dynamic linker names every library it loads on the error output.
+    const auto loaded = [&](const QStringList& arguments) {
+        QProcess process;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("HOME"), home());
+        environment.insert(QStringLiteral("LD_DEBUG"), QStringLiteral("files"));
+        process.setProcessEnvironment(environment);
+        process.start(ToolPath(), arguments);
+        EXPECT_TRUE(process.waitForFinished(60000));
+        EXPECT_EQ(process.exitCode(), 0) << arguments.join(' ').toStdString();
+        const QString said = QString::fromUtf8(process.readAllStandardError());
+        EXPECT_TRUE(said.contains(QStringLiteral("libQt6Core"))) << "the linker's names are read";
+        return said.contains(QStringLiteral("libpq.so"));
+    };
+    const QString path = CreateCurrentDatabase(folder.file(QStringLiteral("team.defl")));
+    FillSmallTeamFile(path);
+    EXPECT_FALSE(loaded({QStringLiteral("list"), path, QStringLiteral("--user"), QStringLiteral("alice")}));
+    EXPECT_FALSE(loaded({QStringLiteral("version"), path}));
+
+    SERVER_DATABASE_OR_SKIP(uri);
+    ASSERT_EQ(Admin({QStringLiteral("migrate"), path, uri}).exitCode, 0);
+    EXPECT_TRUE(loaded({QStringLiteral("list"), uri, QStringLiteral("--user"), QStringLiteral("alice")}));
+    const ToolRun run = Admin({QStringLiteral("version"), uri});
+    EXPECT_EQ(run.out.trimmed(), QStringLiteral("13")) << run.err.toStdString();
 }
 
 TEST_F(VellacordAdminTest, UnlockOfAServerSaysWhetherMaintenanceRunsAndNamesNoLogin)

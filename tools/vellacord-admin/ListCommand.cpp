@@ -1,8 +1,8 @@
 // The list command: a document given the file and the user, and the program's list read once on it.
 
 #include "ListCommand.h"
+#include "ListingOutput.h"
 
-#include "base/Check.h"
 #include "document/DefectDoc.h"
 #include "engine/SqlDialect.h"
 #include "export/ExportList.h"
@@ -12,13 +12,11 @@
 #include "platform/OleDate.h"
 #include "store/LookupEntries.h"
 
-#include <QIODevice>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
 #include <QStringList>
-#include <QTemporaryFile>
 
 #include <algorithm>
 #include <cstdint>
@@ -114,24 +112,14 @@ private:
     QByteArray lines_;
 };
 
-void WriteAll(QIODevice& device, const QByteArray& bytes, const char* failure)
-{
-    check::abort_if(device.write(bytes) != bytes.size(), failure);
-}
-
-constexpr const char* kSpoolFailure = "Writing the list to a temporary file failed!";
-constexpr const char* kOutputFailure = "Writing the list to the standard output failed!";
-
-// The listing's lines as the rows are read, into `spool`, in chunks: the list is never held in
-// memory. They reach the output only once the read is over (CopyListing), so that a slow reader
-// of the output (a pager, a pipe) does not hold the file's read lock and keep every workstation
-// from saving, and so that a read that starts again, or falls back to the list without its
-// filter, starts the spool again. The entry count; nullopt when the list could not be read.
-std::optional<QString> SpoolListing(CDefectList& list, const LookupLists& lookups, QFileDevice& spool)
+// The listing's lines as the rows are read, into `output`, in chunks: the list is never held in
+// memory. A read that starts again, or falls back to the list without its filter, starts the
+// output again (ListingOutput). The entry count; nullopt when the list could not be read.
+std::optional<QString> ReadListing(CDefectList& list, const LookupLists& lookups, ListingOutput& output)
 {
     std::optional<ListingLines> lines;
     const auto flush = [&] {
-        WriteAll(spool, lines->lines(), kSpoolFailure);
+        output.Write(lines->lines());
         // Keeps the room: clear() would free it, and every chunk would grow it again.
         lines->lines().resize(0);
     };
@@ -139,7 +127,7 @@ std::optional<QString> SpoolListing(CDefectList& list, const LookupLists& lookup
         [&] {
             // Each attempt starts the lines again.
             lines.emplace(list.model().columns(), lookups);
-            check::abort_if(!spool.seek(0) || !spool.resize(0), kSpoolFailure);
+            output.Restart();
             lines->AppendCaptions();
         },
         [&](const ListRow& row) {
@@ -151,28 +139,6 @@ std::optional<QString> SpoolListing(CDefectList& list, const LookupLists& lookup
     if (count)
         flush();
     return count;
-}
-
-void CopyListing(QFileDevice& spool, QTextStream& out)
-{
-    constexpr qint64 kCopyBytes = 1 << 20;
-    check::abort_if(!spool.seek(0), kSpoolFailure);
-    // The bytes go out past the stream's conversion to text and back.
-    out.flush();
-    QIODevice* device = out.device();
-    while (!spool.atEnd()) {
-        const QByteArray bytes = spool.read(kCopyBytes);
-        check::abort_if(bytes.isEmpty(), kSpoolFailure);
-        if (device != nullptr)
-            WriteAll(*device, bytes, kOutputFailure);
-        else
-            out << QString::fromUtf8(bytes);
-    }
-    out.flush();
-    // A full disk or a closed pipe shows at the last flush at the latest.
-    if (auto* file = qobject_cast<QFileDevice*>(device))
-        check::abort_if(!file->flush(), kOutputFailure);
-    check::abort_if(out.status() != QTextStream::Ok, kOutputFailure);
 }
 
 // One object per defect: its id and the shown columns by their internal names, which stay the
@@ -188,7 +154,7 @@ void PrintJson(const DefectListModel& model, QTextStream& out)
         rows.append(QJsonObject{{QStringLiteral("id"), model.DefectIdAt(row)}, {QStringLiteral("columns"), cells}});
     }
     out << QJsonDocument(rows).toJson(QJsonDocument::Indented);
-    out.flush();
+    FlushOutput(out);
 }
 
 ListExportKind ExportKind(const AdminOptions& options)
@@ -261,14 +227,13 @@ QString ListDefects(const AdminOptions& options, UserInterface& ui, Administrati
         return QString();
     }
     if (options.format != QLatin1String("json") && options.output.isEmpty()) {
-        QTemporaryFile spool;
-        check::abort_if(!spool.open(), kSpoolFailure);
-        const std::optional<QString> count = SpoolListing(list, document.lookups(), spool);
+        ListingOutput output(out);
+        const std::optional<QString> count = ReadListing(list, document.lookups(), output);
         if (!count)
             return QStringLiteral("the list of %1 could not be read").arg(engine::DisplayNameOfDatabase(options.file));
         if (const QString refusal = SelectionRefusal(options, selection, list); !refusal.isEmpty())
             return refusal;
-        CopyListing(spool, out);
+        output.Finish();
         err << *count << Qt::endl;
         return QString();
     }
