@@ -10,6 +10,7 @@
 #include <QLocale>
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <utility>
 
@@ -113,6 +114,19 @@ void ListRow::ShareTexts(const ListRow& other)
     block_ = other.block_;
     offset_ = other.offset_;
     ends_ = other.ends_;
+}
+
+bool ListRow::SameAs(const ListRow& other) const
+{
+    // Bit for bit, so that a row put back shows exactly what it showed (a date of -0 is no 0).
+    const auto same = [](double a, double b) {
+        return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b);
+    };
+    return defectId == other.defectId && statusId == other.statusId && toId == other.toId && fromId == other.fromId &&
+        priorityId == other.priorityId && severityId == other.severityId && componentId == other.componentId &&
+        categoryId == other.categoryId && foundBuild == other.foundBuild && fixedBuild == other.fixedBuild &&
+        same(opened, other.opened) && same(modified, other.modified) && same(closed, other.closed) &&
+        same(lastRead, other.lastRead) && block_ == other.block_ && offset_ == other.offset_ && ends_ == other.ends_;
 }
 
 ListRow ListRow::FromRecord(const DefectRecord& record, ListTextArena& arena)

@@ -54,6 +54,8 @@ public:
     void ShareTexts(const ListRow& other);
     // The length of all texts together.
     std::uint32_t textBytes() const { return ends_.back(); }
+    // Whether the two rows hold the same values, bit for bit, and the same texts in the same place.
+    bool SameAs(const ListRow& other) const;
 
     // The row of a record, its texts in `arena`.
     static ListRow FromRecord(const DefectRecord& record, ListTextArena& arena);
