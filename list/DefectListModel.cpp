@@ -2,6 +2,7 @@
 
 #include "list/DefectListModel.h"
 
+#include "base/Check.h"
 #include "document/LookupLists.h"
 
 #include <algorithm>
@@ -13,14 +14,14 @@ DefectListModel::DefectListModel(const LookupLists& lookups, QObject* parent)
     cellTexts_.emplace(lookups);
     // Names of statuses, users and components may change on any reload of the lookup lists.
     connect(&lookups, &LookupLists::reloaded, this, [this] {
-        if (!rows_.empty())
+        if (shown_ > 0)
             emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1), {Qt::DisplayRole});
     });
 }
 
 int DefectListModel::rowCount(const QModelIndex& parent) const
 {
-    return parent.isValid() ? 0 : static_cast<int>(rows_.size());
+    return parent.isValid() ? 0 : static_cast<int>(shown_);
 }
 
 int DefectListModel::columnCount(const QModelIndex& parent) const
@@ -49,7 +50,7 @@ void DefectListModel::SetReader(std::int32_t readerId)
     if (readerId == readerId_)
         return;
     readerId_ = readerId;
-    if (!rows_.empty())
+    if (shown_ > 0)
         emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1), {kUnreadRole});
 }
 
@@ -79,11 +80,7 @@ void DefectListModel::SetColumns(const ListColumns& columns)
 {
     beginResetModel();
     columns_ = columns;
-    rows_.clear();
-    pending_.clear();
-    DropShownTexts();
-    selected_.clear();
-    focusedRow_ = -1;
+    Empty();
     endResetModel();
     emit columnsChanged();
 }
@@ -102,13 +99,25 @@ void DefectListModel::SetColumnOrder(std::vector<int> order)
 void DefectListModel::Clear()
 {
     beginResetModel();
-    rows_.clear();
-    pending_.clear();
+    Empty();
+    endResetModel();
+    emit selectionChanged();
+}
+
+void DefectListModel::Empty()
+{
+    if (previous_) {
+        PutEarlierRowsBack();
+        previous_->next = 0;
+    } else {
+        rows_.clear();
+        rows_.shrink_to_fit();
+    }
+    shown_ = 0;
+    filled_ = 0;
     DropShownTexts();
     selected_.clear();
     focusedRow_ = -1;
-    endResetModel();
-    emit selectionChanged();
 }
 
 void DefectListModel::DropShownTexts()
@@ -119,56 +128,104 @@ void DefectListModel::DropShownTexts()
         arena_ = ListTextArena();
 }
 
-const ListRow* DefectListModel::EarlierRow(std::int32_t defectId)
+void DefectListModel::PutEarlierRowsBack()
+{
+    Earlier& earlier = *previous_;
+    for (const auto& [index, row] : earlier.replaced)
+        rows_[index] = row;
+    earlier.replaced.clear();
+    rows_.resize(earlier.count);
+}
+
+void DefectListModel::Write(std::size_t index, const ListRow& row)
+{
+    if (index == rows_.size()) {
+        rows_.push_back(row);
+        return;
+    }
+    ListRow& at = rows_[index];
+    if (previous_ && index < previous_->count && !at.SameAs(row)) {
+        auto& replaced = previous_->replaced;
+        // Only the first row written there replaces the earlier one; the fill writes in order.
+        if (replaced.empty() || replaced.back().first < index) {
+            replaced.emplace_back(index, at);
+        } else {
+            const auto found =
+                std::lower_bound(replaced.begin(), replaced.end(), index,
+                                 [](const auto& entry, std::size_t place) { return entry.first < place; });
+            if (found == replaced.end() || found->first != index)
+                replaced.emplace(found, index, at);
+        }
+    }
+    at = row;
+}
+
+void DefectListModel::WriteNext(const ListRow& row)
+{
+    Write(filled_, row);
+    ++filled_;
+}
+
+const ListRow& DefectListModel::EarlierAt(std::size_t index) const
+{
+    const auto& replaced = previous_->replaced;
+    const auto found = std::lower_bound(replaced.begin(), replaced.end(), index,
+                                        [](const auto& entry, std::size_t place) { return entry.first < place; });
+    return found != replaced.end() && found->first == index ? found->second : rows_[index];
+}
+
+std::optional<std::size_t> DefectListModel::EarlierRow(std::int32_t defectId)
 {
     if (!previous_)
-        return nullptr;
-    SetAside& earlier = *previous_;
-    if (earlier.next < earlier.rows.size() && earlier.rows[earlier.next].defectId == defectId)
-        return &earlier.rows[earlier.next++];
+        return std::nullopt;
+    Earlier& earlier = *previous_;
+    if (earlier.next < earlier.count && EarlierAt(earlier.next).defectId == defectId)
+        return earlier.next++;
     // Another order, or rows added or gone in between.
-    if (earlier.byId.empty() && !earlier.rows.empty()) {
-        earlier.byId.reserve(earlier.rows.size());
-        for (std::size_t i = 0; i < earlier.rows.size(); ++i)
-            earlier.byId.emplace_back(earlier.rows[i].defectId, i);
+    if (earlier.byId.empty() && earlier.count > 0) {
+        earlier.byId.reserve(earlier.count);
+        for (std::size_t i = 0; i < earlier.count; ++i)
+            earlier.byId.emplace_back(EarlierAt(i).defectId, i);
         std::sort(earlier.byId.begin(), earlier.byId.end());
     }
     const auto found =
         std::lower_bound(earlier.byId.begin(), earlier.byId.end(), std::make_pair(defectId, std::size_t{0}));
     if (found == earlier.byId.end() || found->first != defectId)
-        return nullptr;
+        return std::nullopt;
     earlier.next = found->second + 1;
-    return &earlier.rows[found->second];
+    return found->second;
 }
 
 void DefectListModel::Append(ListRow row, const ListRow::Texts& texts)
 {
     const std::size_t next = previous_ ? previous_->next : 0;
-    const ListRow* earlier = EarlierRow(row.defectId);
-    // The rows set aside are read in their order, a block unpacked after the other; a row found
-    // out of that order is compared only when its block is at hand, as unpacking a block for
-    // each row of a list read in another order would cost far more than copying the texts.
-    const bool inOrder = earlier != nullptr && earlier == previous_->rows.data() + next;
-    if (earlier != nullptr && (inOrder || earlier->TextsAtHand()) && earlier->HasTexts(texts))
-        row.ShareTexts(*earlier);
-    else
+    bool shared = false;
+    if (const std::optional<std::size_t> at = EarlierRow(row.defectId)) {
+        // The earlier rows are read in their order, a block unpacked after the other; a row found
+        // out of that order is compared only when its block is at hand, as unpacking a block for
+        // each row of a list read in another order would cost far more than copying the texts.
+        const ListRow& earlier = EarlierAt(*at);
+        if ((*at == next || earlier.TextsAtHand()) && earlier.HasTexts(texts)) {
+            row.ShareTexts(earlier);
+            shared = true;
+        }
+    }
+    if (!shared)
         row.SetTexts(texts, arena_);
-    pending_.push_back(row);
-    if (pending_.size() == kBatchRows)
+    WriteNext(row);
+    if (filled_ - shown_ == kBatchRows)
         FlushPending();
 }
 
 void DefectListModel::BeginFill()
 {
-    if (!previous_)
-        previous_ = SetAside{std::move(rows_), std::move(selected_), focusedRow_, arena_.Seal(), 0, {}};
-    // A fill that starts again (after a retry) starts from the rows set aside; Clear drops the
-    // texts of the attempt before.
-    previous_->next = 0;
+    if (!previous_) {
+        FlushPending();
+        previous_ = Earlier{rows_.size(), {}, std::move(selected_), focusedRow_, arena_.Seal(), 0, {}};
+    }
+    // A fill that starts again (after a retry) starts from the earlier rows; Clear puts them back
+    // and drops the texts of the attempt before.
     Clear();
-    // A refill mostly reads as many rows as before: room for them at once, rather than a vector
-    // that doubles (and is copied) on the way and ends up to twice as large.
-    rows_.reserve(previous_->rows.size());
     cellTexts_.emplace(lookups_);
 }
 
@@ -177,16 +234,19 @@ void DefectListModel::EndFill(bool succeeded)
     if (succeeded || !previous_) {
         FlushPending();
         if (previous_) {
-            // Only the blocks that hold texts of the new rows stay.
+            // The earlier rows the fill did not reach go, and then the blocks that hold no text
+            // of the new rows.
+            rows_.resize(filled_);
+            rows_.shrink_to_fit();
+            previous_.reset();
             arena_.KeepOnlyBlocksOf(rows_);
             arena_.CompactFor(rows_);
         }
-        previous_.reset();
         return;
     }
     beginResetModel();
-    pending_.clear();
-    rows_ = std::move(previous_->rows);
+    PutEarlierRowsBack();
+    shown_ = filled_ = rows_.size();
     arena_.DropBlocksFrom(previous_->textMark);
     selected_ = std::move(previous_->selected);
     focusedRow_ = previous_->focusedRow;
@@ -198,16 +258,13 @@ void DefectListModel::EndFill(bool succeeded)
 
 void DefectListModel::FlushPending()
 {
-    if (pending_.empty())
+    if (filled_ <= shown_)
         return;
-    const bool first = rows_.empty();
-    const int from = rowCount();
-    beginInsertRows({}, from, from + static_cast<int>(pending_.size()) - 1);
-    for (ListRow& row : pending_)
-        rows_.push_back(std::move(row));
-    selected_.resize(rows_.size(), false);
+    const bool first = shown_ == 0;
+    beginInsertRows({}, static_cast<int>(shown_), static_cast<int>(filled_) - 1);
+    shown_ = filled_;
+    selected_.resize(shown_, false);
     endInsertRows();
-    pending_.clear();
     // The first batch brings back the place the user was looking at.
     if (first)
         emit topRowRestored(topRow_);
@@ -215,7 +272,7 @@ void DefectListModel::FlushPending()
 
 int DefectListModel::RowOf(std::int32_t defectId) const
 {
-    for (std::size_t i = 0; i < rows_.size(); ++i) {
+    for (std::size_t i = 0; i < shown_; ++i) {
         if (rows_[i].defectId == defectId)
             return static_cast<int>(i);
     }
@@ -229,23 +286,29 @@ QString DefectListModel::CellText(int row, int column) const
 
 void DefectListModel::ReplaceRow(int index, ListRow row)
 {
-    rows_[static_cast<std::size_t>(index)] = std::move(row);
+    Write(static_cast<std::size_t>(index), row);
     emit dataChanged(this->index(index, 0), this->index(index, std::max(columnCount() - 1, 0)));
 }
 
 void DefectListModel::InsertRowAtEnd(ListRow row)
 {
+    FlushPending();
     const int at = rowCount();
     beginInsertRows({}, at, at);
-    rows_.push_back(std::move(row));
+    WriteNext(row);
+    shown_ = filled_;
     selected_.push_back(false);
     endInsertRows();
 }
 
 void DefectListModel::RemoveRowAt(int index)
 {
+    // The fill's rows stand where the earlier rows stood; a row taken out would move them.
+    check::precondition(!previous_, "a row of the list is removed while the list is filled");
     beginRemoveRows({}, index, index);
     rows_.erase(rows_.begin() + index);
+    --shown_;
+    --filled_;
     selected_.erase(selected_.begin() + index);
     endRemoveRows();
     if (focusedRow_ == index)

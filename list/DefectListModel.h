@@ -8,8 +8,11 @@
 
 #include <QAbstractTableModel>
 
+#include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <optional>
+#include <utility>
 #include <vector>
 
 class LookupLists;
@@ -39,14 +42,16 @@ public:
     void SetColumnOrder(std::vector<int> order);
 
     void Clear();
-    // Filling: BeginFill (the rows so far are set aside), Append row by row (rows reach the view
-    // in batches), then EndFill: a failed fill puts the rows it set aside back. A row whose texts
-    // are those of its defect's row set aside shares them, so that a refresh holds the texts of
-    // the rows that changed twice, not those of the whole list.
+    // Filling: BeginFill (the view shows no rows), Append row by row (rows reach the view in
+    // batches), then EndFill: a failed fill puts the rows before it back. The fill writes its rows
+    // over the earlier ones and keeps a copy only of those it changed, so that a refresh holds
+    // one list and the rows that changed, not two lists; a row whose texts are those of its
+    // defect's earlier row shares them, so that a refresh holds the texts of the rows that
+    // changed twice, not those of the whole list.
     void BeginFill();
     void Append(ListRow row, const ListRow::Texts& texts);
     void EndFill(bool succeeded);
-    int pendingCount() const { return static_cast<int>(pending_.size()); }
+    int pendingCount() const { return static_cast<int>(filled_ - shown_); }
     // Where the texts of rows given to ReplaceRow and InsertRowAtEnd belong.
     ListTextArena& textArena() { return arena_; }
 
@@ -62,6 +67,7 @@ public:
 
     void ReplaceRow(int index, ListRow row);
     void InsertRowAtEnd(ListRow row);
+    // Not while a fill runs.
     void RemoveRowAt(int index);
 
     // Selection and focus, as the list control keeps them.
@@ -85,20 +91,35 @@ signals:
 
 private:
     void FlushPending();
-    // Frees the texts of the rows shown, but not those of rows set aside.
+    // Frees the texts of the rows shown, but not those of the earlier rows of a running fill.
     void DropShownTexts();
+    // Shows no rows; a running fill starts again from the earlier rows.
+    void Empty();
+    // Writes the fill's next row, keeping the earlier row there unless it is the same.
+    void WriteNext(const ListRow& row);
+    // Writes `row` at `index`, keeping the earlier row there when a fill runs.
+    void Write(std::size_t index, const ListRow& row);
+    // Puts the earlier rows back where the running fill wrote over them.
+    void PutEarlierRowsBack();
 
     const LookupLists& lookups_;
     std::optional<CellTexts> cellTexts_; // made again for every fill: the locale may have changed
     ListTextArena arena_;
     ListColumns columns_;
-    std::vector<ListRow> rows_;
-    std::vector<ListRow> pending_; // appended, not yet announced to the view
-    struct SetAside {
-        std::vector<ListRow> rows;
+    // The rows the view shows (the first `shown_`); while a fill runs, the rows it wrote (the
+    // first `filled_`), then the earlier rows it has not reached yet. A deque, so that a list that
+    // grows is never copied to a larger place and a shorter one gives its room back.
+    std::deque<ListRow> rows_;
+    std::size_t shown_ = 0;
+    std::size_t filled_ = 0;
+    struct Earlier {
+        std::size_t count = 0; // the earlier rows
+        // The earlier rows the fill wrote over with others, by place, in order; a deque, as after
+        // a change of order it holds most of them.
+        std::deque<std::pair<std::size_t, ListRow>> replaced;
         std::vector<bool> selected;
         int focusedRow = -1;
-        // The arena's blocks up to this one hold the texts of the rows set aside; the fill's own
+        // The arena's blocks up to this one hold the texts of the earlier rows; the fill's own
         // texts go into blocks after it.
         std::size_t textMark = 0;
         // Where the fill's rows find their earlier selves: the next row in the old order, else
@@ -106,8 +127,11 @@ private:
         std::size_t next = 0;
         std::vector<std::pair<std::int32_t, std::size_t>> byId;
     };
-    const ListRow* EarlierRow(std::int32_t defectId);
-    std::optional<SetAside> previous_; // the rows before the running fill
+    // The earlier row at `index`.
+    const ListRow& EarlierAt(std::size_t index) const;
+    // The place of the defect's earlier row; nullopt when it had none.
+    std::optional<std::size_t> EarlierRow(std::int32_t defectId);
+    std::optional<Earlier> previous_; // while a fill runs
     std::vector<bool> selected_;
     int focusedRow_ = -1;
     int topRow_ = 0;

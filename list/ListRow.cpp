@@ -10,6 +10,7 @@
 #include <QLocale>
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <utility>
 
@@ -60,9 +61,25 @@ QByteArrayView ListRow::text(Text which) const
 {
     if (block_ == nullptr)
         return {};
-    const std::uint32_t begin = which == 0 ? 0 : ends_[static_cast<std::size_t>(which) - 1];
-    return QByteArrayView(ListTextArena::Bytes(*block_) + offset_ + begin,
-                          ends_[static_cast<std::size_t>(which)] - begin);
+    const auto at = static_cast<std::size_t>(which);
+    const char* bytes = ListTextArena::Bytes(*block_) + offset_;
+    if (LongTexts()) {
+        LongEnds ends;
+        std::memcpy(ends.data(), bytes, sizeof ends);
+        const std::uint32_t begin = at == 0 ? 0 : ends[at - 1];
+        return QByteArrayView(bytes + sizeof ends + begin, ends[at] - begin);
+    }
+    const std::uint32_t begin = at == 0 ? 0 : ends_[at - 1];
+    return QByteArrayView(bytes + begin, ends_[at] - begin);
+}
+
+std::uint32_t ListRow::textBytes() const
+{
+    if (!LongTexts())
+        return ends_.back();
+    LongEnds ends;
+    std::memcpy(ends.data(), ListTextArena::Bytes(*block_) + offset_, sizeof ends);
+    return static_cast<std::uint32_t>(sizeof ends) + ends.back();
 }
 
 void ListRow::SetTexts(const Texts& texts, ListTextArena& arena)
@@ -75,35 +92,60 @@ void ListRow::SetTexts(const Texts& texts, ListTextArena& arena)
     offset_ = 0;
     if (total == 0)
         return;
-    const ListTextArena::Room room = arena.Allocate(total);
+    const bool longTexts = total >= kLongTexts;
+    const ListTextArena::Room room = arena.Allocate(total + (longTexts ? sizeof(LongEnds) : 0));
     block_ = room.block;
     offset_ = room.offset;
+    char* out = room.bytes + (longTexts ? sizeof(LongEnds) : 0);
+    LongEnds ends{};
     std::uint32_t end = 0;
     for (std::size_t i = 0; i < texts.size(); ++i) {
-        std::copy_n(texts[i].data(), texts[i].size(), room.bytes + end);
+        std::copy_n(texts[i].data(), texts[i].size(), out + end);
         end += static_cast<std::uint32_t>(texts[i].size());
-        ends_[i] = end;
+        ends[i] = end;
+    }
+    if (longTexts) {
+        std::memcpy(room.bytes, ends.data(), sizeof ends);
+        ends_.back() = kLongTexts;
+    } else {
+        for (std::size_t i = 0; i < ends.size(); ++i)
+            ends_[i] = static_cast<std::uint16_t>(ends[i]);
     }
 }
 
 bool ListRow::HasTexts(const Texts& texts) const
 {
-    // The lengths first: a row whose lengths differ is not unpacked.
+    std::size_t total = 0;
+    for (const QByteArrayView& text : texts)
+        total += static_cast<std::size_t>(text.size());
+    if (LongTexts() != (total >= kLongTexts))
+        return false;
+    // The lengths first: a row whose lengths differ is not unpacked (unless its texts are long).
+    const char* bytes = nullptr;
+    LongEnds ends{};
+    if (LongTexts()) {
+        bytes = ListTextArena::Bytes(*block_) + offset_;
+        std::memcpy(ends.data(), bytes, sizeof ends);
+        bytes += sizeof ends;
+    } else {
+        std::copy(ends_.begin(), ends_.end(), ends.begin());
+    }
     std::uint32_t begin = 0;
     for (std::size_t i = 0; i < texts.size(); ++i) {
-        if (ends_[i] - begin != static_cast<std::uint32_t>(texts[i].size()))
+        if (ends[i] - begin != static_cast<std::uint32_t>(texts[i].size()))
             return false;
-        begin = ends_[i];
+        begin = ends[i];
     }
     if (block_ == nullptr)
         return true;
-    const char* bytes = ListTextArena::Bytes(*block_) + offset_;
+    if (bytes == nullptr)
+        bytes = ListTextArena::Bytes(*block_) + offset_;
     begin = 0;
     for (std::size_t i = 0; i < texts.size(); ++i) {
-        const std::uint32_t size = ends_[i] - begin;
+        const std::uint32_t size = ends[i] - begin;
         if (size > 0 && std::memcmp(bytes + begin, texts[i].data(), size) != 0)
             return false;
-        begin = ends_[i];
+        begin = ends[i];
     }
     return true;
 }
@@ -113,6 +155,19 @@ void ListRow::ShareTexts(const ListRow& other)
     block_ = other.block_;
     offset_ = other.offset_;
     ends_ = other.ends_;
+}
+
+bool ListRow::SameAs(const ListRow& other) const
+{
+    // Bit for bit, so that a row put back shows exactly what it showed (a date of -0 is no 0).
+    const auto same = [](double a, double b) {
+        return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b);
+    };
+    return defectId == other.defectId && statusId == other.statusId && toId == other.toId && fromId == other.fromId &&
+        priorityId == other.priorityId && severityId == other.severityId && componentId == other.componentId &&
+        categoryId == other.categoryId && foundBuild == other.foundBuild && fixedBuild == other.fixedBuild &&
+        same(opened, other.opened) && same(modified, other.modified) && same(closed, other.closed) &&
+        same(lastRead, other.lastRead) && block_ == other.block_ && offset_ == other.offset_ && ends_ == other.ends_;
 }
 
 ListRow ListRow::FromRecord(const DefectRecord& record, ListTextArena& arena)

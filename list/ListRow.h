@@ -54,8 +54,10 @@ public:
     bool TextsAtHand() const { return block_ == nullptr || ListTextArena::AtHand(*block_); }
     // Refers to the texts of `other`, which stay where they are.
     void ShareTexts(const ListRow& other);
-    // The length of all texts together.
-    std::uint32_t textBytes() const { return ends_.back(); }
+    // The bytes the texts take in their block.
+    std::uint32_t textBytes() const;
+    // Whether the two rows hold the same values, bit for bit, and the same texts in the same place.
+    bool SameAs(const ListRow& other) const;
 
     // The row of a record, its texts in `arena`.
     static ListRow FromRecord(const DefectRecord& record, ListTextArena& arena);
@@ -63,10 +65,17 @@ public:
 private:
     friend class ListTextArena;
 
+    // Texts that add up to less than this keep their ends in the row, in 16 bits, which keeps a
+    // row at 96 bytes; longer ones keep them in 32 bits in front of the texts, and the row's last
+    // end is this.
+    static constexpr std::uint16_t kLongTexts = UINT16_MAX;
+    using LongEnds = std::array<std::uint32_t, kTextCount>;
+    bool LongTexts() const { return ends_.back() == kLongTexts; }
+
     // The texts, one after the other, from `offset_` on in `block_` (none when they are all empty).
     const ListTextArena::Block* block_ = nullptr;
     std::uint32_t offset_ = 0;
-    std::array<std::uint32_t, kTextCount> ends_{};
+    std::array<std::uint16_t, kTextCount> ends_{};
 };
 
 // The number of bytes of the first `characters` characters of a UTF-8 text (a cut never

@@ -220,6 +220,17 @@ void ListTextArena::DropBlocksFrom(std::size_t mark)
 
 void ListTextArena::KeepOnlyBlocksOf(const std::vector<ListRow>& rows)
 {
+    KeepOnlyBlocksOfRows(rows);
+}
+
+void ListTextArena::KeepOnlyBlocksOf(const std::deque<ListRow>& rows)
+{
+    KeepOnlyBlocksOfRows(rows);
+}
+
+template <typename Rows>
+void ListTextArena::KeepOnlyBlocksOfRows(const Rows& rows)
+{
     if (!state_)
         return;
     State& state = *state_;
@@ -238,6 +249,17 @@ void ListTextArena::KeepOnlyBlocksOf(const std::vector<ListRow>& rows)
 }
 
 void ListTextArena::CompactFor(std::vector<ListRow>& rows)
+{
+    CompactForRows(rows);
+}
+
+void ListTextArena::CompactFor(std::deque<ListRow>& rows)
+{
+    CompactForRows(rows);
+}
+
+template <typename Rows>
+void ListTextArena::CompactForRows(Rows& rows)
 {
     std::size_t live = 0;
     for (const ListRow& row : rows)

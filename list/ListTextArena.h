@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <vector>
 
@@ -49,9 +50,11 @@ public:
     void DropBlocksFrom(std::size_t mark);
     // Frees the blocks that hold no text of `rows`.
     void KeepOnlyBlocksOf(const std::vector<ListRow>& rows);
+    void KeepOnlyBlocksOf(const std::deque<ListRow>& rows);
     // Copies the texts of `rows` into fresh blocks when the blocks held are mostly texts no row
     // shows any more (the earlier copies of rows that changed), and frees the old blocks.
     void CompactFor(std::vector<ListRow>& rows);
+    void CompactFor(std::deque<ListRow>& rows);
     // Takes the blocks packed so far in place of their unpacked bytes.
     void Settle();
     // Waits until every full block is packed, and takes them.
@@ -66,6 +69,10 @@ public:
 private:
     struct State;
     State& Own();
+    template <typename Rows>
+    void KeepOnlyBlocksOfRows(const Rows& rows);
+    template <typename Rows>
+    void CompactForRows(Rows& rows);
 
     std::size_t blockBytes_;
     std::unique_ptr<State> state_; // made at the first text; on the heap, so the blocks can find it

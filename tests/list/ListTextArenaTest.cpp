@@ -184,6 +184,65 @@ TEST(ListTextArena, DroppedKeptAndCompactedBlocksLeaveEveryRowItsTexts)
         EXPECT_EQ(Read(few[i]), TextsOf(static_cast<int>(2 * (1 + 25 * i))));
 }
 
+TEST(ListTextArena, TextsOfAnyLengthComeBackAndCompareByContentOnBothSidesOf64KB)
+{
+    ListTextArena arena(kSmallBlocks);
+    // Texts that add up to just under, at and past 64 KB, and past a block, between short ones.
+    std::vector<std::array<QByteArray, ListRow::kTextCount>> longTexts;
+    std::vector<ListRow> rows;
+    for (const int total : {65534, 65535, 65536, 70000, 200000}) {
+        std::array<QByteArray, ListRow::kTextCount> texts;
+        texts[ListRow::kDescription] = "short " + QByteArray::number(total);
+        texts[ListRow::kFoundVersion] = "2.0";
+        texts[ListRow::kSubject] =
+            QByteArray(total - texts[ListRow::kDescription].size() - texts[ListRow::kFoundVersion].size(), 'x');
+        texts[ListRow::kSubject][7] = static_cast<char>('a' + longTexts.size());
+        ListRow row;
+        row.SetTexts(ViewsOf(texts), arena);
+        rows.push_back(row);
+        longTexts.push_back(texts);
+        ListRow between;
+        between.SetTexts(ViewsOf(TextsOf(static_cast<int>(rows.size()))), arena);
+        rows.push_back(between);
+    }
+    const auto check = [&](const char* when) {
+        for (std::size_t i = 0; i < longTexts.size(); ++i) {
+            EXPECT_EQ(Read(rows[2 * i]), longTexts[i]) << when << ", texts of " << i;
+            EXPECT_EQ(Read(rows[2 * i + 1]), TextsOf(static_cast<int>(2 * i + 1))) << when;
+            EXPECT_TRUE(rows[2 * i].HasTexts(ViewsOf(longTexts[i]))) << when;
+            // The same total, split otherwise; one byte other.
+            auto moved = longTexts[i];
+            moved[ListRow::kSubject].chop(1);
+            moved[ListRow::kDescription] += 'x';
+            EXPECT_FALSE(rows[2 * i].HasTexts(ViewsOf(moved))) << when;
+            auto other = longTexts[i];
+            other[ListRow::kSubject][100] = 'y';
+            EXPECT_FALSE(rows[2 * i].HasTexts(ViewsOf(other))) << when;
+            ListRow sharing;
+            sharing.ShareTexts(rows[2 * i]);
+            EXPECT_EQ(Read(sharing), longTexts[i]) << when;
+        }
+    };
+    check("as written");
+    arena.WaitForPacking();
+    check("packed");
+    // Rows whose blocks hold mostly texts no row shows: the arena copies the texts into fresh
+    // blocks, long ones with their ends.
+    for (int n = 0; n < 100; ++n) {
+        Rows(arena, 40);
+        ListRow sparse;
+        sparse.SetTexts(ViewsOf(TextsOf(1000 + n)), arena);
+        rows.push_back(sparse);
+    }
+    arena.KeepOnlyBlocksOf(rows);
+    const std::size_t before = arena.capacity();
+    arena.CompactFor(rows);
+    EXPECT_LT(arena.capacity(), before / 2);
+    for (int n = 0; n < 100; ++n)
+        EXPECT_EQ(Read(rows[rows.size() - 100 + static_cast<std::size_t>(n)]), TextsOf(1000 + n));
+    check("compacted");
+}
+
 TEST(ListTextArena, AnArenaDroppedWhileItsBlocksArePackedStopsItsThread)
 {
     const int threads = ThreadCount();
