@@ -8,6 +8,7 @@
 #include "store/DatabaseVersion.h"
 #include "store/MaintenanceLock.h"
 #include "store/fixtures/OldVersionDatabase.h"
+#include "support/AdminTool.h"
 #include "support/TempFolder.h"
 
 #include <QCoreApplication>
@@ -33,32 +34,6 @@ namespace {
 
 constexpr int kSampleDefects = 3; // the fixture's own
 constexpr int kOldVersion = 4;
-
-QString ToolPath()
-{
-    return QDir(QCoreApplication::applicationDirPath()).absoluteFilePath(QStringLiteral("../vellacord-admin"));
-}
-
-struct AdminRun {
-    int exitCode = -1; // -1: killed or hung
-    QString out;
-    QString err;
-};
-
-AdminRun Admin(const QStringList& arguments, const QProcessEnvironment& environment = {})
-{
-    QProcess process;
-    if (!environment.isEmpty())
-        process.setProcessEnvironment(environment);
-    process.start(ToolPath(), arguments);
-    AdminRun run;
-    if (!process.waitForFinished(120000))
-        return run;
-    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    run.out = QString::fromUtf8(process.readAllStandardOutput());
-    run.err = QString::fromUtf8(process.readAllStandardError());
-    return run;
-}
 
 std::int64_t Number(const QString& path, const QString& sql)
 {
@@ -97,7 +72,7 @@ class ConvertCrashTest : public ::testing::Test {
 protected:
     void Build(int defects)
     {
-        ASSERT_TRUE(QFileInfo(ToolPath()).isExecutable()) << ToolPath().toStdString();
+        ASSERT_TRUE(QFileInfo(AdminToolPath()).isExecutable()) << AdminToolPath().toStdString();
         fixtures::BuildOldVersionDatabase(pristine, kOldVersion);
         engine::Connection connection;
         ASSERT_EQ(connection.Open(pristine), engine::kOk);
@@ -127,7 +102,7 @@ protected:
     // when the kill stranded the file.
     bool CheckAfterKill()
     {
-        const AdminRun version = Admin({QStringLiteral("version"), path});
+        const AdminRun version = RunAdminTool({QStringLiteral("version"), path});
         const bool isOld = version.out == QStringLiteral("%1\n").arg(kOldVersion);
         const bool isNew = version.out == QStringLiteral("%1\n").arg(EXPECTED_DB_VERSION);
         const bool sound = version.exitCode == 0 && (isOld ? Bytes(path) == original : isNew) &&
@@ -141,7 +116,7 @@ protected:
             EXPECT_TRUE(version.err.contains(path + QStringLiteral(".bak"))) << version.err.toStdString();
         }
 
-        const AdminRun again = Admin({QStringLiteral("convert"), path});
+        const AdminRun again = RunAdminTool({QStringLiteral("convert"), path});
         EXPECT_EQ(again.exitCode, 0) << again.err.toStdString();
         const bool finished = again.exitCode == 0 &&
             Number(path, QStringLiteral("select dbversion from versiontable")) == EXPECTED_DB_VERSION &&
@@ -172,7 +147,7 @@ TEST_F(ConvertCrashTest, KilledAtMomentsSpreadOverItsRunTheFileIsTheOldOrTheNewO
         RestorePristine();
         QElapsedTimer timer;
         timer.start();
-        const AdminRun converted = Admin({QStringLiteral("convert"), path});
+        const AdminRun converted = RunAdminTool({QStringLiteral("convert"), path});
         ASSERT_EQ(converted.exitCode, 0) << converted.err.toStdString();
         wholeRunUs = std::min(wholeRunUs, timer.nsecsElapsed() / 1000);
     }
@@ -186,7 +161,7 @@ TEST_F(ConvertCrashTest, KilledAtMomentsSpreadOverItsRunTheFileIsTheOldOrTheNewO
         SCOPED_TRACE(round);
         RestorePristine();
         QProcess convert;
-        convert.start(ToolPath(), {QStringLiteral("convert"), path});
+        convert.start(AdminToolPath(), {QStringLiteral("convert"), path});
         ASSERT_TRUE(convert.waitForStarted());
         // A sweep over the run, shifted each pass so that later passes hit other moments.
         const int slot = round % kWantedInside;
@@ -227,7 +202,7 @@ TEST_F(ConvertCrashTest, KilledAtEveryFileOperationTheNextConvertFinishes)
     RestorePristine();
     QProcessEnvironment tracing = environment;
     tracing.insert(QStringLiteral("KILL_SHIM_TRACE"), QStringLiteral("1"));
-    const AdminRun traced = Admin({QStringLiteral("convert"), path}, tracing);
+    const AdminRun traced = RunAdminTool({QStringLiteral("convert"), path}, tracing);
     ASSERT_EQ(traced.exitCode, 0) << traced.err.toStdString();
     const QStringList operations = traced.err.split(QLatin1Char('\n')).filter(QStringLiteral("kill-shim: "));
     ASSERT_GT(operations.size(), 5) << traced.err.toStdString();
@@ -247,7 +222,7 @@ TEST_F(ConvertCrashTest, KilledAtEveryFileOperationTheNextConvertFinishes)
             QProcessEnvironment killing = environment;
             killing.insert(QStringLiteral("KILL_AT_OPERATION"), QString::number(n));
             killing.insert(QStringLiteral("KILL_AFTER_OPERATION"), QString::number(after));
-            const AdminRun killed = Admin({QStringLiteral("convert"), path}, killing);
+            const AdminRun killed = RunAdminTool({QStringLiteral("convert"), path}, killing);
             if (killed.exitCode != -1)
                 continue; // this run made fewer operations
             ++kills;

@@ -5,6 +5,7 @@
 #include "engine/EngineStatus.h"
 #include "store/Compaction.h"
 #include "store/MaintenanceLock.h"
+#include "support/AdminTool.h"
 #include "support/TempFolder.h"
 #include "support/TestDatabase.h"
 
@@ -27,30 +28,6 @@ namespace {
 constexpr int kDefects = 3000;
 constexpr int kBackupsToKeep = 2;
 
-QString ToolPath()
-{
-    return QDir(QCoreApplication::applicationDirPath()).absoluteFilePath(QStringLiteral("../vellacord-admin"));
-}
-
-struct AdminRun {
-    int exitCode = -1; // -1: killed or hung
-    QString err;
-};
-
-AdminRun Admin(const QStringList& arguments, const QProcessEnvironment& environment = {})
-{
-    QProcess process;
-    if (!environment.isEmpty())
-        process.setProcessEnvironment(environment);
-    process.start(ToolPath(), arguments);
-    AdminRun run;
-    if (!process.waitForFinished(120000))
-        return run;
-    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    run.err = QString::fromUtf8(process.readAllStandardError());
-    return run;
-}
-
 QByteArray Bytes(const QString& path)
 {
     QFile file(path);
@@ -62,7 +39,7 @@ class RepairCrashTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(QFileInfo(ToolPath()).isExecutable()) << ToolPath().toStdString();
+        ASSERT_TRUE(QFileInfo(AdminToolPath()).isExecutable()) << AdminToolPath().toStdString();
         CreateCurrentDatabase(pristine);
         engine::Connection connection;
         ASSERT_EQ(connection.Open(pristine), engine::kOk);
@@ -121,7 +98,7 @@ protected:
             CompactionLeftovers(path).isEmpty();
         EXPECT_TRUE(clean);
 
-        const AdminRun again = Admin({QStringLiteral("repair"), path});
+        const AdminRun again = RunAdminTool({QStringLiteral("repair"), path});
         EXPECT_EQ(again.exitCode, 0) << again.err.toStdString();
         const bool repaired =
             again.exitCode == 0 && QueryNumber(path, QStringLiteral("select count(*) from defectlist")) == defects;
@@ -154,7 +131,7 @@ TEST_F(RepairCrashTest, KilledAtEveryFileOperationTheDatabaseOrItsBackupIsWhole)
     RestorePristine();
     QProcessEnvironment tracing = environment;
     tracing.insert(QStringLiteral("KILL_SHIM_TRACE"), QStringLiteral("1"));
-    const AdminRun traced = Admin({QStringLiteral("repair"), path}, tracing);
+    const AdminRun traced = RunAdminTool({QStringLiteral("repair"), path}, tracing);
     ASSERT_EQ(traced.exitCode, 0) << traced.err.toStdString();
     const QStringList operations = traced.err.split(QLatin1Char('\n')).filter(QStringLiteral("kill-shim: "));
     ASSERT_GT(operations.size(), 5) << traced.err.toStdString();
@@ -176,7 +153,7 @@ TEST_F(RepairCrashTest, KilledAtEveryFileOperationTheDatabaseOrItsBackupIsWhole)
             QProcessEnvironment killing = environment;
             killing.insert(QStringLiteral("KILL_AT_OPERATION"), QString::number(n));
             killing.insert(QStringLiteral("KILL_AFTER_OPERATION"), QString::number(after));
-            if (Admin({QStringLiteral("repair"), path}, killing).exitCode != -1)
+            if (RunAdminTool({QStringLiteral("repair"), path}, killing).exitCode != -1)
                 continue; // this run made fewer operations
             ++kills;
             ++killedAt[operations.at(n - 1).section(QLatin1Char(' '), 2).toStdString()];

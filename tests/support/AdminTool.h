@@ -1,0 +1,18 @@
+#pragma once
+// Runs the built vellacord-admin as a separate process, as a shell would, for the tests that kill it.
+
+#include <QProcessEnvironment>
+#include <QString>
+#include <QStringList>
+
+// The tool beside the test programs' folder.
+QString AdminToolPath();
+
+struct AdminRun {
+    int exitCode = -1; // -1: killed or hung
+    QString out;
+    QString err;
+};
+
+// The tool run to its end (at most two minutes) with `arguments`, in `environment` when given.
+AdminRun RunAdminTool(const QStringList& arguments, const QProcessEnvironment& environment = {});
