@@ -25,3 +25,21 @@ AdminRun RunAdminTool(const QStringList& arguments, const QProcessEnvironment& e
     run.err = QString::fromUtf8(process.readAllStandardError());
     return run;
 }
+
+QProcessEnvironment KillShimEnvironment(const QString& shim)
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("LD_PRELOAD"), shim);
+    const QString asan = environment.value(QStringLiteral("ASAN_OPTIONS"));
+    environment.insert(QStringLiteral("ASAN_OPTIONS"),
+                       (asan.isEmpty() ? QString() : asan + QLatin1Char(':')) +
+                           QStringLiteral("verify_asan_link_order=0"));
+    return environment;
+}
+
+QProcessEnvironment KillingAt(QProcessEnvironment environment, int operation, bool after)
+{
+    environment.insert(QStringLiteral("KILL_AT_OPERATION"), QString::number(operation));
+    environment.insert(QStringLiteral("KILL_AFTER_OPERATION"), QString::number(after ? 1 : 0));
+    return environment;
+}

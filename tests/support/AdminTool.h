@@ -16,3 +16,11 @@ struct AdminRun {
 
 // The tool run to its end (at most two minutes) with `arguments`, in `environment` when given.
 AdminRun RunAdminTool(const QStringList& arguments, const QProcessEnvironment& environment = {});
+
+// The environment that preloads the kill shim at `shim` into the tool (a sanitized build's runtime
+// is then allowed not to come first; the shim only wraps a few calls).
+QProcessEnvironment KillShimEnvironment(const QString& shim);
+
+// `environment` with the shim told to kill the tool at its `operation`-th file operation, just
+// before it or just after it.
+QProcessEnvironment KillingAt(QProcessEnvironment environment, int operation, bool after);

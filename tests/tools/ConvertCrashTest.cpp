@@ -190,13 +190,7 @@ TEST_F(ConvertCrashTest, KilledAtEveryFileOperationTheNextConvertFinishes)
     Build(2000);
     const QString shim = QStringLiteral(KILL_SHIM_PATH);
     ASSERT_TRUE(QFileInfo::exists(shim)) << shim.toStdString();
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("LD_PRELOAD"), shim);
-    // A sanitized build wants its runtime first; the shim only wraps a few calls and may precede it.
-    const QString asan = environment.value(QStringLiteral("ASAN_OPTIONS"));
-    environment.insert(QStringLiteral("ASAN_OPTIONS"),
-                       (asan.isEmpty() ? QString() : asan + QLatin1Char(':')) +
-                           QStringLiteral("verify_asan_link_order=0"));
+    const QProcessEnvironment environment = KillShimEnvironment(shim);
 
     // A run without a kill counts the operations.
     RestorePristine();
@@ -219,9 +213,7 @@ TEST_F(ConvertCrashTest, KilledAtEveryFileOperationTheNextConvertFinishes)
                              .arg(after)
                              .toStdString());
             RestorePristine();
-            QProcessEnvironment killing = environment;
-            killing.insert(QStringLiteral("KILL_AT_OPERATION"), QString::number(n));
-            killing.insert(QStringLiteral("KILL_AFTER_OPERATION"), QString::number(after));
+            const QProcessEnvironment killing = KillingAt(environment, n, after == 1);
             const AdminRun killed = RunAdminTool({QStringLiteral("convert"), path}, killing);
             if (killed.exitCode != -1)
                 continue; // this run made fewer operations

@@ -120,12 +120,7 @@ TEST_F(RepairCrashTest, KilledAtEveryFileOperationTheDatabaseOrItsBackupIsWhole)
 {
     const QString shim = QStringLiteral(KILL_SHIM_PATH);
     ASSERT_TRUE(QFileInfo::exists(shim)) << shim.toStdString();
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("LD_PRELOAD"), shim);
-    const QString asan = environment.value(QStringLiteral("ASAN_OPTIONS"));
-    environment.insert(QStringLiteral("ASAN_OPTIONS"),
-                       (asan.isEmpty() ? QString() : asan + QLatin1Char(':')) +
-                           QStringLiteral("verify_asan_link_order=0"));
+    const QProcessEnvironment environment = KillShimEnvironment(shim);
 
     // A run without a kill counts the operations.
     RestorePristine();
@@ -150,9 +145,7 @@ TEST_F(RepairCrashTest, KilledAtEveryFileOperationTheDatabaseOrItsBackupIsWhole)
                              .arg(after)
                              .toStdString());
             RestorePristine();
-            QProcessEnvironment killing = environment;
-            killing.insert(QStringLiteral("KILL_AT_OPERATION"), QString::number(n));
-            killing.insert(QStringLiteral("KILL_AFTER_OPERATION"), QString::number(after));
+            const QProcessEnvironment killing = KillingAt(environment, n, after == 1);
             if (RunAdminTool({QStringLiteral("repair"), path}, killing).exitCode != -1)
                 continue; // this run made fewer operations
             ++kills;
