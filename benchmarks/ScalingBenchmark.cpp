@@ -170,8 +170,7 @@ bool ReadIntoPageCache(const QString& path)
         return false;
     QByteArray chunk(1 << 20, Qt::Uninitialized);
     qint64 got = 0;
-    while ((got = file.read(chunk.data(), chunk.size())) > 0) {
-    }
+    while ((got = file.read(chunk.data(), chunk.size())) > 0) { }
     return got == 0;
 }
 

@@ -13,15 +13,16 @@ namespace {
 
 // Runs one list's query; a list whose query fails keeps what it held.
 template <typename Entry, typename MakeEntry>
-void LoadList(ConnectionProvider& connections, const char* sql, std::vector<Entry>& list, MakeEntry makeEntry)
+long LoadList(engine::Connection& connection, const char* sql, std::vector<Entry>& list, MakeEntry makeEntry)
 {
     engine::Rowset rows;
-    engine::Connection& connection = connections.GetDocumentConnection(RetryMode::Offline);
-    if (engine::Failed(connection.Query(QString::fromLatin1(sql), {}, rows)))
-        return;
+    const long status = connection.Query(QString::fromLatin1(sql), {}, rows);
+    if (engine::Failed(status))
+        return status;
     list.clear();
-    for (long status = rows.MoveFirst(); status == engine::kOk; status = rows.MoveNext())
+    for (long moved = rows.MoveFirst(); moved == engine::kOk; moved = rows.MoveNext())
         list.push_back(makeEntry(rows));
+    return status;
 }
 
 QString Text(const engine::Rowset& rows, int column, int bufferSize)
@@ -67,55 +68,70 @@ void LookupLists::LoadLookups(bool force)
     if (!force && lookupsLoadedAt_ != 0 && clock_.SecondsSince1970() - lookupsLoadedAt_ <= kMinimumIntervalSeconds)
         return;
 
-    LoadList(connections_,
-             "SELECT status_id, status, sys_sortorder, statusdescription FROM status ORDER BY sys_sortorder", statuses_,
-             [](const engine::Rowset& r) {
-                 return StatusEntry{r.Int32(0), Text(r, 1, StatusEntry::kStatusSize), r.Int32(2),
-                                    Text(r, 3, StatusEntry::kDescriptionSize)};
-             });
-    LoadList(connections_,
-             "SELECT fromStatus, toStatus, sys_sortorder, commentWordsRequired FROM statustransitions ORDER BY "
-             "sys_sortorder",
-             transitions_, [](const engine::Rowset& r) {
-                 return StatusTransition{r.Int32(0), r.Int32(1), r.Int32(2), r.Int32(3)};
-             });
-    LoadList(connections_, "Select component_id, component from component order by sys_sortorder", components_,
-             [](const engine::Rowset& r) {
-                 return ComponentEntry{Text(r, 1, ComponentEntry::kComponentSize), r.Int32(0)};
-             });
-    LoadList(connections_, "select severity_id, severity from severity order by sys_sortorder", severities_,
-             [](const engine::Rowset& r) {
-                 return RatingEntry{Text(r, 1, RatingEntry::kNameSize), r.Int32(0)};
-             });
-    LoadList(connections_,
-             "SELECT stakeholder_id, email, displayname, loginname, passwd, userflags FROM stakeholder ORDER BY "
-             "sys_sortorder",
-             stakeholders_, [](const engine::Rowset& r) {
-                 StakeholderEntry entry;
-                 entry.stakeholder_id = r.Int32(0);
-                 entry.email = Text(r, 1, StakeholderEntry::kEmailSize);
-                 entry.displayname = Text(r, 2, StakeholderEntry::kDisplayNameSize);
-                 entry.loginname = Text(r, 3, StakeholderEntry::kLoginNameSize);
-                 entry.passwd = Text(r, 4, StakeholderEntry::kPasswdSize);
-                 entry.userflags = Text(r, 5, StakeholderEntry::kUserFlagsSize);
-                 return entry;
-             });
-    LoadList(connections_, "select priority_id, priority from priority order by sys_sortorder", priorities_,
-             [](const engine::Rowset& r) {
-                 return RatingEntry{Text(r, 1, RatingEntry::kNameSize), r.Int32(0)};
-             });
-    LoadList(connections_, "Select category_id, category, categorydescription from category order by sys_sortorder",
-             categories_, [](const engine::Rowset& r) {
-                 return CategoryEntry{r.Int32(0), Text(r, 1, CategoryEntry::kCategorySize),
-                                      Text(r, 2, CategoryEntry::kDescriptionSize)};
-             });
-
+    // One read lock for all the tables: each lock and each look at the file is a round trip on a share.
+    engine::Connection& connection = connections_.GetDocumentConnection(RetryMode::Offline);
+    // After a failed read the engine fails every read of the transaction: then each list is read
+    // on its own, so that one failing list does not empty the others.
+    if (engine::Failed(connection.ReadTogether([&] { return LoadTables(connection); })))
+        LoadTables(connection);
     lookupsLoadedAt_ = clock_.SecondsSince1970();
     administratorCount_ =
         static_cast<int>(std::count_if(stakeholders_.begin(), stakeholders_.end(), [](const StakeholderEntry& e) {
             return e.userflags.contains(QLatin1Char('a')) || e.userflags.contains(QLatin1Char('A'));
         }));
     emit reloaded();
+}
+
+long LookupLists::LoadTables(engine::Connection& connection)
+{
+    long failed = engine::kOk;
+    const auto note = [&failed](long status) {
+        if (engine::Failed(status) && !engine::Failed(failed))
+            failed = status;
+    };
+    note(LoadList(connection,
+                  "SELECT status_id, status, sys_sortorder, statusdescription FROM status ORDER BY sys_sortorder",
+                  statuses_, [](const engine::Rowset& r) {
+                      return StatusEntry{r.Int32(0), Text(r, 1, StatusEntry::kStatusSize), r.Int32(2),
+                                         Text(r, 3, StatusEntry::kDescriptionSize)};
+                  }));
+    note(LoadList(connection,
+                  "SELECT fromStatus, toStatus, sys_sortorder, commentWordsRequired FROM statustransitions ORDER BY "
+                  "sys_sortorder",
+                  transitions_, [](const engine::Rowset& r) {
+                      return StatusTransition{r.Int32(0), r.Int32(1), r.Int32(2), r.Int32(3)};
+                  }));
+    note(LoadList(connection, "Select component_id, component from component order by sys_sortorder", components_,
+                  [](const engine::Rowset& r) {
+                      return ComponentEntry{Text(r, 1, ComponentEntry::kComponentSize), r.Int32(0)};
+                  }));
+    note(LoadList(connection, "select severity_id, severity from severity order by sys_sortorder", severities_,
+                  [](const engine::Rowset& r) {
+                      return RatingEntry{Text(r, 1, RatingEntry::kNameSize), r.Int32(0)};
+                  }));
+    note(LoadList(connection,
+                  "SELECT stakeholder_id, email, displayname, loginname, passwd, userflags FROM stakeholder ORDER BY "
+                  "sys_sortorder",
+                  stakeholders_, [](const engine::Rowset& r) {
+                      StakeholderEntry entry;
+                      entry.stakeholder_id = r.Int32(0);
+                      entry.email = Text(r, 1, StakeholderEntry::kEmailSize);
+                      entry.displayname = Text(r, 2, StakeholderEntry::kDisplayNameSize);
+                      entry.loginname = Text(r, 3, StakeholderEntry::kLoginNameSize);
+                      entry.passwd = Text(r, 4, StakeholderEntry::kPasswdSize);
+                      entry.userflags = Text(r, 5, StakeholderEntry::kUserFlagsSize);
+                      return entry;
+                  }));
+    note(LoadList(connection, "select priority_id, priority from priority order by sys_sortorder", priorities_,
+                  [](const engine::Rowset& r) {
+                      return RatingEntry{Text(r, 1, RatingEntry::kNameSize), r.Int32(0)};
+                  }));
+    note(LoadList(connection, "Select category_id, category, categorydescription from category order by sys_sortorder",
+                  categories_, [](const engine::Rowset& r) {
+                      return CategoryEntry{r.Int32(0), Text(r, 1, CategoryEntry::kCategorySize),
+                                           Text(r, 2, CategoryEntry::kDescriptionSize)};
+                  }));
+    return failed;
 }
 
 const StatusEntry* LookupLists::FindStatus(std::int32_t id) const

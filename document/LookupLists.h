@@ -59,6 +59,8 @@ public:
     void SetStakeholderPasswd(std::int32_t id, const QString& passwd);
 
 private:
+    // Runs each list's query; a list whose query fails keeps what it held. The first failure, if any.
+    long LoadTables(engine::Connection& connection);
     // Calls visit(entries, idOf, nameOf) with the list's entries.
     template <typename Visitor>
     auto Visit(LookupList list, Visitor visit) const;

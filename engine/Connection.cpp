@@ -522,6 +522,27 @@ long Connection::WriteTransaction(const std::function<long()>& body)
     });
 }
 
+long Connection::ReadTogether(const std::function<long()>& body)
+{
+    if (server_ || InTransaction())
+        return body();
+    return Attempt([&] {
+        // Deferred: the read lock comes with the first read, waiting for writers as any read does.
+        const long begun = ExecuteOnce(QStringLiteral("BEGIN"), {});
+        if (Failed(begun))
+            return begun;
+        long status = kOk;
+        try {
+            status = body();
+        } catch (...) {
+            // A read lock left behind would keep every other workstation from saving.
+            sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+            throw;
+        }
+        return Commit(status);
+    });
+}
+
 long Connection::ReplaceView(const QString& name, const QString& select)
 {
     static const QRegularExpression kIdentifier(QStringLiteral("^[A-Za-z_][A-Za-z0-9_]*$"));
@@ -615,8 +636,9 @@ std::optional<Connection::ChangeStamp> Connection::ReadChangeStamp()
     }
     if (!IsOpen() || InTransaction())
         return std::nullopt;
-    // A deferred transaction takes its shared lock at the first read.
-    const int begun = sqlite3_exec(db_, "BEGIN; SELECT count(*) FROM sqlite_master;", nullptr, nullptr, nullptr);
+    // A deferred transaction takes its shared lock at the first read; the schema cookie is in the
+    // header page, so no other page is read (a page the list pushed out of the cache would be).
+    const int begun = sqlite3_exec(db_, "BEGIN; PRAGMA schema_version;", nullptr, nullptr, nullptr);
     EndWait();
     if (begun != SQLITE_OK) {
         sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);

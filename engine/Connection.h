@@ -81,6 +81,12 @@ public:
     // Runs `body` in a write transaction begun IMMEDIATE: committed when it succeeds, else rolled back.
     long WriteTransaction(const std::function<long()>& body);
 
+    // Runs the reads of `body` in one read transaction: one read lock and one look at the file for
+    // all of them (each is a round trip on a file share), and all see the same state of the file.
+    // A file found gone runs `body` again from the top once it is back. On a server the reads run
+    // as they come.
+    long ReadTogether(const std::function<long()>& body);
+
     // Makes the view `name` (a plain identifier) one over `select`, a SELECT that may carry a
     // user's filter: the select must first pass the read-only fence of a filter (else
     // kFaultyCommand, and nothing is written); then, in one write transaction, the old view is

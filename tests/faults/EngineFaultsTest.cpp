@@ -1,13 +1,17 @@
-// The engine's connection and rowsets after a failed commit.
+// The engine's connection and rowsets after a failed commit, and the file calls of reads made together.
 #include "engine/Connection.h"
 #include "engine/EngineStatus.h"
+#include "engine/Rowset.h"
 #include "engine/UpdatableRowset.h"
 #include "support/FaultSweep.h"
 #include "support/TestDatabase.h"
 
+#include <QScopeGuard>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <stdexcept>
 
 namespace {
 
@@ -37,6 +41,56 @@ protected:
     QString path_;
     engine::Connection connection_;
 };
+
+// Each lock call is a round trip on a file share: reads made together lock the file once, and
+// neither a failed read among them nor a body that throws leaves the lock behind.
+TEST_F(EngineFaults, ReadsMadeTogetherLockTheFileOnceAndLeaveNoLock)
+{
+    const Plan never{Call::Read, Kind::IoError, 1 << 30};
+    const auto threeReads = [&] {
+        std::int64_t value = 0;
+        for (const char* table : {"component", "status", "priority"})
+            EXPECT_EQ(connection_.QueryInt(QStringLiteral("SELECT count(*) FROM ") + QLatin1String(table), {}, value),
+                      engine::kOk);
+        return engine::kOk;
+    };
+    int apart = 0;
+    int together = 0;
+    {
+        const Armed counting(never);
+        threeReads();
+        apart = Calls(Call::Lock);
+    }
+    {
+        const Armed counting(never);
+        EXPECT_EQ(connection_.ReadTogether(threeReads), engine::kOk);
+        together = Calls(Call::Lock);
+    }
+    EXPECT_GT(together, 0);
+    EXPECT_GT(apart, 2 * together) << apart << " lock calls apart, " << together << " together";
+
+    const auto previous = engine::Connection::BusyLimit();
+    engine::Connection::SetBusyLimit(std::chrono::milliseconds(300));
+    const auto limit = qScopeGuard([previous] { engine::Connection::SetBusyLimit(previous); });
+    engine::Connection elsewhere;
+    ASSERT_EQ(elsewhere.Open(path_), engine::kOk);
+    const auto otherWrites = [&] {
+        return elsewhere.Execute(QStringLiteral("UPDATE component SET sys_sortorder = sys_sortorder + 1"));
+    };
+    const long failed = connection_.ReadTogether([&] {
+        threeReads();
+        engine::Rowset rows;
+        return connection_.Query(QStringLiteral("SELECT * FROM no_such_table"), {}, rows);
+    });
+    EXPECT_TRUE(engine::Failed(failed));
+    EXPECT_EQ(otherWrites(), engine::kOk) << "the failed reads left their lock";
+    EXPECT_THROW(connection_.ReadTogether([&]() -> long {
+        threeReads();
+        throw std::runtime_error("stopped");
+    }),
+                 std::runtime_error);
+    EXPECT_EQ(otherWrites(), engine::kOk) << "the reads that threw left their lock";
+}
 
 TEST_F(EngineFaults, AWriteWhoseCommitFailedIsNotTakenForTheRowsNewState)
 {
