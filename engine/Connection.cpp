@@ -506,41 +506,30 @@ long Connection::WriteTransaction(const std::function<long()>& body)
         return body();
     if (server_)
         return Attempt([&] { return server_ ? server_->Transaction(body) : kFailure; });
-    return Attempt([&] {
-        const long begun = BeginImmediate();
-        if (Failed(begun))
-            return begun;
-        long status = kOk;
-        try {
-            status = body();
-        } catch (...) {
-            // An open transaction would keep every other workstation from writing.
-            sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
-            throw;
-        }
-        return Commit(status);
-    });
+    return Attempt([&] { return RunBegun(BeginImmediate(), body); });
 }
 
 long Connection::ReadTogether(const std::function<long()>& body)
 {
     if (server_ || InTransaction())
         return body();
-    return Attempt([&] {
-        // Deferred: the read lock comes with the first read, waiting for writers as any read does.
-        const long begun = ExecuteOnce(QStringLiteral("BEGIN"), {});
-        if (Failed(begun))
-            return begun;
-        long status = kOk;
-        try {
-            status = body();
-        } catch (...) {
-            // A read lock left behind would keep every other workstation from saving.
-            sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
-            throw;
-        }
-        return Commit(status);
-    });
+    // Deferred: the read lock comes with the first read, waiting for writers as any read does.
+    return Attempt([&] { return RunBegun(ExecuteOnce(QStringLiteral("BEGIN"), {}), body); });
+}
+
+long Connection::RunBegun(long begun, const std::function<long()>& body)
+{
+    if (Failed(begun))
+        return begun;
+    long status = kOk;
+    try {
+        status = body();
+    } catch (...) {
+        // An open transaction would keep its lock against every other workstation.
+        sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+        throw;
+    }
+    return Commit(status);
 }
 
 long Connection::ReplaceView(const QString& name, const QString& select)

@@ -161,6 +161,9 @@ private:
     long BeginImmediate();
     // Commits when status is a success, else rolls back; returns the outcome.
     long Commit(long status);
+    // Runs `body` in the transaction whose BEGIN had the outcome `begun`, then commits or rolls
+    // back (also when `body` throws).
+    long RunBegun(long begun, const std::function<long()>& body);
     static int WaitForLock(void* connection, int attempt);
     // How long this wait for a lock has lasted; the first call starts it and shows it to the others.
     std::chrono::steady_clock::duration Waited();
