@@ -11,12 +11,18 @@ QString AdminToolPath()
     return QDir(QCoreApplication::applicationDirPath()).absoluteFilePath(QStringLiteral("../vellacord-admin"));
 }
 
-AdminRun RunAdminTool(const QStringList& arguments, const QProcessEnvironment& environment)
+AdminRun RunAdminTool(const QStringList& arguments, const QProcessEnvironment& environment, const QByteArray& input,
+                      const QString& workingDirectory)
 {
     QProcess process;
     if (!environment.isEmpty())
         process.setProcessEnvironment(environment);
+    if (!workingDirectory.isEmpty())
+        process.setWorkingDirectory(workingDirectory);
     process.start(AdminToolPath(), arguments);
+    if (!input.isEmpty())
+        process.write(input);
+    process.closeWriteChannel();
     AdminRun run;
     if (!process.waitForFinished(120000))
         return run;

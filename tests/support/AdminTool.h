@@ -1,6 +1,7 @@
 #pragma once
 // Runs the built vellacord-admin as a separate process, as a shell would, for the tests that kill it.
 
+#include <QByteArray>
 #include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
@@ -14,8 +15,10 @@ struct AdminRun {
     QString err;
 };
 
-// The tool run to its end (at most two minutes) with `arguments`, in `environment` when given.
-AdminRun RunAdminTool(const QStringList& arguments, const QProcessEnvironment& environment = {});
+// The tool run to its end (at most two minutes) with `arguments`, in `environment` and
+// `workingDirectory` when given, reading `input` and then the end of its standard input.
+AdminRun RunAdminTool(const QStringList& arguments, const QProcessEnvironment& environment = {},
+                      const QByteArray& input = {}, const QString& workingDirectory = {});
 
 // The environment that preloads the kill shim at `shim` into the tool (a sanitized build's runtime
 // is then allowed not to come first; the shim only wraps a few calls).

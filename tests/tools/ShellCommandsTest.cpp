@@ -6,6 +6,7 @@
 #include "mail/NotificationSender.h"
 #include "mail/SystemMailTransport.h"
 #include "platform/LocalSettings.h"
+#include "support/AdminTool.h"
 #include "support/PgServer.h"
 #include "support/SmtpSink.h"
 #include "support/TempFolder.h"
@@ -29,11 +30,7 @@
 
 namespace {
 
-struct ToolResult {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
+using ToolResult = AdminRun;
 
 constexpr std::int64_t kAnn = 1, kBob = 2, kCarol = 3;
 constexpr std::int64_t kNew = 1, kOpen = 2, kFixed = 4, kDraft = 999;
@@ -105,27 +102,9 @@ protected:
         return environment;
     }
 
-    static QString ToolPath()
-    {
-        return QDir(QCoreApplication::applicationDirPath()).absoluteFilePath(QStringLiteral("../vellacord-admin"));
-    }
-
     ToolResult Admin(const QStringList& arguments, const QByteArray& input = {}, const QString& workingDirectory = {})
     {
-        QProcess process;
-        process.setProcessEnvironment(Environment());
-        if (!workingDirectory.isEmpty())
-            process.setWorkingDirectory(workingDirectory);
-        process.start(ToolPath(), arguments);
-        process.write(input);
-        process.closeWriteChannel();
-        ToolResult run;
-        if (!process.waitForFinished(60000))
-            return run;
-        run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-        run.out = QString::fromUtf8(process.readAllStandardOutput());
-        run.err = QString::fromUtf8(process.readAllStandardError());
-        return run;
+        return RunAdminTool(arguments, Environment(), input, workingDirectory);
     }
 
     QJsonObject Show(std::int64_t id, const char* user = "ann")

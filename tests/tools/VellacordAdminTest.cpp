@@ -13,6 +13,7 @@
 #include "store/DatabaseVersion.h"
 #include "store/MaintenanceLock.h"
 #include "store/fixtures/OldVersionDatabase.h"
+#include "support/AdminTool.h"
 #include "support/PgServer.h"
 #include "support/ScriptedUserInterface.h"
 #include "support/TempFolder.h"
@@ -41,17 +42,7 @@
 
 namespace {
 
-struct ToolRun {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
-
-// The test programs live in <build>/tests, the tool in <build>.
-QString ToolPath()
-{
-    return QDir(QCoreApplication::applicationDirPath()).absoluteFilePath(QStringLiteral("../vellacord-admin"));
-}
+using ToolRun = AdminRun;
 
 // Ids of the small team's file.
 constexpr std::int64_t kAlice = 1, kBob = 2, kCarol = 3;
@@ -120,8 +111,8 @@ class VellacordAdminTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(QFileInfo(ToolPath()).isExecutable())
-            << "build vellacord-admin first: " << ToolPath().toStdString();
+        ASSERT_TRUE(QFileInfo(AdminToolPath()).isExecutable())
+            << "build vellacord-admin first: " << AdminToolPath().toStdString();
         ASSERT_TRUE(QDir().mkpath(home()));
     }
 
@@ -131,22 +122,10 @@ protected:
 
     ToolRun Admin(const QStringList& arguments, const QByteArray& input = {})
     {
-        QProcess process;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("HOME"), home());
         environment.remove(QStringLiteral("XDG_DATA_HOME"));
-        process.setProcessEnvironment(environment);
-        process.start(ToolPath(), arguments);
-        if (!input.isEmpty())
-            process.write(input);
-        process.closeWriteChannel();
-        ToolRun run;
-        if (!process.waitForFinished(60000))
-            return run;
-        run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-        run.out = QString::fromUtf8(process.readAllStandardOutput());
-        run.err = QString::fromUtf8(process.readAllStandardError());
-        return run;
+        return RunAdminTool(arguments, environment, input);
     }
 
     // vellacord-admin list FILE with the blank-separated options.
@@ -404,7 +383,7 @@ TEST_F(VellacordAdminTest, RepairKilledAtRandomMomentsIsRecoveredByTheNextClient
     constexpr int kMostRounds = 4 * kRounds;
     for (int round = 0; round < kMostRounds && (round < kRounds || interrupted < kRounds / 4); ++round) {
         QProcess repair;
-        repair.start(ToolPath(), {QStringLiteral("repair"), path});
+        repair.start(AdminToolPath(), {QStringLiteral("repair"), path});
         ASSERT_TRUE(repair.waitForStarted());
         QThread::usleep(std::uniform_int_distribution<qint64>(0, wholeRunUs)(random));
         repair.kill();
@@ -576,7 +555,7 @@ TEST_F(VellacordAdminTest, ListPrintsTheCellTextsOfTheFilledListAndReportsAnOutp
         environment.insert(QStringLiteral("HOME"), home());
         full.setProcessEnvironment(environment);
         full.setStandardOutputFile(QStringLiteral("/dev/full"));
-        full.start(ToolPath(),
+        full.start(AdminToolPath(),
                    QStringList{QStringLiteral("list"), path, QStringLiteral("--user"), QStringLiteral("alice")} +
                        format);
         ASSERT_TRUE(full.waitForFinished(60000));
@@ -600,7 +579,7 @@ TEST_F(VellacordAdminTest, ListIntoAFileWritesWhatAPipeGetsAndNothingWhenRefused
         environment.insert(QStringLiteral("HOME"), home());
         process.setProcessEnvironment(environment);
         process.setStandardOutputFile(target, mode);
-        process.start(ToolPath(), QStringList{QStringLiteral("list"), path} + options.split(QLatin1Char(' ')));
+        process.start(AdminToolPath(), QStringList{QStringLiteral("list"), path} + options.split(QLatin1Char(' ')));
         EXPECT_TRUE(process.waitForFinished(60000));
         return process.exitCode();
     };
@@ -1056,7 +1035,7 @@ TEST_F(VellacordAdminTest, TheServerClientLibraryIsLoadedForAServerOnly)
         environment.insert(QStringLiteral("HOME"), home());
         environment.insert(QStringLiteral("LD_DEBUG"), QStringLiteral("files"));
         process.setProcessEnvironment(environment);
-        process.start(ToolPath(), arguments);
+        process.start(AdminToolPath(), arguments);
         EXPECT_TRUE(process.waitForFinished(60000));
         EXPECT_EQ(process.exitCode(), 0) << arguments.join(' ').toStdString();
         const QString said = QString::fromUtf8(process.readAllStandardError());
