@@ -57,29 +57,34 @@ int Utf8PrefixBytes(const char* utf8, int bytes, int characters)
     return end;
 }
 
+ListRow::LongEnds ListRow::Ends() const
+{
+    LongEnds ends{};
+    if (LongTexts())
+        std::memcpy(ends.data(), ListTextArena::Bytes(*block_) + offset_, sizeof ends);
+    else
+        std::copy(ends_.begin(), ends_.end(), ends.begin());
+    return ends;
+}
+
+const char* ListRow::TextBytes() const
+{
+    return ListTextArena::Bytes(*block_) + offset_ + (LongTexts() ? sizeof(LongEnds) : 0);
+}
+
 QByteArrayView ListRow::text(Text which) const
 {
     if (block_ == nullptr)
         return {};
     const auto at = static_cast<std::size_t>(which);
-    const char* bytes = ListTextArena::Bytes(*block_) + offset_;
-    if (LongTexts()) {
-        LongEnds ends;
-        std::memcpy(ends.data(), bytes, sizeof ends);
-        const std::uint32_t begin = at == 0 ? 0 : ends[at - 1];
-        return QByteArrayView(bytes + sizeof ends + begin, ends[at] - begin);
-    }
-    const std::uint32_t begin = at == 0 ? 0 : ends_[at - 1];
-    return QByteArrayView(bytes + begin, ends_[at] - begin);
+    const LongEnds ends = Ends();
+    const std::uint32_t begin = at == 0 ? 0 : ends[at - 1];
+    return QByteArrayView(TextBytes() + begin, ends[at] - begin);
 }
 
 std::uint32_t ListRow::textBytes() const
 {
-    if (!LongTexts())
-        return ends_.back();
-    LongEnds ends;
-    std::memcpy(ends.data(), ListTextArena::Bytes(*block_) + offset_, sizeof ends);
-    return static_cast<std::uint32_t>(sizeof ends) + ends.back();
+    return static_cast<std::uint32_t>(LongTexts() ? sizeof(LongEnds) : 0) + Ends().back();
 }
 
 void ListRow::SetTexts(const Texts& texts, ListTextArena& arena)
@@ -121,15 +126,7 @@ bool ListRow::HasTexts(const Texts& texts) const
     if (LongTexts() != (total >= kLongTexts))
         return false;
     // The lengths first: a row whose lengths differ is not unpacked (unless its texts are long).
-    const char* bytes = nullptr;
-    LongEnds ends{};
-    if (LongTexts()) {
-        bytes = ListTextArena::Bytes(*block_) + offset_;
-        std::memcpy(ends.data(), bytes, sizeof ends);
-        bytes += sizeof ends;
-    } else {
-        std::copy(ends_.begin(), ends_.end(), ends.begin());
-    }
+    const LongEnds ends = Ends();
     std::uint32_t begin = 0;
     for (std::size_t i = 0; i < texts.size(); ++i) {
         if (ends[i] - begin != static_cast<std::uint32_t>(texts[i].size()))
@@ -138,8 +135,7 @@ bool ListRow::HasTexts(const Texts& texts) const
     }
     if (block_ == nullptr)
         return true;
-    if (bytes == nullptr)
-        bytes = ListTextArena::Bytes(*block_) + offset_;
+    const char* bytes = TextBytes();
     begin = 0;
     for (std::size_t i = 0; i < texts.size(); ++i) {
         const std::uint32_t size = ends[i] - begin;

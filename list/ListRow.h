@@ -71,6 +71,10 @@ private:
     static constexpr std::uint16_t kLongTexts = UINT16_MAX;
     using LongEnds = std::array<std::uint32_t, kTextCount>;
     bool LongTexts() const { return ends_.back() == kLongTexts; }
+    // The ends of the texts in 32 bits, from the row or from in front of the texts.
+    LongEnds Ends() const;
+    // The first byte of the texts in their block (only with a block).
+    const char* TextBytes() const;
 
     // The texts, one after the other, from `offset_` on in `block_` (none when they are all empty).
     const ListTextArena::Block* block_ = nullptr;
